@@ -1,0 +1,37 @@
+// qb-bench subcommands register themselves here; main() dispatches on argv[1].
+// Each benchmark prints one line per figure: "name value unit".
+#pragma once
+
+#include <QStringList>
+#include <functional>
+#include <map>
+#include <string>
+
+namespace bench {
+
+using Command = std::function<int(const QStringList& args)>;
+
+struct Entry {
+    std::string help;
+    Command run;
+};
+
+std::map<std::string, Entry>& commands();
+
+struct Registrar {
+    Registrar(const std::string& name, const std::string& help, Command run)
+    {
+        commands()[name] = Entry{help, std::move(run)};
+    }
+};
+
+/// Value of "--name value" in args, or fallback.
+QString option(const QStringList& args, const QString& name, const QString& fallback = QString());
+/// All values of a repeatable "--name value".
+QStringList options(const QStringList& args, const QString& name);
+bool flag(const QStringList& args, const QString& name);
+
+/// Prints "name value unit" on stdout.
+void figure(const char* name, double value, const char* unit);
+
+} // namespace bench

@@ -1,0 +1,79 @@
+// A field value as the engine hands it out: Null, a flag, a whole number, a
+// double, a date or text. Null is never the same as "". Dates are kept as the
+// serial the engine uses everywhere: days since 1899-12-30, the fraction being
+// the time of day.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <optional>
+#include <variant>
+
+namespace jet {
+
+/// Date-time as a day serial (1899-12-30 = 0, 1900-01-01 = 2, noon = .5).
+struct DateTime {
+    double serial = 0.0;
+    friend bool operator==(const DateTime&, const DateTime&) = default;
+};
+
+/// Calendar parts of a date; conversions round to whole seconds.
+struct DateParts {
+    int year = 1899, month = 12, day = 30, hour = 0, minute = 0, second = 0;
+};
+
+/// True when the parts form a real date (year 100 to 9999) and a real time.
+bool validDate(const DateParts& p);
+DateTime toDateTime(const DateParts& p);
+DateParts toParts(DateTime d);
+
+/// "yyyy-mm-dd hh:mm:ss": the stored form, which sorts and compares as text.
+QString storedDate(DateTime d);
+/// Parses the stored form back; nullopt for anything else.
+std::optional<DateTime> parseStoredDate(const QString& s);
+/// True when text has exactly the stored date shape.
+bool looksStoredDate(const QString& s);
+/// The text the engine gives for a date: "m/d/yyyy", "h:nn:ss AM" or both.
+QString displayDate(DateTime d);
+
+enum class Kind { Null, Bool, Long, Double, Date, Text };
+
+class Value {
+public:
+    Value() = default;
+    Value(std::nullptr_t) {}
+    Value(bool b) : v_(b) {}
+    Value(int i) : v_(static_cast<std::int64_t>(i)) {}
+    Value(long i) : v_(static_cast<std::int64_t>(i)) {}
+    Value(long long i) : v_(static_cast<std::int64_t>(i)) {}
+    Value(double d) : v_(d) {}
+    Value(DateTime d) : v_(d) {}
+    Value(const QString& s) : v_(s) {}
+    Value(QString&& s) : v_(std::move(s)) {}
+    Value(const char* s) : v_(QString::fromUtf8(s)) {}
+
+    Kind kind() const { return static_cast<Kind>(v_.index()); }
+    bool isNull() const { return kind() == Kind::Null; }
+    bool isText() const { return kind() == Kind::Text; }
+    bool isNumber() const { return kind() == Kind::Long || kind() == Kind::Double; }
+
+    bool toBool() const;
+    std::int64_t toLong() const;   ///< Rounds doubles half to even, as the engine's CLng does.
+    double toDouble() const;
+    DateTime toDate() const;
+    /// The engine's text form: numbers without trailing zeros, dates as displayDate,
+    /// flags as "True"/"False", Null as "".
+    QString toString() const;
+
+    const QString* textPtr() const { return std::get_if<QString>(&v_); }
+
+    friend bool operator==(const Value&, const Value&) = default;
+
+private:
+    std::variant<std::monostate, bool, std::int64_t, double, DateTime, QString> v_;
+};
+
+/// The engine's text for a double: up to 15 significant digits, no trailing zeros.
+QString numberText(double d);
+
+} // namespace jet
