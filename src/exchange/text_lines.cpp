@@ -1,0 +1,221 @@
+// Line reading and encoding choice for delimited text files. The reader keeps
+// one block of bytes and hands out one decoded line at a time, so a file of a
+// million rows is never held whole. A read error ends the lines early and is
+// kept for the caller, never swallowed as an end of file.
+#include "exchange/text_lines.h"
+
+#include <QFile>
+#include <QIODevice>
+#include <QStringDecoder>
+
+#include <cstring>
+
+namespace exchange {
+namespace {
+
+constexpr qsizetype kBlockSize = 256 * 1024;
+
+// Windows-1252 for 0x80..0x9F; the five undefined codes map to themselves, as
+// the Windows conversion does. Everything else is the same as Latin-1.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+// Streaming UTF-8 check: rejects overlong forms, surrogates and code points
+// above U+10FFFF. A sequence may be split between two blocks.
+class Utf8Check {
+public:
+    bool feed(const unsigned char* p, qsizetype n)
+    {
+        qsizetype i = 0;
+        while (i < n) {
+            if (need_ == 0) {
+                // Fast path over plain ASCII, eight bytes at a time.
+                while (i + 8 <= n) {
+                    quint64 w;
+                    std::memcpy(&w, p + i, 8);
+                    if (w & 0x8080808080808080ULL)
+                        break;
+                    i += 8;
+                }
+                if (i >= n)
+                    break;
+                const unsigned char c = p[i++];
+                if (c < 0x80)
+                    continue;
+                if (c >= 0xC2 && c <= 0xDF) {
+                    need_ = 1; lo_ = 0x80; hi_ = 0xBF;
+                } else if (c >= 0xE0 && c <= 0xEF) {
+                    need_ = 2;
+                    lo_ = c == 0xE0 ? 0xA0 : 0x80;
+                    hi_ = c == 0xED ? 0x9F : 0xBF;
+                } else if (c >= 0xF0 && c <= 0xF4) {
+                    need_ = 3;
+                    lo_ = c == 0xF0 ? 0x90 : 0x80;
+                    hi_ = c == 0xF4 ? 0x8F : 0xBF;
+                } else {
+                    return false;
+                }
+            } else {
+                const unsigned char c = p[i++];
+                if (c < lo_ || c > hi_)
+                    return false;
+                lo_ = 0x80;
+                hi_ = 0xBF;
+                --need_;
+            }
+        }
+        return true;
+    }
+    bool complete() const { return need_ == 0; }
+
+private:
+    int need_ = 0;
+    unsigned char lo_ = 0x80, hi_ = 0xBF;
+};
+
+} // namespace
+
+TextEncoding detectTextEncoding(QIODevice& device)
+{
+    Utf8Check check;
+    QByteArray block(kBlockSize, Qt::Uninitialized);
+    for (;;) {
+        const qint64 got = device.read(block.data(), block.size());
+        if (got <= 0)
+            break;
+        if (!check.feed(reinterpret_cast<const unsigned char*>(block.constData()), got))
+            return TextEncoding::Windows1252;
+    }
+    return check.complete() ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+}
+
+std::optional<TextEncoding> detectTextEncoding(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return detectTextEncoding(file);
+}
+
+QStringView trimSpaces(QStringView text)
+{
+    qsizetype b = 0;
+    qsizetype e = text.size();
+    while (b < e && text[b] == u' ')
+        ++b;
+    while (e > b && text[e - 1] == u' ')
+        --e;
+    return text.sliced(b, e - b);
+}
+
+TextLineReader::TextLineReader(QIODevice& device, TextEncoding encoding)
+    : device_(device), encoding_(encoding)
+{
+}
+
+// Moves the unread bytes to the front and appends the next block. False when
+// nothing more could be read (end of file or error).
+bool TextLineReader::fill()
+{
+    if (eof_)
+        return false;
+    if (pos_ > 0) {
+        std::memmove(buf_.data(), buf_.constData() + pos_, static_cast<size_t>(end_ - pos_));
+        end_ -= pos_;
+        pos_ = 0;
+    }
+    if (buf_.size() - end_ < kBlockSize)
+        buf_.resize(end_ + kBlockSize);
+    const qint64 got = device_.read(buf_.data() + end_, buf_.size() - end_);
+    if (got < 0) {
+        error_ = device_.errorString();
+        eof_ = true;
+        return false;
+    }
+    if (got == 0) {
+        eof_ = true;
+        return false;
+    }
+    end_ += got;
+    return true;
+}
+
+void TextLineReader::decode(const char* bytes, qsizetype size, QString& line) const
+{
+    if (encoding_ == TextEncoding::Utf8) {
+        // Stateless: each line is a complete run of bytes. An initial U+FEFF of a
+        // line is kept; only the file's own mark was dropped.
+        QStringDecoder dec(QStringConverter::Utf8,
+                           QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+        line.resize(dec.requiredSpace(size));
+        QChar* out = dec.appendToBuffer(line.data(), QByteArrayView(bytes, size));
+        line.resize(out - line.constData());
+        return;
+    }
+    line.resize(size);
+    char16_t* out = reinterpret_cast<char16_t*>(line.data());
+    for (qsizetype i = 0; i < size; ++i) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        out[i] = (c >= 0x80 && c < 0xA0) ? kCp1252High[c - 0x80] : char16_t(c);
+    }
+}
+
+bool TextLineReader::readLine(QString& line)
+{
+    if (!started_) {
+        started_ = true;
+        while (end_ < 3 && fill()) {
+        }
+        if (end_ >= 3 && std::memcmp(buf_.constData(), "\xEF\xBB\xBF", 3) == 0) {
+            pos_ = 3;
+            consumed_ = 3;
+        }
+    }
+    qsizetype scan = pos_;
+    for (;;) {
+        const char* data = buf_.constData();
+        qsizetype i = scan;
+        while (i < end_ && data[i] != '\n' && data[i] != '\r')
+            ++i;
+        if (i < end_) {
+            qsizetype after = i + 1;
+            if (data[i] == '\r') {
+                if (after == end_ && !eof_) {
+                    // The CR is the block's last byte: look at the next block
+                    // for its LF before deciding where the line ends.
+                    const qsizetype offset = i - pos_;
+                    fill();
+                    if (hasError())
+                        return false;
+                    scan = pos_ + offset;
+                    continue;
+                }
+                if (after < end_ && buf_.constData()[after] == '\n')
+                    ++after;
+            }
+            decode(buf_.constData() + pos_, i - pos_, line);
+            consumed_ += after - pos_;
+            pos_ = after;
+            return true;
+        }
+        const qsizetype offset = end_ - pos_;
+        if (!fill()) {
+            if (hasError())
+                return false; // no half line is handed out as if it were whole
+            if (pos_ < end_) {
+                decode(buf_.constData() + pos_, end_ - pos_, line);
+                consumed_ += end_ - pos_;
+                pos_ = end_;
+                return true;
+            }
+            return false;
+        }
+        scan = pos_ + offset;
+    }
+}
+
+} // namespace exchange
