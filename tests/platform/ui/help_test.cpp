@@ -1,0 +1,170 @@
+// Help: which page folder a help file stands for, the context map, the
+// pages shipped with the program, and the help window's commands.
+#include "platform/ui/help.h"
+#include "platform/ui/helpwindow.h"
+#include "platform/ui/ui.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& text)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+    f.write(text);
+}
+
+QByteArray page(const char* title)
+{
+    return QByteArray("<html><head><title>") + title + "</title></head><body><h1 id=\"top\">" + title +
+           "</h1></body></html>";
+}
+
+TEST(HelpFolder, MapsEachHelpFileToItsPages)
+{
+    struct Case { const char* file; const char* folder; };
+    const Case cases[] = {
+        {"/opt/qb/LumacorProHelp.HLP", "/opt/qb/help/reference"},
+        {"/opt/qb/LumacorProHelp.hlp", "/opt/qb/help/reference"},
+        {"/opt/qb/Tutorial.HLP", "/opt/qb/help/tutorial"},
+        {"/opt/qb\\Tutorial.HLP", "/opt/qb/help/tutorial"},
+        {"  /opt/qb/Tutorial.HLP ", "/opt/qb/help/tutorial"},
+        {"/opt/qb/Extra.HLP", "/opt/qb/help/extra"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ui::helpFolderFor(QString::fromLatin1(c.file)), QString::fromLatin1(c.folder)) << c.file;
+}
+
+TEST(HelpFolder, FindsFoldersWrittenInOtherLetters)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("Help/Reference"))));
+    EXPECT_EQ(ui::helpFolderFor(dir.filePath(QStringLiteral("LumacorProHelp.HLP"))),
+              dir.filePath(QStringLiteral("Help/Reference")));
+}
+
+TEST(HelpMap, ReadsNumberedLinesAndSkipsTheRest)
+{
+    const QHash<qint64, QString> map = ui::parseHelpMap(QStringLiteral(
+        "# comment\r\n"
+        "30=data-table.html\r\n"
+        "\n"
+        " 1170 = dupe-remover.html#selected \n"
+        "abc=bad.html\n"
+        "=nothing.html\n"
+        "40=\n"
+        "no equals sign\n"
+        "30=again.html\n"));
+    EXPECT_EQ(map.size(), 2);
+    EXPECT_EQ(map.value(30), QStringLiteral("again.html"));  // the last line for an id wins
+    EXPECT_EQ(map.value(1170), QStringLiteral("dupe-remover.html#selected"));
+}
+
+class HelpBookTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir_.isValid());
+        folder_ = dir_.filePath(QStringLiteral("help/reference"));
+        writeFile(folder_ + QStringLiteral("/contents.html"), page("Contents"));
+        writeFile(folder_ + QStringLiteral("/grid.html"), page("data table"));
+        writeFile(folder_ + QStringLiteral("/Dupes.html"), page("Dupe Remover"));
+        writeFile(folder_ + QStringLiteral("/topics.map"),
+                  "30=grid.html\n700=dupes.html#top\n999=missing.html\n");
+    }
+
+    QTemporaryDir dir_;
+    QString folder_;
+};
+
+TEST_F(HelpBookTest, ContextIdsLeadToTheirPages)
+{
+    const ui::HelpBook book = ui::HelpBook::load(folder_);
+    ASSERT_TRUE(book.isValid());
+    EXPECT_EQ(book.topic(30), QUrl::fromLocalFile(folder_ + QStringLiteral("/grid.html")));
+    // The map's name matches the file ignoring case; the anchor is kept.
+    const QUrl dupes = book.topic(700);
+    EXPECT_EQ(dupes.toLocalFile(), folder_ + QStringLiteral("/Dupes.html"));
+    EXPECT_EQ(dupes.fragment(), QStringLiteral("top"));
+    EXPECT_TRUE(book.topic(999).isEmpty());  // mapped, but the page is missing
+    EXPECT_TRUE(book.topic(12345).isEmpty());
+
+    QStringList titles;
+    for (const ui::HelpIndexEntry& e : book.index())
+        titles << e.title;
+    EXPECT_EQ(titles, (QStringList{QStringLiteral("Contents"), QStringLiteral("data table"),
+                                   QStringLiteral("Dupe Remover")}));
+}
+
+TEST_F(HelpBookTest, HelpWindowFollowsTheCommands)
+{
+    ui::HelpWindow window;
+    const ui::HelpBook book = ui::HelpBook::load(folder_);
+
+    window.showCommand(book, ui::HelpContext, 30);
+    EXPECT_EQ(window.currentPage().fileName(), QStringLiteral("grid.html"));
+    EXPECT_FALSE(window.indexVisible());
+
+    window.showCommand(book, ui::HelpContext, 4242);  // unknown id: the contents
+    EXPECT_EQ(window.currentPage().fileName(), QStringLiteral("contents.html"));
+
+    window.showCommand(book, ui::HelpFinder, 0);
+    EXPECT_EQ(window.currentPage().fileName(), QStringLiteral("contents.html"));
+    EXPECT_TRUE(window.indexVisible());
+
+    window.showCommand(book, ui::HelpContents, 0);
+    EXPECT_FALSE(window.indexVisible());
+
+    // A missing folder shows a note instead of failing.
+    window.showCommand(ui::HelpBook::load(dir_.filePath(QStringLiteral("nowhere"))), ui::HelpContext, 30);
+    EXPECT_TRUE(window.currentPage().isEmpty());
+    EXPECT_FALSE(window.indexVisible());
+}
+
+TEST_F(HelpBookTest, WinHelpOpensTheBookOfTheHelpFile)
+{
+    ui::winHelp(dir_.filePath(QStringLiteral("LumacorProHelp.HLP")), ui::HelpContext, 30);
+    ui::HelpWindow* w = ui::HelpWindow::instance();
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(w->currentPage().fileName(), QStringLiteral("grid.html"));
+    ui::winHelp(QString(), ui::HelpQuit);
+    EXPECT_FALSE(w->isVisible());
+}
+
+// The ids the program passes: one per workbench tab, no list open, the Find
+// and Filter dialogs and the Dupe Remover's two help buttons.
+TEST(ShippedHelp, EveryContextIdTheProgramPassesHasAPage)
+{
+    const QString root = QStringLiteral(QB_SOURCE_DIR "/resources");
+    const ui::HelpBook reference = ui::HelpBook::load(ui::helpFolderFor(root + QStringLiteral("/LumacorProHelp.HLP")));
+    ASSERT_TRUE(reference.isValid());
+    for (qint64 id : {30, 180, 320, 340, 630, 500, 780, 700, 860, 70, 90, 1150, 1170})
+        EXPECT_FALSE(reference.topic(id).isEmpty()) << "context id " << id;
+
+    const ui::HelpBook tutorial = ui::HelpBook::load(ui::helpFolderFor(root + QStringLiteral("/Tutorial.HLP")));
+    ASSERT_TRUE(tutorial.isValid());
+
+    // Every local link of every page leads to a page that exists.
+    for (const ui::HelpBook* book : {&reference, &tutorial}) {
+        for (const ui::HelpIndexEntry& e : book->index()) {
+            QFile f(e.page.toLocalFile());
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            const QString html = QString::fromUtf8(f.readAll());
+            static const QRegularExpression href(QStringLiteral("href=\"([^\"#:]+)"));
+            for (auto it = href.globalMatch(html); it.hasNext();) {
+                const QString target = it.next().captured(1);
+                EXPECT_TRUE(QFileInfo::exists(QFileInfo(e.page.toLocalFile()).dir().filePath(target)))
+                    << e.page.toLocalFile().toStdString() << " -> " << target.toStdString();
+            }
+        }
+    }
+}
+
+}  // namespace
