@@ -1,0 +1,131 @@
+// Specifier parsing and the driver registry; the driver for the engine's own
+// database files lives here too (reading and writing through a second
+// connection on that file).
+#include "platform/drivers/external.h"
+
+#include "platform/jet/connection.h"
+#include "platform/jet/error.h"
+#include "platform/jet/schema.h"
+
+#include <QFileInfo>
+#include <QMutex>
+
+namespace drivers {
+namespace {
+
+QHash<QString, std::shared_ptr<Driver>>& table()
+{
+    static QHash<QString, std::shared_ptr<Driver>> t;
+    return t;
+}
+
+class EngineReader : public RowReader {
+public:
+    EngineReader(std::shared_ptr<jet::Connection> c, const QString& tableName) : conn_(std::move(c))
+    {
+        const QString real = conn_->tableName(tableName);
+        if (real.isEmpty())
+            throw jet::JetError(jet::errNoTable,
+                                QStringLiteral("The database engine cannot find the input table or query '%1'. "
+                                               "Make sure it exists and that its name is spelled correctly.")
+                                    .arg(tableName));
+        cols_ = conn_->columns(real);
+        stmt_ = jet::Stmt(conn_.get(), QStringLiteral("SELECT * FROM ") + jet::quoteName(real));
+    }
+    const jet::ColumnList& columns() const override { return cols_; }
+    bool next(std::vector<jet::Value>& row) override
+    {
+        if (!stmt_.step())
+            return false;
+        row.resize(cols_.size());
+        for (size_t i = 0; i < cols_.size(); ++i)
+            row[i] = stmt_.value(static_cast<int>(i), cols_[i].type);
+        return true;
+    }
+
+private:
+    std::shared_ptr<jet::Connection> conn_;
+    jet::ColumnList cols_;
+    jet::Stmt stmt_;
+};
+
+class EngineDriver : public Driver {
+public:
+    std::unique_ptr<RowReader> read(const Spec& spec, const QString& t) override
+    {
+        return std::make_unique<EngineReader>(jet::Connection::open(spec.database), t);
+    }
+    void write(const Spec& spec, const QString& t, const jet::ColumnList& columns, const RowSource& rows) override
+    {
+        auto c = jet::Connection::open(spec.database, !QFileInfo::exists(spec.database));
+        if (!c->tableName(t).isEmpty())
+            throw jet::JetError(jet::errTableExists, QStringLiteral("Table '%1' already exists.").arg(t));
+        QStringList defs, marks;
+        for (const jet::ColumnInfo& col : columns) {
+            defs << jet::columnDefinition(col, false, false);
+            marks << QStringLiteral("?");
+        }
+        c->exec(QStringLiteral("SAVEPOINT qb_write"));
+        try {
+            c->exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(jet::quoteName(t), defs.join(QLatin1String(", "))));
+            jet::Stmt ins(c.get(), QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(jet::quoteName(t), marks.join(QLatin1Char(','))));
+            std::vector<jet::Value> row;
+            while (rows(row)) {
+                for (size_t i = 0; i < columns.size(); ++i)
+                    ins.bind(static_cast<int>(i + 1), i < row.size() ? jet::coerce(row[i], columns[i].type) : jet::Value());
+                ins.step();
+                ins.reset();
+            }
+            c->exec(QStringLiteral("RELEASE qb_write"));
+        } catch (...) {
+            c->exec(QStringLiteral("ROLLBACK TO qb_write; RELEASE qb_write"));
+            throw;
+        }
+        c->bump();
+    }
+    QStringList tables(const Spec& spec) override { return jet::Connection::open(spec.database)->tables(); }
+};
+
+} // namespace
+
+Spec parseSpec(const QString& text)
+{
+    Spec s;
+    const QStringList parts = text.split(QLatin1Char(';'));
+    if (parts.size() == 1) {
+        s.database = text.trimmed();   // a bare file name
+        return s;
+    }
+    s.kind = parts[0].trimmed().toUpper();
+    for (int i = 1; i < parts.size(); ++i) {
+        const QString p = parts[i].trimmed();
+        if (p.isEmpty())
+            continue;
+        const int eq = p.indexOf(QLatin1Char('='));
+        if (eq < 0)
+            throw jet::JetError(jet::errCannotOpen, QStringLiteral("Could not find installable ISAM."));
+        const QString key = p.left(eq).trimmed().toUpper();
+        const QString val = p.mid(eq + 1).trimmed();
+        if (key == QLatin1String("DATABASE"))
+            s.database = val;
+        else
+            s.options.insert(key, val);
+    }
+    if (s.database.isEmpty())
+        throw jet::JetError(jet::errCannotOpen, QStringLiteral("Could not find installable ISAM."));
+    return s;
+}
+
+void registerDriver(const QString& kind, std::shared_ptr<Driver> driver) { table().insert(kind.toUpper(), std::move(driver)); }
+
+Driver& driverFor(const Spec& spec)
+{
+    if (!table().contains(QString()))
+        table().insert(QString(), std::make_shared<EngineDriver>());
+    auto it = table().find(spec.kind);
+    if (it == table().end())
+        throw jet::JetError(jet::errCannotOpen, QStringLiteral("Could not find installable ISAM."));
+    return **it;
+}
+
+} // namespace drivers

@@ -1,0 +1,54 @@
+// Other databases named inside the engine's SQL: "[TEXT;Database=folder].[file.txt]",
+// "[Excel 8.0;Database=F].[Sheet1$]", "[HTML Export;Database=F].[name]",
+// "[;database=F].[table]" or a bare "[F].[table]". A specifier is parsed once
+// and handed to the driver registered for its kind; each driver reads a table
+// as columns and rows, or writes one from columns and rows.
+#pragma once
+
+#include "platform/jet/types.h"
+#include "platform/jet/value.h"
+
+#include <QHash>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace drivers {
+
+struct Spec {
+    QString kind;       ///< "" (a database of the engine's own), "TEXT", "EXCEL 8.0", "EXCEL 5.0", "HTML EXPORT", ...
+    QString database;   ///< the file or folder
+    QHash<QString, QString> options;   ///< upper-case keys: HDR, IMEX, ...
+};
+
+/// Parses the text between the first brackets. Throws jet::JetError on nonsense.
+Spec parseSpec(const QString& bracketText);
+
+/// Rows of an external table, read one at a time.
+class RowReader {
+public:
+    virtual ~RowReader() = default;
+    virtual const jet::ColumnList& columns() const = 0;
+    /// Fills row (one value per column); false at the end.
+    virtual bool next(std::vector<jet::Value>& row) = 0;
+};
+
+/// Supplies rows to a writer: fills row and returns true, or false at the end.
+using RowSource = std::function<bool(std::vector<jet::Value>& row)>;
+
+class Driver {
+public:
+    virtual ~Driver() = default;
+    virtual std::unique_ptr<RowReader> read(const Spec& spec, const QString& table) = 0;
+    virtual void write(const Spec& spec, const QString& table, const jet::ColumnList& columns, const RowSource& rows) = 0;
+    /// The tables a database of this kind holds (for choosers); may be empty.
+    virtual QStringList tables(const Spec&) { return {}; }
+};
+
+/// Registers the driver for a kind (upper case, "" for the engine's own files).
+void registerDriver(const QString& kind, std::shared_ptr<Driver> driver);
+/// The driver for a spec; throws jet::JetError "Could not find installable ISAM." when none.
+Driver& driverFor(const Spec& spec);
+
+} // namespace drivers

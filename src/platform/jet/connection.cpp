@@ -1,0 +1,426 @@
+// Shared connections, prepared statements and value conversion. See connection.h.
+#include "platform/jet/connection.h"
+
+#include "platform/jet/error.h"
+#include "platform/jet/schema.h"
+#include "platform/jet/sqlfunctions.h"
+#include "platform/jet/translator.h"
+
+#include <sqlite3.h>
+
+#include <QFileInfo>
+#include <QMap>
+#include <cmath>
+#include <mutex>
+
+namespace jet {
+namespace {
+
+QMap<QString, std::weak_ptr<Connection>>& registry()
+{
+    static QMap<QString, std::weak_ptr<Connection>> r;
+    return r;
+}
+
+QList<Connection*>& liveList()
+{
+    static QList<Connection*> l;
+    return l;
+}
+
+QByteArray utf8(const QString& s) { return s.toUtf8(); }
+
+} // namespace
+
+// ---- Stmt ---------------------------------------------------------------------
+
+Stmt::Stmt(Connection* c, const QString& sql) : c_(c)
+{
+    const QByteArray u = utf8(sql);
+    const int rc = sqlite3_prepare_v2(c->handle(), u.constData(), u.size(), &s_, nullptr);
+    if (rc != SQLITE_OK) {
+        s_ = nullptr;
+        c->raise(rc, sql);
+    }
+}
+
+Stmt::~Stmt()
+{
+    if (s_)
+        sqlite3_finalize(s_);
+}
+
+Stmt::Stmt(Stmt&& o) noexcept : c_(o.c_), s_(o.s_) { o.s_ = nullptr; }
+
+Stmt& Stmt::operator=(Stmt&& o) noexcept
+{
+    if (this != &o) {
+        if (s_)
+            sqlite3_finalize(s_);
+        c_ = o.c_;
+        s_ = o.s_;
+        o.s_ = nullptr;
+    }
+    return *this;
+}
+
+void Stmt::bind(int i, const Value& v)
+{
+    switch (v.kind()) {
+    case Kind::Null: sqlite3_bind_null(s_, i); break;
+    case Kind::Bool: sqlite3_bind_int(s_, i, v.toBool() ? -1 : 0); break;
+    case Kind::Long: sqlite3_bind_int64(s_, i, v.toLong()); break;
+    case Kind::Double: sqlite3_bind_double(s_, i, v.toDouble()); break;
+    case Kind::Date: {
+        const QByteArray u = utf8(storedDate(v.toDate()));
+        sqlite3_bind_text(s_, i, u.constData(), u.size(), SQLITE_TRANSIENT);
+        break;
+    }
+    case Kind::Text: {
+        const QByteArray u = utf8(*v.textPtr());
+        sqlite3_bind_text(s_, i, u.constData(), u.size(), SQLITE_TRANSIENT);
+        break;
+    }
+    }
+}
+
+void Stmt::bindInt(int i, qint64 v) { sqlite3_bind_int64(s_, i, v); }
+
+bool Stmt::step()
+{
+    const int rc = sqlite3_step(s_);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    sqlite3_reset(s_);
+    c_->raise(rc);
+}
+
+void Stmt::reset()
+{
+    sqlite3_reset(s_);
+    sqlite3_clear_bindings(s_);
+}
+
+int Stmt::columnCount() const { return sqlite3_column_count(s_); }
+
+QString Stmt::columnName(int i) const { return QString::fromUtf8(sqlite3_column_name(s_, i)); }
+
+QString Stmt::declType(int i) const
+{
+    const char* d = sqlite3_column_decltype(s_, i);
+    return d ? QString::fromUtf8(d) : QString();
+}
+
+qint64 Stmt::int64(int i) const { return sqlite3_column_int64(s_, i); }
+
+Value Stmt::value(int i, int fieldType) const
+{
+    const int st = sqlite3_column_type(s_, i);
+    if (st == SQLITE_NULL)
+        return Value();
+    auto text = [&]() {
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s_, i)), sqlite3_column_bytes(s_, i));
+    };
+    switch (fieldType) {
+    case dbBoolean: return Value(sqlite3_column_int64(s_, i) != 0);
+    case dbLong:
+    case dbInteger:
+    case dbByte:
+        if (st == SQLITE_INTEGER)
+            return Value(static_cast<qint64>(sqlite3_column_int64(s_, i)));
+        if (st == SQLITE_FLOAT)
+            return Value(static_cast<qint64>(std::nearbyint(sqlite3_column_double(s_, i))));
+        return Value(text());
+    case dbDouble:
+    case dbSingle:
+    case dbCurrency:
+        if (st == SQLITE_INTEGER || st == SQLITE_FLOAT)
+            return Value(sqlite3_column_double(s_, i));
+        return Value(text());
+    case dbDate:
+        if (st == SQLITE_TEXT) {
+            const QString t = text();
+            if (auto d = parseStoredDate(t))
+                return Value(*d);
+            return Value(t);
+        }
+        return Value(DateTime{sqlite3_column_double(s_, i)});
+    case dbText:
+    case dbMemo:
+        if (st == SQLITE_TEXT || st == SQLITE_BLOB)
+            return Value(text());
+        if (st == SQLITE_INTEGER)
+            return Value(QString::number(sqlite3_column_int64(s_, i)));
+        return Value(numberText(sqlite3_column_double(s_, i)));
+    default:
+        switch (st) {
+        case SQLITE_INTEGER: return Value(static_cast<qint64>(sqlite3_column_int64(s_, i)));
+        case SQLITE_FLOAT: return Value(sqlite3_column_double(s_, i));
+        default: {
+            const QString t = text();
+            if (auto d = parseStoredDate(t))
+                return Value(*d);
+            return Value(t);
+        }
+        }
+    }
+}
+
+// ---- Connection -----------------------------------------------------------------
+
+std::shared_ptr<Connection> Connection::open(const QString& pathIn, bool create)
+{
+    QFileInfo fi(pathIn);
+    if (!create && !fi.isFile())
+        throw JetError(errCannotOpen, QStringLiteral("Could not find file '%1'.").arg(pathIn));
+    const QString key = fi.exists() ? fi.canonicalFilePath() : fi.absoluteFilePath();
+    if (auto existing = registry().value(key).lock())
+        return existing;
+    if (fi.isFile() && fi.size() > 0) {
+        QFile f(pathIn);
+        if (f.open(QIODevice::ReadOnly)) {
+            const QByteArray head = f.read(16);
+            if (head != QByteArray("SQLite format 3\0", 16))
+                throw JetError(errExternal, QStringLiteral("Unrecognized database format '%1'.").arg(pathIn));
+        }
+    }
+    std::shared_ptr<Connection> c(new Connection);
+    const QByteArray u = utf8(fi.absoluteFilePath());
+    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    const int rc = sqlite3_open_v2(u.constData(), &c->db_, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        if (c->db_)
+            sqlite3_close(c->db_);
+        c->db_ = nullptr;
+        throw JetError(errCannotOpen, QStringLiteral("Could not open file '%1'.").arg(pathIn));
+    }
+    c->path_ = fi.absoluteFilePath();
+    sqlite3_extended_result_codes(c->db_, 1);
+    sqlite3_db_config(c->db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(c->db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    registerSqlFunctions(c->db_);
+    // One process owns the working database; memory-mapped reads and a larger
+    // page cache make the bulk statements and key lookups of a 1M-row list quick.
+    sqlite3_exec(c->db_, "PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA temp_store=MEMORY; "
+                         "PRAGMA cache_size=-65536; PRAGMA mmap_size=268435456;",
+                 nullptr, nullptr, nullptr);
+    registry()[QFileInfo(pathIn).canonicalFilePath()] = c;
+    liveList().append(c.get());
+    return c;
+}
+
+Connection::~Connection()
+{
+    liveList().removeAll(this);
+    if (db_)
+        sqlite3_close_v2(db_);
+}
+
+const QList<Connection*>& Connection::all() { return liveList(); }
+
+void Connection::exec(const QString& sql)
+{
+    char* err = nullptr;
+    const QByteArray u = utf8(sql);
+    const int rc = sqlite3_exec(db_, u.constData(), nullptr, nullptr, &err);
+    sqlite3_free(err);
+    if (rc != SQLITE_OK)
+        raise(rc, sql);
+}
+
+qint64 Connection::changes() const { return sqlite3_changes64(db_); }
+
+void Connection::raise(int rc, const QString& context) const
+{
+    const QString msg = QString::fromUtf8(sqlite3_errmsg(db_));
+    const int primary = rc & 0xff;
+    auto after = [&](const char* prefix) {
+        const int at = msg.indexOf(QLatin1String(prefix));
+        return at < 0 ? QString() : msg.mid(at + static_cast<int>(strlen(prefix))).trimmed();
+    };
+    if (msg.startsWith(QLatin1String("no such table:")))
+        throw JetError(errNoTable, QStringLiteral("The database engine cannot find the input table or query '%1'. "
+                                                  "Make sure it exists and that its name is spelled correctly.")
+                                       .arg(after("no such table:").section(QLatin1Char('.'), -1)));
+    if (msg.startsWith(QLatin1String("no such column:")))
+        throw JetError(errNoField, QStringLiteral("Unknown field name: '%1'.").arg(after("no such column:")));
+    if (msg.contains(QLatin1String("already exists")))
+        throw JetError(errTableExists, QStringLiteral("Table '%1' already exists.")
+                                           .arg(msg.section(QLatin1Char(' '), 1, 1).remove(QLatin1Char('"'))));
+    if (rc == SQLITE_CONSTRAINT_CHECK || msg.startsWith(QLatin1String("CHECK constraint failed"))) {
+        if (msg.contains(QLatin1String(kLenCheck)))
+            throw JetError(errFieldTooSmall, QStringLiteral("The field is too small to accept the amount of data you "
+                                                            "attempted to add.  Try inserting or pasting less data."));
+        throw JetError(errTypeMismatch, QStringLiteral("Data type conversion error."));
+    }
+    if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
+        throw JetError(errDuplicateKey,
+                       QStringLiteral("The changes you requested to the table were not successful because they would "
+                                      "create duplicate values in the index, primary key, or relationship.  Change the "
+                                      "data in the field or fields that contain duplicate data, remove the index, or "
+                                      "redefine the index to permit duplicate entries and try again."));
+    if (rc == SQLITE_CONSTRAINT_NOTNULL)
+        throw JetError(errNullKey, QStringLiteral("Index or primary key cannot contain a Null value."));
+    if (primary == SQLITE_ERROR && msg.contains(QLatin1String("syntax error")))
+        throw JetError(errSyntax, QStringLiteral("Syntax error in query expression: %1").arg(context.simplified()));
+    if (primary == SQLITE_READONLY)
+        throw JetError(errNotUpdatable, QStringLiteral("Cannot update.  Database or object is read-only."));
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
+        throw JetError(3211, QStringLiteral("The database engine could not lock the table because it is already in use."));
+    // Errors raised by our own functions carry the engine's words already.
+    throw JetError(errGeneral, msg);
+}
+
+QString Connection::tableName(const QString& name) const
+{
+    Stmt s(const_cast<Connection*>(this),
+           QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND name = ?1 COLLATE NOCASE"));
+    s.bind(1, Value(name));
+    if (s.step())
+        return s.value(0, dbText).toString();
+    // NOCASE folds ASCII only; compare the rest ourselves.
+    for (const QString& t : tables())
+        if (t.compare(name, Qt::CaseInsensitive) == 0)
+            return t;
+    return QString();
+}
+
+QStringList Connection::tables() const
+{
+    QStringList out;
+    Stmt s(const_cast<Connection*>(this),
+           QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
+                          "ORDER BY name"));
+    while (s.step()) {
+        const QString n = s.value(0, dbText).toString();
+        if (!n.startsWith(QLatin1String("sqlite_")))
+            out << n;
+    }
+    return out;
+}
+
+ColumnInfo columnFromDecl(const QString& name, const QString& declIn, bool rowidKey)
+{
+    QString decl = declIn.trimmed();
+    int size = -1;
+    const int lp = decl.indexOf(QLatin1Char('('));
+    if (lp >= 0) {
+        size = decl.mid(lp + 1, decl.indexOf(QLatin1Char(')')) - lp - 1).trimmed().toInt();
+        decl = decl.left(lp).trimmed();
+    }
+    ColumnInfo c;
+    if (rowidKey) {
+        c.type = dbLong;
+        c.size = 4;
+        c.attributes = dbFixedField | dbAutoIncrField;
+    } else if (auto p = parseTypeName(decl, size)) {
+        c = *p;
+    } else {
+        c.type = dbText;
+        c.size = 255;
+        c.attributes = dbVariableField;
+    }
+    c.name = name;
+    return c;
+}
+
+ColumnList Connection::columns(const QString& table) const
+{
+    ColumnList out;
+    Stmt s(const_cast<Connection*>(this), QStringLiteral("SELECT name, type, pk FROM pragma_table_info(?1)"));
+    s.bind(1, Value(table));
+    std::vector<std::pair<QString, QString>> rows;
+    int pkCount = 0;
+    std::vector<int> pks;
+    while (s.step()) {
+        rows.emplace_back(s.value(0, dbText).toString(), s.value(1, dbText).toString());
+        pks.push_back(static_cast<int>(s.int64(2)));
+        pkCount += pks.back() > 0;
+    }
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const bool rowidKey = pkCount == 1 && pks[i] == 1 && rows[i].second.compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0;
+        out.push_back(columnFromDecl(rows[i].first, rows[i].second, rowidKey));
+    }
+    return out;
+}
+
+QStringList Connection::primaryKey(const QString& table) const
+{
+    Stmt s(const_cast<Connection*>(this), QStringLiteral("SELECT name FROM pragma_table_info(?1) WHERE pk > 0 ORDER BY pk"));
+    s.bind(1, Value(table));
+    QStringList out;
+    while (s.step())
+        out << s.value(0, dbText).toString();
+    if (out.isEmpty()) {
+        // A key added later is a unique index named after the table.
+        Stmt ix(const_cast<Connection*>(this), QStringLiteral("SELECT name FROM pragma_index_info(?1) ORDER BY seqno"));
+        ix.bind(1, Value(QStringLiteral("qbpk_") + table));
+        while (ix.step())
+            out << ix.value(0, dbText).toString();
+    }
+    return out;
+}
+
+void Connection::holdTable(const QString& table, int delta)
+{
+    const QString k = table.toLower();
+    held_[k] += delta;
+    if (held_[k] <= 0)
+        held_.remove(k);
+}
+
+bool Connection::tableHeld(const QString& table) const { return held_.value(table.toLower()) > 0; }
+
+Value coerce(const Value& v, int fieldType)
+{
+    if (v.isNull())
+        return v;
+    auto mismatch = []() -> Value { throw JetError(errTypeMismatch, QStringLiteral("Data type conversion error.")); };
+    switch (fieldType) {
+    case dbText:
+    case dbMemo: return v.isText() ? v : Value(v.toString());
+    case dbBoolean: return Value(v.toBool());
+    case dbLong:
+    case dbInteger:
+    case dbByte: {
+        if (v.isText()) {
+            bool ok = false;
+            const double d = v.textPtr()->trimmed().toDouble(&ok);
+            if (!ok)
+                return mismatch();
+            return Value(static_cast<qint64>(std::nearbyint(d)));
+        }
+        return Value(v.toLong());
+    }
+    case dbDouble:
+    case dbSingle:
+    case dbCurrency: {
+        if (v.isText()) {
+            bool ok = false;
+            const double d = v.textPtr()->trimmed().toDouble(&ok);
+            if (!ok)
+                return mismatch();
+            return Value(d);
+        }
+        return Value(v.toDouble());
+    }
+    case dbDate: {
+        if (v.kind() == Kind::Date)
+            return v;
+        if (v.isText()) {
+            if (auto d = parseStoredDate(*v.textPtr()))
+                return Value(*d);
+            const QString stored = dateLiteralToStored(*v.textPtr());
+            if (stored.isEmpty())
+                return mismatch();
+            return Value(*parseStoredDate(stored));
+        }
+        return Value(DateTime{v.toDouble()});
+    }
+    default: return v;
+    }
+}
+
+} // namespace jet

@@ -1,0 +1,99 @@
+// One SQLite connection per database file in the process. Every Database object
+// that opens the same path shares it, so each sees the others' changes at
+// once, schema changes included, and a workspace transaction covers them all.
+// The connection also owns the conversions between the engine's values and
+// SQLite's, and the mapping of SQLite's errors to the engine's messages.
+#pragma once
+
+#include "platform/jet/types.h"
+#include "platform/jet/value.h"
+
+#include <QHash>
+#include <QString>
+#include <memory>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace jet {
+
+class Connection;
+
+/// A prepared statement; reset and reused, finalised on destruction.
+class Stmt {
+public:
+    Stmt() = default;
+    Stmt(Connection* c, const QString& sql);
+    ~Stmt();
+    Stmt(Stmt&& o) noexcept;
+    Stmt& operator=(Stmt&& o) noexcept;
+    Stmt(const Stmt&) = delete;
+    Stmt& operator=(const Stmt&) = delete;
+
+    sqlite3_stmt* get() const { return s_; }
+    void bind(int index1, const Value& v);   ///< binds in stored form
+    void bindInt(int index1, qint64 v);
+    bool step();                              ///< true on a row; throws JetError on failure
+    void reset();
+    int columnCount() const;
+    QString columnName(int i) const;
+    QString declType(int i) const;            ///< "" for an expression
+    Value value(int i, int fieldType) const;  ///< fieldType 0: by storage class
+    qint64 int64(int i) const;
+
+private:
+    Connection* c_ = nullptr;
+    sqlite3_stmt* s_ = nullptr;
+};
+
+class Connection {
+public:
+    /// The shared connection on path; create makes a new empty database file.
+    static std::shared_ptr<Connection> open(const QString& path, bool create = false);
+    ~Connection();
+
+    sqlite3* handle() const { return db_; }
+    const QString& path() const { return path_; }
+
+    /// Runs SQLite text; throws JetError with the engine's message.
+    void exec(const QString& sql);
+    qint64 changes() const;
+
+    /// Bumped by every change made through the engine; caches compare it.
+    quint64 generation() const { return generation_; }
+    void bump() { ++generation_; }
+
+    /// The table's real name when a table of that name exists (names compare
+    /// without regard to case, as the engine's do); "" otherwise.
+    QString tableName(const QString& name) const;
+    QStringList tables() const;
+    ColumnList columns(const QString& table) const;
+    /// Key columns of the table's primary key, in order.
+    QStringList primaryKey(const QString& table) const;
+
+    /// Tables held open by recordsets; such a table cannot be dropped.
+    void holdTable(const QString& table, int delta);
+    bool tableHeld(const QString& table) const;
+
+    // Workspace transaction depth on this connection.
+    int transactionDepth = 0;
+
+    [[noreturn]] void raise(int rc, const QString& context = QString()) const;
+
+    static const QList<Connection*>& all();
+
+private:
+    Connection() = default;
+    sqlite3* db_ = nullptr;
+    QString path_;
+    quint64 generation_ = 0;
+    QHash<QString, int> held_;
+};
+
+/// Column info from a declared type as SQLite stores it ("TEXT(255)", "DOUBLE", "INTEGER").
+ColumnInfo columnFromDecl(const QString& name, const QString& decl, bool rowidKey);
+
+/// Converts a value to what a column of fieldType stores; throws on a value that does not convert.
+Value coerce(const Value& v, int fieldType);
+
+} // namespace jet

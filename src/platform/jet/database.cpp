@@ -1,0 +1,474 @@
+// Databases: statements, table definitions and the workspace transaction.
+// Every statement runs inside a savepoint, so a failing statement leaves
+// nothing half done; bulk statements run as one SQLite statement each.
+#include "platform/jet/database.h"
+
+#include "platform/drivers/external.h"
+#include "platform/jet/connection.h"
+#include "platform/jet/error.h"
+#include "platform/jet/schema.h"
+#include "platform/jet/translator.h"
+
+#include <sqlite3.h>
+
+#include <QFileInfo>
+
+namespace jet {
+namespace {
+
+[[noreturn]] void noTable(const QString& name)
+{
+    throw JetError(errNoTable, QStringLiteral("The database engine cannot find the input table or query '%1'. "
+                                              "Make sure it exists and that its name is spelled correctly.")
+                                   .arg(name));
+}
+
+/// Runs f inside a savepoint: all of it happens, or none.
+template <class F>
+void atomically(Connection& c, F&& f)
+{
+    c.exec(QStringLiteral("SAVEPOINT qb_stmt"));
+    try {
+        f();
+    } catch (...) {
+        try {
+            c.exec(QStringLiteral("ROLLBACK TO qb_stmt; RELEASE qb_stmt"));
+        } catch (...) {
+        }
+        c.bump();
+        throw;
+    }
+    c.exec(QStringLiteral("RELEASE qb_stmt"));
+    c.bump();
+}
+
+QString qualified(const QString& schema, const QString& name)
+{
+    return schema.isEmpty() ? quoteName(name) : schema + QLatin1Char('.') + quoteName(name);
+}
+
+/// Copies an external table into a temporary table of the connection.
+void loadExternal(Connection& c, const ExternalRef& ref)
+{
+    const drivers::Spec spec = drivers::parseSpec(ref.spec);
+    auto reader = drivers::driverFor(spec).read(spec, ref.name);
+    const ColumnList& cols = reader->columns();
+    QStringList defs, marks;
+    for (const ColumnInfo& col : cols) {
+        ColumnInfo plain = col;
+        plain.attributes &= ~dbAutoIncrField;   // an outside counter comes in as a plain number
+        defs << columnDefinition(plain, false, false);
+        marks << QStringLiteral("?");
+    }
+    c.exec(QStringLiteral("DROP TABLE IF EXISTS temp.") + quoteName(ref.placeholder));
+    c.exec(QStringLiteral("CREATE TEMP TABLE %1 (%2)").arg(quoteName(ref.placeholder), defs.join(QLatin1String(", "))));
+    Stmt ins(&c, QStringLiteral("INSERT INTO temp.%1 VALUES (%2)").arg(quoteName(ref.placeholder), marks.join(QLatin1Char(','))));
+    std::vector<Value> row;
+    while (reader->next(row)) {
+        for (size_t i = 0; i < cols.size(); ++i)
+            ins.bind(static_cast<int>(i + 1), i < row.size() ? coerce(row[i], cols[i].type) : Value());
+        ins.step();
+        ins.reset();
+    }
+}
+
+ColumnList resultColumns(Stmt& s, bool& stepped, bool& hasRow)
+{
+    ColumnList cols;
+    QStringList seen;
+    stepped = false;
+    hasRow = false;
+    std::vector<int> untyped;
+    for (int i = 0; i < s.columnCount(); ++i) {
+        QString name = s.columnName(i);
+        // Two result columns of one name (D.Key, E.Key): the later ones get a number.
+        QString unique = name;
+        for (int n = 1; seen.contains(unique, Qt::CaseInsensitive); ++n)
+            unique = name + QString::number(n);
+        seen << unique;
+        const QString decl = s.declType(i);
+        ColumnInfo c;
+        if (!decl.isEmpty()) {
+            const bool rowidKey = decl.compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0;
+            c = columnFromDecl(unique, decl, rowidKey);
+            c.attributes &= ~dbAutoIncrField;   // a copied key is a plain number in the new table
+            if (rowidKey) {
+                c.type = dbLong;
+                c.size = 4;
+            }
+        } else {
+            c.name = unique;
+            c.type = 0;
+            untyped.push_back(i);
+        }
+        cols.push_back(c);
+    }
+    if (!untyped.empty()) {
+        stepped = true;
+        hasRow = s.step();
+        for (int i : untyped) {
+            ColumnInfo& c = cols[static_cast<size_t>(i)];
+            const int st = hasRow ? sqlite3_column_type(s.get(), i) : SQLITE_NULL;
+            bool looksDate = false;
+            if (st == SQLITE_TEXT)
+                looksDate = looksStoredDate(s.value(i, dbText).toString());
+            c.type = st == SQLITE_NULL ? dbText : fieldTypeOfStorage(st, looksDate);
+            if (c.type == dbLong || c.type == dbDouble) {
+                c.type = dbDouble;   // expressions over numbers can mix whole and fractional values
+                c.size = 8;
+            }
+            if (c.type == dbText) {
+                c.type = dbMemo;     // an expression's text has no declared length
+                c.size = 0;
+            }
+        }
+    }
+    return cols;
+}
+
+} // namespace
+
+void createTableFromSelect(Connection& c, const QString& schema, const QString& name, const QString& selectSql)
+{
+    Stmt s(&c, selectSql);
+    bool stepped = false, hasRow = false;
+    const ColumnList cols = resultColumns(s, stepped, hasRow);
+    QStringList defs;
+    for (const ColumnInfo& col : cols)
+        defs << columnDefinition(col, false, false);
+    c.exec(QStringLiteral("CREATE %1TABLE %2 (%3)")
+               .arg(schema == QLatin1String("temp") ? QStringLiteral("TEMP ") : QString(), quoteName(name),
+                    defs.join(QLatin1String(", "))));
+    if (!stepped) {
+        c.exec(QStringLiteral("INSERT INTO %1 %2").arg(qualified(schema, name), selectSql));
+        return;
+    }
+    // The first row was read to learn the types: copy row by row from here.
+    QStringList marks;
+    for (size_t i = 0; i < cols.size(); ++i)
+        marks << QStringLiteral("?");
+    Stmt ins(&c, QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(qualified(schema, name), marks.join(QLatin1Char(','))));
+    for (bool row = hasRow; row; row = s.step()) {
+        for (size_t i = 0; i < cols.size(); ++i)
+            sqlite3_bind_value(ins.get(), static_cast<int>(i + 1), sqlite3_column_value(s.get(), static_cast<int>(i)));
+        ins.step();
+        ins.reset();
+    }
+}
+
+Database Database::open(const QString& path, bool create) { return Database(Connection::open(path, create)); }
+
+void Database::close() { conn_.reset(); }
+
+QString Database::name() const { return conn_ ? conn_->path() : QString(); }
+
+void Database::materializeExternals(const Translated& t, QStringList& temps)
+{
+    for (const ExternalRef& r : t.externals) {
+        loadExternal(*conn_, r);
+        temps << r.placeholder;
+    }
+}
+
+void Database::execute(const QString& sql, int options)
+{
+    (void)options;
+    if (!conn_)
+        throw JetError(3420, QStringLiteral("Object invalid or no longer set."));
+    Connection& c = *conn_;
+    const Translated t = translate(sql);
+    affected_ = 0;
+    QStringList temps;
+    auto dropTemps = [&]() {
+        for (const QString& n : temps)
+            try {
+                c.exec(QStringLiteral("DROP TABLE IF EXISTS temp.") + quoteName(n));
+            } catch (...) {
+            }
+    };
+    try {
+        atomically(c, [&]() {
+            materializeExternals(t, temps);
+            switch (t.kind) {
+            case StatementKind::Select:
+                throw JetError(3065, QStringLiteral("Cannot execute a select query."));
+            case StatementKind::SelectInto:
+                if (t.intoSpec.isEmpty()) {
+                    if (!c.tableName(t.intoName).isEmpty())
+                        throw JetError(errTableExists, QStringLiteral("Table '%1' already exists.").arg(t.intoName));
+                    createTableFromSelect(c, QString(), t.intoName, t.sql);
+                    Stmt n(&c, QStringLiteral("SELECT count(*) FROM ") + quoteName(t.intoName));
+                    n.step();
+                    affected_ = n.int64(0);
+                } else {
+                    const drivers::Spec spec = drivers::parseSpec(t.intoSpec);
+                    drivers::Driver& d = drivers::driverFor(spec);
+                    Stmt s(&c, t.sql);
+                    bool stepped = false, hasRow = false;
+                    const ColumnList cols = resultColumns(s, stepped, hasRow);
+                    bool first = true;
+                    qint64 count = 0;
+                    d.write(spec, t.intoName, cols, [&](std::vector<Value>& row) {
+                        bool have = false;
+                        if (stepped && first)
+                            have = hasRow;
+                        else
+                            have = s.step();
+                        first = false;
+                        if (!have)
+                            return false;
+                        row.resize(cols.size());
+                        for (size_t i = 0; i < cols.size(); ++i)
+                            row[i] = s.value(static_cast<int>(i), cols[i].type);
+                        ++count;
+                        return true;
+                    });
+                    affected_ = count;
+                }
+                break;
+            case StatementKind::Insert:
+            case StatementKind::Update:
+            case StatementKind::Delete:
+                if (c.tableName(t.table).isEmpty())
+                    noTable(t.table);
+                c.exec(t.sql);
+                affected_ = c.changes();
+                break;
+            case StatementKind::CreateTable:
+                if (!c.tableName(t.table).isEmpty())
+                    throw JetError(errTableExists, QStringLiteral("Table '%1' already exists.").arg(t.table));
+                c.exec(t.sql);
+                break;
+            case StatementKind::DropTable: {
+                const QString real = c.tableName(t.table);
+                if (real.isEmpty())
+                    noTable(t.table);
+                if (c.tableHeld(real))
+                    throw JetError(3211, QStringLiteral("The database engine could not lock table '%1' because it is "
+                                                        "already in use by another person or process.")
+                                             .arg(real));
+                c.exec(QStringLiteral("DROP TABLE ") + quoteName(real));
+                c.exec(QStringLiteral("DROP INDEX IF EXISTS ") + quoteName(QStringLiteral("qbpk_") + real));
+                break;
+            }
+            case StatementKind::AddColumn: {
+                const QString real = c.tableName(t.table);
+                if (real.isEmpty())
+                    noTable(t.table);
+                FieldDef f{t.columns[0].name, t.columns[0].type, t.columns[0].size, t.columns[0].attributes, 0};
+                appendField(real, f);
+                break;
+            }
+            case StatementKind::DropColumn: {
+                const QString real = c.tableName(t.table);
+                if (real.isEmpty())
+                    noTable(t.table);
+                QString col;
+                for (const ColumnInfo& ci : c.columns(real))
+                    if (ci.name.compare(t.column, Qt::CaseInsensitive) == 0)
+                        col = ci.name;
+                if (col.isEmpty())
+                    throw JetError(errNoField, QStringLiteral("Field '%1' does not exist in table '%2'.").arg(t.column, real));
+                if (c.primaryKey(real).contains(col, Qt::CaseInsensitive))
+                    throw JetError(3280, QStringLiteral("Cannot delete a field that is part of an index or is needed by the system."));
+                // Indexes of our own on the column go first (SQLite refuses otherwise).
+                Stmt ix(&c, QStringLiteral("SELECT il.name FROM pragma_index_list(?1) il "
+                                           "JOIN pragma_index_info(il.name) ii WHERE ii.name = ?2 AND il.origin = 'c'"));
+                ix.bind(1, Value(real));
+                ix.bind(2, Value(col));
+                QStringList drop;
+                while (ix.step())
+                    drop << ix.value(0, dbText).toString();
+                for (const QString& n : drop)
+                    c.exec(QStringLiteral("DROP INDEX ") + quoteName(n));
+                c.exec(QStringLiteral("ALTER TABLE %1 DROP COLUMN %2").arg(quoteName(real), quoteName(col)));
+                break;
+            }
+            case StatementKind::AddPrimaryKey:
+            case StatementKind::AddUnique: {
+                const QString real = c.tableName(t.table);
+                if (real.isEmpty())
+                    noTable(t.table);
+                const QStringList pk = c.primaryKey(real);
+                if (t.kind == StatementKind::AddPrimaryKey && !pk.isEmpty()) {
+                    // The counter appended as the key is the key already.
+                    if (pk.size() == t.keyColumns.size()
+                        && pk.join(QLatin1Char('\x1f')).compare(t.keyColumns.join(QLatin1Char('\x1f')), Qt::CaseInsensitive) == 0)
+                        break;
+                    throw JetError(3283, QStringLiteral("Primary key already exists."));
+                }
+                QStringList q;
+                for (const QString& k : t.keyColumns)
+                    q << quoteName(k);
+                const QString ixName = t.kind == StatementKind::AddPrimaryKey
+                                           ? QStringLiteral("qbpk_") + real
+                                           : QStringLiteral("qbix_%1_%2").arg(real, t.constraintName);
+                c.exec(QStringLiteral("CREATE UNIQUE INDEX %1 ON %2 (%3)").arg(quoteName(ixName), quoteName(real), q.join(QLatin1String(", "))));
+                break;
+            }
+            case StatementKind::DropConstraint: {
+                const QString real = c.tableName(t.table);
+                if (real.isEmpty())
+                    noTable(t.table);
+                c.exec(QStringLiteral("DROP INDEX IF EXISTS %1").arg(quoteName(QStringLiteral("qbix_%1_%2").arg(real, t.constraintName))));
+                break;
+            }
+            case StatementKind::CreateIndex: {
+                const QString real = c.tableName(t.table);
+                if (real.isEmpty())
+                    noTable(t.table);
+                QStringList q;
+                for (const QString& k : t.keyColumns)
+                    q << quoteName(k);
+                c.exec(QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
+                           .arg(t.unique ? QStringLiteral("UNIQUE ") : QString(),
+                                quoteName(QStringLiteral("qbix_%1_%2").arg(real, t.constraintName)), quoteName(real),
+                                q.join(QLatin1String(", "))));
+                break;
+            }
+            case StatementKind::DropIndex: {
+                const QString real = c.tableName(t.table);
+                c.exec(QStringLiteral("DROP INDEX IF EXISTS %1").arg(quoteName(QStringLiteral("qbix_%1_%2").arg(real, t.constraintName))));
+                break;
+            }
+            }
+        });
+    } catch (...) {
+        dropTemps();
+        throw;
+    }
+    dropTemps();
+}
+
+std::unique_ptr<Recordset> Database::openRecordset(const QString& sourceIn, int type)
+{
+    if (!conn_)
+        throw JetError(3420, QStringLiteral("Object invalid or no longer set."));
+    QString source = sourceIn.trimmed();
+    const QString head = source.section(QLatin1Char(' '), 0, 0).toUpper();
+    if (head != QLatin1String("SELECT")) {
+        QString name = source;
+        if (name.startsWith(QLatin1Char('[')) && name.endsWith(QLatin1Char(']')))
+            name = name.mid(1, name.size() - 2);
+        const QString real = conn_->tableName(name);
+        if (real.isEmpty())
+            noTable(name);
+        source = QStringLiteral("SELECT * FROM [%1]").arg(real);
+    }
+    const Translated t = translate(source);
+    if (t.externals.empty())
+        return std::make_unique<Recordset>(conn_, source, type);
+    // A query over another database: load its tables, compute the result once.
+    QStringList temps;
+    materializeExternals(t, temps);
+    std::unique_ptr<Recordset> rs;
+    try {
+        rs = std::make_unique<Recordset>(conn_, Recordset::SqliteText{t.sql});
+    } catch (...) {
+        for (const QString& n : temps)
+            conn_->exec(QStringLiteral("DROP TABLE IF EXISTS temp.") + quoteName(n));
+        throw;
+    }
+    for (const QString& n : temps)
+        conn_->exec(QStringLiteral("DROP TABLE IF EXISTS temp.") + quoteName(n));
+    return rs;
+}
+
+std::vector<TableDef> Database::tableDefs() const
+{
+    std::vector<TableDef> out;
+    for (const QString& n : conn_->tables())
+        out.push_back(tableDef(n));
+    return out;
+}
+
+TableDef Database::tableDef(const QString& name) const
+{
+    const QString real = conn_->tableName(name);
+    if (real.isEmpty())
+        noTable(name);
+    TableDef t;
+    t.name = real;
+    int ord = 0;
+    for (const ColumnInfo& c : conn_->columns(real))
+        t.fields.push_back(FieldDef{c.name, c.type, c.size, c.attributes, ord++});
+    return t;
+}
+
+bool Database::hasTable(const QString& name) const { return !conn_->tableName(name).isEmpty(); }
+
+void Database::deleteTableDef(const QString& name) { execute(QStringLiteral("DROP TABLE [%1]").arg(name)); }
+
+void Database::appendField(const QString& table, const FieldDef& f)
+{
+    Connection& c = *conn_;
+    const QString real = c.tableName(table);
+    if (real.isEmpty())
+        noTable(table);
+    const ColumnList cols = c.columns(real);
+    for (const ColumnInfo& ci : cols)
+        if (ci.name.compare(f.name, Qt::CaseInsensitive) == 0)
+            throw JetError(3191, QStringLiteral("Cannot define field more than once."));
+    ColumnInfo nc{f.name, f.type, f.size, f.attributes};
+    if (!(f.attributes & dbAutoIncrField)) {
+        c.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(quoteName(real), columnDefinition(nc, false, false)));
+        c.bump();
+        return;
+    }
+    if (!c.primaryKey(real).isEmpty())
+        throw JetError(3283, QStringLiteral("Primary key already exists."));
+    if (c.tableHeld(real))
+        throw JetError(3211, QStringLiteral("The database engine could not lock table '%1' because it is already in use "
+                                            "by another person or process.").arg(real));
+    // SQLite cannot add a key to a filled table: rebuild it with the counter as
+    // its last column; the rows are numbered 1..n in their table order.
+    atomically(c, [&]() {
+        const QString tmp = QStringLiteral("qb_rebuild_") + real;
+        QStringList defs, names;
+        for (const ColumnInfo& ci : cols) {
+            defs << columnDefinition(ci, false, false);
+            names << quoteName(ci.name);
+        }
+        defs << columnDefinition(nc, false, true);
+        c.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoteName(tmp), defs.join(QLatin1String(", "))));
+        c.exec(QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3 ORDER BY rowid")
+                   .arg(quoteName(tmp), names.join(QLatin1String(", ")), quoteName(real)));
+        c.exec(QStringLiteral("DROP TABLE ") + quoteName(real));
+        c.exec(QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(quoteName(tmp), quoteName(real)));
+    });
+}
+
+namespace Workspace {
+
+void beginTrans()
+{
+    for (Connection* c : Connection::all()) {
+        c->exec(QStringLiteral("SAVEPOINT qb_ws%1").arg(c->transactionDepth));
+        ++c->transactionDepth;
+    }
+}
+
+void commitTrans()
+{
+    for (Connection* c : Connection::all()) {
+        if (c->transactionDepth == 0)
+            continue;
+        --c->transactionDepth;
+        c->exec(QStringLiteral("RELEASE qb_ws%1").arg(c->transactionDepth));
+    }
+}
+
+void rollback()
+{
+    for (Connection* c : Connection::all()) {
+        if (c->transactionDepth == 0)
+            continue;
+        --c->transactionDepth;
+        c->exec(QStringLiteral("ROLLBACK TO qb_ws%1; RELEASE qb_ws%1").arg(c->transactionDepth));
+        c->bump();
+    }
+}
+
+} // namespace Workspace
+
+} // namespace jet

@@ -1,0 +1,589 @@
+// SQL functions and the text collation that make SQLite answer as the engine
+// does. Every connection gets them at open (registerSqlFunctions).
+//
+// Text values pass through jetText(): numbers take the engine's number text and
+// a value in the stored date shape ("yyyy-mm-dd hh:mm:ss") takes the engine's
+// date text, so LIKE, CSTR, LEN and the string functions see dates and numbers
+// as the engine shows them. The cost of that shape test is a length check for
+// most values.
+#include "platform/jet/sqlfunctions.h"
+
+#include "platform/jet/value.h"
+
+#include <sqlite3.h>
+
+#include <QDateTime>
+#include <cmath>
+#include <memory>
+
+namespace jet {
+namespace {
+
+QString argText(sqlite3_value* v)
+{
+    const unsigned char* p = sqlite3_value_text(v);
+    return QString::fromUtf8(reinterpret_cast<const char*>(p), sqlite3_value_bytes(v));
+}
+
+/// The engine's text form of a stored value; isNull set for SQL NULL.
+QString jetText(sqlite3_value* v, bool* isNull = nullptr)
+{
+    if (isNull)
+        *isNull = false;
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL:
+        if (isNull)
+            *isNull = true;
+        return QString();
+    case SQLITE_INTEGER: return QString::number(sqlite3_value_int64(v));
+    case SQLITE_FLOAT: return numberText(sqlite3_value_double(v));
+    default: {
+        QString s = argText(v);
+        if (s.size() == 19) {
+            if (auto d = parseStoredDate(s))
+                return displayDate(*d);
+        }
+        return s;
+    }
+    }
+}
+
+void resultText(sqlite3_context* ctx, const QString& s)
+{
+    const QByteArray u = s.toUtf8();
+    sqlite3_result_text(ctx, u.constData(), u.size(), SQLITE_TRANSIENT);
+}
+
+bool anyNull(int argc, sqlite3_value** argv)
+{
+    for (int i = 0; i < argc; ++i)
+        if (sqlite3_value_type(argv[i]) == SQLITE_NULL)
+            return true;
+    return false;
+}
+
+// ---- collation ------------------------------------------------------------
+
+int collateJetCi(void*, int na, const void* a, int nb, const void* b)
+{
+    return jetCompare(static_cast<const char*>(a), na, static_cast<const char*>(b), nb);
+}
+
+// ---- LIKE -----------------------------------------------------------------
+
+struct Pattern {
+    // A compiled pattern: case-folded, with tokens for the wildcards.
+    enum Kind { Lit, Any, One, Digit, Set };
+    struct Tok {
+        Kind kind;
+        QChar ch;
+        QString set;   // folded members; ranges as a-b triples
+        bool negate = false;
+    };
+    std::vector<Tok> toks;
+};
+
+Pattern compilePattern(const QString& raw)
+{
+    Pattern p;
+    const QString s = raw.toCaseFolded();
+    for (int i = 0; i < s.size(); ++i) {
+        const QChar c = s[i];
+        if (c == QLatin1Char('*')) {
+            if (p.toks.empty() || p.toks.back().kind != Pattern::Any)
+                p.toks.push_back({Pattern::Any, c, {}, false});
+        } else if (c == QLatin1Char('?')) {
+            p.toks.push_back({Pattern::One, c, {}, false});
+        } else if (c == QLatin1Char('#')) {
+            p.toks.push_back({Pattern::Digit, c, {}, false});
+        } else if (c == QLatin1Char('[')) {
+            const int close = s.indexOf(QLatin1Char(']'), i + 1);
+            if (close < 0) {
+                // An unclosed bracket matches itself, character for character.
+                p.toks.push_back({Pattern::Lit, c, {}, false});
+                continue;
+            }
+            QString body = s.mid(i + 1, close - i - 1);
+            bool neg = false;
+            if (body.startsWith(QLatin1Char('!')) && body.size() > 1) {
+                neg = true;
+                body.remove(0, 1);
+            }
+            if (body.isEmpty()) {
+                // "[]" matches the empty string: nothing to add.
+                i = close;
+                continue;
+            }
+            Pattern::Tok t{Pattern::Set, c, body, neg};
+            if (body.size() == 1 && !neg)
+                t = {Pattern::Lit, body[0], {}, false};   // [*] [?] [#] escape a wildcard
+            p.toks.push_back(t);
+            i = close;
+        } else {
+            p.toks.push_back({Pattern::Lit, c, {}, false});
+        }
+    }
+    return p;
+}
+
+bool inSet(const Pattern::Tok& t, QChar c)
+{
+    const QString& s = t.set;
+    bool hit = false;
+    for (int i = 0; i < s.size() && !hit; ++i) {
+        if (i + 2 < s.size() && s[i + 1] == QLatin1Char('-')) {
+            hit = c >= s[i] && c <= s[i + 2];
+            i += 2;
+        } else {
+            hit = s[i] == c;
+        }
+    }
+    return hit != t.negate;
+}
+
+bool tokMatches(const Pattern::Tok& t, QChar c)
+{
+    switch (t.kind) {
+    case Pattern::Lit: return c == t.ch;
+    case Pattern::One: return true;
+    case Pattern::Digit: return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    case Pattern::Set: return inSet(t, c);
+    case Pattern::Any: break;
+    }
+    return false;
+}
+
+bool matchAt(const Pattern& p, size_t ti, const QString& s, int si)
+{
+    // The classic greedy match with one backtrack point: the last star seen.
+    size_t starT = SIZE_MAX;
+    int starS = 0;
+    const size_t m = p.toks.size();
+    while (si < s.size()) {
+        if (ti < m && p.toks[ti].kind == Pattern::Any) {
+            starT = ti++;
+            starS = si;
+        } else if (ti < m && tokMatches(p.toks[ti], s[si])) {
+            ++ti;
+            ++si;
+        } else if (starT != SIZE_MAX) {
+            ti = starT + 1;
+            si = ++starS;
+        } else {
+            return false;
+        }
+    }
+    while (ti < m && p.toks[ti].kind == Pattern::Any)
+        ++ti;
+    return ti == m;
+}
+
+void deletePattern(void* p) { delete static_cast<Pattern*>(p); }
+
+void fnLike(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+{
+    // LIKE calls like(pattern, text[, escape]).
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    (void)argc;
+    auto* pat = static_cast<Pattern*>(sqlite3_get_auxdata(ctx, 0));
+    if (!pat) {
+        pat = new Pattern(compilePattern(jetText(argv[0])));
+        sqlite3_set_auxdata(ctx, 0, pat, deletePattern);
+        pat = static_cast<Pattern*>(sqlite3_get_auxdata(ctx, 0));
+        if (!pat) {
+            // SQLite dropped it (not a constant): compile for this call only.
+            Pattern once = compilePattern(jetText(argv[0]));
+            sqlite3_result_int(ctx, matchAt(once, 0, jetText(argv[1]).toCaseFolded(), 0));
+            return;
+        }
+    }
+    sqlite3_result_int(ctx, matchAt(*pat, 0, jetText(argv[1]).toCaseFolded(), 0));
+}
+
+// ---- string functions -----------------------------------------------------
+
+void fnLen(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    bool isNull = false;
+    const QString s = jetText(argv[0], &isNull);
+    if (isNull)
+        sqlite3_result_null(ctx);
+    else
+        sqlite3_result_int64(ctx, s.size());
+}
+
+void fnLeft(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+{
+    if (anyNull(argc, argv))
+        return sqlite3_result_null(ctx);
+    const qint64 n = sqlite3_value_int64(argv[1]);
+    if (n < 0)
+        return sqlite3_result_error(ctx, "Invalid procedure call or argument.", -1);
+    resultText(ctx, jetText(argv[0]).left(static_cast<int>(std::min<qint64>(n, INT32_MAX))));
+}
+
+void fnRight(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+{
+    if (anyNull(argc, argv))
+        return sqlite3_result_null(ctx);
+    const qint64 n = sqlite3_value_int64(argv[1]);
+    if (n < 0)
+        return sqlite3_result_error(ctx, "Invalid procedure call or argument.", -1);
+    resultText(ctx, jetText(argv[0]).right(static_cast<int>(std::min<qint64>(n, INT32_MAX))));
+}
+
+void fnMid(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
+        return sqlite3_result_null(ctx);
+    const qint64 start = sqlite3_value_int64(argv[1]);
+    if (start < 1)
+        return sqlite3_result_error(ctx, "Invalid procedure call or argument.", -1);
+    const QString s = jetText(argv[0]);
+    if (argc == 3 && sqlite3_value_type(argv[2]) != SQLITE_NULL) {
+        const qint64 len = sqlite3_value_int64(argv[2]);
+        if (len < 0)
+            return sqlite3_result_error(ctx, "Invalid procedure call or argument.", -1);
+        resultText(ctx, s.mid(static_cast<int>(std::min<qint64>(start - 1, INT32_MAX)),
+                              static_cast<int>(std::min<qint64>(len, INT32_MAX))));
+    } else {
+        resultText(ctx, s.mid(static_cast<int>(std::min<qint64>(start - 1, INT32_MAX))));
+    }
+}
+
+template <QString (*F)(const QString&)>
+void fnText1(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    bool isNull = false;
+    const QString s = jetText(argv[0], &isNull);
+    if (isNull)
+        return sqlite3_result_null(ctx);
+    resultText(ctx, F(s));
+}
+
+QString upper(const QString& s) { return s.toUpper(); }
+QString lower(const QString& s) { return s.toLower(); }
+QString trimSpaces(const QString& s)
+{
+    int a = 0, b = s.size();
+    while (a < b && s[a] == QLatin1Char(' '))
+        ++a;
+    while (b > a && s[b - 1] == QLatin1Char(' '))
+        --b;
+    return s.mid(a, b - a);
+}
+QString ltrimSpaces(const QString& s)
+{
+    int a = 0;
+    while (a < s.size() && s[a] == QLatin1Char(' '))
+        ++a;
+    return s.mid(a);
+}
+QString rtrimSpaces(const QString& s)
+{
+    int b = s.size();
+    while (b > 0 && s[b - 1] == QLatin1Char(' '))
+        --b;
+    return s.left(b);
+}
+QString same(const QString& s) { return s; }
+
+void fnInstr(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+{
+    // InStr([start,] text, sought[, compare]); compare 0 is binary, else text.
+    int first = 0;
+    qint64 start = 1;
+    if (argc >= 3) {
+        if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
+            return sqlite3_result_null(ctx);
+        start = sqlite3_value_int64(argv[0]);
+        first = 1;
+    }
+    if (sqlite3_value_type(argv[first]) == SQLITE_NULL || sqlite3_value_type(argv[first + 1]) == SQLITE_NULL)
+        return sqlite3_result_null(ctx);
+    if (start < 1)
+        return sqlite3_result_error(ctx, "Invalid procedure call or argument.", -1);
+    Qt::CaseSensitivity cs = Qt::CaseInsensitive;
+    if (argc == 4 && sqlite3_value_int(argv[3]) == 0)
+        cs = Qt::CaseSensitive;
+    const QString hay = jetText(argv[first]);
+    const QString needle = jetText(argv[first + 1]);
+    if (start > hay.size() + 1)
+        return sqlite3_result_int(ctx, 0);
+    if (needle.isEmpty())
+        return sqlite3_result_int64(ctx, start);
+    sqlite3_result_int64(ctx, hay.indexOf(needle, static_cast<int>(start - 1), cs) + 1);
+}
+
+void fnCStr(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
+        return sqlite3_result_error(ctx, "Invalid use of Null", -1);
+    resultText(ctx, jetText(argv[0]));
+}
+
+bool numberOf(sqlite3_value* v, double& out)
+{
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: out = static_cast<double>(sqlite3_value_int64(v)); return true;
+    case SQLITE_FLOAT: out = sqlite3_value_double(v); return true;
+    case SQLITE_TEXT: {
+        const QString s = argText(v).trimmed();
+        if (auto d = parseStoredDate(s)) {
+            out = d->serial;
+            return true;
+        }
+        if (s.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0) { out = -1; return true; }
+        if (s.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0) { out = 0; return true; }
+        bool ok = false;
+        QString t = s;
+        t.remove(QLatin1Char(','));
+        out = t.toDouble(&ok);
+        return ok;
+    }
+    default: return false;
+    }
+}
+
+void fnCLng(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
+        return sqlite3_result_error(ctx, "Invalid use of Null", -1);
+    double d = 0;
+    if (!numberOf(argv[0], d))
+        return sqlite3_result_error(ctx, "Data type mismatch in criteria expression.", -1);
+    d = std::nearbyint(d);   // banker's rounding, as the engine rounds
+    if (d < -2147483648.0 || d > 2147483647.0)
+        return sqlite3_result_error(ctx, "Overflow", -1);
+    sqlite3_result_int64(ctx, static_cast<qint64>(d));
+}
+
+void fnCInt(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
+        return sqlite3_result_error(ctx, "Invalid use of Null", -1);
+    double d = 0;
+    if (!numberOf(argv[0], d))
+        return sqlite3_result_error(ctx, "Data type mismatch in criteria expression.", -1);
+    d = std::nearbyint(d);
+    if (d < -32768.0 || d > 32767.0)
+        return sqlite3_result_error(ctx, "Overflow", -1);
+    sqlite3_result_int64(ctx, static_cast<qint64>(d));
+}
+
+void fnCDbl(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
+        return sqlite3_result_error(ctx, "Invalid use of Null", -1);
+    double d = 0;
+    if (!numberOf(argv[0], d))
+        return sqlite3_result_error(ctx, "Data type mismatch in criteria expression.", -1);
+    sqlite3_result_double(ctx, d);
+}
+
+void fnVal(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    // Val reads the leading number of a text, ignoring blanks.
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
+        return sqlite3_result_error(ctx, "Invalid use of Null", -1);
+    QString s = jetText(argv[0]);
+    s.remove(QLatin1Char(' '));
+    int i = 0;
+    if (i < s.size() && (s[i] == QLatin1Char('-') || s[i] == QLatin1Char('+')))
+        ++i;
+    while (i < s.size() && (s[i].isDigit() || s[i] == QLatin1Char('.')))
+        ++i;
+    sqlite3_result_double(ctx, s.left(i).toDouble());
+}
+
+void fnIsNull(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    sqlite3_result_int(ctx, sqlite3_value_type(argv[0]) == SQLITE_NULL ? -1 : 0);
+}
+
+void fnNz(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) != SQLITE_NULL)
+        return sqlite3_result_value(ctx, argv[0]);
+    if (argc > 1)
+        return sqlite3_result_value(ctx, argv[1]);
+    sqlite3_result_text(ctx, "", 0, SQLITE_STATIC);
+}
+
+void fnAsc(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
+        return sqlite3_result_error(ctx, "Invalid use of Null", -1);
+    const QString s = jetText(argv[0]);
+    if (s.isEmpty())
+        return sqlite3_result_error(ctx, "Invalid procedure call or argument.", -1);
+    sqlite3_result_int(ctx, s[0].unicode());
+}
+
+void fnChr(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
+        return sqlite3_result_error(ctx, "Invalid use of Null", -1);
+    const qint64 c = sqlite3_value_int64(argv[0]);
+    if (c < 0 || c > 65535)
+        return sqlite3_result_error(ctx, "Invalid procedure call or argument.", -1);
+    resultText(ctx, QString(QChar(static_cast<char16_t>(c))));
+}
+
+void fnSpace(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
+        return sqlite3_result_null(ctx);
+    const qint64 n = sqlite3_value_int64(argv[0]);
+    if (n < 0)
+        return sqlite3_result_error(ctx, "Invalid procedure call or argument.", -1);
+    resultText(ctx, QString(static_cast<int>(std::min<qint64>(n, 1 << 20)), QLatin1Char(' ')));
+}
+
+void fnConcat(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+{
+    // a & b: Null counts as "", the result is Null only when both are Null.
+    QString out;
+    bool allNull = true;
+    for (int i = 0; i < argc; ++i) {
+        bool isNull = false;
+        out += jetText(argv[i], &isNull);
+        allNull = allNull && isNull;
+    }
+    if (allNull)
+        return sqlite3_result_null(ctx);
+    resultText(ctx, out);
+}
+
+void fnNow(sqlite3_context* ctx, int, sqlite3_value**)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const DateParts p{now.date().year(), now.date().month(), now.date().day(),
+                      now.time().hour(), now.time().minute(), now.time().second()};
+    resultText(ctx, storedDate(toDateTime(p)));
+}
+
+void fnDate(sqlite3_context* ctx, int, sqlite3_value**)
+{
+    const QDate d = QDate::currentDate();
+    resultText(ctx, storedDate(toDateTime({d.year(), d.month(), d.day(), 0, 0, 0})));
+}
+
+void fnUcaseText(sqlite3_context* ctx, int argc, sqlite3_value** argv) { fnText1<upper>(ctx, argc, argv); }
+
+// ---- FIRST / LAST aggregates ------------------------------------------------
+
+struct Held {
+    sqlite3_value* v = nullptr;
+};
+
+void firstStep(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    auto* h = static_cast<Held*>(sqlite3_aggregate_context(ctx, sizeof(Held)));
+    if (h && !h->v)
+        h->v = sqlite3_value_dup(argv[0]);
+}
+
+void lastStep(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    auto* h = static_cast<Held*>(sqlite3_aggregate_context(ctx, sizeof(Held)));
+    if (!h)
+        return;
+    sqlite3_value_free(h->v);
+    h->v = sqlite3_value_dup(argv[0]);
+}
+
+void heldFinal(sqlite3_context* ctx)
+{
+    auto* h = static_cast<Held*>(sqlite3_aggregate_context(ctx, 0));
+    if (h && h->v) {
+        sqlite3_result_value(ctx, h->v);
+        sqlite3_value_free(h->v);
+        h->v = nullptr;
+    } else {
+        sqlite3_result_null(ctx);
+    }
+}
+
+void add(sqlite3* db, const char* name, int nargs, void (*fn)(sqlite3_context*, int, sqlite3_value**),
+         bool deterministic = true)
+{
+    const int flags = SQLITE_UTF8 | (deterministic ? SQLITE_DETERMINISTIC : 0);
+    sqlite3_create_function(db, name, nargs, flags, nullptr, fn, nullptr, nullptr);
+}
+
+} // namespace
+
+int jetCompare(const char* a, int na, const char* b, int nb)
+{
+    const int n = std::min(na, nb);
+    int i = 0;
+    for (; i < n; ++i) {
+        unsigned char ca = static_cast<unsigned char>(a[i]);
+        unsigned char cb = static_cast<unsigned char>(b[i]);
+        if ((ca | cb) & 0x80)
+            break;   // non-ASCII from here on: compare the rest as Unicode
+        if (ca >= 'A' && ca <= 'Z')
+            ca += 32;
+        if (cb >= 'A' && cb <= 'Z')
+            cb += 32;
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+    }
+    if (i == n)
+        return na == nb ? 0 : (na < nb ? -1 : 1);
+    // Back up to the start of the UTF-8 sequence.
+    while (i > 0 && (static_cast<unsigned char>(a[i]) & 0xC0) == 0x80)
+        --i;
+    const QString qa = QString::fromUtf8(a + i, na - i);
+    const QString qb = QString::fromUtf8(b + i, nb - i);
+    const int c = QString::compare(qa, qb, Qt::CaseInsensitive);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+bool jetLike(const QString& text, const QString& pattern)
+{
+    return matchAt(compilePattern(pattern), 0, text.toCaseFolded(), 0);
+}
+
+void registerSqlFunctions(sqlite3* db)
+{
+    sqlite3_create_collation(db, "JETCI", SQLITE_UTF8, nullptr, collateJetCi);
+    add(db, "like", 2, fnLike);
+    add(db, "like", 3, fnLike);
+    add(db, "jet_len", 1, fnLen);
+    add(db, "jet_left", 2, fnLeft);
+    add(db, "jet_right", 2, fnRight);
+    add(db, "jet_mid", 2, fnMid);
+    add(db, "jet_mid", 3, fnMid);
+    add(db, "jet_ucase", 1, fnUcaseText);
+    add(db, "jet_lcase", 1, fnText1<lower>);
+    add(db, "jet_trim", 1, fnText1<trimSpaces>);
+    add(db, "jet_ltrim", 1, fnText1<ltrimSpaces>);
+    add(db, "jet_rtrim", 1, fnText1<rtrimSpaces>);
+    add(db, "jet_text", 1, fnText1<same>);
+    add(db, "jet_instr", 2, fnInstr);
+    add(db, "jet_instr", 3, fnInstr);
+    add(db, "jet_instr", 4, fnInstr);
+    add(db, "jet_cstr", 1, fnCStr);
+    add(db, "jet_clng", 1, fnCLng);
+    add(db, "jet_cint", 1, fnCInt);
+    add(db, "jet_cdbl", 1, fnCDbl);
+    add(db, "jet_val", 1, fnVal);
+    add(db, "jet_isnull", 1, fnIsNull);
+    add(db, "jet_nz", 1, fnNz);
+    add(db, "jet_nz", 2, fnNz);
+    add(db, "jet_asc", 1, fnAsc);
+    add(db, "jet_chr", 1, fnChr);
+    add(db, "jet_space", 1, fnSpace);
+    add(db, "jet_concat", -1, fnConcat);
+    add(db, "jet_now", 0, fnNow, false);
+    add(db, "jet_date", 0, fnDate, false);
+    sqlite3_create_function(db, "jet_first", 1, SQLITE_UTF8, nullptr, nullptr, firstStep, heldFinal);
+    sqlite3_create_function(db, "jet_last", 1, SQLITE_UTF8, nullptr, nullptr, lastStep, heldFinal);
+}
+
+} // namespace jet

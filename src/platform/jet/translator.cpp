@@ -1,0 +1,1128 @@
+// The dialect translator. See translator.h for what it mends. The tokens are
+// kept with their kind, so a "*" inside a quoted literal or a bracketed name is
+// never mistaken for an operator, and a rewrite works on whole operands.
+#include "platform/jet/translator.h"
+
+#include "platform/jet/error.h"
+#include "platform/jet/schema.h"
+#include "platform/jet/value.h"
+
+#include <QHash>
+#include <QSet>
+
+namespace jet {
+namespace {
+
+enum class T { Word, Name, Str, Date, Num, Op, LParen, RParen, Comma, Dot, Semi };
+
+struct Tok {
+    T t;
+    QString text;   // Word: as written; Name: inside brackets; Str: value; Date: stored form
+    int pos = 0;
+    bool is(const char* w) const { return t == T::Word && text.compare(QLatin1String(w), Qt::CaseInsensitive) == 0; }
+    bool op(const char* o) const { return t == T::Op && text == QLatin1String(o); }
+};
+
+using Toks = std::vector<Tok>;
+
+[[noreturn]] void fail(const QString& what, const QString& sql)
+{
+    throw JetError(errSyntax, what + QStringLiteral(" in statement: ") + sql.simplified());
+}
+
+Toks tokenize(const QString& s)
+{
+    Toks out;
+    const int n = s.size();
+    int i = 0;
+    while (i < n) {
+        const QChar c = s[i];
+        if (c.isSpace()) {
+            ++i;
+            continue;
+        }
+        const int start = i;
+        if (c == QLatin1Char('[')) {
+            const int close = s.indexOf(QLatin1Char(']'), i + 1);
+            if (close < 0)
+                fail(QStringLiteral("Missing ] in name"), s);
+            out.push_back({T::Name, s.mid(i + 1, close - i - 1), start});
+            i = close + 1;
+        } else if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
+            QString v;
+            ++i;
+            bool closed = false;
+            while (i < n) {
+                if (s[i] == c) {
+                    if (i + 1 < n && s[i + 1] == c) {
+                        v += c;
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    closed = true;
+                    break;
+                }
+                v += s[i++];
+            }
+            if (!closed)
+                fail(QStringLiteral("Missing closing quote"), s);
+            out.push_back({T::Str, v, start});
+        } else if (c == QLatin1Char('#')) {
+            const int close = s.indexOf(QLatin1Char('#'), i + 1);
+            if (close < 0)
+                fail(QStringLiteral("Missing # after date"), s);
+            const QString stored = dateLiteralToStored(s.mid(i + 1, close - i - 1));
+            if (stored.isEmpty())
+                fail(QStringLiteral("Invalid date '") + s.mid(i, close - i + 1) + QLatin1Char('\''), s);
+            out.push_back({T::Date, stored, start});
+            i = close + 1;
+        } else if (c.isDigit() || (c == QLatin1Char('.') && i + 1 < n && s[i + 1].isDigit()
+                                   && (out.empty() || (out.back().t != T::Name && out.back().t != T::Word
+                                                       && out.back().t != T::RParen)))) {
+            while (i < n && (s[i].isDigit() || s[i] == QLatin1Char('.')))
+                ++i;
+            if (i < n && (s[i] == QLatin1Char('e') || s[i] == QLatin1Char('E'))) {
+                int j = i + 1;
+                if (j < n && (s[j] == QLatin1Char('+') || s[j] == QLatin1Char('-')))
+                    ++j;
+                if (j < n && s[j].isDigit()) {
+                    i = j;
+                    while (i < n && s[i].isDigit())
+                        ++i;
+                }
+            }
+            out.push_back({T::Num, s.mid(start, i - start), start});
+        } else if (c.isLetter() || c == QLatin1Char('_')) {
+            while (i < n && (s[i].isLetterOrNumber() || s[i] == QLatin1Char('_') || s[i] == QLatin1Char('$')))
+                ++i;
+            out.push_back({T::Word, s.mid(start, i - start), start});
+        } else if (c == QLatin1Char('(')) {
+            out.push_back({T::LParen, QStringLiteral("("), start});
+            ++i;
+        } else if (c == QLatin1Char(')')) {
+            out.push_back({T::RParen, QStringLiteral(")"), start});
+            ++i;
+        } else if (c == QLatin1Char(',')) {
+            out.push_back({T::Comma, QStringLiteral(","), start});
+            ++i;
+        } else if (c == QLatin1Char('.')) {
+            out.push_back({T::Dot, QStringLiteral("."), start});
+            ++i;
+        } else if (c == QLatin1Char(';')) {
+            out.push_back({T::Semi, QStringLiteral(";"), start});
+            ++i;
+        } else {
+            static const char* two[] = {"<>", "<=", ">=", "!="};
+            QString o(c);
+            for (const char* t : two)
+                if (s.mid(i, 2) == QLatin1String(t))
+                    o = QLatin1String(t);
+            if (QStringLiteral("=<>+-*/&\\^!%").contains(o[0]) || o.size() == 2) {
+                out.push_back({T::Op, o, start});
+                i += o.size();
+            } else {
+                fail(QStringLiteral("Unexpected character '") + c + QLatin1Char('\''), s);
+            }
+        }
+    }
+    return out;
+}
+
+// Functions with the engine's meaning, written as jet_* in SQLite.
+const QHash<QString, QString>& functionMap()
+{
+    static const QHash<QString, QString> m = {
+        {QStringLiteral("LEN"), QStringLiteral("jet_len")},
+        {QStringLiteral("LEFT"), QStringLiteral("jet_left")},
+        {QStringLiteral("RIGHT"), QStringLiteral("jet_right")},
+        {QStringLiteral("MID"), QStringLiteral("jet_mid")},
+        {QStringLiteral("UCASE"), QStringLiteral("jet_ucase")},
+        {QStringLiteral("LCASE"), QStringLiteral("jet_lcase")},
+        {QStringLiteral("TRIM"), QStringLiteral("jet_trim")},
+        {QStringLiteral("LTRIM"), QStringLiteral("jet_ltrim")},
+        {QStringLiteral("RTRIM"), QStringLiteral("jet_rtrim")},
+        {QStringLiteral("INSTR"), QStringLiteral("jet_instr")},
+        {QStringLiteral("CSTR"), QStringLiteral("jet_cstr")},
+        {QStringLiteral("CLNG"), QStringLiteral("jet_clng")},
+        {QStringLiteral("CINT"), QStringLiteral("jet_cint")},
+        {QStringLiteral("CDBL"), QStringLiteral("jet_cdbl")},
+        {QStringLiteral("VAL"), QStringLiteral("jet_val")},
+        {QStringLiteral("ISNULL"), QStringLiteral("jet_isnull")},
+        {QStringLiteral("NZ"), QStringLiteral("jet_nz")},
+        {QStringLiteral("ASC"), QStringLiteral("jet_asc")},
+        {QStringLiteral("CHR"), QStringLiteral("jet_chr")},
+        {QStringLiteral("CHR$"), QStringLiteral("jet_chr")},
+        {QStringLiteral("SPACE"), QStringLiteral("jet_space")},
+        {QStringLiteral("NOW"), QStringLiteral("jet_now")},
+        {QStringLiteral("DATE"), QStringLiteral("jet_date")},
+        {QStringLiteral("FIRST"), QStringLiteral("jet_first")},
+        {QStringLiteral("LAST"), QStringLiteral("jet_last")},
+        {QStringLiteral("IIF"), QStringLiteral("iif")},
+        {QStringLiteral("ABS"), QStringLiteral("abs")},
+        {QStringLiteral("COUNT"), QStringLiteral("count")},
+        {QStringLiteral("MIN"), QStringLiteral("min")},
+        {QStringLiteral("MAX"), QStringLiteral("max")},
+        {QStringLiteral("SUM"), QStringLiteral("sum")},
+        {QStringLiteral("AVG"), QStringLiteral("avg")},
+    };
+    return m;
+}
+
+bool isBoundaryWord(const Tok& t)
+{
+    static const QSet<QString> words = {
+        QStringLiteral("AND"), QStringLiteral("OR"), QStringLiteral("NOT"), QStringLiteral("LIKE"),
+        QStringLiteral("IS"), QStringLiteral("IN"), QStringLiteral("BETWEEN"), QStringLiteral("AS"),
+        QStringLiteral("FROM"), QStringLiteral("WHERE"), QStringLiteral("SET"), QStringLiteral("ON"),
+        QStringLiteral("THEN"), QStringLiteral("ELSE"), QStringLiteral("WHEN"), QStringLiteral("END"),
+        QStringLiteral("CASE"), QStringLiteral("SELECT"), QStringLiteral("ORDER"), QStringLiteral("GROUP"),
+        QStringLiteral("HAVING"), QStringLiteral("BY"), QStringLiteral("ASC"), QStringLiteral("DESC"),
+        QStringLiteral("INTO"), QStringLiteral("VALUES"), QStringLiteral("JOIN"), QStringLiteral("INNER"),
+        QStringLiteral("LEFT"), QStringLiteral("RIGHT"), QStringLiteral("UNION"), QStringLiteral("DISTINCT"),
+        QStringLiteral("TOP"), QStringLiteral("XOR"), QStringLiteral("EQV"),
+    };
+    return t.t == T::Word && words.contains(t.text.toUpper());
+}
+
+bool isComparison(const Tok& t)
+{
+    return t.t == T::Op && (t.text == QLatin1String("=") || t.text == QLatin1String("<>") || t.text == QLatin1String("<")
+                            || t.text == QLatin1String(">") || t.text == QLatin1String("<=")
+                            || t.text == QLatin1String(">=") || t.text == QLatin1String("!="));
+}
+
+bool isBoundary(const Toks& v, size_t i)
+{
+    const Tok& t = v[i];
+    if (t.t == T::Comma || t.t == T::Semi || isComparison(t))
+        return true;
+    if (isBoundaryWord(t)) {
+        // LEFT( and RIGHT( are functions, not joins.
+        if (i + 1 < v.size() && v[i + 1].t == T::LParen && functionMap().contains(t.text.toUpper()))
+            return false;
+        return true;
+    }
+    return false;
+}
+
+// a & b & c -> jet_concat(a, b, c): the operands of & reach, at the same
+// parenthesis depth, to the nearest comparison, logical word, comma or clause.
+void rewriteConcat(Toks& v)
+{
+    for (size_t k = 0; k < v.size(); ++k) {
+        if (!v[k].op("&"))
+            continue;
+        // find the left end of the first operand
+        long i = static_cast<long>(k) - 1;
+        int depth = 0;
+        for (; i >= 0; --i) {
+            if (v[i].t == T::RParen) {
+                ++depth;
+                continue;
+            }
+            if (v[i].t == T::LParen) {
+                if (depth == 0)
+                    break;
+                --depth;
+                continue;
+            }
+            if (depth == 0 && isBoundary(v, static_cast<size_t>(i)))
+                break;
+        }
+        const size_t begin = static_cast<size_t>(i + 1);
+        // walk right over the chain, splitting at & of this depth
+        std::vector<Toks> operands(1);
+        for (size_t j = begin; j < k; ++j)
+            operands.back().push_back(v[j]);
+        size_t j = k;
+        depth = 0;
+        for (; j < v.size(); ++j) {
+            const Tok& t = v[j];
+            if (t.t == T::LParen)
+                ++depth;
+            else if (t.t == T::RParen) {
+                if (depth == 0)
+                    break;
+                --depth;
+            } else if (depth == 0 && t.op("&")) {
+                operands.emplace_back();
+                continue;
+            } else if (depth == 0 && isBoundary(v, j)) {
+                break;
+            }
+            operands.back().push_back(t);
+        }
+        Toks repl;
+        repl.push_back({T::Word, QStringLiteral("jet_concat"), v[k].pos});
+        repl.push_back({T::LParen, QStringLiteral("("), v[k].pos});
+        for (size_t o = 0; o < operands.size(); ++o) {
+            if (o)
+                repl.push_back({T::Comma, QStringLiteral(","), v[k].pos});
+            if (operands[o].empty())
+                throw JetError(errSyntax, QStringLiteral("Syntax error (missing operand) in query expression."));
+            repl.push_back({T::LParen, QStringLiteral("("), v[k].pos});
+            repl.insert(repl.end(), operands[o].begin(), operands[o].end());
+            repl.push_back({T::RParen, QStringLiteral(")"), v[k].pos});
+        }
+        repl.push_back({T::RParen, QStringLiteral(")"), v[k].pos});
+        v.erase(v.begin() + static_cast<long>(begin), v.begin() + static_cast<long>(j));
+        v.insert(v.begin() + static_cast<long>(begin), repl.begin(), repl.end());
+        k = begin;   // rescan from the rewritten chain (inner & are inside parentheses)
+    }
+}
+
+QString quoteStr(const QString& s)
+{
+    QString q = s;
+    q.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + q + QLatin1Char('\'');
+}
+
+struct Emitter {
+    std::vector<ExternalRef>* externals = nullptr;
+    QString sql;   // the whole statement, for messages
+
+    QString render(const Toks& v) const
+    {
+        QString out;
+        struct Level {
+            int depth;
+            QString limit;
+        };
+        std::vector<Level> selects;
+        int depth = 0;
+        // ORDER BY / GROUP BY term tracking
+        int termDepth = -1;
+        int termLen = 0;
+        bool termInt = false;
+        auto closeTerm = [&]() {
+            if (termDepth >= 0 && termLen > 0 && !termInt)
+                out += QLatin1String(" COLLATE JETCI");
+            termLen = 0;
+            termInt = false;
+        };
+        auto closeSelects = [&](int d) {
+            while (!selects.empty() && selects.back().depth >= d) {
+                if (termDepth >= selects.back().depth) {
+                    closeTerm();
+                    termDepth = -1;
+                }
+                if (!selects.back().limit.isEmpty())
+                    out += QLatin1String(" LIMIT ") + selects.back().limit;
+                selects.pop_back();
+            }
+        };
+        auto put = [&](const QString& s) {
+            if (!out.isEmpty() && !out.endsWith(QLatin1Char('(')) && !out.endsWith(QLatin1Char('.'))
+                && s != QLatin1String(")") && s != QLatin1String(",") && s != QLatin1String("."))
+                out += QLatin1Char(' ');
+            out += s;
+        };
+        for (size_t i = 0; i < v.size(); ++i) {
+            const Tok& t = v[i];
+            const bool inTerm = termDepth >= 0 && depth == termDepth;
+            if (inTerm) {
+                if (t.t == T::Comma) {
+                    closeTerm();
+                    put(QStringLiteral(","));
+                    continue;
+                }
+                if (t.is("ASC") || t.is("DESC")) {
+                    closeTerm();
+                    put(t.text.toUpper());
+                    termInt = true;   // nothing more to add until the next comma
+                    termLen = 0;
+                    continue;
+                }
+                if (t.is("HAVING") || t.is("ORDER") || t.is("UNION") || t.is("LIMIT")) {
+                    closeTerm();
+                    termDepth = -1;
+                }
+            }
+            if (termDepth >= 0 && depth == termDepth && t.t != T::Comma) {
+                termInt = termLen == 0 && t.t == T::Num && !(i + 1 < v.size() && v[i + 1].t != T::Comma
+                                                             && !v[i + 1].is("ASC") && !v[i + 1].is("DESC")
+                                                             && v[i + 1].t != T::RParen);
+                ++termLen;
+            }
+            switch (t.t) {
+            case T::LParen:
+                ++depth;
+                if (i > 0 && v[i - 1].t == T::Word && !isBoundaryWord(v[i - 1]))
+                    out += QLatin1Char('(');   // a function call: name(args)
+                else if (i > 0 && v[i - 1].t == T::Word && functionMap().contains(v[i - 1].text.toUpper()))
+                    out += QLatin1Char('(');
+                else
+                    put(QStringLiteral("("));
+                break;
+            case T::RParen:
+                if (termDepth >= 0 && depth == termDepth) {
+                    closeTerm();
+                    termDepth = -1;
+                }
+                closeSelects(depth);
+                --depth;
+                put(QStringLiteral(")"));
+                break;
+            case T::Comma: put(QStringLiteral(",")); break;
+            case T::Dot: out += QLatin1Char('.'); break;
+            case T::Semi: fail(QStringLiteral("Characters found after end of SQL statement"), sql);
+            case T::Str: put(quoteStr(t.text)); break;
+            case T::Date: put(quoteStr(t.text)); break;
+            case T::Num: put(t.text); break;
+            case T::Op:
+                if (t.text == QLatin1String("!="))
+                    put(QStringLiteral("<>"));
+                else if (t.text == QLatin1String("\\"))
+                    put(QStringLiteral("/"));   // integer division: operands are rounded below
+                else if (t.text == QLatin1String("&"))
+                    fail(QStringLiteral("Misplaced &"), sql);
+                else
+                    put(t.text);
+                break;
+            case T::Name: {
+                // [spec].[table]: another database's table
+                if (externals && isExternalSpec(t.text) && i + 2 < v.size() && v[i + 1].t == T::Dot
+                    && (v[i + 2].t == T::Name || v[i + 2].t == T::Word)) {
+                    ExternalRef r;
+                    r.spec = t.text;
+                    r.name = v[i + 2].text;
+                    r.placeholder = QStringLiteral("qb_ext_%1").arg(externals->size() + 1);
+                    externals->push_back(r);
+                    put(quoteName(r.placeholder));
+                    i += 2;
+                } else {
+                    put(quoteName(t.text));
+                }
+                break;
+            }
+            case T::Word: {
+                const QString up = t.text.toUpper();
+                const bool call = i + 1 < v.size() && v[i + 1].t == T::LParen;
+                const bool qualified = i > 0 && v[i - 1].t == T::Dot;
+                if (qualified) {
+                    put(quoteName(t.text));
+                    break;
+                }
+                if (call && functionMap().contains(up)) {
+                    put(functionMap().value(up));
+                    break;
+                }
+                if (call && t.text == QLatin1String("jet_concat")) {
+                    put(t.text);
+                    break;
+                }
+                if (up == QLatin1String("TRUE") || up == QLatin1String("YES") ) {
+                    put(QStringLiteral("-1"));
+                    break;
+                }
+                if (up == QLatin1String("FALSE") || up == QLatin1String("NO")) {
+                    put(QStringLiteral("0"));
+                    break;
+                }
+                if (up == QLatin1String("SELECT")) {
+                    put(QStringLiteral("SELECT"));
+                    Level lv{depth, QString()};
+                    size_t j = i + 1;
+                    if (j < v.size() && (v[j].is("DISTINCT") || v[j].is("DISTINCTROW"))) {
+                        put(QStringLiteral("DISTINCT"));
+                        ++j;
+                    } else if (j < v.size() && v[j].is("ALL")) {
+                        ++j;
+                    }
+                    if (j < v.size() && v[j].is("TOP")) {
+                        if (j + 1 >= v.size() || v[j + 1].t != T::Num)
+                            fail(QStringLiteral("TOP needs a number"), sql);
+                        lv.limit = v[j + 1].text;
+                        j += 2;
+                        if (j < v.size() && v[j].is("PERCENT"))
+                            fail(QStringLiteral("TOP n PERCENT is not supported"), sql);
+                    }
+                    selects.push_back(lv);
+                    i = j - 1;
+                    break;
+                }
+                if ((up == QLatin1String("ORDER") || up == QLatin1String("GROUP")) && i + 1 < v.size()
+                    && v[i + 1].is("BY")) {
+                    put(up + QLatin1String(" BY"));
+                    ++i;
+                    termDepth = depth;
+                    termLen = 0;
+                    termInt = false;
+                    break;
+                }
+                if (up == QLatin1String("AS") && i + 1 < v.size() && v[i + 1].t == T::Word) {
+                    put(QStringLiteral("AS"));
+                    put(quoteName(v[i + 1].text));
+                    ++i;
+                    break;
+                }
+                if (up == QLatin1String("MOD")) {
+                    put(QStringLiteral("%"));
+                    break;
+                }
+                if (up == QLatin1String("DISTINCTROW")) {
+                    put(QStringLiteral("DISTINCT"));
+                    break;
+                }
+                if (up == QLatin1String("ISNULL") && !call)
+                    fail(QStringLiteral("ISNULL needs an argument"), sql);
+                put(t.text);
+                break;
+            }
+            }
+        }
+        if (termDepth >= 0 && depth == termDepth)
+            closeTerm();
+        closeSelects(0);
+        return out;
+    }
+};
+
+// ---- statement shapes -------------------------------------------------------
+
+size_t findWord(const Toks& v, const char* w, size_t from = 0, int atDepth = 0)
+{
+    int depth = 0;
+    for (size_t i = 0; i < v.size(); ++i) {
+        if (v[i].t == T::LParen)
+            ++depth;
+        else if (v[i].t == T::RParen)
+            --depth;
+        else if (i >= from && depth == atDepth && v[i].is(w))
+            return i;
+    }
+    return SIZE_MAX;
+}
+
+Toks slice(const Toks& v, size_t a, size_t b)
+{
+    a = std::min(a, v.size());
+    b = std::min(b, v.size());
+    return a < b ? Toks(v.begin() + static_cast<long>(a), v.begin() + static_cast<long>(b)) : Toks();
+}
+
+bool isNameTok(const Tok& t) { return t.t == T::Name || t.t == T::Word; }
+
+/// Splits at depth-0 commas.
+std::vector<Toks> splitCommas(const Toks& v)
+{
+    std::vector<Toks> parts(1);
+    int depth = 0;
+    for (const Tok& t : v) {
+        if (t.t == T::LParen)
+            ++depth;
+        else if (t.t == T::RParen)
+            --depth;
+        if (depth == 0 && t.t == T::Comma) {
+            parts.emplace_back();
+            continue;
+        }
+        parts.back().push_back(t);
+    }
+    if (parts.size() == 1 && parts[0].empty())
+        parts.clear();
+    return parts;
+}
+
+QStringList nameList(const Toks& inParens, const QString& sql)
+{
+    QStringList names;
+    for (const Toks& p : splitCommas(inParens)) {
+        if (p.size() != 1 || !isNameTok(p[0]))
+            fail(QStringLiteral("Expected a column name"), sql);
+        names << p[0].text;
+    }
+    return names;
+}
+
+/// The tokens between the parentheses starting at v[open].
+size_t matchParen(const Toks& v, size_t open, const QString& sql)
+{
+    int depth = 0;
+    for (size_t i = open; i < v.size(); ++i) {
+        if (v[i].t == T::LParen)
+            ++depth;
+        else if (v[i].t == T::RParen && --depth == 0)
+            return i;
+    }
+    fail(QStringLiteral("Missing )"), sql);
+}
+
+/// Type words at v[i..]: "TEXT", "TEXT (255)", "COUNTER"; advances i.
+ColumnInfo parseColumnType(const Toks& v, size_t& i, const QString& sql)
+{
+    if (i >= v.size() || v[i].t != T::Word)
+        fail(QStringLiteral("Expected a column type"), sql);
+    QString word = v[i].text;
+    ++i;
+    int size = -1;
+    if (i < v.size() && v[i].t == T::LParen) {
+        const size_t close = matchParen(v, i, sql);
+        if (close == i + 2 && v[i + 1].t == T::Num)
+            size = v[i + 1].text.toInt();
+        i = close + 1;
+    }
+    auto c = parseTypeName(word, size);
+    if (!c)
+        fail(QStringLiteral("Unknown field type '") + word + QLatin1Char('\''), sql);
+    return *c;
+}
+
+Translated translateCreateTable(const Toks& v, const QString& sql)
+{
+    // CREATE TABLE name ( col type [NOT NULL] [PRIMARY KEY], ..., CONSTRAINT n PRIMARY KEY (a, b) )
+    Translated r;
+    r.kind = StatementKind::CreateTable;
+    if (v.size() < 5 || !isNameTok(v[2]) || v[3].t != T::LParen)
+        fail(QStringLiteral("Syntax error in CREATE TABLE statement"), sql);
+    r.table = v[2].text;
+    const size_t close = matchParen(v, 3, sql);
+    if (close + 1 != v.size())
+        fail(QStringLiteral("Syntax error in CREATE TABLE statement"), sql);
+    QStringList pk;
+    QSet<QString> notNull;
+    std::vector<QStringList> uniques;
+    bool autoKeySeen = false;
+    for (const Toks& item : splitCommas(slice(v, 4, close))) {
+        if (item.empty())
+            fail(QStringLiteral("Syntax error in field definition"), sql);
+        size_t i = 0;
+        if (item[0].is("CONSTRAINT") || item[0].is("PRIMARY") || item[0].is("UNIQUE")) {
+            if (item[0].is("CONSTRAINT")) {
+                if (item.size() < 2)
+                    fail(QStringLiteral("Syntax error in CONSTRAINT clause"), sql);
+                r.constraintName = item[1].text;
+                i = 2;
+            }
+            bool isPk = false;
+            if (i + 1 < item.size() && item[i].is("PRIMARY") && item[i + 1].is("KEY")) {
+                isPk = true;
+                i += 2;
+            } else if (i < item.size() && item[i].is("UNIQUE")) {
+                ++i;
+            } else {
+                fail(QStringLiteral("Syntax error in CONSTRAINT clause"), sql);
+            }
+            if (i >= item.size() || item[i].t != T::LParen)
+                fail(QStringLiteral("Syntax error in CONSTRAINT clause"), sql);
+            const size_t cl = matchParen(item, i, sql);
+            const QStringList cols = nameList(slice(item, i + 1, cl), sql);
+            if (isPk) {
+                if (!pk.isEmpty())
+                    fail(QStringLiteral("Primary key already exists"), sql);
+                pk = cols;
+            } else {
+                uniques.push_back(cols);
+            }
+            continue;
+        }
+        if (!isNameTok(item[0]))
+            fail(QStringLiteral("Syntax error in field definition"), sql);
+        i = 1;
+        ColumnInfo c = parseColumnType(item, i, sql);
+        c.name = item[0].text;
+        for (const ColumnInfo& other : r.columns)
+            if (other.name.compare(c.name, Qt::CaseInsensitive) == 0)
+                throw JetError(errSyntax, QStringLiteral("Field '%1' already exists in table '%2'.").arg(c.name, r.table));
+        while (i < item.size()) {
+            if (item[i].is("NOT") && i + 1 < item.size() && item[i + 1].is("NULL")) {
+                notNull.insert(c.name.toLower());
+                i += 2;
+            } else if (item[i].is("NULL")) {
+                ++i;
+            } else if (item[i].is("CONSTRAINT") && i + 1 < item.size()) {
+                r.constraintName = item[i + 1].text;
+                i += 2;
+            } else if (item[i].is("PRIMARY") && i + 1 < item.size() && item[i + 1].is("KEY")) {
+                pk = QStringList{c.name};
+                i += 2;
+            } else if (item[i].is("UNIQUE")) {
+                uniques.push_back(QStringList{c.name});
+                ++i;
+            } else {
+                fail(QStringLiteral("Syntax error in field definition"), sql);
+            }
+        }
+        if (c.attributes & dbAutoIncrField) {
+            if (autoKeySeen)
+                fail(QStringLiteral("Only one auto-increment field is allowed"), sql);
+            autoKeySeen = true;
+        }
+        r.columns.push_back(c);
+    }
+    if (r.columns.empty())
+        fail(QStringLiteral("A table needs at least one field"), sql);
+    for (const QString& k : pk) {
+        bool found = false;
+        for (const ColumnInfo& c : r.columns)
+            found = found || c.name.compare(k, Qt::CaseInsensitive) == 0;
+        if (!found)
+            fail(QStringLiteral("Key field '") + k + QStringLiteral("' is not in the table"), sql);
+    }
+    // Build the SQLite statement.
+    QStringList defs;
+    bool pkDone = false;
+    for (const ColumnInfo& c : r.columns) {
+        const bool inPk = pk.contains(c.name, Qt::CaseInsensitive);
+        const bool autoKey = (c.attributes & dbAutoIncrField)
+                             && (pk.isEmpty() || (pk.size() == 1 && inPk));
+        if (autoKey)
+            pkDone = true;
+        defs << columnDefinition(c, inPk || notNull.contains(c.name.toLower()), autoKey);
+    }
+    if (!pk.isEmpty() && !pkDone) {
+        QStringList q;
+        for (const QString& k : pk)
+            q << quoteName(k);
+        defs << QStringLiteral("PRIMARY KEY (%1)").arg(q.join(QLatin1String(", ")));
+    }
+    for (const QStringList& u : uniques) {
+        QStringList q;
+        for (const QString& k : u)
+            q << quoteName(k);
+        defs << QStringLiteral("UNIQUE (%1)").arg(q.join(QLatin1String(", ")));
+    }
+    r.keyColumns = pk;
+    r.sql = QStringLiteral("CREATE TABLE %1 (%2)").arg(quoteName(r.table), defs.join(QLatin1String(", ")));
+    return r;
+}
+
+Translated translateAlter(const Toks& v, const QString& sql)
+{
+    Translated r;
+    if (v.size() < 5 || !isNameTok(v[2]))
+        fail(QStringLiteral("Syntax error in ALTER TABLE statement"), sql);
+    r.table = v[2].text;
+    size_t i = 3;
+    if (v[i].is("ADD")) {
+        ++i;
+        if (v[i].is("COLUMN"))
+            ++i;
+        if (v[i].is("CONSTRAINT") || v[i].is("PRIMARY") || v[i].is("UNIQUE")) {
+            if (v[i].is("CONSTRAINT")) {
+                if (i + 1 >= v.size())
+                    fail(QStringLiteral("Syntax error in CONSTRAINT clause"), sql);
+                r.constraintName = v[i + 1].text;
+                i += 2;
+            }
+            if (i + 1 < v.size() && v[i].is("PRIMARY") && v[i + 1].is("KEY")) {
+                r.kind = StatementKind::AddPrimaryKey;
+                i += 2;
+            } else if (i < v.size() && v[i].is("UNIQUE")) {
+                r.kind = StatementKind::AddUnique;
+                ++i;
+            } else {
+                fail(QStringLiteral("Syntax error in CONSTRAINT clause"), sql);
+            }
+            if (i >= v.size() || v[i].t != T::LParen)
+                fail(QStringLiteral("Syntax error in CONSTRAINT clause"), sql);
+            const size_t cl = matchParen(v, i, sql);
+            if (cl + 1 != v.size())
+                fail(QStringLiteral("Syntax error in CONSTRAINT clause"), sql);
+            r.keyColumns = nameList(slice(v, i + 1, cl), sql);
+            return r;
+        }
+        r.kind = StatementKind::AddColumn;
+        if (!isNameTok(v[i]))
+            fail(QStringLiteral("Syntax error in field definition"), sql);
+        ColumnInfo c;
+        const QString name = v[i].text;
+        ++i;
+        c = parseColumnType(v, i, sql);
+        c.name = name;
+        while (i < v.size()) {
+            if (v[i].is("NULL") || v[i].is("NOT"))
+                ++i;   // NOT NULL on an added column cannot hold for existing rows; the engine ignores it too
+            else
+                fail(QStringLiteral("Syntax error in field definition"), sql);
+        }
+        r.columns.push_back(c);
+        return r;
+    }
+    if (v[i].is("DROP")) {
+        ++i;
+        if (i < v.size() && v[i].is("COLUMN")) {
+            ++i;
+            if (i + 1 != v.size() || !isNameTok(v[i]))
+                fail(QStringLiteral("Syntax error in ALTER TABLE statement"), sql);
+            r.kind = StatementKind::DropColumn;
+            r.column = v[i].text;
+            return r;
+        }
+        if (i < v.size() && v[i].is("CONSTRAINT")) {
+            if (i + 2 != v.size())
+                fail(QStringLiteral("Syntax error in ALTER TABLE statement"), sql);
+            r.kind = StatementKind::DropConstraint;
+            r.constraintName = v[i + 1].text;
+            return r;
+        }
+        if (i + 1 == v.size() && isNameTok(v[i])) {
+            r.kind = StatementKind::DropColumn;
+            r.column = v[i].text;
+            return r;
+        }
+    }
+    fail(QStringLiteral("Syntax error in ALTER TABLE statement"), sql);
+}
+
+/// Analyses a translated-ready SELECT for a single updatable table.
+void analyseSelect(const Toks& v, const Emitter& em, Translated& r)
+{
+    // SELECT [list] FROM name [alias] [WHERE ...] [ORDER BY ...]
+    if (v.empty() || !v[0].is("SELECT"))
+        return;
+    const size_t from = findWord(v, "FROM");
+    if (from == SIZE_MAX || from + 1 >= v.size())
+        return;
+    for (size_t i = 1; i < from; ++i) {
+        const Tok& t = v[i];
+        if (t.is("DISTINCT") || t.is("DISTINCTROW") || t.is("TOP") || t.t == T::LParen || t.t == T::Op
+            || t.is("AS") || t.t == T::Str || t.t == T::Num || t.t == T::Date) {
+            if (!(t.op("*")))
+                return;
+        }
+    }
+    if (!isNameTok(v[from + 1]) || (v[from + 1].t == T::Name && isExternalSpec(v[from + 1].text)))
+        return;
+    size_t i = from + 2;
+    if (i < v.size() && v[i].t == T::Word && !v[i].is("WHERE") && !v[i].is("ORDER"))
+        return;   // an alias or a join: leave it to the general road
+    const size_t where = findWord(v, "WHERE", from);
+    const size_t order = findWord(v, "ORDER", from);
+    if (findWord(v, "GROUP", from) != SIZE_MAX || findWord(v, "HAVING", from) != SIZE_MAX
+        || findWord(v, "UNION", from) != SIZE_MAX)
+        return;
+    if (i < v.size() && i != where && i != order)
+        return;
+    r.singleTable = true;
+    r.baseTable = v[from + 1].text;
+    r.selectList = em.render(slice(v, 1, from));
+    if (where != SIZE_MAX)
+        r.whereClause = em.render(slice(v, where + 1, order == SIZE_MAX ? v.size() : order));
+    if (order != SIZE_MAX)
+        r.orderClause = em.render(slice(v, order, v.size())).mid(QStringLiteral("ORDER BY ").size());
+}
+
+Translated translateSelect(Toks v, const QString& sql)
+{
+    Translated r;
+    r.kind = StatementKind::Select;
+    const size_t into = findWord(v, "INTO");
+    const size_t from = findWord(v, "FROM");
+    if (into != SIZE_MAX && (from == SIZE_MAX || into < from)) {
+        r.kind = StatementKind::SelectInto;
+        size_t i = into + 1;
+        if (i >= v.size() || !isNameTok(v[i]))
+            fail(QStringLiteral("Expected a table name after INTO"), sql);
+        if (i + 2 < v.size() && v[i + 1].t == T::Dot && isNameTok(v[i + 2])) {
+            r.intoSpec = v[i].text;
+            r.intoName = v[i + 2].text;
+            i += 3;
+        } else {
+            r.intoName = v[i].text;
+            i += 1;
+        }
+        v.erase(v.begin() + static_cast<long>(into), v.begin() + static_cast<long>(i));
+    }
+    Emitter em{&r.externals, sql};
+    r.sql = em.render(v);
+    if (r.kind == StatementKind::Select && r.externals.empty()) {
+        Emitter plain{nullptr, sql};
+        analyseSelect(v, plain, r);
+    }
+    return r;
+}
+
+Translated translateUpdate(const Toks& v, const QString& sql)
+{
+    Translated r;
+    r.kind = StatementKind::Update;
+    const size_t set = findWord(v, "SET");
+    if (set == SIZE_MAX || set < 2)
+        fail(QStringLiteral("Syntax error in UPDATE statement"), sql);
+    const size_t where = findWord(v, "WHERE", set);
+    const Toks target = slice(v, 1, set);
+    Emitter em{&r.externals, sql};
+
+    // SET a.x = e, y = f: the target's columns stand unqualified in SQLite.
+    QStringList assigns;
+    for (Toks a : splitCommas(slice(v, set + 1, where))) {
+        size_t eq = SIZE_MAX;
+        for (size_t k = 0; k < a.size(); ++k)
+            if (a[k].op("=")) {
+                eq = k;
+                break;
+            }
+        if (eq == SIZE_MAX || eq == 0)
+            fail(QStringLiteral("Syntax error in UPDATE statement"), sql);
+        Toks lhs = slice(a, 0, eq);
+        if (lhs.size() == 3 && lhs[1].t == T::Dot)
+            lhs = slice(lhs, 2, 3);
+        if (lhs.size() != 1 || !isNameTok(lhs[0]))
+            fail(QStringLiteral("Syntax error in UPDATE statement"), sql);
+        assigns << quoteName(lhs[0].text) + QLatin1String(" = ") + em.render(slice(a, eq + 1, a.size()));
+    }
+    const QString whereText = where == SIZE_MAX ? QString() : em.render(slice(v, where + 1, v.size()));
+
+    size_t join = SIZE_MAX;
+    for (size_t k = 0; k < target.size(); ++k)
+        if (target[k].is("JOIN")) {
+            join = k;
+            break;
+        }
+    auto tableAndAlias = [&](const Toks& part, QString& table, QString& alias) {
+        if (part.empty() || !isNameTok(part[0]))
+            fail(QStringLiteral("Syntax error in UPDATE statement"), sql);
+        table = part[0].text;
+        size_t k = 1;
+        if (k < part.size() && part[k].is("AS"))
+            ++k;
+        if (k < part.size()) {
+            if (k + 1 != part.size() || !isNameTok(part[k]))
+                fail(QStringLiteral("Syntax error in UPDATE statement"), sql);
+            alias = part[k].text;
+        }
+    };
+    QString table, alias;
+    if (join == SIZE_MAX) {
+        tableAndAlias(target, table, alias);
+        r.table = table;
+        r.sql = QStringLiteral("UPDATE ") + quoteName(table)
+                + (alias.isEmpty() ? QString() : QLatin1String(" AS ") + quoteName(alias))
+                + QLatin1String(" SET ") + assigns.join(QLatin1String(", "))
+                + (whereText.isEmpty() ? QString() : QLatin1String(" WHERE ") + whereText);
+        return r;
+    }
+    size_t joinStart = join;
+    if (joinStart > 0 && target[joinStart - 1].is("INNER"))
+        --joinStart;
+    else if (joinStart > 0 && (target[joinStart - 1].is("LEFT") || target[joinStart - 1].is("RIGHT")))
+        fail(QStringLiteral("Only INNER JOIN is supported in UPDATE"), sql);
+    tableAndAlias(slice(target, 0, joinStart), table, alias);
+    size_t on = SIZE_MAX;
+    for (size_t k = join; k < target.size(); ++k)
+        if (target[k].is("ON")) {
+            on = k;
+            break;
+        }
+    if (on == SIZE_MAX)
+        fail(QStringLiteral("JOIN without ON"), sql);
+    QString table2, alias2;
+    tableAndAlias(slice(target, join + 1, on), table2, alias2);
+    const QString cond = em.render(slice(target, on + 1, target.size()));
+    r.table = table;
+    r.sql = QStringLiteral("UPDATE ") + quoteName(table)
+            + (alias.isEmpty() ? QString() : QLatin1String(" AS ") + quoteName(alias))
+            + QLatin1String(" SET ") + assigns.join(QLatin1String(", ")) + QLatin1String(" FROM ")
+            + quoteName(table2) + (alias2.isEmpty() ? QString() : QLatin1String(" AS ") + quoteName(alias2))
+            + QLatin1String(" WHERE (") + cond + QLatin1Char(')')
+            + (whereText.isEmpty() ? QString() : QLatin1String(" AND (") + whereText + QLatin1Char(')'));
+    return r;
+}
+
+Translated translateDelete(const Toks& v, const QString& sql)
+{
+    // DELETE [*|t.*] FROM t [INNER JOIN ...] [WHERE ...]
+    Translated r;
+    r.kind = StatementKind::Delete;
+    const size_t from = findWord(v, "FROM");
+    if (from == SIZE_MAX || from + 1 >= v.size() || !isNameTok(v[from + 1]))
+        fail(QStringLiteral("Syntax error in DELETE statement"), sql);
+    Emitter em{&r.externals, sql};
+    const Toks rest = slice(v, from + 1, v.size());
+    bool joined = false;
+    for (const Tok& t : rest)
+        joined = joined || t.is("JOIN");
+    if (!joined) {
+        const size_t where = findWord(rest, "WHERE");
+        size_t k = 1;
+        if (k < rest.size() && k != where)
+            fail(QStringLiteral("Syntax error in DELETE statement"), sql);
+        r.table = rest[0].text;
+        r.sql = QStringLiteral("DELETE FROM ") + quoteName(r.table)
+                + (where == SIZE_MAX ? QString() : QLatin1String(" WHERE ") + em.render(slice(rest, where + 1, rest.size())));
+        return r;
+    }
+    // DELETE t.* FROM t INNER JOIN u ON ...: delete the rows of the named table.
+    QString target;
+    if (from >= 3 && v[from - 1].op("*") && v[from - 2].t == T::Dot)
+        target = v[from - 3].text;
+    if (target.isEmpty())
+        fail(QStringLiteral("Specify the table containing the records you want to delete"), sql);
+    QString table = rest[0].text;
+    QString alias;
+    if (rest.size() > 1 && isNameTok(rest[1]) && !rest[1].is("INNER") && !rest[1].is("LEFT") && !rest[1].is("AS"))
+        alias = rest[1].text;
+    else if (rest.size() > 2 && rest[1].is("AS"))
+        alias = rest[2].text;
+    if (target.compare(table, Qt::CaseInsensitive) != 0 && target.compare(alias, Qt::CaseInsensitive) != 0)
+        fail(QStringLiteral("Only the first table of a join can be deleted from"), sql);
+    r.table = table;
+    r.sql = QStringLiteral("DELETE FROM %1 WHERE rowid IN (SELECT %2.rowid FROM %3)")
+                .arg(quoteName(table), quoteName(alias.isEmpty() ? table : alias), em.render(rest));
+    return r;
+}
+
+} // namespace
+
+bool isExternalSpec(const QString& t)
+{
+    if (t.contains(QLatin1Char(';')) || t.contains(QLatin1Char('=')) || t.contains(QLatin1Char('\\'))
+        || t.contains(QLatin1Char('/')))
+        return true;
+    const QString l = t.toLower();
+    return l.endsWith(QLatin1String(".mdb")) || l.endsWith(QLatin1String(".sys")) || l.endsWith(QLatin1String(".xls"))
+           || l.endsWith(QLatin1String(".accdb")) || l.endsWith(QLatin1String(".db"));
+}
+
+QString dateLiteralToStored(const QString& inner)
+{
+    const QString s = inner.trimmed();
+    DateParts p;
+    QString datePart = s, timePart;
+    const int sp = s.indexOf(QLatin1Char(' '));
+    if (sp >= 0) {
+        datePart = s.left(sp);
+        timePart = s.mid(sp + 1).trimmed();
+    } else if (s.contains(QLatin1Char(':'))) {
+        datePart.clear();
+        timePart = s;
+    }
+    bool ok = true;
+    if (!datePart.isEmpty()) {
+        QStringList d;
+        if (datePart.contains(QLatin1Char('/')))
+            d = datePart.split(QLatin1Char('/'));
+        else
+            d = datePart.split(QLatin1Char('-'));
+        if (d.size() != 3)
+            return QString();
+        int a = d[0].toInt(&ok);
+        if (!ok) return QString();
+        int b = d[1].toInt(&ok);
+        if (!ok) return QString();
+        int c = d[2].toInt(&ok);
+        if (!ok) return QString();
+        if (d[0].size() == 4) {   // yyyy-mm-dd or yyyy/mm/dd
+            p.year = a;
+            p.month = b;
+            p.day = c;
+        } else {                  // mm/dd/yyyy
+            p.month = a;
+            p.day = b;
+            p.year = c;
+            if (d[2].size() <= 2)
+                p.year = c < 30 ? 2000 + c : 1900 + c;
+        }
+    }
+    if (!timePart.isEmpty()) {
+        QString tp = timePart.toUpper();
+        int add = 0;
+        bool ampm = false;
+        if (tp.endsWith(QLatin1String("AM")) || tp.endsWith(QLatin1String("PM"))) {
+            ampm = true;
+            add = tp.endsWith(QLatin1String("PM")) ? 12 : 0;
+            tp.chop(2);
+            tp = tp.trimmed();
+        }
+        const QStringList t = tp.split(QLatin1Char(':'));
+        if (t.size() < 2 || t.size() > 3)
+            return QString();
+        p.hour = t[0].toInt(&ok);
+        if (!ok) return QString();
+        p.minute = t[1].toInt(&ok);
+        if (!ok) return QString();
+        p.second = t.size() == 3 ? t[2].toInt(&ok) : 0;
+        if (!ok) return QString();
+        if (ampm) {
+            if (p.hour < 1 || p.hour > 12)
+                return QString();
+            p.hour = p.hour % 12 + add;
+        }
+    }
+    if (!validDate(p))
+        return QString();
+    return storedDate(toDateTime(p));
+}
+
+Translated translate(const QString& sql)
+{
+    Toks v = tokenize(sql);
+    while (!v.empty() && v.back().t == T::Semi)
+        v.pop_back();
+    if (v.empty())
+        fail(QStringLiteral("Empty statement"), sql);
+    for (const Tok& t : v)
+        if (t.t == T::Semi)
+            fail(QStringLiteral("Characters found after end of SQL statement"), sql);
+    rewriteConcat(v);
+    const Tok& head = v[0];
+    if (head.is("SELECT"))
+        return translateSelect(v, sql);
+    if (head.is("UPDATE"))
+        return translateUpdate(v, sql);
+    if (head.is("DELETE"))
+        return translateDelete(v, sql);
+    if (head.is("INSERT")) {
+        if (v.size() < 3 || !v[1].is("INTO") || !isNameTok(v[2]))
+            fail(QStringLiteral("Syntax error in INSERT INTO statement"), sql);
+        Translated r;
+        r.kind = StatementKind::Insert;
+        r.table = v[2].text;
+        Emitter em{&r.externals, sql};
+        r.sql = em.render(v);
+        return r;
+    }
+    if (head.is("CREATE") && v.size() > 1 && v[1].is("TABLE"))
+        return translateCreateTable(v, sql);
+    if (head.is("CREATE") && v.size() > 2 && (v[1].is("INDEX") || (v[1].is("UNIQUE") && v[2].is("INDEX")))) {
+        Translated r;
+        r.kind = StatementKind::CreateIndex;
+        size_t i = 1;
+        if (v[i].is("UNIQUE")) {
+            r.unique = true;
+            ++i;
+        }
+        ++i;
+        if (i + 3 >= v.size() || !isNameTok(v[i]) || !v[i + 1].is("ON") || !isNameTok(v[i + 2]) || v[i + 3].t != T::LParen)
+            fail(QStringLiteral("Syntax error in CREATE INDEX statement"), sql);
+        r.constraintName = v[i].text;
+        r.table = v[i + 2].text;
+        const size_t cl = matchParen(v, i + 3, sql);
+        Toks cols;
+        for (const Tok& t : slice(v, i + 4, cl))
+            if (!t.is("ASC") && !t.is("DESC"))
+                cols.push_back(t);
+        r.keyColumns = nameList(cols, sql);
+        return r;
+    }
+    if (head.is("ALTER") && v.size() > 1 && v[1].is("TABLE"))
+        return translateAlter(v, sql);
+    if (head.is("DROP") && v.size() == 3 && v[1].is("TABLE") && isNameTok(v[2])) {
+        Translated r;
+        r.kind = StatementKind::DropTable;
+        r.table = v[2].text;
+        r.sql = QStringLiteral("DROP TABLE ") + quoteName(r.table);
+        return r;
+    }
+    if (head.is("DROP") && v.size() == 5 && v[1].is("INDEX") && v[3].is("ON")) {
+        Translated r;
+        r.kind = StatementKind::DropIndex;
+        r.constraintName = v[2].text;
+        r.table = v[4].text;
+        return r;
+    }
+    fail(QStringLiteral("Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'"), sql);
+}
+
+QString translateExpression(const QString& expr)
+{
+    Toks v = tokenize(expr);
+    rewriteConcat(v);
+    Emitter em{nullptr, expr};
+    return em.render(v);
+}
+
+} // namespace jet

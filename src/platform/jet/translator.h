@@ -1,0 +1,81 @@
+// From the engine's SQL dialect to SQLite's. A tokenizer reads the statement
+// (bracketed names, "..." and '...' literals with doubled quotes, #date#
+// literals, numbers, operators); the statement's shape is recognised from its
+// first words; the tokens are written out again as SQLite text with the
+// dialect's differences mended:
+//   [name] -> "name", "text" -> 'text', #m/d/yyyy# -> 'yyyy-mm-dd hh:mm:ss',
+//   True/False -> -1/0, a & b -> jet_concat(a, b), SELECT TOP n -> LIMIT n,
+//   DELETE * FROM -> DELETE FROM, UPDATE a INNER JOIN b ON c SET -> UPDATE .. FROM,
+//   functions -> jet_* functions, ORDER BY / GROUP BY terms -> COLLATE JETCI.
+// SELECT ... INTO and references to external databases ([spec].[table]) are
+// returned apart for the database to carry out. Anything unrecognised is an
+// error that names the statement, never a guess.
+#pragma once
+
+#include "platform/jet/types.h"
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace jet {
+
+enum class StatementKind {
+    Select,
+    SelectInto,
+    Insert,
+    Update,
+    Delete,
+    CreateTable,
+    AddColumn,
+    DropColumn,
+    AddPrimaryKey,
+    AddUnique,
+    DropConstraint,
+    DropTable,
+    CreateIndex,
+    DropIndex,
+};
+
+/// A table of another database named in FROM or INTO: "[Excel 8.0;Database=F].[Sheet1$]".
+struct ExternalRef {
+    QString spec;         ///< the text inside the first brackets
+    QString name;         ///< the table name
+    QString placeholder;  ///< the name the translated SQL uses for it (a temporary table)
+};
+
+struct Translated {
+    StatementKind kind = StatementKind::Select;
+    QString sql;                        ///< SQLite text to run (for SelectInto: the SELECT)
+    std::vector<ExternalRef> externals; ///< external tables read by sql
+    // SELECT ... INTO
+    QString intoSpec;                   ///< "" for a table of this database
+    QString intoName;
+    // DDL
+    QString table;
+    ColumnList columns;                 ///< CreateTable / AddColumn
+    QStringList keyColumns;             ///< AddPrimaryKey / AddUnique / CreateIndex
+    QString constraintName;             ///< AddPrimaryKey / AddUnique / DropConstraint / index name
+    bool unique = false;                ///< CreateIndex
+    QString column;                     ///< DropColumn
+    // simple-select analysis, for updatable recordsets
+    bool singleTable = false;           ///< SELECT cols FROM one table [WHERE] [ORDER BY], no aggregates
+    QString baseTable;                  ///< that table
+    QString selectList;                 ///< translated select list ("*" or columns)
+    QString whereClause;                ///< translated WHERE condition, "" when none
+    QString orderClause;                ///< translated ORDER BY terms, "" when none
+};
+
+/// Translates one statement. Throws JetError on a syntax it does not know.
+Translated translate(const QString& jetSql);
+
+/// Translates an expression (a WHERE condition or a find criterion).
+QString translateExpression(const QString& jetExpr);
+
+/// True when the bracketed text names another database rather than a table.
+bool isExternalSpec(const QString& bracketText);
+
+/// Parses the text between #...# into the stored date form; "" when invalid.
+QString dateLiteralToStored(const QString& inner);
+
+} // namespace jet

@@ -1,0 +1,164 @@
+#include "engine_fixture.h"
+
+#include "platform/jet/connection.h"
+
+using namespace jet;
+
+TEST_F(EngineTest, CounterKeyNumbersRowsAndBecomesLastField)
+{
+    makeContacts();
+    const TableDef t = db.tableDef(QStringLiteral("TBLDATA"));
+    ASSERT_EQ(t.fields.size(), 6u);
+    EXPECT_EQ(t.fields.back().name, QStringLiteral("LumacorPrimK"));
+    EXPECT_TRUE(t.fields.back().attributes & dbAutoIncrField);
+    EXPECT_EQ(t.fields.back().ordinalPosition, 5);
+    EXPECT_EQ(t.fields[0].type, dbText);
+    EXPECT_EQ(t.fields[3].type, dbDouble);
+    EXPECT_EQ(t.fields[4].type, dbDate);
+    EXPECT_EQ(rows(QStringLiteral("SELECT LumacorPrimK, [Name] FROM tblData ORDER BY LumacorPrimK")).first(),
+              QStringLiteral("1|Ann Smith"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT MAX(LumacorPrimK) AS m FROM tblData")), QStringLiteral("5"));
+}
+
+TEST_F(EngineTest, TextComparesWithoutCaseButKeepsIt)
+{
+    makeContacts();
+    EXPECT_EQ(rows(QStringLiteral("SELECT [City], COUNT(*) AS Count FROM tblData WHERE [City]<>\"\" GROUP BY [City] ORDER BY [City]")),
+              (QStringList{QStringLiteral("Boston|2"), QStringLiteral("Chicago|1"), QStringLiteral("Zürich|1")}));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) AS Count FROM tblData WHERE [City]=\"BOSTON\"")), QStringLiteral("2"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) AS Count FROM tblData WHERE [City] LIKE \"zü*\"")), QStringLiteral("1"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) AS n FROM (SELECT DISTINCT [City] FROM tblData)")), QStringLiteral("4"));
+    // Keys compare the same way: "boston" collides with "Boston".
+    db.execute(QStringLiteral("CREATE TABLE tblCounts1 (Column1 TEXT(255), Count1 INT, CONSTRAINT pk PRIMARY KEY (Column1));"));
+    db.execute(QStringLiteral("INSERT INTO tblCounts1 (Column1, Count1) VALUES (\"Boston\", 1)"));
+    EXPECT_THROW(db.execute(QStringLiteral("INSERT INTO tblCounts1 (Column1, Count1) VALUES (\"BOSTON\", 2)"), dbFailOnError), JetError);
+}
+
+TEST_F(EngineTest, NullsDatesAndNumbersAsTheEngineShowsThem)
+{
+    makeContacts();
+    EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) AS n FROM tblData WHERE [Email] IS NULL")), QStringLiteral("1"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) AS n FROM tblData WHERE [City] = \"\"")), QStringLiteral("1"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT CSTR([Born]) FROM tblData WHERE [Name] LIKE \"bob*\"")),
+              QStringLiteral("12/31/1979 1:30:00 PM"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) AS n FROM tblData WHERE [Born] LIKE \"*/2000\"")), QStringLiteral("1"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) AS n FROM tblData WHERE [Born] < #01/01/1980#")), QStringLiteral("2"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) AS n FROM tblData WHERE [Age] LIKE \"4*\"")), QStringLiteral("1"));
+    auto rs = db.openRecordset(QStringLiteral("SELECT [Born], [Age] FROM tblData WHERE [Name]=\"Ann Smith\""));
+    EXPECT_EQ(rs->value(0).kind(), Kind::Date);
+    EXPECT_EQ(rs->value(0).toString(), QStringLiteral("1/5/1990"));
+    EXPECT_EQ(rs->value(1).toDouble(), 34.0);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT [Name] & \" / \" & [Email] FROM tblData WHERE [City]=\"Chicago\"")),
+              QStringLiteral("Cara O'Neil / "));
+}
+
+TEST_F(EngineTest, TextLongerThanItsColumnIsRefused)
+{
+    db.execute(QStringLiteral("CREATE TABLE Z_ccTLD (ccTLD TEXT(2), ccTLD_Name TEXT(255), CONSTRAINT pk PRIMARY KEY (ccTLD));"));
+    db.execute(QStringLiteral("INSERT INTO Z_ccTLD (ccTLD, ccTLD_Name) VALUES ('uk', 'United Kingdom')"));
+    try {
+        db.execute(QStringLiteral("INSERT INTO Z_ccTLD (ccTLD, ccTLD_Name) VALUES ('ukx', 'Bad')"), dbFailOnError);
+        FAIL() << "accepted a 3-character code";
+    } catch (const JetError& e) {
+        EXPECT_EQ(e.number(), errFieldTooSmall);
+    }
+    EXPECT_THROW(db.execute(QStringLiteral("INSERT INTO Z_ccTLD (ccTLD, ccTLD_Name) VALUES (Null, 'x')")), JetError);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) AS n FROM Z_ccTLD")), QStringLiteral("1"));
+}
+
+TEST_F(EngineTest, ErrorsCarryTheEngineDescription)
+{
+    makeContacts();
+    struct Case { const char* sql; int number; };
+    const Case cases[] = {
+        {"SELECT * FROM tblNope", errNoTable},
+        {"DROP TABLE tblNope;", errNoTable},
+        {"CREATE TABLE tblData (a TEXT(5))", errTableExists},
+        {"UPDATE tblData SET [Nope]=1", errNoField},
+        {"ALTER TABLE tblData DROP COLUMN [LumacorPrimK];", 3280},
+        {"UPDATE tblData SET [Age]=\"old\"", errTypeMismatch},
+    };
+    for (const Case& c : cases) {
+        try {
+            if (QString::fromUtf8(c.sql).startsWith(QLatin1String("SELECT")))
+                db.openRecordset(QString::fromUtf8(c.sql));
+            else
+                db.execute(QString::fromUtf8(c.sql), dbFailOnError);
+            ADD_FAILURE() << "no error: " << c.sql;
+        } catch (const JetError& e) {
+            EXPECT_EQ(e.number(), c.number) << c.sql << ": " << e.description().toStdString();
+            EXPECT_FALSE(e.description().isEmpty());
+        }
+    }
+}
+
+TEST_F(EngineTest, FailingStatementChangesNothing)
+{
+    makeContacts();
+    // The third row's name is too long once prefixed: nothing may change.
+    db.execute(QStringLiteral("CREATE TABLE t (a TEXT(12))"));
+    db.execute(QStringLiteral("INSERT INTO t (a) VALUES ('abc')"));
+    db.execute(QStringLiteral("INSERT INTO t (a) VALUES ('abcdefghij')"));
+    EXPECT_THROW(db.execute(QStringLiteral("UPDATE t SET a = a & 'xyz'"), dbFailOnError), JetError);
+    EXPECT_EQ(rows(QStringLiteral("SELECT a FROM t ORDER BY a")), (QStringList{QStringLiteral("abc"), QStringLiteral("abcdefghij")}));
+}
+
+TEST_F(EngineTest, DatabasesOnOnePathShareChangesAtOnce)
+{
+    makeContacts();
+    Database other = Database::open(path);
+    other.execute(QStringLiteral("CREATE TABLE tblDupes_Min (LumacorPrimK LONG, CONSTRAINT pk PRIMARY KEY (LumacorPrimK));"));
+    EXPECT_TRUE(db.hasTable(QStringLiteral("tblDupes_Min")));
+    auto rs = db.openRecordset(QStringLiteral("SELECT [Name] FROM tblData ORDER BY LumacorPrimK"));
+    other.execute(QStringLiteral("UPDATE tblData SET [Name]=\"Anne Smith\" WHERE LumacorPrimK=1"));
+    EXPECT_EQ(rs->value(0).toString(), QStringLiteral("Anne Smith"));
+    // A table held open by a recordset cannot be dropped.
+    EXPECT_THROW(other.execute(QStringLiteral("DROP TABLE tblData;"), dbFailOnError), JetError);
+    rs.reset();
+    other.execute(QStringLiteral("DROP TABLE tblData;"), dbFailOnError);
+    EXPECT_FALSE(db.hasTable(QStringLiteral("tblData")));
+}
+
+TEST_F(EngineTest, SelectIntoKeepsTypesAndOrder)
+{
+    makeContacts();
+    db.execute(QStringLiteral("SELECT [Born], [Name], [Age], LumacorPrimK INTO tblCopy FROM tblData WHERE [Age] > 30"));
+    EXPECT_EQ(db.recordsAffected(), 3);
+    const TableDef t = db.tableDef(QStringLiteral("tblCopy"));
+    ASSERT_EQ(t.fields.size(), 4u);
+    EXPECT_EQ(t.fields[0].type, dbDate);
+    EXPECT_EQ(t.fields[1].type, dbText);
+    EXPECT_EQ(t.fields[2].type, dbDouble);
+    EXPECT_EQ(t.fields[3].type, dbLong);
+    EXPECT_FALSE(t.fields[3].attributes & dbAutoIncrField);
+    db.execute(QStringLiteral("SELECT COUNT(*) AS Count, [City] INTO tblAgg FROM tblData GROUP BY [City]"));
+    EXPECT_EQ(db.tableDef(QStringLiteral("tblAgg")).fields[0].type, dbDouble);
+}
+
+TEST_F(EngineTest, ExportToAnotherDatabaseAndReadBack)
+{
+    makeContacts();
+    const QString dest = dir.filePath(QStringLiteral("out.mdb"));
+    db.execute(QStringLiteral("SELECT [Name], [City], [Born] INTO [;database=%1].[data] FROM tblData WHERE [City] LIKE \"b*\"").arg(dest),
+               dbFailOnError);
+    db.execute(QStringLiteral("SELECT T.*, CLng(T.[Born]) AS BornDay INTO tblBack FROM [%1].[data] AS T").arg(dest), dbFailOnError);
+    EXPECT_EQ(rows(QStringLiteral("SELECT [Name], [Born], BornDay FROM tblBack ORDER BY [Name]")),
+              (QStringList{QStringLiteral("Ann Smith|1/5/1990|32878"), QStringLiteral("bob jones|12/31/1979 1:30:00 PM|29221")}));
+    auto rs = db.openRecordset(QStringLiteral("SELECT TOP 1 * FROM [%1].[data]").arg(dest));
+    EXPECT_EQ(rs->fieldCount(), 3);
+    EXPECT_THROW(db.execute(QStringLiteral("SELECT * INTO tblX FROM [Lotus 1-2-3;Database=%1].[data]").arg(dest)), JetError);
+}
+
+TEST_F(EngineTest, WorkspaceTransactionRollsBackEverything)
+{
+    makeContacts();
+    Workspace::beginTrans();
+    db.execute(QStringLiteral("DELETE * FROM tblData WHERE [City] = \"boston\""), dbFailOnError);
+    EXPECT_EQ(db.recordsAffected(), 2);
+    Workspace::rollback();
+    EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) AS n FROM tblData")), QStringLiteral("5"));
+    Workspace::beginTrans();
+    db.execute(QStringLiteral("DELETE * FROM tblData WHERE [City] = \"boston\""), dbFailOnError);
+    Workspace::commitTrans();
+    EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) AS n FROM tblData")), QStringLiteral("3"));
+}
