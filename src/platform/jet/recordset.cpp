@@ -130,6 +130,7 @@ void Recordset::close()
         return;
     conn_->holdTable(table_, -1);
     fetch_.reset();
+    fetchRange_.reset();
     if (tempTable_) {
         try {
             conn_->exec(QStringLiteral("DROP TABLE IF EXISTS temp.") + quoteName(table_));
@@ -148,6 +149,7 @@ void Recordset::requery()
     if (tempTable_) {
         conn_->holdTable(table_, -1);
         fetch_.reset();
+        fetchRange_.reset();
         conn_->exec(QStringLiteral("DROP TABLE IF EXISTS temp.") + quoteName(table_));
         tempTable_ = false;
         build();
@@ -351,6 +353,44 @@ const std::vector<Value>& Recordset::rowAt(long pos) const
         const long first = page * kPage;
         const long last = std::min<long>(first + kPage, static_cast<long>(keys_.size()));
         rows.reserve(static_cast<size_t>(last - first));
+        // Keys in ascending order and close together (an unsorted list, or a
+        // light filter): one range scan reads the whole page.
+        const qint64 lo = keys_[static_cast<size_t>(first)];
+        const qint64 hi = keys_[static_cast<size_t>(last - 1)];
+        bool ascending = hi - lo <= 4 * kPage;
+        for (long p = first + 1; ascending && p < last; ++p)
+            ascending = keys_[static_cast<size_t>(p)] > keys_[static_cast<size_t>(p - 1)];
+        if (ascending) {
+            if (!fetchRange_) {
+                const QString from = tempTable_ ? QStringLiteral("temp.") + quoteName(table_) : quoteName(table_);
+                fetchRange_ = std::make_unique<Stmt>(
+                    conn_.get(), QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid BETWEEN ?1 AND ?2 ORDER BY rowid")
+                                     .arg(selectList_, from));
+            }
+            fetchRange_->reset();
+            fetchRange_->bindInt(1, lo);
+            fetchRange_->bindInt(2, hi);
+            long p = first;
+            while (p < last && fetchRange_->step()) {
+                const qint64 k = fetchRange_->int64(0);
+                while (p < last && keys_[static_cast<size_t>(p)] < k) {
+                    rows.emplace_back(fields_.size());   // gone since the snapshot
+                    ++p;
+                }
+                if (p < last && keys_[static_cast<size_t>(p)] == k) {
+                    std::vector<Value> row(fields_.size());
+                    for (size_t i = 0; i < fields_.size(); ++i)
+                        row[i] = fetchRange_->value(static_cast<int>(i + 1), fields_[i].type);
+                    rows.push_back(std::move(row));
+                    ++p;
+                }
+            }
+            while (p++ < last)
+                rows.emplace_back(fields_.size());
+            fetchRange_->reset();
+            it = pages_.insert(page, std::move(rows));
+            return (*it)[static_cast<size_t>(pos - page * kPage)];
+        }
         for (long p = first; p < last; ++p) {
             fetch_->reset();
             fetch_->bindInt(1, keys_[static_cast<size_t>(p)]);
@@ -365,6 +405,19 @@ const std::vector<Value>& Recordset::rowAt(long pos) const
         it = pages_.insert(page, std::move(rows));
     }
     return (*it)[static_cast<size_t>(pos - page * kPage)];
+}
+
+qint64 Recordset::memoryUse() const
+{
+    qint64 bytes = static_cast<qint64>(keys_.capacity() * sizeof(qint64));
+    for (const auto& page : pages_)
+        for (const auto& row : page) {
+            bytes += static_cast<qint64>(row.capacity() * sizeof(Value));
+            for (const Value& v : row)
+                if (const QString* s = v.textPtr())
+                    bytes += s->capacity() * 2 + 32;
+        }
+    return bytes + static_cast<qint64>(findSet_.size() * 24);
 }
 
 Value Recordset::value(int i) const

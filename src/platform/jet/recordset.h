@@ -90,6 +90,8 @@ public:
 
     /// The row identity at a position (for grids that page on their own).
     qint64 keyAt(long pos) const { return keys_[static_cast<size_t>(pos)]; }
+    /// Bytes held for positions and cached rows (an estimate for the cached text).
+    qint64 memoryUse() const;
     /// The values of the row at a position, fetched through the page cache.
     const std::vector<Value>& rowAt(long pos) const;
 
@@ -127,6 +129,7 @@ private:
     mutable QHash<long, std::vector<std::vector<Value>>> pages_;
     mutable quint64 cacheGen_ = 0;
     mutable std::unique_ptr<Stmt> fetch_;
+    mutable std::unique_ptr<Stmt> fetchRange_;
     // find cache
     QString findCriteria_;
     quint64 findGen_ = ~0ull;

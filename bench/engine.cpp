@@ -1,0 +1,107 @@
+// qb-bench engine: the recordset figures on a generated list.
+//   dynaset_open  opening a dynaset over all rows and columns (s)
+//   row_fetch     reading a row at a random position (us per row)
+//   findnext      one FindNext that scans the whole list (s)
+//   bookkeeping   memory the open dynaset holds (MB)
+#include "generator.h"
+#include "registry.h"
+
+#include "platform/jet/connection.h"
+#include "platform/jet/database.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <random>
+
+namespace {
+
+double residentMb()
+{
+    QFile f(QStringLiteral("/proc/self/statm"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> parts = f.readAll().split(' ');
+    return parts.size() > 1 ? parts[1].toDouble() * 4096.0 / (1024.0 * 1024.0) : 0;
+}
+
+/// Writes a generated list as tblData (12 text columns) and keys it.
+bool loadList(jet::Database& db, qint64 rows)
+{
+    const QStringList cols = bench::generatorColumns();
+    QStringList defs, marks;
+    for (const QString& c : cols) {
+        defs << QStringLiteral("[%1] TEXT(255)").arg(c);
+        marks << QStringLiteral("?");
+    }
+    db.execute(QStringLiteral("CREATE TABLE tblData (%1)").arg(defs.join(QLatin1String(", "))));
+    jet::Connection& c = db.connection();
+    c.exec(QStringLiteral("BEGIN"));
+    jet::Stmt ins(&c, QStringLiteral("INSERT INTO tblData VALUES (%1)").arg(marks.join(QLatin1Char(','))));
+    bench::GenOptions o;
+    o.rows = rows;
+    const bool ok = bench::generate(o, [&](const QStringList& row) {
+        for (int i = 0; i < row.size(); ++i)
+            ins.bind(i + 1, row[i].isEmpty() ? jet::Value() : jet::Value(row[i]));
+        ins.step();
+        ins.reset();
+    });
+    c.exec(QStringLiteral("COMMIT"));
+    db.appendField(QStringLiteral("tblData"), jet::FieldDef{QStringLiteral("LumacorPrimK"), jet::dbLong, 4, jet::dbAutoIncrField, 0});
+    return ok;
+}
+
+int runEngine(const QStringList& args)
+{
+    const qint64 rows = bench::option(args, QStringLiteral("--rows"), QStringLiteral("1000000")).toLongLong();
+    QTemporaryDir dir;
+    jet::Database db = jet::Database::open(dir.filePath(QStringLiteral("bench.sys")), true);
+    QElapsedTimer t;
+    t.start();
+    if (!loadList(db, rows)) {
+        std::fprintf(stderr, "could not generate the list\n");
+        return 1;
+    }
+    bench::figure("load", t.elapsed() / 1000.0, "s");
+
+    QStringList names;
+    for (const QString& c : bench::generatorColumns())
+        names << QStringLiteral("[%1]").arg(c);
+    const QString select = QStringLiteral("SELECT %1 FROM tblData").arg(names.join(QLatin1String(", ")));
+
+    const double before = residentMb();
+    t.restart();
+    auto rs = db.openRecordset(select, jet::dbOpenDynaset);
+    bench::figure("dynaset_open", t.nsecsElapsed() / 1e9, "s");
+
+    std::mt19937_64 rng(7);
+    std::uniform_int_distribution<long> pick(0, rs->recordCount() - 1);
+    const int probes = 20000;
+    t.restart();
+    qint64 chars = 0;
+    for (int i = 0; i < probes; ++i) {
+        rs->setAbsolutePosition(pick(rng));
+        chars += rs->value(1).toString().size();
+    }
+    bench::figure("row_fetch", t.nsecsElapsed() / 1e3 / probes, "us");
+
+    // A value that only the last row has: the find scans everything.
+    rs->moveLast();
+    rs->edit();
+    rs->setValue(2, jet::Value(QStringLiteral("Zzyzx")));
+    rs->update();
+    rs->moveFirst();
+    t.restart();
+    rs->findNext(QStringLiteral("[LastName] = \"zzyzx\""));
+    bench::figure("findnext", t.nsecsElapsed() / 1e9, "s");
+    if (rs->noMatch())
+        std::fprintf(stderr, "findnext found nothing\n");
+    bench::figure("bookkeeping", rs->memoryUse() / (1024.0 * 1024.0), "MB");
+    std::fprintf(stderr, "resident growth while open: %.1f MB\n", residentMb() - before);
+    return chars > 0 ? 0 : 1;
+}
+
+bench::Registrar reg("engine", "--rows N: dynaset open, row fetch, FindNext and bookkeeping figures", runEngine);
+
+} // namespace
