@@ -1,0 +1,84 @@
+// Reads Excel workbooks (BIFF2 to BIFF8 .xls) as tables of the engine's values.
+#pragma once
+
+#include "platform/jet/types.h"
+#include "platform/jet/value.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+namespace drivers {
+
+/// How a sheet becomes a table.
+struct XlsReadOptions {
+    /// HDR=YES: the first row gives the column names. Otherwise the names are
+    /// F1, F2, ... and the first row is data.
+    bool firstRowHasNames = true;
+    /// IMEX=1: a column holding more than one kind of value (numbers, dates,
+    /// text) comes in as text. Otherwise it takes the kind most of its cells
+    /// have, and the other cells are Null.
+    bool mixedAsText = true;
+    /// Most data rows to read (TOP n); negative for all.
+    long long maxRows = -1;
+};
+
+struct XlsTable {
+    jet::ColumnList columns;
+    std::vector<std::vector<jet::Value>> rows;
+};
+
+/// Receives one data row; returns false to stop reading.
+using XlsRowSink = std::function<bool(std::vector<jet::Value>& row)>;
+
+/// An open workbook. The whole file is parsed on open (the library keeps every
+/// cell in memory); reading a sheet then costs two passes over its cells, one
+/// to decide the column types and one to hand out the rows.
+class XlsWorkbook {
+public:
+    XlsWorkbook() = default;
+    ~XlsWorkbook();
+    XlsWorkbook(const XlsWorkbook&) = delete;
+    XlsWorkbook& operator=(const XlsWorkbook&) = delete;
+
+    /// Opens path; false with a reason in `error` when it is missing, not an
+    /// Excel workbook, damaged (no sheet) or password protected.
+    bool open(const QString& path, QString* error = nullptr);
+    void close();
+    bool isOpen() const { return handle_ != nullptr; }
+
+    /// The sheets' own names, in workbook order.
+    QStringList sheetNames() const { return sheets_; }
+    /// The sheets as the engine's catalogue lists them: the name with "$"
+    /// appended, a "." standing as "#", and the whole in single quotes
+    /// (inner quotes doubled) when the name holds anything but letters, digits
+    /// and "_" ("Sales$", "'My Sheet$'"). Only sheets appear: defined names
+    /// (print areas, "_FilterDatabase" ranges and the like) are not listed.
+    QStringList catalogNames() const;
+    /// The sheet that a table reference names ("Sheet1$", "'My Sheet$'",
+    /// "My Sheet", "a#b$" for "a.b"; letter case ignored), or -1.
+    int findSheet(const QString& reference) const;
+
+    /// 1900 or 1904: the workbook's day count (dates are converted with it).
+    int dateMode() const { return dateMode_; }
+    /// 2, 3, 4, 5 or 8.
+    int biffVersion() const { return biffVersion_; }
+
+    /// Reads a sheet: columns first, then every row through `sink`.
+    bool readSheet(int index, const XlsReadOptions& options, jet::ColumnList& columns, const XlsRowSink& sink,
+                   QString* error = nullptr);
+    /// Reads a sheet into memory.
+    bool readSheet(int index, const XlsReadOptions& options, XlsTable& table, QString* error = nullptr);
+    /// Reads the sheet a reference names; an unknown name is an error.
+    bool readSheet(const QString& reference, const XlsReadOptions& options, XlsTable& table,
+                   QString* error = nullptr);
+
+private:
+    const void* handle_ = nullptr;
+    QStringList sheets_;
+    int dateMode_ = 1900;
+    int biffVersion_ = 8;
+};
+
+} // namespace drivers
