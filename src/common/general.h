@@ -13,6 +13,7 @@ namespace general {
 // The working database and the open list.
 inline QString gstrWorkDBPath;      ///< program folder + "/sysfls.sys"
 inline jet::Database gdbWork;       ///< opened by the Access/contact imports, export, sheet listing
+inline jet::Database dbWork;        ///< the workbench's own database, open while a list is open
 inline QString gstrFileName;        ///< path last chosen in Select Source or from a recent file
 inline QString gstrSourceFile;      ///< source of the open list; the workbench caption
 inline QString gstrMRUFile;         ///< the clicked recent-file entry
