@@ -23,3 +23,4 @@ void MDIMain::disable() {}
 bool MDIMain::ExportFile() { return true; }
 void MDIMain::setPanelText(int, const QString&) {}
 QString MDIMain::panelText(int) const { return QString(); }
+QAction* MDIMain::command(const QString&) const { return nullptr; }

@@ -48,6 +48,10 @@ public:
 
     QMdiArea* mdiArea() const { return mdi_; }
 
+    /// A menu command or toolbar button by its control name ("mnufind",
+    /// "mnufilter", "Toolbar1:15", "Toolbar2:8", ...); nullptr when none.
+    QAction* command(const QString& name) const;
+
     // Recent-file re-open state handed from the recent-file click to the import.
     int mintMRUReopen = 0;
     QString mstrSourceExt;
