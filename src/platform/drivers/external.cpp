@@ -3,6 +3,8 @@
 // connection on that file).
 #include "platform/drivers/external.h"
 
+#include "platform/drivers/builtin.h"
+
 #include "platform/jet/connection.h"
 #include "platform/jet/error.h"
 #include "platform/jet/schema.h"
@@ -118,10 +120,16 @@ Spec parseSpec(const QString& text)
 
 void registerDriver(const QString& kind, std::shared_ptr<Driver> driver) { table().insert(kind.toUpper(), std::move(driver)); }
 
+void registerBuiltinDrivers()
+{
+    table().insert(QString(), std::make_shared<EngineDriver>());
+    registerExcelDrivers();
+}
+
 Driver& driverFor(const Spec& spec)
 {
-    if (!table().contains(QString()))
-        table().insert(QString(), std::make_shared<EngineDriver>());
+    static const bool once = (registerBuiltinDrivers(), true);
+    (void)once;
     auto it = table().find(spec.kind);
     if (it == table().end())
         throw jet::JetError(jet::errCannotOpen, QStringLiteral("Could not find installable ISAM."));

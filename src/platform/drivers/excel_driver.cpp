@@ -1,0 +1,101 @@
+// The Excel drivers behind "[Excel 8.0;...]" and "[Excel 5.0;...]": reading a
+// sheet (HDR, IMEX) and writing a new workbook of one sheet. A workbook that
+// already exists is never written into: the export deletes it first, and
+// anything else is refused, so no sheet of the user's is overwritten.
+#include "platform/drivers/builtin.h"
+#include "platform/drivers/external.h"
+#include "platform/drivers/xls_reader.h"
+#include "platform/drivers/xls_writer.h"
+#include "platform/jet/error.h"
+
+#include <QFileInfo>
+
+namespace drivers {
+namespace {
+
+bool optionYes(const Spec& spec, const char* key, bool fallback)
+{
+    const QString v = spec.options.value(QLatin1String(key)).trimmed().toUpper();
+    if (v.isEmpty())
+        return fallback;
+    return v == QLatin1String("YES") || v == QLatin1String("1") || v == QLatin1String("TRUE");
+}
+
+class TableReader : public RowReader {
+public:
+    explicit TableReader(XlsTable t) : t_(std::move(t)) {}
+    const jet::ColumnList& columns() const override { return t_.columns; }
+    bool next(std::vector<jet::Value>& row) override
+    {
+        if (at_ >= t_.rows.size())
+            return false;
+        row = std::move(t_.rows[at_++]);
+        return true;
+    }
+
+private:
+    XlsTable t_;
+    size_t at_ = 0;
+};
+
+[[noreturn]] void external(const QString& why)
+{
+    throw jet::JetError(jet::errExternal, why);
+}
+
+class ExcelDriver : public Driver {
+public:
+    explicit ExcelDriver(XlsVersion v) : version_(v) {}
+
+    std::unique_ptr<RowReader> read(const Spec& spec, const QString& table) override
+    {
+        XlsWorkbook wb;
+        QString error;
+        if (!wb.open(spec.database, &error))
+            external(error);
+        XlsReadOptions o;
+        o.firstRowHasNames = optionYes(spec, "HDR", true);
+        o.mixedAsText = spec.options.value(QStringLiteral("IMEX")).trimmed() == QLatin1String("1");
+        if (wb.findSheet(table) < 0)
+            throw jet::JetError(jet::errNoTable,
+                                QStringLiteral("The database engine could not find the object '%1'.  Make sure the "
+                                               "object exists and that you spell its name and the path name correctly.")
+                                    .arg(table));
+        XlsTable t;
+        if (!wb.readSheet(table, o, t, &error))
+            external(error);
+        return std::make_unique<TableReader>(std::move(t));
+    }
+
+    void write(const Spec& spec, const QString& table, const jet::ColumnList& columns, const RowSource& rows) override
+    {
+        if (QFileInfo::exists(spec.database))
+            throw jet::JetError(jet::errTableExists, QStringLiteral("Table '%1' already exists.").arg(table));
+        QString error;
+        if (!writeXls(spec.database, version_, table, columns, rows, &error))
+            external(error);
+    }
+
+    QStringList tables(const Spec& spec) override
+    {
+        XlsWorkbook wb;
+        QString error;
+        if (!wb.open(spec.database, &error))
+            external(error);
+        return wb.catalogNames();
+    }
+
+private:
+    XlsVersion version_;
+};
+
+} // namespace
+
+void registerExcelDrivers()
+{
+    registerDriver(QStringLiteral("EXCEL 8.0"), std::make_shared<ExcelDriver>(XlsVersion::Biff8));
+    registerDriver(QStringLiteral("EXCEL 5.0"), std::make_shared<ExcelDriver>(XlsVersion::Biff5));
+    registerDriver(QStringLiteral("EXCEL 97"), std::make_shared<ExcelDriver>(XlsVersion::Biff8));
+}
+
+} // namespace drivers
