@@ -4,6 +4,7 @@
 #include "platform/drivers/external.h"
 
 #include "platform/drivers/builtin.h"
+#include "platform/drivers/text_html.h"
 
 #include "platform/jet/connection.h"
 #include "platform/jet/error.h"
@@ -124,6 +125,8 @@ void registerBuiltinDrivers()
 {
     table().insert(QString(), std::make_shared<EngineDriver>());
     registerExcelDrivers();
+    registerTextDriver();
+    registerHtmlDriver();
 }
 
 Driver& driverFor(const Spec& spec)
