@@ -1,9 +1,12 @@
 // Specifier parsing and the driver registry; the driver for the engine's own
 // database files lives here too (reading and writing through a second
-// connection on that file).
+// connection on that file). A bare "[file].[table]" may also name an Access
+// .mdb file: such files are told by their header and read by the mdb reader;
+// writing always makes a database of the engine's own.
 #include "platform/drivers/external.h"
 
 #include "platform/drivers/builtin.h"
+#include "platform/drivers/mdb_reader.h"
 #include "platform/drivers/text_html.h"
 
 #include "platform/jet/connection.h"
@@ -56,6 +59,8 @@ class EngineDriver : public Driver {
 public:
     std::unique_ptr<RowReader> read(const Spec& spec, const QString& t) override
     {
+        if (isJetFile(spec.database))
+            return readMdbTable(spec.database, t);
         return std::make_unique<EngineReader>(jet::Connection::open(spec.database), t);
     }
     void write(const Spec& spec, const QString& t, const jet::ColumnList& columns, const RowSource& rows) override
@@ -86,7 +91,12 @@ public:
         }
         c->bump();
     }
-    QStringList tables(const Spec& spec) override { return jet::Connection::open(spec.database)->tables(); }
+    QStringList tables(const Spec& spec) override
+    {
+        if (isJetFile(spec.database))
+            return mdbTables(spec.database);
+        return jet::Connection::open(spec.database)->tables();
+    }
 };
 
 } // namespace

@@ -1,0 +1,43 @@
+// Test fixtures: small but well-formed Access .mdb files, Jet 3 (2 KB pages)
+// or Jet 4 (4 KB pages), written from the published description of the file
+// format, because nothing on the build machines can make such files. Enough
+// of the format for readers: the header page, one page of usage maps, the
+// object catalogue (MSysObjects) and, per table, a definition page and data
+// pages; long memos go onto chained long-value pages. No indexes, no
+// properties, no relationships.
+#pragma once
+
+#include "platform/jet/value.h"
+
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+namespace mdbfixture {
+
+enum class Version { Jet3, Jet4 };
+
+// Column type codes as the file stores them.
+enum ColType : int {
+    Bool = 0x01, Byte = 0x02, Int = 0x03, Long = 0x04, Money = 0x05,
+    Single = 0x06, Double = 0x07, DateTime = 0x08, Text = 0x0a, Ole = 0x0b, Memo = 0x0c,
+};
+
+struct Column {
+    QString name;
+    int type = Text;
+    int size = 50;            ///< characters, for Text
+    bool autoIncrement = false;
+};
+
+struct Table {
+    QString name;
+    std::vector<Column> columns;
+    std::vector<std::vector<jet::Value>> rows;   ///< one value per column; Null for missing
+    std::uint32_t flags = 0;                     ///< 0x80000002 marks a system table
+};
+
+/// Writes the database; false (and why) when a table does not fit the fixture's limits.
+bool writeMdb(const QString& path, Version version, const std::vector<Table>& tables, QString* why = nullptr);
+
+} // namespace mdbfixture
