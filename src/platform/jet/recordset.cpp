@@ -60,6 +60,7 @@ void Recordset::build()
         selectList_ = t.selectList;
         where_ = t.whereClause;
         order_ = t.orderClause;
+        topRows_ = t.topRows;
         updatable_ = type_ == dbOpenDynaset || type_ == dbOpenTable;
     } else {
         if (!t.externals.empty())
@@ -113,6 +114,8 @@ void Recordset::loadKeys()
     if (!where_.isEmpty())
         q += QLatin1String(" WHERE ") + where_;
     q += QLatin1String(" ORDER BY ") + (order_.isEmpty() ? QStringLiteral("rowid") : order_ + QLatin1String(", rowid"));
+    if (!topRows_.isEmpty())
+        q += QLatin1String(" LIMIT ") + topRows_;
     Stmt s(conn_.get(), q);
     keys_.clear();
     while (s.step())

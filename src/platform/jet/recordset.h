@@ -112,6 +112,7 @@ private:
     bool tempTable_ = false;
     QString selectList_;
     QString where_, order_;
+    QString topRows_;      // SELECT TOP n: the snapshot keeps the first n rows
     bool updatable_ = false;
     std::vector<Field> fields_;
     std::vector<qint64> keys_;

@@ -92,7 +92,9 @@ QString columnDefinition(const ColumnInfo& c, bool notNull, bool autoKey)
         break;
     case dbInteger: def += QLatin1String("SHORT") + typeCheck("'integer','null'"); break;
     case dbByte: def += QLatin1String("BYTE") + typeCheck("'integer','null'"); break;
-    case dbBoolean: def += QLatin1String("YESNO") + typeCheck("'integer','null'"); break;
+    // A Yes/No field is No until set: rows that exist when the column is added,
+    // and rows inserted without it, read False rather than Null.
+    case dbBoolean: def += QLatin1String("YESNO DEFAULT 0") + typeCheck("'integer','null'"); break;
     case dbDate: def += QLatin1String("DATETIME"); break;
     case dbLongBinary: def += QLatin1String("LONGBINARY"); break;
     case dbGUID: def += QLatin1String("GUID"); break;

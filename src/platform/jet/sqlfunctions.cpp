@@ -404,6 +404,19 @@ void fnIsNull(sqlite3_context* ctx, int, sqlite3_value** argv)
     sqlite3_result_int(ctx, sqlite3_value_type(argv[0]) == SQLITE_NULL ? -1 : 0);
 }
 
+// A value on its way into a table: a whole REAL goes as an INTEGER, so that a
+// text column receives "24" as the engine writes the number, not SQLite's "24.0";
+// number columns store it as before.
+void fnStore(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_FLOAT) {
+        const double d = sqlite3_value_double(argv[0]);
+        if (d == std::floor(d) && std::fabs(d) < 9.0e15)
+            return sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(d));
+    }
+    sqlite3_result_value(ctx, argv[0]);
+}
+
 void fnNz(sqlite3_context* ctx, int argc, sqlite3_value** argv)
 {
     if (sqlite3_value_type(argv[0]) != SQLITE_NULL)
@@ -574,6 +587,7 @@ void registerSqlFunctions(sqlite3* db)
     add(db, "jet_cdbl", 1, fnCDbl);
     add(db, "jet_val", 1, fnVal);
     add(db, "jet_isnull", 1, fnIsNull);
+    add(db, "jet_store", 1, fnStore);
     add(db, "jet_nz", 1, fnNz);
     add(db, "jet_nz", 2, fnNz);
     add(db, "jet_asc", 1, fnAsc);

@@ -9,6 +9,7 @@
 
 #include <QHash>
 #include <QSet>
+#include <algorithm>
 
 namespace jet {
 namespace {
@@ -269,6 +270,110 @@ void rewriteConcat(Toks& v)
         v.erase(v.begin() + static_cast<long>(begin), v.begin() + static_cast<long>(j));
         v.insert(v.begin() + static_cast<long>(begin), repl.begin(), repl.end());
         k = begin;   // rescan from the rewritten chain (inner & are inside parentheses)
+    }
+}
+
+// The operand that ends just before v[k] starts here: at the same parenthesis
+// depth, after the nearest comparison, logical word, comma or clause.
+size_t operandStart(const Toks& v, size_t k)
+{
+    long i = static_cast<long>(k) - 1;
+    int depth = 0;
+    for (; i >= 0; --i) {
+        if (v[i].t == T::RParen) {
+            ++depth;
+        } else if (v[i].t == T::LParen) {
+            if (depth == 0)
+                break;
+            --depth;
+        } else if (depth == 0 && isBoundary(v, static_cast<size_t>(i))) {
+            break;
+        }
+    }
+    return static_cast<size_t>(i + 1);
+}
+
+/// One past the end of the operand that starts just after v[k].
+size_t operandEnd(const Toks& v, size_t k)
+{
+    size_t j = k + 1;
+    int depth = 0;
+    for (; j < v.size(); ++j) {
+        if (v[j].t == T::LParen) {
+            ++depth;
+        } else if (v[j].t == T::RParen) {
+            if (depth == 0)
+                break;
+            --depth;
+        } else if (depth == 0 && isBoundary(v, j)) {
+            break;
+        }
+    }
+    return j;
+}
+
+/// v[a, b) is a column reference: name or alias.name.
+bool isColumnRef(const Toks& v, size_t a, size_t b)
+{
+    if (a >= b || (b - a) % 2 == 0)
+        return false;
+    for (size_t i = a; i < b; ++i) {
+        if ((i - a) % 2 == 1) {
+            if (v[i].t != T::Dot)
+                return false;
+        } else if (v[i].t == T::Word) {
+            if (v[i].is("TRUE") || v[i].is("FALSE") || v[i].is("YES") || v[i].is("NO") || v[i].is("NULL"))
+                return false;
+        } else if (v[i].t != T::Name) {
+            return false;
+        }
+    }
+    return true;
+}
+
+/// v[a, b) is one literal that case cannot change: a number or a text without letters.
+bool caseBlindLiteral(const Toks& v, size_t a, size_t b)
+{
+    if (b != a + 1)
+        return false;
+    if (v[a].t == T::Num)
+        return true;
+    if (v[a].t != T::Str)
+        return false;
+    return std::none_of(v[a].text.begin(), v[a].text.end(), [](QChar c) { return c.isLetter(); });
+}
+
+// The engine compares text without case everywhere. SQLite does so here only
+// when an operand is a column (its JETCI collation then applies); a comparison
+// of two expressions, IIF(ISNULL(x),"",x)="Ann" or CSTR(a)=CSTR(b), would fall
+// back to binary. Such comparisons get the collation written out. Numbers
+// ignore a collation; comparisons with a column keep theirs, so its index still
+// serves.
+void collateComparisons(Toks& v)
+{
+    for (size_t k = 0; k < v.size(); ++k) {
+        if (!isComparison(v[k]))
+            continue;
+        const size_t la = operandStart(v, k);
+        const size_t ra = k + 1;
+        size_t rb = operandEnd(v, k);
+        if (la == k || ra == rb || isColumnRef(v, la, k) || isColumnRef(v, ra, rb))
+            continue;
+        const bool equality = v[k].text == QLatin1String("=") || v[k].text == QLatin1String("<>")
+                              || v[k].text == QLatin1String("!=");
+        if (caseBlindLiteral(v, la, k) || caseBlindLiteral(v, ra, rb)) {
+            if (equality || v[la].t == T::Num || v[ra].t == T::Num)
+                continue;
+        }
+        const int pos = v[k].pos;
+        if (rb - ra > 1) {
+            v.insert(v.begin() + static_cast<long>(rb), Tok{T::RParen, QStringLiteral(")"), pos});
+            v.insert(v.begin() + static_cast<long>(ra), Tok{T::LParen, QStringLiteral("("), pos});
+            rb += 2;
+        }
+        v.insert(v.begin() + static_cast<long>(rb),
+                 {Tok{T::Word, QStringLiteral("COLLATE"), pos}, Tok{T::Word, QStringLiteral("JETCI"), pos}});
+        k = rb + 1;
     }
 }
 
@@ -776,8 +881,19 @@ void analyseSelect(const Toks& v, const Emitter& em, Translated& r)
     const size_t from = findWord(v, "FROM");
     if (from == SIZE_MAX || from + 1 >= v.size())
         return;
-    for (size_t i = 1; i < from; ++i) {
+    // TOP n keeps the table's own rows (SELECT TOP 1 * reads a table's field definitions).
+    size_t first = 1;
+    if (v.size() > 3 && v[1].is("TOP") && v[2].t == T::Num) {
+        r.topRows = v[2].text;
+        first = 3;
+    }
+    for (size_t i = first; i < from; ++i) {
         const Tok& t = v[i];
+        // column AS name: still the table's column, written through under its new name
+        if (t.is("AS") && isNameTok(v[i - 1]) && i + 1 < from && isNameTok(v[i + 1])) {
+            ++i;
+            continue;
+        }
         if (t.is("DISTINCT") || t.is("DISTINCTROW") || t.is("TOP") || t.t == T::LParen || t.t == T::Op
             || t.is("AS") || t.t == T::Str || t.t == T::Num || t.t == T::Date) {
             if (!(t.op("*")))
@@ -798,7 +914,7 @@ void analyseSelect(const Toks& v, const Emitter& em, Translated& r)
         return;
     r.singleTable = true;
     r.baseTable = v[from + 1].text;
-    r.selectList = em.render(slice(v, 1, from));
+    r.selectList = em.render(slice(v, first, from));
     if (where != SIZE_MAX)
         r.whereClause = em.render(slice(v, where + 1, order == SIZE_MAX ? v.size() : order));
     if (order != SIZE_MAX)
@@ -965,6 +1081,86 @@ Translated translateDelete(const Toks& v, const QString& sql)
     return r;
 }
 
+/// The items of the select list of the SELECT at v[sel], as [begin, end) ranges.
+std::vector<std::pair<size_t, size_t>> selectItems(const Toks& v, size_t sel)
+{
+    size_t j = sel + 1;
+    if (j < v.size() && (v[j].is("DISTINCT") || v[j].is("DISTINCTROW") || v[j].is("ALL")))
+        ++j;
+    if (j + 1 < v.size() && v[j].is("TOP"))
+        j += 2;
+    std::vector<std::pair<size_t, size_t>> items;
+    size_t begin = j;
+    int depth = 0;
+    for (; j < v.size(); ++j) {
+        if (v[j].t == T::LParen) {
+            ++depth;
+        } else if (v[j].t == T::RParen) {
+            --depth;
+        } else if (depth == 0 && v[j].t == T::Comma) {
+            items.emplace_back(begin, j);
+            begin = j + 1;
+        } else if (depth == 0 && (v[j].is("FROM") || v[j].is("INTO"))) {
+            break;
+        }
+    }
+    items.emplace_back(begin, j);
+    return items;
+}
+
+// INSERT INTO t SELECT ...: the engine fills the columns of t named like the
+// select list's columns (an alias, or the column itself), not by position, so
+// the column list is written out for SQLite. Each value is also passed through
+// jet_store, so that a whole number reaching a text column is written "24" as
+// the engine writes it; the explicit JETCI keeps DISTINCT and GROUP BY over the
+// wrapped values without case.
+void insertSelectByName(Toks& v, const QString& sql)
+{
+    size_t sel = 3;
+    if (sel < v.size() && v[sel].t == T::LParen)
+        sel = matchParen(v, sel, sql) + 1;
+    if (sel >= v.size() || !v[sel].is("SELECT"))
+        return;
+    auto items = selectItems(v, sel);
+    bool star = false;
+    QStringList names;
+    for (const auto& [a, b] : items) {
+        if (a < b && v[b - 1].op("*")) {
+            star = true;
+            continue;
+        }
+        if (b >= a + 2 && v[b - 2].is("AS") && isNameTok(v[b - 1]))
+            names << v[b - 1].text;
+        else if (a < b && isNameTok(v[b - 1]) && (b == a + 1 || v[b - 2].t == T::Dot))
+            names << v[b - 1].text;
+        else
+            names << QString();
+    }
+    // Wrap from the last item back, so the earlier positions stay valid.
+    for (auto it = items.rbegin(); it != items.rend(); ++it) {
+        const auto [a, b] = *it;
+        if (a >= b || v[b - 1].op("*"))
+            continue;
+        const size_t end = (b >= a + 2 && v[b - 2].is("AS")) ? b - 2 : b;
+        const int pos = v[a].pos;
+        v.insert(v.begin() + static_cast<long>(end),
+                 {Tok{T::RParen, QStringLiteral(")"), pos}, Tok{T::Word, QStringLiteral("COLLATE"), pos},
+                  Tok{T::Word, QStringLiteral("JETCI"), pos}});
+        v.insert(v.begin() + static_cast<long>(a),
+                 {Tok{T::Word, QStringLiteral("jet_store"), pos}, Tok{T::LParen, QStringLiteral("("), pos}});
+    }
+    if (sel != 3 || star || names.contains(QString()))
+        return;
+    Toks list{Tok{T::LParen, QStringLiteral("("), v[2].pos}};
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (i)
+            list.push_back(Tok{T::Comma, QStringLiteral(","), v[2].pos});
+        list.push_back(Tok{T::Name, names[i], v[2].pos});
+    }
+    list.push_back(Tok{T::RParen, QStringLiteral(")"), v[2].pos});
+    v.insert(v.begin() + 3, list.begin(), list.end());
+}
+
 } // namespace
 
 bool isExternalSpec(const QString& t)
@@ -1058,6 +1254,8 @@ Translated translate(const QString& sql)
         if (t.t == T::Semi)
             fail(QStringLiteral("Characters found after end of SQL statement"), sql);
     rewriteConcat(v);
+    if (v[0].is("SELECT") || v[0].is("UPDATE") || v[0].is("DELETE") || v[0].is("INSERT"))
+        collateComparisons(v);
     const Tok& head = v[0];
     if (head.is("SELECT"))
         return translateSelect(v, sql);
@@ -1071,6 +1269,7 @@ Translated translate(const QString& sql)
         Translated r;
         r.kind = StatementKind::Insert;
         r.table = v[2].text;
+        insertSelectByName(v, sql);
         Emitter em{&r.externals, sql};
         r.sql = em.render(v);
         return r;
@@ -1121,6 +1320,7 @@ QString translateExpression(const QString& expr)
 {
     Toks v = tokenize(expr);
     rewriteConcat(v);
+    collateComparisons(v);
     Emitter em{nullptr, expr};
     return em.render(v);
 }

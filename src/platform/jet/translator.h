@@ -64,6 +64,7 @@ struct Translated {
     QString selectList;                 ///< translated select list ("*" or columns)
     QString whereClause;                ///< translated WHERE condition, "" when none
     QString orderClause;                ///< translated ORDER BY terms, "" when none
+    QString topRows;                    ///< n of SELECT TOP n, "" when none
 };
 
 /// Translates one statement. Throws JetError on a syntax it does not know.
