@@ -805,3 +805,32 @@ TEST_F(SystemSqlTest, ContactDatabaseImportAndExport)
     auto both = db.openRecordset(u"SELECT * FROM tblData T INNER JOIN tblActHiddenFields A ON T.LumacorPrimK=A.LumacorPrimK"_s);
     EXPECT_EQ(both->fieldCount(), 2 + 11);
 }
+
+TEST_F(SystemSqlTest, ExportToTextSpreadsheetAndWebPage)
+{
+    const QString folder = dir.path();
+    const QString xls5 = dir.filePath(u"out5.xls"_s);
+    const QString xls8 = dir.filePath(u"out8.xls"_s);
+    const QString filter = u"[City] LIKE \"bo*\" "_s;
+    run({
+        exec(u"comma-delimited text, filtered"_s,
+             u"SELECT "_s + kFieldList + u" INTO [TEXT;Database="_s + folder + u"].[out.txt] FROM tblData WHERE "_s + filter + u";"_s, 5),
+        exec(u"Excel 5.0 / 95, every row"_s,
+             u"SELECT "_s + kFieldList + u" INTO [Excel 5.0;Database="_s + xls5 + u"].[out5.xls] FROM tblData "_s, 8),
+        exec(u"Excel 97-2000, filtered"_s,
+             u"SELECT "_s + kFieldList + u" INTO [Excel 8.0;Database="_s + xls8 + u"].[out8.xls] FROM tblData WHERE "_s + filter + u";"_s, 5),
+        exec(u"web page, every row"_s,
+             u"SELECT "_s + kFieldList + u" INTO [HTML Export;Database="_s + folder + u"].[out.html] FROM tblData "_s, 8),
+        // The worksheet import: a preview of ten rows, then the whole sheet as the list.
+        exec(u"worksheet preview"_s,
+             u"SELECT TOP 10 * INTO tblExcel_Sample FROM [Excel 8.0; HDR=YES; IMEX=1; Database="_s + xls8 + u"].[out8.xls$]"_s, 5),
+        rowsOf(u"preview read"_s, u"SELECT * FROM tblExcel_Sample"_s,
+               {u"ann smith"_s, u"bob jones"_s, u"ann smith"_s, u"eve \"q\" hart"_s, u"fay lee"_s}, 0, true),
+        exec(u"drop the list"_s, u"DROP TABLE tblData;"_s),
+        exec(u"the whole sheet as the list"_s,
+             u"SELECT * INTO tblData FROM [Excel 5.0; HDR=YES; IMEX=1; Database="_s + xls5 + u"].[out5.xls$]"_s, 8),
+        rowsOf(u"sheet columns by name"_s, u"SELECT TOP 1 * FROM tblData;"_s, {u"Ann Smith"_s}, 0),
+    });
+    EXPECT_TRUE(QFile::exists(dir.filePath(u"out.txt"_s)));
+    EXPECT_TRUE(QFile::exists(dir.filePath(u"out.html"_s)));
+}
