@@ -1,12 +1,47 @@
-// The program's entry point.
+// The program's entry point: the single-instance guard first (a second copy
+// brings the running one to the front and ends before it touches anything),
+// then the splash, which restores the working database and hands over to
+// the main window.
+#include "app/frmsplash.h"
+#include "app/mdimain.h"
+#include "platform/ui/singleinstance.h"
+#include "platform/ui/ui.h"
+
 #include <QApplication>
-#include <QLabel>
+#include <QScreen>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillabrand"));
-    QLabel placeholder(QStringLiteral("Quillabrand"));
-    placeholder.show();
+
+    ui::SingleInstance guard;
+    if (guard.start() == ui::SingleInstance::Role::Secondary) {
+        guard.activateRunning();
+        return 0;
+    }
+    guard.onActivate([] {
+        if (MDIMain* main = MDIMain::loaded())
+            ui::bringToFront(main);
+    });
+
+    // The program ends when the main window says so, not when its last
+    // window closes (the splash closes before the main window shows).
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    frmSplash splash;
+    if (!splash.Form_Load())
+        return 1;
+    QObject::connect(&splash, &frmSplash::handOver, &app, [] {
+        MDIMain& main = MDIMain::instance();
+        QObject::connect(&main, &MDIMain::programEnded, qApp, [](int code) { QCoreApplication::exit(code); },
+                         Qt::QueuedConnection);
+        if (!startup::showMainWindow())
+            QCoreApplication::exit(0);
+    });
+    splash.adjustSize();
+    if (const QScreen* s = QGuiApplication::primaryScreen())
+        splash.move(s->geometry().center() - splash.rect().center());
+    splash.show();
     return app.exec();
 }

@@ -5,12 +5,28 @@
 // FilterOFF, refreshgrids) are what every tool calls after it changes
 // gstrFilter or the list; they are implemented with the workbench's grid in
 // src/workbench/filterlook.cpp. enable/disable switch the data commands.
+//
+// Every menu item and toolbar button is a QAction reachable by its control
+// name through command(). The main window runs the commands it owns (File,
+// View, Tools, Help, the toolbars' import, export, tutorial, sort, filter-off
+// and help buttons); the owners of the grid commands connect their handlers
+// to the actions' triggered signal: "mnucut", "mnucopy", "mnuPaste",
+// "mnufind", "mnureplace", "delrow", "mnuascending", "mnudesc", "mnufilter",
+// "mnufirst", "mnulast", "mnuspell", "mnuSpli", "mnuRemoveSplit", and the
+// buttons that open a dialog without blocking, "Toolbar1:15" and
+// "Toolbar2:8" (Find) and "Toolbar2:10" (the spell-check step dialog).
+// Toolbar1's Spelling and Toolbar2's cut, copy and paste trigger the menu
+// items of the same command.
 #pragma once
 
+#include <QHash>
 #include <QMainWindow>
+#include <QStringList>
+#include <array>
+#include <vector>
 
 class QMdiArea;
-class QStatusBar;
+class QMenu;
 class QLabel;
 class QToolBar;
 class QAction;
@@ -22,6 +38,7 @@ public:
     static MDIMain& instance();
     /// The instance when it exists, else nullptr.
     static MDIMain* loaded();
+    ~MDIMain() override;
 
     // ---- grid procedures (workbench) -------------------------------------
     void Refresh_DataTbl();
@@ -41,6 +58,8 @@ public:
 
     /// Exports the open list; true when the export failed, was refused or was cancelled.
     bool ExportFile();
+    /// The import procedure (File > Import File, the Import buttons, a recent file).
+    void Open_Source_File();
 
     /// The status bar's panel texts: 1 "Msg", 2 the filter flag, and the others.
     void setPanelText(int panel, const QString& text);
@@ -50,14 +69,84 @@ public:
 
     /// A menu command or toolbar button by its control name ("mnufind",
     /// "mnufilter", "Toolbar1:15", "Toolbar2:8", ...); nullptr when none.
+    /// Names match ignoring letter case; a menu's own name ("mnusort")
+    /// gives the action that opens it. The recent files are "mnuMRU:0" (the
+    /// separator) to "mnuMRU:4".
     QAction* command(const QString& name) const;
+
+    // ---- the window's own road -------------------------------------------
+    /// The load: screen check, toolbar, size, caption, status text, recent
+    /// files. False when the screen is too small: the message has been shown
+    /// and the program must end.
+    bool MDIForm_Load();
+    /// Shows the workbench (frmdataform's instance) maximised in the MDI area.
+    void showWorkbench();
+
+    /// View > Toolbars: the large or the small toolbar.
+    void mnuLarge_Click();
+    void mnusmall_Click();
+    bool largeIcons() const;
+    QToolBar* toolbar(int which) const { return which == 1 ? toolbar1_ : toolbar2_; }
+    /// The toolbars' mouse-down: button 2 pops up the Small/Large Icons menu.
+    void Toolbar1_MouseDown(int button, int shift, double x, double y);
+    void Toolbar2_MouseDown(int button, int shift, double x, double y);
+    /// The pop-up menu of the toolbars (its own check marks, apart from the View menu's).
+    QMenu* toolbarMenu() const { return mnutools_; }
+
+    /// Whether the backdrop picture is still shown (enable removes it for good).
+    bool hasBackgroundPicture() const;
+
+    // ---- recent files -----------------------------------------------------
+    void GetMenuItems();
+    void AddToMRU(const QString& fileName);
+    void SaveMenuItems();
+    /// The click on recent-file entry index (1 to 4).
+    void mnuMRU_Click(int index);
+    QStringList recentFiles() const;
 
     // Recent-file re-open state handed from the recent-file click to the import.
     int mintMRUReopen = 0;
     QString mstrSourceExt;
 
+signals:
+    /// The quit went through (or the screen was too small): end the program.
+    void programEnded(int exitCode);
+
 protected:
     explicit MDIMain(QWidget* parent = nullptr);
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     QMdiArea* mdi_ = nullptr;
+
+private:
+    void buildMenus();
+    void buildToolbars();
+    void buildStatusBar();
+    QAction* addItem(QMenu* menu, const QString& name, const QString& caption, const QKeySequence& shortcut = {});
+    QAction* addSeparator(QMenu* menu, const QString& name);
+    QMenu* addMenu(QMenu* parent, const QString& name, const QString& caption);
+    void setEnabled(const QStringList& names, bool on);
+    void toolbarClick(int which, int position);
+    void sortOnCurrentColumn(bool ascending);
+    void showToolbarHelp();
+    void showRecentFiles(const QStringList& paths);
+    /// The quit question and the workbench's closing; false when refused.
+    bool MDIForm_QueryUnload();
+    void MDIForm_Unload();
+
+    QMenu* mnutools_ = nullptr;
+    QAction* popupSmall_ = nullptr;
+    QAction* popupLarge_ = nullptr;
+    QToolBar* toolbar1_ = nullptr;
+    QToolBar* toolbar2_ = nullptr;
+    std::vector<QAction*> buttons1_;   ///< position 1..24 at index 0..23
+    std::vector<QAction*> buttons2_;   ///< position 1..17 at index 0..16
+    std::array<QLabel*, 5> panels_{};
+    QHash<QString, QAction*> commands_;
+    std::array<QAction*, 5> mru_{};    ///< [0] the separator, [1..4] the entries
+    QStringList mruPaths_;
+    bool quitting_ = false;
+    bool numLock_ = false;
+    bool capsLock_ = false;
 };

@@ -1,0 +1,60 @@
+// The editor registry and the stand-in window.
+#include "app/listeditors.h"
+
+#include <QDialog>
+#include <QHash>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace listeditors {
+
+namespace {
+
+QHash<QString, Factory>& factories()
+{
+    static QHash<QString, Factory> f;
+    return f;
+}
+
+QDialog* standIn(const QString& formName, QWidget* parent)
+{
+    auto* d = new QDialog(parent);
+    d->setObjectName(formName);
+    d->setWindowTitle(formName);
+    auto* text = new QLabel(QStringLiteral("This list editor is not available in this version."), d);
+    auto* close = new QPushButton(QStringLiteral("&Close"), d);
+    QObject::connect(close, &QPushButton::clicked, d, &QDialog::accept);
+    auto* l = new QVBoxLayout(d);
+    l->addWidget(text);
+    l->addWidget(close, 0, Qt::AlignRight);
+    return d;
+}
+
+}  // namespace
+
+void registerEditor(const QString& formName, Factory make)
+{
+    if (make)
+        factories().insert(formName, std::move(make));
+    else
+        factories().remove(formName);
+}
+
+QDialog* showEditor(const QString& formName, QWidget* parent, bool modal)
+{
+    const Factory make = factories().value(formName);
+    QDialog* d = make ? make(parent) : nullptr;
+    if (!d)
+        d = standIn(formName, parent);
+    if (modal) {
+        d->exec();
+        delete d;
+        return nullptr;
+    }
+    d->setAttribute(Qt::WA_DeleteOnClose);
+    d->show();
+    return d;
+}
+
+}  // namespace listeditors
