@@ -1,0 +1,480 @@
+// The E-Mail Cleaner's database work: the validation run that fills tblEMails,
+// the SQL texts of the counts list, the invalid-address list and the grid
+// filters, and the corrections written back into tblData.
+//
+// The run reads tblData once in its own order through one prepared SELECT,
+// checks each filled cell and writes its tblEMails row through one prepared
+// INSERT, all inside one savepoint. Cells that lose surrounding blanks are
+// remembered (key and new text) and rewritten after the scan, so the scan never
+// reads a table it is changing. A million cells cost one read, a million
+// inserts and as many updates as there were padded cells; the check itself is
+// a few hash look-ups per address.
+//
+// The corrections trust tblEMails only while it still describes tblData. The
+// connection's generation moves on every change made through the engine, the
+// run's own writes included, so the run records it after it commits and a
+// correction refuses when it has moved since (or when the page now names
+// another column). A single correction moves the generation itself and hands
+// the new one back to the run, so the next double-click still works.
+#include "email/email_run.h"
+
+#include "common/general.h"
+#include "email/address_check.h"
+#include "platform/jet/connection.h"
+#include "platform/jet/error.h"
+#include "platform/jet/schema.h"
+
+#include <optional>
+
+namespace email {
+
+namespace {
+
+constexpr int kTextSize = 255;   // Account, SubDomain, Domain, Suggest1
+constexpr int kCountrySize = 2;  // Country
+constexpr qint64 kProgressEvery = 4096;
+
+const QString kKey = QStringLiteral("LumacorPrimK");
+
+struct Cancelled {};
+
+[[noreturn]] void missingTable(const QString& name)
+{
+    throw jet::JetError(jet::errNoTable, QStringLiteral("The database engine cannot find the input table or query '%1'. "
+                                                        "Make sure it exists and that its name is spelled correctly.")
+                                             .arg(name));
+}
+
+QString realTable(jet::Connection& c, const QString& name)
+{
+    const QString real = c.tableName(name);
+    if (real.isEmpty())
+        missingTable(name);
+    return real;
+}
+
+/// Length as the engine's column check counts it: characters, not UTF-16 units.
+qsizetype characters(const QString& s)
+{
+    qsizetype n = s.size();
+    for (QChar ch : s)
+        if (ch.isLowSurrogate())
+            --n;
+    return n;
+}
+
+/// The value for a column of `size` characters: Null for nullopt and, counted
+/// in overflow, for a text too long to store.
+jet::Value fitted(const std::optional<QString>& v, qsizetype size, bool& overflow)
+{
+    if (!v)
+        return jet::Value();
+    if (v->size() > size && characters(*v) > size) {
+        overflow = true;
+        return jet::Value();
+    }
+    return jet::Value(*v);
+}
+
+/// Binds IsValid, Account, SubDomain, Domain, Country and Suggest1 from
+/// parameter `first` on; true when a value had to be left Null.
+bool bindCheck(jet::Stmt& s, int first, const EmailCheck& r)
+{
+    bool overflow = false;
+    s.bind(first, jet::Value(r.isValid));
+    s.bind(first + 1, fitted(r.account, kTextSize, overflow));
+    s.bind(first + 2, fitted(r.subDomain, kTextSize, overflow));
+    s.bind(first + 3, fitted(r.domain, kTextSize, overflow));
+    s.bind(first + 4, fitted(r.country, kCountrySize, overflow));
+    s.bind(first + 5, fitted(r.suggestion, kTextSize, overflow));
+    return overflow;
+}
+
+/// Runs work inside a savepoint of the connection: all of it or none. The
+/// generation moves either way, so nothing cached across the attempt survives.
+template <class F>
+void inSavepoint(jet::Connection& c, const QString& name, F&& work)
+{
+    c.exec(QStringLiteral("SAVEPOINT ") + name);
+    try {
+        work();
+    } catch (...) {
+        try {
+            c.exec(QStringLiteral("ROLLBACK TO %1; RELEASE %1").arg(name));
+        } catch (...) {
+        }
+        c.bump();
+        throw;
+    }
+    c.exec(QStringLiteral("RELEASE ") + name);
+    c.bump();
+}
+
+QString refusal(const jet::Database& db, const EmailRun& run, const QString& column)
+{
+    if (run.column.isEmpty() || !db.isOpen())
+        return QStringLiteral("Validate an e-mail column first.");
+    if (run.column.compare(column, Qt::CaseInsensitive) != 0)
+        return QStringLiteral("The e-mail results are for the column %1. Validate the column %2 first.")
+            .arg(run.column, column);
+    return QStringLiteral("The list has changed since its e-mail addresses were validated. "
+                          "Validate the column again.");
+}
+
+ChangeResult bulkUpdate(jet::Database& db, const EmailRun& run, const QString& column, const QString& sql)
+{
+    ChangeResult r;
+    if (!isCurrent(db, run, column)) {
+        r.refused = true;
+        r.reason = refusal(db, run, column);
+        return r;
+    }
+    try {
+        // One statement; the engine runs it in a savepoint of its own, so a
+        // failure on any row leaves every row as it was.
+        db.execute(sql, jet::dbFailOnError);
+        r.rows = db.recordsAffected();
+        r.ok = true;
+    } catch (const jet::JetError& e) {
+        r.reason = e.description();
+    } catch (const std::exception& e) {
+        r.reason = QString::fromUtf8(e.what());
+    }
+    return r;
+}
+
+} // namespace
+
+RunResult validateColumn(jet::Database& db, const QString& column, const DomainLists& lists,
+                         QStringView specialChars, common::Progress& progress)
+{
+    RunResult r;
+    if (!db.isOpen()) {
+        r.error = QStringLiteral("The working database is not open.");
+        return r;
+    }
+    jet::Connection& c = db.connection();
+    EmailRun run;
+    run.lists = lists;
+    run.specialChars = specialChars.toString();
+    try {
+        const QString data = realTable(c, QStringLiteral("tblData"));
+        const QString emails = realTable(c, QStringLiteral("tblEMails"));
+        int type = 0;
+        bool hasKey = false;
+        for (const jet::ColumnInfo& ci : c.columns(data)) {
+            if (ci.name.compare(column, Qt::CaseInsensitive) == 0) {
+                run.column = ci.name;
+                type = ci.type;
+            }
+            hasKey = hasKey || ci.name.compare(kKey, Qt::CaseInsensitive) == 0;
+        }
+        if (run.column.isEmpty() || !hasKey)
+            throw jet::JetError(jet::errNoField, QStringLiteral("Item not found in this collection."));
+        const QString dataQ = jet::quoteName(data);
+        const QString colQ = jet::quoteName(run.column);
+
+        inSavepoint(c, QStringLiteral("qb_email_run"), [&]() {
+            c.exec(QStringLiteral("DELETE FROM ") + jet::quoteName(emails));
+            qint64 total = 0;
+            {
+                jet::Stmt count(&c, QStringLiteral("SELECT COUNT(*) FROM ") + dataQ);
+                if (count.step())
+                    total = count.int64(0);
+            }
+            progress.start(total);
+
+            std::vector<std::pair<qint64, QString>> trims;
+            {
+                jet::Stmt read(&c, QStringLiteral("SELECT %1, %2 FROM %3").arg(jet::quoteName(kKey), colQ, dataQ));
+                jet::Stmt ins(&c, QStringLiteral("INSERT INTO %1 (LumacorPrimK, IsValid, Account, SubDomain, Domain, "
+                                                 "Country, Suggest1) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)")
+                                      .arg(jet::quoteName(emails)));
+                qint64 done = 0;
+                while (read.step()) {
+                    if (++done % kProgressEvery == 0) {
+                        progress.step(done);
+                        if (progress.cancelled())
+                            throw Cancelled{};
+                    }
+                    const jet::Value cell = read.value(1, type);
+                    if (cell.isNull())
+                        continue;
+                    const QString* text = cell.textPtr();
+                    const QString whole = text ? *text : cell.toString();
+                    if (whole.isEmpty())
+                        continue;
+                    const qint64 key = read.int64(0);
+                    const QStringView trimmedView = trimBlanks(whole);
+                    QString address = trimmedView.size() == whole.size() ? whole : trimmedView.toString();
+                    if (text && address.size() != whole.size())
+                        trims.emplace_back(key, address);
+
+                    const EmailCheck check = checkEmail(address, lists, specialChars, true);
+                    ins.bindInt(1, key);
+                    if (bindCheck(ins, 2, check))
+                        ++run.oversized;
+                    ins.step();
+                    ins.reset();
+                    ++run.rows;
+                    if (!check.isValid)
+                        ++run.invalid;
+                }
+                progress.step(done);
+            }
+            if (!trims.empty()) {
+                jet::Stmt upd(&c, QStringLiteral("UPDATE %1 SET %2 = ?1 WHERE %3 = ?2").arg(dataQ, colQ, jet::quoteName(kKey)));
+                for (const auto& [key, text] : trims) {
+                    upd.bind(1, jet::Value(text));
+                    upd.bindInt(2, key);
+                    upd.step();
+                    upd.reset();
+                }
+                run.trimmed = static_cast<qint64>(trims.size());
+            }
+        });
+        run.generation = c.generation();
+        r.ok = true;
+        r.run = std::move(run);
+    } catch (const Cancelled&) {
+        r.cancelled = true;
+        r.error = QStringLiteral("Operation cancelled.");
+    } catch (const jet::JetError& e) {
+        r.error = e.description();
+    } catch (const std::exception& e) {
+        r.error = QString::fromUtf8(e.what());
+    }
+    return r;
+}
+
+bool isCurrent(const jet::Database& db, const EmailRun& run, const QString& column)
+{
+    return db.isOpen() && !run.column.isEmpty() && run.column.compare(column, Qt::CaseInsensitive) == 0
+        && db.connection().generation() == run.generation;
+}
+
+ChangeResult useAllSuggestions(jet::Database& db, const EmailRun& run, const QString& column)
+{
+    return bulkUpdate(db, run, column,
+                      QStringLiteral("UPDATE tblData D INNER JOIN tblEMails E ON D.LumacorPrimK=E.LumacorPrimK ")
+                          + QStringLiteral("SET D.[") + run.column + QStringLiteral("]=E.Suggest1 ")
+                          + QStringLiteral("WHERE E.IsValid=FALSE ") + QStringLiteral("  AND E.Suggest1 IS NOT NULL ")
+                          + QStringLiteral("  AND TRIM(E.Suggest1)<>'';"));
+}
+
+ChangeResult blankAllInvalid(jet::Database& db, const EmailRun& run, const QString& column)
+{
+    return bulkUpdate(db, run, column,
+                      QStringLiteral("UPDATE tblData D INNER JOIN tblEMails E ON D.LumacorPrimK=E.LumacorPrimK ")
+                          + QStringLiteral("SET D.[") + run.column + QStringLiteral("]=NULL ")
+                          + QStringLiteral("WHERE E.IsValid=FALSE;"));
+}
+
+ChangeResult applySuggestion(jet::Database& db, EmailRun& run, const QString& column, qint64 key)
+{
+    ChangeResult r;
+    if (!isCurrent(db, run, column)) {
+        r.refused = true;
+        r.reason = refusal(db, run, column);
+        return r;
+    }
+    jet::Connection& c = db.connection();
+    try {
+        const QString emails = jet::quoteName(realTable(c, QStringLiteral("tblEMails")));
+        const QString data = jet::quoteName(realTable(c, QStringLiteral("tblData")));
+        jet::Value suggestion;
+        bool wasValid = false;
+        {
+            jet::Stmt read(&c, QStringLiteral("SELECT IsValid, Suggest1 FROM %1 WHERE LumacorPrimK = ?1").arg(emails));
+            read.bindInt(1, key);
+            if (!read.step()) {
+                r.reason = QStringLiteral("No e-mail result is stored for that row.");
+                return r;
+            }
+            wasValid = read.value(0, jet::dbBoolean).toBool();
+            suggestion = read.value(1, jet::dbText);
+        }
+        // A valid row has no suggestion to take; an empty one would blank the
+        // address, which is the other button's job.
+        if (wasValid || suggestion.isNull() || trimBlanks(suggestion.toString()).isEmpty()) {
+            r.ok = true;
+            return r;
+        }
+        const QString address = suggestion.toString();
+        const EmailCheck check = checkEmail(address, run.lists, run.specialChars, true);
+        inSavepoint(c, QStringLiteral("qb_email_one"), [&]() {
+            jet::Stmt upd(&c, QStringLiteral("UPDATE %1 SET %2 = ?1 WHERE %3 = ?2")
+                                  .arg(data, jet::quoteName(run.column), jet::quoteName(kKey)));
+            upd.bind(1, jet::Value(address));
+            upd.bindInt(2, key);
+            upd.step();
+            r.rows = c.changes();
+            jet::Stmt mark(&c, QStringLiteral("UPDATE %1 SET IsValid = ?1, Account = ?2, SubDomain = ?3, Domain = ?4, "
+                                              "Country = ?5, Suggest1 = ?6 WHERE LumacorPrimK = ?7")
+                                   .arg(emails));
+            bindCheck(mark, 1, check);
+            mark.bindInt(7, key);
+            mark.step();
+        });
+        run.generation = c.generation();
+        if (check.isValid)
+            --run.invalid;
+        r.ok = true;
+    } catch (const jet::JetError& e) {
+        r.rows = 0;
+        r.reason = e.description();
+    } catch (const std::exception& e) {
+        r.rows = 0;
+        r.reason = QString::fromUtf8(e.what());
+    }
+    return r;
+}
+
+// ---- Texts ----
+
+namespace {
+
+struct CountsPart {
+    const char* select;
+    const char* groupBy;
+    const char* filter;   // followed by a double quote, the pattern, a double quote and a blank
+};
+
+// Rows 1 to 4 of the counts list; row 5 (the country name) rides on row 4.
+const CountsPart kCountsParts[5] = {
+    {nullptr, nullptr, nullptr},
+    {" Account ", " Account ", " AND Account LIKE "},
+    {" SubDomain ", " SubDomain ", " AND Subdomain LIKE "},
+    {" Domain ", " Domain ", " AND Domain LIKE "},
+    {" E.Country AS Country, IIF(ISNULL(CCTLD_Name),'USA',CCTLD_Name) ", " E.Country, ccTLD_Name ",
+     " AND E.Country LIKE "},
+};
+constexpr const char* kCountryNameFilter = " AND IIF(ISNULL(CCTLD_Name),'USA',CCTLD_Name) LIKE ";
+
+QString likeFragment(const char* fragment, const QString& pattern)
+{
+    return QString::fromLatin1(fragment) + QLatin1Char('"') + general::Double_Quotes(pattern) + QLatin1String("\" ");
+}
+
+QString countsWhere(const CountsChoice& choice)
+{
+    QString w;
+    for (int i = 1; i <= 4; ++i) {
+        if (!choice.ticked[size_t(i)])
+            continue;
+        if (!choice.filter[size_t(i)].isEmpty())
+            w += likeFragment(kCountsParts[i].filter, choice.filter[size_t(i)]);
+        if (i == 4 && !choice.filter[5].isEmpty())
+            w += likeFragment(kCountryNameFilter, choice.filter[5]);
+    }
+    return w;
+}
+
+} // namespace
+
+QString countsQuery(const CountsChoice& choice)
+{
+    QString g, s;
+    for (int i = 1; i <= 4; ++i) {
+        if (!choice.ticked[size_t(i)])
+            continue;
+        g += g.isEmpty() ? QStringLiteral("GROUP BY ") : QStringLiteral(", ");
+        g += QString::fromLatin1(kCountsParts[i].groupBy);
+        if (!s.isEmpty())
+            s += QStringLiteral(", ");
+        s += QString::fromLatin1(kCountsParts[i].select);
+    }
+    QString q = QStringLiteral("SELECT ") + s;
+    if (!s.isEmpty())
+        q += QStringLiteral(", ");
+    q += QStringLiteral(" COUNT(*) AS Count ");
+    q += QStringLiteral("FROM Z_ccTLD Z RIGHT JOIN tblEmails E ON Z.ccTLD=E.Country ");
+    q += QStringLiteral("WHERE IsValid=TRUE ");
+    q += countsWhere(choice);
+    q += QLatin1Char(' ');
+    q += g;
+    return q;
+}
+
+bool countsFiltered(const CountsChoice& choice)
+{
+    return !countsWhere(choice).isEmpty();
+}
+
+QString validRowFilter(const std::vector<std::pair<QString, QString>>& shownColumns)
+{
+    QString w = QStringLiteral("IsValid=TRUE ");
+    for (const auto& [header, value] : shownColumns) {
+        // Sub-domain, domain and code hold only a-z, 0-9, "-" and "." once
+        // valid; doubling quotes there changes nothing and keeps any text safe.
+        const QString v = general::Double_Quotes(value);
+        if (header == QLatin1String("Account"))
+            w += QStringLiteral(" AND Account=\"") + v + QLatin1Char('"');
+        else if (header == QLatin1String("Sub-domain"))
+            w += QStringLiteral(" AND (IIF(ISNULL(Subdomain),\"\",Subdomain)=\"") + v + QStringLiteral("\") ");
+        else if (header == QLatin1String("Domain"))
+            w += QStringLiteral(" AND Domain=\"") + v + QLatin1Char('"');
+        else if (header == QLatin1String("Tld"))
+            w += QStringLiteral(" AND (IIF(ISNULL(Country),\"\",Country)=\"") + v + QStringLiteral("\") ");
+    }
+    return QStringLiteral(" LumacorPrimK IN (SELECT LumacorPrimK ") + QStringLiteral("                  FROM tblEMails ")
+        + QStringLiteral("                  WHERE ") + w + QLatin1Char(')');
+}
+
+QString invalidAddressFilter(const QString& column, const QString& address)
+{
+    return QStringLiteral(" [") + column + QStringLiteral("]=\"") + general::Double_Quotes(address) + QLatin1Char('"');
+}
+
+QString allInvalidFilter()
+{
+    return QStringLiteral(" LumacorPrimK IN (SELECT LumacorPrimK ") + QStringLiteral("                  FROM tblEMails ")
+        + QStringLiteral("                  WHERE IsValid=FALSE) ");
+}
+
+QString invalidListSource(const QString& column, int sortColumn, bool descending)
+{
+    return QStringLiteral("SELECT D.LumacorPrimK, E.LumacorPrimK, D.[") + column
+        + QStringLiteral("] AS EMail, E.Suggest1 AS [Possible Correction] ")
+        + QStringLiteral("FROM tblData D INNER JOIN tblEMails E ON D.LumacorPrimK=E.LumacorPrimK ")
+        + QStringLiteral("WHERE E.IsValid=FALSE ") + QStringLiteral("ORDER BY ") + QString::number(sortColumn)
+        + QLatin1Char(' ') + (descending ? QStringLiteral("DESC") : QStringLiteral("ASC"));
+}
+
+bool clickInvalidHeader(InvalidSort& sort, int colIndex)
+{
+    if (colIndex != 2 && colIndex != 3)
+        return false;
+    const int n = colIndex + 1;
+    if (n != sort.column) {
+        sort.column = n;
+        sort.descending = false;
+    } else {
+        sort.descending = !sort.descending;
+    }
+    return true;
+}
+
+DomainLists settingsDomainLists()
+{
+    QStringList generic;
+    std::vector<CountryDomain> countries;
+    for (size_t i = 1; i < general::gstrGTLDs.size(); ++i)
+        if (!general::gstrGTLDs[i].isEmpty())
+            generic << general::gstrGTLDs[i];
+    for (size_t i = 1; i < general::gstrCCTLDs.size(); ++i)
+        if (!general::gstrCCTLDs[i][0].isEmpty())
+            countries.push_back({general::gstrCCTLDs[i][0], general::gstrCCTLDs[i][1]});
+    return DomainLists(generic, countries);
+}
+
+QString settingsSpecialChars()
+{
+    std::vector<int> codes;
+    codes.reserve(32);
+    for (size_t i = 1; i <= 32; ++i)
+        codes.push_back(general::gintSpecChars[i][1]);
+    return specialCharsFromCodes(codes);
+}
+
+} // namespace email

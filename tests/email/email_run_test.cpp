@@ -1,0 +1,508 @@
+#include "email/email_run.h"
+
+#include "common/general.h"
+#include "email/address_check.h"
+#include "platform/jet/connection.h"
+#include "platform/jet/database.h"
+#include "platform/jet/error.h"
+
+#include <QTemporaryDir>
+#include <functional>
+#include <gtest/gtest.h>
+
+using namespace email;
+
+namespace {
+
+QString q(const char* s)
+{
+    return QString::fromUtf8(s);
+}
+
+// com, net and org are generic; uk and fr are country codes.
+DomainLists standardLists()
+{
+    return DomainLists({"com", "net", "org"}, {{"uk", "United Kingdom"}, {"fr", "France"}});
+}
+
+/// A working database with tblData (Name, Email and a narrow Short column,
+/// then the key) and the two e-mail work tables as the workbench makes them.
+class EmailRunTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        db = jet::Database::open(dir.filePath(QStringLiteral("work.sys")), true);
+        db.execute(QStringLiteral("CREATE TABLE tblData ([Name] TEXT(255), [Email] TEXT(255), [Short] TEXT(16), "
+                                  "[Notes] LONGTEXT)"),
+                   jet::dbFailOnError);
+        db.execute(QStringLiteral(
+                       "CREATE TABLE tblEMails (LumacorPrimK LONG, IsValid YESNO, Account TEXT(255), SubDomain TEXT(255), "
+                       "Domain TEXT(255), Country TEXT(2), Suggest1 TEXT(255), Suggest2 TEXT(255), Suggest3 TEXT(255), "
+                       "Suggest4 TEXT(255),  Suggest5 TEXT(255), CONSTRAINT pk PRIMARY KEY (LumacorPrimK));"),
+                   jet::dbFailOnError);
+        db.execute(QStringLiteral("CREATE TABLE Z_ccTLD (ccTLD TEXT(2), ccTLD_Name TEXT(255), CONSTRAINT pk PRIMARY KEY (ccTLD));"),
+                   jet::dbFailOnError);
+        db.execute(QStringLiteral("INSERT INTO Z_ccTLD (ccTLD, ccTLD_Name) VALUES ('uk', 'United Kingdom')"));
+        db.execute(QStringLiteral("INSERT INTO Z_ccTLD (ccTLD, ccTLD_Name) VALUES ('fr', 'France')"));
+    }
+    void TearDown() override { db.close(); }
+
+    /// Fills tblData's column with the cells (nullptr for Null), Name "r1".."rn", and keys it.
+    void fill(const char* column, std::initializer_list<const char*> cells)
+    {
+        jet::Connection& c = db.connection();
+        jet::Stmt ins(&c, QStringLiteral("INSERT INTO tblData (Name, \"%1\") VALUES (?1, ?2)").arg(q(column)));
+        int n = 0;
+        for (const char* cell : cells) {
+            ins.bind(1, jet::Value(QStringLiteral("r%1").arg(++n)));
+            ins.bind(2, cell ? jet::Value(q(cell)) : jet::Value());
+            ins.step();
+            ins.reset();
+        }
+        c.bump();
+        db.appendField(QStringLiteral("tblData"),
+                       jet::FieldDef{QStringLiteral("LumacorPrimK"), jet::dbLong, 4, jet::dbAutoIncrField, 0});
+    }
+
+    EmailRun run(const QString& column = QStringLiteral("Email"))
+    {
+        RunResult r = validateColumn(db, column, lists, specials);
+        EXPECT_TRUE(r.ok) << r.error.toStdString();
+        return r.run;
+    }
+
+    /// The rows of a query as "a|b|c" lines, Null shown as <null>.
+    QStringList rows(const QString& sql)
+    {
+        QStringList out;
+        auto rs = db.openRecordset(sql, jet::dbOpenSnapshot);
+        while (!rs->eof()) {
+            QStringList cells;
+            for (int i = 0; i < rs->fieldCount(); ++i) {
+                const jet::Value v = rs->value(i);
+                cells << (v.isNull() ? QStringLiteral("<null>") : v.toString());
+            }
+            out << cells.join(QLatin1Char('|'));
+            rs->moveNext();
+        }
+        return out;
+    }
+
+    QStringList emailsTable()
+    {
+        return rows(QStringLiteral("SELECT D.Name, D.Email, E.IsValid, E.Suggest1 FROM tblData D "
+                                   "INNER JOIN tblEMails E ON D.LumacorPrimK=E.LumacorPrimK ORDER BY D.LumacorPrimK"));
+    }
+
+    QStringList column(const char* name)
+    {
+        return rows(QStringLiteral("SELECT [%1] FROM tblData ORDER BY LumacorPrimK").arg(q(name)));
+    }
+
+    QTemporaryDir dir;
+    jet::Database db;
+    DomainLists lists = standardLists();
+    QString specials = defaultSpecialChars();
+};
+
+} // namespace
+
+TEST_F(EmailRunTest, RunWritesOneRowPerFilledCellAndTrimsTheCell)
+{
+    struct Case { const char* cell; const char* row; const char* cellAfter; };
+    const Case cases[] = {
+        {"  Sales.Desk@Mail.Example.COM ", "True|sales.desk|mail.example|com||<null>", "Sales.Desk@Mail.Example.COM"},
+        {"sales@example.co.uk", "True|sales|example|co|uk|<null>", "sales@example.co.uk"},
+        {"sales@example.uk", "True|sales||example|uk|<null>", "sales@example.uk"},
+        {"s desk@example.fr", "True|sdesk||example|fr|<null>", "s desk@example.fr"},
+        {"   ", "False|<null>|<null>|<null>|<null>|<null>", ""},
+        {"infoexample.com", "False|<null>|<null>|<null>|<null>|info@example.com", "infoexample.com"},
+        {"sales@examplecom", "False|sales|<null>|<null>|<null>|sales@example.com", "sales@examplecom"},
+        {"sales@example.zz", "False|sales|<null>|<null>|<null>|<null>", "sales@example.zz"},
+        {"a@@example.com", "False|<null>|<null>|<null>|<null>|<null>", "a@@example.com"},
+        {" @example.com", "False||<null>|<null>|<null>|<null>", "@example.com"},
+    };
+    // Null and "" get no row.
+    fill("Email", {cases[0].cell, cases[1].cell, nullptr, cases[2].cell, cases[3].cell, cases[4].cell, "",
+                   cases[5].cell, cases[6].cell, cases[7].cell, cases[8].cell, cases[9].cell});
+
+    const EmailRun r = run();
+    EXPECT_EQ(r.column, QStringLiteral("Email"));
+    EXPECT_EQ(r.rows, 10);
+    EXPECT_EQ(r.invalid, 6);
+    EXPECT_EQ(r.trimmed, 3);
+    EXPECT_EQ(r.oversized, 0);
+    EXPECT_TRUE(isCurrent(db, r, QStringLiteral("Email")));
+
+    const QStringList stored = rows(QStringLiteral(
+        "SELECT D.Email, E.IsValid, E.Account, E.SubDomain, E.Domain, E.Country, E.Suggest1, E.Suggest2, E.Suggest3, "
+        "E.Suggest4, E.Suggest5 FROM tblData D INNER JOIN tblEMails E ON D.LumacorPrimK=E.LumacorPrimK "
+        "ORDER BY D.LumacorPrimK"));
+    ASSERT_EQ(stored.size(), 10);
+    for (int i = 0; i < 10; ++i) {
+        SCOPED_TRACE(cases[i].cell);
+        EXPECT_EQ(stored[i], q(cases[i].cellAfter) + QLatin1Char('|') + q(cases[i].row)
+                                 + QStringLiteral("|<null>|<null>|<null>|<null>"));
+    }
+    EXPECT_EQ(rows(QStringLiteral("SELECT COUNT(*) FROM tblEMails WHERE LumacorPrimK IN (3, 7)")),
+              QStringList{QStringLiteral("0")});
+}
+
+TEST_F(EmailRunTest, RunReplacesTheResultsOfTheLastColumn)
+{
+    fill("Email", {"a@example.com", "b@example.com", "bad"});
+    jet::Connection& c = db.connection();
+    c.exec(QStringLiteral("UPDATE tblData SET Notes = 'only@example.net' WHERE LumacorPrimK = 2"));
+    c.bump();
+    run();
+    const EmailRun notes = run(QStringLiteral("notes"));
+    EXPECT_EQ(notes.column, QStringLiteral("Notes"));
+    EXPECT_EQ(notes.rows, 1);
+    EXPECT_EQ(rows(QStringLiteral("SELECT LumacorPrimK, Domain FROM tblEMails")), QStringList{QStringLiteral("2|net")});
+}
+
+TEST_F(EmailRunTest, PartsTooLongForTheirColumnsAreStoredNull)
+{
+    // A memo column holds cells no address column could: the run keeps going
+    // and stores Null where a value does not fit; a 255-character value fits.
+    const QString acc255 = QString(255, u'a');
+    const QString acc256 = QString(256, u'b');
+    // The correction of "…@xxcom" adds a dot: from a 249-character account it
+    // is 256 characters long, from a 248-character one exactly 255.
+    const QString acc249 = QString(249, u'c');
+    const QString acc248 = QString(248, u'd');
+    struct Case { QString cell; QString row; };
+    const Case cases[] = {
+        {acc255 + QStringLiteral("@example.com"), QStringLiteral("True|") + acc255 + QStringLiteral("|example|com||<null>")},
+        {acc256 + QStringLiteral("@example.com"), QStringLiteral("True|<null>|example|com||<null>")},
+        {acc249 + QStringLiteral("@xxcom"), QStringLiteral("False|") + acc249 + QStringLiteral("|<null>|<null>|<null>|<null>")},
+        {acc248 + QStringLiteral("@xxcom"),
+         QStringLiteral("False|") + acc248 + QStringLiteral("|<null>|<null>|<null>|") + acc248 + QStringLiteral("@xx.com")},
+        // A country code too long for the country column (a hand-edited list).
+        {QStringLiteral("ab@example.abc"), QStringLiteral("True|ab||example|<null>|<null>")},
+    };
+    lists = DomainLists({"com"}, {{"abc", "Too long a code"}});
+    jet::Connection& c = db.connection();
+    {
+        jet::Stmt ins(&c, QStringLiteral("INSERT INTO tblData (Notes) VALUES (?1)"));
+        for (const Case& k : cases) {
+            ins.bind(1, jet::Value(k.cell));
+            ins.step();
+            ins.reset();
+        }
+    }
+    c.bump();
+    db.appendField(QStringLiteral("tblData"), jet::FieldDef{QStringLiteral("LumacorPrimK"), jet::dbLong, 4, jet::dbAutoIncrField, 0});
+
+    const EmailRun r = run(QStringLiteral("Notes"));
+    EXPECT_EQ(r.rows, 5);
+    EXPECT_EQ(r.oversized, 3);
+    const QStringList stored = rows(QStringLiteral(
+        "SELECT IsValid, Account, SubDomain, Domain, Country, Suggest1 FROM tblEMails ORDER BY LumacorPrimK"));
+    ASSERT_EQ(stored.size(), 5);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(stored[i], cases[i].row) << "row " << i + 1;
+}
+
+TEST_F(EmailRunTest, FailedRunChangesNothing)
+{
+    fill("Email", {" a@example.com", "bad", "c@example.com "});
+    const EmailRun first = run();
+    // Trim the cells back to padded ones, then make every later write of
+    // tblData fail: the run's trim comes last, after all of tblEMails is written.
+    jet::Connection& c = db.connection();
+    c.exec(QStringLiteral("UPDATE tblData SET Email = ' x@example.com' WHERE LumacorPrimK = 1"));
+    c.exec(QStringLiteral("DELETE FROM tblEMails WHERE LumacorPrimK = 3"));
+    c.exec(QStringLiteral("CREATE TRIGGER qb_test_fail BEFORE UPDATE ON tblData BEGIN SELECT RAISE(ABORT, 'forced failure'); END"));
+    c.bump();
+    const QStringList before = emailsTable();
+    const QStringList cellsBefore = column("Email");
+
+    const RunResult r = validateColumn(db, QStringLiteral("Email"), lists, specials);
+    EXPECT_FALSE(r.ok);
+    EXPECT_FALSE(r.cancelled);
+    EXPECT_TRUE(r.error.contains(QStringLiteral("forced failure"))) << r.error.toStdString();
+    EXPECT_EQ(emailsTable(), before);
+    EXPECT_EQ(column("Email"), cellsBefore);
+    EXPECT_FALSE(isCurrent(db, first, QStringLiteral("Email")));
+
+    const RunResult missing = validateColumn(db, QStringLiteral("Mail"), lists, specials);
+    EXPECT_FALSE(missing.ok);
+    EXPECT_FALSE(missing.error.isEmpty());
+    EXPECT_EQ(emailsTable(), before);
+}
+
+TEST_F(EmailRunTest, CancelledRunRollsBackAndReportsProgress)
+{
+    struct StopAtOnce : common::Progress {
+        void start(qint64 total) override { started = total; }
+        void step(qint64 done) override { last = done; }
+        bool cancelled() const override { return last > 0; }
+        qint64 started = -1, last = 0;
+    } stop;
+    jet::Connection& c = db.connection();
+    {
+        jet::Stmt ins(&c, QStringLiteral("INSERT INTO tblData (Email) VALUES (?1)"));
+        for (int i = 0; i < 5000; ++i) {
+            ins.bind(1, jet::Value(QStringLiteral(" u%1@example.com").arg(i)));
+            ins.step();
+            ins.reset();
+        }
+    }
+    c.bump();
+    db.appendField(QStringLiteral("tblData"), jet::FieldDef{QStringLiteral("LumacorPrimK"), jet::dbLong, 4, jet::dbAutoIncrField, 0});
+
+    const RunResult r = validateColumn(db, QStringLiteral("Email"), lists, specials, stop);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_EQ(stop.started, 5000);
+    EXPECT_GT(stop.last, 0);
+    EXPECT_EQ(rows(QStringLiteral("SELECT COUNT(*) FROM tblEMails")), QStringList{QStringLiteral("0")});
+    EXPECT_EQ(rows(QStringLiteral("SELECT COUNT(*) FROM tblData WHERE Email LIKE ' *'")), QStringList{QStringLiteral("5000")});
+}
+
+TEST_F(EmailRunTest, CountsGroupTheValidAddressesByTheTickedParts)
+{
+    fill("Email", {"ann@example.com", "bob@example.com", "ann@mail.example.com", "cara@shop.co.uk", "dan@shop.fr",
+                   "o\"neil@example.com", "bad@example.zz", "broken"});
+    run();
+    struct Case { std::vector<int> ticks; std::vector<std::pair<int, const char*>> filters; bool filtered; QStringList expected; };
+    const Case cases[] = {
+        // No part: one row, the number of valid addresses.
+        {{}, {}, false, {"6"}},
+        {{3}, {}, false, {"co|1", "com|4", "shop|1"}},
+        {{2, 3}, {}, false, {"example|com|3", "mail.example|com|1", "shop|co|1", "|shop|1"}},
+        // Generic domains have an empty code and count under 'USA'.
+        {{4}, {}, false, {"|USA|4", "fr|France|1", "uk|United Kingdom|1"}},
+        {{1}, {{1, "a*"}}, true, {"ann|2"}},
+        // A double quote in a pattern is doubled for the engine.
+        {{1}, {{1, "o\"*"}}, true, {"o\"neil|1"}},
+        {{4}, {{5, "U*"}}, true, {"|USA|4", "uk|United Kingdom|1"}},
+        // A filter box of an unticked part is not read.
+        {{3}, {{1, "zzz"}}, false, {"co|1", "com|4", "shop|1"}},
+    };
+    for (const Case& k : cases) {
+        CountsChoice choice;
+        for (int t : k.ticks)
+            choice.ticked[size_t(t)] = true;
+        for (const auto& [box, text] : k.filters)
+            choice.filter[size_t(box)] = q(text);
+        const QString sql = countsQuery(choice);
+        SCOPED_TRACE(sql.toStdString());
+        EXPECT_EQ(countsFiltered(choice), k.filtered);
+        QStringList got = rows(sql), expected = k.expected;
+        got.sort();
+        expected.sort();
+        EXPECT_EQ(got, expected);
+    }
+}
+
+TEST(EmailTexts, CountsQueryText)
+{
+    CountsChoice choice;
+    choice.ticked[1] = choice.ticked[4] = choice.ticked[5] = choice.ticked[6] = true;
+    choice.filter[1] = QStringLiteral("a*");
+    choice.filter[5] = QStringLiteral("U*");
+    EXPECT_EQ(countsQuery(choice),
+              QStringLiteral("SELECT  Account ,  E.Country AS Country, IIF(ISNULL(CCTLD_Name),'USA',CCTLD_Name) ,  "
+                             "COUNT(*) AS Count FROM Z_ccTLD Z RIGHT JOIN tblEmails E ON Z.ccTLD=E.Country "
+                             "WHERE IsValid=TRUE  AND Account LIKE \"a*\"  AND IIF(ISNULL(CCTLD_Name),'USA',CCTLD_Name) "
+                             "LIKE \"U*\"  GROUP BY  Account ,  E.Country, ccTLD_Name "));
+    EXPECT_EQ(countsQuery(CountsChoice{}),
+              QStringLiteral("SELECT  COUNT(*) AS Count FROM Z_ccTLD Z RIGHT JOIN tblEmails E ON Z.ccTLD=E.Country "
+                             "WHERE IsValid=TRUE  "));
+}
+
+TEST_F(EmailRunTest, ValidRowFilterPicksTheRowsOfOneCountsRow)
+{
+    fill("Email", {"ann@example.com", "ann@mail.example.com", "ann@example.uk", "ann@shop.co.uk", "ann@nowhere.zz",
+                   "bob@example.com"});
+    run();
+    using Row = std::vector<std::pair<QString, QString>>;
+    struct Case { Row shown; QStringList names; };
+    const Case cases[] = {
+        {{{"Account", "ann"}, {"Count", "3"}}, {"r1", "r2", "r3", "r4"}},
+        // An empty sub-domain matches only the addresses without one.
+        {{{"Sub-domain", ""}, {"Domain", "example"}}, {"r3"}},
+        // An empty code matches the addresses on generic domains; the name column adds nothing.
+        {{{"Account", "ann"}, {"Tld", ""}, {"Country", "USA"}}, {"r1", "r2"}},
+        {{{"Tld", "uk"}, {"Country", "United Kingdom"}}, {"r3", "r4"}},
+        {{{"Account", "o\"neil"}}, {}},
+    };
+    for (const Case& k : cases) {
+        const QString filter = validRowFilter(k.shown);
+        SCOPED_TRACE(filter.toStdString());
+        EXPECT_EQ(rows(QStringLiteral("SELECT Name FROM tblData WHERE ") + filter + QStringLiteral(" ORDER BY Name")), k.names);
+    }
+    const QString indent(18, u' ');
+    EXPECT_EQ(validRowFilter({{QStringLiteral("Account"), QStringLiteral("ann")}, {QStringLiteral("Sub-domain"), QString()}}),
+              QStringLiteral(" LumacorPrimK IN (SELECT LumacorPrimK ") + indent + QStringLiteral("FROM tblEMails ") + indent
+                  + QStringLiteral("WHERE IsValid=TRUE  AND Account=\"ann\" AND (IIF(ISNULL(Subdomain),\"\",Subdomain)=\"\") )"));
+}
+
+TEST_F(EmailRunTest, InvalidListAndItsFilters)
+{
+    fill("Email", {"ok@example.com", "infoexample.com", "sales@examplecom", "x\"y@example.zz"});
+    run();
+    // Fresh results: "Possible Correction" descending (Null last).
+    InvalidSort sort{4, false};
+    ASSERT_TRUE(clickInvalidHeader(sort, 3));
+    EXPECT_EQ(sort.column, 4);
+    EXPECT_TRUE(sort.descending);
+    EXPECT_EQ(rows(invalidListSource(QStringLiteral("Email"), sort.column, sort.descending)),
+              (QStringList{"3|3|sales@examplecom|sales@example.com", "2|2|infoexample.com|info@example.com",
+                           "4|4|x\"y@example.zz|<null>"}));
+    ASSERT_TRUE(clickInvalidHeader(sort, 2));
+    EXPECT_EQ(sort.column, 3);
+    EXPECT_FALSE(sort.descending);
+    EXPECT_EQ(rows(invalidListSource(QStringLiteral("Email"), sort.column, sort.descending)).first(),
+              QStringLiteral("2|2|infoexample.com|info@example.com"));
+    EXPECT_FALSE(clickInvalidHeader(sort, 1));
+    EXPECT_EQ(sort.column, 3);
+
+    EXPECT_EQ(invalidAddressFilter(QStringLiteral("Email"), q("x\"y@example.zz")), q(" [Email]=\"x\"\"y@example.zz\""));
+    EXPECT_EQ(rows(QStringLiteral("SELECT Name FROM tblData WHERE ") + invalidAddressFilter(QStringLiteral("Email"), q("x\"y@example.zz"))),
+              QStringList{QStringLiteral("r4")});
+    const QString indent(18, u' ');
+    EXPECT_EQ(allInvalidFilter(), QStringLiteral(" LumacorPrimK IN (SELECT LumacorPrimK ") + indent
+                                      + QStringLiteral("FROM tblEMails ") + indent + QStringLiteral("WHERE IsValid=FALSE) "));
+    EXPECT_EQ(rows(QStringLiteral("SELECT Name FROM tblData WHERE ") + allInvalidFilter() + QStringLiteral("ORDER BY Name")),
+              (QStringList{"r2", "r3", "r4"}));
+}
+
+TEST_F(EmailRunTest, UseAllSuggestionsWritesOnlyRealSuggestions)
+{
+    fill("Email", {"ok@example.com", "infoexample.com", "sales@examplecom", "sales@example.zz"});
+    const EmailRun r = run();
+    // A suggestion of blanks counts as none (written behind the engine's back,
+    // so the run stays current).
+    db.connection().exec(QStringLiteral("UPDATE tblEMails SET Suggest1 = '   ' WHERE LumacorPrimK = 4"));
+
+    const ChangeResult done = useAllSuggestions(db, r, QStringLiteral("Email"));
+    EXPECT_TRUE(done.ok) << done.reason.toStdString();
+    EXPECT_EQ(done.rows, 2);
+    EXPECT_EQ(column("Email"), (QStringList{"ok@example.com", "info@example.com", "sales@example.com", "sales@example.zz"}));
+    EXPECT_FALSE(isCurrent(db, r, QStringLiteral("Email")));
+    const EmailRun again = run();
+    EXPECT_EQ(again.invalid, 1);
+}
+
+TEST_F(EmailRunTest, BlankAllInvalidNullsEveryInvalidAddress)
+{
+    fill("Email", {"ok@example.com", "infoexample.com", "sales@example.zz", "broken"});
+    const EmailRun r = run();
+    const ChangeResult done = blankAllInvalid(db, r, QStringLiteral("EMAIL"));
+    EXPECT_TRUE(done.ok) << done.reason.toStdString();
+    EXPECT_EQ(done.rows, 3);
+    EXPECT_EQ(column("Email"), (QStringList{"ok@example.com", "<null>", "<null>", "<null>"}));
+    const EmailRun again = run();
+    EXPECT_EQ(again.rows, 1);
+    EXPECT_EQ(again.invalid, 0);
+    EXPECT_TRUE(rows(invalidListSource(QStringLiteral("Email"), 4, true)).isEmpty());
+}
+
+TEST_F(EmailRunTest, BulkFailureLeavesEveryRowAsItWas)
+{
+    // Short holds 16 characters: the first correction fits, the second
+    // ("info@examples.com", 17) does not, so neither may be written.
+    fill("Short", {"infoexample.com", "infoexamples.com", "ok@example.com"});
+    const EmailRun r = run(QStringLiteral("Short"));
+    ASSERT_EQ(r.invalid, 2);
+    const QStringList before = column("Short");
+    const ChangeResult failed = useAllSuggestions(db, r, QStringLiteral("Short"));
+    EXPECT_FALSE(failed.ok);
+    EXPECT_FALSE(failed.refused);
+    EXPECT_TRUE(failed.reason.contains(QStringLiteral("too small"))) << failed.reason.toStdString();
+    EXPECT_EQ(failed.rows, 0);
+    EXPECT_EQ(column("Short"), before);
+}
+
+TEST_F(EmailRunTest, CorrectionsRefuseResultsThatAreNotCurrent)
+{
+    fill("Email", {"infoexample.com", "broken"});
+    jet::Connection& c = db.connection();
+    c.exec(QStringLiteral("UPDATE tblData SET Notes = 'infoexample.org'"));
+    c.bump();
+    struct Case { const char* what; std::function<void(EmailRun&)> change; const char* column; };
+    const Case cases[] = {
+        {"never validated", [](EmailRun& r) { r = EmailRun{}; }, "Email"},
+        {"another column typed in", [](EmailRun&) {}, "Notes"},
+        {"tblData edited since", [this](EmailRun&) {
+             db.execute(QStringLiteral("UPDATE tblData SET Name = 'x' WHERE LumacorPrimK = 2"), jet::dbFailOnError);
+         }, "Email"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        EmailRun r = run();
+        k.change(r);
+        const QStringList before = column("Email");
+        const QStringList notesBefore = column("Notes");
+        const QString col = q(k.column);
+        EXPECT_FALSE(isCurrent(db, r, col));
+        for (const ChangeResult& res : {useAllSuggestions(db, r, col), blankAllInvalid(db, r, col),
+                                        applySuggestion(db, r, col, 1)}) {
+            EXPECT_TRUE(res.refused);
+            EXPECT_FALSE(res.ok);
+            EXPECT_FALSE(res.reason.isEmpty());
+        }
+        EXPECT_EQ(column("Email"), before);
+        EXPECT_EQ(column("Notes"), notesBefore);
+    }
+    // The same column spelt in another case is the same column.
+    const EmailRun r = run();
+    EXPECT_TRUE(isCurrent(db, r, QStringLiteral("email")));
+}
+
+TEST_F(EmailRunTest, SingleCorrectionMakesTheRowValid)
+{
+    fill("Email", {"infoexample.com", "sales@examplecom", "sales@example.zz", "ok@example.com"});
+    EmailRun r = run();
+    ASSERT_EQ(r.invalid, 3);
+
+    const ChangeResult one = applySuggestion(db, r, QStringLiteral("Email"), 1);
+    EXPECT_TRUE(one.ok) << one.reason.toStdString();
+    EXPECT_EQ(one.rows, 1);
+    EXPECT_EQ(r.invalid, 2);
+    EXPECT_TRUE(isCurrent(db, r, QStringLiteral("Email")));
+    EXPECT_EQ(rows(QStringLiteral("SELECT IsValid, Account, SubDomain, Domain, Country, Suggest1 FROM tblEMails "
+                                  "WHERE LumacorPrimK = 1")),
+              QStringList{QStringLiteral("True|info|example|com||<null>")});
+
+    // The run stays usable for the next double-click.
+    EXPECT_TRUE(applySuggestion(db, r, QStringLiteral("Email"), 2).ok);
+    // No suggestion, and an already valid row: nothing is written.
+    for (qint64 key : {3, 4}) {
+        const ChangeResult none = applySuggestion(db, r, QStringLiteral("Email"), key);
+        EXPECT_TRUE(none.ok);
+        EXPECT_EQ(none.rows, 0);
+    }
+    EXPECT_EQ(column("Email"), (QStringList{"info@example.com", "sales@example.com", "sales@example.zz", "ok@example.com"}));
+    EXPECT_EQ(rows(invalidListSource(QStringLiteral("Email"), 4, true)), QStringList{QStringLiteral("3|3|sales@example.zz|<null>")});
+    CountsChoice total;
+    EXPECT_EQ(rows(countsQuery(total)), QStringList{QStringLiteral("3")});
+    EXPECT_FALSE(applySuggestion(db, r, QStringLiteral("Email"), 99).ok);
+}
+
+TEST(EmailSettings, ListsComeFromTheSettingsArraysPastEmptySlots)
+{
+    general::gstrGTLDs = {};
+    general::gstrCCTLDs = {};
+    general::gintSpecChars = {};
+    general::gstrGTLDs[1] = QStringLiteral("com");
+    general::gstrGTLDs[3] = QStringLiteral("net");
+    general::gstrCCTLDs[2] = {QStringLiteral("uk"), QStringLiteral("United Kingdom")};
+    general::gintSpecChars[1][1] = '#';
+    general::gintSpecChars[2][1] = '!';
+    general::gintSpecChars[2][2] = 1;
+
+    const DomainLists lists = settingsDomainLists();
+    EXPECT_TRUE(lists.isGeneric(u"com"));
+    EXPECT_TRUE(lists.isGeneric(u"net"));
+    EXPECT_TRUE(lists.isCountry(u"uk"));
+    EXPECT_EQ(lists.countries().front().name, QStringLiteral("United Kingdom"));
+    EXPECT_EQ(settingsSpecialChars(), QStringLiteral("#!"));
+    general::gstrGTLDs = {};
+    general::gstrCCTLDs = {};
+    general::gintSpecChars = {};
+}
