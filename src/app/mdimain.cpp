@@ -603,9 +603,9 @@ void MDIMain::toolbarClick(int which, int position)
         ContextIDs::setHelpFile(QString::fromLatin1(ContextIDs::kTutorialHelp));
         ContextIDs::ShowHelpContents();
     } else if ((which == 1 && key == QLatin1String("atoz")) || (which == 2 && key == QLatin1String("asc"))) {
-        sortOnCurrentColumn(true);
+        command(QStringLiteral("mnuascending"))->trigger();
     } else if ((which == 1 && key == QLatin1String("ztoa")) || (which == 2 && key == QLatin1String("des"))) {
-        sortOnCurrentColumn(false);
+        command(QStringLiteral("mnudesc"))->trigger();
     } else if (key == QLatin1String("refresh")) {
         refreshgrids();
     } else if (which == 1 && key == QLatin1String("spelling")) {
@@ -617,17 +617,6 @@ void MDIMain::toolbarClick(int which, int position)
     }
     // "find" and "spell" open the workbench's own dialogs: their owners
     // connect to these buttons.
-}
-
-void MDIMain::sortOnCurrentColumn(bool ascending)
-{
-    // Field i of the grid's recordset is grid column i; the key is never selected.
-    const int col = general::gintCurCol;
-    if (col < 0 || col + 1 >= int(general::gstrFieldNames.size()) || general::gstrFieldNames[size_t(col + 1)].isEmpty())
-        return;   // no current column: nothing to sort on
-    general::gstrSortOrder = QStringLiteral(" [") + general::gstrFieldNames[size_t(col + 1)] +
-                             (ascending ? QStringLiteral("] ASC ") : QStringLiteral("] DESC "));
-    Refresh_DataTbl();
 }
 
 void MDIMain::showToolbarHelp()

@@ -8,15 +8,16 @@
 //
 // Every menu item and toolbar button is a QAction reachable by its control
 // name through command(). The main window runs the commands it owns (File,
-// View, Tools, Help, the toolbars' import, export, tutorial, sort, filter-off
-// and help buttons); the owners of the grid commands connect their handlers
+// View, Tools, Help, the toolbars' import, export, tutorial, filter-off and
+// help buttons); the owners of the grid commands connect their handlers
 // to the actions' triggered signal: "mnucut", "mnucopy", "mnuPaste",
 // "mnufind", "mnureplace", "delrow", "mnuascending", "mnudesc", "mnufilter",
 // "mnufirst", "mnulast", "mnuspell", "mnuSpli", "mnuRemoveSplit", and the
 // buttons that open a dialog without blocking, "Toolbar1:15" and
 // "Toolbar2:8" (Find) and "Toolbar2:10" (the spell-check step dialog).
-// Toolbar1's Spelling and Toolbar2's cut, copy and paste trigger the menu
-// items of the same command.
+// The toolbars' sort buttons, Toolbar1's Spelling and Toolbar2's cut, copy
+// and paste trigger the menu items of the same command, so each command has
+// one handler: the grid's owner's.
 #pragma once
 
 #include <QHash>
@@ -128,7 +129,6 @@ private:
     QMenu* addMenu(QMenu* parent, const QString& name, const QString& caption);
     void setEnabled(const QStringList& names, bool on);
     void toolbarClick(int which, int position);
-    void sortOnCurrentColumn(bool ascending);
     void showToolbarHelp();
     void showRecentFiles(const QStringList& paths);
     /// The quit question and the workbench's closing; false when refused.

@@ -175,6 +175,31 @@ TEST_F(MainWindow, ToolbarButtonsSitAtTheirPositions)
     EXPECT_EQ(main->command(QStringLiteral("Toolbar1:21"))->text(), QStringLiteral("Filter On"));
 }
 
+TEST_F(MainWindow, ToolbarButtonsRunTheMenuCommandOfTheirKey)
+{
+    // The grid's owner connects one handler per command to the menu item;
+    // the toolbars must reach it, after lowering the key.
+    QStringList ran;
+    for (const char* item : {"mnuascending", "mnudesc", "mnuspell", "mnucut", "mnucopy", "mnuPaste"}) {
+        const QString name = QString::fromLatin1(item);
+        QObject::connect(main->command(name), &QAction::triggered, main, [&ran, name] { ran << name; });
+    }
+    main->enable();
+    struct Case { const char* button; const char* item; };
+    const Case cases[] = {
+        {"Toolbar1:11", "mnuascending"}, {"Toolbar1:12", "mnudesc"}, {"Toolbar2:12", "mnuascending"},
+        {"Toolbar2:13", "mnudesc"},      {"Toolbar1:18", "mnuspell"}, {"Toolbar2:5", "mnucut"},
+        {"Toolbar2:6", "mnucopy"},       {"Toolbar2:7", "mnuPaste"},
+        {"Toolbar2:10", nullptr},   // the spell-check step dialog, not the whole check
+        {"Toolbar2:8", nullptr},    // Find without blocking: its owner connects to the button
+    };
+    for (const Case& c : cases) {
+        ran.clear();
+        main->command(QString::fromLatin1(c.button))->trigger();
+        EXPECT_EQ(ran, c.item ? QStringList{QString::fromLatin1(c.item)} : QStringList()) << c.button;
+    }
+}
+
 TEST_F(MainWindow, MenuCaptionsAndShortcuts)
 {
     struct Item { const char* name; const char* caption; const char* shortcut; };
