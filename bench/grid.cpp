@@ -1,0 +1,144 @@
+// qb-bench grid (also: qb-bench workbench): opening a generated list the way
+// the workbench does and reading the grid's screens, without a window.
+//   grid_open        checks, key, column list, settings lists, work tables,
+//                    grid bound and its first screen read (s)
+//   first_screen     the first screen's cells after the model is bound (ms)
+//   grid_scroll_end  a jump to the last row: its screen's cells (ms)
+//   rss              resident memory with the list open (MB)
+// The list is written straight into tblData without the key; the opening adds it.
+#include "generator.h"
+#include "registry.h"
+
+#include "common/general.h"
+#include "platform/jet/connection.h"
+#include "platform/jet/database.h"
+#include "workbench/datacontrol.h"
+#include "workbench/gridmodel.h"
+#include "workbench/opening.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+
+namespace {
+
+constexpr int kScreenRows = 40;
+
+double residentMb()
+{
+    QFile f(QStringLiteral("/proc/self/statm"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> parts = f.readAll().split(' ');
+    return parts.size() > 1 ? parts[1].toDouble() * 4096.0 / (1024.0 * 1024.0) : 0;
+}
+
+bool writeList(jet::Database& db, qint64 rows)
+{
+    const QStringList cols = bench::generatorColumns();
+    QStringList defs, marks;
+    for (const QString& c : cols) {
+        defs << QStringLiteral("[%1] TEXT(255)").arg(c);
+        marks << QStringLiteral("?");
+    }
+    db.execute(QStringLiteral("CREATE TABLE tblData (%1)").arg(defs.join(QLatin1String(", "))));
+    jet::Connection& c = db.connection();
+    c.exec(QStringLiteral("BEGIN"));
+    jet::Stmt ins(&c, QStringLiteral("INSERT INTO tblData VALUES (%1)").arg(marks.join(QLatin1Char(','))));
+    bench::GenOptions o;
+    o.rows = rows;
+    const bool ok = bench::generate(o, [&](const QStringList& row) {
+        for (int i = 0; i < row.size(); ++i)
+            ins.bind(i + 1, row[i].isEmpty() ? jet::Value() : jet::Value(row[i]));
+        ins.step();
+        ins.reset();
+    });
+    c.exec(QStringLiteral("COMMIT"));
+    return ok;
+}
+
+/// Writes the generator's domains as the settings lists, so the country table has rows to store.
+void writeSettings(const QString& folder)
+{
+    QDir().mkpath(folder);
+    QFile g(folder + QStringLiteral("/gTLDs.txt"));
+    if (g.open(QIODevice::WriteOnly))
+        for (const QString& d : bench::generatorGenericDomains())
+            g.write("\"" + d.toUtf8() + "\"\r\n");
+    QFile cc(folder + QStringLiteral("/ccTLDs.txt"));
+    if (cc.open(QIODevice::WriteOnly))
+        for (const auto& [code, name] : bench::generatorCountryDomains())
+            cc.write("\"" + code.toUtf8() + "\",\"" + name.toUtf8() + "\"\r\n");
+}
+
+/// Reads every cell of kScreenRows rows from first; returns the characters read.
+qint64 readScreen(const workbench::GridModel& m, int first)
+{
+    qint64 chars = 0;
+    for (int r = first; r < std::min(first + kScreenRows, m.rowCount()); ++r)
+        for (int c = 0; c < m.columnCount(); ++c)
+            chars += m.data(m.index(r, c)).toString().size();
+    return chars;
+}
+
+int runGrid(const QStringList& args, bool workbenchNames)
+{
+    const qint64 rows = bench::option(args, QStringLiteral("--rows"), QStringLiteral("1000000")).toLongLong();
+    QTemporaryDir dir;
+    general::setProgramFolder(dir.path());
+    const QString path = dir.filePath(QStringLiteral("sysfls.sys"));
+    jet::Database db = jet::Database::open(path, true);
+    if (!writeList(db, rows)) {
+        std::fprintf(stderr, "could not generate the list\n");
+        return 1;
+    }
+    const QString settings = dir.filePath(QStringLiteral("Settings"));
+    writeSettings(settings);
+
+    QElapsedTimer t;
+    t.start();
+    const QString refusal = workbench::columnRefusal(workbench::listColumns(db));
+    if (!refusal.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(refusal));
+        return 1;
+    }
+    workbench::appendKey(db);
+    const QString fieldList = workbench::buildFieldList(workbench::listColumns(db));
+    workbench::loadSettings(settings);
+    if (!workbench::rebuildWorkTables(db)) {
+        std::fprintf(stderr, "could not drop the work tables\n");
+        return 1;
+    }
+    workbench::DataControl data;
+    data.setDatabaseName(path);
+    data.setRecordSource(workbench::wholeListSource(fieldList));
+    data.Refresh();
+    workbench::GridModel model(&data);
+    const qint64 boundAt = t.nsecsElapsed();
+    qint64 chars = readScreen(model, 0);
+    const qint64 firstAt = t.nsecsElapsed();
+    workbench::fillCountryTable(db);
+    const double open = t.nsecsElapsed() / 1e9;
+
+    QElapsedTimer s;
+    s.start();
+    chars += readScreen(model, model.rowCount() - kScreenRows);
+    const double end = s.nsecsElapsed() / 1e6;
+
+    bench::figure(workbenchNames ? "workbench_open" : "grid_open", open, "s");
+    bench::figure("first_screen", (firstAt - boundAt) / 1e6, "ms");
+    bench::figure(workbenchNames ? "last_row" : "grid_scroll_end", end, "ms");
+    bench::figure("rss", residentMb(), "MB");
+    std::fprintf(stderr, "rows %d, columns %d\n", model.rowCount(), model.columnCount());
+    general::setProgramFolder(QString());
+    return chars > 0 ? 0 : 1;
+}
+
+bench::Registrar regGrid("grid", "--rows N: the workbench's opening and the grid's first and last screens",
+                         [](const QStringList& a) { return runGrid(a, false); });
+bench::Registrar regWorkbench("workbench", "--rows N: the same figures under the names workbench_open and last_row",
+                              [](const QStringList& a) { return runGrid(a, true); });
+
+} // namespace
