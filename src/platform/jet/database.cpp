@@ -113,10 +113,10 @@ ColumnList resultColumns(Stmt& s, bool& stepped, bool& hasRow)
             if (st == SQLITE_TEXT)
                 looksDate = looksStoredDate(s.value(i, dbText).toString());
             c.type = st == SQLITE_NULL ? dbText : fieldTypeOfStorage(st, looksDate);
-            if (c.type == dbLong || c.type == dbDouble) {
-                c.type = dbDouble;   // expressions over numbers can mix whole and fractional values
+            if (c.type == dbLong)
+                c.size = 4;          // COUNT, CLng, CInt: whole numbers, as the engine types them
+            if (c.type == dbDouble)
                 c.size = 8;
-            }
             if (c.type == dbText) {
                 c.type = dbMemo;     // an expression's text has no declared length
                 c.size = 0;

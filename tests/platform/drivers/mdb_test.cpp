@@ -214,7 +214,7 @@ TEST_P(MdbFile, EngineCopiesTheTableIntoTblData)
 // The engine gives an expression column of numbers the type Double, CLng's
 // included; the import wants the counter as a Long. Enable once the engine
 // types CLng and CInt results by the function.
-TEST_P(MdbFile, DISABLED_CounterThroughCLngBecomesALongColumn)
+TEST_P(MdbFile, CounterThroughCLngBecomesALongColumn)
 {
     auto db = jet::Database::open(dir_.filePath(QStringLiteral("work.db")), true);
     importPeople(db, path_);

@@ -132,7 +132,7 @@ TEST_F(EngineTest, SelectIntoKeepsTypesAndOrder)
     EXPECT_EQ(t.fields[3].type, dbLong);
     EXPECT_FALSE(t.fields[3].attributes & dbAutoIncrField);
     db.execute(QStringLiteral("SELECT COUNT(*) AS Count, [City] INTO tblAgg FROM tblData GROUP BY [City]"));
-    EXPECT_EQ(db.tableDef(QStringLiteral("tblAgg")).fields[0].type, dbDouble);
+    EXPECT_EQ(db.tableDef(QStringLiteral("tblAgg")).fields[0].type, dbLong);
 }
 
 TEST_F(EngineTest, ExportToAnotherDatabaseAndReadBack)
