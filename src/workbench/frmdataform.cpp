@@ -9,6 +9,7 @@
 // the tab strip and follows the window's size, so nothing has to be placed
 // again on a resize.
 #include "workbench/frmdataform.h"
+#include "workbench/toolpages.h"
 
 #include "app/mdimain.h"
 #include "common/general.h"
@@ -173,6 +174,7 @@ frmdataform::frmdataform(QWidget* parent) : QWidget(parent)
     Adodc1 = new workbench::DataControl(this);
     Adodc2 = new workbench::DataControl(this);
     buildPages();
+    workbench::installToolPages(*this);
 }
 
 frmdataform::~frmdataform()

@@ -1,0 +1,25 @@
+// The tool pages fill their frames of the workbench themselves: the workbench
+// calls each tool's install function once, when its window is built, and the
+// tool adds its controls to its frames and connects its handlers.
+#pragma once
+
+class frmdataform;
+
+namespace cleaning {
+void installPages(frmdataform& form);   ///< Case Converter, Text Cleaner, Column Cleaner, distinct values
+}
+namespace duplicates {
+void installPages(frmdataform& form);   ///< Statistics, Dupe Remover, near-duplicate finder
+}
+namespace email {
+void installPage(frmdataform& form);    ///< E-Mail Cleaner
+}
+
+namespace workbench {
+inline void installToolPages(frmdataform& form)
+{
+    cleaning::installPages(form);
+    duplicates::installPages(form);
+    email::installPage(form);
+}
+} // namespace workbench
