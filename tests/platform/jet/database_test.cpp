@@ -162,3 +162,17 @@ TEST_F(EngineTest, WorkspaceTransactionRollsBackEverything)
     Workspace::commitTrans();
     EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) AS n FROM tblData")), QStringLiteral("3"));
 }
+
+#include "platform/jet/ado.h"
+
+TEST_F(EngineTest, ConnectionStringAndTableSchema)
+{
+    makeContacts();
+    db.execute(QStringLiteral("CREATE TABLE tblCounts1 (Column1 TEXT(255), Count1 INT, CONSTRAINT pk PRIMARY KEY (Column1));"));
+    AdoConnection ado(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1;Persist Security Info=False;").arg(path));
+    QStringList names;
+    for (const SchemaTable& t : ado.tables(QStringLiteral("TABLE")))
+        names << t.name;
+    EXPECT_EQ(names, (QStringList{QStringLiteral("tblCounts1"), QStringLiteral("tblData")}));
+    EXPECT_THROW(AdoConnection(QStringLiteral("Provider=x;Data Source=/nowhere/x.mdb;")), JetError);
+}
