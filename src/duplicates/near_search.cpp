@@ -1,0 +1,145 @@
+// The near-duplicate search as the page runs it on the working database.
+//
+// Call order: one grouping query reads the column's distinct values as text
+// (values equal but for case are one value), with their record counts and
+// whether each matches the pattern, only for the lengths the search can
+// reach; findNearPairs pairs them; then, in one workspace transaction, the
+// result tables are emptied and refilled through prepared inserts.
+//
+// Cost: one sort of the column's values in SQLite, the pairing (close to
+// linear), and one insert per pair and per counted value. A failure anywhere
+// rolls the tables back to the previous search's rows and says why.
+//
+// The marks and DummyField are left Null: DummyField holds one character,
+// so the "123" the review list was once touched with does not fit it.
+#include "duplicates/near_search.h"
+
+#include "platform/jet/connection.h"
+#include "platform/jet/error.h"
+#include "platform/jet/schema.h"
+
+#include <algorithm>
+
+namespace neardup {
+namespace {
+
+QString realTable(jet::Connection& c, const QString& name)
+{
+    const QString real = c.tableName(name);
+    if (real.isEmpty())
+        throw jet::JetError(jet::errNoTable, QStringLiteral("The database engine cannot find the input table or query '%1'. "
+                                                            "Make sure it exists and that its name is spelled correctly.")
+                                                 .arg(name));
+    return real;
+}
+
+std::vector<ValueCount> readValues(jet::Connection& c, const QString& data, const QString& column,
+                                   const NearSearchRequest& req)
+{
+    std::vector<ValueCount> out;
+    const int lo = req.minLength - (req.type == SearchType::OneCharMissing ? 1 : 0);
+    if (lo > req.maxLength)
+        return out;
+    const QString ref = QStringLiteral("T.") + jet::quoteName(column);
+    const QString matches = req.filter.isEmpty() ? QStringLiteral("1") : QStringLiteral("max(%1 LIKE ?3)").arg(ref);
+    jet::Stmt s(&c, QStringLiteral("SELECT jet_cstr(%1), COUNT(*), %2 FROM main.%3 T "
+                                   "WHERE %1 IS NOT NULL AND jet_len(%1) BETWEEN ?1 AND ?2 "
+                                   "GROUP BY jet_cstr(%1) COLLATE JETCI")
+                        .arg(ref, matches, jet::quoteName(data)));
+    s.bindInt(1, lo);
+    s.bindInt(2, req.maxLength);
+    if (!req.filter.isEmpty())
+        s.bind(3, jet::Value(req.filter));
+    while (s.step())
+        out.push_back(ValueCount{s.value(0, jet::dbText).toString(), s.int64(1), s.int64(2) != 0});
+    return out;
+}
+
+class ProgressByLength {
+public:
+    ProgressByLength(common::Progress& p, int minLength) : p_(p), min_(minLength) {}
+    void operator()(int length) const { p_.step(length - min_ + 1); }
+
+private:
+    common::Progress& p_;
+    int min_;
+};
+
+} // namespace
+
+bool NearSearchRecord::allowsConversionOf(const QString& otherColumn) const
+{
+    return ok && !column.isEmpty() && column.compare(otherColumn, Qt::CaseInsensitive) == 0;
+}
+
+NearSearchRecord runNearSearch(jet::Database& db, const NearSearchRequest& request, common::Progress& progress)
+{
+    NearSearchRecord r;
+    r.type = request.type;
+    r.minLength = request.minLength;
+    r.maxLength = request.maxLength;
+    r.filter = request.filter;
+    jet::Connection& c = db.connection();
+    bool began = false;
+    try {
+        const QString data = realTable(c, QStringLiteral("tblData"));
+        for (const jet::ColumnInfo& ci : c.columns(data))
+            if (ci.name.compare(request.column, Qt::CaseInsensitive) == 0)
+                r.column = ci.name;
+        if (r.column.isEmpty() || r.column.compare(QLatin1String("LumacorPrimK"), Qt::CaseInsensitive) == 0)
+            throw jet::JetError(jet::errNoField, QStringLiteral("Item not found in this collection."));
+        const QString pairsTable = realTable(c, QStringLiteral("tblSpecSearch1"));
+        const QString countsTable = realTable(c, QStringLiteral("tblCounts1"));
+
+        progress.start(std::max(0, request.maxLength - request.minLength + 1) + 2);
+        SearchOptions o;
+        o.type = request.type;
+        o.minLength = request.minLength;
+        o.maxLength = request.maxLength;
+        o.onLength = ProgressByLength(progress, request.minLength);
+        const SearchResult found = findNearPairs(readValues(c, data, r.column, request), o);
+
+        jet::Workspace::beginTrans();
+        began = true;
+        c.exec(QStringLiteral("DELETE FROM main.") + jet::quoteName(pairsTable));
+        c.exec(QStringLiteral("DELETE FROM main.") + jet::quoteName(countsTable));
+        jet::Stmt pair(&c, QStringLiteral("INSERT INTO main.%1 (Column1, Count1, Column2, Count2) "
+                                          "VALUES (?1, ?2, ?3, ?4)")
+                               .arg(jet::quoteName(pairsTable)));
+        for (const PairRow& p : found.pairs) {
+            pair.bind(1, jet::Value(p.column1));
+            pair.bind(2, jet::Value(QString::number(p.count1)));
+            pair.bind(3, jet::Value(p.column2));
+            pair.bind(4, jet::Value(QString::number(p.count2)));
+            pair.step();
+            pair.reset();
+        }
+        jet::Stmt count(&c, QStringLiteral("INSERT INTO main.%1 (Column1, Count1) VALUES (?1, ?2)").arg(jet::quoteName(countsTable)));
+        for (const CountRow& k : found.counts) {
+            count.bind(1, jet::Value(k.column1));
+            count.bindInt(2, k.count1);
+            count.step();
+            count.reset();
+        }
+        jet::Workspace::commitTrans();
+        began = false;
+        c.bump();
+        r.pairs = qint64(found.pairs.size());
+        r.tooLong = found.tooLong;
+        r.ok = true;
+    } catch (const jet::JetError& e) {
+        if (began) {
+            try {
+                jet::Workspace::rollback();
+            } catch (...) {
+            }
+        }
+        r.ok = false;
+        r.error = e.description();
+        r.pairs = 0;
+    }
+    progress.step(std::max(0, request.maxLength - request.minLength + 1) + 2);
+    return r;
+}
+
+} // namespace neardup

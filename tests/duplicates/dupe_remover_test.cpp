@@ -1,0 +1,340 @@
+#include "duplicates/dupe_remover.h"
+
+#include "workdb.h"
+
+#include "platform/jet/connection.h"
+#include "platform/jet/error.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <algorithm>
+
+using namespace dupes;
+using jet::Value;
+
+namespace {
+
+const QStringList kDefs = {QStringLiteral("[Name] TEXT(50)"), QStringLiteral("[City] TEXT(255)"),
+                           QStringLiteral("[Age] DOUBLE"), QStringLiteral("[Born] DATETIME"),
+                           QStringLiteral("[Notes] MEMO")};
+
+Value date(int y, int m, int d) { return Value(jet::toDateTime(jet::DateParts{y, m, d, 0, 0, 0})); }
+
+// Keys 1..11. Case-only differences (1/4, 3/7/9), Null against "" in text
+// (2/5), Null against 0 in a number (6/8), a date against Null (10/11).
+std::vector<std::vector<Value>> fixtureRows()
+{
+    return {
+        {"Ann", "Boston", 30, Value(), "x"},
+        {"Bob", Value(), Value(), Value(), Value()},
+        {"Cy", "Rome", 40, Value(), Value()},
+        {"ann", "BOSTON", 30, Value(), "X"},
+        {"Bob", "", Value(), Value(), ""},
+        {"Dee", "Oslo", Value(), Value(), Value()},
+        {"Cy", "Rome", 40, Value(), Value()},
+        {"Dee", "Oslo", 0, Value(), Value()},
+        {"CY", "rome", 40, Value(), Value()},
+        {"Eve", "Oslo", Value(), date(2000, 1, 1), Value()},
+        {"Eve", "Oslo", Value(), Value(), Value()},
+    };
+}
+
+class DupeRemover : public ::testing::Test {
+protected:
+    void SetUp() override { db = open(QStringLiteral("a.sys")); }
+
+    jet::Database open(const QString& file, const std::vector<std::vector<Value>>& rows = fixtureRows())
+    {
+        jet::Database d = jet::Database::open(dir.filePath(file), true);
+        testdb::makeData(d, kDefs, rows);
+        testdb::makeWorkTables(d);
+        return d;
+    }
+
+    std::vector<qint64> keys(jet::Database& d, const char* table)
+    {
+        return testdb::longs(d, QStringLiteral("SELECT LumacorPrimK FROM %1").arg(QLatin1String(table)));
+    }
+
+    QTemporaryDir dir;
+    jet::Database db;
+};
+
+struct ScopeCase {
+    const char* name;
+    Scope scope;
+    QStringList selected;
+    qint64 distinct;
+    qint64 duplicate;
+    std::vector<std::vector<qint64>> groups;   // keys of each group of two or more
+};
+
+std::vector<ScopeCase> scopeCases()
+{
+    return {
+        {"all columns", Scope::All, {}, 7, 4, {{1, 4}, {2, 5}, {3, 7, 9}}},
+        {"text column: case and Null against empty", Scope::Selected, {QStringLiteral("City")}, 4, 7,
+         {{1, 4}, {2, 5}, {3, 7, 9}, {6, 8, 10, 11}}},
+        {"number column: Nulls together, apart from 0", Scope::Selected, {QStringLiteral("Age")}, 4, 7,
+         {{1, 4}, {2, 5, 6, 10, 11}, {3, 7, 9}}},
+        {"text and date columns", Scope::Selected, {QStringLiteral("name"), QStringLiteral("Born")}, 6, 5,
+         {{1, 4}, {2, 5}, {3, 7, 9}, {6, 8}}},
+    };
+}
+
+// The page's own statements, run through the engine: the reference.
+struct PartSearch {
+    qint64 distinct = 0;
+    qint64 duplicate = 0;
+};
+
+PartSearch runPartSearch(jet::Database& d, Scope scope, const std::vector<Column>& cols)
+{
+    PartSearch p;
+    const QString g = searchGroupList(cols, scope);
+    auto rs = d.openRecordset(distinctCountSql(g), jet::dbOpenSnapshot);
+    if (!rs->eof()) {
+        rs->moveLast();
+        p.distinct = rs->recordCount();
+    }
+    qint64 sum = 0, groups = 0;
+    for (auto dup = d.openRecordset(duplicateCountSql(g), jet::dbOpenSnapshot); !dup->eof(); dup->moveNext()) {
+        sum += dup->value(0).toLong();
+        ++groups;
+    }
+    p.duplicate = sum - groups;
+    if (d.hasTable(QStringLiteral("tblDupes_AllX")))
+        d.execute(QStringLiteral("DROP TABLE tblDupes_AllX"));
+    d.execute(resultTableSql(searchSelectList(cols, scope), g));
+    return p;
+}
+
+// tblDupes_AllX as comparable text: field names, then one line per row with
+// text folded (which spelling stands for a group is the engine's choice).
+QStringList groupTableText(jet::Database& d)
+{
+    const GroupTable t = readGroupTable(d);
+    QStringList lines;
+    for (const Group& g : t.rows) {
+        QStringList cells{QString::number(g.count)};
+        for (const Value& v : g.values)
+            cells << (v.isNull() ? QStringLiteral("<null>") : v.toString().toCaseFolded());
+        lines << cells.join(QLatin1Char('|'));
+    }
+    lines.sort();
+    lines.prepend(t.fields.join(QLatin1Char('|')));
+    return lines;
+}
+
+} // namespace
+
+TEST_F(DupeRemover, CountsAndGroupsMatchThePagesStatements)
+{
+    for (const ScopeCase& sc : scopeCases()) {
+        SCOPED_TRACE(sc.name);
+        const std::vector<Column> cols = comparedColumns(db, sc.scope, sc.selected);
+        const PartSearch part = runPartSearch(db, sc.scope, cols);
+        const QStringList partTable = groupTableText(db);
+
+        const SearchResult r = searchDuplicates(db, sc.scope, cols);
+        ASSERT_TRUE(r.ok) << r.error.toStdString();
+        EXPECT_EQ(r.distinct, sc.distinct);
+        EXPECT_EQ(r.duplicate, sc.duplicate);
+        EXPECT_EQ(part.distinct, sc.distinct);
+        EXPECT_EQ(part.duplicate, sc.duplicate);
+        EXPECT_EQ(groupTableText(db), partTable);
+        EXPECT_EQ(readGroupTable(db).rows.size(), sc.groups.size());
+
+        std::vector<std::vector<qint64>> got;
+        for (const GroupKeys& g : groupsWithKeys(db, cols))
+            got.push_back(g.keys);
+        EXPECT_EQ(got, sc.groups);
+    }
+}
+
+TEST_F(DupeRemover, ResultTableLayout)
+{
+    const std::vector<Column> cols = comparedColumns(db, Scope::Selected, {QStringLiteral("City"), QStringLiteral("Age")});
+    ASSERT_TRUE(searchDuplicates(db, Scope::Selected, cols).ok);
+    const GroupTable t = readGroupTable(db);
+    EXPECT_EQ(t.fields, (QStringList{QStringLiteral("Count"), QStringLiteral("City"), QStringLiteral("Age")}));
+    // Boston/30 {1,4}, ""/Null {2,5}, Rome/40 {3,7,9}; Oslo/Null {6,10,11} with Oslo/0 alone.
+    std::vector<std::tuple<qint64, QString, bool>> rows;
+    for (const Group& g : t.rows)
+        rows.emplace_back(g.count, g.values[0].toString().toCaseFolded(), g.values[1].isNull());
+    std::sort(rows.begin(), rows.end());
+    const std::vector<std::tuple<qint64, QString, bool>> expected = {
+        {2, QString(), true}, {2, QStringLiteral("boston"), false}, {3, QStringLiteral("oslo"), true},
+        {3, QStringLiteral("rome"), false}};
+    EXPECT_EQ(rows, expected);
+    // The text value of a Null group is "", not Null.
+    for (const Group& g : t.rows)
+        EXPECT_FALSE(g.values[0].isNull());
+}
+
+TEST_F(DupeRemover, RemovalMatchesThePagesStatements)
+{
+    for (const ScopeCase& sc : scopeCases()) {
+        SCOPED_TRACE(sc.name);
+        QTemporaryDir here;
+        jet::Database part = jet::Database::open(here.filePath(QStringLiteral("part.sys")), true);
+        testdb::makeData(part, kDefs, fixtureRows());
+        testdb::makeWorkTables(part);
+        jet::Database ours = jet::Database::open(here.filePath(QStringLiteral("ours.sys")), true);
+        testdb::makeData(ours, kDefs, fixtureRows());
+        testdb::makeWorkTables(ours);
+
+        const std::vector<Column> cols = comparedColumns(part, sc.scope, sc.selected);
+        for (const QString& sql : removalSql(removalGroupList(cols)))
+            part.execute(sql);
+
+        const SearchResult s = searchDuplicates(ours, sc.scope, cols);
+        const RemovalResult r = removeDuplicates(ours, s);
+        ASSERT_TRUE(r.ok) << r.message.toStdString();
+        EXPECT_EQ(r.message, QStringLiteral("Operation successful."));
+        EXPECT_EQ(r.removed, sc.duplicate);
+        for (const char* table : {"tblData", "tblDupes_Min", "tblDupes_Del"})
+            EXPECT_EQ(keys(ours, table), keys(part, table)) << table;
+
+        // Every group kept its lowest key.
+        std::vector<qint64> kept = keys(ours, "tblData");
+        for (const auto& g : sc.groups) {
+            EXPECT_TRUE(std::binary_search(kept.begin(), kept.end(), g.front()));
+            for (size_t i = 1; i < g.size(); ++i)
+                EXPECT_FALSE(std::binary_search(kept.begin(), kept.end(), g[i]));
+        }
+        const SearchResult again = searchDuplicates(ours, sc.scope, cols);
+        EXPECT_EQ(again.duplicate, 0);
+        EXPECT_EQ(again.distinct, sc.distinct);
+        EXPECT_FALSE(again.canRemove());
+    }
+}
+
+TEST_F(DupeRemover, AFailureAnywhereRemovesNothing)
+{
+    db.execute(QStringLiteral("INSERT INTO tblDupes_Min (LumacorPrimK) VALUES (99)"));
+    db.execute(QStringLiteral("INSERT INTO tblDupes_Del (LumacorPrimK) VALUES (98)"));
+    const std::vector<qint64> before = keys(db, "tblData");
+    const std::vector<Column> cols = comparedColumns(db, Scope::All);
+    for (int failAt = 1; failAt <= 5; ++failAt) {
+        SCOPED_TRACE(failAt);
+        const SearchResult s = searchDuplicates(db, Scope::All, cols);
+        ASSERT_TRUE(s.canRemove());
+        RemovalOptions o;
+        o.beforeStep = [&](int step) {
+            if (step == failAt)
+                throw jet::JetError(jet::errGeneral, QStringLiteral("Disk full."));
+        };
+        const RemovalResult r = removeDuplicates(db, s, o);
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.message, QStringLiteral("Disk full."));
+        EXPECT_EQ(r.removed, 0);
+        EXPECT_EQ(keys(db, "tblData"), before);
+        EXPECT_EQ(keys(db, "tblDupes_Min"), std::vector<qint64>{99});
+        EXPECT_EQ(keys(db, "tblDupes_Del"), std::vector<qint64>{98});
+    }
+    // A database failure of its own: a work table gone.
+    db.execute(QStringLiteral("DROP TABLE tblDupes_Del"));
+    const RemovalResult r = removeDuplicates(db, searchDuplicates(db, Scope::All, cols));
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.message.contains(QStringLiteral("tblDupes_Del"))) << r.message.toStdString();
+    EXPECT_EQ(keys(db, "tblData"), before);
+}
+
+TEST_F(DupeRemover, AChangeAfterTheSearchIsNotTrusted)
+{
+    // Key 9 ("CY", "rome") stops being a copy of key 3 after the search, by
+    // the engine or behind its back; the removal must keep it either way.
+    struct Case {
+        const char* name;
+        bool throughEngine;
+    };
+    for (const Case& c : {Case{"through the engine", true}, Case{"behind the engine", false}}) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir here;
+        jet::Database d = jet::Database::open(here.filePath(QStringLiteral("c.sys")), true);
+        testdb::makeData(d, kDefs, fixtureRows());
+        testdb::makeWorkTables(d);
+        const std::vector<Column> cols = comparedColumns(d, Scope::All);
+        const SearchResult s = searchDuplicates(d, Scope::All, cols);
+        ASSERT_EQ(s.duplicate, 4);
+        if (c.throughEngine)
+            d.execute(QStringLiteral("UPDATE tblData SET [City]=\"Milan\" WHERE LumacorPrimK=9"));
+        else
+            d.connection().exec(QStringLiteral("UPDATE tblData SET City='Milan' WHERE LumacorPrimK=9"));
+        const RemovalResult r = removeDuplicates(d, s);
+        ASSERT_TRUE(r.ok) << r.message.toStdString();
+        EXPECT_EQ(r.removed, 3);
+        EXPECT_EQ(keys(d, "tblData"), (std::vector<qint64>{1, 2, 3, 6, 8, 9, 10, 11}));
+        EXPECT_EQ(keys(d, "tblDupes_Del"), (std::vector<qint64>{4, 5, 7}));
+    }
+}
+
+TEST_F(DupeRemover, EmptyListAndNoDuplicates)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::vector<Value>> rows;
+        qint64 distinct;
+    };
+    const Case cases[] = {
+        {"empty list", {}, 0},
+        {"all different", {{"Ann", "Oslo", 1, Value(), Value()}, {"Ann", "Oslo", 2, Value(), Value()}}, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir here;
+        jet::Database d = jet::Database::open(here.filePath(QStringLiteral("e.sys")), true);
+        testdb::makeData(d, kDefs, c.rows);
+        testdb::makeWorkTables(d);
+        const SearchResult s = searchDuplicates(d, Scope::All, comparedColumns(d, Scope::All));
+        ASSERT_TRUE(s.ok) << s.error.toStdString();
+        EXPECT_EQ(s.distinct, c.distinct);
+        EXPECT_EQ(s.duplicate, 0);
+        EXPECT_FALSE(s.canRemove());
+        const GroupTable t = readGroupTable(d);
+        EXPECT_EQ(t.fields.size(), 6);
+        EXPECT_TRUE(t.rows.empty());
+    }
+}
+
+TEST_F(DupeRemover, SearchFailures)
+{
+    const std::vector<Column> cols = comparedColumns(db, Scope::All);
+    ASSERT_TRUE(searchDuplicates(db, Scope::All, cols).ok);
+    {
+        // The grid still holds the last result table open.
+        auto held = db.openRecordset(QStringLiteral("tblDupes_AllX"), jet::dbOpenTable);
+        const SearchResult r = searchDuplicates(db, Scope::All, cols);
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.error, QStringLiteral("Could not delete table tblDupes"));
+        EXPECT_FALSE(r.canRemove());
+    }
+    EXPECT_THROW(comparedColumns(db, Scope::Selected, {QStringLiteral("Nowhere")}), jet::JetError);
+    EXPECT_THROW(comparedColumns(db, Scope::Selected, {QStringLiteral("LumacorPrimK")}), jet::JetError);
+    const SearchResult none = searchDuplicates(db, Scope::Selected, {});
+    EXPECT_FALSE(none.ok);
+}
+
+TEST(DupeRemoverSql, StatementTexts)
+{
+    const std::vector<Column> cols = {{QStringLiteral("Name"), jet::dbText}, {QStringLiteral("Age"), jet::dbDouble},
+                                      {QStringLiteral("Notes"), jet::dbMemo}};
+    EXPECT_EQ(searchGroupList(cols, Scope::All),
+              QStringLiteral(" IIF(ISNULL([Name]),'',[Name]), [Age], IIF(ISNULL([Notes]),'',[Notes])"));
+    EXPECT_EQ(searchSelectList(cols, Scope::All),
+              QStringLiteral(" IIF(ISNULL(T1.[Name]),'',T1.[Name]) AS [Name], T1.[Age], "
+                             "IIF(ISNULL(T1.[Notes]),'',T1.[Notes]) AS [Notes]"));
+    EXPECT_EQ(searchGroupList(cols, Scope::Selected),
+              QStringLiteral(" IIF(ISNULL([Name]),'',[Name]) , [Age], IIF(ISNULL([Notes]),'',[Notes]) "));
+    EXPECT_EQ(searchSelectList(cols, Scope::Selected),
+              QStringLiteral(" IIF(ISNULL(T1.[Name]),'',T1.[Name]) AS [Name] , T1.[Age] , "
+                             "IIF(ISNULL(T1.[Notes]),'',T1.[Notes]) AS [Notes] "));
+    EXPECT_EQ(removalGroupList(cols),
+              QStringLiteral(" IIF(ISNULL([Name]),'',[Name]) , [Age] , IIF(ISNULL([Notes]),'',[Notes]) "));
+    EXPECT_EQ(resultTableSql(QStringLiteral(" T1.[Age]"), QStringLiteral(" [Age]")),
+              QStringLiteral("SELECT COUNT(*) AS Count,  T1.[Age] INTO tblDupes_AllX FROM tblData T1 GROUP BY  [Age] HAVING COUNT(*)>1"));
+    EXPECT_EQ(removalSql(QStringLiteral(" [Age] ")).last(),
+              QStringLiteral("DELETE * FROM tblData WHERE LumacorPrimK IN (SELECT LumacorPrimK                        FROM tblDupes_Del);"));
+}

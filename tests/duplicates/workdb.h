@@ -1,0 +1,73 @@
+// A small working database for the duplicate tests: tblData built from rows
+// of values and keyed 1..n in row order, plus the work tables the workbench
+// creates when it opens.
+#pragma once
+
+#include "platform/jet/database.h"
+#include "platform/jet/value.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <vector>
+
+namespace testdb {
+
+inline QString literal(const jet::Value& v)
+{
+    if (v.isNull())
+        return QStringLiteral("NULL");
+    if (v.isText()) {
+        QString s = *v.textPtr();
+        s.replace(QLatin1Char('"'), QLatin1String("\"\""));
+        return QLatin1Char('"') + s + QLatin1Char('"');
+    }
+    if (v.kind() == jet::Kind::Date)
+        return QLatin1Char('#') + jet::displayDate(v.toDate()) + QLatin1Char('#');
+    return v.toString();
+}
+
+/// definitions: "[Name] TEXT(50)" and so on; rows: one value per column.
+inline void makeData(jet::Database& db, const QStringList& definitions, const std::vector<std::vector<jet::Value>>& rows)
+{
+    db.execute(QStringLiteral("CREATE TABLE tblData (%1)").arg(definitions.join(QLatin1String(", "))));
+    for (const auto& row : rows) {
+        QStringList vals;
+        for (const jet::Value& v : row)
+            vals << literal(v);
+        db.execute(QStringLiteral("INSERT INTO tblData VALUES (%1)").arg(vals.join(QLatin1String(", "))));
+    }
+    db.appendField(QStringLiteral("tblData"),
+                   jet::FieldDef{QStringLiteral("LumacorPrimK"), jet::dbLong, 4, jet::dbAutoIncrField, 0});
+}
+
+inline void makeWorkTables(jet::Database& db)
+{
+    const char* const creates[] = {
+        "CREATE TABLE tblSingle_Col_Filtered (Column1 TEXT(255), Part1 TEXT(255), Part2 TEXT(1), Part3 TEXT(255), "
+        "CONSTRAINT pk PRIMARY KEY (Column1));",
+        "CREATE TABLE tblSingle_Col_NoFilter (Column1 TEXT(255), Part1 TEXT(255), Part2 TEXT(1), Part3 TEXT(255), "
+        "CONSTRAINT pk PRIMARY KEY (Column1));",
+        "CREATE TABLE tblSpecSearch1 (Column1 TEXT(255), Count1 TEXT(15), Convert1 TEXT(1), Column2 TEXT(255), "
+        "Count2 TEXT(15), Convert2 TEXT(1), DummyField TEXT(1), CONSTRAINT pk PRIMARY KEY (Column1, Column2));",
+        "CREATE TABLE tblSpecSearch1_Temp (Column1 TEXT(255), Count1 TEXT(15), Convert1 TEXT(1), Column2 TEXT(255), "
+        "Count2 TEXT(15), Convert2 TEXT(1), DummyField TEXT(1));",
+        "CREATE TABLE tblCounts1 (Column1 TEXT(255), Count1 INT, CONSTRAINT pk PRIMARY KEY (Column1));",
+        "CREATE TABLE tblDupes_Min (LumacorPrimK LONG, CONSTRAINT pk PRIMARY KEY (LumacorPrimK));",
+        "CREATE TABLE tblDupes_Del (LumacorPrimK LONG, CONSTRAINT pk PRIMARY KEY (LumacorPrimK));",
+    };
+    for (const char* sql : creates)
+        db.execute(QString::fromLatin1(sql), jet::dbFailOnError);
+}
+
+/// One column of a query's rows as whole numbers, ascending.
+inline std::vector<qint64> longs(jet::Database& db, const QString& sql)
+{
+    std::vector<qint64> out;
+    for (auto rs = db.openRecordset(sql, jet::dbOpenSnapshot); !rs->eof(); rs->moveNext())
+        out.push_back(rs->value(0).toLong());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+} // namespace testdb
