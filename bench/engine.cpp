@@ -3,7 +3,7 @@
 //   row_fetch     reading a row at a random position (us per row)
 //   findnext      one FindNext that scans the whole list (s)
 //   bookkeeping   memory the open dynaset holds (MB)
-#include "generator.h"
+#include "benchdb.h"
 #include "registry.h"
 
 #include "platform/jet/connection.h"
@@ -26,32 +26,6 @@ double residentMb()
     return parts.size() > 1 ? parts[1].toDouble() * 4096.0 / (1024.0 * 1024.0) : 0;
 }
 
-/// Writes a generated list as tblData (12 text columns) and keys it.
-bool loadList(jet::Database& db, qint64 rows)
-{
-    const QStringList cols = bench::generatorColumns();
-    QStringList defs, marks;
-    for (const QString& c : cols) {
-        defs << QStringLiteral("[%1] TEXT(255)").arg(c);
-        marks << QStringLiteral("?");
-    }
-    db.execute(QStringLiteral("CREATE TABLE tblData (%1)").arg(defs.join(QLatin1String(", "))));
-    jet::Connection& c = db.connection();
-    c.exec(QStringLiteral("BEGIN"));
-    jet::Stmt ins(&c, QStringLiteral("INSERT INTO tblData VALUES (%1)").arg(marks.join(QLatin1Char(','))));
-    bench::GenOptions o;
-    o.rows = rows;
-    const bool ok = bench::generate(o, [&](const QStringList& row) {
-        for (int i = 0; i < row.size(); ++i)
-            ins.bind(i + 1, row[i].isEmpty() ? jet::Value() : jet::Value(row[i]));
-        ins.step();
-        ins.reset();
-    });
-    c.exec(QStringLiteral("COMMIT"));
-    db.appendField(QStringLiteral("tblData"), jet::FieldDef{QStringLiteral("LumacorPrimK"), jet::dbLong, 4, jet::dbAutoIncrField, 0});
-    return ok;
-}
-
 int runEngine(const QStringList& args)
 {
     const qint64 rows = bench::option(args, QStringLiteral("--rows"), QStringLiteral("1000000")).toLongLong();
@@ -59,7 +33,7 @@ int runEngine(const QStringList& args)
     jet::Database db = jet::Database::open(dir.filePath(QStringLiteral("bench.sys")), true);
     QElapsedTimer t;
     t.start();
-    if (!loadList(db, rows)) {
+    if (!bench::loadList(db, rows)) {
         std::fprintf(stderr, "could not generate the list\n");
         return 1;
     }
