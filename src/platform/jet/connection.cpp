@@ -287,6 +287,39 @@ QString Connection::tableName(const QString& name) const
     return QString();
 }
 
+QString Connection::requireTable(const QString& name) const
+{
+    const QString real = tableName(name);
+    if (real.isEmpty())
+        throw JetError(errNoTable, QStringLiteral("The database engine cannot find the input table or query '%1'. "
+                                                  "Make sure it exists and that its name is spelled correctly.")
+                                       .arg(name));
+    return real;
+}
+
+Savepoint::Savepoint(Connection& c, const QString& name) : c_(c), name_(quoteName(name))
+{
+    c_.exec(QStringLiteral("SAVEPOINT ") + name_);
+}
+
+Savepoint::~Savepoint()
+{
+    if (!open_)
+        return;
+    try {
+        c_.exec(QStringLiteral("ROLLBACK TO %1; RELEASE %1").arg(name_));
+    } catch (...) {
+    }
+    c_.bump();
+}
+
+void Savepoint::commit()
+{
+    c_.exec(QStringLiteral("RELEASE ") + name_);
+    open_ = false;
+    c_.bump();
+}
+
 QStringList Connection::tables() const
 {
     QStringList out;

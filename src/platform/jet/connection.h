@@ -66,6 +66,8 @@ public:
     /// The table's real name when a table of that name exists (names compare
     /// without regard to case, as the engine's do); "" otherwise.
     QString tableName(const QString& name) const;
+    /// tableName(), or the engine's "cannot find the input table" error.
+    QString requireTable(const QString& name) const;
     QStringList tables() const;
     ColumnList columns(const QString& table) const;
     /// Key columns of the table's primary key, in order.
@@ -88,6 +90,22 @@ private:
     QString path_;
     quint64 generation_ = 0;
     QHash<QString, int> held_;
+};
+
+/// A savepoint: everything done on the connection between its making and
+/// commit() stays; without commit() (an error, a Cancel) it is all undone.
+class Savepoint {
+public:
+    explicit Savepoint(Connection& c, const QString& name = QStringLiteral("qb_sp"));
+    ~Savepoint();
+    Savepoint(const Savepoint&) = delete;
+    Savepoint& operator=(const Savepoint&) = delete;
+    void commit();
+
+private:
+    Connection& c_;
+    QString name_;
+    bool open_ = true;
 };
 
 /// Column info from a declared type as SQLite stores it ("TEXT(255)", "DOUBLE", "INTEGER").

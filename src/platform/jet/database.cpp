@@ -27,19 +27,9 @@ namespace {
 template <class F>
 void atomically(Connection& c, F&& f)
 {
-    c.exec(QStringLiteral("SAVEPOINT qb_stmt"));
-    try {
-        f();
-    } catch (...) {
-        try {
-            c.exec(QStringLiteral("ROLLBACK TO qb_stmt; RELEASE qb_stmt"));
-        } catch (...) {
-        }
-        c.bump();
-        throw;
-    }
-    c.exec(QStringLiteral("RELEASE qb_stmt"));
-    c.bump();
+    Savepoint sp(c, QStringLiteral("qb_stmt"));
+    f();
+    sp.commit();
 }
 
 QString qualified(const QString& schema, const QString& name)
