@@ -260,7 +260,11 @@ void frmdataform::buildPages()
     connect(model_, &workbench::GridModel::dataError, this, [this](int n, const QString&) { DBGridData_Error(n); });
     connect(model_, &workbench::GridModel::rowDeleted, this, &frmdataform::DBGridData_Recount);
     connect(model_, &workbench::GridModel::rowInserted, this, &frmdataform::DBGridData_Recount);
-    connect(model_, &workbench::GridModel::rowUpdated, this, &frmdataform::Reset_Dupe_Counts);
+    // Any change the grid stores makes both duplicate tools' results stale.
+    connect(model_, &workbench::GridModel::rowUpdated, this, [this] {
+        Reset_Dupe_Counts();
+        Reset_AdozIvidor();
+    });
 
     // Statistics: the score grid and the column choosers above, the chart below.
     frmstats = makeFrame(pageArea_, QStringLiteral("frmstats"), QStringLiteral("Statistics"));
@@ -305,10 +309,8 @@ void frmdataform::buildPages()
         auto* lv = new QVBoxLayout(left);
         lv->setContentsMargins(0, 0, 0, 0);
         cmbColumn1 = makeCombo(left, QStringLiteral("cmbColumn1"));
-        lstMain = named(new QTreeWidget(left), QStringLiteral("lstMain"));
-        lstMain->setRootIsDecorated(false);
-        lstMain->setHeaderLabels({QStringLiteral("Value"), QStringLiteral("Count")});
-        lstMain->setColumnWidth(0, px(3400));
+        // The distinct-values panel gives the list its model and columns.
+        lstMain = named(new QTableView(left), QStringLiteral("lstMain"));
         txtMain = named(new QLineEdit(left), QStringLiteral("txtMain"));
         txtMain->setReadOnly(true);
         lv->addWidget(cmbColumn1);
@@ -383,6 +385,21 @@ void frmdataform::buildPages()
         v->addLayout(row);
         DataRepeater1 = named(new QTableView(frAdozIvidor), QStringLiteral("DataRepeater1"));
         v->addWidget(DataRepeater1, 1);
+        auto* below = new QHBoxLayout;
+        lblPairs = named(label(QStringLiteral("Pairs :"), frAdozIvidor), QStringLiteral("lblPairs"));
+        txtPairs = named(new QLineEdit(QStringLiteral("0"), frAdozIvidor), QStringLiteral("txtPairs"));
+        txtPairs->setReadOnly(true);
+        txtPairs->setFixedWidth(px(1200));
+        lblDoubleClick = named(label(QStringLiteral("Double click next to the value you want to convert"), frAdozIvidor),
+                               QStringLiteral("lblDoubleClick"));
+        lblDoubleClick->hide();
+        cmdConvert2 = named(new QPushButton(QStringLiteral("Convert"), frAdozIvidor), QStringLiteral("cmdConvert2"));
+        cmdConvert2->setEnabled(false);
+        below->addWidget(lblPairs);
+        below->addWidget(txtPairs);
+        below->addWidget(lblDoubleClick, 1);
+        below->addWidget(cmdConvert2);
+        v->addLayout(below);
     }
     pages->addWidget(frAdozIvidor);
 
@@ -772,6 +789,16 @@ void frmdataform::Reset_Dupe_Counts()
     cmdRemov2->setEnabled(false);
 }
 
+void frmdataform::Reset_AdozIvidor()
+{
+    // The review list shows tblSpecSearch1 through Adodc1; without a model it
+    // shows no rows until the next search binds it again.
+    DataRepeater1->setModel(nullptr);
+    txtPairs->setText(QStringLiteral("0"));
+    lblDoubleClick->hide();
+    cmdConvert2->setEnabled(false);
+}
+
 // ---- grid -------------------------------------------------------------------------
 
 void frmdataform::setGridFiltered(bool filtered)
@@ -901,6 +928,7 @@ void frmdataform::DBGridData_Recount()
     if (const jet::Recordset* rs = Data1->Recordset())
         general::glngTotalRecords = rs->recordCount();
     Reset_Dupe_Counts();
+    Reset_AdozIvidor();
 }
 
 bool frmdataform::eventFilter(QObject* watched, QEvent* event)

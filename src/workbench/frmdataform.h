@@ -41,6 +41,9 @@ public:
     void tab1_Click();
     /// Empties the Dupe Remover's counts and disables its remove buttons.
     void Reset_Dupe_Counts();
+    /// Takes the near-duplicate pairs off the page: an empty review list, "0"
+    /// pairs, the hint hidden and Convert disabled. tblSpecSearch1 is kept.
+    void Reset_AdozIvidor();
 
     /// Puts the grid's current cell on the recordset's current record, in the
     /// grid's current column (or column, when given).
@@ -98,7 +101,7 @@ public:
     QLabel* lblscore = nullptr;
     // Distinct values (Case Converter, Text Cleaner, Column Cleaner).
     QComboBox* cmbColumn1 = nullptr;
-    QTreeWidget* lstMain = nullptr;
+    QTableView* lstMain = nullptr;   ///< its model belongs to the distinct-values panel
     QLineEdit* txtMain = nullptr;
     // Column Cleaner's old-to-new area.
     QTreeWidget* lstOld = nullptr;
@@ -116,6 +119,10 @@ public:
     QComboBox* cmbSearchType = nullptr;
     QTableView* DataRepeater1 = nullptr;
     QLabel* lblSearch_Results = nullptr;
+    QLabel* lblPairs = nullptr;
+    QLineEdit* txtPairs = nullptr;
+    QLabel* lblDoubleClick = nullptr;
+    QPushButton* cmdConvert2 = nullptr;
     // Dupe Remover.
     QListWidget* lstLeft2 = nullptr;
     QListWidget* lstRight2 = nullptr;
