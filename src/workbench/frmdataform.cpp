@@ -433,7 +433,7 @@ void frmdataform::buildPages()
         auto* chooseBox = new QWidget(frDupes);
         chooseBox->setLayout(choose);
         chooseBox->setFixedWidth(px(6000));
-        flxDupes = named(new QTableWidget(frDupes), QStringLiteral("flxDupes"));
+        flxDupes = named(new QTableView(frDupes), QStringLiteral("flxDupes"));
         flxDupes->setEditTriggers(QAbstractItemView::NoEditTriggers);
         h->addWidget(chooseBox);
         h->addWidget(flxDupes, 1);
@@ -535,9 +535,7 @@ bool frmdataform::Form_Load()
         if (lstLeft2->count() > 0)
             lstLeft2->setCurrentRow(0);
         lstRight2->clear();
-        flxDupes->clear();
-        flxDupes->setColumnCount(0);
-        flxDupes->setRowCount(0);
+        // The group list starts empty: its model (the Dupe Remover page's) has no rows yet.
         lblSearch_Results->clear();
 
         gstrFilter.clear();

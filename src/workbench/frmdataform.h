@@ -126,7 +126,7 @@ public:
     // Dupe Remover.
     QListWidget* lstLeft2 = nullptr;
     QListWidget* lstRight2 = nullptr;
-    QTableWidget* flxDupes = nullptr;
+    QTableView* flxDupes = nullptr;   ///< the duplicate groups; its model belongs to the Dupe Remover page
     QLineEdit* txtCountA1 = nullptr;
     QLineEdit* txtCountA2 = nullptr;
     QLineEdit* txtCountB1 = nullptr;
