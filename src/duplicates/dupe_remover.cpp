@@ -5,20 +5,19 @@
 //
 // How: the page's own statements group tblData three times for a search
 // (distinct count, duplicate count, result table) and once more for a
-// removal. Here one grouping statement per search collects the groups of two
-// or more into a temporary table, each with its size, its lowest key and the
-// list of its keys; the counts, tblDupes_AllX and the removal's key tables
-// all come from that table, and the distinct count is the record count less
-// the duplicates. A grouping of a million rows costs a sort; everything else
-// is a scan or key lookups. The key lists cost one integer of text per record
-// during the grouping.
+// removal. Here each run reads tblData once, in key order, and groups the
+// records in a hash table on their compared values, folded as the engine
+// compares them (see RecordGrouper). The first record of a group is its
+// lowest key. A search then knows the distinct and duplicate counts at once
+// and fetches the values of the groups of two or more by key; a removal knows
+// every record to delete as it reads it. A million records cost one scan and
+// a million hash probes, no sort; the table holds one folded copy of the
+// compared values of each group.
 //
-// Hazards: a removal must never trust groups the list no longer has. The
-// search records the connection's change count; a removal that finds it
-// changed, or whose deleted records no longer equal the record each is
-// deleted for, groups again inside its transaction before deleting anything.
-// The removal is one workspace transaction: any failure rolls back all of it,
-// tblDupes_Min and tblDupes_Del included, and returns the reason.
+// Hazards: a removal must never trust groups the list no longer has, so it
+// groups the records again inside its own transaction rather than reusing the
+// search's. The removal is one workspace transaction: any failure rolls back
+// all of it, tblDupes_Min and tblDupes_Del included, and returns the reason.
 #include "duplicates/dupe_remover.h"
 
 #include "common/general.h"
@@ -26,13 +25,21 @@
 #include "platform/jet/error.h"
 #include "platform/jet/schema.h"
 
+#include <QByteArray>
+#include <QHashFunctions>
+#include <sqlite3.h>
+
 #include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
 
 namespace dupes {
 namespace {
 
 const QString kKey = QStringLiteral("LumacorPrimK");
-const QString kGroups = QStringLiteral("temp.qb_dupe_groups");
+const QString kLayout = QStringLiteral("temp.qb_dupe_layout");
+const QString kKeep = QStringLiteral("temp.qb_dupe_keep");
 
 bool isText(const Column& c) { return c.type == jet::dbText || c.type == jet::dbMemo; }
 
@@ -74,63 +81,260 @@ QString joinTerms(const std::vector<Column>& cols, const std::function<QString(c
     return out.join(QLatin1String(", "));
 }
 
-// (Re)creates the temporary table of the groups of two or more: size, lowest
-// key, the keys as a JSON array, and the grouping values under the columns'
-// own names and types.
-void collectGroups(jet::Connection& c, const QString& data, const std::vector<Column>& columns)
+// How one compared column is told apart: Null taken as "" (Text and Memo),
+// and text compared as the engine's case-insensitive collation does, or
+// byte for byte.
+struct ColumnRule {
+    bool nullIsEmpty = false;
+    enum class Fold { None, Ascii, Full } fold = Fold::None;
+};
+
+// The rule of each column, from its type and the collation SQLite applies to
+// it: JETCI when the column is Text or Memo (the grouping says so) or when the
+// column is declared with it; NOCASE folds ASCII letters only. Tables of this
+// system declare no other collation; anything else compares byte for byte.
+std::vector<ColumnRule> columnRules(jet::Connection& c, const QString& data, const std::vector<Column>& columns)
+{
+    std::vector<ColumnRule> rules;
+    const QByteArray table = data.toUtf8();
+    for (const Column& col : columns) {
+        ColumnRule r;
+        r.nullIsEmpty = isText(col);
+        const char* collation = nullptr;
+        if (sqlite3_table_column_metadata(c.handle(), "main", table.constData(), col.name.toUtf8().constData(), nullptr,
+                                          &collation, nullptr, nullptr, nullptr)
+                != SQLITE_OK)
+            c.raise(SQLITE_ERROR, col.name);
+        if (r.nullIsEmpty || (collation && sqlite3_stricmp(collation, "JETCI") == 0))
+            r.fold = ColumnRule::Fold::Full;
+        else if (collation && sqlite3_stricmp(collation, "NOCASE") == 0)
+            r.fold = ColumnRule::Fold::Ascii;
+        rules.push_back(r);
+    }
+    return rules;
+}
+
+// Groups records by the values of the compared columns, one record at a time.
+// Each record's values are written as one byte string in which two records
+// are equal exactly when SQLite's GROUP BY puts them together: a type tag per
+// value (Null, number, text, blob; text never equals a number), numbers in
+// one form whether stored as integer or real (1 and 1.0 are one value), text
+// case-folded where the column compares without case (the engine's collation
+// folds each character; an all-ASCII value folds in place), every variable
+// part prefixed with its length. The strings live in one arena; an
+// open-addressing table of group numbers finds them by hash, and every hash
+// match is confirmed on the bytes.
+class RecordGrouper {
+public:
+    struct Group {
+        std::uint64_t hash = 0;
+        std::size_t offset = 0;
+        std::uint32_t size = 0;
+        qint64 count = 0;
+        qint64 firstKey = 0;
+    };
+
+    explicit RecordGrouper(std::vector<ColumnRule> rules) : rules_(std::move(rules)) { slots_.assign(1 << 16, Slot{}); }
+
+    /// Groups the current row of st, whose columns from `first` on are the
+    /// compared ones; returns the group's number and whether the row opened it.
+    std::pair<std::uint32_t, bool> add(sqlite3_stmt* st, int first, qint64 key)
+    {
+        encode(st, first);
+        const std::uint64_t h = qHashBits(row_.data(), row_.size(), 0);
+        const std::size_t mask = slots_.size() - 1;
+        const auto tag = std::uint32_t(h >> 32);
+        std::size_t i = slotOf(h, mask);
+        for (; slots_[i].group != 0; i = (i + 1) & mask) {
+            if (slots_[i].tag != tag)
+                continue;
+            Group& g = groups_[slots_[i].group - 1];
+            if (g.hash == h && g.size == row_.size() && std::memcmp(arena_.data() + g.offset, row_.data(), row_.size()) == 0) {
+                ++g.count;
+                return {slots_[i].group - 1, false};
+            }
+        }
+        const auto n = std::uint32_t(groups_.size());
+        groups_.push_back(Group{h, arena_.size(), std::uint32_t(row_.size()), 1, key});
+        arena_.append(row_);
+        slots_[i] = Slot{tag, n + 1};
+        if (groups_.size() * 2 > slots_.size())
+            grow();
+        return {n, true};
+    }
+
+    const std::vector<Group>& groups() const { return groups_; }
+
+private:
+    template <typename T>
+    void put(T v)
+    {
+        char b[sizeof(T)];
+        std::memcpy(b, &v, sizeof(T));
+        row_.append(b, sizeof(T));
+    }
+
+    void putBytes(char tag, const char* p, int n)
+    {
+        row_.push_back(tag);
+        put(std::int32_t(n));
+        row_.append(p, std::size_t(n));
+    }
+
+    void putText(const ColumnRule& r, const unsigned char* p, int n)
+    {
+        const char* bytes = reinterpret_cast<const char*>(p);
+        if (r.fold == ColumnRule::Fold::None) {
+            putBytes('T', bytes, n);
+            return;
+        }
+        bool ascii = true;
+        for (int i = 0; i < n && ascii; ++i)
+            ascii = p[i] < 0x80;
+        if (!ascii && r.fold == ColumnRule::Fold::Full) {
+            const QByteArray folded = QString::fromUtf8(bytes, n).toCaseFolded().toUtf8();
+            putBytes('T', folded.constData(), int(folded.size()));
+            return;
+        }
+        row_.push_back('T');
+        put(std::int32_t(n));
+        for (int i = 0; i < n; ++i) {
+            const unsigned char ch = p[i];
+            row_.push_back(char(ch >= 'A' && ch <= 'Z' ? ch + 32 : ch));
+        }
+    }
+
+    void encode(sqlite3_stmt* st, int first)
+    {
+        row_.clear();
+        for (std::size_t k = 0; k < rules_.size(); ++k) {
+            const ColumnRule& r = rules_[k];
+            const int col = first + int(k);
+            switch (sqlite3_column_type(st, col)) {
+            case SQLITE_NULL:
+                if (r.nullIsEmpty) {
+                    row_.push_back('T');
+                    put(std::int32_t(0));
+                } else {
+                    row_.push_back('N');
+                }
+                break;
+            case SQLITE_INTEGER:
+                row_.push_back('I');
+                put(std::int64_t(sqlite3_column_int64(st, col)));
+                break;
+            case SQLITE_FLOAT: {
+                // A whole real within the integers' range equals that integer.
+                const double d = sqlite3_column_double(st, col);
+                if (d == std::floor(d) && d >= -9223372036854775808.0 && d < 9223372036854775808.0) {
+                    row_.push_back('I');
+                    put(std::int64_t(d));
+                } else {
+                    row_.push_back('F');
+                    put(d);
+                }
+                break;
+            }
+            case SQLITE_TEXT: {
+                const unsigned char* p = sqlite3_column_text(st, col);
+                putText(r, p, sqlite3_column_bytes(st, col));
+                break;
+            }
+            default:
+                putBytes('B', static_cast<const char*>(sqlite3_column_blob(st, col)), sqlite3_column_bytes(st, col));
+                break;
+            }
+        }
+    }
+
+    // The slot from the hash's low half; the high half is the slot's tag, so
+    // a probe past another group's slot rarely reads that group.
+    static std::size_t slotOf(std::uint64_t h, std::size_t mask) { return std::size_t(std::uint32_t(h) * 0x9E3779B9u) & mask; }
+
+    void grow()
+    {
+        slots_.assign(slots_.size() * 2, Slot{});
+        const std::size_t mask = slots_.size() - 1;
+        for (std::uint32_t n = 0; n < groups_.size(); ++n) {
+            std::size_t i = slotOf(groups_[n].hash, mask);
+            while (slots_[i].group != 0)
+                i = (i + 1) & mask;
+            slots_[i] = Slot{std::uint32_t(groups_[n].hash >> 32), n + 1};
+        }
+    }
+
+    std::vector<ColumnRule> rules_;
+    std::string row_;
+    std::string arena_;
+    std::vector<Group> groups_;
+    struct Slot {
+        std::uint32_t tag = 0;
+        std::uint32_t group = 0;   // group number + 1; 0 marks an empty slot
+    };
+    std::vector<Slot> slots_;
+};
+
+// Reads every record of tblData in key order and groups it; onRow(key, group,
+// opened) is called for each. Returns the grouper with the groups' sizes.
+template <typename F>
+RecordGrouper groupRecords(jet::Connection& c, const QString& data, const std::vector<Column>& columns, F&& onRow)
+{
+    RecordGrouper g(columnRules(c, data, columns));
+    QStringList refs{QStringLiteral("T.") + jet::quoteName(kKey)};
+    for (const Column& col : columns)
+        refs << QStringLiteral("T.") + jet::quoteName(col.name);
+    jet::Stmt s(&c, QStringLiteral("SELECT %1 FROM main.%2 T ORDER BY 1").arg(refs.join(QLatin1String(", ")), jet::quoteName(data)));
+    while (s.step()) {
+        const qint64 key = sqlite3_column_int64(s.get(), 0);
+        const auto [group, opened] = g.add(s.get(), 1, key);
+        onRow(key, group, opened);
+    }
+    return g;
+}
+
+// Makes tblDupes_AllX afresh (after it has been dropped): Count, then the
+// compared columns under their own names and types, one row per group of two
+// or more with the values of its lowest key's record, in the order a GROUP BY
+// of the values lists them. The types come from an empty temporary table
+// declared like the columns, the rows from the records by key.
+void writeResultTable(jet::Connection& c, const QString& data, const std::vector<Column>& columns, const RecordGrouper& g)
 {
     const jet::ColumnList defs = c.columns(data);
-    QStringList cols{QStringLiteral("qb_n INTEGER"), QStringLiteral("qb_keep INTEGER"), QStringLiteral("qb_keys TEXT")};
+    QStringList cols{QStringLiteral("qb_n INTEGER")};
+    QStringList fields{QStringLiteral("qb_n AS \"Count\"")};
     for (const Column& col : columns) {
         jet::ColumnInfo info{col.name, col.type, 255, 0};
         for (const jet::ColumnInfo& d : defs)
             if (d.name.compare(col.name, Qt::CaseInsensitive) == 0)
                 info = jet::ColumnInfo{col.name, d.type, d.size, d.attributes & ~jet::dbAutoIncrField};
         cols << jet::columnDefinition(info, false, false);
+        fields << jet::quoteName(col.name);
     }
-    c.exec(QStringLiteral("DROP TABLE IF EXISTS ") + kGroups);
-    c.exec(QStringLiteral("CREATE TEMP TABLE qb_dupe_groups (%1)").arg(cols.join(QLatin1String(", "))));
-    const QString key = QStringLiteral("T.") + jet::quoteName(kKey);
-    c.exec(QStringLiteral("INSERT INTO %1 SELECT COUNT(*), MIN(%2), json_group_array(%2), %3 FROM main.%4 T "
-                          "GROUP BY %5 HAVING COUNT(*)>1")
-               .arg(kGroups, key, joinTerms(columns, [](const Column& col) { return valueExpr(col, QStringLiteral("T")); }),
-                    jet::quoteName(data),
+    c.exec(QStringLiteral("DROP TABLE IF EXISTS ") + kLayout);
+    c.exec(QStringLiteral("DROP TABLE IF EXISTS ") + kKeep);
+    c.exec(QStringLiteral("CREATE TEMP TABLE qb_dupe_layout (%1)").arg(cols.join(QLatin1String(", "))));
+    jet::createTableFromSelect(c, QString(), QStringLiteral("tblDupes_AllX"),
+                               QStringLiteral("SELECT %1 FROM %2 WHERE 0").arg(fields.join(QLatin1String(", ")), kLayout));
+    c.exec(QStringLiteral("DROP TABLE ") + kLayout);
+
+    c.exec(QStringLiteral("CREATE TEMP TABLE qb_dupe_keep (qb_keep INTEGER PRIMARY KEY, qb_n INTEGER)"));
+    {
+        jet::Stmt ins(&c, QStringLiteral("INSERT INTO %1 VALUES (?1, ?2)").arg(kKeep));
+        for (const RecordGrouper::Group& grp : g.groups()) {
+            if (grp.count < 2)
+                continue;
+            ins.bindInt(1, grp.firstKey);
+            ins.bindInt(2, grp.count);
+            ins.step();
+            ins.reset();
+        }
+    }
+    c.exec(QStringLiteral("INSERT INTO main.tblDupes_AllX SELECT K.qb_n, %1 FROM %2 K JOIN main.%3 T ON T.%4 = K.qb_keep "
+                          "ORDER BY %5")
+               .arg(joinTerms(columns, [](const Column& col) { return valueExpr(col, QStringLiteral("T")); }), kKeep,
+                    jet::quoteName(data), jet::quoteName(kKey),
                     joinTerms(columns, [](const Column& col) { return groupExpr(col, QStringLiteral("T")); })));
-}
-
-bool groupsTableExists(jet::Connection& c)
-{
-    jet::Stmt s(&c, QStringLiteral("SELECT 1 FROM temp.sqlite_master WHERE name='qb_dupe_groups'"));
-    return s.step();
-}
-
-qint64 scalar(jet::Connection& c, const QString& sql)
-{
-    jet::Stmt s(&c, sql);
-    return s.step() ? s.int64(0) : 0;
-}
-
-// Records of the collected groups that a removal would delete and that still
-// equal the record kept for them.
-qint64 stillIdentical(jet::Connection& c, const QString& data, const std::vector<Column>& columns)
-{
-    QStringList same;
-    for (const Column& col : columns) {
-        if (isText(col))
-            same << QStringLiteral("%1 = %2").arg(groupExpr(col, QStringLiteral("D")), valueExpr(col, QStringLiteral("K")));
-        else
-            same << QStringLiteral("%1 IS %2").arg(valueExpr(col, QStringLiteral("D")), valueExpr(col, QStringLiteral("K")));
-    }
-    const QString key = jet::quoteName(kKey);
-    return scalar(c, QStringLiteral("SELECT count(*) FROM %1 G, json_each(G.qb_keys) J "
-                                    "JOIN main.%2 D ON D.%3 = J.value JOIN main.%2 K ON K.%3 = G.qb_keep "
-                                    "WHERE J.value <> G.qb_keep AND %4")
-                             .arg(kGroups, jet::quoteName(data), key, same.join(QLatin1String(" AND "))));
-}
-
-qint64 duplicatesInGroups(jet::Connection& c)
-{
-    return scalar(c, QStringLiteral("SELECT coalesce(sum(qb_n) - count(*), 0) FROM ") + kGroups);
+    c.exec(QStringLiteral("DROP TABLE ") + kKeep);
 }
 
 QString partTerms(const std::vector<Column>& cols, const std::function<QString(const Column&)>& f, bool joinWithComma)
@@ -247,19 +451,15 @@ SearchResult searchDuplicates(jet::Database& db, Scope scope, const std::vector<
         jet::Connection& c = db.connection();
         const QString data = realTable(c, QStringLiteral("tblData"));
         progress.start(3);
-        collectGroups(c, data, columns);
+        qint64 total = 0;
+        const RecordGrouper g = groupRecords(c, data, columns, [&](qint64, std::uint32_t, bool) { ++total; });
         progress.step(1);
-        const qint64 total = scalar(c, QStringLiteral("SELECT count(*) FROM main.") + jet::quoteName(data));
-        r.duplicate = duplicatesInGroups(c);
-        r.distinct = total - r.duplicate;
+        r.distinct = qint64(g.groups().size());
+        r.duplicate = total - r.distinct;
         progress.step(2);
         if (general::DropTable(db, QStringLiteral("tblDupes_AllX")))
             throw jet::JetError(jet::errGeneral, QStringLiteral("Could not delete table tblDupes"));
-        QStringList fields{QStringLiteral("qb_n AS \"Count\"")};
-        for (const Column& col : columns)
-            fields << jet::quoteName(col.name);
-        jet::createTableFromSelect(c, QString(), QStringLiteral("tblDupes_AllX"),
-                                   QStringLiteral("SELECT %1 FROM %2").arg(fields.join(QLatin1String(", ")), kGroups));
+        writeResultTable(c, data, columns, g);
         progress.step(3);
         c.bump();
         r.generation = c.generation();
@@ -342,25 +542,26 @@ RemovalResult removeDuplicates(jet::Database& db, const SearchResult& search, co
         c.exec(QStringLiteral("DELETE FROM main.") + jet::quoteName(delTable));
 
         step(2);
-        bool trusted = search.ok && search.generation == c.generation() && groupsTableExists(c);
-        if (trusted)
-            trusted = stillIdentical(c, data, search.columns) == duplicatesInGroups(c);
-        if (!trusted)
-            collectGroups(c, data, search.columns);
-        const qint64 counted = duplicatesInGroups(c);
+        // Every record after the first of its group goes, in key order.
+        std::vector<qint64> doomed;
+        groupRecords(c, data, search.columns, [&](qint64 key, std::uint32_t, bool opened) {
+            if (!opened)
+                doomed.push_back(key);
+        });
+        const auto counted = qint64(doomed.size());
 
         step(3);
         const QString key = jet::quoteName(kKey);
-        c.exec(QStringLiteral("INSERT INTO main.%1 (%2) SELECT J.value FROM %3 G, json_each(G.qb_keys) J "
-                              "WHERE J.value <> G.qb_keep ORDER BY 1")
-                   .arg(jet::quoteName(delTable), key, kGroups));
+        {
+            jet::Stmt ins(&c, QStringLiteral("INSERT INTO main.%1 (%2) VALUES (?1)").arg(jet::quoteName(delTable), key));
+            for (qint64 k : doomed) {
+                ins.bindInt(1, k);
+                ins.step();
+                ins.reset();
+            }
+        }
 
         step(4);
-        c.exec(QStringLiteral("INSERT INTO main.%1 (%2) SELECT T.%2 FROM main.%3 T "
-                              "WHERE T.%2 NOT IN (SELECT %2 FROM main.%4) ORDER BY 1")
-                   .arg(jet::quoteName(minTable), key, jet::quoteName(data), jet::quoteName(delTable)));
-
-        step(5);
         c.exec(QStringLiteral("DELETE FROM main.%1 WHERE %2 IN (SELECT %2 FROM main.%3)")
                    .arg(jet::quoteName(data), key, jet::quoteName(delTable)));
         r.removed = c.changes();
@@ -368,6 +569,11 @@ RemovalResult removeDuplicates(jet::Database& db, const SearchResult& search, co
             throw jet::JetError(jet::errGeneral, QStringLiteral("Only %1 of the %2 duplicate records could be removed.")
                                                      .arg(r.removed)
                                                      .arg(counted));
+
+        // What is left is the lowest key of every group.
+        step(5);
+        c.exec(QStringLiteral("INSERT INTO main.%1 (%2) SELECT T.%2 FROM main.%3 T ORDER BY 1")
+                   .arg(jet::quoteName(minTable), key, jet::quoteName(data)));
         jet::Workspace::commitTrans();
         began = false;
         r.ok = true;
@@ -386,12 +592,7 @@ RemovalResult removeDuplicates(jet::Database& db, const SearchResult& search, co
         r.message = je ? je->description() : QString::fromUtf8(e.what());
         return r;
     }
-    // The groups describe the list before the removal: never reuse them.
     c.bump();
-    try {
-        c.exec(QStringLiteral("DROP TABLE IF EXISTS ") + kGroups);
-    } catch (const jet::JetError&) {
-    }
     progress.step(5);
     return r;
 }

@@ -115,9 +115,9 @@ inline const char* kRemovalSucceeded = "Operation successful.";
 /// Deletes every record of a group but the one with the lowest key, on the
 /// columns of search, in one transaction: everything, or nothing with the
 /// reason. tblDupes_Min receives the lowest key of every group (single
-/// records included) and tblDupes_Del the deleted keys. When the list has
-/// not changed since the search, the search's groups are used (checked once
-/// more against the records); otherwise the records are grouped again.
+/// records included) and tblDupes_Del the deleted keys. The records are
+/// grouped again inside the transaction, so a change since the search is
+/// never missed; the search's columns decide the grouping.
 RemovalResult removeDuplicates(jet::Database& db, const SearchResult& search, const RemovalOptions& options = {});
 
 } // namespace dupes

@@ -7,15 +7,15 @@
 //
 // How: the values are merged without regard to case and bucketed by length.
 // Two values of length L that differ only at position p are equal once p is
-// taken out of both, so for each p the values of length L are grouped by a
+// taken out of both, so for each p the values of length L are bucketed by a
 // hash of "the value without position p"; a value one character short of
 // another equals the longer one with some position taken out, so each longer
 // value probes a table of the shorter values once per position. The hash of
 // "the value without p" is moved from p to p + 1 in constant time, so a value
 // of length L costs O(L) hashing, not O(L^2). Every hash match is confirmed
 // by comparing the text, so a hash collision costs time, never a wrong pair.
-// Cost: O(total length of the values) plus O(L) per pair found, plus one sort
-// of each length bucket per position.
+// Cost: O(total length of the values) plus O(L) per pair found, plus the
+// clearing of one hash table (twice the values of length L) per position.
 //
 // Hazards: a group of k values that agree everywhere but one position is k
 // choose 2 genuine pairs; the output itself is quadratic there. Values longer
@@ -27,6 +27,7 @@
 #include <QStringView>
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <string_view>
 #include <utility>
 
@@ -128,6 +129,23 @@ bool unitLess(QStringView a, QStringView b)
     return ua < ub;
 }
 
+// Whether two values of equal length agree everywhere but at position p.
+bool sameBut(QStringView a, QStringView b, qsizetype p)
+{
+    const auto* ua = a.utf16();
+    const auto* ub = b.utf16();
+    const std::size_t unit = sizeof(*ua);
+    return std::memcmp(ua, ub, std::size_t(p) * unit) == 0
+           && std::memcmp(ua + p + 1, ub + p + 1, std::size_t(a.size() - p - 1) * unit) == 0;
+}
+
+// One bucket of the per-position table: the gap hash and the last value
+// (index + 1; 0 marks an empty slot) of its chain.
+struct Slot {
+    std::uint64_t hash = 0;
+    std::uint32_t head = 0;
+};
+
 bool inRange(qint64 len, qint64 lo, qint64 hi) { return len >= lo && len <= hi; }
 
 class Search {
@@ -219,36 +237,57 @@ private:
         pairs_.emplace_back(a, b);
     }
 
+    // For each position p, the values of this length are bucketed by the hash
+    // of "the value without p" in a table of chain heads (rebuilt per position),
+    // and each value is confirmed against the earlier values of its chain.
+    // The folded keys are copied into one contiguous block first, so the
+    // per-position passes read memory in order rather than chasing strings.
     void substitutions(int len)
     {
         const std::vector<std::uint32_t>& ids = byLength_[len];
-        if (ids.size() < 2)
+        const std::size_t n = ids.size();
+        if (n < 2)
             return;
-        std::vector<std::uint64_t> gapHash(ids.size());
-        for (std::size_t i = 0; i < ids.size(); ++i)
-            gapHash[i] = hashRange(entries_[ids[i]].key, 1);
-        std::vector<std::pair<std::uint64_t, std::uint32_t>> sorted(ids.size());
+        std::vector<char16_t> text(n * std::size_t(len));
+        for (std::size_t i = 0; i < n; ++i) {
+            const QString& k = entries_[ids[i]].key;
+            std::copy_n(reinterpret_cast<const char16_t*>(k.utf16()), len, text.begin() + std::ptrdiff_t(i * len));
+        }
+        auto at = [&](std::size_t i) { return QStringView(text.data() + i * std::size_t(len), len); };
+        std::vector<std::uint64_t> gapHash(n);
+        for (std::size_t i = 0; i < n; ++i)
+            gapHash[i] = hashRange(at(i), 1);
+
+        int bits = 4;
+        while ((std::size_t(1) << bits) < n * 2)
+            ++bits;
+        const std::size_t mask = (std::size_t(1) << bits) - 1;
+        std::vector<Slot> buckets(mask + 1);
+        std::vector<std::uint32_t> next(n);   // earlier value of the same chain, + 1; 0 ends it
         for (int p = 0; p < len; ++p) {
-            for (std::size_t i = 0; i < ids.size(); ++i)
-                sorted[i] = {gapHash[i], ids[i]};
-            std::sort(sorted.begin(), sorted.end());
-            for (std::size_t from = 0; from < sorted.size();) {
-                std::size_t to = from + 1;
-                while (to < sorted.size() && sorted[to].first == sorted[from].first)
-                    ++to;
-                for (std::size_t x = from; x < to; ++x) {
-                    for (std::size_t y = x + 1; y < to; ++y) {
-                        const QStringView kx = entries_[sorted[x].second].key;
-                        const QStringView ky = entries_[sorted[y].second].key;
-                        if (kx.left(p) == ky.left(p) && kx.mid(p + 1) == ky.mid(p + 1))
-                            addSubstitution(sorted[x].second, sorted[y].second);
+            std::fill(buckets.begin(), buckets.end(), Slot{});
+            const bool more = p + 1 < len;
+            for (std::size_t i = 0; i < n; ++i) {
+                const std::uint64_t h = gapHash[i];
+                std::size_t s = (h * 0x9E3779B97F4A7C15ull) >> (64 - bits);
+                while (buckets[s].head != 0 && buckets[s].hash != h)
+                    s = (s + 1) & mask;
+                Slot& slot = buckets[s];
+                if (slot.head == 0) {
+                    slot.hash = h;
+                    next[i] = 0;
+                } else {
+                    const QStringView ki = at(i);
+                    for (std::uint32_t j = slot.head; j != 0; j = next[j - 1]) {
+                        const QStringView kj = at(j - 1);
+                        if (sameBut(ki, kj, p))
+                            addSubstitution(ids[j - 1], ids[i]);
                     }
+                    next[i] = slot.head;
                 }
-                from = to;
-            }
-            if (p + 1 < len) {
-                for (std::size_t i = 0; i < ids.size(); ++i)
-                    gapHash[i] = moveGap(gapHash[i], entries_[ids[i]].key, p, pw_);
+                slot.head = std::uint32_t(i + 1);
+                if (more)
+                    gapHash[i] = moveGap(h, at(i), p, pw_);
             }
         }
     }

@@ -1,14 +1,16 @@
 // The near-duplicate search as the page runs it on the working database.
 //
-// Call order: one grouping query reads the column's distinct values as text
-// (values equal but for case are one value), with their record counts and
-// whether each matches the pattern, only for the lengths the search can
-// reach; findNearPairs pairs them; then, in one workspace transaction, the
-// result tables are emptied and refilled through prepared inserts.
+// Call order: one query reads the column's values as text, record by record
+// in key order, with whether each matches the pattern, only for the lengths
+// the search can reach; findNearPairs merges them into distinct values (equal
+// but for case is one value) with their record counts and pairs them; then,
+// in one workspace transaction, the result tables are emptied and refilled
+// through prepared inserts.
 //
-// Cost: one sort of the column's values in SQLite, the pairing (close to
-// linear), and one insert per pair and per counted value. A failure anywhere
-// rolls the tables back to the previous search's rows and says why.
+// Cost: one scan of the column, one hash probe per record, the pairing
+// (close to linear), and one insert per pair and per counted value. A
+// failure anywhere rolls the tables back to the previous search's rows and
+// says why.
 //
 // The marks and DummyField are left Null: DummyField holds one character,
 // so the "123" the review list was once touched with does not fit it.
@@ -41,22 +43,25 @@ std::vector<ValueCount> readValues(jet::Connection& c, const QString& data, cons
     if (lo > req.maxLength)
         return out;
     const QString ref = QStringLiteral("T.") + jet::quoteName(column);
-    const QString matches = req.filter.isEmpty() ? QStringLiteral("1") : QStringLiteral("max(%1 LIKE ?3)").arg(ref);
+    const QString matches = req.filter.isEmpty() ? QStringLiteral("1") : QStringLiteral("%1 LIKE ?3").arg(ref);
     // A text column is its own text and SQLite counts its characters as the
     // engine does; skipping the conversions saves a third of a million-value read.
     const bool text = type == jet::dbText || type == jet::dbMemo;
     const QString value = text ? ref : QStringLiteral("jet_cstr(%1)").arg(ref);
     const QString length = text ? QStringLiteral("length(%1)").arg(ref) : QStringLiteral("jet_len(%1)").arg(ref);
-    jet::Stmt s(&c, QStringLiteral("SELECT %1, COUNT(*), %2 FROM main.%3 T "
-                                   "WHERE %4 IS NOT NULL AND %5 BETWEEN ?1 AND ?2 "
-                                   "GROUP BY %1 COLLATE JETCI")
+    // One record at a time, in key order: findNearPairs merges the values
+    // equal but for case (as the engine's collation compares them), adding
+    // their counts, and keeps the first spelling, which is the one a GROUP BY
+    // of the column lists. Grouping here instead would sort the whole column
+    // with the collation, by far the dearest part of the search.
+    jet::Stmt s(&c, QStringLiteral("SELECT %1, %2 FROM main.%3 T WHERE %4 IS NOT NULL AND %5 BETWEEN ?1 AND ?2 ORDER BY T.rowid")
                         .arg(value, matches, jet::quoteName(data), ref, length));
     s.bindInt(1, lo);
     s.bindInt(2, req.maxLength);
     if (!req.filter.isEmpty())
         s.bind(3, jet::Value(req.filter));
     while (s.step())
-        out.push_back(ValueCount{s.value(0, jet::dbText).toString(), s.int64(1), s.int64(2) != 0});
+        out.push_back(ValueCount{s.value(0, jet::dbText).toString(), 1, s.int64(1) != 0});
     return out;
 }
 

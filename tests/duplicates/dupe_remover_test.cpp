@@ -9,6 +9,7 @@
 
 #include <QTemporaryDir>
 #include <algorithm>
+#include <random>
 
 using namespace dupes;
 using jet::Value;
@@ -150,6 +151,72 @@ TEST_F(DupeRemover, CountsAndGroupsMatchThePagesStatements)
         for (const GroupKeys& g : groupsWithKeys(db, cols))
             got.push_back(g.keys);
         EXPECT_EQ(got, sc.groups);
+    }
+}
+
+// Many records drawn from small pools, so that groups form across every rule
+// at once: letter case beyond ASCII (É/é, the Kelvin sign against k), Null
+// against "" in text and memo, Null against 0, equal dates, and values that
+// only look alike (Straße/STRASSE, 1/1.5).
+std::vector<std::vector<Value>> drawnRows(unsigned seed, int n)
+{
+    const std::vector<Value> names = {"Ann", "ann", QString::fromUtf8("\u00c9lodie"), QString::fromUtf8("\u00e9LODIE"),
+                                      QString::fromUtf8("\u212aelvin"), "kelvin", QString::fromUtf8("Stra\u00dfe"),
+                                      "STRASSE", Value(), ""};
+    const std::vector<Value> cities = {"Oslo", "OSLO", QString::fromUtf8("\u00d8ster"), QString::fromUtf8("\u00f8STER"),
+                                       Value(), ""};
+    const std::vector<Value> ages = {Value(), 0, 1, 1.5, 30};
+    const std::vector<Value> borns = {Value(), date(2000, 1, 1), date(1999, 12, 31)};
+    const std::vector<Value> notes = {Value(), "", "x", "X"};
+    std::mt19937 rng(seed);
+    auto pick = [&](const std::vector<Value>& pool) { return pool[std::uniform_int_distribution<size_t>(0, pool.size() - 1)(rng)]; };
+    std::vector<std::vector<Value>> rows;
+    for (int i = 0; i < n; ++i)
+        rows.push_back({pick(names), pick(cities), pick(ages), pick(borns), pick(notes)});
+    return rows;
+}
+
+TEST(DupeRemoverDrawn, SearchAndRemovalMatchThePagesStatements)
+{
+    struct Case {
+        const char* name;
+        Scope scope;
+        QStringList selected;
+    };
+    const Case cases[] = {
+        {"all columns", Scope::All, {}},
+        {"text columns", Scope::Selected, {QStringLiteral("Name"), QStringLiteral("City")}},
+        {"number, date and memo", Scope::Selected, {QStringLiteral("Age"), QStringLiteral("Born"), QStringLiteral("Notes")}},
+    };
+    const std::vector<std::vector<Value>> rows = drawnRows(7u, 400);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir here;
+        jet::Database part = jet::Database::open(here.filePath(QStringLiteral("part.sys")), true);
+        testdb::makeData(part, kDefs, rows);
+        testdb::makeWorkTables(part);
+        jet::Database ours = jet::Database::open(here.filePath(QStringLiteral("ours.sys")), true);
+        testdb::makeData(ours, kDefs, rows);
+        testdb::makeWorkTables(ours);
+        const std::vector<Column> cols = comparedColumns(part, c.scope, c.selected);
+
+        const PartSearch expected = runPartSearch(part, c.scope, cols);
+        const SearchResult s = searchDuplicates(ours, c.scope, cols);
+        ASSERT_TRUE(s.ok) << s.error.toStdString();
+        EXPECT_GT(expected.duplicate, 0);
+        EXPECT_EQ(s.distinct, expected.distinct);
+        EXPECT_EQ(s.duplicate, expected.duplicate);
+        EXPECT_EQ(groupTableText(ours), groupTableText(part));
+
+        for (const QString& sql : removalSql(removalGroupList(cols)))
+            part.execute(sql);
+        const RemovalResult r = removeDuplicates(ours, s);
+        ASSERT_TRUE(r.ok) << r.message.toStdString();
+        EXPECT_EQ(r.removed, expected.duplicate);
+        for (const char* table : {"tblData", "tblDupes_Min", "tblDupes_Del"})
+            EXPECT_EQ(testdb::longs(ours, QStringLiteral("SELECT LumacorPrimK FROM %1").arg(QLatin1String(table))),
+                      testdb::longs(part, QStringLiteral("SELECT LumacorPrimK FROM %1").arg(QLatin1String(table))))
+                << table;
     }
 }
 
