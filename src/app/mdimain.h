@@ -20,6 +20,8 @@
 // one handler: the grid's owner's.
 #pragma once
 
+#include "platform/ui/ui.h"
+
 #include <QHash>
 #include <QMainWindow>
 #include <QStringList>
@@ -108,6 +110,21 @@ public:
     // Recent-file re-open state handed from the recent-file click to the import.
     int mintMRUReopen = 0;
     QString mstrSourceExt;
+
+    // ---- export (src/exchange/export.cpp) --------------------------------
+    /// "].[" & the file name of path & "]": the sheet of an Excel destination.
+    static QString ExcelExport(const QString& path);
+    /// The folder of path & "].[" & its file name & "]": a text or web-page destination.
+    static QString ExportFileName(const QString& path);
+    /// The file dialog that the import's "Select Source" and the export's
+    /// "Select Destination" share; it keeps its filter index between them.
+    ui::FileDialog commondialog1;
+
+private:
+    /// Asks before replacing path and copies the template of version (97 or
+    /// 2000) to copyTo. True on refusal ("Operation Cancelled." in reason) or
+    /// failure (already shown; reason empty).
+    bool CreateAccessExportDB(int version, const QString& path, const QString& copyTo, QString& reason);
 
 signals:
     /// The quit went through (or the screen was too small): end the program.
