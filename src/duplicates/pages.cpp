@@ -672,6 +672,8 @@ void Pages::remove(dupes::Scope scope)
         return;
     }
     ui::msgBox(removed.message, ui::vbInformation | ui::vbOKOnly);
+    // Records are gone: pairs found before may name values no longer in the list.
+    f.Reset_AdozIvidor();
 
     ui::setPointer(&f, ui::Pointer::Hourglass);
     try {

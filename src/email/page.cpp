@@ -775,7 +775,9 @@ void EmailPage::updateButtons()
 
 void EmailPage::listChanged()
 {
+    // Any change of the list makes both duplicate tools' results stale.
     f_.Reset_Dupe_Counts();
+    f_.Reset_AdozIvidor();
     if (workbench::GridModel* m = f_.gridModel())
         m->refreshRows();
 }

@@ -601,3 +601,20 @@ TEST_F(DuplicatePages, ChangedChoicesTakeThePairsOffThePage)
 }
 
 } // namespace
+
+TEST_F(DuplicatePages, RemovalClearsTheNearDuplicatePairs)
+{
+    frmdataform& f = open(kNearTab);
+    nearSearch(f, QStringLiteral("Name"), QStringLiteral("1 character difference"), 5, 5, {});
+    ASSERT_NE(f.txtPairs->text(), QStringLiteral("0"));
+    ASSERT_TRUE(f.cmdConvert2->isEnabled());
+
+    open(kDupesTab);
+    click(f, "cmdRefresh1");
+    ui.answerMessage(ui::vbYes);
+    ui.answerMessage(ui::vbOK, QStringLiteral("Operation successful."));
+    click(f, "cmdRemov1");
+    // The pairs named values of records now gone: they may not stay actionable.
+    EXPECT_EQ(f.txtPairs->text(), QStringLiteral("0"));
+    EXPECT_FALSE(f.cmdConvert2->isEnabled());
+}

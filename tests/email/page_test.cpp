@@ -306,6 +306,7 @@ TEST_F(EmailPageTest, UseAllCorrectionsThenRemoveTheRest)
     frmdataform& f = openList();
     choose(f, QStringLiteral("Email"));
     f.txtCountA1->setText(QStringLiteral("7"));   // a duplicate count from before the change
+    f.txtPairs->setText(QStringLiteral("3"));     // near-duplicate pairs from before the change
 
     ui.answerMessage(ui::vbOK, QStringLiteral("Operation sucessful."));
     control<QPushButton>(f, "cmdUseSuggestions")->click();
@@ -313,6 +314,7 @@ TEST_F(EmailPageTest, UseAllCorrectionsThenRemoveTheRest)
     EXPECT_EQ(cell("Dora"), QStringLiteral("dora@example.com"));
     EXPECT_EQ(cell("Eve"), QStringLiteral("eve@@example.com"));   // no suggestion: left as it was
     EXPECT_TRUE(f.txtCountA1->text().isEmpty());
+    EXPECT_EQ(f.txtPairs->text(), QStringLiteral("0"));
     // Validated again: only the two without a suggestion are left.
     EXPECT_EQ(control<QLineEdit>(f, "txtEmail_Nof_Records")->text(), QStringLiteral("2"));
     EXPECT_EQ(invalidRows(f).size(), 2);
