@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <vector>
+
 namespace listeditors {
 
 namespace {
@@ -33,13 +35,25 @@ QDialog* standIn(const QString& formName, QWidget* parent)
 
 }  // namespace
 
+std::vector<std::function<void()>>& listeners()
+{
+    static std::vector<std::function<void()>> l;
+    return l;
+}
+
 void registerEditor(const QString& formName, Factory make)
 {
     if (make)
         factories().insert(formName, std::move(make));
     else
         factories().remove(formName);
+    for (const auto& l : listeners())
+        l();
 }
+
+void onEditorsChanged(std::function<void()> listener) { listeners().push_back(std::move(listener)); }
+
+bool hasEditor(const QString& formName) { return factories().contains(formName); }
 
 QDialog* showEditor(const QString& formName, QWidget* parent, bool modal)
 {

@@ -19,6 +19,12 @@ using Factory = std::function<QDialog*(QWidget* parent)>;
 /// Replaces the editor window of formName; an empty factory goes back to the stand-in.
 void registerEditor(const QString& formName, Factory make);
 
+/// True once an editor window has been registered for formName.
+bool hasEditor(const QString& formName);
+
+/// Called after every registerEditor (the menu follows which editors exist).
+void onEditorsChanged(std::function<void()> listener);
+
 /// Makes the editor (or its stand-in) and shows it: modal waits until it
 /// closes (the window is deleted then), otherwise it is shown and deletes
 /// itself when closed. Returns the window when not modal, else nullptr.

@@ -8,6 +8,8 @@
 // for them and nothing more.
 #include "app/mdimain.h"
 
+#include <QPointer>
+
 #include "app/contextids.h"
 #include "app/frmabout.h"
 #include "app/frmtipoftheday.h"
@@ -243,8 +245,16 @@ void MDIMain::buildMenus()
     QMenu* tools = addMenu(nullptr, QStringLiteral("mnuTools"), QStringLiteral("&Tools"));
     addItem(tools, QStringLiteral("mnuspell"), QStringLiteral("Spelling..."), key("F7"));
     const auto editor = [this](QMenu* m, const char* name, const char* caption, const char* form, bool modal) {
-        connect(addItem(m, QString::fromLatin1(name), QString::fromLatin1(caption)), &QAction::triggered, this,
-                [this, form, modal] { listeditors::showEditor(QString::fromLatin1(form), this, modal); });
+        QAction* a = addItem(m, QString::fromLatin1(name), QString::fromLatin1(caption));
+        connect(a, &QAction::triggered, this, [this, form, modal] { listeditors::showEditor(QString::fromLatin1(form), this, modal); });
+        // An editor not built yet keeps its place in the menu, disabled.
+        const QPointer<QAction> guard(a);
+        const auto follow = [guard, form] {
+            if (guard)
+                guard->setEnabled(listeditors::hasEditor(QString::fromLatin1(form)));
+        };
+        follow();
+        listeditors::onEditorsChanged(follow);
     };
     editor(tools, "mnuspace20", "Spelling Manager", "frmSpellManager", true);
     addSeparator(tools, QStringLiteral("mnugap11"));
