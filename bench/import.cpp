@@ -3,10 +3,17 @@
 //   import          preview steps and both passes into tblData (s)
 //   key             appending the key column, as the workbench does on opening (s)
 //   sqlite3_import  the sqlite3 shell's .import of the same file, when installed (s)
+// --xls FILE [--sheet NAME] and --mdb FILE [--table NAME] run the worksheet and
+// Access imports instead (the first sheet or table when none is named), with
+// the same figures. A workbook to try comes from `qb-bench export --to excel8
+// --out FILE`.
 // --dump N then prints the first N rows of tblData as CSV, key included.
 #include "registry.h"
 
+#include "exchange/import_sources.h"
 #include "exchange/text_import.h"
+#include "common/general.h"
+#include "platform/jet/error.h"
 #include "platform/jet/database.h"
 #include "platform/jet/types.h"
 
@@ -61,11 +68,51 @@ double sqliteShellImport(const QString& csv, const QString& folder)
     return t.nsecsElapsed() / 1e9;
 }
 
+/// The worksheet or Access import as the choosers run it: the SELECT ... INTO
+/// that replaces tblData, all or nothing. Returns the SQL's row count, or -1.
+qint64 importByEngine(jet::Database& db, const QString& xls, const QString& mdb, const QStringList& args)
+{
+    try {
+        QString sql;
+        if (!xls.isEmpty()) {
+            QString sheet = bench::option(args, QStringLiteral("--sheet"));
+            if (sheet.isEmpty())
+                sheet = exchange::sheetChoices(exchange::workbookCatalog(xls)).value(0);
+            if (!exchange::fitsReference(xls, true) || !exchange::fitsReference(sheet, false))
+                throw jet::JetError(jet::errGeneral, QStringLiteral("name not usable in a table reference"));
+            sql = QStringLiteral("SELECT * INTO tblData FROM ") + exchange::excelSource(xls, sheet, true);
+        } else {
+            QString table = bench::option(args, QStringLiteral("--table"));
+            if (table.isEmpty())
+                table = exchange::tableChoices(exchange::accessTables(mdb)).value(0);
+            if (!exchange::fitsReference(mdb, true) || !exchange::fitsReference(table, false))
+                throw jet::JetError(jet::errGeneral, QStringLiteral("name not usable in a table reference"));
+            sql = exchange::accessImportSql(exchange::accessSelectList(exchange::accessTableColumns(mdb, table)), mdb,
+                                            table);
+        }
+        qint64 rows = 0;
+        exchange::allOrNothing(db, [&] {
+            if (general::DropTable(db, QStringLiteral("tblData")))
+                throw jet::JetError(jet::errGeneral, QStringLiteral("Could not delete existing data."));
+            db.execute(sql, jet::dbFailOnError);
+            rows = db.recordsAffected();
+        });
+        return rows;
+    } catch (const jet::JetError& e) {
+        std::fprintf(stderr, "import: %s\n", qPrintable(e.description()));
+        return -1;
+    }
+}
+
 int runImport(const QStringList& args)
 {
     const QString csv = bench::option(args, QStringLiteral("--csv"));
-    if (csv.isEmpty() || !QFileInfo(csv).isFile()) {
-        std::fprintf(stderr, "usage: qb-bench import --csv FILE [--dump N]\n");
+    const QString xls = bench::option(args, QStringLiteral("--xls"));
+    const QString mdb = bench::option(args, QStringLiteral("--mdb"));
+    const QString source = !csv.isEmpty() ? csv : !xls.isEmpty() ? xls : mdb;
+    if (source.isEmpty() || !QFileInfo(source).isFile()) {
+        std::fprintf(stderr, "usage: qb-bench import --csv FILE | --xls FILE [--sheet NAME] | --mdb FILE [--table NAME]"
+                             " [--dump N]\n");
         return 2;
     }
     QTemporaryDir dir;
@@ -73,6 +120,21 @@ int runImport(const QStringList& args)
 
     QElapsedTimer t;
     t.start();
+    if (csv.isEmpty()) {
+        const qint64 rows = importByEngine(db, xls, mdb, args);
+        if (rows < 0)
+            return 1;
+        bench::figure("import", t.nsecsElapsed() / 1e9, "s");
+        std::fprintf(stderr, "import: %lld rows\n", static_cast<long long>(rows));
+        t.restart();
+        db.appendField(QStringLiteral("tblData"),
+                       jet::FieldDef{QStringLiteral("LumacorPrimK"), jet::dbLong, 4, jet::dbAutoIncrField, 0});
+        bench::figure("key", t.nsecsElapsed() / 1e9, "s");
+        const int dumpRows = bench::option(args, QStringLiteral("--dump"), QStringLiteral("0")).toInt();
+        if (dumpRows > 0)
+            dump(db, dumpRows);
+        return 0;
+    }
     exchange::TextChoices choices;
     choices.firstRowHasNames = true;
     const exchange::TextEncoding encoding = exchange::detectTextEncoding(csv).value_or(exchange::TextEncoding::Utf8);
@@ -107,6 +169,6 @@ int runImport(const QStringList& args)
     return 0;
 }
 
-const bench::Registrar reg("import", "the text import into tblData: --csv FILE [--dump N]", runImport);
+const bench::Registrar reg("import", "the import into tblData: --csv FILE | --xls FILE [--sheet NAME] | --mdb FILE [--table NAME] [--dump N]", runImport);
 
 } // namespace

@@ -1,0 +1,277 @@
+// The worksheet chooser and the Access table chooser on their own: the
+// preview and its header option, the import into tblData and the workbench it
+// opens, Cancel, and the failures that must leave the previous tblData whole.
+#include "exchange/frmexceltables.h"
+#include "exchange/frmtablenames.h"
+#include "import_fixture.h"
+
+#include "platform/jet/types.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QTest>
+
+using importtest::ImportTest;
+using importtest::kPeople;
+
+namespace {
+
+QStringList gridRows(QTableView* grid)
+{
+    QStringList out;
+    QAbstractItemModel* m = grid->model();
+    for (int r = 0; r < m->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < m->columnCount(); ++c)
+            cells << m->data(m->index(r, c)).toString();
+        out << cells.join(QLatin1Char('|'));
+    }
+    return out;
+}
+
+QStringList gridHeads(QTableView* grid)
+{
+    QStringList out;
+    for (int c = 0; c < grid->model()->columnCount(); ++c)
+        out << grid->model()->headerData(c, Qt::Horizontal).toString();
+    return out;
+}
+
+template <typename T>
+T* child(QWidget* w, const char* name)
+{
+    T* c = w->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(c, nullptr) << name;
+    return c;
+}
+
+class ExcelChooser : public ImportTest {
+protected:
+    void open(const QString& book, const QStringList& sheets)
+    {
+        general::gstrExcelFile = book;
+        form = std::make_unique<frmExcelTables>();
+        form->setSheets(sheets);
+    }
+    QTableView* grid() { return child<QTableView>(form.get(), "DBGrid1"); }
+    void expectRestored()
+    {
+        EXPECT_TRUE(child<QPushButton>(form.get(), "cmdContinue")->isEnabled());
+        EXPECT_TRUE(child<QLabel>(form.get(), "lblwait")->isHidden());
+        EXPECT_TRUE(child<QWidget>(form.get(), "PB1")->isHidden());
+        EXPECT_TRUE(grid()->isEnabled());
+        EXPECT_FALSE(form->importing());
+        EXPECT_EQ(ui.pointer(main), ui::Pointer::Default);
+        EXPECT_EQ(main->panelText(1), QString());
+    }
+    std::unique_ptr<frmExcelTables> form;
+};
+
+} // namespace
+
+TEST_F(ExcelChooser, PreviewFollowsTheHeaderBoxAndShowsTenRows)
+{
+    std::vector<importtest::Row> many;
+    for (int i = 0; i < 14; ++i)
+        many.push_back({QStringLiteral("N%1").arg(i), QStringLiteral("C"), double(i)});
+    open(writeWorkbook("many.xls", QStringLiteral("My Sheet"), many), {QStringLiteral("My Sheet")});
+
+    EXPECT_EQ(form->windowTitle(), general::gstrExcelFile);
+    EXPECT_EQ(child<QLabel>(form.get(), "lblsample")->text(), QStringLiteral("Sample Data for Worksheet My Sheet"));
+    EXPECT_EQ(main->panelText(1), QStringLiteral("Please select the Required WorkSheet"));
+    // Unticked: default names, and the names row is the first of ten data rows.
+    EXPECT_EQ(gridHeads(grid()), (QStringList{"F1", "F2", "F3"}));
+    QStringList rows = gridRows(grid());
+    ASSERT_EQ(rows.size(), 10);
+    EXPECT_EQ(rows[0], QStringLiteral("Name|City|Amount"));
+    EXPECT_EQ(rows[1], QStringLiteral("N0|C|0"));
+
+    child<QCheckBox>(form.get(), "chkFirstRow")->click();
+    EXPECT_EQ(gridHeads(grid()), (QStringList{"Name", "City", "Amount"}));
+    rows = gridRows(grid());
+    ASSERT_EQ(rows.size(), 10);
+    EXPECT_EQ(rows[0], QStringLiteral("N0|C|0"));
+    EXPECT_EQ(rows[9], QStringLiteral("N9|C|9"));
+    EXPECT_TRUE(ui.messageTexts().isEmpty());
+}
+
+TEST_F(ExcelChooser, ImportCopiesTheWholeSheetAndOpensTheWorkbench)
+{
+    makePreviousList();
+    open(writeWorkbook("people.xls", QStringLiteral("Sheet1"), kPeople), {QStringLiteral("Sheet1")});
+    general::gstrSourceFile = general::gstrExcelFile;
+    child<QCheckBox>(form.get(), "chkFirstRow")->click();
+    form->show();
+    child<QPushButton>(form.get(), "cmdContinue")->click();
+
+    EXPECT_EQ(form->result(), QDialog::Accepted);
+    EXPECT_FALSE(form->isVisible());
+    ASSERT_NE(frmdataform::loaded(), nullptr);
+    EXPECT_EQ(general::gintFileOpen, 1);
+    EXPECT_EQ(tblData(QStringLiteral("[Name], [City], [Amount], [LumacorPrimK]")),
+              (QStringList{"Smith|Boston|10.5|1", "Lee|Paris|7|2", "O'Brien|Cork|-3|3"}));
+    EXPECT_TRUE(main->command(QStringLiteral("mnuexport"))->isEnabled());
+    EXPECT_EQ(ui.pointer(main), ui::Pointer::Default);
+    EXPECT_TRUE(ui.messageTexts().isEmpty());
+}
+
+TEST_F(ExcelChooser, WithoutHeadersTheNamesRowIsImportedAsData)
+{
+    open(writeWorkbook("people.xls", QStringLiteral("Sheet1"), kPeople), {QStringLiteral("Sheet1")});
+    general::gstrSourceFile = general::gstrExcelFile;
+    // A double click on the sheet imports it at once.
+    QTest::mouseDClick(child<QComboBox>(form.get(), "Combo1"), Qt::LeftButton);
+    ASSERT_NE(frmdataform::loaded(), nullptr);
+    EXPECT_EQ(tblData(QStringLiteral("[F1], [F3]")), (QStringList{"Name|Amount", "Smith|10.5", "Lee|7", "O'Brien|-3"}));
+}
+
+TEST_F(ExcelChooser, AFailingImportLeavesThePreviousListAndTheWindowOpen)
+{
+    makePreviousList();
+    const QString book = writeWorkbook("people.xls", QStringLiteral("Sheet1"), kPeople);
+    open(book, {QStringLiteral("Sheet1")});
+    ASSERT_EQ(gridRows(grid()).size(), 4);
+    // The workbook is damaged after its preview was built.
+    QFile f(book);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write("not a workbook any more");
+    f.close();
+
+    ui.answerMessage(ui::vbOK);
+    child<QPushButton>(form.get(), "cmdContinue")->click();
+    ASSERT_EQ(ui.shown().size(), 1);
+    EXPECT_EQ(ui.shown()[0].style, ui::vbCritical);
+    EXPECT_FALSE(ui.shown()[0].text.isEmpty());
+    EXPECT_EQ(tblData(), QStringList{"kept"});
+    EXPECT_EQ(frmdataform::loaded(), nullptr);
+    EXPECT_NE(form->result(), QDialog::Accepted);
+    expectRestored();
+}
+
+TEST_F(ExcelChooser, CancelDuringTheWaitForAFailedPreviewEndsTheImport)
+{
+    makePreviousList();
+    const QString book = writeWorkbook("people.xls", QStringLiteral("Sheet1"), kPeople);
+    // A sheet the workbook does not hold: the preview fails with the
+    // engine's own words and no icon, and leaves no preview table.
+    ui.answerMessage(ui::vbOK);
+    open(book, {QStringLiteral("Missing")});
+    ASSERT_EQ(ui.shown().size(), 1);
+    EXPECT_EQ(ui.shown()[0].style, ui::vbOKOnly);
+    EXPECT_TRUE(ui.shown()[0].text.contains(QStringLiteral("Missing")));
+    EXPECT_EQ(grid()->model()->rowCount(), 0);
+
+    form->show();
+    ui.onProcessEvents([this] {
+        if (form->importing())
+            child<QPushButton>(form.get(), "cmdCancel")->click();
+    });
+    ui.answerMessage(ui::vbOK, QStringLiteral("Operation cancelled."));
+    child<QPushButton>(form.get(), "cmdContinue")->click();
+    ui.onProcessEvents({});
+    ASSERT_EQ(ui.shown().size(), 2);
+    EXPECT_EQ(ui.shown()[1].style, ui::vbCritical);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(form->result(), QDialog::Rejected);
+    EXPECT_EQ(tblData(), QStringList{"kept"});
+    expectRestored();
+}
+
+namespace {
+
+class AccessChooser : public ImportTest {
+protected:
+    /// An Access source in the engine's own format: Customers with a counter
+    /// key, and Orders without one.
+    void makeSource()
+    {
+        general::gstrAccessFile = path("source.mdb");
+        jet::Database src = jet::Database::open(general::gstrAccessFile, true);
+        fillPeople(src, QStringLiteral("Customers"), kPeople);
+        src.appendField(QStringLiteral("Customers"), {QStringLiteral("ID"), jet::dbLong, 4, jet::dbAutoIncrField, 0});
+        fillPeople(src, QStringLiteral("Orders"), {{"x", "y", 1}});
+    }
+    frmTablenames& chooser(const QStringList& tables)
+    {
+        frmTablenames& t = frmTablenames::instance();
+        t.setTables(tables);
+        t.show();
+        return t;
+    }
+    void pick(frmTablenames& t, int index)
+    {
+        auto* combo = child<QComboBox>(&t, "Combo1");
+        combo->setCurrentIndex(index);
+        emit combo->activated(index);
+    }
+};
+
+} // namespace
+
+TEST_F(AccessChooser, CounterColumnComesInAsAPlainLongAndTheWorkbenchKeysTheList)
+{
+    makePreviousList();
+    makeSource();
+    general::gstrSourceFile = general::gstrAccessFile;
+    frmTablenames& t = chooser({QStringLiteral("Customers"), QStringLiteral("Orders")});
+    EXPECT_EQ(main->panelText(1), QStringLiteral("Please Select the Table from the list and click continue"));
+    EXPECT_FALSE(child<QPushButton>(&t, "cmdcontinue2")->isEnabled());
+    pick(t, 0);
+    ASSERT_TRUE(child<QPushButton>(&t, "cmdcontinue2")->isEnabled());
+    child<QPushButton>(&t, "cmdcontinue2")->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    EXPECT_EQ(frmTablenames::loaded(), nullptr);
+    ASSERT_NE(frmdataform::loaded(), nullptr);
+    jet::Database db = jet::Database::open(general::gstrWorkDBPath);
+    const jet::TableDef def = db.tableDef(QStringLiteral("tblData"));
+    QStringList names;
+    for (const jet::FieldDef& f : def.fields)
+        names << f.name;
+    EXPECT_EQ(names, (QStringList{"Name", "City", "Amount", "ID", "LumacorPrimK"}));
+    EXPECT_EQ(def.fields[3].type, jet::dbLong);
+    EXPECT_EQ(def.fields[3].attributes & jet::dbAutoIncrField, 0);
+    EXPECT_EQ(tblData(QStringLiteral("[Name], [ID]")), (QStringList{"Smith|1", "Lee|2", "O'Brien|3"}));
+    EXPECT_EQ(main->panelText(1), QString());
+    EXPECT_EQ(ui.pointer(main), ui::Pointer::Default);
+    EXPECT_TRUE(ui.messageTexts().isEmpty());
+}
+
+TEST_F(AccessChooser, ATableThatCannotBeReadLeavesThePreviousListAndTheWindow)
+{
+    makePreviousList();
+    makeSource();
+    frmTablenames& t = chooser({QStringLiteral("Customers"), QStringLiteral("Gone")});
+    pick(t, 1);
+    ui.answerMessage(ui::vbOK);
+    child<QPushButton>(&t, "cmdcontinue2")->click();
+    ASSERT_EQ(ui.shown().size(), 1);
+    EXPECT_TRUE(ui.shown()[0].text.startsWith(QStringLiteral("File Error ")));
+    EXPECT_TRUE(ui.shown()[0].text.contains(QStringLiteral("Gone")));
+    EXPECT_EQ(ui.shown()[0].style, ui::vbExclamation);
+    EXPECT_EQ(tblData(), QStringList{"kept"});
+    EXPECT_EQ(frmTablenames::loaded(), &t);
+    EXPECT_FALSE(child<QPushButton>(&t, "cmdcontinue2")->isEnabled());
+    EXPECT_EQ(main->panelText(1), QString());
+    EXPECT_EQ(ui.pointer(main), ui::Pointer::Default);
+
+    // Picking a table again offers Import again.
+    pick(t, 0);
+    EXPECT_TRUE(child<QPushButton>(&t, "cmdcontinue2")->isEnabled());
+}
+
+TEST_F(AccessChooser, CancelClosesWithTheStartingStatus)
+{
+    frmTablenames& t = chooser({});
+    EXPECT_FALSE(child<QPushButton>(&t, "cmdcontinue2")->isEnabled());
+    child<QPushButton>(&t, "cmdCancel")->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(frmTablenames::loaded(), nullptr);
+    EXPECT_EQ(main->panelText(1), QStringLiteral("Choose 'Import' to Open File or 'Wizard' to Guide you."));
+    EXPECT_EQ(frmdataform::loaded(), nullptr);
+}

@@ -1,0 +1,285 @@
+// The import procedure through the scripted desktop: the Select Source dialog
+// and its remembered filter, the branch by extension to each importer, the
+// export offer, the recent-file road, and the "File Error" message.
+#include "exchange/frmexceltables.h"
+#include "exchange/frmtablenames.h"
+#include "import_fixture.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QPushButton>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTimer>
+
+using importtest::ImportTest;
+using importtest::kPeople;
+
+namespace {
+
+const QString kExportOffer = QStringLiteral("Would you like to export the current data before you open a new file?");
+const QString kFilter = QStringLiteral(
+    "Delimited Text Files (*.txt, *.csv)|*.txt;*.csv|Access DB Files (*.mdb)|*.mdb|Excel Files  (*.xls)|*.xls|"
+    "Act! 6.0 Files (*.dbf)|*.dbf|All Files  (*.*)|*.*|");
+
+class ImportProcedure : public ImportTest {
+protected:
+    void writeImportTxt(const QByteArray& bytes)
+    {
+        QFile f(dir.filePath(QStringLiteral("Settings/import.txt")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    /// Runs the procedure; while a modal window of that name is up, act runs
+    /// on it (it must end the window).
+    void runWithModal(const char* windowName, std::function<void(QDialog*)> act)
+    {
+        const QString name = QString::fromLatin1(windowName);
+        QTimer::singleShot(0, [name, act, this] {
+            auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!d || d->objectName() != name) {
+                ADD_FAILURE() << "no modal " << name.toStdString();
+                if (d)
+                    d->reject();
+                return;
+            }
+            modalSeen = true;
+            act(d);
+        });
+        main->Open_Source_File();
+    }
+    /// Opens a list in the workbench, as an earlier import leaves it.
+    void openAList()
+    {
+        makePreviousList();
+        general::gstrSourceFile = general::gstrFileName = path("old.csv");
+        general::gblnNewImport = true;
+        exchange_open();
+        ASSERT_EQ(general::gintFileOpen, 1);
+    }
+    void exchange_open()
+    {
+        main->enable();
+        frmdataform::instance();
+        main->showWorkbench();
+    }
+    bool modalSeen = false;
+};
+
+} // namespace
+
+// The filter the dialog opens on: import.txt first, the kind imported last in
+// this run over it; a file that is empty or not ours counts as missing.
+struct Preselect {
+    const char* importTxt;   ///< nullptr: no file
+    const char* lastInRun;
+    int index;
+};
+const Preselect kPreselect[] = {
+    {nullptr, "", 1},
+    {"\"Import=mdb\"\r\n", "", 2},
+    {"\"Import=xls\"\r\n", "", 3},
+    {"\"Import=dbf\"\r\n", "", 4},
+    {"\"Import=txt\"\r\n", "", 1},
+    {"", "", 1},
+    {"\"import=xls\"\r\n", "", 1},
+    {"\"Import=xls\"\r\n", "mdb", 2},
+    {nullptr, "xls", 3},
+};
+
+TEST_F(ImportProcedure, DialogIsPreselectedAndItsCancelIsSilent)
+{
+    for (const Preselect& p : kPreselect) {
+        SCOPED_TRACE(p.importTxt ? p.importTxt : "<none>");
+        QFile::remove(dir.filePath(QStringLiteral("Settings/import.txt")));
+        if (p.importTxt)
+            writeImportTxt(p.importTxt);
+        general::gstrImportType = QString::fromLatin1(p.lastInRun);
+        const int before = int(ui.shown().size());
+        ui.cancelFile();
+        main->Open_Source_File();
+        ASSERT_EQ(ui.shown().size(), before + 1);   // the dialog and no message
+        const ui::FileDialogRequest& r = ui.shown().back().file;
+        EXPECT_EQ(ui.shown().back().kind, ui::ScriptedHandler::Kind::OpenFile);
+        EXPECT_EQ(r.title, QStringLiteral("Select Source"));
+        EXPECT_EQ(r.filter, kFilter);
+        EXPECT_EQ(r.flags & ui::FileHideReadOnly, ui::FileHideReadOnly);
+        EXPECT_EQ(r.filterIndex, p.index);
+        EXPECT_TRUE(r.fileName.isEmpty());
+        EXPECT_EQ(main->mintMRUReopen, 0);
+        EXPECT_EQ(main->panelText(1), QString());
+        EXPECT_FALSE(main->command(QStringLiteral("mnuexport"))->isEnabled());
+    }
+}
+
+TEST_F(ImportProcedure, ExportOfferCancelKeepsTheListAndNoClosesIt)
+{
+    openAList();
+    ui.answerMessage(ui::vbCancel, kExportOffer);
+    main->Open_Source_File();
+    ASSERT_EQ(ui.shown().size(), 1);
+    EXPECT_EQ(ui.shown()[0].style, ui::vbYesNoCancel + ui::vbExclamation);
+    EXPECT_NE(frmdataform::loaded(), nullptr);
+    EXPECT_EQ(general::gintFileOpen, 1);
+    EXPECT_TRUE(main->command(QStringLiteral("mnuexport"))->isEnabled());
+
+    // No: the list closes without the workbench's own question; Cancel in the
+    // dialog then leaves no list and shows nothing.
+    ui.answerMessage(ui::vbNo, kExportOffer);
+    ui.cancelFile();
+    main->Open_Source_File();
+    EXPECT_EQ(ui.shown().size(), 3);
+    EXPECT_EQ(frmdataform::loaded(), nullptr);
+    EXPECT_EQ(general::gintFileOpen, 0);
+    EXPECT_TRUE(general::gblnNewImport);
+    EXPECT_FALSE(main->command(QStringLiteral("mnuexport"))->isEnabled());
+    EXPECT_EQ(tblData(QStringLiteral("[Old]")), QStringList{"kept"});   // the procedure itself writes no table
+}
+
+TEST_F(ImportProcedure, WorkbookGoesThroughTheSheetChooserIntoTheWorkbench)
+{
+    const QString book = writeWorkbook("people.xls", QStringLiteral("My Sheet"), kPeople);
+    ui.answerFile(book, 3);
+    runWithModal("frmExcelTables", [](QDialog* d) {
+        auto* sheets = d->findChild<QComboBox*>(QStringLiteral("Combo1"));
+        ASSERT_EQ(sheets->count(), 1);
+        EXPECT_EQ(sheets->itemText(0), QStringLiteral("My Sheet"));
+        d->findChild<QPushButton*>(QStringLiteral("cmdContinue"))->click();
+    });
+    EXPECT_TRUE(modalSeen);
+    EXPECT_EQ(general::gstrImportType, QStringLiteral("xls"));
+    EXPECT_EQ(general::gstrExcelFile, book);
+    EXPECT_EQ(general::gstrSourceFile, book);
+    EXPECT_EQ(main->recentFiles().value(0), book);
+    EXPECT_EQ(importTxt(), QByteArray("\"Import=xls\"\r\n"));
+    ASSERT_NE(frmdataform::loaded(), nullptr);
+    EXPECT_EQ(tblData(QStringLiteral("[F1], [F2]")).value(1), QStringLiteral("Smith|Boston"));
+    EXPECT_EQ(ui.shown().size(), 1);   // the dialog only
+}
+
+TEST_F(ImportProcedure, RecentWorkbookSkipsTheQuestionAndTheDialog)
+{
+    openAList();
+    const QString book = writeWorkbook("recent.xls", QStringLiteral("Sheet1"), kPeople);
+    general::gblnNewImport = true;
+    frmdataform::unload();   // as the recent-file click does, after its own question
+    general::gstrFileName = general::gstrMRUFile = general::gstrSourceFile = book;
+    main->mstrSourceExt = QStringLiteral("xls");
+    main->mintMRUReopen = 1;
+    runWithModal("frmExcelTables", [](QDialog* d) {
+        EXPECT_EQ(d->findChild<QComboBox*>(QStringLiteral("Combo1"))->currentText(), QStringLiteral("Sheet1"));
+        d->reject();
+    });
+    EXPECT_TRUE(modalSeen);
+    EXPECT_TRUE(ui.shown().isEmpty());
+    EXPECT_EQ(main->mintMRUReopen, 0);
+    EXPECT_EQ(general::gstrExcelFile, book);
+}
+
+TEST_F(ImportProcedure, AccessDatabaseListsItsUserTablesInTheModelessChooser)
+{
+    const QString db = path("contacts.MDB");
+    {
+        jet::Database src = jet::Database::open(db, true);
+        for (const char* t : {"Customers", "Switchboard Items", "msysconf", "Prospects"})
+            fillPeople(src, QString::fromLatin1(t), kPeople);
+    }
+    ui.answerFile(db, 2);
+    main->Open_Source_File();   // returns at once
+    frmTablenames* chooser = frmTablenames::loaded();
+    ASSERT_NE(chooser, nullptr);
+    EXPECT_TRUE(chooser->isVisible());
+    EXPECT_FALSE(chooser->isModal());
+    auto* tables = chooser->findChild<QComboBox*>(QStringLiteral("Combo1"));
+    QStringList listed;
+    for (int i = 0; i < tables->count(); ++i)
+        listed << tables->itemText(i);
+    EXPECT_EQ(listed, (QStringList{"Customers", "Prospects"}));
+    EXPECT_EQ(general::gstrAccessFile, db);
+    EXPECT_EQ(general::gstrImportType, QStringLiteral("mdb"));
+    EXPECT_EQ(importTxt(), QByteArray("\"Import=mdb\"\r\n"));
+    EXPECT_EQ(ui.pointer(main), ui::Pointer::Arrow);
+
+    // The next dialog of this run opens on the Access filter.
+    writeImportTxt("\"Import=xls\"\r\n");
+    ui.cancelFile();
+    main->Open_Source_File();
+    EXPECT_EQ(ui.shown().back().file.filterIndex, 2);
+}
+
+TEST_F(ImportProcedure, TextGoesToTheWizardWhateverTheLetterCase)
+{
+    const QString csv = path("LIST.CSV");
+    {
+        QFile f(csv);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("Name,City\r\nSmith,Boston\r\n");
+    }
+    ui.answerFile(csv, 1);
+    runWithModal("frmtxtWizard", [](QDialog* d) { d->reject(); });
+    EXPECT_TRUE(modalSeen);
+    EXPECT_EQ(general::gstrImportType, QStringLiteral("txt"));
+    EXPECT_EQ(general::gstrSourceFile, csv);
+    EXPECT_EQ(importTxt(), QByteArray("\"Import=txt\"\r\n"));
+}
+
+TEST_F(ImportProcedure, ContactManagerDatabaseIsRefusedWithAMessage)
+{
+    ui.answerFile(path("contacts.dbf"), 4);
+    ui.answerMessage(ui::vbOK, QStringLiteral("Act! 6.0 databases cannot be imported in this version."));
+    main->Open_Source_File();
+    EXPECT_EQ(ui.shown().back().style, ui::vbExclamation);
+    EXPECT_EQ(frmdataform::loaded(), nullptr);
+    EXPECT_EQ(main->panelText(1), QString());
+}
+
+TEST_F(ImportProcedure, OtherKindOfFileEndsWithoutAWord)
+{
+    writeImportTxt("\"Import=xls\"\r\n");
+    ui.answerFile(path("letter.doc"), 5);
+    main->Open_Source_File();
+    EXPECT_EQ(ui.shown().size(), 1);
+    EXPECT_EQ(importTxt(), QByteArray("\"Import=xls\"\r\n"));
+    EXPECT_FALSE(main->command(QStringLiteral("mnuexport"))->isEnabled());
+    EXPECT_EQ(main->mintMRUReopen, 0);
+}
+
+// Files that are not what their extension says, or are missing: the message
+// with the error's number and description, and no chooser.
+struct BadFile {
+    const char* name;
+    const char* content;   ///< nullptr: no file
+    int filterIndex;
+};
+const BadFile kBadFiles[] = {
+    {"damaged.xls", "this is no workbook", 3},
+    {"notes.mdb", "this is no database either, just some text", 2},
+    {"missing.mdb", nullptr, 2},
+};
+
+TEST_F(ImportProcedure, UnreadableSourceGivesTheFileErrorMessage)
+{
+    makePreviousList();
+    for (const BadFile& b : kBadFiles) {
+        SCOPED_TRACE(b.name);
+        const QString p = path(b.name);
+        if (b.content) {
+            QFile f(p);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(b.content);
+        }
+        ui.answerFile(p, b.filterIndex);
+        ui.answerMessage(ui::vbOK);
+        main->Open_Source_File();
+        const auto& box = ui.shown().back();
+        EXPECT_EQ(box.kind, ui::ScriptedHandler::Kind::Message);
+        EXPECT_TRUE(box.text.startsWith(QStringLiteral("File Error. Unable to Open File \r\r"))) << box.text.toStdString();
+        EXPECT_TRUE(box.text.contains(QRegularExpression(QStringLiteral("^File Error\\. Unable to Open File \r\r\\d+ - .+"))));
+        EXPECT_EQ(box.style, ui::vbExclamation);
+        EXPECT_EQ(main->panelText(1), QString());
+        EXPECT_EQ(ui.pointer(main), ui::Pointer::Arrow);
+        EXPECT_EQ(frmTablenames::loaded(), nullptr);
+        EXPECT_EQ(QFileInfo::exists(p), b.content != nullptr);   // nothing made in its place
+    }
+    EXPECT_EQ(tblData(), QStringList{"kept"});
+}

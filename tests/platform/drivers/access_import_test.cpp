@@ -1,0 +1,67 @@
+// The Access import's road on real Jet 3 and Jet 4 files from the fixture
+// writer: the chooser's table list, the column list built from the file's own
+// description, and the copy into tblData with both kinds of counter.
+#include "platform/drivers/mdb_fixture.h"
+
+#include "exchange/import_sources.h"
+#include "platform/jet/database.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+using jet::Value;
+using mdbfixture::Version;
+
+class AccessImport : public ::testing::TestWithParam<Version> {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        file = dir.filePath(QStringLiteral("source.mdb"));
+        mdbfixture::Table orders;
+        orders.name = QStringLiteral("Orders");
+        orders.columns = {
+            {QStringLiteral("OrderID"), mdbfixture::Long, 0, true},
+            {QStringLiteral("Item"), mdbfixture::Text, 30, false},
+            {QStringLiteral("Line"), mdbfixture::Int, 0, true},   // a counter that is not a Long
+        };
+        orders.rows = {{Value(7), Value("Pen"), Value(1)}, {Value(9), Value("Ink"), Value(2)}};
+        mdbfixture::Table board;
+        board.name = QStringLiteral("Switchboard Items");
+        board.columns = {{QStringLiteral("x"), mdbfixture::Text, 10, false}};
+        QString why;
+        ASSERT_TRUE(mdbfixture::writeMdb(file, GetParam(), {orders, board}, &why)) << why.toStdString();
+    }
+    QTemporaryDir dir;
+    QString file;
+};
+
+TEST_P(AccessImport, BothCountersComeInAsPlainNumbers)
+{
+    EXPECT_EQ(exchange::tableChoices(exchange::accessTables(file)), QStringList{QStringLiteral("Orders")});
+
+    const QString list = exchange::accessSelectList(exchange::accessTableColumns(file, QStringLiteral("Orders")));
+    EXPECT_EQ(list, QStringLiteral("CLng(T.[OrderID]) AS [OrderID], [Item], [Line]"));
+
+    jet::Database db = jet::Database::open(dir.filePath(QStringLiteral("work.sys")), true);
+    db.execute(exchange::accessImportSql(list, file, QStringLiteral("Orders")), jet::dbFailOnError);
+    const jet::TableDef def = db.tableDef(QStringLiteral("tblData"));
+    ASSERT_EQ(def.fields.size(), 3u);
+    EXPECT_EQ(def.fields[0].type, jet::dbLong);
+    EXPECT_EQ(def.fields[2].name, QStringLiteral("Line"));
+    EXPECT_EQ(def.fields[2].type, jet::dbInteger);
+    for (const jet::FieldDef& f : def.fields)
+        EXPECT_EQ(f.attributes & jet::dbAutoIncrField, 0) << f.name.toStdString();
+    auto rs = db.openRecordset(QStringLiteral("SELECT [OrderID], [Line] FROM tblData ORDER BY [OrderID]"));
+    QStringList rows;
+    for (; !rs->eof(); rs->moveNext())
+        rows << rs->value(0).toString() + QLatin1Char('|') + rs->value(1).toString();
+    EXPECT_EQ(rows, (QStringList{"7|1", "9|2"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, AccessImport, ::testing::Values(Version::Jet3, Version::Jet4),
+                         [](const auto& info) { return info.param == Version::Jet3 ? "Jet3" : "Jet4"; });
+
+} // namespace
