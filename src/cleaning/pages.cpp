@@ -19,7 +19,9 @@
 #include "cleaning/pages.h"
 
 #include "app/mdimain.h"
+#include "cleaning/case_page.h"
 #include "cleaning/distinct_values.h"
+#include "cleaning/frmdefinespecialchars.h"
 #include "cleaning/text_clean_run.h"
 #include "common/general.h"
 #include "common/progress.h"
@@ -359,6 +361,7 @@ void Panel::buildDistinctValues()
     f.cmbColumn1->installEventFilter(this);
     txtFilter->installEventFilter(this);
     connect(cmdColumnRefresh, &QPushButton::clicked, this, &Panel::checkColumnThenList);
+    connect(cmdDefine, &QPushButton::clicked, this, [this] { frmDefineSpecialChars::showModeless(&f); });
 
     connect(chkSpecial, &QCheckBox::toggled, this, &Panel::chkSpecial_Click);
     for (QCheckBox* b : {chkAlpha, chkNumeric, chkPunc, chkOther})
@@ -887,6 +890,10 @@ QString strDelimiter(frmdataform& form)
     return p ? p->delimiter() : QString();
 }
 
-void installPages(frmdataform& form) { new Panel(form); }
+void installPages(frmdataform& form)
+{
+    new Panel(form);
+    installCasePage(form);
+}
 
 } // namespace cleaning

@@ -23,6 +23,7 @@
 #include "common/general.h"
 #include "common/progress.h"
 #include "email/counts_model.h"
+#include "email/domain_editors.h"
 #include "email/email_run.h"
 #include "platform/jet/error.h"
 #include "platform/ui/ui.h"
@@ -326,8 +327,8 @@ void EmailPage::build()
     auto* lists = new QHBoxLayout;
     cmdccTLDs = named(new QPushButton(QStringLiteral("ccTLDs"), left), QStringLiteral("cmdccTLDs"));
     cmdgTLDs = named(new QPushButton(QStringLiteral("gTLDs"), left), QStringLiteral("cmdgTLDs"));
-    cmdccTLDs->setToolTip(QStringLiteral("Edit the country code domains."));
-    cmdgTLDs->setToolTip(QStringLiteral("Edit the generic domains."));
+    cmdccTLDs->setToolTip(QStringLiteral("View and edit country code top line domains list "));
+    cmdgTLDs->setToolTip(QStringLiteral("View and edit generic top line domains list"));
     lists->addWidget(cmdccTLDs);
     lists->addWidget(cmdgTLDs);
     lists->addStretch(1);
@@ -816,6 +817,7 @@ void EmailPage::showFilter(const QString& filter, void (MDIMain::*look)())
 
 void installPage(frmdataform& form)
 {
+    registerDomainEditors();
     new EmailPage(form);
 }
 
