@@ -29,6 +29,7 @@
 #include "common/general.h"
 #include "common/progress.h"
 #include "duplicates/dupe_remover.h"
+#include "duplicates/page_parts.h"
 #include "platform/jet/error.h"
 #include "platform/ui/ui.h"
 #include "workbench/datacontrol.h"
@@ -999,7 +1000,13 @@ void Pages::toggleMarkAt(const QModelIndex& index)
 
 } // namespace
 
-void installPages(frmdataform& form) { new Pages(form); }
+void installPages(frmdataform& form)
+{
+    new Pages(form);
+    installStatistics(form);
+    installGroupFilter(form);
+    installConversion(form);
+}
 
 std::optional<neardup::NearSearchRecord> shownNearSearch(const frmdataform& form)
 {

@@ -1,0 +1,205 @@
+// The Statistics page, the duplicate-group filter and the review list's
+// Convert, driven through the workbench's controls over a small list.
+#include "app/mdimain.h"
+#include "common/general.h"
+#include "platform/jet/database.h"
+#include "platform/jet/recordset.h"
+#include "platform/ui/scripted.h"
+#include "platform/ui/settings.h"
+#include "workbench/datacontrol.h"
+#include "workbench/frmdataform.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace general;
+
+namespace {
+
+constexpr int kStatsTab = 1;
+constexpr int kNearTab = 6;
+constexpr int kDupesTab = 7;
+
+class StatsPage : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        MDIMain::instance();
+        setProgramFolder(dir.path());
+        ui::setSettingsFolder(dir.filePath(QStringLiteral("config")));
+        gstrWorkDBPath = dir.filePath(QStringLiteral("sysfls.sys"));
+        db = jet::Database::open(gstrWorkDBPath, true);
+        gblnNewImport = true;
+        gintFileOpen = 0;
+        gintStatsReady = 0;
+        gstrImportType = QStringLiteral("txt");
+        gstrSourceFile = gstrFileName = dir.filePath(QStringLiteral("list.csv"));
+        gstrFilter.clear();
+        gstrSortOrder.clear();
+        // Eight rows; Email filled in 6 ("" and Null in the others), Phone in 4.
+        db.execute(QStringLiteral("CREATE TABLE tblData ([Email] TEXT(255), [Phone] DOUBLE, [A_Column_Name_Longer_Than_20] TEXT(50))"),
+                   jet::dbFailOnError);
+        const char* const rows[] = {
+            "\"a@x.com\", 1, \"q\"", "\"a@x.com\", 1, \"q\"", "\"b@x.com\", 2, \"q\"", "\"c@x.com\", 3, \"q\"",
+            "\"Smyth\", NULL, \"q\"", "\"Smith\", NULL, \"q\"", "\"\", NULL, \"q\"", "NULL, NULL, \"q\"",
+        };
+        for (const char* r : rows)
+            db.execute(QStringLiteral("INSERT INTO tblData VALUES (%1)").arg(QString::fromLatin1(r)), jet::dbFailOnError);
+    }
+
+    void TearDown() override
+    {
+        if (frmdataform::loaded()) {
+            gblnNewImport = true;
+            frmdataform::unload();
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        db.close();
+        setProgramFolder(QString());
+        ui::setSettingsFolder(QString());
+        gstrWorkDBPath.clear();
+        gstrFilter.clear();
+    }
+
+    frmdataform& open(int tab)
+    {
+        frmdataform& f = frmdataform::instance();
+        f.tab1->setCurrentIndex(tab);
+        QCoreApplication::processEvents();
+        return f;
+    }
+
+    template <class W>
+    static W* ctl(frmdataform& f, const char* name)
+    {
+        W* w = f.findChild<W*>(QString::fromLatin1(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+
+    static void pick(QComboBox* combo, const QString& text)
+    {
+        const int i = combo->findText(text);
+        ASSERT_GE(i, 0) << text.toStdString();
+        combo->setCurrentIndex(i);
+        emit combo->activated(i);
+        QCoreApplication::processEvents();
+    }
+
+    /// The records the data grid's source holds now.
+    static qint64 gridRows(frmdataform& f) { return f.Data1->Recordset() ? f.Data1->Recordset()->recordCount() : -1; }
+
+    QStringList emails()
+    {
+        QStringList out;
+        for (auto rs = db.openRecordset(QStringLiteral("SELECT Email FROM tblData ORDER BY LumacorPrimK"), jet::dbOpenSnapshot);
+             !rs->eof(); rs->moveNext())
+            out << rs->value(0).toString();
+        return out;
+    }
+
+    QTemporaryDir dir;
+    jet::Database db;
+    ui::ScriptedHandler ui{[](const QString& m) { ADD_FAILURE() << m.toStdString(); }};
+};
+
+TEST_F(StatsPage, RunFillsGridScoreAndFiltersTheDataGridOnDoubleClick)
+{
+    frmdataform& f = open(kStatsTab);
+    ASSERT_EQ(f.lstRight->count(), 3);
+    gstrFilter = QStringLiteral("[Phone] IS NOT NULL");   // the counts ignore the grid's filter
+    pick(f.Combo1, QStringLiteral("Completed Columns"));
+    ASSERT_EQ(f.flex1->rowCount(), 3);
+    EXPECT_EQ(f.flex1->item(0, 1)->text(), QLatin1String("Email"));
+    EXPECT_EQ(f.flex1->item(0, 2)->text(), QLatin1String("75.00 %"));
+    EXPECT_EQ(f.flex1->item(1, 2)->text(), QLatin1String("50.00 %"));
+    EXPECT_EQ(f.flex1->item(2, 2)->text(), QLatin1String("100.00 %"));
+    EXPECT_EQ(f.flex1->item(2, 1)->text(), QLatin1String("A_Column_Name_Longer_Than_20"));
+    EXPECT_EQ(f.lblscore->text(), QLatin1String("Total Score = 75%"));
+    EXPECT_EQ(ctl<QComboBox>(f, "GraphCombo")->currentText(), QLatin1String("Bar Chart"));
+    EXPECT_TRUE(ctl<QPushButton>(f, "cmdrefresh")->isEnabled());
+
+    pick(f.Combo1, QStringLiteral("Incomplete Columns"));
+    EXPECT_EQ(f.flex1->item(0, 2)->text(), QLatin1String("25.00 %"));
+    emit f.flex1->cellDoubleClicked(0, 1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f.tab1->currentIndex(), 0);
+    EXPECT_EQ(gridRows(f), 2);   // the "" row and the Null row
+    EXPECT_EQ(MDIMain::instance().panelText(2), QLatin1String("Filter ON: Incomplete Column = Email"));
+}
+
+TEST_F(StatsPage, RunWithoutColumnsOrWithAnEmptyListKeepsWhatIsShown)
+{
+    frmdataform& f = open(kStatsTab);
+    pick(f.Combo1, QStringLiteral("Completed Columns"));
+    ASSERT_EQ(f.flex1->rowCount(), 3);
+
+    db.execute(QStringLiteral("DELETE FROM tblData"), jet::dbFailOnError);
+    ui.answerMessage(ui::vbOK);
+    ctl<QPushButton>(f, "cmdrefresh")->click();
+    ASSERT_EQ(ui.shown().size(), 1);
+    EXPECT_EQ(ui.shown().last().style & 0xF0, ui::vbCritical);
+    EXPECT_EQ(f.flex1->rowCount(), 3);
+    EXPECT_EQ(f.flex1->item(0, 2)->text(), QLatin1String("75.00 %"));
+
+    f.lstRight->clear();
+    ui.answerMessage(ui::vbOK, QStringLiteral("Please Select at least 1 column"));
+    ctl<QPushButton>(f, "cmdrefresh")->click();
+}
+
+TEST_F(StatsPage, DoubleClickOnAGroupFiltersTheDataGridToIt)
+{
+    frmdataform& f = open(kDupesTab);
+    ctl<QPushButton>(f, "cmdRefresh1")->click();
+    QCoreApplication::processEvents();
+    ASSERT_NE(f.flxDupes->model(), nullptr);
+    // The two a@x.com rows, and the two whose Email is "" or Null.
+    QAbstractItemModel* groups = f.flxDupes->model();
+    ASSERT_EQ(groups->rowCount(), 2);
+    for (int row = 0; row < 2; ++row) {
+        SCOPED_TRACE(groups->index(row, 1).data().toString().toStdString());
+        f.tab1->setCurrentIndex(kDupesTab);
+        emit f.flxDupes->doubleClicked(groups->index(row, 1));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(f.tab1->currentIndex(), 0);
+        EXPECT_EQ(gridRows(f), 2);
+        EXPECT_EQ(MDIMain::instance().panelText(2), QLatin1String("Filter ON: Duplications"));
+    }
+}
+
+TEST_F(StatsPage, ConvertReplacesTheMarkedValueAndClearTakesTheMarksAway)
+{
+    frmdataform& f = open(kNearTab);
+    pick(f.cmbColumn1A, QStringLiteral("Email"));
+    pick(f.cmbSearchType, QStringLiteral("1 character difference"));
+    ctl<QComboBox>(f, "cmbMinLen")->setEditText(QStringLiteral("5"));
+    ctl<QComboBox>(f, "cmbMaxLen")->setEditText(QStringLiteral("5"));
+    ctl<QPushButton>(f, "cmdShow")->click();
+    QAbstractItemModel* m = f.DataRepeater1->model();
+    ASSERT_NE(m, nullptr);
+    ASSERT_EQ(m->rowCount(), 1);
+    const bool smythFirst = m->index(0, 0).data().toString() == QLatin1String("Smyth");
+    ASSERT_TRUE(m->setData(m->index(0, smythFirst ? 2 : 5), Qt::Checked, Qt::CheckStateRole));
+
+    ui.answerMessage(ui::vbOK, QStringLiteral("Conversion Successful."));
+    f.cmdConvert2->click();
+    EXPECT_EQ(emails().count(QStringLiteral("Smith")), 2);
+    EXPECT_EQ(emails().count(QStringLiteral("Smyth")), 0);
+
+    ctl<QPushButton>(f, "cmdClear")->click();
+    ui.answerMessage(ui::vbOK, QStringLiteral("Nothing To Convert!"));
+    f.cmdConvert2->click();
+    EXPECT_EQ(ui.shown().last().style & 0xF0, ui::vbCritical);
+}
+
+} // namespace
