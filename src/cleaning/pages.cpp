@@ -21,8 +21,10 @@
 #include "app/mdimain.h"
 #include "cleaning/case_page.h"
 #include "cleaning/distinct_values.h"
+#include "cleaning/column_cleaner.h"
 #include "cleaning/frmdefinespecialchars.h"
 #include "cleaning/text_clean_run.h"
+#include "cleaning/value_sort.h"
 #include "common/general.h"
 #include "common/progress.h"
 #include "platform/jet/error.h"
@@ -107,6 +109,17 @@ public:
         beginResetModel();
         header_ = header;
         rows_ = std::move(rows);
+        endResetModel();
+    }
+    /// Puts the rows in the order given (indexes into the current rows).
+    void reorder(const std::vector<int>& order)
+    {
+        std::vector<DistinctRow> sorted;
+        sorted.reserve(order.size());
+        for (int i : order)
+            sorted.push_back(std::move(rows_[size_t(i)]));
+        beginResetModel();
+        rows_ = std::move(sorted);
         endResetModel();
     }
     const DistinctRow* row(int r) const
@@ -200,6 +213,7 @@ private:
     void chkSpecial_Click(bool ticked);
     void classBox_Click(QCheckBox* box, bool ticked);
     void lstMain_MouseDown(const QPoint& pos);
+    void lstMain_ColumnClick(int section);
     void mnufilter_Click();
     void Check4_Click(bool ticked);
     void Check5_Click(bool ticked);
@@ -215,6 +229,7 @@ private:
     QString strDelimiter_;
     QString listedColumn_;   ///< the column the rows of lstMain belong to
     int listedType_ = 0;
+    SortState sort_;         ///< the list's header-click sort, reset by each listing of a column
     bool running_ = false;
     bool leaving_ = false;   ///< the picker is handling its loss of focus
 
@@ -346,6 +361,8 @@ void Panel::buildDistinctValues()
     list->setColumnWidth(1, px(575) + 8);
     list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(list, &QWidget::customContextMenuRequested, this, &Panel::lstMain_MouseDown);
+    list->horizontalHeader()->setSectionsClickable(true);
+    connect(list->horizontalHeader(), &QHeaderView::sectionClicked, this, &Panel::lstMain_ColumnClick);
 
     mnutools2 = named(new QMenu(QStringLiteral("Menu"), &f), QStringLiteral("mnutools2"));
     mnufilter = named(mnutools2->addAction(QStringLiteral("Filter")), QStringLiteral("mnufilter"));
@@ -543,6 +560,7 @@ void Panel::cmbColumn1_Click()
         strDelimiter_ = literalDelimiter(type);
 
         model_->setRows(c, {});
+        sort_ = SortState();
         listedColumn_ = c;
         listedType_ = type;
         f.lstOld->clear();
@@ -572,6 +590,30 @@ void Panel::cmbColumn1_Click()
 }
 
 // ---- the list -----------------------------------------------------------------------
+
+void Panel::lstMain_ColumnClick(int section)
+{
+    const int n = model_->rowCount();
+    if (n == 0)
+        return;
+    try {
+        const bool count = model_->headerData(section, Qt::Horizontal, Qt::DisplayRole).toString().trimmed() ==
+                           QLatin1String("Count");
+        const int index = count ? 1 : 0;
+        const SortKind kind = count ? SortKind::Numeric : sortKindOfType(listedType_);
+        const SortState next = clickedSort(sort_, index);
+        QStringList texts;
+        texts.reserve(n);
+        for (int r = 0; r < n; ++r)
+            texts << model_->data(model_->index(r, index), Qt::DisplayRole).toString();
+        model_->reorder(sortedOrder(texts, kind, next.descending));
+        sort_ = next;
+        f.lstMain->selectionModel()->setCurrentIndex(model_->index(0, 0), QItemSelectionModel::NoUpdate);
+        f.lstMain->clearSelection();
+    } catch (const std::exception& e) {
+        ui::msgBox(describe(e), ui::vbCritical | ui::vbOKOnly);
+    }
+}
 
 void Panel::resetActionCaptions()
 {
@@ -894,6 +936,7 @@ void installPages(frmdataform& form)
 {
     new Panel(form);
     installCasePage(form);
+    installColumnCleaner(form);
 }
 
 } // namespace cleaning
