@@ -11,6 +11,7 @@
 #include "common/general.h"
 #include "workbench/datacontrol.h"
 #include "workbench/frmdataform.h"
+#include "workbench/gridtools.h"
 
 #include <QAction>
 
@@ -18,7 +19,11 @@ namespace {
 
 void setCommand(const MDIMain& m, const char* name, bool on)
 {
-    if (QAction* a = m.command(QString::fromLatin1(name)))
+    // The grid's pop-up menu keeps its own items, apart from the main window's.
+    const QString n = QString::fromLatin1(name);
+    static const QString popup = QStringLiteral("frmbitmaps.");
+    QAction* a = n.startsWith(popup) ? frmbitmaps::item(n.mid(popup.size())) : m.command(n);
+    if (a)
         a->setEnabled(on);
 }
 

@@ -16,10 +16,13 @@ void installPage(frmdataform& form);    ///< E-Mail Cleaner
 }
 
 namespace workbench {
+void installGridTools(frmdataform& form);   ///< Filter, Find, Replace, clipboard, Delete Row, the grid's pop-up menu
+
 inline void installToolPages(frmdataform& form)
 {
     cleaning::installPages(form);
     duplicates::installPages(form);
     email::installPage(form);
+    installGridTools(form);
 }
 } // namespace workbench
