@@ -487,7 +487,7 @@ struct Emitter {
                     put(t.text);
                 break;
             case T::Name: {
-                // [spec].[table]: another database's table
+                // [specifier].[table]: a table of another database
                 if (externals && isExternalSpec(t.text) && i + 2 < v.size() && v[i + 1].t == T::Dot
                     && (v[i + 2].t == T::Name || v[i + 2].t == T::Word)) {
                     ExternalRef r;

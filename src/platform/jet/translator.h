@@ -7,7 +7,7 @@
 //   True/False -> -1/0, a & b -> jet_concat(a, b), SELECT TOP n -> LIMIT n,
 //   DELETE * FROM -> DELETE FROM, UPDATE a INNER JOIN b ON c SET -> UPDATE .. FROM,
 //   functions -> jet_* functions, ORDER BY / GROUP BY terms -> COLLATE JETCI.
-// SELECT ... INTO and references to external databases ([spec].[table]) are
+// SELECT ... INTO and references to external databases ([specifier].[table]) are
 // returned apart for the database to carry out. Anything unrecognised is an
 // error that names the statement, never a guess.
 #pragma once
