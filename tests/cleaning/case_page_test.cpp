@@ -13,6 +13,8 @@
 
 #include "list_fixture.h"
 
+#include "support/workbench_fixture.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -39,23 +41,13 @@ const QString kQuestion = QStringLiteral("Change case of ALL or FILTERED values?
 const QString kDone = QStringLiteral("Conversion Successful.");
 constexpr int kCaseConverter = 2;
 
-class CasePage : public ::testing::Test {
+class CasePage : public testsupport::WorkbenchFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        MDIMain::instance();
-        setProgramFolder(dir.path());
-        ui::setSettingsFolder(dir.filePath(QStringLiteral("config")));
-        gstrWorkDBPath = dir.filePath(QStringLiteral("sysfls.sys"));
-        db = jet::Database::open(gstrWorkDBPath, true);
-        gblnNewImport = true;
-        gintFileOpen = 0;
-        gintStatsReady = 0;
-        gstrImportType = QStringLiteral("txt");
-        gstrSourceFile = gstrFileName = dir.filePath(QStringLiteral("list.csv"));
-        gstrFilter.clear();
-        gstrSortOrder.clear();
+        WorkbenchFixture::SetUp();
+        if (HasFatalFailure())
+            return;
 
         QDir(dir.path()).mkpath(QStringLiteral("Settings"));
         write(QStringLiteral("Settings/PreFixes.txt"), "\"Mc\"\r\n\"O'\"\r\n");
@@ -69,20 +61,6 @@ protected:
             ins.step();
             ins.reset();
         }
-    }
-
-    void TearDown() override
-    {
-        if (frmdataform::loaded()) {
-            gblnNewImport = true;
-            frmdataform::unload();
-        }
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        db.close();
-        setProgramFolder(QString());
-        ui::setSettingsFolder(QString());
-        gstrWorkDBPath.clear();
-        gstrFilter.clear();
     }
 
     void write(const QString& name, const QByteArray& bytes)
@@ -100,22 +78,6 @@ protected:
         return f;
     }
 
-    template <class W>
-    static W* ctl(frmdataform& f, const char* name)
-    {
-        W* w = f.findChild<W*>(QString::fromLatin1(name));
-        EXPECT_NE(w, nullptr) << name;
-        return w;
-    }
-
-    static void pick(frmdataform& f, const QString& column)
-    {
-        const int i = f.cmbColumn1->findText(column);
-        ASSERT_GE(i, 0) << column.toStdString();
-        f.cmbColumn1->setCurrentIndex(i);
-        emit f.cmbColumn1->activated(i);
-    }
-
     static void showDuplicateResults(frmdataform& f)
     {
         f.txtCountA1->setText(QStringLiteral("5"));
@@ -129,10 +91,6 @@ protected:
     }
 
     QStringList names() { return listfixture::column(db, QStringLiteral("Name")); }
-
-    QTemporaryDir dir;
-    jet::Database db;
-    ui::ScriptedHandler ui{[](const QString& m) { ADD_FAILURE() << m.toStdString(); }};
 };
 
 TEST_F(CasePage, EachOptionOverAllOrTheFilteredValues)

@@ -12,6 +12,8 @@
 
 #include "list_fixture.h"
 
+#include "support/workbench_fixture.h"
+
 #include <QAbstractItemModel>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -37,24 +39,14 @@ constexpr int kColumnCleaner = 4;
 const QString kBlank = QStringLiteral("Are you sure you want to convert the selected values to BLANK ?");
 const QString kClash = QStringLiteral("One of the items listed in selection list is also listed as the new value");
 
-class ColumnCleanerPage : public ::testing::Test {
+class ColumnCleanerPage : public testsupport::WorkbenchFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        MDIMain::instance();
-        setProgramFolder(dir.path());
-        ui::setSettingsFolder(dir.filePath(QStringLiteral("config")));
+        WorkbenchFixture::SetUp();
+        if (HasFatalFailure())
+            return;
         QDir(dir.path()).mkpath(QStringLiteral("Settings"));
-        gstrWorkDBPath = dir.filePath(QStringLiteral("sysfls.sys"));
-        db = jet::Database::open(gstrWorkDBPath, true);
-        gblnNewImport = true;
-        gintFileOpen = 0;
-        gintStatsReady = 0;
-        gstrImportType = QStringLiteral("txt");
-        gstrSourceFile = gstrFileName = dir.filePath(QStringLiteral("list.csv"));
-        gstrFilter.clear();
-        gstrSortOrder.clear();
         db.execute(QStringLiteral("CREATE TABLE tblData ([City] TEXT(255), [Amount] DOUBLE)"), jet::dbFailOnError);
         const char* cities[] = {"Paris", "Lyon", "Paris", nullptr, "", "Nice", "Paris"};
         const char* amounts[] = {"10", "-5", "100", "9", nullptr, "10", "10"};
@@ -63,18 +55,6 @@ protected:
                            .arg(cities[i] ? QStringLiteral("\"%1\"").arg(QLatin1String(cities[i])) : QStringLiteral("NULL"),
                                 amounts[i] ? QLatin1String(amounts[i]) : QLatin1String("NULL")),
                        jet::dbFailOnError);
-    }
-    void TearDown() override
-    {
-        if (frmdataform::loaded()) {
-            gblnNewImport = true;
-            frmdataform::unload();
-        }
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        db.close();
-        setProgramFolder(QString());
-        ui::setSettingsFolder(QString());
-        gstrWorkDBPath.clear();
     }
 
     frmdataform& open(const QString& column, int tab = kColumnCleaner)
@@ -118,10 +98,6 @@ protected:
             out << m->data(m->index(r, column)).toString();
         return out;
     }
-
-    QTemporaryDir dir;
-    jet::Database db;
-    ui::ScriptedHandler ui{[](const QString& m) { ADD_FAILURE() << m.toStdString(); }};
 };
 
 } // namespace

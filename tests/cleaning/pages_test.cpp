@@ -13,6 +13,8 @@
 
 #include "list_fixture.h"
 
+#include "support/workbench_fixture.h"
+
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -44,23 +46,13 @@ const QString kQuestion = QStringLiteral("Clean ALL or FILTERED values?\r\rClick
 constexpr int kTextCleaner = 3;
 constexpr int kColumnCleaner = 4;
 
-class CleaningPages : public ::testing::Test {
+class CleaningPages : public testsupport::WorkbenchFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        MDIMain::instance();
-        setProgramFolder(dir.path());
-        ui::setSettingsFolder(dir.filePath(QStringLiteral("config")));
-        gstrWorkDBPath = dir.filePath(QStringLiteral("sysfls.sys"));
-        db = jet::Database::open(gstrWorkDBPath, true);
-        gblnNewImport = true;
-        gintFileOpen = 0;
-        gintStatsReady = 0;
-        gstrImportType = QStringLiteral("txt");
-        gstrSourceFile = gstrFileName = dir.filePath(QStringLiteral("list.csv"));
-        gstrFilter.clear();
-        gstrSortOrder.clear();
+        WorkbenchFixture::SetUp();
+        if (HasFatalFailure())
+            return;
 
         // "!" and "-" are the chosen punctuation characters.
         QDir(dir.path()).mkpath(QStringLiteral("Settings"));
@@ -91,43 +83,12 @@ protected:
         }
     }
 
-    void TearDown() override
-    {
-        if (frmdataform::loaded()) {
-            gblnNewImport = true;
-            frmdataform::unload();
-        }
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        db.close();
-        setProgramFolder(QString());
-        ui::setSettingsFolder(QString());
-        gstrWorkDBPath.clear();
-        gstrFilter.clear();
-    }
-
     frmdataform& open(int tab = kTextCleaner)
     {
         frmdataform& f = frmdataform::instance();
         EXPECT_EQ(frmdataform::loaded(), &f);
         f.tab1->setCurrentIndex(tab);
         return f;
-    }
-
-    template <class W>
-    static W* ctl(frmdataform& f, const char* name)
-    {
-        W* w = f.findChild<W*>(QString::fromLatin1(name));
-        EXPECT_NE(w, nullptr) << name;
-        return w;
-    }
-
-    /// Picks an item of the column picker as a click in its drop-down does.
-    static void pick(frmdataform& f, const QString& column)
-    {
-        const int i = f.cmbColumn1->findText(column);
-        ASSERT_GE(i, 0) << column.toStdString();
-        f.cmbColumn1->setCurrentIndex(i);
-        emit f.cmbColumn1->activated(i);
     }
 
     /// The list as "value=count" entries.
@@ -165,10 +126,6 @@ protected:
     }
 
     void clean(frmdataform& f) { ctl<QPushButton>(f, "cmdTextClean")->click(); }
-
-    QTemporaryDir dir;
-    jet::Database db;
-    ui::ScriptedHandler ui{[](const QString& m) { ADD_FAILURE() << m.toStdString(); }};
 };
 
 } // namespace

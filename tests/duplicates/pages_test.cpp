@@ -12,6 +12,8 @@
 #include "workbench/gridmodel.h"
 #include "workbench/opening.h"
 
+#include "support/workbench_fixture.h"
+
 #include <QComboBox>
 #include <functional>
 #include <optional>
@@ -35,23 +37,13 @@ constexpr int kDupesTab = 7;
 const QString kLong300 = QString(300, QLatin1Char('a'));
 const QString kLong299b = QString(299, QLatin1Char('a')) + QLatin1Char('b');
 
-class DuplicatePages : public ::testing::Test {
+class DuplicatePages : public testsupport::WorkbenchFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        MDIMain::instance();
-        setProgramFolder(dir.path());
-        ui::setSettingsFolder(dir.filePath(QStringLiteral("config")));
-        gstrWorkDBPath = dir.filePath(QStringLiteral("sysfls.sys"));
-        db = jet::Database::open(gstrWorkDBPath, true);
-        gblnNewImport = true;
-        gintFileOpen = 0;
-        gintStatsReady = 0;
-        gstrImportType = QStringLiteral("txt");
-        gstrSourceFile = gstrFileName = dir.filePath(QStringLiteral("list.csv"));
-        gstrFilter.clear();
-        gstrSortOrder.clear();
+        WorkbenchFixture::SetUp();
+        if (HasFatalFailure())
+            return;
         makeList();
     }
 
@@ -86,20 +78,6 @@ protected:
         }
     }
 
-    void TearDown() override
-    {
-        if (frmdataform::loaded()) {
-            gblnNewImport = true;
-            closeList();
-        }
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        db.close();
-        setProgramFolder(QString());
-        ui::setSettingsFolder(QString());
-        gstrWorkDBPath.clear();
-        gstrFilter.clear();
-    }
-
     frmdataform& open(int tab)
     {
         frmdataform& f = frmdataform::instance();
@@ -121,14 +99,6 @@ protected:
         closeList();
         db.execute(QStringLiteral("DROP TABLE tblData"), jet::dbFailOnError);
         makeList();
-    }
-
-    template <class W>
-    static W* ctl(frmdataform& f, const char* name)
-    {
-        W* w = f.findChild<W*>(QString::fromLatin1(name));
-        EXPECT_NE(w, nullptr) << name;
-        return w;
     }
 
     static void click(frmdataform& f, const char* button) { ctl<QPushButton>(f, button)->click(); }
@@ -222,10 +192,6 @@ protected:
         out.sort();
         return out;
     }
-
-    QTemporaryDir dir;
-    jet::Database db;
-    ui::ScriptedHandler ui{[](const QString& m) { ADD_FAILURE() << m.toStdString(); }};
 };
 
 // ---- Dupe Remover ---------------------------------------------------------------------

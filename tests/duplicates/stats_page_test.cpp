@@ -9,6 +9,8 @@
 #include "workbench/datacontrol.h"
 #include "workbench/frmdataform.h"
 
+#include "support/workbench_fixture.h"
+
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
@@ -29,23 +31,13 @@ constexpr int kStatsTab = 1;
 constexpr int kNearTab = 6;
 constexpr int kDupesTab = 7;
 
-class StatsPage : public ::testing::Test {
+class StatsPage : public testsupport::WorkbenchFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        MDIMain::instance();
-        setProgramFolder(dir.path());
-        ui::setSettingsFolder(dir.filePath(QStringLiteral("config")));
-        gstrWorkDBPath = dir.filePath(QStringLiteral("sysfls.sys"));
-        db = jet::Database::open(gstrWorkDBPath, true);
-        gblnNewImport = true;
-        gintFileOpen = 0;
-        gintStatsReady = 0;
-        gstrImportType = QStringLiteral("txt");
-        gstrSourceFile = gstrFileName = dir.filePath(QStringLiteral("list.csv"));
-        gstrFilter.clear();
-        gstrSortOrder.clear();
+        WorkbenchFixture::SetUp();
+        if (HasFatalFailure())
+            return;
         // Eight rows; Email filled in 6 ("" and Null in the others), Phone in 4.
         db.execute(QStringLiteral("CREATE TABLE tblData ([Email] TEXT(255), [Phone] DOUBLE, [A_Column_Name_Longer_Than_20] TEXT(50))"),
                    jet::dbFailOnError);
@@ -57,34 +49,12 @@ protected:
             db.execute(QStringLiteral("INSERT INTO tblData VALUES (%1)").arg(QString::fromLatin1(r)), jet::dbFailOnError);
     }
 
-    void TearDown() override
-    {
-        if (frmdataform::loaded()) {
-            gblnNewImport = true;
-            frmdataform::unload();
-        }
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        db.close();
-        setProgramFolder(QString());
-        ui::setSettingsFolder(QString());
-        gstrWorkDBPath.clear();
-        gstrFilter.clear();
-    }
-
     frmdataform& open(int tab)
     {
         frmdataform& f = frmdataform::instance();
         f.tab1->setCurrentIndex(tab);
         QCoreApplication::processEvents();
         return f;
-    }
-
-    template <class W>
-    static W* ctl(frmdataform& f, const char* name)
-    {
-        W* w = f.findChild<W*>(QString::fromLatin1(name));
-        EXPECT_NE(w, nullptr) << name;
-        return w;
     }
 
     static void pick(QComboBox* combo, const QString& text)
@@ -107,10 +77,6 @@ protected:
             out << rs->value(0).toString();
         return out;
     }
-
-    QTemporaryDir dir;
-    jet::Database db;
-    ui::ScriptedHandler ui{[](const QString& m) { ADD_FAILURE() << m.toStdString(); }};
 };
 
 TEST_F(StatsPage, RunFillsGridScoreAndFiltersTheDataGridOnDoubleClick)

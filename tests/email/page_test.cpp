@@ -9,6 +9,8 @@
 #include "workbench/frmdataform.h"
 #include "workbench/gridmodel.h"
 
+#include "support/workbench_fixture.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -50,38 +52,17 @@ QStringList modelRows(const QAbstractItemModel* m, std::initializer_list<int> co
     return out;
 }
 
-class EmailPageTest : public ::testing::Test {
+class EmailPageTest : public testsupport::WorkbenchFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        setProgramFolder(dir.path());
-        gstrWorkDBPath = dir.filePath(QStringLiteral("sysfls.sys"));
+        WorkbenchFixture::SetUp();
+        if (HasFatalFailure())
+            return;
         QDir(dir.path()).mkpath(QStringLiteral("Settings"));
         writeFile(dir.filePath(QStringLiteral("Settings/gTLDs.txt")), "\"com\"\r\n\"net\"\r\n\"org\"\r\n");
         writeFile(dir.filePath(QStringLiteral("Settings/ccTLDs.txt")),
                   "\"uk\",\"United Kingdom\"\r\n\"fr\",\"France\"\r\n");
-        db = jet::Database::open(gstrWorkDBPath, true);
-        gblnNewImport = true;
-        gintFileOpen = 0;
-        gintStatsReady = 0;
-        gstrImportType = QStringLiteral("txt");
-        gstrSourceFile = gstrFileName = dir.filePath(QStringLiteral("list.csv"));
-        gstrFilter.clear();
-        gstrSortOrder.clear();
-        MDIMain::instance();
-    }
-
-    void TearDown() override
-    {
-        if (frmdataform::loaded()) {
-            gblnNewImport = true;   // close without the export question
-            frmdataform::unload();
-        }
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        db.close();
-        setProgramFolder(QString());
-        gstrWorkDBPath.clear();
     }
 
     /// Ten people: five valid addresses (one padded), two invalid ones with a
@@ -168,10 +149,6 @@ protected:
 
     /// The invalid list as "address|suggestion" in its order.
     QStringList invalidRows(frmdataform& f) { return modelRows(f.DataGrid1->model(), {2, 3}); }
-
-    QTemporaryDir dir;
-    jet::Database db;
-    ui::ScriptedHandler ui{[](const QString& m) { ADD_FAILURE() << m.toStdString(); }};
 };
 
 } // namespace

@@ -7,6 +7,8 @@
 #include "workbench/datacontrol.h"
 #include "workbench/gridmodel.h"
 
+#include "support/workbench_fixture.h"
+
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
@@ -53,35 +55,8 @@ bool mainWindowHasPanels()
     return m.panelText(2) == QLatin1String("probe");
 }
 
-class Workbench : public ::testing::Test {
+class Workbench : public testsupport::WorkbenchFixture {
 protected:
-    void SetUp() override
-    {
-        setProgramFolder(dir.path());
-        gstrWorkDBPath = dir.filePath(QStringLiteral("sysfls.sys"));
-        db = jet::Database::open(gstrWorkDBPath, true);
-        // As an importer leaves things before it shows the workbench.
-        gblnNewImport = true;
-        gintFileOpen = 0;
-        gintStatsReady = 0;
-        gstrImportType = QStringLiteral("txt");
-        gstrSourceFile = gstrFileName = dir.filePath(QStringLiteral("list.csv"));
-        gstrFilter.clear();
-        gstrSortOrder.clear();
-    }
-
-    void TearDown() override
-    {
-        if (frmdataform::loaded()) {
-            gblnNewImport = true;   // close without the export question
-            frmdataform::unload();
-        }
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        db.close();
-        setProgramFolder(QString());
-        gstrWorkDBPath.clear();
-    }
-
     /// Name, City, Amount, Joined, Notes, Code with rows of five cities.
     void makeSampleList()
     {
@@ -103,10 +78,6 @@ protected:
         EXPECT_EQ(frmdataform::loaded(), &f);
         return f;
     }
-
-    QTemporaryDir dir;
-    jet::Database db;
-    ui::ScriptedHandler ui{[](const QString& m) { ADD_FAILURE() << m.toStdString(); }};
 };
 
 } // namespace
