@@ -23,6 +23,7 @@
 #include "workbench/frmdataform.h"
 #include "workbench/gridmodel.h"
 #include "workbench/opening.h"
+#include "workbench/progressbar.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -43,28 +44,6 @@ namespace cleaning {
 namespace {
 
 const QString kPageName = QStringLiteral("caseConverterPage");
-
-class BarProgress : public common::Progress {
-public:
-    explicit BarProgress(QProgressBar* bar) : bar_(bar) {}
-    void start(qint64 total) override
-    {
-        total_ = std::max<qint64>(total, 1);
-        bar_->setRange(0, kSteps);
-        bar_->setValue(0);
-        ui::doEvents();
-    }
-    void step(qint64 done) override
-    {
-        bar_->setValue(int(std::min(done, total_) * kSteps / total_));
-        ui::doEvents();
-    }
-
-private:
-    static constexpr int kSteps = 1000;   // a million rows would not fit a bar's steps nicely
-    QProgressBar* bar_;
-    qint64 total_ = 1;
-};
 
 class CasePage : public QObject {
 public:
@@ -207,7 +186,7 @@ void CasePage::cmdChangeCase_Click()
     f.tab1->setEnabled(false);
     f.frCaseConv->repaint();
 
-    BarProgress progress(PBar3);
+    workbench::BarProgress progress(PBar3);
     const CaseResult result = runCaseConversion(general::dbWork, request, progress);
 
     running_ = false;

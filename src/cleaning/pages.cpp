@@ -33,6 +33,7 @@
 #include "workbench/frmdataform.h"
 #include "workbench/gridmodel.h"
 #include "workbench/opening.h"
+#include "workbench/progressbar.h"
 #include "workbench/toolpages.h"
 
 #include <QAbstractTableModel>
@@ -164,30 +165,6 @@ public:
 private:
     QString header_;
     std::vector<DistinctRow> rows_;
-};
-
-/// Moves the Text Cleaner's bar by the rows done and lets events run, so the
-/// window repaints during a long run.
-class BarProgress : public common::Progress {
-public:
-    explicit BarProgress(QProgressBar* bar) : bar_(bar) {}
-    void start(qint64 total) override
-    {
-        total_ = std::max<qint64>(total, 1);
-        bar_->setRange(0, kSteps);
-        bar_->setValue(0);
-        ui::doEvents();
-    }
-    void step(qint64 done) override
-    {
-        bar_->setValue(int(std::min<qint64>(done, total_) * kSteps / total_));
-        ui::doEvents();
-    }
-
-private:
-    static constexpr int kSteps = 1000;   // the bar's range; a million rows do not fit a widget's int nicely
-    QProgressBar* bar_;
-    qint64 total_ = 1;
 };
 
 // ---- the panel --------------------------------------------------------------------
@@ -848,7 +825,7 @@ void Panel::cmdTextClean_Click()
     f.tab1->setEnabled(false);
     f.frTextClean->repaint();
 
-    BarProgress progress(PBar1);
+    workbench::BarProgress progress(PBar1);
     const TextCleanResult result = runTextClean(general::dbWork, request, progress);
 
     running_ = false;

@@ -36,6 +36,7 @@
 #include "workbench/frmdataform.h"
 #include "workbench/gridmodel.h"
 #include "workbench/opening.h"
+#include "workbench/progressbar.h"
 #include "workbench/toolpages.h"
 
 #include <QAbstractTableModel>
@@ -98,26 +99,6 @@ QString workDbPath()
     return general::gstrWorkDBPath.isEmpty() ? general::programFolder() + QStringLiteral("/sysfls.sys")
                                              : general::gstrWorkDBPath;
 }
-
-/// Moves a progress bar and lets pending events run, so the window repaints.
-class BarProgress : public common::Progress {
-public:
-    explicit BarProgress(QProgressBar* bar) : bar_(bar) {}
-    void start(qint64 total) override
-    {
-        bar_->setRange(0, int(std::clamp<qint64>(total, 1, 1 << 30)));
-        bar_->setValue(0);
-        ui::doEvents();
-    }
-    void step(qint64 done) override
-    {
-        bar_->setValue(int(std::clamp<qint64>(done, bar_->minimum(), bar_->maximum())));
-        ui::doEvents();
-    }
-
-private:
-    QProgressBar* bar_;
-};
 
 // ---- the review list ----------------------------------------------------------------
 
@@ -583,7 +564,7 @@ bool Pages::search(dupes::Scope scope)
     } catch (const std::exception& e) {
         return fail(describe(e));
     }
-    BarProgress progress(PBarDupes);
+    workbench::BarProgress progress(PBarDupes);
     dupes::SearchResult result = dupes::searchDuplicates(dbWork, scope, columns, progress);
     if (!result.ok)
         return fail(result.error);
@@ -656,7 +637,7 @@ void Pages::remove(dupes::Scope scope)
     ui::setPointer(&f, ui::Pointer::Hourglass);
     setBusy(true);
     f.Data2->closeDatabase();
-    BarProgress progress(PBarDupes);
+    workbench::BarProgress progress(PBarDupes);
     dupes::RemovalOptions options;
     options.progress = &progress;
     const dupes::RemovalResult removed = dupes::removeDuplicates(dbWork, *fr.result, options);
@@ -940,7 +921,7 @@ void Pages::cmdShow_Click()
     request.minLength = minLen;
     request.maxLength = maxLen;
     request.filter = txtFilterA->text();
-    BarProgress progress(PBar4);
+    workbench::BarProgress progress(PBar4);
     // The review list reads tblSpecSearch1 while the search rewrites it: let go first.
     f.Adodc1->closeDatabase();
     const neardup::NearSearchRecord record = neardup::runNearSearch(dbWork, request, progress);

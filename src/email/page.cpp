@@ -30,6 +30,7 @@
 #include "workbench/datacontrol.h"
 #include "workbench/frmdataform.h"
 #include "workbench/gridmodel.h"
+#include "workbench/progressbar.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -100,30 +101,6 @@ W* named(W* w, const QString& name)
     w->setObjectName(name);
     return w;
 }
-
-/// Moves the page's progress bar and lets pending events run (repaints, the
-/// bar itself); the run reports every few thousand rows.
-class BarProgress : public common::Progress {
-public:
-    explicit BarProgress(QProgressBar* bar) : bar_(bar) {}
-    void start(qint64 total) override
-    {
-        total_ = std::max<qint64>(total, 1);
-        bar_->setRange(0, kSteps);
-        bar_->setValue(0);
-        ui::doEvents();
-    }
-    void step(qint64 done) override
-    {
-        bar_->setValue(int(std::min<qint64>(done, total_) * kSteps / total_));
-        ui::doEvents();
-    }
-
-private:
-    static constexpr int kSteps = 1000;
-    QProgressBar* bar_;
-    qint64 total_ = 1;
-};
 
 class EmailPage : public QObject {
 public:
@@ -505,7 +482,7 @@ void EmailPage::Validate_EMail_Column()
 
     prgEMail->setValue(0);
     prgEMail->show();
-    BarProgress progress(prgEMail);
+    workbench::BarProgress progress(prgEMail);
     RunResult r = validateColumn(general::dbWork, cmbColumn2->currentText(), settingsDomainLists(),
                                  settingsSpecialChars(), progress);
     prgEMail->hide();
