@@ -16,17 +16,13 @@ namespace {
 
 int runDistinct(const QStringList& args)
 {
-    const qint64 rows = bench::option(args, QStringLiteral("--rows"), QStringLiteral("1000000")).toLongLong();
     const QString column = bench::option(args, QStringLiteral("--column"), QStringLiteral("ZIP"));
     QTemporaryDir dir;
     jet::Database db = jet::Database::open(dir.filePath(QStringLiteral("bench.sys")), true);
+    if (!bench::loadTimedList(db, args))
+        return 1;
     QElapsedTimer t;
     t.start();
-    if (!bench::loadList(db, rows)) {
-        std::fprintf(stderr, "could not generate the list\n");
-        return 1;
-    }
-    bench::figure("load", t.elapsed() / 1000.0, "s");
 
     t.restart();
     const cleaning::DistinctList list = cleaning::distinctValues(db, column, cleaning::DistinctFilter{});

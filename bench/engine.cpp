@@ -28,16 +28,12 @@ double residentMb()
 
 int runEngine(const QStringList& args)
 {
-    const qint64 rows = bench::option(args, QStringLiteral("--rows"), QStringLiteral("1000000")).toLongLong();
     QTemporaryDir dir;
     jet::Database db = jet::Database::open(dir.filePath(QStringLiteral("bench.sys")), true);
+    if (!bench::loadTimedList(db, args))
+        return 1;
     QElapsedTimer t;
     t.start();
-    if (!bench::loadList(db, rows)) {
-        std::fprintf(stderr, "could not generate the list\n");
-        return 1;
-    }
-    bench::figure("load", t.elapsed() / 1000.0, "s");
 
     QStringList names;
     for (const QString& c : bench::generatorColumns())

@@ -16,16 +16,12 @@ namespace {
 
 int runTextCleanBench(const QStringList& args)
 {
-    const qint64 rows = bench::option(args, QStringLiteral("--rows"), QStringLiteral("1000000")).toLongLong();
     QTemporaryDir dir;
     jet::Database db = jet::Database::open(dir.filePath(QStringLiteral("bench.sys")), true);
+    if (!bench::loadTimedList(db, args))
+        return 1;
     QElapsedTimer t;
     t.start();
-    if (!bench::loadList(db, rows)) {
-        std::fprintf(stderr, "could not generate the list\n");
-        return 1;
-    }
-    bench::figure("load", t.elapsed() / 1000.0, "s");
 
     cleaning::TextCleanRequest request;
     request.column = bench::option(args, QStringLiteral("--column"), QStringLiteral("Address"));
