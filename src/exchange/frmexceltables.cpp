@@ -13,6 +13,7 @@
 #include "app/mdimain.h"
 #include "common/general.h"
 #include "exchange/import_sources.h"
+#include "exchange/import_window.h"
 #include "exchange/imported_list.h"
 #include "platform/jet/database.h"
 #include "platform/jet/error.h"
@@ -37,30 +38,13 @@ const QString kSampleTable = QStringLiteral("tblExcel_Sample");
 /// How long the import waits for the preview table before it gives up.
 constexpr int kSampleWaitSeconds = 10;
 
-void setMainPointer(ui::Pointer p)
-{
-    if (MDIMain* m = MDIMain::loaded())
-        ui::setPointer(m, p);
-}
-
-void setMainStatus(const QString& text)
-{
-    if (MDIMain* m = MDIMain::loaded())
-        m->setPanelText(1, text);
-}
-
-[[noreturn]] void fail(const QString& why)
-{
-    throw jet::JetError(jet::errGeneral, why);
-}
-
 /// The reference of a sheet of the open workbook, refused when a name would
 /// break out of its brackets.
 QString sheetSource(const QString& sheet, bool firstRowHasNames)
 {
     if (!exchange::fitsReference(general::gstrExcelFile, true) || !exchange::fitsReference(sheet, false))
-        fail(QStringLiteral("The workbook's path or the worksheet's name holds a character ('] or ';') that cannot be "
-                            "used in a table reference."));
+        exchange::failImport(QStringLiteral("The workbook's path or the worksheet's name holds a character ('] or ';') "
+                                            "that cannot be used in a table reference."));
     return exchange::excelSource(general::gstrExcelFile, sheet, firstRowHasNames);
 }
 
@@ -182,29 +166,26 @@ void frmExcelTables::Form::Combo1_Click()
 {
     const QString sheet = Combo1->currentText();
     lblsample->setText(QStringLiteral("Sample Data for Worksheet ") + sheet);
-    setMainStatus(QStringLiteral("Please select the Required WorkSheet"));
+    exchange::setMainStatus(QStringLiteral("Please select the Required WorkSheet"));
     clearPreview();
     try {
         jet::Database db = jet::Database::open(general::gstrWorkDBPath);
         if (general::DropTable(db, kSampleTable))
-            fail(QStringLiteral("Could not delete existing data."));
+            exchange::failImport(QStringLiteral("Could not delete existing data."));
         db.execute(QStringLiteral("SELECT TOP 10 * INTO ") + kSampleTable + QStringLiteral(" FROM ")
                    + sheetSource(sheet, chkFirstRow->isChecked()));
         showSample(db);
-    } catch (const jet::JetError& e) {
-        clearPreview();
-        ui::msgBox(e.description(), ui::vbOKOnly);
     } catch (const std::exception& e) {
         clearPreview();
-        ui::msgBox(QString::fromUtf8(e.what()), ui::vbOKOnly);
+        ui::msgBox(exchange::errorText(e), ui::vbOKOnly);
     }
 }
 
 void frmExcelTables::Form::restoreControls()
 {
     ui::setPointer(self, ui::Pointer::Default);
-    setMainPointer(ui::Pointer::Default);
-    setMainStatus(QString());
+    exchange::setMainPointer(ui::Pointer::Default);
+    exchange::setMainStatus(QString());
     cmdContinue->setEnabled(true);
     lblwait->hide();
     PB1->hide();
@@ -216,8 +197,8 @@ void frmExcelTables::Form::ImportWorksheet()
 {
     mblnImporting = true;
     ui::setPointer(self, ui::Pointer::Hourglass);
-    setMainPointer(ui::Pointer::Hourglass);
-    setMainStatus(QStringLiteral("Importing Data..."));
+    exchange::setMainPointer(ui::Pointer::Hourglass);
+    exchange::setMainStatus(QStringLiteral("Importing Data..."));
     cmdContinue->setEnabled(false);
     lblwait->setText(QStringLiteral("Examining Data..."));
     lblwait->show();
@@ -232,24 +213,22 @@ void frmExcelTables::Form::ImportWorksheet()
         const QString source = sheetSource(sheet, chkFirstRow->isChecked());
         exchange::allOrNothing(db, [&] {
             if (general::DropTable(db, QStringLiteral("tblData")))
-                fail(QStringLiteral("Could not delete existing data."));
+                exchange::failImport(QStringLiteral("Could not delete existing data."));
             // The preview's table shows the sheet could be read; it is there at
             // once unless the preview failed.
             const qint64 deadline = QDateTime::currentSecsSinceEpoch() + kSampleWaitSeconds;
             while (!general::TableExists(db, kSampleTable)) {
                 if (QDateTime::currentSecsSinceEpoch() >= deadline)
-                    fail(QStringLiteral("Cannot access table tblExcel_Sample."));
+                    exchange::failImport(QStringLiteral("Cannot access table tblExcel_Sample."));
                 ui::doEvents();
                 if (!mblnImporting)
-                    fail(QStringLiteral("Operation cancelled."));
+                    exchange::failImport(QStringLiteral("Operation cancelled."));
             }
             db.execute(QStringLiteral("SELECT * INTO tblData FROM ") + source);
         });
         db.close();
-    } catch (const jet::JetError& e) {
-        error = e.description();
     } catch (const std::exception& e) {
-        error = QString::fromUtf8(e.what());
+        error = exchange::errorText(e);
     }
     restoreControls();
     if (!error.isEmpty()) {

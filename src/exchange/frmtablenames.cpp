@@ -12,6 +12,7 @@
 #include "app/mdimain.h"
 #include "common/general.h"
 #include "exchange/import_sources.h"
+#include "exchange/import_window.h"
 #include "exchange/imported_list.h"
 #include "platform/jet/database.h"
 #include "platform/jet/error.h"
@@ -31,23 +32,6 @@ QPointer<frmTablenames>& gInstance()
 {
     static QPointer<frmTablenames> p;
     return p;
-}
-
-void setMainPointer(ui::Pointer p)
-{
-    if (MDIMain* m = MDIMain::loaded())
-        ui::setPointer(m, p);
-}
-
-void setMainStatus(const QString& text)
-{
-    if (MDIMain* m = MDIMain::loaded())
-        m->setPanelText(1, text);
-}
-
-[[noreturn]] void fail(const QString& why)
-{
-    throw jet::JetError(jet::errGeneral, why);
 }
 
 } // namespace
@@ -113,8 +97,8 @@ void frmTablenames::Form::cmdcontinue2_Click()
     busy = true;
     cmdcontinue2->setEnabled(false);
     ui::setPointer(self, ui::Pointer::Hourglass);
-    setMainPointer(ui::Pointer::Hourglass);
-    setMainStatus(QStringLiteral("Importing Data..."));
+    exchange::setMainPointer(ui::Pointer::Hourglass);
+    exchange::setMainStatus(QStringLiteral("Importing Data..."));
     lblwait->show();
     self->repaint();
 
@@ -123,31 +107,30 @@ void frmTablenames::Form::cmdcontinue2_Click()
     try {
         general::gdbWork = jet::Database::open(general::programFolder() + QStringLiteral("/sysfls.sys"));
         if (!exchange::fitsReference(general::gstrAccessFile, true) || !exchange::fitsReference(table, false))
-            fail(QStringLiteral("The database's path or the table's name holds a character (']' or ';') that cannot be "
-                                "used in a table reference."));
+            exchange::failImport(QStringLiteral("The database's path or the table's name holds a character (']' or "
+                                                "';') that cannot be used in a table reference."));
         const jet::ColumnList columns = exchange::accessTableColumns(general::gstrAccessFile, table);
         for (const jet::ColumnInfo& c : columns)
             if (!exchange::fitsReference(c.name, false))
-                fail(QStringLiteral("The column name '%1' cannot be used in a table reference.").arg(c.name));
+                exchange::failImport(
+                    QStringLiteral("The column name '%1' cannot be used in a table reference.").arg(c.name));
         const QString sql =
             exchange::accessImportSql(exchange::accessSelectList(columns), general::gstrAccessFile, table);
         exchange::allOrNothing(general::gdbWork, [&] {
             if (general::DropTable(general::gdbWork, QStringLiteral("tblData")))
-                fail(QStringLiteral("Could not delete existing data."));
+                exchange::failImport(QStringLiteral("Could not delete existing data."));
             general::gdbWork.execute(sql, jet::dbFailOnError);
         });
         general::gdbWork.close();
-    } catch (const jet::JetError& e) {
-        error = e.description();
     } catch (const std::exception& e) {
-        error = QString::fromUtf8(e.what());
+        error = exchange::errorText(e);
     }
     busy = false;
     if (!error.isEmpty()) {
         general::gdbWork.close();
         ui::setPointer(self, ui::Pointer::Default);
-        setMainPointer(ui::Pointer::Default);
-        setMainStatus(QString());
+        exchange::setMainPointer(ui::Pointer::Default);
+        exchange::setMainStatus(QString());
         ui::msgBox(QStringLiteral("File Error ") + error, ui::vbExclamation + ui::vbOKOnly);
         return;
     }
@@ -157,15 +140,15 @@ void frmTablenames::Form::cmdcontinue2_Click()
     ui::setPointer(self, ui::Pointer::Default);
     closeWindow();
     exchange::openImportedList();
-    setMainPointer(ui::Pointer::Default);
-    setMainStatus(QString());
+    exchange::setMainPointer(ui::Pointer::Default);
+    exchange::setMainStatus(QString());
 }
 
 void frmTablenames::Form::cmdCancel_Click()
 {
     if (busy)
         return;
-    setMainStatus(QStringLiteral("Choose 'Import' to Open File or 'Wizard' to Guide you."));
+    exchange::setMainStatus(QStringLiteral("Choose 'Import' to Open File or 'Wizard' to Guide you."));
     closeWindow();
 }
 
@@ -185,7 +168,7 @@ frmTablenames::frmTablenames(QWidget* parent) : QDialog(parent), f_(std::make_un
     f_->self = this;
     f_->build();
     // Form_Load.
-    setMainStatus(QStringLiteral("Please Select the Table from the list and click continue"));
+    exchange::setMainStatus(QStringLiteral("Please Select the Table from the list and click continue"));
 }
 
 frmTablenames::~frmTablenames()

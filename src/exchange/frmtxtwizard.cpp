@@ -14,6 +14,7 @@
 
 #include "app/mdimain.h"
 #include "common/general.h"
+#include "exchange/import_window.h"
 #include "exchange/text_import.h"
 #include "platform/jet/database.h"
 #include "platform/jet/error.h"
@@ -57,18 +58,6 @@ void openWorkbench()
     // A workbench whose opening failed has reported why and unloaded itself.
     if (frmdataform::loaded())
         workbench.show();
-}
-
-void setMainPointer(ui::Pointer p)
-{
-    if (MDIMain* m = MDIMain::loaded())
-        ui::setPointer(m, p);
-}
-
-void setMainStatus(const QString& text)
-{
-    if (MDIMain* m = MDIMain::loaded())
-        m->setPanelText(1, text);
 }
 
 const QString kTypeQuestion = QStringLiteral("Are you sure you want to change the data type of this column?");
@@ -368,8 +357,8 @@ void frmtxtWizard::Form::setOptionsEnabled(bool on)
 void frmtxtWizard::Form::restoreAfterImport()
 {
     ui::setPointer(self, ui::Pointer::Default);
-    setMainPointer(ui::Pointer::Default);
-    setMainStatus(QString());
+    exchange::setMainPointer(ui::Pointer::Default);
+    exchange::setMainStatus(QString());
     setOptionsEnabled(true);
     mblnImporting = false;
     lblwait->hide();
@@ -464,8 +453,8 @@ void frmtxtWizard::Form::DBGrid1_HeadClick(int column)
 void frmtxtWizard::Form::cmdImport_Click()
 {
     ui::setPointer(self, ui::Pointer::Hourglass);
-    setMainPointer(ui::Pointer::Hourglass);
-    setMainStatus(QStringLiteral("Importing Data..."));
+    exchange::setMainPointer(ui::Pointer::Hourglass);
+    exchange::setMainStatus(QStringLiteral("Importing Data..."));
     setOptionsEnabled(false);
     mblnImporting = true;
     lblwait->setText(QStringLiteral("Examining Data..."));
@@ -526,8 +515,8 @@ void frmtxtWizard::Form::cmdImport_Click()
         ui::setPointer(self, ui::Pointer::Default);
         self->done(QDialog::Accepted);
         openWorkbench();
-        setMainPointer(ui::Pointer::Default);
-        setMainStatus(QString());
+        exchange::setMainPointer(ui::Pointer::Default);
+        exchange::setMainStatus(QString());
         break;
     case exchange::TextImportResult::Outcome::Cancelled:
         // Cancel has already restored the controls and closed the wizard.
