@@ -3,6 +3,10 @@
 // creates when it opens.
 #pragma once
 
+#include "workbench/opening.h"
+
+#include <gtest/gtest.h>
+
 #include "platform/jet/database.h"
 #include "platform/jet/value.h"
 
@@ -41,23 +45,10 @@ inline void makeData(jet::Database& db, const QStringList& definitions, const st
                    jet::FieldDef{QStringLiteral("LumacorPrimK"), jet::dbLong, 4, jet::dbAutoIncrField, 0});
 }
 
+/// The work tables, made as the workbench makes them when it opens.
 inline void makeWorkTables(jet::Database& db)
 {
-    const char* const creates[] = {
-        "CREATE TABLE tblSingle_Col_Filtered (Column1 TEXT(255), Part1 TEXT(255), Part2 TEXT(1), Part3 TEXT(255), "
-        "CONSTRAINT pk PRIMARY KEY (Column1));",
-        "CREATE TABLE tblSingle_Col_NoFilter (Column1 TEXT(255), Part1 TEXT(255), Part2 TEXT(1), Part3 TEXT(255), "
-        "CONSTRAINT pk PRIMARY KEY (Column1));",
-        "CREATE TABLE tblSpecSearch1 (Column1 TEXT(255), Count1 TEXT(15), Convert1 TEXT(1), Column2 TEXT(255), "
-        "Count2 TEXT(15), Convert2 TEXT(1), DummyField TEXT(1), CONSTRAINT pk PRIMARY KEY (Column1, Column2));",
-        "CREATE TABLE tblSpecSearch1_Temp (Column1 TEXT(255), Count1 TEXT(15), Convert1 TEXT(1), Column2 TEXT(255), "
-        "Count2 TEXT(15), Convert2 TEXT(1), DummyField TEXT(1));",
-        "CREATE TABLE tblCounts1 (Column1 TEXT(255), Count1 INT, CONSTRAINT pk PRIMARY KEY (Column1));",
-        "CREATE TABLE tblDupes_Min (LumacorPrimK LONG, CONSTRAINT pk PRIMARY KEY (LumacorPrimK));",
-        "CREATE TABLE tblDupes_Del (LumacorPrimK LONG, CONSTRAINT pk PRIMARY KEY (LumacorPrimK));",
-    };
-    for (const char* sql : creates)
-        db.execute(QString::fromLatin1(sql), jet::dbFailOnError);
+    ASSERT_TRUE(workbench::rebuildWorkTables(db));
 }
 
 /// One column of a query's rows as whole numbers, ascending.
