@@ -45,20 +45,7 @@ bool isText(const Column& c) { return c.type == jet::dbText || c.type == jet::db
 
 QString bracket(const QString& n) { return QLatin1Char('[') + n + QLatin1Char(']'); }
 
-[[noreturn]] void noTable(const QString& name)
-{
-    throw jet::JetError(jet::errNoTable, QStringLiteral("The database engine cannot find the input table or query '%1'. "
-                                                        "Make sure it exists and that its name is spelled correctly.")
-                                             .arg(name));
-}
-
-QString realTable(jet::Connection& c, const QString& name)
-{
-    const QString real = c.tableName(name);
-    if (real.isEmpty())
-        noTable(name);
-    return real;
-}
+QString realTable(jet::Connection& c, const QString& name) { return c.requireTable(name); }
 
 // SQLite text of the grouping value of a column of alias a: the same
 // equality as the page's IIF(ISNULL(x),'',x) for text, the plain value else.

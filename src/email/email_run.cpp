@@ -38,20 +38,7 @@ const QString kKey = QStringLiteral("LumacorPrimK");
 
 struct Cancelled {};
 
-[[noreturn]] void missingTable(const QString& name)
-{
-    throw jet::JetError(jet::errNoTable, QStringLiteral("The database engine cannot find the input table or query '%1'. "
-                                                        "Make sure it exists and that its name is spelled correctly.")
-                                             .arg(name));
-}
-
-QString realTable(jet::Connection& c, const QString& name)
-{
-    const QString real = c.tableName(name);
-    if (real.isEmpty())
-        missingTable(name);
-    return real;
-}
+QString realTable(jet::Connection& c, const QString& name) { return c.requireTable(name); }
 
 /// Length as the engine's column check counts it: characters, not UTF-16 units.
 qsizetype characters(const QString& s)
