@@ -11,6 +11,7 @@
 // failure at any row leaves the column exactly as it was.
 #include "cleaning/case_run.h"
 
+#include "cleaning/run_support.h"
 #include "cleaning/proper_case.h"
 #include "platform/jet/connection.h"
 #include "platform/jet/error.h"
@@ -24,6 +25,10 @@
 
 namespace cleaning {
 namespace {
+
+using runsupport::describe;
+using runsupport::isTextColumn;
+using runsupport::rollbackQuietly;
 
 // Rows read before their changes are written: the changed values of one
 // chunk are all that is held in memory.
@@ -41,31 +46,8 @@ CaseResult finish(CaseOutcome outcome, const QString& message, qint64 selected =
     return r;
 }
 
-QString describe(const std::exception& e)
-{
-    if (const auto* je = dynamic_cast<const jet::JetError*>(&e))
-        return je->description();
-    return QString::fromUtf8(e.what());
-}
 
-// True when column names a Text field of the table other than its last
-// field (the key), compared with letter case.
-bool isTextColumn(jet::Connection& c, const QString& table, const QString& column)
-{
-    const jet::ColumnList cols = c.columns(table);
-    for (size_t i = 0; i + 1 < cols.size(); ++i)
-        if (cols[i].name == column && cols[i].type == jet::dbText)
-            return true;
-    return false;
-}
 
-void rollbackQuietly()
-{
-    try {
-        jet::Workspace::rollback();
-    } catch (...) {
-    }
-}
 
 CaseResult runProper(jet::Connection& c, const QString& table, const CaseRequest& request,
                      const QString& condition, common::Progress& progress)

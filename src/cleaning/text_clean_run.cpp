@@ -19,6 +19,7 @@
 // row leaves the column exactly as it was.
 #include "cleaning/text_clean_run.h"
 
+#include "cleaning/run_support.h"
 #include "platform/jet/connection.h"
 #include "platform/jet/error.h"
 #include "platform/jet/schema.h"
@@ -31,6 +32,10 @@
 
 namespace cleaning {
 namespace {
+
+using runsupport::describe;
+using runsupport::isTextColumn;
+using runsupport::rollbackQuietly;
 
 // Rows read before their changes are written. The read statement is finished
 // before the writes of its chunk, so the engine never has to keep a scan's
@@ -52,32 +57,8 @@ TextCleanResult finish(TextCleanOutcome outcome, const QString& message, qint64 
     return r;
 }
 
-QString describe(const std::exception& e)
-{
-    if (const auto* je = dynamic_cast<const jet::JetError*>(&e))
-        return je->description();
-    return QString::fromUtf8(e.what());
-}
 
-// True when column names a Text field of tblData other than the last field
-// (the key), compared with letter case.
-bool isTextColumn(jet::Connection& c, const QString& table, const QString& column)
-{
-    const jet::ColumnList cols = c.columns(table);
-    for (size_t i = 0; i + 1 < cols.size(); ++i)
-        if (cols[i].name == column && cols[i].type == jet::dbText)
-            return true;
-    return false;
-}
 
-// A rollback that fails leaves nothing more to do than report the first error.
-void rollbackQuietly()
-{
-    try {
-        jet::Workspace::rollback();
-    } catch (...) {
-    }
-}
 
 qint64 countSelected(jet::Connection& c, const QString& condition)
 {
