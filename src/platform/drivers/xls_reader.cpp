@@ -17,6 +17,8 @@
 // all cells in memory from open(); a read walks the sheet twice.
 #include "platform/drivers/xls_reader.h"
 
+#include "platform/drivers/xls_check.h"
+
 #include <freexl.h>
 
 #include <QFile>
@@ -326,6 +328,9 @@ bool XlsWorkbook::open(const QString& path, QString* error)
     };
     if (!QFile::exists(path))
         return fail(openErrorText(FREEXL_FILE_NOT_FOUND, path));
+    // The library reads past its buffers on some damaged files: look first.
+    if (const QString damage = xlsFileDamage(path); !damage.isEmpty())
+        return fail(QStringLiteral("'%1' cannot be read as a workbook: %2.").arg(path, damage));
 
     const void* h = nullptr;
     const int rc = freexl_open(QFile::encodeName(path).constData(), &h);
