@@ -325,6 +325,20 @@ void fnCStr(sqlite3_context* ctx, int, sqlite3_value** argv)
     resultText(ctx, jetText(argv[0]));
 }
 
+// The value's text with every digit of a number kept: what a number literal of
+// the value is, and what CDBL reads back as the same double. Null stays Null.
+void fnExactText(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
+        return sqlite3_result_null(ctx);
+    if (sqlite3_value_type(argv[0]) == SQLITE_FLOAT) {
+        const double d = sqlite3_value_double(argv[0]);
+        if (std::isfinite(d))
+            return resultText(ctx, sqlNumber(d));
+    }
+    resultText(ctx, jetText(argv[0]));
+}
+
 bool numberOf(sqlite3_value* v, double& out)
 {
     switch (sqlite3_value_type(v)) {
@@ -600,6 +614,7 @@ void registerSqlFunctions(sqlite3* db)
     add(db, "jet_instr", 3, fnInstr);
     add(db, "jet_instr", 4, fnInstr);
     add(db, "jet_cstr", 1, fnCStr);
+    add(db, "jet_exacttext", 1, fnExactText);
     add(db, "jet_clng", 1, fnCLng);
     add(db, "jet_cint", 1, fnCInt);
     add(db, "jet_cdbl", 1, fnCDbl);

@@ -1002,8 +1002,64 @@ void analyseSelect(const Toks& v, const Emitter& em, Translated& r)
         r.orderClause = em.render(slice(v, order, v.size())).mid(QStringLiteral("ORDER BY ").size());
 }
 
+/// One table of a FROM clause: a name with an optional [AS] alias.
+bool isPlainTable(const Toks& part)
+{
+    if (part.empty() || part.size() > 3 || !isNameTok(part[0]) || part[0].is("SELECT")
+        || (part[0].t == T::Name && isExternalSpec(part[0].text)))
+        return false;
+    if (part.size() == 2)
+        return isNameTok(part[1]) && !part[1].is("AS");
+    if (part.size() == 3)
+        return part[1].is("AS") && isNameTok(part[2]);
+    return true;
+}
+
+/// "A RIGHT JOIN B ON c" of two plain tables becomes "B LEFT JOIN A ON c":
+/// the same rows, but SQLite runs a RIGHT JOIN with A as its outer loop and
+/// scans B once for every row of A when B has no index on the join columns,
+/// where the LEFT JOIN looks A up by its key for each row of B. Left as it is
+/// when the select list has a bare * (its column order would change) or
+/// the FROM clause joins more than two tables.
+void swapRightJoin(Toks& v)
+{
+    const size_t from = findWord(v, "FROM");
+    const size_t join = from == SIZE_MAX ? SIZE_MAX : findWord(v, "JOIN", from);
+    if (join == SIZE_MAX || join < from + 3 || findWord(v, "JOIN", join + 1) != SIZE_MAX)
+        return;
+    size_t right = join - 1;
+    if (v[right].is("OUTER"))
+        --right;
+    if (!v[right].is("RIGHT"))
+        return;
+    const size_t on = findWord(v, "ON", join);
+    if (on == SIZE_MAX)
+        return;
+    int depth = 0;
+    for (size_t k = 0; k < from; ++k) {
+        if (v[k].t == T::LParen)
+            ++depth;
+        else if (v[k].t == T::RParen)
+            --depth;
+        else if (depth == 0 && v[k].op("*"))
+            return;
+    }
+    const Toks a = slice(v, from + 1, right);
+    const Toks b = slice(v, join + 1, on);
+    if (!isPlainTable(a) || !isPlainTable(b))
+        return;
+    Toks out = slice(v, 0, from + 1);
+    out.insert(out.end(), b.begin(), b.end());
+    out.push_back(Tok{T::Word, QStringLiteral("LEFT"), v[right].pos});
+    out.push_back(v[join]);
+    out.insert(out.end(), a.begin(), a.end());
+    out.insert(out.end(), v.begin() + static_cast<long>(on), v.end());
+    v = std::move(out);
+}
+
 Translated translateSelect(Toks v, const QString& sql)
 {
+    swapRightJoin(v);
     Translated r;
     r.kind = StatementKind::Select;
     const size_t into = findWord(v, "INTO");
