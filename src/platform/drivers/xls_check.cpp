@@ -288,11 +288,40 @@ private:
             damaged("a cell refers to a cell format the workbook does not have");
     }
 
+    /// A cell's row and column (and the last column of a run of cells) must
+    /// lie inside the area its sheet declares: the library drops, and
+    /// partly leaks, cells outside it.
+    void inside(const Record& r, unsigned lastColumn)
+    {
+        need(r, 4);
+        if (!haveDims_)
+            return;
+        const unsigned row = u16(s_, body(r)), first = u16(s_, body(r) + 2);
+        if (row >= dimRows_ || lastColumn >= dimCols_ || first > lastColumn)
+            damaged("a cell lies outside the area its sheet declares");
+        // A second record for the same cell replaces the first, whose text
+        // the library then loses.
+        for (unsigned c = first; c <= lastColumn; ++c) {
+            const std::size_t at = std::size_t(row) * dimCols_ + c;
+            if (taken_[at])
+                damaged("a cell of a sheet is given twice");
+            taken_[at] = true;
+        }
+    }
+
+    void cell(const Record& r)
+    {
+        inside(r, u16(s_, body(r) + 2));
+        cellFormat(r, 4);
+    }
+
     void check(std::size_t i)
     {
         const Record& r = recs_[i];
         const qsizetype b = body(r);
         const bool continued = i + 1 < recs_.size() && recs_[i + 1].type == 0x003C;
+        if ((r.type & 0xFF) == 0x09 && (r.type >> 8) <= 8)
+            haveDims_ = false;   // a sheet (or the globals) begins
         switch (r.type) {
         case 0x00E0:   // XF
         case 0x0043:
@@ -311,13 +340,13 @@ private:
             break;
         case 0x00FD:   // LABELSST
             need(r, 10);
-            cellFormat(r, 4);
+            cell(r);
             if (!haveSst_ || u32(s_, b + 6) >= sstCount_)
                 damaged("a cell refers to a shared text the workbook does not have");
             break;
         case 0x0204:   // LABEL
         case 0x00D6:   // RSTRING
-            cellFormat(r, 4);
+            cell(r);
             if (!continued)
                 string(r, 6, 2);
             break;
@@ -342,12 +371,13 @@ private:
         case 0x0201:   // BLANK
         case 0x0205:   // BOOLERR
         case 0x0006:   // FORMULA
-            cellFormat(r, 4);
+            cell(r);
             break;
         case 0x00BD:   // MULRK: row, first column, (format, value) pairs, last column
             need(r, 6);
             if ((r.len - 6) % 6 != 0)
                 damaged("a record of the workbook has an impossible length");
+            inside(r, u16(s_, b + r.len - 2));
             for (qsizetype at = 4; at + 6 <= r.len - 2; at += 6)
                 cellFormat(r, at);
             break;
@@ -355,6 +385,7 @@ private:
             need(r, 6);
             if ((r.len - 6) % 2 != 0)
                 damaged("a record of the workbook has an impossible length");
+            inside(r, u16(s_, b + r.len - 2));
             break;
         case 0x0200: {   // DIMENSIONS
             need(r, biff8_ ? 12 : 8);
@@ -363,6 +394,10 @@ private:
             const unsigned firstCol = u16(s_, b + (biff8_ ? 8 : 4)), lastCol = u16(s_, b + (biff8_ ? 10 : 6));
             if (firstRow > lastRow || lastRow > 65536 || firstCol > lastCol || lastCol > 256)
                 damaged("a sheet claims more rows or columns than a workbook can have");
+            haveDims_ = true;
+            dimRows_ = lastRow;
+            dimCols_ = lastCol;
+            taken_.assign(std::size_t(lastRow) * lastCol, false);
             break;
         }
         default:
@@ -441,6 +476,10 @@ private:
     QSet<qsizetype> bofs_;
     bool biff8_ = true;
     int xfs_ = 0;
+    bool haveDims_ = false;
+    std::uint32_t dimRows_ = 0;
+    unsigned dimCols_ = 0;
+    std::vector<bool> taken_;   ///< the cells of the sheet given so far
     bool haveSst_ = false;
     std::uint32_t sstCount_ = 0;
 };

@@ -106,6 +106,22 @@ const Case kCases[] = {
          f[sst + 8 + 3] = char(0x01);   // the count of unique texts grows by 2^24
      },
      "the workbook's shared texts run past their records"},
+    // Cells the library would drop (and leak the text of): outside the
+    // sheet's declared area, or given a second time.
+    {"CellOutsideTheSheetsArea", drivers::XlsVersion::Biff5,
+     [](QByteArray& f) {
+         const qsizetype label = record(f, 0x0204);
+         ASSERT_GT(label, 0);
+         f[label + 4 + 3] = char(0x20);   // column 8192
+     },
+     "a cell lies outside the area its sheet declares"},
+    {"CellGivenTwice", drivers::XlsVersion::Biff5,
+     [](QByteArray& f) {
+         const qsizetype text = f.indexOf("Person 3");
+         ASSERT_GT(text, 8);
+         f[text - 8] = char(0x03);   // the row of "Person 3" becomes that of "Person 2"
+     },
+     "a cell of a sheet is given twice"},
     {"SheetOffsetMissingTheSheet", drivers::XlsVersion::Biff8,
      [](QByteArray& f) {
          const qsizetype sheet = record(f, 0x0085);
