@@ -58,6 +58,7 @@ TEST_P(DamagedAccessFile, EndsAtOnceWithTheReason)
     people.name = QStringLiteral("People");
     people.columns = {{QStringLiteral("Name"), mdbfixture::Text, 20, false}, {QStringLiteral("Notes"), mdbfixture::Memo, 0, false}};
     people.rows = {{Value("Ann"), Value(memo)}, {Value("Bob"), Value("short")}};
+    people.properties = memo;   // the catalogue's long value, on pages after the memo's
     ASSERT_TRUE(mdbfixture::writeMdb(path, mdbfixture::Version::Jet4, {people}));
     QByteArray bytes;
     {
@@ -108,11 +109,22 @@ const Case kCases[] = {
          f[qsizetype(tdef) * kPage + 46] = char(0x7f);
      },
      "table 'People' claims 32767 columns", false},
+    // The catalogue's property value (read while the tables are listed) names
+    // its own last part as the next: the library would append it forever.
+    {"CataloguePropertiesInACircle",
+     [](QByteArray& f) {
+         const int last = pagesOf(f, 0x01, true).back();
+         const qsizetype page = qsizetype(last) * kPage;
+         const int row = static_cast<unsigned char>(f[page + 0x0e]) | static_cast<unsigned char>(f[page + 0x0f]) << 8;
+         put32(f, page + row, std::uint32_t(last) << 8);
+     },
+     "a long value of the catalogue runs in a circle of pages", true},
     // The last part of the memo becomes an empty part that names itself as
     // the next: the library would copy nothing, forever.
     {"MemoInACircleOfPages",
      [](QByteArray& f) {
-         const int last = pagesOf(f, 0x01, true).back();
+         const std::vector<int> lval = pagesOf(f, 0x01, true);
+         const int last = lval[lval.size() / 2 - 1];   // the memo's pages come first, then the properties'
          const qsizetype page = qsizetype(last) * kPage;
          f[page + 0x0e] = char((kPage - 4) & 0xff);   // row 0 starts 4 bytes before the page's end
          f[page + 0x0f] = char((kPage - 4) >> 8);
