@@ -8,9 +8,11 @@
 #include "platform/ui/settings.h"
 #include "workbench/datacontrol.h"
 #include "workbench/frmdataform.h"
+#include "workbench/gridtools.h"
 
 #include "support/workbench_fixture.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
@@ -166,6 +168,67 @@ TEST_F(StatsPage, ConvertReplacesTheMarkedValueAndClearTakesTheMarksAway)
     ui.answerMessage(ui::vbOK, QStringLiteral("Nothing To Convert!"));
     f.cmdConvert2->click();
     EXPECT_EQ(ui.shown().last().style & 0xF0, ui::vbCritical);
+}
+
+// A group whose value needs 17 digits is found again by the filter; the
+// filter takes the sort items off the grid's pop-up only, and Filter Off
+// gives them back.
+TEST_F(StatsPage, GroupFilterFindsNumbersByEveryDigitAndLeavesTheMainSortAlone)
+{
+    db.execute(QStringLiteral("UPDATE tblData SET Phone=0.30000000000000004 WHERE Phone=1"), jet::dbFailOnError);
+    frmdataform& f = open(kDupesTab);
+    ctl<QPushButton>(f, "cmdRefresh1")->click();
+    QCoreApplication::processEvents();
+    QAbstractItemModel* groups = f.flxDupes->model();
+    ASSERT_NE(groups, nullptr);
+    int row = -1;
+    for (int r = 0; r < groups->rowCount(); ++r)
+        if (groups->index(r, 1).data().toString() == QLatin1String("a@x.com"))
+            row = r;
+    ASSERT_GE(row, 0);
+    emit f.flxDupes->doubleClicked(groups->index(row, 1));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(gridRows(f), 2);
+
+    MDIMain& main = MDIMain::instance();
+    for (const char* name : {"mnuascending", "mnudesc", "Toolbar1:11", "Toolbar1:12", "Toolbar2:12", "Toolbar2:13"})
+        EXPECT_TRUE(main.command(QString::fromLatin1(name))->isEnabled()) << name;
+    for (const char* name : {"mnuascending", "mnudescending"})
+        EXPECT_FALSE(frmbitmaps::item(QString::fromLatin1(name))->isEnabled()) << name;
+    main.refreshgrids();
+    for (const char* name : {"mnuascending", "mnudescending"})
+        EXPECT_TRUE(frmbitmaps::item(QString::fromLatin1(name))->isEnabled()) << name;
+}
+
+// Near duplicates of a number column that needs 16 digits: the converted
+// value replaces its partner in tblData, and the distinct values are listed
+// afresh.
+TEST_F(StatsPage, ConvertOfNumbersKeepsEveryDigitAndListsTheValuesAgain)
+{
+    db.execute(QStringLiteral("UPDATE tblData SET Phone=1234567890123456 WHERE Phone=1"), jet::dbFailOnError);
+    db.execute(QStringLiteral("UPDATE tblData SET Phone=1234567890123457 WHERE Phone=2"), jet::dbFailOnError);
+    frmdataform& f = open(4);   // the Column Cleaner lists the column
+    pick(f.cmbColumn1, QStringLiteral("Phone"));
+    ASSERT_EQ(f.lstMain->model()->rowCount(), 4);   // empty, 3, and the two long ones
+
+    f.tab1->setCurrentIndex(kNearTab);
+    QCoreApplication::processEvents();
+    pick(f.cmbColumn1A, QStringLiteral("Phone"));
+    pick(f.cmbSearchType, QStringLiteral("1 character difference"));
+    ctl<QComboBox>(f, "cmbMinLen")->setEditText(QStringLiteral("16"));
+    ctl<QComboBox>(f, "cmbMaxLen")->setEditText(QStringLiteral("16"));
+    ctl<QPushButton>(f, "cmdShow")->click();
+    QAbstractItemModel* m = f.DataRepeater1->model();
+    ASSERT_NE(m, nullptr);
+    ASSERT_EQ(m->rowCount(), 1);
+    ASSERT_TRUE(m->setData(m->index(0, 2), Qt::Checked, Qt::CheckStateRole));
+    const QString kept = m->index(0, 3).data().toString();
+
+    ui.answerMessage(ui::vbOK, QStringLiteral("Conversion Successful."));
+    f.cmdConvert2->click();
+    auto rs = db.openRecordset(QStringLiteral("SELECT COUNT(*) FROM tblData WHERE Phone=") + kept, jet::dbOpenSnapshot);
+    EXPECT_EQ(rs->value(0).toLong(), 3);
+    EXPECT_EQ(f.lstMain->model()->rowCount(), 3);   // empty, 3, and the one left
 }
 
 } // namespace
