@@ -68,6 +68,8 @@ protected:
         QCoreApplication::processEvents();
     }
 
+    static void cmdRefresh(frmdataform& f) { ctl<QPushButton>(f, "cmdrefresh")->click(); }
+
     /// The records the data grid's source holds now.
     static qint64 gridRows(frmdataform& f) { return f.Data1->Recordset() ? f.Data1->Recordset()->recordCount() : -1; }
 
@@ -168,6 +170,68 @@ TEST_F(StatsPage, ConvertReplacesTheMarkedValueAndClearTakesTheMarksAway)
     ui.answerMessage(ui::vbOK, QStringLiteral("Nothing To Convert!"));
     f.cmdConvert2->click();
     EXPECT_EQ(ui.shown().last().style & 0xF0, ui::vbCritical);
+}
+
+// The chooser: the buttons and double-clicks move columns between the lists,
+// and a run measures the chosen columns only, in their order.
+TEST_F(StatsPage, ChooserMovesColumnsAndTheRunMeasuresTheChosenOnes)
+{
+    frmdataform& f = open(kStatsTab);
+    auto* move = ctl<QPushButton>(f, "cmdMove");
+    auto* moveAll = ctl<QPushButton>(f, "cmdMoveAll");
+    auto* back = ctl<QPushButton>(f, "cmdBack");
+    auto* backAll = ctl<QPushButton>(f, "cmdBackAll");
+    EXPECT_EQ(ctl<QLabel>(f, "lblColumns")->text(), QLatin1String("Columns"));
+    EXPECT_EQ(ctl<QLabel>(f, "lblSelectedColumns")->text(), QLatin1String("Selected Columns"));
+    const auto texts = [](const QListWidget* l) {
+        QStringList out;
+        for (int i = 0; i < l->count(); ++i)
+            out << l->item(i)->text();
+        return out;
+    };
+    ASSERT_EQ(texts(f.lstRight), (QStringList{"Email", "Phone", "A_Column_Name_Longer_Than_20"}));
+    EXPECT_FALSE(moveAll->isEnabled());
+    EXPECT_TRUE(backAll->isEnabled());
+
+    // Two selected entries go left in one click, the one between them stays.
+    f.lstRight->clearSelection();
+    f.lstRight->item(0)->setSelected(true);
+    f.lstRight->item(2)->setSelected(true);
+    back->click();
+    EXPECT_EQ(texts(f.lstleft), (QStringList{"Email", "A_Column_Name_Longer_Than_20"}));
+    EXPECT_EQ(texts(f.lstRight), (QStringList{"Phone"}));
+    EXPECT_TRUE(move->isEnabled());
+    EXPECT_TRUE(moveAll->isEnabled());
+
+    pick(f.Combo1, QStringLiteral("Completed Columns"));
+    ASSERT_EQ(f.flex1->rowCount(), 1);
+    EXPECT_EQ(f.flex1->item(0, 1)->text(), QLatin1String("Phone"));
+    EXPECT_EQ(f.lblscore->text(), QLatin1String("Total Score = 50%"));
+
+    // A double-click moves the entry it is on; ">" with nothing selected takes the current one.
+    f.lstleft->setCurrentRow(1);   // the double-click's first press
+    emit f.lstleft->itemDoubleClicked(f.lstleft->item(1));
+    EXPECT_EQ(texts(f.lstRight), (QStringList{"Phone", "A_Column_Name_Longer_Than_20"}));
+    move->click();
+    EXPECT_EQ(texts(f.lstRight), (QStringList{"Phone", "A_Column_Name_Longer_Than_20", "Email"}));
+    EXPECT_TRUE(f.lstleft->count() == 0);
+    EXPECT_FALSE(move->isEnabled());
+    EXPECT_FALSE(moveAll->isEnabled());
+    cmdRefresh(f);
+    ASSERT_EQ(f.flex1->rowCount(), 3);
+    EXPECT_EQ(f.flex1->item(2, 1)->text(), QLatin1String("Email"));
+
+    backAll->click();
+    EXPECT_EQ(f.lstRight->count(), 0);
+    EXPECT_FALSE(back->isEnabled());
+    EXPECT_FALSE(backAll->isEnabled());
+    emit f.lstRight->itemDoubleClicked(nullptr);   // nothing to move back: nothing happens
+    EXPECT_EQ(f.lstleft->count(), 3);
+    ui.answerMessage(ui::vbOK, QStringLiteral("Please Select at least 1 column"));
+    cmdRefresh(f);
+    EXPECT_EQ(f.flex1->rowCount(), 3);   // the last results stay
+    moveAll->click();
+    EXPECT_EQ(f.lstRight->count(), 3);
 }
 
 // A group whose value needs 17 digits is found again by the filter; the
