@@ -388,6 +388,24 @@ void fnCInt(sqlite3_context* ctx, int, sqlite3_value** argv)
     sqlite3_result_int64(ctx, static_cast<qint64>(d));
 }
 
+// a \ b: both operands rounded to whole numbers (as CLng rounds), the quotient
+// cut towards zero; Null when either operand is Null.
+void fnIntDiv(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
+        return sqlite3_result_null(ctx);
+    double a = 0, b = 0;
+    if (!numberOf(argv[0], a) || !numberOf(argv[1], b))
+        return sqlite3_result_error(ctx, "Data type mismatch in criteria expression.", -1);
+    a = std::nearbyint(a);
+    b = std::nearbyint(b);
+    if (!(std::fabs(a) <= 2147483648.0 && std::fabs(b) <= 2147483648.0))
+        return sqlite3_result_error(ctx, "Overflow", -1);
+    if (b == 0)
+        return sqlite3_result_error(ctx, "Division by zero", -1);
+    sqlite3_result_int64(ctx, static_cast<qint64>(a) / static_cast<qint64>(b));
+}
+
 void fnCDbl(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
@@ -600,6 +618,7 @@ void registerSqlFunctions(sqlite3* db)
     add(db, "jet_clng", 1, fnCLng);
     add(db, "jet_cint", 1, fnCInt);
     add(db, "jet_cdbl", 1, fnCDbl);
+    add(db, "jet_idiv", 2, fnIntDiv);
     add(db, "jet_val", 1, fnVal);
     add(db, "jet_isnull", 1, fnIsNull);
     add(db, "jet_store", 1, fnStore);
