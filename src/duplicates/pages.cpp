@@ -30,7 +30,9 @@
 #include "common/progress.h"
 #include "duplicates/dupe_remover.h"
 #include "duplicates/page_parts.h"
+#include "platform/jet/connection.h"
 #include "platform/jet/error.h"
+#include "platform/jet/schema.h"
 #include "platform/ui/ui.h"
 #include "workbench/datacontrol.h"
 #include "workbench/frmdataform.h"
@@ -822,6 +824,19 @@ void Pages::followColumnCombo()
     cmbColumn1A_Click();
 }
 
+namespace {
+
+/// Whether column is a Text or Memo column of tblData (found without regard to case).
+bool isTextColumn(const QString& column)
+{
+    for (const workbench::Column& c : workbench::listColumns(general::dbWork))
+        if (c.name.compare(column, Qt::CaseInsensitive) == 0)
+            return c.type == jet::dbText || c.type == jet::dbMemo;
+    return true;   // unknown: the statement's own error tells
+}
+
+} // namespace
+
 void Pages::cmbColumn1A_Click()
 {
     using namespace general;
@@ -832,13 +847,27 @@ void Pages::cmbColumn1A_Click()
         cmbMinLen->clear();
         cmbMaxLen->clear();
         lengthsColumn_ = c;
-        auto rs = dbWork.openRecordset(QStringLiteral("SELECT MIN(LEN([%1])) AS Min_Len, MAX(LEN([%1])) AS Max_Len "
-                                                      "FROM tblData;")
-                                           .arg(c),
-                                       jet::dbOpenSnapshot);
-        const jet::Value lo = rs->eof() ? jet::Value() : rs->value(0);
-        const jet::Value hi = rs->eof() ? jet::Value() : rs->value(1);
-        rs->close();
+        jet::Value lo, hi;
+        if (isTextColumn(c)) {
+            auto rs = dbWork.openRecordset(QStringLiteral("SELECT MIN(LEN([%1])) AS Min_Len, MAX(LEN([%1])) AS Max_Len "
+                                                          "FROM tblData;")
+                                               .arg(c),
+                                           jet::dbOpenSnapshot);
+            lo = rs->eof() ? jet::Value() : rs->value(0);
+            hi = rs->eof() ? jet::Value() : rs->value(1);
+            rs->close();
+        } else {
+            // Other values are searched as their text with every digit of a
+            // number (see neardup::runNearSearch): the lengths are of that text.
+            jet::Stmt range(&dbWork.connection(),
+                            QStringLiteral("SELECT MIN(length(jet_exacttext(T.%1))), MAX(length(jet_exacttext(T.%1))) "
+                                           "FROM main.tblData T")
+                                .arg(jet::quoteName(c)));
+            if (range.step()) {
+                lo = range.value(0, jet::dbLong);
+                hi = range.value(1, jet::dbLong);
+            }
+        }
         if (lo.isNull()) {
             cmbMinLen->addItem(QStringLiteral("0"));
             cmbMaxLen->addItem(QStringLiteral("0"));

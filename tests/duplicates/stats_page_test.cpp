@@ -279,6 +279,8 @@ TEST_F(StatsPage, ConvertOfNumbersKeepsEveryDigitAndListsTheValuesAgain)
     QCoreApplication::processEvents();
     pick(f.cmbColumn1A, QStringLiteral("Phone"));
     pick(f.cmbSearchType, QStringLiteral("1 character difference"));
+    // The lengths offered are those of the values' text with every digit.
+    EXPECT_EQ(ctl<QComboBox>(f, "cmbMaxLen")->currentText(), QStringLiteral("16"));
     ctl<QComboBox>(f, "cmbMinLen")->setEditText(QStringLiteral("16"));
     ctl<QComboBox>(f, "cmbMaxLen")->setEditText(QStringLiteral("16"));
     ctl<QPushButton>(f, "cmdShow")->click();
