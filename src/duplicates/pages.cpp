@@ -443,15 +443,10 @@ void Pages::buildDupes()
     right->addWidget(PBarDupes);
     h->addLayout(right, 1);
 
-    connect(cmdMove2, &QPushButton::clicked, this, [this] { move2(f.lstLeft2, f.lstRight2, false); });
-    connect(cmdBack2, &QPushButton::clicked, this, [this] { move2(f.lstRight2, f.lstLeft2, false); });
-    connect(cmdMoveAll2, &QPushButton::clicked, this, [this] { move2(f.lstLeft2, f.lstRight2, true); });
-    connect(cmdBackAll2, &QPushButton::clicked, this, [this] { move2(f.lstRight2, f.lstLeft2, true); });
-    connect(f.lstLeft2, &QListWidget::itemDoubleClicked, this, [this] { move2(f.lstLeft2, f.lstRight2, false); });
-    connect(f.lstRight2, &QListWidget::itemDoubleClicked, this, [this] { move2(f.lstRight2, f.lstLeft2, false); });
-    // A click changes the selection, and with it what ">" and "<" may do.
-    connect(f.lstLeft2, &QListWidget::itemSelectionChanged, this, &Pages::Set_Column_Move_Buttons2);
-    connect(f.lstRight2, &QListWidget::itemSelectionChanged, this, &Pages::Set_Column_Move_Buttons2);
+    connectChooser(
+        this, f.lstLeft2, f.lstRight2, {cmdMove2, cmdMoveAll2, cmdBack2, cmdBackAll2},
+        [this](QListWidget* from, QListWidget* to, bool all) { move2(from, to, all); },
+        [this] { Set_Column_Move_Buttons2(); });
     connect(all_.search, &QPushButton::clicked, this, [this] { search(dupes::Scope::All); });
     connect(selected_.search, &QPushButton::clicked, this, [this] { search(dupes::Scope::Selected); });
     connect(all_.remove, &QPushButton::clicked, this, [this] { remove(dupes::Scope::All); });
@@ -472,20 +467,9 @@ void Pages::move2(QListWidget* from, QListWidget* to, bool all)
 {
     if (from->count() == 0 || busy_)
         return;
-    if (all) {
-        while (from->count() > 0)
-            to->addItem(from->takeItem(0));
-    } else {
-        int i = 0;
-        while (i < from->count()) {
-            if (from->item(i)->isSelected())
-                to->addItem(from->takeItem(i));   // the next entry moves up into place i
-            else
-                ++i;
-        }
-        if (from->count() > 0)
-            from->setCurrentRow(0);
-    }
+    moveEntries(from, to, all);
+    if (!all && from->count() > 0)
+        from->setCurrentRow(0);
     if (to->count() > 0)
         to->setCurrentRow(0);
     Set_Column_Move_Buttons2();
@@ -494,13 +478,7 @@ void Pages::move2(QListWidget* from, QListWidget* to, bool all)
 
 void Pages::Set_Column_Move_Buttons2()
 {
-    auto canMoveOne = [](const QListWidget* l) {
-        return (l->count() > 0 && l->currentRow() >= 0) || !l->selectedItems().isEmpty();
-    };
-    cmdMove2->setEnabled(canMoveOne(f.lstLeft2));
-    cmdMoveAll2->setEnabled(f.lstLeft2->count() > 0);
-    cmdBack2->setEnabled(canMoveOne(f.lstRight2));
-    cmdBackAll2->setEnabled(f.lstRight2->count() > 0);
+    setMoveButtons({cmdMove2, cmdMoveAll2, cmdBack2, cmdBackAll2}, f.lstLeft2, f.lstRight2);
 }
 
 void Pages::resetSelectedResults()
@@ -824,8 +802,6 @@ void Pages::followColumnCombo()
     cmbColumn1A_Click();
 }
 
-namespace {
-
 /// Whether column is a Text or Memo column of tblData (found without regard to case).
 bool isTextColumn(const QString& column)
 {
@@ -834,8 +810,6 @@ bool isTextColumn(const QString& column)
             return c.type == jet::dbText || c.type == jet::dbMemo;
     return true;   // unknown: the statement's own error tells
 }
-
-} // namespace
 
 void Pages::cmbColumn1A_Click()
 {
