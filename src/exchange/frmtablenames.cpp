@@ -139,9 +139,10 @@ void frmTablenames::Form::cmdcontinue2_Click()
     lblwait->hide();
     ui::setPointer(self, ui::Pointer::Default);
     closeWindow();
+    // The workbench writes its record count into the status as it opens.
+    exchange::setMainStatus(QString());
     exchange::openImportedList();
     exchange::setMainPointer(ui::Pointer::Default);
-    exchange::setMainStatus(QString());
 }
 
 void frmTablenames::Form::cmdCancel_Click()
@@ -160,6 +161,13 @@ frmTablenames& frmTablenames::instance()
 }
 
 frmTablenames* frmTablenames::loaded() { return gInstance().data(); }
+
+void frmTablenames::unload()
+{
+    frmTablenames* w = loaded();
+    if (w && !w->f_->busy)
+        w->f_->closeWindow();
+}
 
 frmTablenames::frmTablenames(QWidget* parent) : QDialog(parent), f_(std::make_unique<Form>())
 {

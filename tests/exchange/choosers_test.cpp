@@ -237,7 +237,7 @@ TEST_F(AccessChooser, CounterColumnComesInAsAPlainLongAndTheWorkbenchKeysTheList
     EXPECT_EQ(def.fields[3].type, jet::dbLong);
     EXPECT_EQ(def.fields[3].attributes & jet::dbAutoIncrField, 0);
     EXPECT_EQ(tblData(QStringLiteral("[Name], [ID]")), (QStringList{"Smith|1", "Lee|2", "O'Brien|3"}));
-    EXPECT_EQ(main->panelText(1), QString());
+    EXPECT_TRUE(main->panelText(1).startsWith(QStringLiteral("Total Records = 3 :"))) << main->panelText(1).toStdString();
     EXPECT_EQ(ui.pointer(main), ui::Pointer::Default);
     EXPECT_TRUE(ui.messageTexts().isEmpty());
 }
