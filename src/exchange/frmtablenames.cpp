@@ -104,9 +104,10 @@ void frmTablenames::Form::cmdcontinue2_Click()
 
     const QString table = Combo1->currentText();
     QString error;
+    QStringList leftOut;
     try {
         general::gdbWork = jet::Database::open(general::programFolder() + QStringLiteral("/sysfls.sys"));
-        const QString sql = exchange::accessImportStatement(general::gstrAccessFile, table);
+        const QString sql = exchange::accessImportStatement(general::gstrAccessFile, table, &leftOut);
         exchange::allOrNothing(general::gdbWork, [&] {
             if (general::DropTable(general::gdbWork, QStringLiteral("tblData")))
                 exchange::failImport(QStringLiteral("Could not delete existing data."));
@@ -134,6 +135,8 @@ void frmTablenames::Form::cmdcontinue2_Click()
     exchange::setMainStatus(QString());
     exchange::openImportedList();
     exchange::setMainPointer(ui::Pointer::Default);
+    if (!leftOut.isEmpty())
+        exchange::appendMainStatus(exchange::leftOutColumnsNote(leftOut));
 }
 
 void frmTablenames::Form::cmdCancel_Click()
