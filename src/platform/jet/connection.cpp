@@ -201,9 +201,12 @@ std::shared_ptr<Connection> Connection::open(const QString& pathIn, bool create)
     sqlite3_db_config(c->db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(c->db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     registerSqlFunctions(c->db_);
-    // One process owns the working database: no journal file on disk and a
-    // 32 MB page cache keep the bulk statements of a 1M-row list quick.
-    sqlite3_exec(c->db_, "PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA temp_store=MEMORY; "
+    // The rollback journal on disk lets a statement that fails part-way (a
+    // full disk, a file-size limit) put every page back; synchronous=NORMAL
+    // keeps commits safe without a sync per page. The journal leaves no file
+    // beside a closed database (a copied or exported file is whole), and a
+    // 32 MB page cache keeps the bulk statements of a 1M-row list quick.
+    sqlite3_exec(c->db_, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=NORMAL; PRAGMA temp_store=MEMORY; "
                          "PRAGMA cache_size=-32768;",
                  nullptr, nullptr, nullptr);
     registry()[QFileInfo(pathIn).canonicalFilePath()] = c;
