@@ -55,6 +55,10 @@ public:
     void FilterOFF();
     void refreshgrids();
 
+    // ---- the workbench grid's Tools and Window commands (src/workbench) ----
+    /// Tools > Spelling...: the spell check of the grid's current column.
+    void mnuspell_Click();
+
     // ---- command enabling -------------------------------------------------
     void enable();
     void disable();

@@ -17,6 +17,7 @@ void installPage(frmdataform& form);    ///< E-Mail Cleaner
 
 namespace workbench {
 void installGridTools(frmdataform& form);   ///< Filter, Find, Replace, clipboard, Delete Row, the grid's pop-up menu
+void installSpelling(frmdataform& form);    ///< the spell check and its toolbar buttons
 
 inline void installToolPages(frmdataform& form)
 {
@@ -24,5 +25,6 @@ inline void installToolPages(frmdataform& form)
     duplicates::installPages(form);
     email::installPage(form);
     installGridTools(form);
+    installSpelling(form);
 }
 } // namespace workbench
