@@ -18,6 +18,7 @@ void installPage(frmdataform& form);    ///< E-Mail Cleaner
 namespace workbench {
 void installGridTools(frmdataform& form);   ///< Filter, Find, Replace, clipboard, Delete Row, the grid's pop-up menu
 void installSpelling(frmdataform& form);    ///< the spell check and its toolbar buttons
+void installGridSplits(frmdataform& form);  ///< Window > Add Split, Remove Splits
 
 inline void installToolPages(frmdataform& form)
 {
@@ -26,5 +27,6 @@ inline void installToolPages(frmdataform& form)
     email::installPage(form);
     installGridTools(form);
     installSpelling(form);
+    installGridSplits(form);
 }
 } // namespace workbench
