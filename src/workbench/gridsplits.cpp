@@ -42,6 +42,7 @@ GridSplits::GridSplits(frmdataform& form) : QObject(&form), form_(form)
     splitter_ = new QSplitter(Qt::Horizontal, parent);
     splitter_->setObjectName(QStringLiteral("DBGridSplits"));
     splitter_->setChildrenCollapsible(false);
+    splitter_->setHandleWidth(6);
     if (QLayout* layout = parent ? parent->layout() : nullptr)
         delete layout->replaceWidget(grid, splitter_);
     const bool hidden = grid->isHidden();

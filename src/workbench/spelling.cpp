@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -299,7 +300,9 @@ frmSpellManager::frmSpellManager(QWidget* parent) : QDialog(parent)
     flexspell->setSelectionMode(QAbstractItemView::SingleSelection);
     flexspell->setSelectionBehavior(QAbstractItemView::SelectRows);
     flexspell->verticalHeader()->setDefaultSectionSize(flexspell->fontMetrics().height() + 4);
-    flexspell->setMinimumWidth(px(2700) + 24);
+    // As wide as its one column and a scroll bar.
+    flexspell->setFixedWidth(px(2700) + flexspell->style()->pixelMetric(QStyle::PM_ScrollBarExtent)
+                             + 2 * flexspell->frameWidth() + 2);
     txtspell = textBox(QStringLiteral("txtspell"), this);
     cmdAdd = button(QStringLiteral("cmdAdd"), QStringLiteral("&Add"), this);
     cmdRemove = button(QStringLiteral("cmdRemove"), QStringLiteral("&Remove"), this);
