@@ -392,21 +392,15 @@ void frmSpellManager::Command1_Click() { close(); }
 
 // ---- connecting ---------------------------------------------------------------------------
 
-namespace {
-
-// The manager belongs on the Tools menu from the start, whether a list is open or not.
-const bool kManagerRegistered = [] {
-    listeditors::registerEditor(QStringLiteral("frmSpellManager"), [](QWidget* p) { return new frmSpellManager(p); });
-    return true;
-}();
-
-} // namespace
-
 namespace workbench {
+
+void registerSpellManager()
+{
+    listeditors::registerEditor(QStringLiteral("frmSpellManager"), [](QWidget* p) { return new frmSpellManager(p); });
+}
 
 void installSpelling(frmdataform& form)
 {
-    (void)kManagerRegistered;
     MDIMain* m = MDIMain::loaded();
     if (!m)
         return;

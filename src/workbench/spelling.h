@@ -74,6 +74,8 @@ public:
 };
 
 namespace workbench {
+/// Puts the dictionary manager on the Tools menu (listeditors::registerEditor).
+void registerSpellManager();
 /// Connects the spelling commands of the main window to this workbench.
 void installSpelling(frmdataform& form);
 }
