@@ -97,6 +97,22 @@ bool passedOver(const jet::Value& v)
     return v.isText() && exchange::parseNumber(*v.textPtr()).has_value();
 }
 
+/// The Add button of either dialog: asks for a word when there is none, adds
+/// it and says so. False when nothing was added (the reason has been shown).
+bool addWord(const QString& word)
+{
+    if (word.isEmpty()) {
+        ui::msgBox(kEnterWord, ui::vbExclamation);
+        return false;
+    }
+    if (!spelling::appendEntry(spelling::dictionaryFile(), word).ok) {
+        ui::msgBox(kUnableToOpen, ui::vbExclamation);
+        return false;
+    }
+    ui::msgBox(word + QStringLiteral(" now added onto the dictionary"), ui::vbExclamation);
+    return true;
+}
+
 enum class Answer { Ignore, Change, Add };
 
 /// The walk after an answer: from the record after the current one.
@@ -258,17 +274,8 @@ void frmSpellChecker::cmdchange_Click()
 
 void frmSpellChecker::cmdAdd_Click()
 {
-    const QString word = txtspell->text();
-    if (word.isEmpty()) {
-        ui::msgBox(kEnterWord, ui::vbExclamation);
-        return;
-    }
-    if (!spelling::appendEntry(spelling::dictionaryFile(), word).ok) {
-        ui::msgBox(kUnableToOpen, ui::vbExclamation);
-        return;
-    }
-    ui::msgBox(word + QStringLiteral(" now added onto the dictionary"), ui::vbExclamation);
-    continueScan(Answer::Add);
+    if (addWord(txtspell->text()))
+        continueScan(Answer::Add);
 }
 
 void frmSpellChecker::btnCancelFind_Click() { unload(); }
@@ -349,17 +356,8 @@ void frmSpellManager::Form_Load()
 
 void frmSpellManager::cmdAdd_Click()
 {
-    const QString word = txtspell->text();
-    if (word.isEmpty()) {
-        ui::msgBox(kEnterWord, ui::vbExclamation);
-        return;
-    }
-    if (!spelling::appendEntry(spelling::dictionaryFile(), word).ok) {
-        ui::msgBox(kUnableToOpen, ui::vbExclamation);
-        return;
-    }
-    ui::msgBox(word + QStringLiteral(" now added onto the dictionary"), ui::vbExclamation);
-    Form_Load();
+    if (addWord(txtspell->text()))
+        Form_Load();
 }
 
 void frmSpellManager::flexspell_Click() { lblremove->setText(QStringLiteral("remove")); }

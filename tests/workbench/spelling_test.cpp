@@ -80,6 +80,12 @@ protected:
     {
         f.DBGridData->setCurrentIndex(f.gridModel()->index(row, column));
     }
+    /// F7 with the grid on row and column.
+    static void startCheck(frmdataform& f, int row, int column = 0)
+    {
+        goTo(f, row, column);
+        trigger("mnuspell");
+    }
     static int gridRow(const frmdataform& f) { return f.DBGridData->currentIndex().row(); }
     static void trigger(const char* name) { MDIMain::instance().command(QString::fromLatin1(name))->trigger(); }
 
@@ -117,8 +123,7 @@ TEST_F(Spelling, TheWalkStopsAtEachValueTheDictionaryDoesNotHold)
 {
     writeDict("\"Street\"\r\nSmith\r\nJohn\r\n");
     frmdataform& f = openList();
-    goTo(f, 0);
-    trigger("mnuspell");   // Tools > Spelling... (F7)
+    startCheck(f, 0);   // Tools > Spelling... (F7)
     // Case counts, and a cell is one word: John and Smith do not make "John Smith".
     expectStop(f, 2, QStringLiteral("smith"));
     frmSpellChecker* c = frmSpellChecker::loaded();
@@ -143,19 +148,16 @@ TEST_F(Spelling, TheStartChecksNumbersAndEmptyCellsToo)
 {
     writeDict("Street\r\nSmith\r\n");
     frmdataform& f = openList();
-    goTo(f, 4);
-    trigger("mnuspell");
+    startCheck(f, 4);
     expectStop(f, 4, QStringLiteral("12345"));
     frmSpellChecker::loaded()->btnCancelFind->click();
-    goTo(f, 5);
-    trigger("mnuspell");
+    startCheck(f, 5);
     expectStop(f, 5, QString());
     frmSpellChecker::loaded()->btnCancelFind->click();
 
     // An empty line is an empty entry: the empty cell is then known.
     writeDict("Street\r\n\r\nSmith\r\n");
-    goTo(f, 5);
-    trigger("mnuspell");
+    startCheck(f, 5);
     expectStop(f, 6, QStringLiteral("1,234.5"));
     frmSpellChecker::loaded()->btnCancelFind->click();
 
@@ -172,8 +174,7 @@ TEST_F(Spelling, ChangeWritesTheReplacementIntoTheCellAndGoesOn)
 {
     writeDict("Street\r\nSmith\r\nJohn\r\n");
     frmdataform& f = openList();
-    goTo(f, 0);
-    trigger("mnuspell");
+    startCheck(f, 0);
     expectStop(f, 2, QStringLiteral("smith"));
     frmSpellChecker* c = frmSpellChecker::loaded();
     c->txtreplace->setText(QStringLiteral("Smythe"));
@@ -192,8 +193,7 @@ TEST_F(Spelling, AddPutsTheValueInTheDictionaryAndCancelStaysOnTheRecord)
 {
     writeDict("Street\r\nSmith\r\n");
     frmdataform& f = openList();
-    goTo(f, 0);
-    trigger("mnuspell");
+    startCheck(f, 0);
     expectStop(f, 2, QStringLiteral("smith"));
     frmSpellChecker* c = frmSpellChecker::loaded();
 
@@ -219,8 +219,7 @@ TEST_F(Spelling, AddPutsTheValueInTheDictionaryAndCancelStaysOnTheRecord)
     EXPECT_EQ(frmSpellChecker::loaded(), nullptr);
 
     // A new check knows both values, the one with a comma as one entry.
-    goTo(f, 0);
-    trigger("mnuspell");
+    startCheck(f, 0);
     expectStop(f, 3, QStringLiteral("John Smith"));
     frmSpellChecker::loaded()->btnCancelFind->click();
     EXPECT_EQ(frmSpellChecker::loaded(), nullptr);
@@ -235,8 +234,7 @@ TEST_F(Spelling, CustomiseOpensTheManagerOverTheChecker)
 {
     writeDict("Street\r\n\"Smith\"\r\n");
     frmdataform& f = openList();
-    goTo(f, 0);
-    trigger("mnuspell");
+    startCheck(f, 0);
     expectStop(f, 2, QStringLiteral("smith"));
     frmSpellChecker* c = frmSpellChecker::loaded();
     QStringList listed;
@@ -268,8 +266,7 @@ TEST_F(Spelling, ADictionaryThatCannotBeOpenedIsSaidSo)
 
     // While the walk goes on: after Ignore the reason first; the checker stays.
     writeDict("Street\r\nSmith\r\n");
-    goTo(f, 0);
-    trigger("mnuspell");
+    startCheck(f, 0);
     expectStop(f, 2, QStringLiteral("smith"));
     ASSERT_TRUE(QFile::remove(dictPath()));
     ui.answerMessage(ui::vbOK, QStringLiteral("File not found"));
