@@ -122,6 +122,7 @@ void continueScan(Answer answer)
     jet::Recordset* rs = f ? f->Data1->Recordset() : nullptr;
     if (!f || !rs)
         return;
+    f->endGridEdit();
     QString error;
     const auto words = spelling::loadWords(spelling::dictionaryFile(), &error);
     if (!words) {

@@ -187,6 +187,16 @@ TEST_F(Spelling, ChangeWritesTheReplacementIntoTheCellAndGoesOn)
     EXPECT_EQ(lastColumn(), (QStringList{"Street", "Smith", "Smythe", "<null>", "12345", "<null>", "1,234.5",
                                          "Jones", "Smith, John"}));
     EXPECT_EQ(dictBytes(), QByteArray("Street\r\nSmith\r\nJohn\r\n"));   // Change adds nothing
+
+    // A replacement the column refuses is reported by the grid; the check stays on the value.
+    c->unload();
+    startCheck(f, 0, 2);   // Amount: the start checks numbers too
+    expectStop(f, 0, QStringLiteral("1"));
+    c = frmSpellChecker::loaded();
+    c->txtreplace->setText(QStringLiteral("not a number"));
+    ui.answerMessage(ui::vbOK, QStringLiteral("Sorry, cannot enter that Value."));
+    c->cmdchange->click();
+    expectStop(f, 0, QStringLiteral("1"));
 }
 
 TEST_F(Spelling, AddPutsTheValueInTheDictionaryAndCancelStaysOnTheRecord)
