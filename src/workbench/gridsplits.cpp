@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLayout>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTableView>
@@ -94,6 +95,7 @@ void GridSplits::add()
     connect(v, &QWidget::customContextMenuRequested, this,
             [this, v](const QPoint& p) { emit form_.gridContextMenu(v->viewport()->mapToGlobal(p)); });
     v->installEventFilter(this);
+    v->horizontalHeader()->viewport()->installEventFilter(this);
 
     if (splits_.empty())
         connect(grid->selectionModel(), &QItemSelectionModel::currentChanged, this, &GridSplits::followCurrent,
@@ -154,6 +156,15 @@ void GridSplits::followCurrent()
 bool GridSplits::eventFilter(QObject* watched, QEvent* event)
 {
     QTableView* grid = form_.DBGridData;
+    if (event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        // A header click in a split names its column, as one in the first view does.
+        for (QTableView* v : splits_)
+            if (watched == v->horizontalHeader()->viewport()) {
+                const int col = v->horizontalHeader()->logicalIndexAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+                if (col >= 0)
+                    form_.DBGridData_HeadClick(col);
+            }
+    }
     switch (event->type()) {
     case QEvent::FocusIn:
         if (auto* v = qobject_cast<QTableView*>(watched))

@@ -18,6 +18,7 @@
 #include <QSplitter>
 #include <QTabBar>
 #include <QTableView>
+#include <QTest>
 
 #include <sqlite3.h>
 
@@ -112,6 +113,17 @@ TEST_F(GridSplitsTest, ASplitIsASecondViewOfTheSameGrid)
     EXPECT_EQ(glngCurRow, 96);
     EXPECT_EQ(f.Data1->Recordset()->value(4).toString(), QStringLiteral("r96c5"));
     EXPECT_EQ(f.DBGridData->horizontalScrollBar()->value(), 0);   // the first view keeps its columns
+    // A header click in the split names its column, and moves no cell.
+    QHeaderView* head = split->horizontalHeader();
+    QTest::mouseClick(head->viewport(), Qt::LeftButton, {},
+                      QPoint(head->sectionViewportPosition(5) + 5, head->height() / 2));
+    EXPECT_EQ(gstrCurColumn, QStringLiteral("C6"));
+    EXPECT_EQ(gintCurCol, 4);
+    split->setCurrentIndex(f.gridModel()->index(95, 4));
+    EXPECT_EQ(gstrCurColumn, QStringLiteral("C6"));   // the same cell again: the header's column stays
+    split->setCurrentIndex(f.gridModel()->index(96, 4));
+    split->setCurrentIndex(f.gridModel()->index(95, 4));
+    EXPECT_EQ(gstrCurColumn, QStringLiteral("C5"));
     QDir().mkpath(dir.filePath(QStringLiteral("Settings")));
     QFile dict(dir.filePath(QStringLiteral("Settings/dict.dic")));
     ASSERT_TRUE(dict.open(QIODevice::WriteOnly));
