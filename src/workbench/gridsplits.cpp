@@ -8,6 +8,7 @@
 
 #include "app/mdimain.h"
 #include "workbench/frmdataform.h"
+#include "workbench/gridview.h"
 
 #include <QAction>
 #include <QEvent>
@@ -64,12 +65,18 @@ QTableView* GridSplits::split(int i) const
     return i >= 1 && i <= count() ? splits_[size_t(i - 1)] : nullptr;
 }
 
+void GridSplits::endEdits()
+{
+    for (QTableView* v : splits_)
+        static_cast<GridView*>(v)->endEdit();
+}
+
 QTableView* GridSplits::currentView() const { return current_ ? current_.data() : form_.DBGridData; }
 
 void GridSplits::add()
 {
     QTableView* grid = form_.DBGridData;
-    auto* v = new QTableView;
+    auto* v = new GridView;
     v->setObjectName(QStringLiteral("DBGridSplit"));
     v->setModel(grid->model());
     QItemSelectionModel* own = v->selectionModel();

@@ -37,6 +37,8 @@ public:
     int count() const { return int(splits_.size()); }
     /// Split i, 1 to count(), left to right.
     QTableView* split(int i) const;
+    /// Ends an edit in progress in any split, storing what was typed.
+    void endEdits();
     /// The view the user worked in last (the grid itself when no split has had the focus).
     QTableView* currentView() const;
     QSplitter* splitter() const { return splitter_; }

@@ -140,6 +140,16 @@ TEST_F(GridSplitsTest, ASplitIsASecondViewOfTheSameGrid)
     auto rs = db.openRecordset(QStringLiteral("SELECT [C5] FROM tblData WHERE [C1] = 'r96c1'"));
     EXPECT_EQ(rs->value(0).toString(), QStringLiteral("changed"));
 
+    // What is being typed in a split is stored before the list is read again.
+    split->setCurrentIndex(f.gridModel()->index(10, 1));
+    split->edit(f.gridModel()->index(10, 1));
+    auto* editor = qobject_cast<QLineEdit*>(split->indexWidget(f.gridModel()->index(10, 1)));
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("typed"));
+    MDIMain::instance().Refresh_DataTbl();
+    rs = db.openRecordset(QStringLiteral("SELECT [C2] FROM tblData WHERE [C1] = 'r11c1'"));
+    EXPECT_EQ(rs->value(0).toString(), QStringLiteral("typed"));
+
     // The filter's colour reaches the split; a tool page hides the splits with the grid.
     MDIMain::instance().FilterON();
     EXPECT_EQ(split->palette().color(QPalette::Base), f.DBGridData->palette().color(QPalette::Base));
