@@ -680,6 +680,13 @@ std::string headerPage(const Format& f)
     return p;
 }
 
+QString sizeText(qint64 bytes)
+{
+    if (bytes % (qint64(1) << 30) == 0)
+        return QStringLiteral("%1 GB").arg(bytes >> 30);
+    return QStringLiteral("%1 MB").arg(bytes / double(1 << 20), 0, 'g', 3);
+}
+
 [[noreturn]] void refuse(const QString& why) { throw jet::JetError(jet::errExternal, why); }
 
 class JetFile {
@@ -709,10 +716,9 @@ public:
     std::uint32_t allocate(std::uint32_t count = 1)
     {
         if ((qint64(pages_) + count) * f_.page > f_.limit)
-            refuse(QStringLiteral("The list does not fit in an %1 database, which can hold at most %2 GB.  "
+            refuse(QStringLiteral("The list does not fit in an %1 database, which can hold at most %2.  "
                                   "Export fewer rows or choose another format.")
-                       .arg(QLatin1String(f_.name))
-                       .arg(f_.limit >> 30));
+                       .arg(QLatin1String(f_.name), sizeText(f_.limit)));
         const std::uint32_t first = pages_;
         pages_ += count;
         return first;
@@ -1146,9 +1152,12 @@ JetVersion jetVersionOf(const QString& path)
     return head[0x14] == 0 ? JetVersion::Jet3 : JetVersion::Jet4;
 }
 
-void writeJetTable(const QString& path, const QString& table, const jet::ColumnList& columns, const RowSource& rows)
+void writeJetTable(const QString& path, const QString& table, const jet::ColumnList& columns, const RowSource& rows,
+                   qint64 sizeLimit)
 {
-    const Format f = formatOf(jetVersionOf(path));
+    Format f = formatOf(jetVersionOf(path));
+    if (sizeLimit > 0)
+        f.limit = std::min(f.limit, sizeLimit);
     if (columns.empty() || columns.size() > static_cast<std::size_t>(kMaxColumns))
         refuse(QStringLiteral("An %1 table holds 1 to %2 columns.").arg(QLatin1String(f.name)).arg(kMaxColumns));
     for (const QString& t : mdbTables(path))

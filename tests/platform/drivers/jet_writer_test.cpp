@@ -12,8 +12,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -256,6 +259,66 @@ TEST_P(JetWriter, EveryColumnTypeRoundTripsThroughMdbtoolsAndTheReader)
     EXPECT_EQ(rs->value(1).toString(), foreign);
 }
 
+// Jet 3 rows say where each value starts in one byte, with a jump for every
+// further 256 bytes; the values here start and end on every side of those
+// boundaries. Tiny rows fill pages by their row limit, and a table of more
+// pages than a map row covers gets map pages of its own.
+TEST_P(JetWriter, RowAndPageLayoutsAtTheirLimitsReadBack)
+{
+    struct Layout {
+        const char* create;
+        std::function<std::vector<Value>(int)> row;
+        int rows;
+    };
+    const Layout layouts[] = {
+        {"CREATE TABLE t ([A] TEXT(255), [B] TEXT(255), [C] TEXT(255), [D] LONG)",
+         [](int i) {
+             return std::vector<Value>{Value(repeated(QStringLiteral("a"), i)), Value(repeated(QStringLiteral("b"), 255)),
+                                       i % 3 ? Value(repeated(QStringLiteral("c"), 255 - i)) : Value(), Value(i)};
+         },
+         256},
+        {"CREATE TABLE t ([Flag] YESNO, [N] BYTE)", [](int i) { return std::vector<Value>{Value(i % 3 == 0), Value(i % 200)}; },
+         1000},
+        {"CREATE TABLE t ([N] LONG, [Text] TEXT(255))",
+         [](int i) { return std::vector<Value>{Value(i), Value(QStringLiteral("%1 ").arg(i) + repeated(QStringLiteral("z"), 240))}; },
+         12000},
+    };
+    for (const Layout& l : layouts) {
+        SCOPED_TRACE(l.create);
+        work.connection().exec(QStringLiteral("DROP TABLE IF EXISTS t"));
+        std::vector<std::vector<Value>> rows;
+        for (int i = 0; i < l.rows; ++i)
+            rows.push_back(l.row(i));
+        fill(QString::fromLatin1(l.create), rows);
+        const QString path = templateCopy();
+        exportTo(path);
+        const Output exported = run(QStringLiteral("mdb-export"), {QStringLiteral("-0"), QStringLiteral("~"), path,
+                                                                   QStringLiteral("data")});
+        EXPECT_EQ(exported.err, QString());
+        const auto csv = parseCsv(exported.out);
+        ASSERT_EQ(csv.size(), rows.size() + 1);
+        for (size_t r = 0; r < rows.size(); ++r) {
+            QStringList want;
+            for (const Value& v : rows[r])
+                want << (v.isNull() ? QStringLiteral("~") : v.kind() == jet::Kind::Bool ? QString::number(int(v.toBool())) : v.toString());
+            for (QString& w : want)
+                if (w.isEmpty())
+                    w = QStringLiteral("~");   // mdb-export's empty text
+            ASSERT_EQ(csv[r + 1], want) << "row " << r;
+        }
+        if (l.rows > 10000) {   // past what a map row covers: the map is a list of map pages
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            const QByteArray bytes = f.readAll();
+            const int page = jet3() ? 2048 : 4096;
+            int mapPages = 0;
+            for (qsizetype at = 0; at < bytes.size(); at += page)
+                mapPages += bytes[at] == 0x05;
+            EXPECT_GT(mapPages, 0);
+        }
+    }
+}
+
 TEST_P(JetWriter, ValuesTheFileCannotHoldAreRefusedNamingRowAndColumn)
 {
     struct Case {
@@ -296,6 +359,36 @@ TEST_P(JetWriter, ValuesTheFileCannotHoldAreRefusedNamingRowAndColumn)
         EXPECT_EQ(run(QStringLiteral("mdb-export"), {path, QStringLiteral("data")}).out,
                   QStringLiteral("City\n\"Αθήνα 中文\"\n"));
     }
+}
+
+TEST_P(JetWriter, AListPastTheFileLimitIsRefused)
+{
+    std::vector<std::vector<Value>> rows;
+    for (int i = 0; i < 6000; ++i)
+        rows.push_back({Value(repeated(QStringLiteral("%1 ").arg(i), 200))});
+    const QString path = templateCopy();
+    jet::ColumnList cols{{QStringLiteral("Text"), jet::dbText, 255, 0}};
+    int at = 0;
+    const drivers::RowSource source = [&](std::vector<Value>& row) {
+        if (at >= static_cast<int>(rows.size()))
+            return false;
+        row = rows[static_cast<size_t>(at++)];
+        return true;
+    };
+    try {
+        drivers::writeJetTable(path, QStringLiteral("data"), cols, source, 1 << 20);
+        ADD_FAILURE() << "written past the limit";
+    } catch (const jet::JetError& e) {
+        EXPECT_EQ(e.description(), QStringLiteral("The list does not fit in an %1 database, which can hold at most "
+                                                  "1 MB.  Export fewer rows or choose another format.")
+                                       .arg(jet3() ? "Access 97" : "Access 2000"));
+    }
+    EXPECT_LE(QFileInfo(path).size(), 1 << 20);
+    // Within its limit the same list is written whole.
+    at = 0;
+    const QString roomy = templateCopy(QStringLiteral("roomy.mdb"));
+    drivers::writeJetTable(roomy, QStringLiteral("data"), cols, source, 4 * 1024 * 1024);
+    EXPECT_EQ(run(QStringLiteral("mdb-export"), {QStringLiteral("-H"), roomy, QStringLiteral("data")}).out.count(QLatin1Char('\n')), 6000);
 }
 
 TEST_P(JetWriter, OnlyItsOwnDatabasesTakeATableAndOnlyOnceByName)
