@@ -135,24 +135,13 @@ constexpr char16_t kCp1252High[32] = {
     0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178,
 };
 
-/// The Windows-1252 byte of c; -1 when the code page has no such character.
-int cp1252(char16_t c)
-{
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return c;
-    for (int i = 0; i < 32; ++i)
-        if (kCp1252High[i] == c && c != 0)
-            return 0x80 + i;
-    return -1;
-}
-
 /// Jet 3 text; the position of the first character outside the code page, or -1.
 qsizetype encodeJet3(QStringView s, std::string& out)
 {
     out.clear();
     out.reserve(static_cast<std::size_t>(s.size()));
     for (qsizetype i = 0; i < s.size(); ++i) {
-        const int b = cp1252(s[i].unicode());
+        const int b = windows1252Byte(s[i].unicode());
         if (b < 0)
             return i;
         add8(out, static_cast<std::uint32_t>(b));
@@ -693,7 +682,9 @@ class JetFile {
 public:
     JetFile(const QString& path, const Format& f) : file_(path), f_(f)
     {
-        if (!file_.open(QIODevice::ReadWrite))
+        // Unbuffered: every page goes to the system as it is written, so a
+        // failing write is seen at once, with its reason.
+        if (!file_.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
             fail();
         pages_ = static_cast<std::uint32_t>(file_.size() / f.page);
     }
@@ -1086,6 +1077,16 @@ void requireOwnCatalog(JetFile& file, const Format& f, const QString& path)
 }
 
 } // namespace
+
+int windows1252Byte(char16_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return c;
+    for (int i = 0; i < 32; ++i)
+        if (kCp1252High[i] == c && c != 0)
+            return 0x80 + i;
+    return -1;
+}
 
 qint64 jetFileLimit(JetVersion version) { return formatOf(version).limit; }
 

@@ -16,7 +16,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <csignal>
 #include <functional>
+
+#include <sys/resource.h>
 
 #include <gtest/gtest.h>
 
@@ -389,6 +392,33 @@ TEST_P(JetWriter, AListPastTheFileLimitIsRefused)
     const QString roomy = templateCopy(QStringLiteral("roomy.mdb"));
     drivers::writeJetTable(roomy, QStringLiteral("data"), cols, source, 4 * 1024 * 1024);
     EXPECT_EQ(run(QStringLiteral("mdb-export"), {QStringLiteral("-H"), roomy, QStringLiteral("data")}).out.count(QLatin1Char('\n')), 6000);
+}
+
+// The system refuses to let the file grow past 256 KB: the export fails with
+// the system's reason instead of leaving a file that looks complete.
+TEST_P(JetWriter, AFailedWriteIsAnError)
+{
+    std::vector<std::vector<Value>> rows;
+    for (int i = 0; i < 3000; ++i)
+        rows.push_back({Value(repeated(QStringLiteral("%1 ").arg(i), 200))});
+    fill(QStringLiteral("CREATE TABLE t ([Text] TEXT(255))"), rows);
+    const QString path = templateCopy();
+
+    struct rlimit old {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 256 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    QString error;
+    try {
+        exportTo(path);
+    } catch (const jet::JetError& e) {
+        error = e.description();
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Cannot write the file '%1': ").arg(path))) << error.toStdString();
 }
 
 TEST_P(JetWriter, OnlyItsOwnDatabasesTakeATableAndOnlyOnceByName)
