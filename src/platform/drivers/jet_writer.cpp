@@ -34,6 +34,7 @@
 // full; memory is a few pages.
 #include "platform/drivers/jet_writer.h"
 
+#include "common/codepage.h"
 #include "platform/drivers/mdb_reader.h"
 #include "platform/jet/connection.h"
 #include "platform/jet/error.h"
@@ -128,20 +129,13 @@ std::uint32_t dataPointer(std::uint32_t page, int row) { return page << 8 | std:
 
 // ---- text ------------------------------------------------------------------
 
-// The 0x80 to 0x9F block of Windows-1252 (zero: unassigned); the rest below
-// 0x100 is Latin-1.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
-    0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178,
-};
-
 /// Jet 3 text; the position of the first character outside the code page, or -1.
 qsizetype encodeJet3(QStringView s, std::string& out)
 {
     out.clear();
     out.reserve(static_cast<std::size_t>(s.size()));
     for (qsizetype i = 0; i < s.size(); ++i) {
-        const int b = windows1252Byte(s[i].unicode());
+        const int b = codepage::codeOf(s[i]);
         if (b < 0)
             return i;
         add8(out, static_cast<std::uint32_t>(b));
@@ -1077,16 +1071,6 @@ void requireOwnCatalog(JetFile& file, const Format& f, const QString& path)
 }
 
 } // namespace
-
-int windows1252Byte(char16_t c)
-{
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return c;
-    for (int i = 0; i < 32; ++i)
-        if (kCp1252High[i] == c && c != 0)
-            return 0x80 + i;
-    return -1;
-}
 
 qint64 jetFileLimit(JetVersion version) { return formatOf(version).limit; }
 

@@ -43,10 +43,6 @@ JetVersion jetVersionOf(const QString& path);
 void writeJetTable(const QString& path, const QString& table, const jet::ColumnList& columns, const RowSource& rows,
                    qint64 sizeLimit = 0);
 
-/// The Windows-1252 byte of a UTF-16 code unit, -1 when the code page has
-/// no such character (Jet 3 keeps its text in that code page).
-int windows1252Byte(char16_t c);
-
 /// Largest file of each version: 1 GB for Jet 3, 2 GB for Jet 4.
 qint64 jetFileLimit(JetVersion version);
 
