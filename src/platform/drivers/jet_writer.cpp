@@ -75,6 +75,7 @@ Format formatOf(JetVersion v)
 
 constexpr int kMaxRowsPerPage = 255;   // a data pointer has one byte for the row
 constexpr int kMaxColumns = 255;
+constexpr int kMaxNameLength = 64;
 constexpr std::size_t kInlineMemo = 64;
 constexpr int kMaxCompressedMemo = 1024;
 constexpr std::uint32_t kLvalOwner = 0x4c41564c;   // "LVAL"
@@ -1152,6 +1153,11 @@ void writeJetTable(const QString& path, const QString& table, const jet::ColumnL
     std::vector<Col> cols;
     std::string probe;
     for (const jet::ColumnInfo& c : columns) {
+        if (c.name.size() > kMaxNameLength)
+            refuse(QStringLiteral("The column name '%1' is longer than the %2 characters an %3 field name holds.")
+                       .arg(c.name)
+                       .arg(kMaxNameLength)
+                       .arg(QLatin1String(f.name)));
         if (f.jet3 && encodeJet3(c.name, probe) >= 0)
             refuse(QStringLiteral("The column name '%1' cannot be written to an %2 database, which keeps names in "
                                   "the Windows-1252 code page.")
