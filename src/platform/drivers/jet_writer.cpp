@@ -864,13 +864,14 @@ private:
             const std::int64_t hi = c.type == tByte ? 255 : c.type == tInt ? 32767 : std::numeric_limits<std::int32_t>::max();
             if (n < lo || n > hi)
                 refuseCell(i, QStringLiteral("%1 is outside the range of the column's type.").arg(n));
-            b.resize(static_cast<std::size_t>(c.fixedSize));
             const auto u = static_cast<std::uint32_t>(static_cast<std::int32_t>(n));
-            b[0] = static_cast<char>(u & 0xff);
-            if (c.fixedSize >= 2)
-                put16(&b[0], u);
-            if (c.fixedSize == 4)
-                put32(&b[0], u);
+            b.clear();
+            if (c.type == tByte)
+                add8(b, u);
+            else if (c.type == tInt)
+                add16(b, u);
+            else
+                add32(b, u);
             return;
         }
         case tMoney: {
