@@ -58,10 +58,13 @@ QModelIndex currentCell(const frmdataform& f)
     return cur.isValid() && f.gridModel()->columnCount() > 0 ? cur : QModelIndex();
 }
 
-QString cellText(const frmdataform& f)
+/// The current cell's text: as the grid shows it (DisplayRole: what Find's
+/// LIKE compares, the engine's text), or with every digit of a number
+/// (EditRole: what a filter's = and a write take).
+QString cellText(const frmdataform& f, int role = Qt::DisplayRole)
 {
     const QModelIndex cur = currentCell(f);
-    return cur.isValid() ? f.gridModel()->data(cur, Qt::EditRole).toString() : QString();
+    return cur.isValid() ? f.gridModel()->data(cur, role).toString() : QString();
 }
 
 void setCellText(frmdataform& f, const QString& text)
@@ -229,7 +232,7 @@ void openFilter(bool modal)
     frmFilter& d = frmFilter::instance();
     nameColumn(d, QStringLiteral("Filter on: "));
     if (frmdataform* f = form())
-        d.txtFilter->setText(cellText(*f));
+        d.txtFilter->setText(cellText(*f, Qt::EditRole));
     present(d, modal);
 }
 
@@ -325,7 +328,7 @@ void mnuCopy_Click()
     frmdataform* f = form();
     if (!f || !currentCell(*f).isValid())
         return;
-    QString text = cellText(*f);
+    QString text = cellText(*f, Qt::EditRole);   // a cut and paste keeps every digit
     // Only the space counts as a blank: tabs and line breaks stay.
     qsizetype b = 0, e = text.size();
     while (b < e && text.at(b) == QLatin1Char(' '))
@@ -759,7 +762,7 @@ void frmReplace::cmdreplace_Click()
     frmdataform* f = form();
     if (!f || !currentCell(*f).isValid())
         return;
-    setCellText(*f, workbench::replaceIgnoringCase(cellText(*f), txtsearch->text(), txtNew->text()));
+    setCellText(*f, workbench::replaceIgnoringCase(cellText(*f, Qt::EditRole), txtsearch->text(), txtNew->text()));
 }
 
 void frmReplace::cmdReplaceAll_Click()

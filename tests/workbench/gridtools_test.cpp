@@ -391,6 +391,17 @@ TEST_F(GridTools, FilterFindsNumbersByEveryDigitAndReadsTypedNumbers)
         EXPECT_EQ(glngTotalRecords, 1) << c.prefilled;
     }
 
+    // Find compares the text the grid shows, and starts with it.
+    MDIMain::instance().refreshgrids();
+    goTo(f, 2, 2);
+    frmbitmaps::item(QStringLiteral("mnufind"))->trigger();
+    ASSERT_TRUE(frmFind::loaded());
+    EXPECT_EQ(frmFind::loaded()->txtsearch->text(), QStringLiteral("1.23456789012346E+15"));
+    goTo(f, 0, 2);
+    frmFind::loaded()->cmdfind_Click();
+    EXPECT_EQ(selectedRows(f), QList<int>({2}));
+    frmFind::loaded()->close();
+
     const struct { const char* typed; const char* filter; int rows; } typed[] = {
         {"1,000", "[Amount]=1000 ", 1},
         {" 1e3 ", "[Amount]=1000 ", 1},
