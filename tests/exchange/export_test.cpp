@@ -4,6 +4,8 @@
 // survives every export that does not complete.
 #include "exchange/export.h"
 
+#include "export_fixture.h"
+
 #include "app/mdimain.h"
 #include "common/general.h"
 #include "platform/drivers/external.h"
@@ -61,35 +63,11 @@ QStringList columnNames(const drivers::RowReader& r)
     return out;
 }
 
-class Export : public ::testing::Test {
+class Export : public exporttest::ExportTest {
 protected:
-    void SetUp() override
+    Export()
+        : ExportTest(QStringLiteral("[Name] TEXT(50), [City] TEXT(50), [Amount] DOUBLE, [Joined] DATETIME"), kFieldList)
     {
-        ASSERT_TRUE(dir.isValid());
-        general::setProgramFolder(dir.path());
-        ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("Settings")));
-        ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("out")));
-        for (const char* t : {"acs1", "acs2"})
-            ASSERT_TRUE(QFile::copy(QStringLiteral(QB_BINARY_DIR "/") + QLatin1String(t),
-                                    dir.filePath(QLatin1String(t))));
-        general::gstrWorkDBPath = dir.filePath(QStringLiteral("sysfls.sys"));
-        db = jet::Database::open(general::gstrWorkDBPath, true);
-        db.execute(QStringLiteral("CREATE TABLE tblData ([Name] TEXT(50), [City] TEXT(50), [Amount] DOUBLE, "
-                                  "[Joined] DATETIME, [LumacorPrimK] COUNTER CONSTRAINT pk PRIMARY KEY)"));
-        general::gstrFieldList = kFieldList;
-        general::gstrFilter.clear();
-        general::gstrImportType = QStringLiteral("txt");
-        main = &MDIMain::instance();
-    }
-    void TearDown() override
-    {
-        delete MDIMain::loaded();
-        QApplication::processEvents();
-        db.close();
-        general::gstrFilter.clear();
-        general::gstrFieldList.clear();
-        general::gstrWorkDBPath.clear();
-        general::setProgramFolder(QString());
     }
 
     void addSampleRows()
@@ -123,10 +101,6 @@ protected:
         return QDir(dir.filePath(QStringLiteral("out"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     }
 
-    QTemporaryDir dir;
-    jet::Database db;
-    ui::ScriptedHandler ui{[](const QString& m) { ADD_FAILURE() << m.toStdString(); }};
-    MDIMain* main = nullptr;
 };
 
 TEST(ExportPaths, SplitAtTheLastSlash)

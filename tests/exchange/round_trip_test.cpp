@@ -8,6 +8,8 @@
 // the first record and column that cannot be stored, and the old file stays.
 #include "exchange/export.h"
 
+#include "export_fixture.h"
+
 #include "app/mdimain.h"
 #include "common/general.h"
 #include "exchange/import_sources.h"
@@ -128,20 +130,19 @@ QStringList texts(const QJsonArray& row)
     return out;
 }
 
-class RoundTrip : public ::testing::Test {
+class RoundTrip : public exporttest::ExportTest {
 protected:
+    RoundTrip()
+        : ExportTest(QStringLiteral("[Name] TEXT(255), [Note] LONGTEXT, [Zip] TEXT(10), [Born] DATETIME, [Rate] SINGLE"),
+                     kFieldList)
+    {
+    }
+
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        general::setProgramFolder(dir.path());
-        ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("Settings")));
-        for (const char* t : {"acs1", "acs2"})
-            ASSERT_TRUE(QFile::copy(QStringLiteral(QB_BINARY_DIR "/") + QLatin1String(t),
-                                    dir.filePath(QLatin1String(t))));
-        general::gstrWorkDBPath = dir.filePath(QStringLiteral("sysfls.sys"));
-        db = jet::Database::open(general::gstrWorkDBPath, true);
-        db.execute(QStringLiteral("CREATE TABLE tblData ([Name] TEXT(255), [Note] LONGTEXT, [Zip] TEXT(10), "
-                                  "[Born] DATETIME, [Rate] SINGLE, [LumacorPrimK] COUNTER CONSTRAINT pk PRIMARY KEY)"));
+        ExportTest::SetUp();
+        if (HasFatalFailure())
+            return;
         jet::Connection& c = db.connection();
         jet::Stmt ins(&c, QStringLiteral("INSERT INTO tblData ([Name], [Note], [Zip], [Born], [Rate]) VALUES (?,?,?,?,?)"));
         for (const Person& p : people()) {
@@ -152,19 +153,6 @@ protected:
             ins.reset();
         }
         c.bump();
-        general::gstrFieldList = kFieldList;
-        general::gstrFilter.clear();
-        general::gstrImportType = QStringLiteral("txt");
-        main = &MDIMain::instance();
-    }
-    void TearDown() override
-    {
-        delete MDIMain::loaded();
-        QApplication::processEvents();
-        db.close();
-        general::gstrFieldList.clear();
-        general::gstrWorkDBPath.clear();
-        general::setProgramFolder(QString());
     }
 
     /// File > Export to path as the kind, answered as the user would.
@@ -177,10 +165,6 @@ protected:
         return path;
     }
 
-    QTemporaryDir dir;
-    jet::Database db;
-    ui::ScriptedHandler ui{[](const QString& m) { ADD_FAILURE() << m.toStdString(); }};
-    MDIMain* main = nullptr;
 };
 
 } // namespace
