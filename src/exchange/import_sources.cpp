@@ -251,20 +251,7 @@ QStringList workbookCatalog(const QString& workbook)
 
 void allOrNothing(jet::Database& db, const std::function<void()>& work)
 {
-    jet::Connection& c = db.connection();
-    c.exec(QStringLiteral("SAVEPOINT ") + kSavepoint);
-    try {
-        work();
-    } catch (...) {
-        try {
-            c.exec(QStringLiteral("ROLLBACK TO %1; RELEASE %1").arg(kSavepoint));
-        } catch (...) {
-        }
-        c.bump();
-        throw;
-    }
-    c.exec(QStringLiteral("RELEASE ") + kSavepoint);
-    c.bump();
+    db.connection().inSavepoint(kSavepoint, work);
 }
 
 } // namespace exchange

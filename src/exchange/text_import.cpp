@@ -220,7 +220,7 @@ TextImportResult importTextFile(jet::Database& db, const TextImportRequest& requ
 
         // The table, in a savepoint that also holds every record.
         conn = &db.connection();
-        conn->exec(QStringLiteral("SAVEPOINT ") + kSavepoint);
+        conn->beginSavepoint(kSavepoint);
         inSavepoint = true;
         if (general::DropTable(db, kDataTable))
             fail(QStringLiteral("Could not delete existing data."));
@@ -251,7 +251,7 @@ TextImportResult importTextFile(jet::Database& db, const TextImportRequest& requ
                 ins.reset();
             });
         }
-        conn->exec(QStringLiteral("RELEASE ") + kSavepoint);
+        conn->releaseSavepoint(kSavepoint);
         inSavepoint = false;
         conn->bump();
         result.outcome = TextImportResult::Outcome::Done;
@@ -265,12 +265,9 @@ TextImportResult importTextFile(jet::Database& db, const TextImportRequest& requ
         result.error = QString::fromUtf8(e.what());
     }
     if (inSavepoint) {
-        try {
-            conn->exec(QStringLiteral("ROLLBACK TO %1; RELEASE %1").arg(kSavepoint));
-        } catch (const jet::JetError& e) {
-            if (result.outcome == TextImportResult::Outcome::Failed)
-                result.error += QStringLiteral("\r\r") + e.description();
-        }
+        const QString undo = conn->rollbackSavepoint(kSavepoint);
+        if (!undo.isEmpty() && result.outcome == TextImportResult::Outcome::Failed)
+            result.error += QStringLiteral("\r\r") + undo;
         conn->bump();
     }
     result.rows = 0;
