@@ -226,10 +226,7 @@ int runEmail(const QStringList& args)
             std::fprintf(stderr, "email: the run failed: %s\n", qPrintable(r.error));
             return 1;
         }
-        if (dumpRows)
-            std::fprintf(stderr, "email_validate %.3f s\n", seconds);
-        else
-            bench::figure("email_validate", seconds, "s");
+        bench::figure("email_validate", seconds, "s", dumpRows);
         qint64 suggested = 0;
         {
             jet::Stmt s(&db.connection(), QStringLiteral("SELECT COUNT(*) FROM tblEMails WHERE Suggest1 IS NOT NULL"));
