@@ -13,6 +13,7 @@
 #include <QTime>
 
 #include <cstdio>
+#include <optional>
 
 namespace contacts {
 namespace {
@@ -55,21 +56,57 @@ int defaultLength(int type)
     }
 }
 
+/// The number of the digits text[from, from + n); -1 when one is no digit.
+int digitsAt(const QString& text, int from, int n)
+{
+    int v = 0;
+    for (int i = from; i < from + n; ++i) {
+        if (i >= text.size() || !text[i].isDigit() || text[i].unicode() > '9')
+            return -1;
+        v = v * 10 + (text[i].unicode() - '0');
+    }
+    return v;
+}
+
+/// Calendar parts of a date and time.
+struct Stamp {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    bool valid() const
+    {
+        return QDate::isValid(year, month, day) && QTime::isValid(hour, minute, second);
+    }
+};
+
+/// "yyyyMMdd" or "yyyyMMddhhmmss" as stored; nullopt for anything else.
+std::optional<Stamp> storedStamp(const QString& raw, bool withTime)
+{
+    if (raw.size() != (withTime ? 14 : 8))
+        return std::nullopt;
+    Stamp s{digitsAt(raw, 0, 4), digitsAt(raw, 4, 2), digitsAt(raw, 6, 2), 0, 0, 0};
+    if (withTime) {
+        s.hour = digitsAt(raw, 8, 2);
+        s.minute = digitsAt(raw, 10, 2);
+        s.second = digitsAt(raw, 12, 2);
+    }
+    return s.valid() ? std::optional<Stamp>(s) : std::nullopt;
+}
+
 // "mm/dd/yyyy" with an optional " hh:nn:ss"; one or two digits for month,
 // day and the time's parts.
-std::optional<QDateTime> parseDataDate(const QString& text)
+std::optional<Stamp> parseDataDate(const QString& text)
 {
     static const QRegularExpression re(
         QStringLiteral("^(\\d{1,2})/(\\d{1,2})/(\\d{4})(?: (\\d{1,2}):(\\d{1,2}):(\\d{1,2}))?$"));
     const auto m = re.match(text.trimmed());
     if (!m.hasMatch())
         return std::nullopt;
-    const QDate d(m.captured(3).toInt(), m.captured(1).toInt(), m.captured(2).toInt());
-    const QTime t = m.captured(4).isEmpty() ? QTime(0, 0)
-                                            : QTime(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt());
-    if (!d.isValid() || !t.isValid())
-        return std::nullopt;
-    return QDateTime(d, t);
+    Stamp s{m.captured(3).toInt(), m.captured(1).toInt(), m.captured(2).toInt(), 0, 0, 0};
+    if (!m.captured(4).isEmpty()) {
+        s.hour = m.captured(4).toInt();
+        s.minute = m.captured(5).toInt();
+        s.second = m.captured(6).toInt();
+    }
+    return s.valid() ? std::optional<Stamp>(s) : std::nullopt;
 }
 
 QString typeError(const FieldSpec& f, const QString& value, const char* what)
@@ -152,19 +189,14 @@ QString Table::Data(int id) const
     if (col < 0)
         return db_->primaryEmail(table_.text(pos_, keyColumn_));
     const QString raw = table_.text(pos_, col);
-    switch (fields_.Type(id)) {
-    case TypeDate: {
-        const QDate d = QDate::fromString(raw, QStringLiteral("yyyyMMdd"));
-        return d.isValid() ? dateText(d.year(), d.month(), d.day()) : raw;
-    }
-    case TypeDateTime: {
-        const QDateTime t = QDateTime::fromString(raw, QStringLiteral("yyyyMMddHHmmss"));
-        return t.isValid() ? dateTimeText(t.date().year(), t.date().month(), t.date().day(), t.time().hour(),
-                                          t.time().minute(), t.time().second())
-                           : raw;
-    }
-    default: return raw;
-    }
+    const int type = fields_.Type(id);
+    if (type != TypeDate && type != TypeDateTime)
+        return raw;
+    const auto t = storedStamp(raw, type == TypeDateTime);
+    if (!t)
+        return raw;
+    return type == TypeDate ? dateText(t->year, t->month, t->day)
+                            : dateTimeText(t->year, t->month, t->day, t->hour, t->minute, t->second);
 }
 
 void Table::setData(int id, const QString& value)
@@ -182,7 +214,9 @@ void Table::setData(int id, const QString& value)
             const auto t = parseDataDate(value);
             if (!t)
                 throw ContactError(typeError(f, value, "a date"));
-            stored = t->toString(f.type == TypeDate ? QStringLiteral("yyyyMMdd") : QStringLiteral("yyyyMMddHHmmss"));
+            stored = QString::asprintf("%04d%02d%02d", t->year, t->month, t->day);
+            if (f.type == TypeDateTime)
+                stored += QString::asprintf("%02d%02d%02d", t->hour, t->minute, t->second);
         } else {
             stored.clear();
         }

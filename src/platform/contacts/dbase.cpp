@@ -350,8 +350,10 @@ void DbfTable::setText(int row, int field, const QString& value)
         break;
     case 'D':
         if (!bytes.isEmpty()) {
-            const QDate d = QDate::fromString(QString::fromLatin1(bytes), QStringLiteral("yyyyMMdd"));
-            if (bytes.size() != 8 || !d.isValid())
+            bool digits = bytes.size() == 8;
+            for (char ch : bytes)
+                digits = digits && ch >= '0' && ch <= '9';
+            if (!digits || !QDate::isValid(bytes.left(4).toInt(), bytes.mid(4, 2).toInt(), bytes.mid(6, 2).toInt()))
                 throw ContactError(fieldError(f, QStringLiteral("'%1' is not a date.").arg(value)));
         }
         bytes = bytes.leftJustified(8, ' ');
