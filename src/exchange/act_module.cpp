@@ -346,7 +346,9 @@ void ImportActDatabase(const QString& fileName)
             done = exchange::importContacts(act.CONTACT(), gdbWork);
             act.CONTACT().Close();
         }
-        if (done.unreadableDates > 0)
+        if (done.unreadableDates == 1)
+            ui::msgBox(QStringLiteral("1 date value could not be read as a date and was left empty."), ui::vbInformation);
+        else if (done.unreadableDates > 1)
             ui::msgBox(QStringLiteral("%1 date values could not be read as dates and were left empty.")
                            .arg(done.unreadableDates),
                        ui::vbInformation);
@@ -526,7 +528,8 @@ int ExportToAct(const QString& source, const QString& destination, QString& mess
             rememberAdded(gdbWork, added);
         }
         if (missing > 0)
-            ui::msgBox(QStringLiteral("%1 contacts of the list are no longer in the Act! database and were not exported.")
+            ui::msgBox(QStringLiteral("%1 of the list's contacts are no longer in the Act! database and were not "
+                                      "exported.")
                            .arg(missing),
                        ui::vbInformation);
         ui::msgBox(QStringLiteral("Successfully exported to Act!"), ui::vbInformation);

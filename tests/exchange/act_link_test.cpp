@@ -3,7 +3,7 @@
 // workbench, a clean-up, and the export back into the same database, read
 // again afterwards (by the database's own calls and by Python's dbfread).
 #include "cleaning/case_run.h"
-#include "contact_fixture.h"
+#include "support/contact_fixture.h"
 #include "exchange/act_module.h"
 #include "exchange/frmact_validateuser.h"
 #include "import_fixture.h"
@@ -165,7 +165,7 @@ TEST_F(ActLink, ImportCleanUpAndExportBackWriteExactlyTheChanges)
     const QString path = contacttest::makeDatabase(folder, contacttest::threeContacts());
     contacttest::patchFile(path, "19990401", "19991301");   // a last meeting in month 13
 
-    importThroughDialog(path, {}, {QStringLiteral("1 date values could not be read as dates and were left empty.")});
+    importThroughDialog(path, {}, {QStringLiteral("1 date value could not be read as a date and was left empty.")});
     ASSERT_NE(frmdataform::loaded(), nullptr);
     EXPECT_EQ(dialogs, 0);   // single-user: no log-on
     EXPECT_EQ(general::gstrImportType, QStringLiteral("dbf"));
@@ -355,6 +355,36 @@ TEST_F(ActLink, ExportThatFailsLeavesTheDatabaseAsItWas)
                          QStringLiteral("The field CITY cannot hold this value: it is longer than 40 characters. (City)"
                                         "  Unable to Export.")));
     EXPECT_EQ(contacttest::snapshot(folder), before);
+}
+
+// A contact removed in the contact manager after the import is neither
+// edited in another's place nor made again.
+TEST_F(ActLink, ContactGoneSinceTheImportIsLeftOut)
+{
+    const QString path = contacttest::makeDatabase(folder, contacttest::threeContacts());
+    importThroughDialog(path);
+    ASSERT_NE(frmdataform::loaded(), nullptr);
+    {
+        contacts::Database db;
+        db.Open(path);
+        ASSERT_TRUE(db.CONTACT().Goto(QStringLiteral("000000000002")));
+        db.CONTACT().Delete();
+        db.Close();
+    }
+    general::dbWork.execute(QStringLiteral("UPDATE tblData SET [City]=[City] & \"!\""));
+    ui.answerFile(path, 3);
+    ui.answerMessage(ui::vbYes, kWarning);
+    ui.answerMessage(ui::vbOK, QStringLiteral("1 of the list's contacts are no longer in the Act! database and were "
+                                              "not exported."));
+    ui.answerMessage(ui::vbOK, kSuccess);
+    EXPECT_FALSE(main->ExportFile());
+    contacts::Database db;
+    db.Open(path);
+    ASSERT_TRUE(db.isopen());
+    QStringList cities;
+    for (db.CONTACT().MoveFirst(); !db.CONTACT().isEOF(); db.CONTACT().MoveNext())
+        cities << db.CONTACT().Data(contacts::kContactNameField) + QLatin1Char(' ') + db.CONTACT().Data(17);
+    EXPECT_EQ(cities, (QStringList{"Ann Smith boston!", "Cy O'Brien cork!"}));
 }
 
 // Labels become column names by the text wizard's rule, and the export finds

@@ -3,13 +3,10 @@
 // refused, and Close() replaces the files all together or not at all.
 #include "platform/contacts/contactdb.h"
 #include "platform/contacts/dbase.h"
+#include "support/contact_fixture.h"
 
 #include <QDir>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -19,26 +16,6 @@ using contacts::DbfField;
 using contacts::DbfTable;
 
 namespace {
-
-/// dbfread's records of the file as JSON; nullopt without Python's dbfread.
-std::optional<QJsonArray> dbfread(const QString& path)
-{
-    QProcess p;
-    p.start(QStringLiteral("/usr/bin/python3"),
-            {QStringLiteral("-c"),
-             QStringLiteral("import json, sys\n"
-                            "try:\n"
-                            "    from dbfread import DBF\n"
-                            "except ImportError:\n"
-                            "    sys.exit(3)\n"
-                            "print(json.dumps([{k: ('' if v is None else str(v)) for k, v in r.items()}"
-                            " for r in DBF(sys.argv[1], encoding='cp1252')]))\n"),
-             path});
-    if (!p.waitForFinished(30000) || p.exitCode() == 3 || p.error() == QProcess::FailedToStart)
-        return std::nullopt;
-    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
-    return QJsonDocument::fromJson(p.readAllStandardOutput()).array();
-}
 
 QString memoText()
 {
@@ -89,7 +66,7 @@ TEST(DbfTable, WrittenTableReadsBackHereAndInDbfread)
     EXPECT_EQ(back.text(1, 3), QStringLiteral("F"));
     EXPECT_EQ(back.text(1, 4), QString());
 
-    const auto rows = dbfread(path);
+    const auto rows = contacttest::readWithDbfread(path);
     if (!rows)
         GTEST_SKIP() << "Python's dbfread is not installed";
     ASSERT_EQ(rows->size(), 2);

@@ -1,4 +1,4 @@
-// Small contact-manager databases for the import and export tests, made with
+// Small contact-manager databases for the tests of the contact link, made with
 // the database's own calls, and their contents read back by a reader that is
 // not ours (Python's dbfread) when the machine has it.
 #pragma once
