@@ -21,6 +21,7 @@
 #include "platform/jet/error.h"
 #include "platform/jet/database.h"
 #include "platform/jet/types.h"
+#include "workbench/opening.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -73,40 +74,47 @@ double sqliteShellImport(const QString& csv, const QString& folder)
     return t.nsecsElapsed() / 1e9;
 }
 
-/// The worksheet or Access import as the choosers run it: the SELECT ... INTO
-/// that replaces tblData, all or nothing. Returns the SQL's row count, or -1.
+/// The worksheet or Access import as the choosers run it, with the same checks
+/// of the names read from the file: the SELECT ... INTO that replaces tblData,
+/// all or nothing. Returns the SQL's row count; throws jet::JetError.
 qint64 importByEngine(jet::Database& db, const QString& xls, const QString& mdb, const QStringList& args)
 {
-    try {
-        QString sql;
-        if (!xls.isEmpty()) {
-            QString sheet = bench::option(args, QStringLiteral("--sheet"));
-            if (sheet.isEmpty())
-                sheet = exchange::sheetChoices(exchange::workbookCatalog(xls)).value(0);
-            if (!exchange::fitsReference(xls, true) || !exchange::fitsReference(sheet, false))
-                throw jet::JetError(jet::errGeneral, QStringLiteral("name not usable in a table reference"));
-            sql = QStringLiteral("SELECT * INTO tblData FROM ") + exchange::excelSource(xls, sheet, true);
-        } else {
-            QString table = bench::option(args, QStringLiteral("--table"));
-            if (table.isEmpty())
-                table = exchange::tableChoices(exchange::accessTables(mdb)).value(0);
-            if (!exchange::fitsReference(mdb, true) || !exchange::fitsReference(table, false))
-                throw jet::JetError(jet::errGeneral, QStringLiteral("name not usable in a table reference"));
-            sql = exchange::accessImportSql(exchange::accessSelectList(exchange::accessTableColumns(mdb, table)), mdb,
-                                            table);
-        }
-        qint64 rows = 0;
-        exchange::allOrNothing(db, [&] {
-            if (general::DropTable(db, QStringLiteral("tblData")))
-                throw jet::JetError(jet::errGeneral, QStringLiteral("Could not delete existing data."));
-            db.execute(sql, jet::dbFailOnError);
-            rows = db.recordsAffected();
-        });
-        return rows;
-    } catch (const jet::JetError& e) {
-        std::fprintf(stderr, "import: %s\n", qPrintable(e.description()));
-        return -1;
+    QString sql;
+    if (!xls.isEmpty()) {
+        QString sheet = bench::option(args, QStringLiteral("--sheet"));
+        if (sheet.isEmpty())
+            sheet = exchange::sheetChoices(exchange::workbookCatalog(xls)).value(0);
+        sql = QStringLiteral("SELECT * INTO tblData FROM ") + exchange::checkedExcelSource(xls, sheet, true);
+    } else {
+        QString table = bench::option(args, QStringLiteral("--table"));
+        if (table.isEmpty())
+            table = exchange::tableChoices(exchange::accessTables(mdb)).value(0);
+        sql = exchange::accessImportStatement(mdb, table);
     }
+    qint64 rows = 0;
+    exchange::allOrNothing(db, [&] {
+        if (general::DropTable(db, QStringLiteral("tblData")))
+            throw jet::JetError(jet::errGeneral, QStringLiteral("Could not delete existing data."));
+        db.execute(sql, jet::dbFailOnError);
+        rows = db.recordsAffected();
+    });
+    return rows;
+}
+
+/// The workbench's opening checks of the new tblData, then its key; false
+/// (with the workbench's own message on stderr) when the list would be refused.
+bool keyTheList(jet::Database& db)
+{
+    const QString refusal = workbench::columnRefusal(workbench::listColumns(db));
+    if (!refusal.isEmpty()) {
+        std::fprintf(stderr, "import: %s\n", qPrintable(refusal));
+        return false;
+    }
+    QElapsedTimer t;
+    t.start();
+    workbench::appendKey(db);
+    bench::figure("key", t.nsecsElapsed() / 1e9, "s");
+    return true;
 }
 
 /// The contact import as the program runs it, without its dialog: the log-on
@@ -134,31 +142,23 @@ int importContactDatabase(const QString& dbf, const QStringList& args)
     jet::Database db = jet::Database::open(dir.filePath(QStringLiteral("sysfls.sys")), true);
     QElapsedTimer t;
     t.start();
-    try {
-        const exchange::ContactImport r = exchange::importContacts(act.CONTACT(), db);
-        bench::figure("import", t.nsecsElapsed() / 1e9, "s");
-        std::fprintf(stderr, "import: %lld rows, %lld columns, %lld columns left out as empty, %lld unreadable dates\n",
-                     static_cast<long long>(r.rows), static_cast<long long>(r.columns.size()),
-                     static_cast<long long>(r.dropped.size()), static_cast<long long>(r.unreadableDates));
-        t.restart();
-        db.appendField(QStringLiteral("tblData"),
-                       jet::FieldDef{QStringLiteral("LumacorPrimK"), jet::dbLong, 4, jet::dbAutoIncrField, 0});
-        db.execute(QStringLiteral("ALTER TABLE tblData ADD CONSTRAINT pk PRIMARY KEY (LumacorPrimK)"));
-        bench::figure("key", t.nsecsElapsed() / 1e9, "s");
-        t.restart();
-        exchange::splitHiddenColumns(db);
-        bench::figure("split", t.nsecsElapsed() / 1e9, "s");
-    } catch (const jet::JetError& e) {
-        std::fprintf(stderr, "import: %s\n", qPrintable(e.description()));
+    const exchange::ContactImport r = exchange::importContacts(act.CONTACT(), db);
+    bench::figure("import", t.nsecsElapsed() / 1e9, "s");
+    std::fprintf(stderr, "import: %lld rows, %lld columns, %lld columns left out as empty, %lld unreadable dates\n",
+                 static_cast<long long>(r.rows), static_cast<long long>(r.columns.size()),
+                 static_cast<long long>(r.dropped.size()), static_cast<long long>(r.unreadableDates));
+    if (!keyTheList(db))
         return 1;
-    }
+    t.restart();
+    exchange::splitHiddenColumns(db);
+    bench::figure("split", t.nsecsElapsed() / 1e9, "s");
     const int rows = bench::option(args, QStringLiteral("--dump"), QStringLiteral("0")).toInt();
     if (rows > 0)
         dump(db, rows);
     return 0;
 }
 
-int runImport(const QStringList& args)
+int importCommand(const QStringList& args)
 {
     const QString dbf = bench::option(args, QStringLiteral("--dbf"));
     if (!dbf.isEmpty())
@@ -179,14 +179,10 @@ int runImport(const QStringList& args)
     t.start();
     if (csv.isEmpty()) {
         const qint64 rows = importByEngine(db, xls, mdb, args);
-        if (rows < 0)
-            return 1;
         bench::figure("import", t.nsecsElapsed() / 1e9, "s");
         std::fprintf(stderr, "import: %lld rows\n", static_cast<long long>(rows));
-        t.restart();
-        db.appendField(QStringLiteral("tblData"),
-                       jet::FieldDef{QStringLiteral("LumacorPrimK"), jet::dbLong, 4, jet::dbAutoIncrField, 0});
-        bench::figure("key", t.nsecsElapsed() / 1e9, "s");
+        if (!keyTheList(db))
+            return 1;
         const int dumpRows = bench::option(args, QStringLiteral("--dump"), QStringLiteral("0")).toInt();
         if (dumpRows > 0)
             dump(db, dumpRows);
@@ -211,10 +207,8 @@ int runImport(const QStringList& args)
     std::fprintf(stderr, "import: %lld rows, %lld columns\n", static_cast<long long>(r.rows),
                  static_cast<long long>(r.names.size()));
 
-    t.restart();
-    db.appendField(QStringLiteral("tblData"),
-                   jet::FieldDef{QStringLiteral("LumacorPrimK"), jet::dbLong, 4, jet::dbAutoIncrField, 0});
-    bench::figure("key", t.nsecsElapsed() / 1e9, "s");
+    if (!keyTheList(db))
+        return 1;
 
     const double shell = sqliteShellImport(csv, dir.path());
     if (shell >= 0)
@@ -224,6 +218,18 @@ int runImport(const QStringList& args)
     if (rows > 0)
         dump(db, rows);
     return 0;
+}
+
+int runImport(const QStringList& args)
+{
+    try {
+        return importCommand(args);
+    } catch (const jet::JetError& e) {
+        std::fprintf(stderr, "import: %s\n", qPrintable(e.description()));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "import: %s\n", e.what());
+    }
+    return 1;
 }
 
 const bench::Registrar reg("import",

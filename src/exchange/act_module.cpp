@@ -137,6 +137,9 @@ ContactImport importContacts(contacts::Table& table, jet::Database& work)
     }
     if (names.isEmpty())
         throw jet::JetError(jet::errGeneral, QStringLiteral("The contact table has no field to import."));
+    for (const QString& name : names)
+        if (const QString problem = columnNameProblem(name); !problem.isEmpty())
+            throw jet::JetError(jet::errGeneral, problem);
 
     allOrNothing(work, [&] {
         if (general::DropTable(work, QStringLiteral("tblData")))
