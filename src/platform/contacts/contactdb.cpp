@@ -116,14 +116,34 @@ QString typeError(const FieldSpec& f, const QString& value, const char* what)
 
 } // namespace
 
+namespace {
+
+/// Writes v as n digits with leading zeros at s[at] (every date is read
+/// through here, so no formatting machinery).
+void putDigits(QString& s, qsizetype at, int v, int n)
+{
+    for (int p = n - 1; p >= 0; --p, v /= 10)
+        s[at + p] = QChar(char16_t(u'0' + v % 10));
+}
+
+} // namespace
+
 QString dateText(int year, int month, int day)
 {
-    return QString::asprintf("%02d/%02d/%04d", month, day, year);
+    QString s = QStringLiteral("00/00/0000");
+    putDigits(s, 0, month, 2);
+    putDigits(s, 3, day, 2);
+    putDigits(s, 6, year, 4);
+    return s;
 }
 
 QString dateTimeText(int year, int month, int day, int hour, int minute, int second)
 {
-    return dateText(year, month, day) + QString::asprintf(" %02d:%02d:%02d", hour, minute, second);
+    QString s = dateText(year, month, day) + QStringLiteral(" 00:00:00");
+    putDigits(s, 11, hour, 2);
+    putDigits(s, 14, minute, 2);
+    putDigits(s, 17, second, 2);
+    return s;
 }
 
 // ---- field list ----------------------------------------------------------------
@@ -326,8 +346,11 @@ QString Database::primaryEmail(const QString& uniqueId) const
     e.indexIds();
     const int primary = e.column(kEmailPrimaryField);
     const int address = e.column(kEmailAddressField);
-    for (int r : e.byKey_.value(uniqueId))
-        if (e.table_.text(r, primary) == QLatin1String("1"))
+    const auto it = e.byKey_.constFind(uniqueId);
+    if (it == e.byKey_.cend())
+        return QString();
+    for (int r : *it)
+        if (!e.table_.isRemoved(r) && e.table_.text(r, primary) == QLatin1String("1"))
             return e.table_.text(r, address);
     return QString();
 }

@@ -312,16 +312,16 @@ QString DbfTable::text(int row, int field) const
     const DbfField& f = fields_.at(size_t(field));
     if (f.type == 'M')
         return memos_[size_t(row)][size_t(field)];
-    const QByteArray raw = rows_[size_t(row)].mid(offsets_[size_t(field)], f.length);
-    QString s = fromWindows1252(raw);
-    if (f.type == 'C') {
-        qsizetype n = s.size();
-        while (n > 0 && s[n - 1] == u' ')
-            --n;
-        s.truncate(n);
-        return s;
-    }
-    return s.trimmed();
+    // Straight from the record: the blanks that pad it are not decoded.
+    const char* raw = rows_[size_t(row)].constData() + offsets_[size_t(field)];
+    int n = f.length;
+    while (n > 0 && raw[n - 1] == ' ')
+        --n;
+    int start = 0;
+    if (f.type != 'C')
+        while (start < n && raw[start] == ' ')
+            ++start;
+    return fromWindows1252(QByteArray::fromRawData(raw + start, n - start));
 }
 
 void DbfTable::setText(int row, int field, const QString& value)
