@@ -32,6 +32,7 @@
 #include "platform/jet/error.h"
 #include "platform/ui/ui.h"
 
+#include <QFileInfo>
 #include <QHash>
 #include <QLineEdit>
 #include <QSet>
@@ -371,7 +372,10 @@ void ImportActDatabase(const QString& fileName)
 int SplitActHiddenFields()
 {
     try {
-        if (!general::gdbWork.isOpen())
+        // gdbWork may still be on another import's source: the split works
+        // on the working database only.
+        if (!general::gdbWork.isOpen()
+            || QFileInfo(general::gdbWork.name()).absoluteFilePath() != QFileInfo(workDatabasePath()).absoluteFilePath())
             general::gdbWork = jet::Database::open(workDatabasePath());
         exchange::splitHiddenColumns(general::gdbWork);
         splitError().clear();

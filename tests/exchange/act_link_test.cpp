@@ -6,6 +6,7 @@
 #include "support/contact_fixture.h"
 #include "exchange/act_module.h"
 #include "exchange/frmact_validateuser.h"
+#include "exchange/imported_list.h"
 #include "import_fixture.h"
 
 #include <QLineEdit>
@@ -46,9 +47,10 @@ protected:
     }
 
     /// What the log-on dialog gets: a name and password typed and OK, or
-    /// nullopt for its close box.
+    /// nullopt for Cancel (its button, or with closeBox its close box).
     struct LogOn {
         std::optional<std::pair<QString, QString>> typed;
+        bool closeBox = false;
     };
 
     /// Imports the contact table through Select Source; logOns are what
@@ -82,8 +84,10 @@ protected:
                 d->txtUserName->setText(next.typed->first);
                 d->txtPassword->setText(next.typed->second);
                 d->cmdOK->click();
+            } else if (next.closeBox) {
+                d->close();
             } else {
-                d->close();   // the window's close box
+                d->cmdCancel->click();
             }
             QTimer::singleShot(5, watch);
         };
@@ -262,11 +266,13 @@ TEST_F(ActLink, MultiUserLogOnAsksUntilAcceptedThenKeepsIt)
     EXPECT_EQ(frmdataform::loaded(), nullptr);
     EXPECT_FALSE(general::gblnActUserValidated);
 
-    // The close box counts as Cancel: nothing is said, nothing imported.
-    const int shown = int(ui.shown().size());
-    importThroughDialog(path, {LogOn{}});
-    EXPECT_EQ(ui.shown().size(), shown + 1);   // the file dialog alone
-    EXPECT_EQ(frmdataform::loaded(), nullptr);
+    // Cancel, and the close box like it: nothing is said, nothing imported.
+    for (const bool closeBox : {false, true}) {
+        const int shown = int(ui.shown().size());
+        importThroughDialog(path, {LogOn{std::nullopt, closeBox}});
+        EXPECT_EQ(ui.shown().size(), shown + 1);   // the file dialog alone
+        EXPECT_EQ(frmdataform::loaded(), nullptr);
+    }
 
     // The right password (the name in any case) opens the list.
     importThroughDialog(path, {LogOn{std::pair{QStringLiteral("chris"), QStringLiteral("s3cret")}}});
@@ -355,6 +361,21 @@ TEST_F(ActLink, ExportThatFailsLeavesTheDatabaseAsItWas)
                          QStringLiteral("The field CITY cannot hold this value: it is longer than 40 characters. (City)"
                                         "  Unable to Export.")));
     EXPECT_EQ(contacttest::snapshot(folder), before);
+}
+
+// A list marked as coming from a contact database but without its system
+// columns cannot open, and the split leaves nothing half done.
+TEST_F(ActLink, ListWithoutSystemColumnsCannotOpen)
+{
+    makePreviousList();
+    general::gstrImportType = QStringLiteral("dbf");
+    general::gblnNewImport = true;
+    ui.answerMessage(ui::vbOK, QStringLiteral("Could not split hidden Act! fields."));
+    exchange::openImportedList();
+    EXPECT_EQ(frmdataform::loaded(), nullptr);
+    EXPECT_EQ(ui.shown().back().style, ui::vbCritical);
+    EXPECT_FALSE(Act_Module1::lastSplitError().isEmpty());
+    EXPECT_FALSE(jet::Database::open(general::gstrWorkDBPath).hasTable(QStringLiteral("tblActHiddenFields")));
 }
 
 // A contact removed in the contact manager after the import is neither
