@@ -466,10 +466,12 @@ int ExportToAct(const QString& source, const QString& destination, QString& mess
                     const auto it = newAddress.constFind(owner);
                     if (it == newAddress.cend() || email.Data(contacts::kEmailPrimaryField) != QLatin1String("1"))
                         continue;
+                    matched.insert(owner);
+                    if (email.Data(contacts::kEmailAddressField) == *it)
+                        continue;
                     email.Edit();
                     email.setData(contacts::kEmailAddressField, *it);
                     email.Update();
-                    matched.insert(owner);
                 }
             }
             const auto addEmail = [&](const QString& owner, const QString& address) {

@@ -232,6 +232,12 @@ TEST_F(ActLink, ImportCleanUpAndExportBackWriteExactlyTheChanges)
     EXPECT_EQ(emails(db), (QStringList{"000000000001 ann@acme.org 1", "000000000002 bo@lee.fr 1",
                                        "000000000004 dee@new.no 1"}));
 
+    // A third export with nothing changed since asks nothing and rewrites no file.
+    db.Close();
+    const auto unchanged = contacttest::snapshot(folder);
+    EXPECT_FALSE(exportTo(path, {}));
+    EXPECT_EQ(contacttest::snapshot(folder), unchanged);
+
     // The same files through a reader that is not ours.
     const auto table = contacttest::readWithDbfread(path);
     if (!table)
