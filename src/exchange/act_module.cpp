@@ -37,6 +37,7 @@
 #include <QLineEdit>
 #include <QSet>
 
+#include <algorithm>
 #include <optional>
 
 namespace exchange {
@@ -136,8 +137,10 @@ ContactImport importContacts(contacts::Table& table, jet::Database& work)
                         : (columns[i].type == contacts::TypeMemo || longText[i]) ? ColumnType::Memo
                                                                                  : ColumnType::Text);
     }
-    if (names.isEmpty())
-        throw jet::JetError(jet::errGeneral, QStringLiteral("The contact table has no field to import."));
+    // The system columns go aside when the list opens: a list of nothing
+    // else would open with no column at all.
+    if (std::all_of(names.cbegin(), names.cend(), [](const QString& n) { return hiddenContactColumns().contains(n); }))
+        throw jet::JetError(jet::errGeneral, QStringLiteral("The Act database holds no contact data to import."));
     for (const QString& name : names)
         if (const QString problem = columnNameProblem(name); !problem.isEmpty())
             throw jet::JetError(jet::errGeneral, problem);
