@@ -4,6 +4,8 @@
 // new names and rename them over the old files once everything is written.
 #include "platform/contacts/dbase.h"
 
+#include "common/codepage.h"
+
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -20,12 +22,6 @@ constexpr int kDescriptorSize = 32;
 constexpr int kMemoBlock = 512;
 constexpr char kLive = ' ';
 constexpr char kDeleted = '*';
-
-// 0x80 to 0x9F of Windows-1252; 0 where the code page has no character.
-constexpr char16_t kHigh[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 quint32 le32(const char* p)
 {
@@ -86,31 +82,20 @@ bool isNumberText(const QString& s)
     return true;
 }
 
-int windows1252Code(char16_t c)
-{
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return c;
-    for (int i = 0; i < 32; ++i)
-        if (kHigh[i] == c && c != 0)
-            return 0x80 + i;
-    return -1;
-}
-
 } // namespace
 
-bool hasWindows1252Code(QChar c) { return windows1252Code(c.unicode()) >= 0; }
+bool hasWindows1252Code(QChar c) { return codepage::codeOf(c) >= 0; }
 
 QByteArray toWindows1252(const QString& text)
 {
     QByteArray out;
     out.reserve(text.size());
     for (QChar qc : text) {
-        const char16_t c = qc.unicode();
-        const int code = windows1252Code(c);
+        const int code = codepage::codeOf(qc);
         if (code < 0)
             throw ContactError(QStringLiteral("The character '%1' (U+%2) has no code in the Windows code page.")
                                    .arg(QString(qc))
-                                   .arg(int(c), 4, 16, QLatin1Char('0')));
+                                   .arg(int(qc.unicode()), 4, 16, QLatin1Char('0')));
         out.append(char(code));
     }
     return out;
@@ -119,11 +104,8 @@ QByteArray toWindows1252(const QString& text)
 QString fromWindows1252(const QByteArray& bytes)
 {
     QString out(bytes.size(), Qt::Uninitialized);
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        // The five codes the page leaves undefined come through as themselves.
-        out[i] = QChar((c >= 0x80 && c < 0xA0 && kHigh[c - 0x80]) ? kHigh[c - 0x80] : char16_t(c));
-    }
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        out[i] = codepage::charOfCode(static_cast<unsigned char>(bytes[i]));
     return out;
 }
 

@@ -90,6 +90,6 @@ private:
 /// Text in the Windows code page; ContactError for a character it has no code for.
 QByteArray toWindows1252(const QString& text);
 bool hasWindows1252Code(QChar c);
-QString fromWindows1252(const QByteArray& bytes);  ///< the five unused codes map to themselves
+QString fromWindows1252(const QByteArray& bytes);
 
 } // namespace contacts
