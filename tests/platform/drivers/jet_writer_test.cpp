@@ -310,6 +310,16 @@ TEST_P(JetWriter, RowAndPageLayoutsAtTheirLimitsReadBack)
          [](int i) { return std::vector<Value>{Value(i), Value(QStringLiteral("%1 ").arg(i) + repeated(QStringLiteral("z"), 240))}; },
          12000},
         {"CREATE TABLE t ([A] TEXT(10), [B] DATETIME)", [](int) { return std::vector<Value>{}; }, 0},   // an empty list
+        // Memos on each side of staying in the row, of one long-value row and
+        // of whole chained pages, for both versions' page and text sizes.
+        {"CREATE TABLE t ([N] LONG, [M] MEMO)",
+         [](int i) {
+             static const int lengths[] = {0, 1, 61, 62, 63, 64, 65, 1022, 1023, 1024, 1025, 2030, 2031, 2032, 2033,
+                                           2035, 2036, 2037, 2038, 2039, 2040, 2041, 4063, 4064, 4065, 4075, 4076,
+                                           4077, 6096, 6097, 6114, 6115};
+             return std::vector<Value>{Value(lengths[i]), Value(repeated(QStringLiteral("m"), lengths[i]))};
+         },
+         32},
     };
     for (const Layout& l : layouts) {
         SCOPED_TRACE(l.create);
