@@ -673,6 +673,18 @@ QString sizeText(qint64 bytes)
 
 [[noreturn]] void refuse(const QString& why) { throw jet::JetError(jet::errExternal, why); }
 
+/// Why Access 97 cannot keep text whose character at bad is outside Windows-1252.
+QString codePageRefusal(const QString& where, QStringView text, qsizetype bad)
+{
+    char32_t c = text[bad].unicode();
+    if (text[bad].isHighSurrogate() && bad + 1 < text.size() && text[bad + 1].isLowSurrogate())
+        c = QChar::surrogateToUcs4(text[bad], text[bad + 1]);
+    return QStringLiteral("%1 holds the character '%2' (U+%3), which an Access 97 database cannot store (it holds "
+                          "the characters of Windows-1252 only).  Export to Access 2000 instead: it holds every "
+                          "character.")
+        .arg(where, QString::fromUcs4(&c, 1), QString::number(static_cast<uint>(c), 16).toUpper().rightJustified(4, u'0'));
+}
+
 class JetFile {
 public:
     JetFile(const QString& path, const Format& f) : file_(path), f_(f)
@@ -786,7 +798,8 @@ public:
             setCell(i, i < row.size() ? row[i] : null);
         encodeRow(f_, layout_, cells_, encoded_);
         if (encoded_.empty() || encoded_.size() > PageBuilder::maxRow(f_))
-            refuse(QStringLiteral("Row %1 is too long for an %2 table (a row holds at most %3 bytes outside its memos).")
+            refuse(QStringLiteral("Record %1 is too long for an %2 table (a record holds at most %3 bytes outside "
+                                  "its memos).")
                        .arg(rows_)
                        .arg(QLatin1String(f_.name))
                        .arg(PageBuilder::maxRow(f_)));
@@ -821,7 +834,7 @@ public:
 private:
     [[noreturn]] void refuseCell(std::size_t col, const QString& why)
     {
-        refuse(QStringLiteral("Row %1, column '%2': %3").arg(rows_).arg(layout_.cols[col].name, why));
+        refuse(QStringLiteral("Record %1, column [%2]: %3").arg(rows_).arg(layout_.cols[col].name, why));
     }
 
     void setCell(std::size_t i, const jet::Value& given)
@@ -913,11 +926,7 @@ private:
         if (f_.jet3) {
             const qsizetype bad = encodeJet3(text, out);
             if (bad >= 0)
-                refuseCell(i, QStringLiteral("the character '%1' (U+%2) cannot be written to an %3 database, "
-                                             "which keeps text in the Windows-1252 code page.")
-                                  .arg(text[bad])
-                                  .arg(text[bad].unicode(), 4, 16, QLatin1Char('0'))
-                                  .arg(QLatin1String(f_.name)));
+                refuse(codePageRefusal(QStringLiteral("The text in record %1, column [%2]").arg(rows_).arg(c.name), text, bad));
         } else {
             encodeJet4(text, out, c.type == tText || text.size() <= kMaxCompressedMemo);
         }
@@ -1155,18 +1164,16 @@ void writeJetTable(const QString& path, const QString& table, const jet::ColumnL
     std::string probe;
     for (const jet::ColumnInfo& c : columns) {
         if (c.name.size() > kMaxNameLength)
-            refuse(QStringLiteral("The column name '%1' is longer than the %2 characters an %3 field name holds.")
+            refuse(QStringLiteral("The column name [%1] is longer than the %2 characters an %3 field name holds.")
                        .arg(c.name)
                        .arg(kMaxNameLength)
                        .arg(QLatin1String(f.name)));
-        if (f.jet3 && encodeJet3(c.name, probe) >= 0)
-            refuse(QStringLiteral("The column name '%1' cannot be written to an %2 database, which keeps names in "
-                                  "the Windows-1252 code page.")
-                       .arg(c.name, QLatin1String(f.name)));
+        if (const qsizetype bad = f.jet3 ? encodeJet3(c.name, probe) : -1; bad >= 0)
+            refuse(codePageRefusal(QStringLiteral("The column name [%1]").arg(c.name), c.name, bad));
         cols.push_back(columnFor(c));
     }
-    if (f.jet3 && encodeJet3(table, probe) >= 0)
-        refuse(QStringLiteral("The table name '%1' cannot be written to an %2 database.").arg(table, QLatin1String(f.name)));
+    if (const qsizetype bad = f.jet3 ? encodeJet3(table, probe) : -1; bad >= 0)
+        refuse(codePageRefusal(QStringLiteral("The table name [%1]").arg(table), table, bad));
 
     JetFile file(path, f);
     requireOwnCatalog(file, f, path);

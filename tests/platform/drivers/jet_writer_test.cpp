@@ -368,16 +368,21 @@ TEST_P(JetWriter, ValuesTheFileCannotHoldAreRefusedNamingRowAndColumn)
     };
     const Case cases[] = {
         {"CREATE TABLE t ([City] TEXT(255))", Value("Αθήνα"), true,
-         "Row 2, column 'City': the character 'Α' (U+0391) cannot be written to an Access 97 database, which keeps "
-         "text in the Windows-1252 code page."},
-        {"CREATE TABLE t ([City] MEMO)", Value(QStringLiteral("ok ") + QChar(0x4e2d)), true,
-         "Row 2, column 'City': the character '中' (U+4e2d) cannot be written to an Access 97 database, which keeps "
-         "text in the Windows-1252 code page."},
+         "The text in record 2, column [City] holds the character 'Α' (U+0391), which an Access 97 database cannot "
+         "store (it holds the characters of Windows-1252 only).  Export to Access 2000 instead: it holds every "
+         "character."},
+        {"CREATE TABLE t ([City] MEMO)", Value("ok 😀"), true,
+         "The text in record 2, column [City] holds the character '😀' (U+1F600), which an Access 97 database "
+         "cannot store (it holds the characters of Windows-1252 only).  Export to Access 2000 instead: it holds "
+         "every character."},
+        {"CREATE TABLE t ([Straße Ø] TEXT(20), [Πόλη] TEXT(20))", Value("ok"), true,
+         "The column name [Πόλη] holds the character 'Π' (U+03A0), which an Access 97 database cannot store (it "
+         "holds the characters of Windows-1252 only).  Export to Access 2000 instead: it holds every character."},
         {"CREATE TABLE t ([City] LONG)", Value(4294967296.0), false,
-         "Row 2, column 'City': 4294967296 is outside the range of the column's type."},
+         "Record 2, column [City]: 4294967296 is outside the range of the column's type."},
         {"CREATE TABLE t ([A name longer than the sixty-four characters that Access allows for one field] LONG)",
          Value(1), false,
-         "The column name 'A name longer than the sixty-four characters that Access allows for one field' is longer "
+         "The column name [A name longer than the sixty-four characters that Access allows for one field] is longer "
          "than the 64 characters an %1 field name holds."},
     };
     for (const Case& c : cases) {
@@ -385,7 +390,9 @@ TEST_P(JetWriter, ValuesTheFileCannotHoldAreRefusedNamingRowAndColumn)
         if (c.jet3Only && !jet3())
             continue;
         work.connection().exec(QStringLiteral("DROP TABLE IF EXISTS t"));
-        fill(QString::fromUtf8(c.create), {{c.value.isNumber() ? Value(1) : Value("ok")}, {c.value}});
+        const size_t columns = size_t(QString::fromUtf8(c.create).count(QLatin1Char('[')));
+        fill(QString::fromUtf8(c.create), {std::vector<Value>(columns, c.value.isNumber() ? Value(1) : Value("ok")),
+                                           std::vector<Value>(columns, c.value)});
         const QString path = templateCopy();
         try {
             exportTo(path);
