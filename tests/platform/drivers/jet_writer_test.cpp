@@ -11,6 +11,7 @@
 #include "platform/jet/connection.h"
 #include "platform/jet/database.h"
 #include "platform/jet/error.h"
+#include "support/write_limit.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,11 +20,8 @@
 #include <QTemporaryDir>
 
 #include <cmath>
-#include <csignal>
 #include <functional>
 #include <random>
-
-#include <sys/resource.h>
 
 #include <gtest/gtest.h>
 
@@ -541,20 +539,15 @@ TEST_P(JetWriter, AFailedWriteIsAnError)
     fill(QStringLiteral("CREATE TABLE t ([Text] TEXT(255))"), rows);
     const QString path = templateCopy();
 
-    struct rlimit old {};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = old;
-    small.rlim_cur = 256 * 1024;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     QString error;
-    try {
-        exportTo(path);
-    } catch (const jet::JetError& e) {
-        error = e.description();
+    {
+        const testsupport::WriteLimit full(256 * 1024);
+        try {
+            exportTo(path);
+        } catch (const jet::JetError& e) {
+            error = e.description();
+        }
     }
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
     EXPECT_TRUE(error.startsWith(QStringLiteral("Cannot write the file '%1': ").arg(path))) << error.toStdString();
 }
 
