@@ -30,8 +30,9 @@
 // row when it fits a page, else in a chain of whole pages. Jet 4 memos above
 // 1,024 characters are never compressed.
 //
-// Cost: one pass over the rows; each page is written once, as soon as it is
-// full; memory is a few pages.
+// Cost: one pass over the rows; each new page is written once, as soon as it
+// is full, and the catalogue's two pages are updated at the end; memory is a
+// few pages.
 #include "platform/drivers/jet_writer.h"
 
 #include "common/codepage.h"

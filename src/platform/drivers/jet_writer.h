@@ -34,7 +34,8 @@ JetVersion jetVersionOf(const QString& path);
 /// Adds the table to the database at path, which emptyJetDatabase made (or a
 /// copy of it, with tables added before). Column types: dbText up to 255
 /// characters, dbMemo, dbLong, dbInteger, dbByte, dbDouble, dbSingle, dbDate,
-/// dbBoolean, dbCurrency; anything else is written as memo text. Throws
+/// dbBoolean (which has no Null in the file: Null is written as No),
+/// dbCurrency; anything else is written as memo text. Throws
 /// jet::JetError, naming the row and column, for a value the file cannot hold
 /// (Jet 3 text outside Windows-1252, text longer than its column, a number
 /// outside its type, a row longer than a page) and for every failed read or
