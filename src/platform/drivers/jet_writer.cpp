@@ -694,8 +694,12 @@ public:
         // failing write is seen at once, with its reason.
         if (!file_.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
             fail();
-        pages_ = static_cast<std::uint32_t>(file_.size() / f.page);
+        size_ = file_.size();
+        pages_ = static_cast<std::uint32_t>(size_ / f.page);
     }
+
+    /// True when the file is made of whole pages.
+    bool whole() const { return size_ % f_.page == 0; }
 
     std::string read(std::uint32_t n)
     {
@@ -705,10 +709,25 @@ public:
         return p;
     }
 
+    /// Writes page n; a page the file held before is kept first, for cutBack().
     void write(std::uint32_t n, const std::string& page)
     {
+        if (qint64(n) * f_.page < size_
+            && std::none_of(before_.begin(), before_.end(), [n](const auto& p) { return p.first == n; }))
+            before_.emplace_back(n, read(n));
         if (!file_.seek(qint64(n) * f_.page) || file_.write(page.data(), f_.page) != f_.page)
             fail();
+    }
+
+    /// Puts the file back as it was opened, as far as the system lets it:
+    /// the pages it held are written back and the new ones cut off.
+    void cutBack()
+    {
+        for (const auto& [n, page] : before_)
+            if (file_.seek(qint64(n) * f_.page))
+                file_.write(page.data(), f_.page);
+        file_.resize(size_);
+        file_.flush();
     }
 
     /// Reserves count pages at the end of the file; the first one's number.
@@ -740,7 +759,9 @@ private:
 
     QFile file_;
     Format f_;
+    qint64 size_ = 0;
     std::uint32_t pages_ = 0;
+    std::vector<std::pair<std::uint32_t, std::string>> before_;
 };
 
 // ---- the new table ---------------------------------------------------------------
@@ -1075,7 +1096,7 @@ void requireOwnCatalog(JetFile& file, const Format& f, const QString& path)
     const std::size_t at = static_cast<std::size_t>(columnsAt(f));
     const std::size_t indexes = f.jet3 ? 27 : 47;
     const std::string data = file.read(kCatalogDataPage);
-    if (def[0] != 0x02 || get32(&def[4]) != 0 || get32(&def[indexes]) != 0 || get32(&def[indexes + 4]) != 0
+    if (!file.whole() || def[0] != 0x02 || get32(&def[4]) != 0 || get32(&def[indexes]) != 0 || get32(&def[indexes + 4]) != 0
         || def.compare(at, block.size(), block) != 0 || data[0] != 0x01 || get32(&data[4]) != kCatalogPage)
         refuse(QStringLiteral("A table can only be added to an Access database that this program made; "
                               "'%1' is another one.")
@@ -1178,12 +1199,17 @@ void writeJetTable(const QString& path, const QString& table, const jet::ColumnL
 
     JetFile file(path, f);
     requireOwnCatalog(file, f, path);
-    TableWriter writer(file, f, table, std::move(cols));
-    std::vector<jet::Value> row;
-    while (rows(row))
-        writer.add(row);
-    writer.finish();
-    file.close();
+    try {
+        TableWriter writer(file, f, table, std::move(cols));
+        std::vector<jet::Value> row;
+        while (rows(row))
+            writer.add(row);
+        writer.finish();
+        file.close();
+    } catch (...) {
+        file.cutBack();
+        throw;
+    }
 }
 
 } // namespace drivers

@@ -40,7 +40,8 @@ JetVersion jetVersionOf(const QString& path);
 /// (Jet 3 text outside Windows-1252, text longer than its column, a number
 /// outside its type, a row longer than a page) and for every failed read or
 /// write, and when the file would outgrow sizeLimit (0: the version's
-/// limit, jetFileLimit); the file is then unusable and the caller discards it.
+/// limit, jetFileLimit); the file is then put back as it was, as far as the
+/// system lets it (the export discards it anyway).
 void writeJetTable(const QString& path, const QString& table, const jet::ColumnList& columns, const RowSource& rows,
                    qint64 sizeLimit = 0);
 
