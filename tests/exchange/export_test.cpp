@@ -440,9 +440,10 @@ TEST_F(Export, AccessNinetySevenRefusesTextOutsideItsCodePageAndKeepsTheOldFile)
     writeAll(path, "precious");
     ui.answerFile(path, exchange::ExportAccess97);
     ui.answerMessage(ui::vbYes, path + QStringLiteral(" already exists.  Overwrite it?"));
-    ui.answerMessage(ui::vbOK, QStringLiteral("Row 4, column 'Name': the character 'Ν' (U+039d) cannot be written to "
-                                              "an Access 97 database, which keeps text in the Windows-1252 code page."
-                                              "  Unable to Export."));
+    ui.answerMessage(ui::vbOK, QStringLiteral("The text in record 4, column [Name] holds the character 'Ν' (U+039D), "
+                                              "which an Access 97 database cannot store (it holds the characters of "
+                                              "Windows-1252 only).  Export to Access 2000 instead: it holds every "
+                                              "character.  Unable to Export."));
     EXPECT_TRUE(main->ExportFile());
     EXPECT_EQ(readAll(path), QByteArray("precious"));
     EXPECT_EQ(outFolder(), QStringList{QStringLiteral("list.mdb")});
