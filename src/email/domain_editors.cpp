@@ -53,8 +53,19 @@ bool writeLines(const QString& path, const QStringList& lines)
     QByteArray text;
     for (const QString& line : lines)
         text += line.toUtf8() + "\r\n";
-    out.write(text);
+    if (out.write(text) != text.size() || !out.flush() || out.error() != QFileDevice::NoError) {
+        out.cancelWriting();
+        return false;
+    }
     return out.commit();
+}
+
+/// Writes the list file, or says that it could not.
+void saveList(const QString& path, const QStringList& lines)
+{
+    if (!writeLines(path, lines))
+        ui::msgBox(QStringLiteral("Unable to save ") + QDir::toNativeSeparators(path) + QStringLiteral("."),
+                   ui::vbCritical | ui::vbOKOnly);
 }
 
 /// The key code of a key press in the system's numbering (Enter 13, Delete 46), else 0.
@@ -284,7 +295,7 @@ void frmccTLDs::Form_Unload()
     }
     for (int i = n + 1; i <= kListSize; ++i)
         general::gstrCCTLDs[size_t(i)] = {QString(), QString()};
-    writeLines(settingsFile("ccTLDs.txt"), lines);
+    saveList(settingsFile("ccTLDs.txt"), lines);
     ui::doEvents();
     rebuildCountryTable();
 }
@@ -356,6 +367,18 @@ void frmgTLDs::txtNew_KeyDown(int keyCode)
 {
     if (keyCode == kEnter) {
         const QString text = txtNew->text();
+        // An empty line would end the list when it is read; a double quote
+        // cannot be carried by the file's quoted lines.
+        if (text.trimmed().isEmpty()) {
+            txtNew->clear();
+            SetColumnWidths();
+            return;
+        }
+        if (text.contains(QLatin1Char('"'))) {
+            ui::msgBox(QStringLiteral("A domain cannot contain a double quote."), ui::vbExclamation | ui::vbOKOnly);
+            SetColumnWidths();
+            return;
+        }
         bool found = false;
         for (int i = 0; i < lstgTLDs->topLevelItemCount() && !found; ++i)
             found = lstgTLDs->topLevelItem(i)->text(0) == text;
@@ -394,7 +417,7 @@ void frmgTLDs::Form_Unload()
     }
     for (int i = n + 1; i <= kListSize; ++i)
         general::gstrGTLDs[size_t(i)].clear();
-    writeLines(settingsFile("gTLDs.txt"), lines);
+    saveList(settingsFile("gTLDs.txt"), lines);
 }
 
 void registerDomainEditors()

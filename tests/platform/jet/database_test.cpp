@@ -103,6 +103,37 @@ TEST_F(EngineTest, NullsDatesAndNumbersAsTheEngineShowsThem)
               QStringLiteral("Cara O'Neil / "));
 }
 
+TEST_F(EngineTest, DivisionAsTheEngineDividesAndItsPrecedence)
+{
+    makeContacts();   // Age: Ann 34, bob 41, Cara Null
+    struct Case { const char* expr; const char* shown; };
+    const Case cases[] = {
+        {"7/2", "3.5"},
+        {"[Age]/4", "8.5"},
+        {"1/4*2", "0.5"},
+        {"2-7/2", "-1.5"},
+        {"7\\2", "3"},
+        {"-7\\2", "-3"},
+        {"7.5\\2", "4"},            // operands are rounded first, half to even
+        {"6.5\\2", "3"},
+        {"10\\2*3", "1"},           // "\" binds less tightly than "*": 10 \ 6
+        {"2*3\\4", "1"},
+        {"1+7\\2", "4"},
+        {"7\\2\\2", "1"},
+        {"-[Age]\\-4", "8"},
+        {"(20\\3) MOD 4", "2"},
+        {"[Age]\\2 & \"x\"", "17x"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(scalar(QStringLiteral("SELECT %1 AS r FROM tblData WHERE [Name]=\"Ann Smith\"").arg(QString::fromUtf8(c.expr))),
+                  QString::fromUtf8(c.shown))
+            << c.expr;
+    EXPECT_EQ(scalar(QStringLiteral("SELECT [Age]\\2 AS r FROM tblData WHERE [Name]=\"Cara O'Neil\"")), QStringLiteral("<null>"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) AS n FROM tblData WHERE [Age]/2 > 20.25")), QStringLiteral("2"));
+    EXPECT_THROW(rows(QStringLiteral("SELECT 7\\0 AS r FROM tblData")), JetError);
+    EXPECT_THROW(rows(QStringLiteral("SELECT 7\\ AS r FROM tblData")), JetError);
+}
+
 TEST_F(EngineTest, TextLongerThanItsColumnIsRefused)
 {
     db.execute(QStringLiteral("CREATE TABLE Z_ccTLD (ccTLD TEXT(2), ccTLD_Name TEXT(255), CONSTRAINT pk PRIMARY KEY (ccTLD));"));
