@@ -40,6 +40,7 @@ namespace dupes {
 namespace {
 
 const QString kKey = QStringLiteral("LumacorPrimK");
+constexpr qint64 kProgressEvery = 4096;   // records between two progress reports
 const QString kLayout = QStringLiteral("temp.qb_dupe_layout");
 const QString kKeep = QStringLiteral("temp.qb_dupe_keep");
 
@@ -449,20 +450,31 @@ SearchResult searchDuplicates(jet::Database& db, Scope scope, const std::vector<
             throw jet::JetError(jet::errSyntax, QStringLiteral("No columns to compare."));
         jet::Connection& c = db.connection();
         const QString data = realTable(c, QStringLiteral("tblData"));
-        progress.start(3);
+        // The scan goes in key order: its place is the key it has reached, out
+        // of the highest key, and the result table is the last step.
+        qint64 lastKey = 0;
+        {
+            jet::Stmt top(&c, QStringLiteral("SELECT max(%1) FROM main.%2").arg(jet::quoteName(kKey), jet::quoteName(data)));
+            if (top.step())
+                lastKey = top.int64(0);
+        }
+        const qint64 steps = lastKey + 1;
+        progress.start(steps);
+        qint64 seen = 0;
         auto surplus = std::make_shared<std::vector<qint64>>();
         const RecordGrouper g = groupRecords(c, data, columns, [&](qint64 key, std::uint32_t, bool opened) {
             if (!opened)
                 surplus->push_back(key);
+            if (++seen % kProgressEvery == 0)
+                progress.step(std::min(key, lastKey));
         });
-        progress.step(1);
+        progress.step(lastKey);
         r.distinct = qint64(g.groups().size());
         r.duplicate = qint64(surplus->size());
-        progress.step(2);
         if (general::DropTable(db, QStringLiteral("tblDupes_AllX")))
             throw jet::JetError(jet::errGeneral, QStringLiteral("Could not delete table tblDupes"));
         writeResultTable(c, data, columns, g);
-        progress.step(3);
+        progress.step(steps);
         c.bump();
         r.generation = c.generation();
         std::tie(r.writtenRows, r.dataVersion) = writeStamp(c);
