@@ -32,6 +32,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -116,15 +117,22 @@ std::vector<ColumnRule> columnRules(jet::Connection& c, const QString& data, con
 // match is confirmed on the bytes.
 class RecordGrouper {
 public:
+    // 24 bytes a group: ten million groups must fit in memory with room to
+    // spare. The hash is not kept; growing the table hashes the values again.
     struct Group {
-        std::uint64_t hash = 0;
-        std::size_t offset = 0;
-        std::uint32_t size = 0;
-        qint64 count = 0;
+        const char* bytes = nullptr;   ///< the folded values, in the arena
         qint64 firstKey = 0;
+        std::uint32_t size = 0;
+        std::uint32_t count = 0;
     };
 
-    explicit RecordGrouper(std::vector<ColumnRule> rules) : rules_(std::move(rules)) { slots_.assign(1 << 16, Slot{}); }
+    /// expectedRecords: about how many records will come (the group list is
+    /// reserved for them, which costs address space, not memory, until used).
+    RecordGrouper(std::vector<ColumnRule> rules, qint64 expectedRecords) : rules_(std::move(rules))
+    {
+        slots_.assign(1 << 16, Slot{});
+        groups_.reserve(std::size_t(std::clamp<qint64>(expectedRecords, 0, qint64(1) << 31)));
+    }
 
     /// Groups the current row of st, whose columns from `first` on are the
     /// compared ones; returns the group's number and whether the row opened it.
@@ -139,14 +147,13 @@ public:
             if (slots_[i].tag != tag)
                 continue;
             Group& g = groups_[slots_[i].group - 1];
-            if (g.hash == h && g.size == row_.size() && std::memcmp(arena_.data() + g.offset, row_.data(), row_.size()) == 0) {
+            if (g.size == row_.size() && std::memcmp(g.bytes, row_.data(), row_.size()) == 0) {
                 ++g.count;
                 return {slots_[i].group - 1, false};
             }
         }
         const auto n = std::uint32_t(groups_.size());
-        groups_.push_back(Group{h, arena_.size(), std::uint32_t(row_.size()), 1, key});
-        arena_.append(row_);
+        groups_.push_back(Group{store(row_), key, std::uint32_t(row_.size()), 1});
         slots_[i] = Slot{tag, n + 1};
         if (groups_.size() * 2 > slots_.size())
             grow();
@@ -246,16 +253,34 @@ private:
         slots_.assign(slots_.size() * 2, Slot{});
         const std::size_t mask = slots_.size() - 1;
         for (std::uint32_t n = 0; n < groups_.size(); ++n) {
-            std::size_t i = slotOf(groups_[n].hash, mask);
+            const std::uint64_t h = qHashBits(groups_[n].bytes, groups_[n].size, 0);
+            std::size_t i = slotOf(h, mask);
             while (slots_[i].group != 0)
                 i = (i + 1) & mask;
-            slots_[i] = Slot{std::uint32_t(groups_[n].hash >> 32), n + 1};
+            slots_[i] = Slot{std::uint32_t(h >> 32), n + 1};
         }
     }
 
     std::vector<ColumnRule> rules_;
     std::string row_;
-    std::string arena_;
+    // The arena: blocks that never move, so a group's bytes stay where they
+    // were put and growing never holds two copies of everything.
+    static constexpr std::size_t kBlock = std::size_t(1) << 22;
+    const char* store(const std::string& row)
+    {
+        if (blocks_.empty() || row.size() > blockSize_ - used_) {
+            blockSize_ = std::max(kBlock, row.size());
+            blocks_.push_back(std::make_unique<char[]>(blockSize_));
+            used_ = 0;
+        }
+        char* at = blocks_.back().get() + used_;
+        std::memcpy(at, row.data(), row.size());
+        used_ += row.size();
+        return at;
+    }
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::size_t blockSize_ = 0;
+    std::size_t used_ = 0;
     std::vector<Group> groups_;
     struct Slot {
         std::uint32_t tag = 0;
@@ -279,7 +304,13 @@ std::pair<qint64, qint64> writeStamp(jet::Connection& c)
 template <typename F>
 RecordGrouper groupRecords(jet::Connection& c, const QString& data, const std::vector<Column>& columns, F&& onRow)
 {
-    RecordGrouper g(columnRules(c, data, columns));
+    qint64 expected = 0;
+    {
+        jet::Stmt top(&c, QStringLiteral("SELECT max(%1) FROM main.%2").arg(jet::quoteName(kKey), jet::quoteName(data)));
+        if (top.step())
+            expected = top.int64(0);
+    }
+    RecordGrouper g(columnRules(c, data, columns), expected);
     QStringList refs{QStringLiteral("T.") + jet::quoteName(kKey)};
     for (const Column& col : columns)
         refs << QStringLiteral("T.") + jet::quoteName(col.name);
