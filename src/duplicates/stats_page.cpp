@@ -27,6 +27,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
@@ -84,6 +85,9 @@ private:
     void GraphCombo_Click();
     void flex1_DblClick(int row);
     void drawChart();
+    void buildChooser();
+    void move(QListWidget* from, QListWidget* to, bool all);
+    void Set_Column_Move_Buttons();
 
     frmdataform& f;
     QComboBox* GraphCombo = nullptr;
@@ -91,6 +95,10 @@ private:
     QProgressBar* pbar2 = nullptr;
     QLabel* lblprocessingstats = nullptr;
     QChartView* chartView_ = nullptr;
+    QPushButton* cmdMove = nullptr;
+    QPushButton* cmdMoveAll = nullptr;
+    QPushButton* cmdBack = nullptr;
+    QPushButton* cmdBackAll = nullptr;
     int chartType_ = 0;   ///< index into kChartTypes
     std::vector<std::pair<QString, double>> shown_;   ///< the chart's labels and scores
 };
@@ -146,6 +154,99 @@ void StatsPage::build()
     connect(cmdrefresh, &QPushButton::clicked, this, [this] { Combo1_Click(); });
     connect(GraphCombo, &QComboBox::activated, this, [this](int) { GraphCombo_Click(); });
     connect(f.flex1, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { flex1_DblClick(row); });
+    buildChooser();
+}
+
+// ---- the column chooser ----------------------------------------------------------------
+
+void StatsPage::buildChooser()
+{
+    // The two lists stand side by side in the frame; captions go above them
+    // and the four move buttons between them.
+    QBoxLayout* lists = nullptr;
+    for (QBoxLayout* l : f.frmstats->findChildren<QBoxLayout*>())
+        if (l->indexOf(f.lstleft) >= 0 && l->indexOf(f.lstRight) >= 0)
+            lists = l;
+    const auto captioned = [this](QListWidget* list, const QString& caption, const char* name) {
+        auto* c = new QVBoxLayout;
+        auto* label = new QLabel(caption, f.frmstats);
+        label->setObjectName(QString::fromLatin1(name));
+        c->addWidget(label);
+        c->addWidget(list, 1);
+        list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        return c;
+    };
+    const auto button = [this](const char* caption, const char* name) {
+        auto* b = new QPushButton(QString::fromLatin1(caption), f.frmstats);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setFixedWidth(px(600));
+        return b;
+    };
+    cmdMove = button(">", "cmdMove");
+    cmdMoveAll = button(">>", "cmdMoveAll");
+    cmdBack = button("<", "cmdBack");
+    cmdBackAll = button("<<", "cmdBackAll");
+    if (lists) {
+        lists->removeWidget(f.lstleft);
+        lists->removeWidget(f.lstRight);
+        lists->addLayout(captioned(f.lstleft, QStringLiteral("Columns"), "lblColumns"), 1);
+        auto* buttons = new QVBoxLayout;
+        buttons->addStretch(1);
+        for (QPushButton* b : {cmdMove, cmdMoveAll, cmdBack, cmdBackAll})
+            buttons->addWidget(b);
+        buttons->addStretch(1);
+        lists->addLayout(buttons);
+        lists->addLayout(captioned(f.lstRight, QStringLiteral("Selected Columns"), "lblSelectedColumns"), 1);
+    }
+    connect(cmdMove, &QPushButton::clicked, this, [this] { move(f.lstleft, f.lstRight, false); });
+    connect(cmdBack, &QPushButton::clicked, this, [this] { move(f.lstRight, f.lstleft, false); });
+    connect(cmdMoveAll, &QPushButton::clicked, this, [this] { move(f.lstleft, f.lstRight, true); });
+    connect(cmdBackAll, &QPushButton::clicked, this, [this] { move(f.lstRight, f.lstleft, true); });
+    connect(f.lstleft, &QListWidget::itemDoubleClicked, this, [this] { move(f.lstleft, f.lstRight, false); });
+    connect(f.lstRight, &QListWidget::itemDoubleClicked, this, [this] { move(f.lstRight, f.lstleft, false); });
+    // A click changes the selection, and with it what ">" and "<" may do.
+    connect(f.lstleft, &QListWidget::itemSelectionChanged, this, &StatsPage::Set_Column_Move_Buttons);
+    connect(f.lstRight, &QListWidget::itemSelectionChanged, this, &StatsPage::Set_Column_Move_Buttons);
+    // The lists are filled when the tab is first shown.
+    connect(f.tab1, &QTabBar::currentChanged, this, [this] { Set_Column_Move_Buttons(); });
+    Set_Column_Move_Buttons();
+}
+
+void StatsPage::move(QListWidget* from, QListWidget* to, bool all)
+{
+    if (all) {
+        while (from->count() > 0)
+            to->addItem(from->takeItem(0));
+    } else if (!from->selectedItems().isEmpty()) {
+        int i = 0;
+        while (i < from->count()) {
+            if (from->item(i)->isSelected())
+                to->addItem(from->takeItem(i));   // the next entry moves up into place i
+            else
+                ++i;
+        }
+    } else if (from->currentRow() >= 0) {
+        to->addItem(from->takeItem(from->currentRow()));
+    }
+    // The first entry of each list becomes its current one, unselected: the
+    // next ">" or "<" takes it unless the user selects others.
+    for (QListWidget* l : {from, to}) {
+        l->clearSelection();
+        if (l->count() > 0)
+            l->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+    }
+    Set_Column_Move_Buttons();
+}
+
+void StatsPage::Set_Column_Move_Buttons()
+{
+    const auto canMoveOne = [](const QListWidget* l) {
+        return (l->count() > 0 && l->currentRow() >= 0) || !l->selectedItems().isEmpty();
+    };
+    cmdMove->setEnabled(canMoveOne(f.lstleft));
+    cmdMoveAll->setEnabled(f.lstleft->count() > 0);
+    cmdBack->setEnabled(canMoveOne(f.lstRight));
+    cmdBackAll->setEnabled(f.lstRight->count() > 0);
 }
 
 void StatsPage::Combo1_Click()

@@ -113,17 +113,10 @@ void rebuildCountryTable()
         if (!general::TableExists(db, QStringLiteral("Z_ccTLD")))
             return;
         jet::Connection& c = db.connection();
-        c.exec(QStringLiteral("SAVEPOINT qb_cctld_rebuild"));
-        try {
+        c.inSavepoint(QStringLiteral("qb_cctld_rebuild"), [&] {
             db.execute(QStringLiteral("DELETE FROM Z_ccTLD;"), jet::dbFailOnError);
             workbench::fillCountryTable(db);
-        } catch (...) {
-            c.exec(QStringLiteral("ROLLBACK TO qb_cctld_rebuild"));
-            c.exec(QStringLiteral("RELEASE qb_cctld_rebuild"));
-            throw;
-        }
-        c.exec(QStringLiteral("RELEASE qb_cctld_rebuild"));
-        c.bump();
+        });
     } catch (const std::exception&) {
         // The table keeps the previous list; the next workbench opening rebuilds it.
     }

@@ -172,26 +172,6 @@ private:
     sqlite3* db_;
 };
 
-/// Runs work inside a savepoint of the connection: all of it or none. The
-/// generation moves either way, so nothing cached across the attempt survives.
-template <class F>
-void inSavepoint(jet::Connection& c, const QString& name, F&& work)
-{
-    c.exec(QStringLiteral("SAVEPOINT ") + name);
-    try {
-        work();
-    } catch (...) {
-        try {
-            c.exec(QStringLiteral("ROLLBACK TO %1; RELEASE %1").arg(name));
-        } catch (...) {
-        }
-        c.bump();
-        throw;
-    }
-    c.exec(QStringLiteral("RELEASE ") + name);
-    c.bump();
-}
-
 QString refusal(const jet::Database& db, const EmailRun& run, const QString& column)
 {
     if (run.column.isEmpty() || !db.isOpen())
@@ -254,7 +234,7 @@ RunResult validateColumn(jet::Database& db, const QString& column, const DomainL
         const QString dataQ = jet::quoteName(data);
         const QString colQ = jet::quoteName(run.column);
 
-        inSavepoint(c, QStringLiteral("qb_email_run"), [&]() {
+        c.inSavepoint(QStringLiteral("qb_email_run"), [&]() {
             c.exec(QStringLiteral("DELETE FROM ") + jet::quoteName(emails));
             qint64 total = 0;
             {
@@ -371,7 +351,7 @@ ChangeResult applySuggestion(jet::Database& db, EmailRun& run, const QString& co
         }
         const QString address = suggestion.toString();
         const EmailCheck check = checkEmail(address, run.lists, run.specialChars, true);
-        inSavepoint(c, QStringLiteral("qb_email_one"), [&]() {
+        c.inSavepoint(QStringLiteral("qb_email_one"), [&]() {
             jet::Stmt upd(&c, QStringLiteral("UPDATE %1 SET %2 = ?1 WHERE %3 = ?2")
                                   .arg(data, jet::quoteName(run.column), jet::quoteName(kKey)));
             upd.bind(1, jet::Value(address));

@@ -76,6 +76,7 @@ void MDIMain::Open_Source_File()
 {
     using namespace general;
     ui::FileDialog commondialog1;
+    frmTablenames::unload();
     try {
         gstrWorkDBPath = programFolder() + QStringLiteral("/sysfls.sys");
         commondialog1.fileName.clear();

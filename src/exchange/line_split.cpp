@@ -74,6 +74,7 @@ const std::vector<QStringView>& LineSplitter::split(QStringView line)
         }
     }
     ends_.push_back(o);
+    endedQuoted_ = state == State::Quoted;
 
     fields_.clear();
     fields_.reserve(ends_.size());

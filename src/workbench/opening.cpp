@@ -316,8 +316,7 @@ void fillCountryTable(jet::Database& db)
         throw jet::JetError(jet::errNoTable, QStringLiteral("The database engine cannot find the input table or query 'Z_ccTLD'."));
     // One savepoint around one prepared insert: a thousand rows cost one
     // journal write, and a failure leaves the table as empty as it was.
-    c.exec(QStringLiteral("SAVEPOINT qb_cctld"));
-    try {
+    c.inSavepoint(QStringLiteral("qb_cctld"), [&] {
         jet::Stmt ins(&c, QStringLiteral("INSERT INTO \"%1\" (ccTLD, ccTLD_Name) VALUES (?1, ?2)").arg(table));
         QSet<QString> seen;
         for (int i = 1; i <= kListSize; ++i) {
@@ -330,13 +329,7 @@ void fillCountryTable(jet::Database& db)
             ins.step();
             ins.reset();
         }
-    } catch (...) {
-        c.exec(QStringLiteral("ROLLBACK TO qb_cctld"));
-        c.exec(QStringLiteral("RELEASE qb_cctld"));
-        throw;
-    }
-    c.exec(QStringLiteral("RELEASE qb_cctld"));
-    c.bump();
+    });
 }
 
 void setHiddenFieldSplitter(std::function<int()> split) { splitter() = std::move(split); }

@@ -458,3 +458,28 @@ TEST_F(Export, WithoutDialogsTheSameFileIsWritten)
 }
 
 } // namespace
+
+TEST_F(Export, AccessNinetySevenRefusesTextOutsideItsCodePageAndKeepsTheOldFile)
+{
+    addSampleRows();
+    db.execute(QStringLiteral("INSERT INTO tblData ([Name], [City]) VALUES (\"Νίκος\", \"Αθήνα\")"));
+    const QString path = out("list.mdb");
+    writeAll(path, "precious");
+    ui.answerFile(path, exchange::ExportAccess97);
+    ui.answerMessage(ui::vbYes, path + QStringLiteral(" already exists.  Overwrite it?"));
+    ui.answerMessage(ui::vbOK, QStringLiteral("Row 4, column 'Name': the character 'Ν' (U+039d) cannot be written to "
+                                              "an Access 97 database, which keeps text in the Windows-1252 code page."
+                                              "  Unable to Export."));
+    EXPECT_TRUE(main->ExportFile());
+    EXPECT_EQ(readAll(path), QByteArray("precious"));
+    EXPECT_EQ(outFolder(), QStringList{QStringLiteral("list.mdb")});
+
+    // Access 2000 keeps the same list.
+    ui.answerFile(path, exchange::ExportAccess2000);
+    ui.answerMessage(ui::vbYes, path + QStringLiteral(" already exists.  Overwrite it?"));
+    ui.answerMessage(ui::vbOK, QStringLiteral("Exported data to: ") + path);
+    EXPECT_FALSE(main->ExportFile());
+    auto rs = db.openRecordset(QStringLiteral("SELECT [City] FROM [%1].[data] WHERE [Name] = \"Νίκος\"").arg(path));
+    ASSERT_FALSE(rs->eof());
+    EXPECT_EQ(rs->value(0).toString(), QStringLiteral("Αθήνα"));
+}

@@ -1,5 +1,8 @@
 #include "exchange/frmtxtwizard.h"
 
+#include "app/mdimain.h"
+#include "workbench/frmdataform.h"
+
 #include "common/general.h"
 #include "platform/jet/database.h"
 #include "platform/jet/types.h"
@@ -7,6 +10,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -35,12 +40,19 @@ protected:
         general::setProgramFolder(dir_.path());
         general::gstrWorkDBPath = dir_.filePath(QStringLiteral("sysfls.sys"));
         jet::Database::open(general::gstrWorkDBPath, true).close();
+        QDir(dir_.path()).mkpath(QStringLiteral("Settings"));
         general::gstrSourceFile = write(kList);
-        frmtxtWizard::setOpenWorkbench([this] { ++opened_; });
     }
     void TearDown() override
     {
-        frmtxtWizard::setOpenWorkbench({});
+        w_.reset();
+        if (frmdataform::loaded()) {
+            general::gblnNewImport = true;   // no export question
+            frmdataform::unload();
+        }
+        delete MDIMain::loaded();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        general::gintFileOpen = 0;
         general::setProgramFolder(QString());
         general::gstrSourceFile.clear();
     }
@@ -123,8 +135,10 @@ protected:
     QTemporaryDir dir_;
     ui::ScriptedHandler ui_{[](const QString& m) { ADD_FAILURE() << m.toStdString(); }};
     std::unique_ptr<frmtxtWizard> w_;
-    int opened_ = 0;
 };
+
+/// The workbench is open on the imported list.
+bool opened() { return frmdataform::loaded() != nullptr; }
 
 } // namespace
 
@@ -229,13 +243,14 @@ TEST_F(Wizard, ImportStoresTheListWithTheChosenTypes)
     pickType(QStringLiteral("Text (255)"));
 
     c<QPushButton>("cmdImport")->click();
-    EXPECT_EQ(opened_, 1);
+    EXPECT_TRUE(opened());
     EXPECT_EQ(w_->result(), QDialog::Accepted);
     EXPECT_EQ(layout(), (std::vector<std::pair<std::string, int>>{{"Name", jet::dbText},
                                                                   {"City", jet::dbText},
                                                                   {"Zip", jet::dbMemo},
                                                                   {"Joined", jet::dbDate},
-                                                                  {"Amount", jet::dbDouble}}));
+                                                                  {"Amount", jet::dbDouble},
+                                                                  {"LumacorPrimK", jet::dbLong}}));
     EXPECT_EQ(column(QStringLiteral("Name")), QStringList({"Smith, John", "Say \"Hi\"", "Lee"}));
     EXPECT_EQ(column(QStringLiteral("Zip")), QStringList({"02134", "10001", "75001"}));
     EXPECT_EQ(column(QStringLiteral("Amount")), QStringList({"10.5", "7", "-3"}));
@@ -257,7 +272,7 @@ TEST_F(Wizard, CancelStopsTheImportInEitherPass)
         ui_.onProcessEvents({});
         EXPECT_EQ(ui_.shown().back().style, ui::vbCritical);
         EXPECT_EQ(w_->result(), QDialog::Rejected);
-        EXPECT_EQ(opened_, 0);
+        EXPECT_FALSE(opened());
         EXPECT_TRUE(layout().empty()) << "pump " << pump;
         expectControlsRestored();
     }
@@ -288,7 +303,7 @@ TEST_F(Wizard, FailingFileEndsTheImportWithItsReason)
         c<QPushButton>("cmdImport")->click();
         EXPECT_EQ(ui_.shown().back().style, k.style) << k.what;
         EXPECT_EQ(w_->result(), QDialog::Rejected) << k.what;
-        EXPECT_EQ(opened_, 0) << k.what;
+        EXPECT_FALSE(opened()) << k.what;
         EXPECT_TRUE(layout().empty()) << k.what;
         EXPECT_EQ(general::gstrSourceFile.isEmpty(), k.forgetsFile) << k.what;
         expectControlsRestored();

@@ -34,6 +34,7 @@
 // full; memory is a few pages.
 #include "platform/drivers/jet_writer.h"
 
+#include "common/codepage.h"
 #include "platform/drivers/mdb_reader.h"
 #include "platform/jet/connection.h"
 #include "platform/jet/error.h"
@@ -74,6 +75,7 @@ Format formatOf(JetVersion v)
 
 constexpr int kMaxRowsPerPage = 255;   // a data pointer has one byte for the row
 constexpr int kMaxColumns = 255;
+constexpr int kMaxNameLength = 64;
 constexpr std::size_t kInlineMemo = 64;
 constexpr int kMaxCompressedMemo = 1024;
 constexpr std::uint32_t kLvalOwner = 0x4c41564c;   // "LVAL"
@@ -128,31 +130,13 @@ std::uint32_t dataPointer(std::uint32_t page, int row) { return page << 8 | std:
 
 // ---- text ------------------------------------------------------------------
 
-// The 0x80 to 0x9F block of Windows-1252 (zero: unassigned); the rest below
-// 0x100 is Latin-1.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
-    0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178,
-};
-
-/// The Windows-1252 byte of c; -1 when the code page has no such character.
-int cp1252(char16_t c)
-{
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return c;
-    for (int i = 0; i < 32; ++i)
-        if (kCp1252High[i] == c && c != 0)
-            return 0x80 + i;
-    return -1;
-}
-
 /// Jet 3 text; the position of the first character outside the code page, or -1.
 qsizetype encodeJet3(QStringView s, std::string& out)
 {
     out.clear();
     out.reserve(static_cast<std::size_t>(s.size()));
     for (qsizetype i = 0; i < s.size(); ++i) {
-        const int b = cp1252(s[i].unicode());
+        const int b = codepage::codeOf(s[i]);
         if (b < 0)
             return i;
         add8(out, static_cast<std::uint32_t>(b));
@@ -680,13 +664,22 @@ std::string headerPage(const Format& f)
     return p;
 }
 
+QString sizeText(qint64 bytes)
+{
+    if (bytes % (qint64(1) << 30) == 0)
+        return QStringLiteral("%1 GB").arg(bytes >> 30);
+    return QStringLiteral("%1 MB").arg(bytes / double(1 << 20), 0, 'g', 3);
+}
+
 [[noreturn]] void refuse(const QString& why) { throw jet::JetError(jet::errExternal, why); }
 
 class JetFile {
 public:
     JetFile(const QString& path, const Format& f) : file_(path), f_(f)
     {
-        if (!file_.open(QIODevice::ReadWrite))
+        // Unbuffered: every page goes to the system as it is written, so a
+        // failing write is seen at once, with its reason.
+        if (!file_.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
             fail();
         pages_ = static_cast<std::uint32_t>(file_.size() / f.page);
     }
@@ -709,10 +702,9 @@ public:
     std::uint32_t allocate(std::uint32_t count = 1)
     {
         if ((qint64(pages_) + count) * f_.page > f_.limit)
-            refuse(QStringLiteral("The list does not fit in an %1 database, which can hold at most %2 GB.  "
+            refuse(QStringLiteral("The list does not fit in an %1 database, which can hold at most %2.  "
                                   "Export fewer rows or choose another format.")
-                       .arg(QLatin1String(f_.name))
-                       .arg(f_.limit >> 30));
+                       .arg(QLatin1String(f_.name), sizeText(f_.limit)));
         const std::uint32_t first = pages_;
         pages_ += count;
         return first;
@@ -872,13 +864,14 @@ private:
             const std::int64_t hi = c.type == tByte ? 255 : c.type == tInt ? 32767 : std::numeric_limits<std::int32_t>::max();
             if (n < lo || n > hi)
                 refuseCell(i, QStringLiteral("%1 is outside the range of the column's type.").arg(n));
-            b.resize(static_cast<std::size_t>(c.fixedSize));
             const auto u = static_cast<std::uint32_t>(static_cast<std::int32_t>(n));
-            b[0] = static_cast<char>(u & 0xff);
-            if (c.fixedSize >= 2)
-                put16(&b[0], u);
-            if (c.fixedSize == 4)
-                put32(&b[0], u);
+            b.clear();
+            if (c.type == tByte)
+                add8(b, u);
+            else if (c.type == tInt)
+                add16(b, u);
+            else
+                add32(b, u);
             return;
         }
         case tMoney: {
@@ -1146,9 +1139,12 @@ JetVersion jetVersionOf(const QString& path)
     return head[0x14] == 0 ? JetVersion::Jet3 : JetVersion::Jet4;
 }
 
-void writeJetTable(const QString& path, const QString& table, const jet::ColumnList& columns, const RowSource& rows)
+void writeJetTable(const QString& path, const QString& table, const jet::ColumnList& columns, const RowSource& rows,
+                   qint64 sizeLimit)
 {
-    const Format f = formatOf(jetVersionOf(path));
+    Format f = formatOf(jetVersionOf(path));
+    if (sizeLimit > 0)
+        f.limit = std::min(f.limit, sizeLimit);
     if (columns.empty() || columns.size() > static_cast<std::size_t>(kMaxColumns))
         refuse(QStringLiteral("An %1 table holds 1 to %2 columns.").arg(QLatin1String(f.name)).arg(kMaxColumns));
     for (const QString& t : mdbTables(path))
@@ -1158,6 +1154,11 @@ void writeJetTable(const QString& path, const QString& table, const jet::ColumnL
     std::vector<Col> cols;
     std::string probe;
     for (const jet::ColumnInfo& c : columns) {
+        if (c.name.size() > kMaxNameLength)
+            refuse(QStringLiteral("The column name '%1' is longer than the %2 characters an %3 field name holds.")
+                       .arg(c.name)
+                       .arg(kMaxNameLength)
+                       .arg(QLatin1String(f.name)));
         if (f.jet3 && encodeJet3(c.name, probe) >= 0)
             refuse(QStringLiteral("The column name '%1' cannot be written to an %2 database, which keeps names in "
                                   "the Windows-1252 code page.")

@@ -38,8 +38,10 @@ JetVersion jetVersionOf(const QString& path);
 /// jet::JetError, naming the row and column, for a value the file cannot hold
 /// (Jet 3 text outside Windows-1252, text longer than its column, a number
 /// outside its type, a row longer than a page) and for every failed read or
-/// write; the file is then unusable and the caller discards it.
-void writeJetTable(const QString& path, const QString& table, const jet::ColumnList& columns, const RowSource& rows);
+/// write, and when the file would outgrow sizeLimit (0: the version's
+/// limit, jetFileLimit); the file is then unusable and the caller discards it.
+void writeJetTable(const QString& path, const QString& table, const jet::ColumnList& columns, const RowSource& rows,
+                   qint64 sizeLimit = 0);
 
 /// Largest file of each version: 1 GB for Jet 3, 2 GB for Jet 4.
 qint64 jetFileLimit(JetVersion version);

@@ -1,19 +1,27 @@
 // The Jet 3 and Jet 4 writer: the shipped templates and the table that
 // SELECT ... INTO [;database=F].[data] adds to a copy of one, read back by
-// mdbtools' own programs (mdb-ver, mdb-tables, mdb-schema, mdb-export) and by
-// the program's Access reader; the refusals leave no table behind.
+// mdbtools' own programs (mdb-ver, mdb-tables, mdb-schema, mdb-export), by
+// the program's Access reader and by its Access import; the refusals, the
+// size limit and a failing write end the export with their reason.
 #include "platform/drivers/jet_writer.h"
+
+#include "exchange/import_sources.h"
 #include "platform/drivers/mdb_fixture.h"
 #include "platform/drivers/mdb_reader.h"
-
 #include "platform/jet/connection.h"
 #include "platform/jet/database.h"
 #include "platform/jet/error.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+
+#include <csignal>
+#include <functional>
+
+#include <sys/resource.h>
 
 #include <gtest/gtest.h>
 
@@ -114,8 +122,10 @@ protected:
     void fill(const QString& create, const std::vector<std::vector<Value>>& rows)
     {
         work.execute(create);
+        if (rows.empty())
+            return;
         jet::Connection& c = work.connection();
-        const int n = rows.empty() ? 0 : static_cast<int>(rows.front().size());
+        const int n = static_cast<int>(rows.front().size());
         QStringList marks;
         for (int i = 0; i < n; ++i)
             marks << QStringLiteral("?");
@@ -251,9 +261,91 @@ TEST_P(JetWriter, EveryColumnTypeRoundTripsThroughMdbtoolsAndTheReader)
     }();
     EXPECT_EQ(bytes.size() % (jet3() ? 2048 : 4096), 0);
 
-    auto rs = work.openRecordset(QStringLiteral("SELECT [Count], [Notes] FROM [%1].[data] WHERE [Count] = 2147483647").arg(path));
-    ASSERT_FALSE(rs->eof());
-    EXPECT_EQ(rs->value(1).toString(), foreign);
+    // The program's Access import: the chooser, the column types, the copy into tblData.
+    EXPECT_EQ(exchange::tableChoices(exchange::accessTables(path)), QStringList{QStringLiteral("data")});
+    const jet::ColumnList cols = exchange::accessTableColumns(path, QStringLiteral("data"));
+    std::vector<std::pair<int, int>> types;
+    for (const jet::ColumnInfo& c : cols)
+        types.emplace_back(c.type, c.size);
+    EXPECT_EQ(types, (std::vector<std::pair<int, int>>{{jet::dbText, 255}, {jet::dbMemo, 0}, {jet::dbLong, 4},
+                                                        {jet::dbDouble, 8}, {jet::dbDate, 8}, {jet::dbBoolean, 1},
+                                                        {jet::dbCurrency, 8}, {jet::dbInteger, 2}, {jet::dbByte, 1}}));
+    work.execute(exchange::accessImportStatement(path, QStringLiteral("data")), jet::dbFailOnError);
+    auto imported = work.openRecordset(QStringLiteral("SELECT * FROM tblData"), jet::dbOpenSnapshot);
+    for (size_t r = 0; r < rows.size(); ++r, imported->moveNext()) {
+        ASSERT_FALSE(imported->eof());
+        for (int c = 0; c < 9; ++c) {
+            const Value want = c == 5 ? Value(!rows[r][5].isNull() && rows[r][5].toBool()) : rows[r][size_t(c)];
+            const Value got = imported->value(c);
+            if (want.isNumber() && got.isNumber())
+                EXPECT_DOUBLE_EQ(got.toDouble(), want.toDouble()) << "row " << r << " column " << c;
+            else
+                EXPECT_EQ(got, want) << "row " << r << " column " << c;
+        }
+    }
+    EXPECT_TRUE(imported->eof());
+}
+
+// Jet 3 rows say where each value starts in one byte, with a jump for every
+// further 256 bytes; the values here start and end on every side of those
+// boundaries. Tiny rows fill pages by their row limit, and a table of more
+// pages than a map row covers gets map pages of its own.
+TEST_P(JetWriter, RowAndPageLayoutsAtTheirLimitsReadBack)
+{
+    struct Layout {
+        const char* create;
+        std::function<std::vector<Value>(int)> row;
+        int rows;
+    };
+    const Layout layouts[] = {
+        {"CREATE TABLE t ([A] TEXT(255), [B] TEXT(255), [C] TEXT(255), [D] LONG)",
+         [](int i) {
+             return std::vector<Value>{Value(repeated(QStringLiteral("a"), i)), Value(repeated(QStringLiteral("b"), 255)),
+                                       i % 3 ? Value(repeated(QStringLiteral("c"), 255 - i)) : Value(), Value(i)};
+         },
+         256},
+        {"CREATE TABLE t ([Flag] YESNO, [N] BYTE)", [](int i) { return std::vector<Value>{Value(i % 3 == 0), Value(i % 200)}; },
+         1000},
+        {"CREATE TABLE t ([N] LONG, [Text] TEXT(255))",
+         [](int i) { return std::vector<Value>{Value(i), Value(QStringLiteral("%1 ").arg(i) + repeated(QStringLiteral("z"), 240))}; },
+         12000},
+        {"CREATE TABLE t ([A] TEXT(10), [B] DATETIME)", [](int) { return std::vector<Value>{}; }, 0},   // an empty list
+    };
+    for (const Layout& l : layouts) {
+        SCOPED_TRACE(l.create);
+        work.connection().exec(QStringLiteral("DROP TABLE IF EXISTS t"));
+        std::vector<std::vector<Value>> rows;
+        for (int i = 0; i < l.rows; ++i)
+            rows.push_back(l.row(i));
+        fill(QString::fromLatin1(l.create), rows);
+        const QString path = templateCopy();
+        exportTo(path);
+        const Output exported = run(QStringLiteral("mdb-export"), {QStringLiteral("-0"), QStringLiteral("~"), path,
+                                                                   QStringLiteral("data")});
+        EXPECT_EQ(exported.err, QString());
+        const auto csv = parseCsv(exported.out);
+        ASSERT_EQ(csv.size(), rows.size() + 1);
+        EXPECT_EQ(csv[0].size(), drivers::readMdbTable(path, QStringLiteral("data"))->columns().size());
+        for (size_t r = 0; r < rows.size(); ++r) {
+            QStringList want;
+            for (const Value& v : rows[r])
+                want << (v.isNull() ? QStringLiteral("~") : v.kind() == jet::Kind::Bool ? QString::number(int(v.toBool())) : v.toString());
+            for (QString& w : want)
+                if (w.isEmpty())
+                    w = QStringLiteral("~");   // mdb-export's empty text
+            ASSERT_EQ(csv[r + 1], want) << "row " << r;
+        }
+        if (l.rows > 10000) {   // past what a map row covers: the map is a list of map pages
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            const QByteArray bytes = f.readAll();
+            const int page = jet3() ? 2048 : 4096;
+            int mapPages = 0;
+            for (qsizetype at = 0; at < bytes.size(); at += page)
+                mapPages += bytes[at] == 0x05;
+            EXPECT_GT(mapPages, 0);
+        }
+    }
 }
 
 TEST_P(JetWriter, ValuesTheFileCannotHoldAreRefusedNamingRowAndColumn)
@@ -273,6 +365,10 @@ TEST_P(JetWriter, ValuesTheFileCannotHoldAreRefusedNamingRowAndColumn)
          "text in the Windows-1252 code page."},
         {"CREATE TABLE t ([City] LONG)", Value(4294967296.0), false,
          "Row 2, column 'City': 4294967296 is outside the range of the column's type."},
+        {"CREATE TABLE t ([A name longer than the sixty-four characters that Access allows for one field] LONG)",
+         Value(1), false,
+         "The column name 'A name longer than the sixty-four characters that Access allows for one field' is longer "
+         "than the 64 characters an %1 field name holds."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.create);
@@ -285,7 +381,8 @@ TEST_P(JetWriter, ValuesTheFileCannotHoldAreRefusedNamingRowAndColumn)
             exportTo(path);
             ADD_FAILURE() << "exported";
         } catch (const jet::JetError& e) {
-            EXPECT_EQ(e.description(), QString::fromUtf8(c.message));
+            EXPECT_EQ(e.description(), QString::fromUtf8(c.message).replace(QLatin1String("%1"),
+                                                                             jet3() ? "Access 97" : "Access 2000"));
         }
     }
     if (!jet3()) {   // what Jet 3 refuses, Jet 4 keeps
@@ -296,6 +393,63 @@ TEST_P(JetWriter, ValuesTheFileCannotHoldAreRefusedNamingRowAndColumn)
         EXPECT_EQ(run(QStringLiteral("mdb-export"), {path, QStringLiteral("data")}).out,
                   QStringLiteral("City\n\"Αθήνα 中文\"\n"));
     }
+}
+
+TEST_P(JetWriter, AListPastTheFileLimitIsRefused)
+{
+    std::vector<std::vector<Value>> rows;
+    for (int i = 0; i < 6000; ++i)
+        rows.push_back({Value(repeated(QStringLiteral("%1 ").arg(i), 200))});
+    const QString path = templateCopy();
+    jet::ColumnList cols{{QStringLiteral("Text"), jet::dbText, 255, 0}};
+    int at = 0;
+    const drivers::RowSource source = [&](std::vector<Value>& row) {
+        if (at >= static_cast<int>(rows.size()))
+            return false;
+        row = rows[static_cast<size_t>(at++)];
+        return true;
+    };
+    try {
+        drivers::writeJetTable(path, QStringLiteral("data"), cols, source, 1 << 20);
+        ADD_FAILURE() << "written past the limit";
+    } catch (const jet::JetError& e) {
+        EXPECT_EQ(e.description(), QStringLiteral("The list does not fit in an %1 database, which can hold at most "
+                                                  "1 MB.  Export fewer rows or choose another format.")
+                                       .arg(jet3() ? "Access 97" : "Access 2000"));
+    }
+    EXPECT_LE(QFileInfo(path).size(), 1 << 20);
+    // Within its limit the same list is written whole.
+    at = 0;
+    const QString roomy = templateCopy(QStringLiteral("roomy.mdb"));
+    drivers::writeJetTable(roomy, QStringLiteral("data"), cols, source, 4 * 1024 * 1024);
+    EXPECT_EQ(run(QStringLiteral("mdb-export"), {QStringLiteral("-H"), roomy, QStringLiteral("data")}).out.count(QLatin1Char('\n')), 6000);
+}
+
+// The system refuses to let the file grow past 256 KB: the export fails with
+// the system's reason instead of leaving a file that looks complete.
+TEST_P(JetWriter, AFailedWriteIsAnError)
+{
+    std::vector<std::vector<Value>> rows;
+    for (int i = 0; i < 3000; ++i)
+        rows.push_back({Value(repeated(QStringLiteral("%1 ").arg(i), 200))});
+    fill(QStringLiteral("CREATE TABLE t ([Text] TEXT(255))"), rows);
+    const QString path = templateCopy();
+
+    struct rlimit old {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 256 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    QString error;
+    try {
+        exportTo(path);
+    } catch (const jet::JetError& e) {
+        error = e.description();
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Cannot write the file '%1': ").arg(path))) << error.toStdString();
 }
 
 TEST_P(JetWriter, OnlyItsOwnDatabasesTakeATableAndOnlyOnceByName)
