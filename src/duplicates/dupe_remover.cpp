@@ -106,6 +106,39 @@ std::vector<ColumnRule> columnRules(jet::Connection& c, const QString& data, con
     return rules;
 }
 
+// Bytes kept in blocks that never move: what is stored stays where it was
+// put, and growing never holds two copies of everything.
+class ByteBlocks {
+public:
+    const char* store(const std::string& bytes)
+    {
+        if (blocks_.empty() || bytes.size() > blockSize_ - used_) {
+            blockSize_ = std::max(kBlock, bytes.size());
+            blocks_.push_back(std::make_unique<char[]>(blockSize_));
+            used_ = 0;
+        }
+        char* at = blocks_.back().get() + used_;
+        std::memcpy(at, bytes.data(), bytes.size());
+        used_ += bytes.size();
+        return at;
+    }
+
+private:
+    static constexpr std::size_t kBlock = std::size_t(1) << 22;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::size_t blockSize_ = 0;
+    std::size_t used_ = 0;
+};
+
+/// Appends the bytes of v to out.
+template <typename T>
+void appendBytes(std::string& out, T v)
+{
+    char b[sizeof(T)];
+    std::memcpy(b, &v, sizeof(T));
+    out.append(b, sizeof(T));
+}
+
 // Groups records by the values of the compared columns, one record at a time.
 // Each record's values are written as one byte string in which two records
 // are equal exactly when SQLite's GROUP BY puts them together: a type tag per
@@ -154,7 +187,7 @@ public:
             }
         }
         const auto n = std::uint32_t(groups_.size());
-        groups_.push_back(Group{store(row_), key, std::uint32_t(row_.size()), 1});
+        groups_.push_back(Group{arena_.store(row_), key, std::uint32_t(row_.size()), 1});
         slots_[i] = Slot{tag, n + 1};
         if (groups_.size() * 2 > slots_.size())
             grow();
@@ -167,9 +200,7 @@ private:
     template <typename T>
     void put(T v)
     {
-        char b[sizeof(T)];
-        std::memcpy(b, &v, sizeof(T));
-        row_.append(b, sizeof(T));
+        appendBytes(row_, v);
     }
 
     void putBytes(char tag, const char* p, int n)
@@ -264,24 +295,7 @@ private:
 
     std::vector<ColumnRule> rules_;
     std::string row_;
-    // The arena: blocks that never move, so a group's bytes stay where they
-    // were put and growing never holds two copies of everything.
-    static constexpr std::size_t kBlock = std::size_t(1) << 22;
-    const char* store(const std::string& row)
-    {
-        if (blocks_.empty() || row.size() > blockSize_ - used_) {
-            blockSize_ = std::max(kBlock, row.size());
-            blocks_.push_back(std::make_unique<char[]>(blockSize_));
-            used_ = 0;
-        }
-        char* at = blocks_.back().get() + used_;
-        std::memcpy(at, row.data(), row.size());
-        used_ += row.size();
-        return at;
-    }
-    std::vector<std::unique_ptr<char[]>> blocks_;
-    std::size_t blockSize_ = 0;
-    std::size_t used_ = 0;
+    ByteBlocks arena_;
     std::vector<Group> groups_;
     struct Slot {
         std::uint32_t tag = 0;
@@ -355,29 +369,17 @@ public:
             }
             }
         }
-        if (blocks_.empty() || row_.size() > blockSize_ - used_) {
-            blockSize_ = std::max<std::size_t>(std::size_t(1) << 22, row_.size());
-            blocks_.push_back(std::make_unique<char[]>(blockSize_));
-            used_ = 0;
-        }
-        char* at = blocks_.back().get() + used_;
-        std::memcpy(at, row_.data(), row_.size());
-        used_ += row_.size();
-        return at;
+        return blocks_.store(row_);
     }
 
 private:
     template <typename T>
     void put(T v)
     {
-        char b[sizeof(T)];
-        std::memcpy(b, &v, sizeof(T));
-        row_.append(b, sizeof(T));
+        appendBytes(row_, v);
     }
     std::string row_;
-    std::vector<std::unique_ptr<char[]>> blocks_;
-    std::size_t blockSize_ = 0;
-    std::size_t used_ = 0;
+    ByteBlocks blocks_;
 };
 
 struct KeptRow {

@@ -25,6 +25,7 @@
 #include "platform/jet/connection.h"
 #include "platform/jet/error.h"
 #include "platform/jet/schema.h"
+#include "platform/jet/sqlfunctions.h"
 
 #include <sqlite3.h>
 
@@ -157,20 +158,6 @@ void partFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
     }
 }
 
-/// The function, registered on the connection for one run.
-class PartFunction {
-public:
-    PartFunction(sqlite3* db, CheckPass* pass) : db_(db)
-    {
-        sqlite3_create_function(db_, "qb_email_part", 3, SQLITE_UTF8, pass, partFunction, nullptr, nullptr);
-    }
-    ~PartFunction() { sqlite3_create_function(db_, "qb_email_part", 3, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr); }
-    PartFunction(const PartFunction&) = delete;
-    PartFunction& operator=(const PartFunction&) = delete;
-
-private:
-    sqlite3* db_;
-};
 
 QString refusal(const jet::Database& db, const EmailRun& run, const QString& column)
 {
@@ -249,7 +236,7 @@ RunResult validateColumn(jet::Database& db, const QString& column, const DomainL
             pass.specialChars = specialChars;
             pass.progress = &progress;
             {
-                const PartFunction function(c.handle(), &pass);
+                const jet::ScopedFunction function(c.handle(), "qb_email_part", 3, &pass, partFunction);
                 QStringList values{QStringLiteral("K")};
                 for (int part = 0; part <= 5; ++part)
                     values << QStringLiteral("qb_email_part(K, C, %1)").arg(part);
