@@ -15,6 +15,7 @@
 #include "common/general.h"
 #include "platform/jet/connection.h"
 #include "platform/jet/error.h"
+#include "platform/jet/sqlfunctions.h"
 #include "platform/ui/ui.h"
 #include "workbench/datacontrol.h"
 #include "workbench/frmdataform.h"
@@ -746,22 +747,14 @@ long replaceInCells(frmdataform& f, const jet::Recordset::Field& field, const QS
 {
     jet::Database& db = f.Data1->Database();
     TypedReplace r{field.type, find, replacement};
-    sqlite3_create_function_v2(db.connection().handle(), "qb_replace_typed", 1, SQLITE_UTF8, &r, sqlReplaceTyped,
-                               nullptr, nullptr, nullptr);
     const QString target = QLatin1Char('[') + field.sourceColumn + QLatin1Char(']');
     QString sql = QStringLiteral("UPDATE tblData SET %1 = qb_replace_typed(%1) WHERE %1 IS NOT NULL").arg(target);
     if (!general::gstrFilter.isEmpty())
         sql += QStringLiteral(" AND (") + general::gstrFilter + QLatin1Char(')');
-    try {
+    {
+        const jet::ScopedFunction replace(db.connection().handle(), "qb_replace_typed", 1, &r, sqlReplaceTyped);
         db.execute(sql, jet::dbFailOnError);
-    } catch (...) {
-        sqlite3_create_function_v2(db.connection().handle(), "qb_replace_typed", 1, SQLITE_UTF8, nullptr, nullptr,
-                                   nullptr, nullptr, nullptr);
-        throw;
     }
-    // The counter lives on this stack: the function goes with it.
-    sqlite3_create_function_v2(db.connection().handle(), "qb_replace_typed", 1, SQLITE_UTF8, nullptr, nullptr, nullptr,
-                               nullptr, nullptr);
     if (r.changed > 0) {
         db.connection().bump();
         f.gridModel()->refreshRows();
