@@ -537,7 +537,11 @@ int ExportToAct(const QString& source, const QString& destination, QString& mess
             contact.Close();
             email.Close();
             act.Close();   // the files change here, all at once
-            rememberAdded(gdbWork, added);
+            try {
+                rememberAdded(gdbWork, added);
+            } catch (const std::exception&) {
+                // The contacts are written; a later export may only add them again.
+            }
         }
         if (missing > 0)
             ui::msgBox(QStringLiteral("%1 of the list's contacts are no longer in the Act! database and were not "
