@@ -375,7 +375,6 @@ TEST_F(Export, ContactManagerDestinationIsRefused)
          "filter and try again."},
         {"", "txt", "You can only export to Act if you import from an Act! 6.0 database"},
         {"", "xls", "You can only export to Act if you import from an Act! 6.0 database"},
-        {"", "dbf", "Export to Act! is not available in this version."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reason);
@@ -441,9 +440,10 @@ TEST_F(Export, AccessNinetySevenRefusesTextOutsideItsCodePageAndKeepsTheOldFile)
     writeAll(path, "precious");
     ui.answerFile(path, exchange::ExportAccess97);
     ui.answerMessage(ui::vbYes, path + QStringLiteral(" already exists.  Overwrite it?"));
-    ui.answerMessage(ui::vbOK, QStringLiteral("Row 4, column 'Name': the character 'Ν' (U+039d) cannot be written to "
-                                              "an Access 97 database, which keeps text in the Windows-1252 code page."
-                                              "  Unable to Export."));
+    ui.answerMessage(ui::vbOK, QStringLiteral("The text in record 4, column [Name] holds the character 'Ν' (U+039D), "
+                                              "which an Access 97 database cannot store (it holds the characters of "
+                                              "Windows-1252 only).  Export to Access 2000 instead: it holds every "
+                                              "character.  Unable to Export."));
     EXPECT_TRUE(main->ExportFile());
     EXPECT_EQ(readAll(path), QByteArray("precious"));
     EXPECT_EQ(outFolder(), QStringList{QStringLiteral("list.mdb")});

@@ -656,6 +656,17 @@ void add(sqlite3* db, const char* name, int nargs, void (*fn)(sqlite3_context*, 
 
 } // namespace
 
+ScopedFunction::ScopedFunction(sqlite3* db, const char* name, int args, void* data, Fn fn)
+    : db_(db), name_(name), args_(args)
+{
+    sqlite3_create_function(db_, name_, args_, SQLITE_UTF8, data, fn, nullptr, nullptr);
+}
+
+ScopedFunction::~ScopedFunction()
+{
+    sqlite3_create_function(db_, name_, args_, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr);
+}
+
 int jetCompare(const char* a, int na, const char* b, int nb)
 {
     const int n = std::min(na, nb);
