@@ -332,3 +332,27 @@ TEST_F(Wizard, NulCharactersAreDroppedAndCountedInTheStatus)
     EXPECT_TRUE(status.startsWith(QStringLiteral("Total Records = 2 :"))) << status.toStdString();
     EXPECT_TRUE(status.endsWith(QStringLiteral("2 NUL characters were removed from the values."))) << status.toStdString();
 }
+
+// What the wizard's grid shows is what the import stores: a quoted value with
+// a line break stays one record, indented lines split by Space lose their
+// indent, and an all-empty column is Text.
+TEST_F(Wizard, TheGridShowsWhatTheImportStores)
+{
+    general::gstrSourceFile = write("Name Note Fax\r\n  Ann \"line one\r\nline two\" \r\n   Bob x\r\n");
+    load();
+    c<QRadioButton>("optDelimiter3")->click();
+    setFirstRow();
+    EXPECT_EQ(gridHeads(), QStringList({"Name", "Note", "Fax"}));
+    ASSERT_EQ(grid()->rowCount(), 2);
+    EXPECT_EQ(grid()->index(0, 0).data().toString(), QStringLiteral("Ann"));
+    EXPECT_EQ(grid()->index(0, 1).data().toString(), QStringLiteral("line one\r\nline two"));
+    EXPECT_EQ(grid()->index(1, 1).data().toString(), QStringLiteral("x"));
+    EXPECT_EQ(typeOf(2), QStringLiteral("Text (255)"));
+
+    c<QPushButton>("cmdImport")->click();
+    ASSERT_TRUE(opened());
+    EXPECT_EQ(column(QStringLiteral("Name")), QStringList({"Ann", "Bob"}));
+    EXPECT_EQ(column(QStringLiteral("Note")), QStringList({"line one\r\nline two", "x"}));
+    EXPECT_EQ(layout().size(), 4u);   // Name, Note, Fax and the key: no extra columns
+    EXPECT_EQ(layout()[2], (std::pair<std::string, int>{"Fax", jet::dbText}));
+}

@@ -114,16 +114,37 @@ std::optional<jet::DateTime> parseCellDate(const char* text, unsigned char type,
     return jet::DateTime{serial + fraction};
 }
 
-// Cells whose stored number is below 1, for the dates FreeXL's text gets wrong.
-using SmallNumbers = QHash<quint64, double>;
+// Cells whose stored number is below 1, for the dates FreeXL's text gets wrong:
+// read from the file when the first date cell asks, so a sheet without dates
+// costs nothing more. A workbook of the 1904 day count has none to mend.
+class SmallNumbers {
+public:
+    SmallNumbers(const QString& path, int sheet, int dateMode) : path_(path), sheet_(sheet), used_(dateMode == 1900) {}
+
+    const double* find(quint64 key) const
+    {
+        if (!used_)
+            return nullptr;
+        if (!numbers_)
+            numbers_ = xlsSmallNumbers(path_, sheet_);
+        const auto it = numbers_->constFind(key);
+        return it == numbers_->constEnd() ? nullptr : &*it;
+    }
+
+private:
+    QString path_;
+    int sheet_;
+    bool used_;
+    mutable std::optional<QHash<quint64, double>> numbers_;
+};
 
 // A date cell whose stored number lies before 1900 (or that FreeXL could not
 // show) is read from the number itself: its date, or Null when the engine
 // holds no such date. nullopt: FreeXL's text is right.
 std::optional<jet::Value> earlyDate(const SmallNumbers& small, unsigned row, unsigned short col, bool parsed)
 {
-    const auto it = small.constFind(xlsCellKey(row, col));
-    if (it == small.constEnd() || (parsed && *it >= 0))
+    const double* it = small.find(xlsCellKey(row, col));
+    if (!it || (parsed && *it >= 0))
         return std::nullopt;
     const std::optional<double> serial = xlsSerialBefore1900(*it);
     return serial ? jet::Value(jet::DateTime{*serial}) : jet::Value();
@@ -445,9 +466,8 @@ bool XlsWorkbook::readSheet(int index, const XlsReadOptions& options, jet::Colum
     if (options.maxRows >= 0 && static_cast<unsigned long long>(options.maxRows) < nrows - firstData)
         endRow = firstData + static_cast<unsigned>(options.maxRows);
 
-    // Dates before 1900 are stored as numbers below 1; the 1904 day count
-    // has none that LibreOffice writes.
-    const SmallNumbers small = dateMode_ == 1900 ? xlsSmallNumbers(path_, index) : SmallNumbers();
+    // Dates before 1900 are stored as numbers below 1.
+    const SmallNumbers small(path_, index, dateMode_);
 
     // A sheet without cells still reads as one empty column, as it would
     // through the engine's catalogue.
