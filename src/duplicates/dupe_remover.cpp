@@ -147,9 +147,8 @@ void appendBytes(std::string& out, T v)
 // case-folded where the column compares without case (the engine's collation
 // folds each character; an all-ASCII value folds in place), every variable
 // part prefixed with its length (one byte when short). The strings live in
-// one arena; an
-// open-addressing table of group numbers finds them by hash, and every hash
-// match is confirmed on the bytes.
+// one arena; an open-addressing table of group numbers finds them by hash,
+// and every hash match is confirmed on the bytes.
 class RecordGrouper {
 public:
     // 24 bytes a group: ten million groups must fit in memory with room to
