@@ -118,10 +118,7 @@ int runCaseBench(const QStringList& args)
             std::fprintf(stderr, "case: %s\n", qPrintable(r.message));
             return 1;
         }
-        if (dumpRows)
-            std::fprintf(stderr, "case %.3f s\n", seconds);
-        else
-            bench::figure("case", seconds, "s");
+        bench::figure("case", seconds, "s", dumpRows);
         if (request.mode == cleaning::CaseMode::Proper)
             std::fprintf(stderr, "%s: %lld rows selected, %lld changed\n", qPrintable(column),
                          static_cast<long long>(r.selected), static_cast<long long>(r.changed));

@@ -258,10 +258,7 @@ int runEmail(const QStringList& args)
             std::fprintf(stderr, "email: the run failed: %s\n", qPrintable(r.error));
             return 1;
         }
-        if (dumpRows)
-            std::fprintf(stderr, "email_validate %.3f s\n", seconds);
-        else
-            bench::figure("email_validate", seconds, "s");
+        bench::figure("email_validate", seconds, "s", dumpRows);
         std::fprintf(stderr, "invalid list %ld rows, counts list %d rows\n",
                      invalidList.Recordset() ? invalidList.Recordset()->recordCount() : 0L, counts.rowCount());
         if (!dumpRows) {

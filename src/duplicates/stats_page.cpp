@@ -198,15 +198,10 @@ void StatsPage::buildChooser()
         lists->addLayout(buttons);
         lists->addLayout(captioned(f.lstRight, QStringLiteral("Selected Columns"), "lblSelectedColumns"), 1);
     }
-    connect(cmdMove, &QPushButton::clicked, this, [this] { move(f.lstleft, f.lstRight, false); });
-    connect(cmdBack, &QPushButton::clicked, this, [this] { move(f.lstRight, f.lstleft, false); });
-    connect(cmdMoveAll, &QPushButton::clicked, this, [this] { move(f.lstleft, f.lstRight, true); });
-    connect(cmdBackAll, &QPushButton::clicked, this, [this] { move(f.lstRight, f.lstleft, true); });
-    connect(f.lstleft, &QListWidget::itemDoubleClicked, this, [this] { move(f.lstleft, f.lstRight, false); });
-    connect(f.lstRight, &QListWidget::itemDoubleClicked, this, [this] { move(f.lstRight, f.lstleft, false); });
-    // A click changes the selection, and with it what ">" and "<" may do.
-    connect(f.lstleft, &QListWidget::itemSelectionChanged, this, &StatsPage::Set_Column_Move_Buttons);
-    connect(f.lstRight, &QListWidget::itemSelectionChanged, this, &StatsPage::Set_Column_Move_Buttons);
+    connectChooser(
+        this, f.lstleft, f.lstRight, {cmdMove, cmdMoveAll, cmdBack, cmdBackAll},
+        [this](QListWidget* from, QListWidget* to, bool all) { move(from, to, all); },
+        [this] { Set_Column_Move_Buttons(); });
     // The lists are filled when the tab is first shown.
     connect(f.tab1, &QTabBar::currentChanged, this, [this] { Set_Column_Move_Buttons(); });
     Set_Column_Move_Buttons();
@@ -214,20 +209,10 @@ void StatsPage::buildChooser()
 
 void StatsPage::move(QListWidget* from, QListWidget* to, bool all)
 {
-    if (all) {
-        while (from->count() > 0)
-            to->addItem(from->takeItem(0));
-    } else if (!from->selectedItems().isEmpty()) {
-        int i = 0;
-        while (i < from->count()) {
-            if (from->item(i)->isSelected())
-                to->addItem(from->takeItem(i));   // the next entry moves up into place i
-            else
-                ++i;
-        }
-    } else if (from->currentRow() >= 0) {
+    if (all || !from->selectedItems().isEmpty())
+        moveEntries(from, to, all);
+    else if (from->currentRow() >= 0)
         to->addItem(from->takeItem(from->currentRow()));
-    }
     // The first entry of each list becomes its current one, unselected: the
     // next ">" or "<" takes it unless the user selects others.
     for (QListWidget* l : {from, to}) {
@@ -240,13 +225,7 @@ void StatsPage::move(QListWidget* from, QListWidget* to, bool all)
 
 void StatsPage::Set_Column_Move_Buttons()
 {
-    const auto canMoveOne = [](const QListWidget* l) {
-        return (l->count() > 0 && l->currentRow() >= 0) || !l->selectedItems().isEmpty();
-    };
-    cmdMove->setEnabled(canMoveOne(f.lstleft));
-    cmdMoveAll->setEnabled(f.lstleft->count() > 0);
-    cmdBack->setEnabled(canMoveOne(f.lstRight));
-    cmdBackAll->setEnabled(f.lstRight->count() > 0);
+    setMoveButtons({cmdMove, cmdMoveAll, cmdBack, cmdBackAll}, f.lstleft, f.lstRight);
 }
 
 void StatsPage::Combo1_Click()
@@ -536,6 +515,43 @@ void cmdConvert2_Click(frmdataform& f)
 }
 
 } // namespace
+
+void moveEntries(QListWidget* from, QListWidget* to, bool all)
+{
+    int i = 0;
+    while (i < from->count()) {
+        if (all || from->item(i)->isSelected())
+            to->addItem(from->takeItem(i));   // the next entry moves up into place i
+        else
+            ++i;
+    }
+}
+
+void setMoveButtons(const MoveButtons& b, const QListWidget* left, const QListWidget* right)
+{
+    const auto canMoveOne = [](const QListWidget* l) {
+        return (l->count() > 0 && l->currentRow() >= 0) || !l->selectedItems().isEmpty();
+    };
+    b.move->setEnabled(canMoveOne(left));
+    b.moveAll->setEnabled(left->count() > 0);
+    b.back->setEnabled(canMoveOne(right));
+    b.backAll->setEnabled(right->count() > 0);
+}
+
+void connectChooser(QObject* owner, QListWidget* left, QListWidget* right, const MoveButtons& b,
+                    const std::function<void(QListWidget* from, QListWidget* to, bool all)>& move,
+                    const std::function<void()>& refresh)
+{
+    QObject::connect(b.move, &QPushButton::clicked, owner, [=] { move(left, right, false); });
+    QObject::connect(b.back, &QPushButton::clicked, owner, [=] { move(right, left, false); });
+    QObject::connect(b.moveAll, &QPushButton::clicked, owner, [=] { move(left, right, true); });
+    QObject::connect(b.backAll, &QPushButton::clicked, owner, [=] { move(right, left, true); });
+    QObject::connect(left, &QListWidget::itemDoubleClicked, owner, [=] { move(left, right, false); });
+    QObject::connect(right, &QListWidget::itemDoubleClicked, owner, [=] { move(right, left, false); });
+    // A click changes the selection, and with it what ">" and "<" may do.
+    QObject::connect(left, &QListWidget::itemSelectionChanged, owner, refresh);
+    QObject::connect(right, &QListWidget::itemSelectionChanged, owner, refresh);
+}
 
 void installStatistics(frmdataform& form) { new StatsPage(form); }
 

@@ -48,6 +48,11 @@ public:
     /// The last split ended inside a quoted text: the record goes on with the
     /// next line of the file.
     bool endedQuoted() const { return endedQuoted_; }
+    /// After a split that endedQuoted(), or a call of this that returned
+    /// true: whether the quoted text is still open at the end of `more`, the
+    /// record's next piece. One pass over `more` alone, so a record of many
+    /// lines costs no more than its length.
+    bool quotedTextGoesOn(QStringView more) const;
 
 private:
     SplitOptions options_;

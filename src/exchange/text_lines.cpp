@@ -108,6 +108,12 @@ int bytesPerUnit(TextEncoding e) { return e == TextEncoding::Utf32LE || e == Tex
 
 const char16_t kLineEnds[] = u"\r\n";
 
+// The line end that took `length` characters, starting with LF or with CR.
+QStringView lineEndOf(bool startsWithLf, qsizetype length)
+{
+    return startsWithLf ? QStringView(kLineEnds + 1, 1) : QStringView(kLineEnds, length);
+}
+
 } // namespace
 
 TextEncoding detectTextEncoding(QIODevice& device)
@@ -165,18 +171,30 @@ bool TextLineReader::fill()
     }
     if (buf_.size() - end_ < kBlockSize)
         buf_.resize(end_ + kBlockSize);
-    const qint64 got = device_.read(buf_.data() + end_, buf_.size() - end_);
-    if (got < 0) {
-        error_ = device_.errorString();
-        eof_ = true;
-        return false;
-    }
-    if (got == 0) {
-        eof_ = true;
-        return false;
-    }
+    const qint64 got = readBlock(buf_.data() + end_, buf_.size() - end_);
     end_ += got;
-    return true;
+    return got > 0;
+}
+
+qint64 TextLineReader::readBlock(char* into, qint64 room)
+{
+    const qint64 got = device_.read(into, room);
+    if (got < 0)
+        error_ = device_.errorString();
+    if (got <= 0) {
+        eof_ = true;
+        return 0;
+    }
+    return got;
+}
+
+void TextLineReader::dropNuls(QString& line)
+{
+    if (!line.contains(QChar(0)))
+        return;
+    const qsizetype before = line.size();
+    line.remove(QChar(0));
+    nuls_ += before - line.size();
 }
 
 void TextLineReader::decode(const char* bytes, qsizetype size, QString& line)
@@ -189,11 +207,8 @@ void TextLineReader::decode(const char* bytes, qsizetype size, QString& line)
         line.resize(dec.requiredSpace(size));
         QChar* out = dec.appendToBuffer(line.data(), QByteArrayView(bytes, size));
         line.resize(out - line.constData());
-        if (std::memchr(bytes, 0, static_cast<size_t>(size))) {
-            const qsizetype before = line.size();
-            line.remove(QChar(0));
-            nuls_ += before - line.size();
-        }
+        if (std::memchr(bytes, 0, static_cast<size_t>(size)))
+            dropNuls(line);
         return;
     }
     line.resize(size);
@@ -233,16 +248,9 @@ bool TextLineReader::fillWide()
     }
     if (buf_.size() < kBlockSize)
         buf_.resize(kBlockSize);
-    const qint64 got = device_.read(buf_.data(), buf_.size());
-    if (got < 0) {
-        error_ = device_.errorString();
-        eof_ = true;
+    const qint64 got = readBlock(buf_.data(), buf_.size());
+    if (got == 0)
         return false;
-    }
-    if (got == 0) {
-        eof_ = true;
-        return false;
-    }
     bytesRead_ += got;
     wide_ += wideDecoder_.decode(QByteArrayView(buf_.constData(), got));
     return true;
@@ -280,16 +288,10 @@ bool TextLineReader::readWideLine(QString& line)
             after = i + 1;
             if (wide_[i] == u'\r' && after < wide_.size() && wide_[after] == u'\n')
                 ++after;
-            lineEnd_ = wide_[i] == u'\n' ? QStringView(kLineEnds + 1, 1)
-                       : after - i == 2 ? QStringView(kLineEnds, 2)
-                                        : QStringView(kLineEnds, 1);
+            lineEnd_ = lineEndOf(wide_[i] == u'\n', after - i);
         }
         line = QStringView(wide_).sliced(widePos_, i - widePos_).toString();
-        if (line.contains(QChar(0))) {
-            const qsizetype before = line.size();
-            line.remove(QChar(0));
-            nuls_ += before - line.size();
-        }
+        dropNuls(line);
         consumed_ += (after - widePos_) * bytesPerUnit(encoding_);
         widePos_ = after;
         // The mark, and what the estimate per unit misses, are settled at the end.
@@ -334,9 +336,7 @@ bool TextLineReader::readLine(QString& line)
                 if (after < end_ && buf_.constData()[after] == '\n')
                     ++after;
             }
-            lineEnd_ = data[i] == '\n' ? QStringView(kLineEnds + 1, 1)
-                       : after - i == 2 ? QStringView(kLineEnds, 2)
-                                        : QStringView(kLineEnds, 1);
+            lineEnd_ = lineEndOf(data[i] == '\n', after - i);
             decode(buf_.constData() + pos_, i - pos_, line);
             consumed_ += after - pos_;
             pos_ = after;

@@ -61,6 +61,9 @@ public:
 
 private:
     bool fill();
+    /// Reads at most room bytes; 0 at the end of the file or on an error.
+    qint64 readBlock(char* into, qint64 room);
+    void dropNuls(QString& line);
     void decode(const char* bytes, qsizetype size, QString& line);
     bool readWideLine(QString& line);
     bool fillWide();

@@ -1,6 +1,7 @@
 // Joining the lines of a record. Most records are one line: that line is split
 // in place and nothing is copied. Only a line that ends inside a quoted text is
-// copied, the next line appended, and the whole split again.
+// copied; the next lines are appended, each looked at once for the end of the
+// quoted text, and the whole record is split when it is complete.
 #include "exchange/text_records.h"
 
 namespace exchange {
@@ -27,16 +28,19 @@ bool TextRecordReader::next()
 
         const qint64 opened = lines_.linesRead();
         joined_ = line_;
-        while (splitter_.endedQuoted()) {
+        for (;;) {
+            const qsizetype from = joined_.size();
             joined_ += lines_.lineEnd();
             if (!lines_.readLine(line_)) {
                 error_ = lines_.hasError() ? lines_.errorString() : unclosedQualifierMessage(opened);
                 return false;
             }
             joined_ += line_;
-            record_ = trimSpaces(joined_);
-            fields_ = &splitter_.split(record_);
+            if (!splitter_.quotedTextGoesOn(QStringView(joined_).sliced(from)))
+                break;
         }
+        record_ = trimSpaces(joined_);
+        fields_ = &splitter_.split(record_);
         return true;
     }
 }

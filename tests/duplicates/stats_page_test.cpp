@@ -161,10 +161,20 @@ TEST_F(StatsPage, ConvertReplacesTheMarkedValueAndClearTakesTheMarksAway)
     const bool smythFirst = m->index(0, 0).data().toString() == QLatin1String("Smyth");
     ASSERT_TRUE(m->setData(m->index(0, smythFirst ? 2 : 5), Qt::Checked, Qt::CheckStateRole));
 
+    // The distinct values, listed for the column when it was picked, are listed again.
+    const auto listed = [&f] {
+        QStringList out;
+        for (int r = 0; r < f.lstMain->model()->rowCount(); ++r)
+            out << f.lstMain->model()->index(r, 0).data().toString();
+        return out;
+    };
+    ASSERT_TRUE(listed().contains(QStringLiteral("Smyth")));
     ui.answerMessage(ui::vbOK, QStringLiteral("Conversion Successful."));
     f.cmdConvert2->click();
     EXPECT_EQ(emails().count(QStringLiteral("Smith")), 2);
     EXPECT_EQ(emails().count(QStringLiteral("Smyth")), 0);
+    EXPECT_FALSE(listed().contains(QStringLiteral("Smyth")));
+    EXPECT_TRUE(listed().contains(QStringLiteral("Smith")));
 
     ctl<QPushButton>(f, "cmdClear")->click();
     ui.answerMessage(ui::vbOK, QStringLiteral("Nothing To Convert!"));
@@ -279,6 +289,8 @@ TEST_F(StatsPage, ConvertOfNumbersKeepsEveryDigitAndListsTheValuesAgain)
     QCoreApplication::processEvents();
     pick(f.cmbColumn1A, QStringLiteral("Phone"));
     pick(f.cmbSearchType, QStringLiteral("1 character difference"));
+    // The lengths offered are those of the values' text with every digit.
+    EXPECT_EQ(ctl<QComboBox>(f, "cmbMaxLen")->currentText(), QStringLiteral("16"));
     ctl<QComboBox>(f, "cmbMinLen")->setEditText(QStringLiteral("16"));
     ctl<QComboBox>(f, "cmbMaxLen")->setEditText(QStringLiteral("16"));
     ctl<QPushButton>(f, "cmdShow")->click();

@@ -318,3 +318,17 @@ TEST_F(Wizard, MissingFileAtLoad)
     EXPECT_FALSE(c<QPushButton>("cmdImport")->isEnabled());
     EXPECT_EQ(general::gstrSourceFile, QString());
 }
+
+TEST_F(Wizard, NulCharactersAreDroppedAndCountedInTheStatus)
+{
+    general::gstrSourceFile = write(QByteArray("Name,City\r\nAn\0n,Bos\0ton\r\nLee,Paris\r\n", 36));
+    load();
+    setFirstRow();
+    c<QPushButton>("cmdImport")->click();
+    ASSERT_TRUE(opened());
+    EXPECT_EQ(column(QStringLiteral("Name")), QStringList({"Ann", "Lee"}));
+    EXPECT_EQ(column(QStringLiteral("City")), QStringList({"Boston", "Paris"}));
+    const QString status = MDIMain::instance().panelText(1);
+    EXPECT_TRUE(status.startsWith(QStringLiteral("Total Records = 2 :"))) << status.toStdString();
+    EXPECT_TRUE(status.endsWith(QStringLiteral("2 NUL characters were removed from the values."))) << status.toStdString();
+}

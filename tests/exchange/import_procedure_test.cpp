@@ -227,12 +227,17 @@ TEST_F(ImportProcedure, TextGoesToTheWizardWhateverTheLetterCase)
     EXPECT_EQ(importTxt(), QByteArray("\"Import=txt\"\r\n"));
 }
 
-TEST_F(ImportProcedure, ContactManagerDatabaseIsRefusedWithAMessage)
+TEST_F(ImportProcedure, DbfThatIsNoContactDatabaseCannotBeOpened)
 {
+    QFile f(path("contacts.dbf"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("not a table");
+    f.close();
     ui.answerFile(path("contacts.dbf"), 4);
-    ui.answerMessage(ui::vbOK, QStringLiteral("Act! 6.0 databases cannot be imported in this version."));
+    ui.answerMessage(ui::vbOK, QStringLiteral("Your Act database could not be opened."));
     main->Open_Source_File();
-    EXPECT_EQ(ui.shown().back().style, ui::vbExclamation);
+    EXPECT_EQ(ui.shown().back().style, ui::vbCritical);
+    EXPECT_EQ(importTxt(), QByteArray("\"Import=dbf\"\r\n"));
     EXPECT_EQ(frmdataform::loaded(), nullptr);
     EXPECT_EQ(main->panelText(1), QString());
 }

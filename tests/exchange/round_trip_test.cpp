@@ -8,6 +8,8 @@
 // the first record and column that cannot be stored, and the old file stays.
 #include "exchange/export.h"
 
+#include "export_fixture.h"
+
 #include "app/mdimain.h"
 #include "common/general.h"
 #include "exchange/import_sources.h"
@@ -128,20 +130,19 @@ QStringList texts(const QJsonArray& row)
     return out;
 }
 
-class RoundTrip : public ::testing::Test {
+class RoundTrip : public exporttest::ExportTest {
 protected:
+    RoundTrip()
+        : ExportTest(QStringLiteral("[Name] TEXT(255), [Note] LONGTEXT, [Zip] TEXT(10), [Born] DATETIME, [Rate] SINGLE"),
+                     kFieldList)
+    {
+    }
+
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        general::setProgramFolder(dir.path());
-        ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("Settings")));
-        for (const char* t : {"acs1", "acs2"})
-            ASSERT_TRUE(QFile::copy(QStringLiteral(QB_BINARY_DIR "/") + QLatin1String(t),
-                                    dir.filePath(QLatin1String(t))));
-        general::gstrWorkDBPath = dir.filePath(QStringLiteral("sysfls.sys"));
-        db = jet::Database::open(general::gstrWorkDBPath, true);
-        db.execute(QStringLiteral("CREATE TABLE tblData ([Name] TEXT(255), [Note] LONGTEXT, [Zip] TEXT(10), "
-                                  "[Born] DATETIME, [Rate] SINGLE, [LumacorPrimK] COUNTER CONSTRAINT pk PRIMARY KEY)"));
+        ExportTest::SetUp();
+        if (HasFatalFailure())
+            return;
         jet::Connection& c = db.connection();
         jet::Stmt ins(&c, QStringLiteral("INSERT INTO tblData ([Name], [Note], [Zip], [Born], [Rate]) VALUES (?,?,?,?,?)"));
         for (const Person& p : people()) {
@@ -152,35 +153,18 @@ protected:
             ins.reset();
         }
         c.bump();
-        general::gstrFieldList = kFieldList;
-        general::gstrFilter.clear();
-        general::gstrImportType = QStringLiteral("txt");
-        main = &MDIMain::instance();
-    }
-    void TearDown() override
-    {
-        delete MDIMain::loaded();
-        QApplication::processEvents();
-        db.close();
-        general::gstrFieldList.clear();
-        general::gstrWorkDBPath.clear();
-        general::setProgramFolder(QString());
     }
 
     /// File > Export to path as the kind, answered as the user would.
     QString exportTo(int kind, const char* name)
     {
-        const QString path = dir.filePath(QString::fromLatin1(name));
+        const QString path = dir.filePath(QString::fromUtf8(name));
         ui.answerFile(path, kind);
         ui.answerMessage(ui::vbOK, QStringLiteral("Exported data to: ") + path);
         EXPECT_FALSE(main->ExportFile());
         return path;
     }
 
-    QTemporaryDir dir;
-    jet::Database db;
-    ui::ScriptedHandler ui{[](const QString& m) { ADD_FAILURE() << m.toStdString(); }};
-    MDIMain* main = nullptr;
 };
 
 } // namespace
@@ -275,10 +259,16 @@ TEST_F(RoundTrip, ExcelSheetsHoldTheirCharactersOrRefuse)
 
     // A list of Windows-1252 letters only goes to Excel 5.0 whole.
     db.execute(QStringLiteral("DELETE FROM tblData WHERE [Name] LIKE \"Ελ*\""));
-    const QJsonArray five = python(kXlsScript, exportTo(exchange::ExportExcel5, "five.xls"));
-    ASSERT_EQ(five.size(), 4);
-    EXPECT_EQ(texts(five[1].toArray()), want[1]);
-    EXPECT_EQ(texts(five[3].toArray()), want[4]);
+    // Its sheet takes the file's name, with "_" for the letters it cannot hold.
+    const QString five = exportTo(exchange::ExportExcel5, "Łódź.xls");
+    const QJsonArray cells = python(kXlsScript, five);
+    ASSERT_EQ(cells.size(), 4);
+    EXPECT_EQ(texts(cells[1].toArray()), want[1]);
+    EXPECT_EQ(texts(cells[3].toArray()), want[4]);
+    const QJsonArray sheet = python(QStringLiteral("import json, sys, xlrd\n"
+                                                   "print(json.dumps([xlrd.open_workbook(sys.argv[1]).sheet_names()]))"),
+                                    five);
+    EXPECT_EQ(texts(sheet.at(0).toArray()), QStringList{QStringLiteral("_ód_.xls")});
 }
 
 TEST_F(RoundTrip, AccessFilesReadBackThroughTheAccessImport)

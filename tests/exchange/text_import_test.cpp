@@ -455,3 +455,15 @@ TEST_F(TextImport, EncodingMarksAndNulCharacters)
     // The list opens by its names: the engine finds the first column.
     EXPECT_NO_THROW(db_.openRecordset(QStringLiteral("SELECT [Name] FROM tblData"), jet::dbOpenSnapshot));
 }
+
+// A qualifier opened near the top of a long file and never closed: the reading
+// looks at each later line once, so the message comes in a moment.
+TEST_F(TextImport, UnclosedQualifierInALongFileEndsQuickly)
+{
+    QByteArray bytes = "Name,Note\r\nAnn,\"open\r\n";
+    for (int i = 0; i < 200000; ++i)
+        bytes += "Bob,plain text of a line\r\n";
+    const QString path = write(bytes);
+    const TextPreview p = buildTextPreview(path, TextEncoding::Utf8, withHeader());
+    EXPECT_EQ(p.error, unclosedQualifierMessage(2));
+}

@@ -1,12 +1,11 @@
 #include "workbench/dictionary.h"
 
+#include "support/write_limit.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
-#include <csignal>
-#include <sys/resource.h>
 
 namespace {
 
@@ -126,16 +125,12 @@ TEST_F(Dictionary, AFailedChangeLeavesTheDictionaryAsItWas)
     ASSERT_TRUE(QDir(dir.path()).rmdir(QStringLiteral("dict2.dic")));
 
     // The disk fills up while the new dictionary is written.
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 10;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    r = spelling::removeEntry(path, QStringLiteral("Smith"));
-    const spelling::Result added = spelling::appendEntry(path, QStringLiteral("Brown"));
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
+    spelling::Result added;
+    {
+        const testsupport::WriteLimit full(10);
+        r = spelling::removeEntry(path, QStringLiteral("Smith"));
+        added = spelling::appendEntry(path, QStringLiteral("Brown"));
+    }
     EXPECT_FALSE(r.ok);
     EXPECT_FALSE(added.ok);
     EXPECT_EQ(bytes(QStringLiteral("dict.dic")), old);

@@ -407,6 +407,12 @@ TEST_F(Spelling, TheManagerLeavesAReadOnlyOrMissingDictionaryAlone)
     frmSpellManager missing;
     EXPECT_EQ(missing.flexspell->rowCount(), 0);
     EXPECT_FALSE(QFile::exists(dictPath()));
+
+    // An empty dictionary (every word removed) is an empty list, not a failure.
+    writeDict("");
+    frmSpellManager empty;
+    EXPECT_EQ(empty.flexspell->rowCount(), 0);
+    EXPECT_EQ(ui.pendingAnswers(), 0);
 }
 
 TEST_F(Spelling, TheToolsMenuOpensTheManagerWithoutAList)

@@ -30,8 +30,9 @@
 // row when it fits a page, else in a chain of whole pages. Jet 4 memos above
 // 1,024 characters are never compressed.
 //
-// Cost: one pass over the rows; each page is written once, as soon as it is
-// full; memory is a few pages.
+// Cost: one pass over the rows; each new page is written once, as soon as it
+// is full, and the catalogue's two pages are updated at the end; memory is a
+// few pages.
 #include "platform/drivers/jet_writer.h"
 
 #include "common/codepage.h"
@@ -673,6 +674,18 @@ QString sizeText(qint64 bytes)
 
 [[noreturn]] void refuse(const QString& why) { throw jet::JetError(jet::errExternal, why); }
 
+/// Why Access 97 cannot keep text whose character at bad is outside Windows-1252.
+QString codePageRefusal(const QString& where, QStringView text, qsizetype bad)
+{
+    char32_t c = text[bad].unicode();
+    if (text[bad].isHighSurrogate() && bad + 1 < text.size() && text[bad + 1].isLowSurrogate())
+        c = QChar::surrogateToUcs4(text[bad], text[bad + 1]);
+    return QStringLiteral("%1 holds the character '%2' (U+%3), which an Access 97 database cannot store (it holds "
+                          "the characters of Windows-1252 only).  Export to Access 2000 instead: it holds every "
+                          "character.")
+        .arg(where, QString::fromUcs4(&c, 1), QString::number(static_cast<uint>(c), 16).toUpper().rightJustified(4, u'0'));
+}
+
 class JetFile {
 public:
     JetFile(const QString& path, const Format& f) : file_(path), f_(f)
@@ -681,8 +694,12 @@ public:
         // failing write is seen at once, with its reason.
         if (!file_.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
             fail();
-        pages_ = static_cast<std::uint32_t>(file_.size() / f.page);
+        size_ = file_.size();
+        pages_ = static_cast<std::uint32_t>(size_ / f.page);
     }
+
+    /// True when the file is made of whole pages.
+    bool whole() const { return size_ % f_.page == 0; }
 
     std::string read(std::uint32_t n)
     {
@@ -692,10 +709,25 @@ public:
         return p;
     }
 
+    /// Writes page n; a page the file held before is kept first, for cutBack().
     void write(std::uint32_t n, const std::string& page)
     {
+        if (qint64(n) * f_.page < size_
+            && std::none_of(before_.begin(), before_.end(), [n](const auto& p) { return p.first == n; }))
+            before_.emplace_back(n, read(n));
         if (!file_.seek(qint64(n) * f_.page) || file_.write(page.data(), f_.page) != f_.page)
             fail();
+    }
+
+    /// Puts the file back as it was opened, as far as the system lets it:
+    /// the pages it held are written back and the new ones cut off.
+    void cutBack()
+    {
+        for (const auto& [n, page] : before_)
+            if (file_.seek(qint64(n) * f_.page))
+                file_.write(page.data(), f_.page);
+        file_.resize(size_);
+        file_.flush();
     }
 
     /// Reserves count pages at the end of the file; the first one's number.
@@ -727,7 +759,9 @@ private:
 
     QFile file_;
     Format f_;
+    qint64 size_ = 0;
     std::uint32_t pages_ = 0;
+    std::vector<std::pair<std::uint32_t, std::string>> before_;
 };
 
 // ---- the new table ---------------------------------------------------------------
@@ -786,7 +820,8 @@ public:
             setCell(i, i < row.size() ? row[i] : null);
         encodeRow(f_, layout_, cells_, encoded_);
         if (encoded_.empty() || encoded_.size() > PageBuilder::maxRow(f_))
-            refuse(QStringLiteral("Row %1 is too long for an %2 table (a row holds at most %3 bytes outside its memos).")
+            refuse(QStringLiteral("Record %1 is too long for an %2 table (a record holds at most %3 bytes outside "
+                                  "its memos).")
                        .arg(rows_)
                        .arg(QLatin1String(f_.name))
                        .arg(PageBuilder::maxRow(f_)));
@@ -821,7 +856,7 @@ public:
 private:
     [[noreturn]] void refuseCell(std::size_t col, const QString& why)
     {
-        refuse(QStringLiteral("Row %1, column '%2': %3").arg(rows_).arg(layout_.cols[col].name, why));
+        refuse(QStringLiteral("Record %1, column [%2]: %3").arg(rows_).arg(layout_.cols[col].name, why));
     }
 
     void setCell(std::size_t i, const jet::Value& given)
@@ -913,11 +948,7 @@ private:
         if (f_.jet3) {
             const qsizetype bad = encodeJet3(text, out);
             if (bad >= 0)
-                refuseCell(i, QStringLiteral("the character '%1' (U+%2) cannot be written to an %3 database, "
-                                             "which keeps text in the Windows-1252 code page.")
-                                  .arg(text[bad])
-                                  .arg(text[bad].unicode(), 4, 16, QLatin1Char('0'))
-                                  .arg(QLatin1String(f_.name)));
+                refuse(codePageRefusal(QStringLiteral("The text in record %1, column [%2]").arg(rows_).arg(c.name), text, bad));
         } else {
             encodeJet4(text, out, c.type == tText || text.size() <= kMaxCompressedMemo);
         }
@@ -1065,7 +1096,7 @@ void requireOwnCatalog(JetFile& file, const Format& f, const QString& path)
     const std::size_t at = static_cast<std::size_t>(columnsAt(f));
     const std::size_t indexes = f.jet3 ? 27 : 47;
     const std::string data = file.read(kCatalogDataPage);
-    if (def[0] != 0x02 || get32(&def[4]) != 0 || get32(&def[indexes]) != 0 || get32(&def[indexes + 4]) != 0
+    if (!file.whole() || def[0] != 0x02 || get32(&def[4]) != 0 || get32(&def[indexes]) != 0 || get32(&def[indexes + 4]) != 0
         || def.compare(at, block.size(), block) != 0 || data[0] != 0x01 || get32(&data[4]) != kCatalogPage)
         refuse(QStringLiteral("A table can only be added to an Access database that this program made; "
                               "'%1' is another one.")
@@ -1155,27 +1186,30 @@ void writeJetTable(const QString& path, const QString& table, const jet::ColumnL
     std::string probe;
     for (const jet::ColumnInfo& c : columns) {
         if (c.name.size() > kMaxNameLength)
-            refuse(QStringLiteral("The column name '%1' is longer than the %2 characters an %3 field name holds.")
+            refuse(QStringLiteral("The column name [%1] is longer than the %2 characters an %3 field name holds.")
                        .arg(c.name)
                        .arg(kMaxNameLength)
                        .arg(QLatin1String(f.name)));
-        if (f.jet3 && encodeJet3(c.name, probe) >= 0)
-            refuse(QStringLiteral("The column name '%1' cannot be written to an %2 database, which keeps names in "
-                                  "the Windows-1252 code page.")
-                       .arg(c.name, QLatin1String(f.name)));
+        if (const qsizetype bad = f.jet3 ? encodeJet3(c.name, probe) : -1; bad >= 0)
+            refuse(codePageRefusal(QStringLiteral("The column name [%1]").arg(c.name), c.name, bad));
         cols.push_back(columnFor(c));
     }
-    if (f.jet3 && encodeJet3(table, probe) >= 0)
-        refuse(QStringLiteral("The table name '%1' cannot be written to an %2 database.").arg(table, QLatin1String(f.name)));
+    if (const qsizetype bad = f.jet3 ? encodeJet3(table, probe) : -1; bad >= 0)
+        refuse(codePageRefusal(QStringLiteral("The table name [%1]").arg(table), table, bad));
 
     JetFile file(path, f);
     requireOwnCatalog(file, f, path);
-    TableWriter writer(file, f, table, std::move(cols));
-    std::vector<jet::Value> row;
-    while (rows(row))
-        writer.add(row);
-    writer.finish();
-    file.close();
+    try {
+        TableWriter writer(file, f, table, std::move(cols));
+        std::vector<jet::Value> row;
+        while (rows(row))
+            writer.add(row);
+        writer.finish();
+        file.close();
+    } catch (...) {
+        file.cutBack();
+        throw;
+    }
 }
 
 } // namespace drivers

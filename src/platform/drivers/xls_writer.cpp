@@ -515,12 +515,14 @@ void putU32At(std::string& s, std::size_t at, std::uint32_t v)
         s[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
-QString cleanSheetName(const QString& name)
+// A BIFF5 name holds Windows-1252 only: other letters become "_" too, not
+// the "?" a sheet name may not hold.
+QString cleanSheetName(const QString& name, bool cp1252Only)
 {
     QString n = name;
     for (QChar& c : n) {
         if (c == u':' || c == u'\\' || c == u'/' || c == u'?' || c == u'*' || c == u'[' || c == u']'
-            || c.unicode() < 0x20)
+            || c.unicode() < 0x20 || (cp1252Only && cp1252Byte(c.unicode()) == '?'))
             c = u'_';
     }
     n = n.left(31);
@@ -729,7 +731,7 @@ bool writeXls(const QString& path, XlsVersion version, const QString& sheetName,
         Bytes b;
         b.u32(0); // stream offset of the sheet's BOF, patched below
         b.u16(0); // visible worksheet
-        biff.shortString(b, cleanSheetName(sheetName));
+        biff.shortString(b, cleanSheetName(sheetName, !biff.v8()));
         sheetOffsetAt = out.size() + 4;
         biff.record(out, kBoundSheet, b);
     }
