@@ -146,9 +146,9 @@ void appendBytes(std::string& out, T v)
 // one form whether stored as integer or real (1 and 1.0 are one value), text
 // case-folded where the column compares without case (the engine's collation
 // folds each character; an all-ASCII value folds in place), every variable
-// part prefixed with its length. The strings live in one arena; an
-// open-addressing table of group numbers finds them by hash, and every hash
-// match is confirmed on the bytes.
+// part prefixed with its length (one byte when short). The strings live in
+// one arena; an open-addressing table of group numbers finds them by hash,
+// and every hash match is confirmed on the bytes.
 class RecordGrouper {
 public:
     // 24 bytes a group: ten million groups must fit in memory with room to
@@ -189,7 +189,7 @@ public:
         const auto n = std::uint32_t(groups_.size());
         groups_.push_back(Group{arena_.store(row_), key, std::uint32_t(row_.size()), 1});
         slots_[i] = Slot{tag, n + 1};
-        if (groups_.size() * 2 > slots_.size())
+        if (groups_.size() * 4 > slots_.size() * 3)
             grow();
         return {n, true};
     }
@@ -203,10 +203,22 @@ private:
         appendBytes(row_, v);
     }
 
+    // A length: one byte below 128, else a marked four-byte one. Either way
+    // the prefix is as long as its value needs and never ambiguous.
+    void putLength(int n)
+    {
+        if (n < 128) {
+            row_.push_back(char(n));
+            return;
+        }
+        row_.push_back(char(0x80));
+        put(std::int32_t(n));
+    }
+
     void putBytes(char tag, const char* p, int n)
     {
         row_.push_back(tag);
-        put(std::int32_t(n));
+        putLength(n);
         row_.append(p, std::size_t(n));
     }
 
@@ -226,7 +238,7 @@ private:
             return;
         }
         row_.push_back('T');
-        put(std::int32_t(n));
+        putLength(n);
         for (int i = 0; i < n; ++i) {
             const unsigned char ch = p[i];
             row_.push_back(char(ch >= 'A' && ch <= 'Z' ? ch + 32 : ch));
@@ -243,7 +255,7 @@ private:
             case SQLITE_NULL:
                 if (r.nullIsEmpty) {
                     row_.push_back('T');
-                    put(std::int32_t(0));
+                    putLength(0);
                 } else {
                     row_.push_back('N');
                 }
