@@ -425,9 +425,11 @@ void flxDupes_DblClick(frmdataform& f, const QModelIndex& index)
         f.DBGridData->show();
         f.tab1->setCurrentIndex(0);
         main.FilterONDupes();
-        // The group's rows are shown unsorted by the grid's pop-up; the main
-        // menu's and the toolbars' sorting stay as they are. Filter Off
-        // gives the pop-up its sort items back.
+        // The small toolbar's Sort Descending and the grid pop-up's sort items
+        // go off while a group is shown; the main menu's sorting stays as it
+        // is. Filter Off gives all three back.
+        if (QAction* des = main.command(QStringLiteral("Toolbar2:13")))
+            des->setEnabled(false);
         for (const char* name : {"mnudescending", "mnuascending"})
             if (QAction* a = frmbitmaps::item(QString::fromLatin1(name)))
                 a->setEnabled(false);
