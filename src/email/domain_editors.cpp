@@ -53,19 +53,8 @@ bool writeLines(const QString& path, const QStringList& lines)
     QByteArray text;
     for (const QString& line : lines)
         text += line.toUtf8() + "\r\n";
-    if (out.write(text) != text.size() || !out.flush() || out.error() != QFileDevice::NoError) {
-        out.cancelWriting();
-        return false;
-    }
+    out.write(text);
     return out.commit();
-}
-
-/// Writes the list file, or says that it could not.
-void saveList(const QString& path, const QStringList& lines)
-{
-    if (!writeLines(path, lines))
-        ui::msgBox(QStringLiteral("Unable to save ") + QDir::toNativeSeparators(path) + QStringLiteral("."),
-                   ui::vbCritical | ui::vbOKOnly);
 }
 
 /// The key code of a key press in the system's numbering (Enter 13, Delete 46), else 0.
@@ -113,17 +102,10 @@ void rebuildCountryTable()
         if (!general::TableExists(db, QStringLiteral("Z_ccTLD")))
             return;
         jet::Connection& c = db.connection();
-        c.exec(QStringLiteral("SAVEPOINT qb_cctld_rebuild"));
-        try {
+        c.inSavepoint(QStringLiteral("qb_cctld_rebuild"), [&] {
             db.execute(QStringLiteral("DELETE FROM Z_ccTLD;"), jet::dbFailOnError);
             workbench::fillCountryTable(db);
-        } catch (...) {
-            c.exec(QStringLiteral("ROLLBACK TO qb_cctld_rebuild"));
-            c.exec(QStringLiteral("RELEASE qb_cctld_rebuild"));
-            throw;
-        }
-        c.exec(QStringLiteral("RELEASE qb_cctld_rebuild"));
-        c.bump();
+        });
     } catch (const std::exception&) {
         // The table keeps the previous list; the next workbench opening rebuilds it.
     }
@@ -295,7 +277,7 @@ void frmccTLDs::Form_Unload()
     }
     for (int i = n + 1; i <= kListSize; ++i)
         general::gstrCCTLDs[size_t(i)] = {QString(), QString()};
-    saveList(settingsFile("ccTLDs.txt"), lines);
+    writeLines(settingsFile("ccTLDs.txt"), lines);
     ui::doEvents();
     rebuildCountryTable();
 }
@@ -417,7 +399,7 @@ void frmgTLDs::Form_Unload()
     }
     for (int i = n + 1; i <= kListSize; ++i)
         general::gstrGTLDs[size_t(i)].clear();
-    saveList(settingsFile("gTLDs.txt"), lines);
+    writeLines(settingsFile("gTLDs.txt"), lines);
 }
 
 void registerDomainEditors()

@@ -9,6 +9,7 @@
 #include "workbench/opening.h"
 
 #include "common/general.h"
+#include "exchange/act_module.h"
 #include "platform/jet/connection.h"
 #include "platform/jet/error.h"
 
@@ -23,12 +24,6 @@ namespace {
 const QString kKey = QStringLiteral("LumacorPrimK");
 
 constexpr int kListSize = 1000;
-
-std::function<int()>& splitter()
-{
-    static std::function<int()> f;
-    return f;
-}
 
 /// The 32 punctuation codes offered as special characters, in their order.
 const std::vector<int>& defaultSpecChars()
@@ -316,8 +311,7 @@ void fillCountryTable(jet::Database& db)
         throw jet::JetError(jet::errNoTable, QStringLiteral("The database engine cannot find the input table or query 'Z_ccTLD'."));
     // One savepoint around one prepared insert: a thousand rows cost one
     // journal write, and a failure leaves the table as empty as it was.
-    c.exec(QStringLiteral("SAVEPOINT qb_cctld"));
-    try {
+    c.inSavepoint(QStringLiteral("qb_cctld"), [&] {
         jet::Stmt ins(&c, QStringLiteral("INSERT INTO \"%1\" (ccTLD, ccTLD_Name) VALUES (?1, ?2)").arg(table));
         QSet<QString> seen;
         for (int i = 1; i <= kListSize; ++i) {
@@ -330,17 +324,9 @@ void fillCountryTable(jet::Database& db)
             ins.step();
             ins.reset();
         }
-    } catch (...) {
-        c.exec(QStringLiteral("ROLLBACK TO qb_cctld"));
-        c.exec(QStringLiteral("RELEASE qb_cctld"));
-        throw;
-    }
-    c.exec(QStringLiteral("RELEASE qb_cctld"));
-    c.bump();
+    });
 }
 
-void setHiddenFieldSplitter(std::function<int()> split) { splitter() = std::move(split); }
-
-int splitHiddenFields() { return splitter() ? splitter()() : 1; }
+int splitHiddenFields() { return Act_Module1::SplitActHiddenFields(); }
 
 } // namespace workbench

@@ -80,8 +80,7 @@ public:
             defs << jet::columnDefinition(col, false, false);
             marks << QStringLiteral("?");
         }
-        c->exec(QStringLiteral("SAVEPOINT qb_write"));
-        try {
+        c->inSavepoint(QStringLiteral("qb_write"), [&] {
             c->exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(jet::quoteName(t), defs.join(QLatin1String(", "))));
             jet::Stmt ins(c.get(), QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(jet::quoteName(t), marks.join(QLatin1Char(','))));
             std::vector<jet::Value> row;
@@ -91,12 +90,7 @@ public:
                 ins.step();
                 ins.reset();
             }
-            c->exec(QStringLiteral("RELEASE qb_write"));
-        } catch (...) {
-            c->exec(QStringLiteral("ROLLBACK TO qb_write; RELEASE qb_write"));
-            throw;
-        }
-        c->bump();
+        });
     }
     QStringList tables(const Spec& spec) override
     {

@@ -201,9 +201,12 @@ std::shared_ptr<Connection> Connection::open(const QString& pathIn, bool create)
     sqlite3_db_config(c->db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(c->db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     registerSqlFunctions(c->db_);
-    // One process owns the working database: no journal file on disk and a
-    // 32 MB page cache keep the bulk statements of a 1M-row list quick.
-    sqlite3_exec(c->db_, "PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA temp_store=MEMORY; "
+    // The rollback journal on disk lets a statement that fails part-way (a
+    // full disk, a file-size limit) put every page back; synchronous=NORMAL
+    // keeps commits safe without a sync per page. The journal leaves no file
+    // beside a closed database (a copied or exported file is whole), and a
+    // 32 MB page cache keeps the bulk statements of a 1M-row list quick.
+    sqlite3_exec(c->db_, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=NORMAL; PRAGMA temp_store=MEMORY; "
                          "PRAGMA cache_size=-32768;",
                  nullptr, nullptr, nullptr);
     registry()[QFileInfo(pathIn).canonicalFilePath()] = c;
@@ -297,26 +300,59 @@ QString Connection::requireTable(const QString& name) const
     return real;
 }
 
+bool Connection::inTransaction() const { return db_ && !sqlite3_get_autocommit(db_); }
+
+void Connection::beginSavepoint(const QString& name) { exec(QStringLiteral("SAVEPOINT ") + name); }
+
+void Connection::releaseSavepoint(const QString& name)
+{
+    // With no transaction open the engine has rolled it back already: the
+    // work is lost and must not be reported as kept.
+    if (!inTransaction())
+        throw JetError(errGeneral, QStringLiteral("The changes could not be saved: the database engine undid them "
+                                                  "after an error."));
+    exec(QStringLiteral("RELEASE ") + name);
+}
+
+QString Connection::rollbackSavepoint(const QString& name) noexcept
+{
+    if (!inTransaction())
+        return QString();
+    QString error;
+    try {
+        exec(QStringLiteral("ROLLBACK TO %1; RELEASE %1").arg(name));
+        return QString();
+    } catch (const JetError& e) {
+        error = e.description();
+    } catch (...) {
+        error = QStringLiteral("The changes could not be undone.");
+    }
+    // The savepoint may be gone while a later transaction is open; or the
+    // rollback to it failed part-way. Ending the whole transaction puts the
+    // file back as it was at its start, from the journal.
+    if (inTransaction())
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    bump();
+    return error;
+}
+
 Savepoint::Savepoint(Connection& c, const QString& name) : c_(c), name_(quoteName(name))
 {
-    c_.exec(QStringLiteral("SAVEPOINT ") + name_);
+    c_.beginSavepoint(name_);
 }
 
 Savepoint::~Savepoint()
 {
     if (!open_)
         return;
-    try {
-        c_.exec(QStringLiteral("ROLLBACK TO %1; RELEASE %1").arg(name_));
-    } catch (...) {
-    }
+    c_.rollbackSavepoint(name_);
     c_.bump();
 }
 
 void Savepoint::commit()
 {
-    c_.exec(QStringLiteral("RELEASE ") + name_);
     open_ = false;
+    c_.releaseSavepoint(name_);
     c_.bump();
 }
 

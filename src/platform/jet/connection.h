@@ -59,6 +59,38 @@ public:
     void exec(const QString& sql);
     qint64 changes() const;
 
+    /// True while a transaction or savepoint is open. The engine ends one by
+    /// itself on some errors (a full disk, an I/O error): then every
+    /// savepoint of it is gone and what was done in them is undone.
+    bool inTransaction() const;
+    /// Opens a savepoint of that (SQL-ready) name.
+    void beginSavepoint(const QString& name);
+    /// Keeps what was done in the savepoint. Throws when the savepoint is
+    /// gone (the engine undid the work after an error) or the release fails.
+    void releaseSavepoint(const QString& name);
+    /// Undoes and ends the savepoint; nothing to do when the engine has
+    /// already rolled back. Never throws: when the rollback itself fails the
+    /// whole transaction is rolled back, and the engine's words are returned
+    /// ("" when all went well).
+    QString rollbackSavepoint(const QString& name) noexcept;
+    /// Runs work inside a savepoint: all of it or none. The generation moves
+    /// either way, so nothing cached across the attempt survives. The work's
+    /// error goes on to the caller.
+    template <class F>
+    void inSavepoint(const QString& name, F&& work)
+    {
+        beginSavepoint(name);
+        try {
+            work();
+            releaseSavepoint(name);
+        } catch (...) {
+            rollbackSavepoint(name);
+            bump();
+            throw;
+        }
+        bump();
+    }
+
     /// Bumped by every change made through the engine; caches compare it.
     quint64 generation() const { return generation_; }
     void bump() { ++generation_; }
@@ -97,6 +129,7 @@ private:
 class Savepoint {
 public:
     explicit Savepoint(Connection& c, const QString& name = QStringLiteral("qb_sp"));
+    /// Without commit(): the rollback, which never throws.
     ~Savepoint();
     Savepoint(const Savepoint&) = delete;
     Savepoint& operator=(const Savepoint&) = delete;

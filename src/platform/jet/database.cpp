@@ -517,30 +517,47 @@ namespace Workspace {
 void beginTrans()
 {
     for (Connection* c : Connection::all()) {
-        c->exec(QStringLiteral("SAVEPOINT qb_ws%1").arg(c->transactionDepth));
+        c->beginSavepoint(QStringLiteral("qb_ws%1").arg(c->transactionDepth));
         ++c->transactionDepth;
     }
 }
 
 void commitTrans()
 {
+    QString error;
     for (Connection* c : Connection::all()) {
         if (c->transactionDepth == 0)
             continue;
         --c->transactionDepth;
-        c->exec(QStringLiteral("RELEASE qb_ws%1").arg(c->transactionDepth));
+        try {
+            c->releaseSavepoint(QStringLiteral("qb_ws%1").arg(c->transactionDepth));
+        } catch (const JetError& e) {
+            if (error.isEmpty())
+                error = e.description();
+        }
+        if (!c->inTransaction())
+            c->transactionDepth = 0;
     }
+    if (!error.isEmpty())
+        throw JetError(errGeneral, error);
 }
 
-void rollback()
+QString rollback()
 {
+    QString error;
     for (Connection* c : Connection::all()) {
         if (c->transactionDepth == 0)
             continue;
         --c->transactionDepth;
-        c->exec(QStringLiteral("ROLLBACK TO qb_ws%1; RELEASE qb_ws%1").arg(c->transactionDepth));
+        const QString e = c->rollbackSavepoint(QStringLiteral("qb_ws%1").arg(c->transactionDepth));
+        if (error.isEmpty())
+            error = e;
+        // A rollback by the engine took every level with it.
+        if (!c->inTransaction())
+            c->transactionDepth = 0;
         c->bump();
     }
+    return error;
 }
 
 } // namespace Workspace

@@ -76,8 +76,10 @@ private:
 /// The default workspace: its transaction spans every open database.
 namespace Workspace {
 void beginTrans();
+/// Throws when a level cannot be kept (the engine undid it after an error).
 void commitTrans();
-void rollback();
+/// Never throws; the engine's words when a rollback failed, "" otherwise.
+QString rollback();
 }
 
 /// Creates table name from a SELECT's result, keeping the source columns' types
