@@ -134,6 +134,8 @@ std::vector<QByteArray> mdbSeeds(const QString& folder)
                                    date(1900 + 3 * i, 1 + i % 12, 1 + i % 28), Value(i % 2 == 0),
                                    Value(v == Version::Jet4 && i == 3 ? memo : QStringLiteral("m%1").arg(i)), Value(i - 10),
                                    Value(i * 1.5), Value(i / 4.0), Value(i)});
+        // The catalogue's property value of the table, long enough for a chain of pages.
+        people.properties = QStringLiteral("MR2") + memo.left(v == Version::Jet4 ? 3000 : 150);
         Table sys;
         sys.name = QStringLiteral("MSysACEs");
         sys.flags = 0x80000002u;
