@@ -11,6 +11,7 @@
 #include "app/listeditors.h"
 #include "app/programfiles.h"
 #include "common/general.h"
+#include "platform/files/checked_file.h"
 #include "platform/jet/connection.h"
 #include "platform/ui/ui.h"
 #include "workbench/opening.h"
@@ -24,7 +25,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -43,18 +43,15 @@ QString settingsFile(const char* name)
     return app::programFile(QStringLiteral("\\Settings\\") + QString::fromLatin1(name));
 }
 
-/// Writes the lines, each ended by CR LF; false when the file could not be replaced.
+/// Writes the lines, each ended by CR LF; false, and a message that says
+/// why, when the file could not be replaced.
 bool writeLines(const QString& path, const QStringList& lines)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
     QByteArray text;
     for (const QString& line : lines)
         text += line.toUtf8() + "\r\n";
-    out.write(text);
-    return out.commit();
+    return files::saveFileOrSay(path, text);
 }
 
 /// The key code of a key press in the system's numbering (Enter 13, Delete 46), else 0.
