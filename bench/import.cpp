@@ -16,6 +16,7 @@
 #include "platform/jet/error.h"
 #include "platform/jet/database.h"
 #include "platform/jet/types.h"
+#include "workbench/opening.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -68,43 +69,50 @@ double sqliteShellImport(const QString& csv, const QString& folder)
     return t.nsecsElapsed() / 1e9;
 }
 
-/// The worksheet or Access import as the choosers run it: the SELECT ... INTO
-/// that replaces tblData, all or nothing. Returns the SQL's row count, or -1.
+/// The worksheet or Access import as the choosers run it, with the same checks
+/// of the names read from the file: the SELECT ... INTO that replaces tblData,
+/// all or nothing. Returns the SQL's row count; throws jet::JetError.
 qint64 importByEngine(jet::Database& db, const QString& xls, const QString& mdb, const QStringList& args)
 {
-    try {
-        QString sql;
-        if (!xls.isEmpty()) {
-            QString sheet = bench::option(args, QStringLiteral("--sheet"));
-            if (sheet.isEmpty())
-                sheet = exchange::sheetChoices(exchange::workbookCatalog(xls)).value(0);
-            if (!exchange::fitsReference(xls, true) || !exchange::fitsReference(sheet, false))
-                throw jet::JetError(jet::errGeneral, QStringLiteral("name not usable in a table reference"));
-            sql = QStringLiteral("SELECT * INTO tblData FROM ") + exchange::excelSource(xls, sheet, true);
-        } else {
-            QString table = bench::option(args, QStringLiteral("--table"));
-            if (table.isEmpty())
-                table = exchange::tableChoices(exchange::accessTables(mdb)).value(0);
-            if (!exchange::fitsReference(mdb, true) || !exchange::fitsReference(table, false))
-                throw jet::JetError(jet::errGeneral, QStringLiteral("name not usable in a table reference"));
-            sql = exchange::accessImportSql(exchange::accessSelectList(exchange::accessTableColumns(mdb, table)), mdb,
-                                            table);
-        }
-        qint64 rows = 0;
-        exchange::allOrNothing(db, [&] {
-            if (general::DropTable(db, QStringLiteral("tblData")))
-                throw jet::JetError(jet::errGeneral, QStringLiteral("Could not delete existing data."));
-            db.execute(sql, jet::dbFailOnError);
-            rows = db.recordsAffected();
-        });
-        return rows;
-    } catch (const jet::JetError& e) {
-        std::fprintf(stderr, "import: %s\n", qPrintable(e.description()));
-        return -1;
+    QString sql;
+    if (!xls.isEmpty()) {
+        QString sheet = bench::option(args, QStringLiteral("--sheet"));
+        if (sheet.isEmpty())
+            sheet = exchange::sheetChoices(exchange::workbookCatalog(xls)).value(0);
+        sql = QStringLiteral("SELECT * INTO tblData FROM ") + exchange::checkedExcelSource(xls, sheet, true);
+    } else {
+        QString table = bench::option(args, QStringLiteral("--table"));
+        if (table.isEmpty())
+            table = exchange::tableChoices(exchange::accessTables(mdb)).value(0);
+        sql = exchange::accessImportStatement(mdb, table);
     }
+    qint64 rows = 0;
+    exchange::allOrNothing(db, [&] {
+        if (general::DropTable(db, QStringLiteral("tblData")))
+            throw jet::JetError(jet::errGeneral, QStringLiteral("Could not delete existing data."));
+        db.execute(sql, jet::dbFailOnError);
+        rows = db.recordsAffected();
+    });
+    return rows;
 }
 
-int runImport(const QStringList& args)
+/// The workbench's opening checks of the new tblData, then its key; false
+/// (with the workbench's own message on stderr) when the list would be refused.
+bool keyTheList(jet::Database& db)
+{
+    const QString refusal = workbench::columnRefusal(workbench::listColumns(db));
+    if (!refusal.isEmpty()) {
+        std::fprintf(stderr, "import: %s\n", qPrintable(refusal));
+        return false;
+    }
+    QElapsedTimer t;
+    t.start();
+    workbench::appendKey(db);
+    bench::figure("key", t.nsecsElapsed() / 1e9, "s");
+    return true;
+}
+
+int importCommand(const QStringList& args)
 {
     const QString csv = bench::option(args, QStringLiteral("--csv"));
     const QString xls = bench::option(args, QStringLiteral("--xls"));
@@ -122,14 +130,10 @@ int runImport(const QStringList& args)
     t.start();
     if (csv.isEmpty()) {
         const qint64 rows = importByEngine(db, xls, mdb, args);
-        if (rows < 0)
-            return 1;
         bench::figure("import", t.nsecsElapsed() / 1e9, "s");
         std::fprintf(stderr, "import: %lld rows\n", static_cast<long long>(rows));
-        t.restart();
-        db.appendField(QStringLiteral("tblData"),
-                       jet::FieldDef{QStringLiteral("LumacorPrimK"), jet::dbLong, 4, jet::dbAutoIncrField, 0});
-        bench::figure("key", t.nsecsElapsed() / 1e9, "s");
+        if (!keyTheList(db))
+            return 1;
         const int dumpRows = bench::option(args, QStringLiteral("--dump"), QStringLiteral("0")).toInt();
         if (dumpRows > 0)
             dump(db, dumpRows);
@@ -154,10 +158,8 @@ int runImport(const QStringList& args)
     std::fprintf(stderr, "import: %lld rows, %lld columns\n", static_cast<long long>(r.rows),
                  static_cast<long long>(r.names.size()));
 
-    t.restart();
-    db.appendField(QStringLiteral("tblData"),
-                   jet::FieldDef{QStringLiteral("LumacorPrimK"), jet::dbLong, 4, jet::dbAutoIncrField, 0});
-    bench::figure("key", t.nsecsElapsed() / 1e9, "s");
+    if (!keyTheList(db))
+        return 1;
 
     const double shell = sqliteShellImport(csv, dir.path());
     if (shell >= 0)
@@ -167,6 +169,18 @@ int runImport(const QStringList& args)
     if (rows > 0)
         dump(db, rows);
     return 0;
+}
+
+int runImport(const QStringList& args)
+{
+    try {
+        return importCommand(args);
+    } catch (const jet::JetError& e) {
+        std::fprintf(stderr, "import: %s\n", qPrintable(e.description()));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "import: %s\n", e.what());
+    }
+    return 1;
 }
 
 const bench::Registrar reg("import", "the import into tblData: --csv FILE | --xls FILE [--sheet NAME] | --mdb FILE [--table NAME] [--dump N]", runImport);

@@ -1,9 +1,12 @@
 // The editor registry and the stand-in window.
 #include "app/listeditors.h"
 
+#include "platform/ui/ui.h"
+
 #include <QDialog>
 #include <QHash>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -57,10 +60,19 @@ bool hasEditor(const QString& formName) { return factories().contains(formName);
 
 QDialog* showEditor(const QString& formName, QWidget* parent, bool modal)
 {
+    // One window per list: two open editors of one file would each write
+    // what they hold when they close, and the last one would win. A second
+    // request brings the open window forward instead.
+    static QHash<QString, QPointer<QDialog>> open;
+    if (QPointer<QDialog> shown = open.value(formName); shown && shown->isVisible()) {
+        ui::bringToFront(shown);
+        return modal ? nullptr : shown.data();
+    }
     const Factory make = factories().value(formName);
     QDialog* d = make ? make(parent) : nullptr;
     if (!d)
         d = standIn(formName, parent);
+    open.insert(formName, d);
     if (modal) {
         d->exec();
         delete d;

@@ -28,6 +28,8 @@ void onEditorsChanged(std::function<void()> listener);
 /// Makes the editor (or its stand-in) and shows it: modal waits until it
 /// closes (the window is deleted then), otherwise it is shown and deletes
 /// itself when closed. Returns the window when not modal, else nullptr.
+/// While an editor of formName is open, a second request makes no other
+/// window: it brings the open one to the front (and returns it when not modal).
 QDialog* showEditor(const QString& formName, QWidget* parent, bool modal);
 
 }  // namespace listeditors

@@ -16,7 +16,9 @@
 #include "app/icons.h"
 #include "app/listeditors.h"
 #include "app/weblinks.h"
+#include "cleaning/list_editors.h"
 #include "common/general.h"
+#include "email/domain_editors.h"
 #include "platform/ui/settings.h"
 #include "platform/ui/ui.h"
 #include "workbench/frmdataform.h"
@@ -247,6 +249,10 @@ void MDIMain::buildMenus()
     const auto editor = [this](QMenu* m, const char* name, const char* caption, const char* form, bool modal) {
         QAction* a = addItem(m, QString::fromLatin1(name), QString::fromLatin1(caption));
         connect(a, &QAction::triggered, this, [this, form, modal] { listeditors::showEditor(QString::fromLatin1(form), this, modal); });
+        // The lists of the program folder can be edited at any time, with or
+        // without an open list.
+        if (qstrcmp(form, "frmSpellManager") != 0)
+            return;
         // An editor not built yet keeps its place in the menu, disabled.
         const QPointer<QAction> guard(a);
         const auto follow = [guard, form] {
@@ -256,6 +262,8 @@ void MDIMain::buildMenus()
         follow();
         listeditors::onEditorsChanged(follow);
     };
+    cleaning::registerListEditors();
+    email::registerDomainEditors();
     editor(tools, "mnuspace20", "Spelling Manager", "frmSpellManager", true);
     addSeparator(tools, QStringLiteral("mnugap11"));
     editor(tools, "mnudomains", "&Country Code Domains", "frmccTLDs", true);

@@ -12,26 +12,14 @@
 // is not Other is the no-break space. No table lookup is needed per character.
 #include "cleaning/char_classes.h"
 
+#include "common/codepage.h"
+
 #include <algorithm>
 
 namespace cleaning {
 namespace {
 
-// Code points of Windows-1252 codes 128 to 159.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-// The character of a code 0 to 255.
-QChar ansiChar(int code)
-{
-    if (code >= 128 && code < 160)
-        return QChar(kCp1252High[code - 128]);
-    return QChar(static_cast<char16_t>(code));
-}
+QChar ansiChar(int code) { return codepage::charOfCode(code); }
 
 bool isChosen(const SpecChar& row) { return row.flag != 0 && row.code >= 1 && row.code <= 255; }
 

@@ -42,10 +42,10 @@ public:
 
 private:
     int page() const { return f.tab1->currentIndex() + 1; }
-    QString mainText(int row, int column) const
+    QString mainText(int row, int column, int role = Qt::DisplayRole) const
     {
         const QAbstractItemModel* m = f.lstMain->model();
-        return m ? m->data(m->index(row, column)).toString() : QString();
+        return m ? m->data(m->index(row, column), role).toString() : QString();
     }
     std::vector<int> selectedMainRows() const;
     bool inOld(const QString& text) const;
@@ -131,6 +131,8 @@ void ColumnCleaner::addOld(int mainRow)
         return;
     auto* item = new QTreeWidgetItem(QStringList{text, mainText(mainRow, 1)});
     item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+    // The value as stored: a number the list shows with 15 digits may hold 17.
+    item->setData(0, kExactTextRole, mainText(mainRow, 0, kExactTextRole));
     f.lstOld->addTopLevelItem(item);
 }
 
@@ -173,7 +175,7 @@ void ColumnCleaner::cmdSelectNew_Click()
         ui::msgBox(QStringLiteral("Please make a single selection."), ui::vbExclamation | ui::vbOKOnly);
         return;
     }
-    f.txtNew->setText(mainText(rows.front(), 0));
+    f.txtNew->setText(mainText(rows.front(), 0, kExactTextRole));
 }
 
 void ColumnCleaner::Layout_lstOld(int tabIndex)
@@ -197,11 +199,15 @@ void ColumnCleaner::cmdConvert_Click()
         return;
     }
     ConvertRequest request;
-    request.column = f.lstOld->headerItem()->text(0);   // the column the values were listed from
+    request.column = listedColumn(f);   // the column the values were listed from
+    request.fieldType = listedType(f);
     request.delimiter = strDelimiter(f);
     request.newValue = f.txtNew->text();
-    for (int i = 0; i < f.lstOld->topLevelItemCount(); ++i)
-        request.oldValues << f.lstOld->topLevelItem(i)->text(0);
+    for (int i = 0; i < f.lstOld->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = f.lstOld->topLevelItem(i);
+        const QVariant exact = item->data(0, kExactTextRole);
+        request.oldValues << (exact.isValid() ? exact.toString() : item->text(0));
+    }
 
     cmdConvert->setText(QStringLiteral("Converting..."));
     ui::setPointer(&f, ui::Pointer::Hourglass);

@@ -6,6 +6,7 @@
 
 #include "common/general.h"
 #include "platform/jet/error.h"
+#include "platform/jet/types.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -18,36 +19,47 @@ namespace {
 
 const QString kDateFormat = QStringLiteral("MM/dd/yyyy HH:mm:ss");
 
-[[noreturn]] void typeMismatch()
+/// What a column of the type holds, as the refusal of a value says it.
+QString holds(const ConvertRequest& r)
 {
-    throw jet::JetError(jet::errTypeMismatch, QStringLiteral("Type mismatch"));
+    if (r.delimiter == QLatin1String("#"))
+        return QStringLiteral("dates");
+    if (r.fieldType == jet::dbBoolean)
+        return QStringLiteral("Yes/No values");
+    return QStringLiteral("numbers");
 }
 
-/// A literal for a column without delimiters: a number or a Yes/No word, unchanged.
-QString bareLiteral(const QString& text)
+[[noreturn]] void refuse(const QString& text, const ConvertRequest& r)
 {
+    throw jet::JetError(jet::errTypeMismatch, QStringLiteral("The column %1 holds %2: \"%3\" is not one of them.")
+                                                  .arg(r.column, holds(r), text));
+}
+
+/// A literal for a column without delimiters: a number as the number read,
+/// or a Yes/No word.
+QString bareLiteral(const QString& text, const ConvertRequest& r)
+{
+    if (const auto number = jet::readTypedNumber(text))
+        return jet::sqlNumber(*number);
     const QString t = text.trimmed();
-    bool ok = false;
-    QLocale::c().toDouble(t, &ok);
-    if (ok)
-        return t;
     for (const char* word : {"True", "False", "Yes", "No", "On", "Off"})
         if (t.compare(QLatin1String(word), Qt::CaseInsensitive) == 0)
             return t;
-    typeMismatch();
+    refuse(text, r);
 }
 
 /// The value as a literal of the column: between its delimiters, quotes doubled.
-QString literal(const QString& text, const QString& d)
+QString literal(const QString& text, const ConvertRequest& r)
 {
+    const QString& d = r.delimiter;
     if (d == QLatin1String("#")) {
         const auto date = dateLiteralText(text);
         if (!date)
-            typeMismatch();
+            refuse(text, r);
         return QLatin1Char('#') + *date + QLatin1Char('#');
     }
     if (d.isEmpty())
-        return bareLiteral(text);
+        return bareLiteral(text, r);
     return d + general::Double_Quotes(text) + d;
 }
 
@@ -84,7 +96,7 @@ std::optional<QString> convertCondition(const ConvertRequest& request)
         if (value.toUpper() == upperNew)
             return std::nullopt;
         if (!value.isEmpty())
-            where += QLatin1Char('[') + c + QStringLiteral("]=") + literal(value, d) + QStringLiteral(" OR ");
+            where += QLatin1Char('[') + c + QStringLiteral("]=") + literal(value, request) + QStringLiteral(" OR ");
         else if (d == QLatin1String("\""))
             where += QLatin1Char('[') + c + QStringLiteral("]=\"\" OR [") + c + QStringLiteral("] IS NULL OR ");
         else
@@ -100,7 +112,7 @@ QString convertStatement(const ConvertRequest& request, const QString& condition
     if (request.newValue.isEmpty())
         sql += QStringLiteral("]=NULL ");
     else
-        sql += QStringLiteral("]=") + literal(request.newValue, request.delimiter) + QLatin1Char(' ');
+        sql += QStringLiteral("]=") + literal(request.newValue, request) + QLatin1Char(' ');
     return sql + condition;
 }
 

@@ -16,11 +16,14 @@ struct ConvertRequest {
     QString delimiter;    ///< "#" for a date, a double quote for text and memo, "" otherwise
     QStringList oldValues;///< the texts of lstOld; "" is the empty value
     QString newValue;     ///< "" converts to Null
+    int fieldType = 0;    ///< the column's field type code, for the message on a value it cannot hold
 };
 
 /// The condition text "WHERE ... " for the old values, or nullopt when one of
 /// them equals the new value ignoring case. Throws jet::JetError when a value
-/// cannot be written as a literal of the column (not a date, not a number).
+/// cannot be written as a literal of the column (not a date, not a number),
+/// with a description that names the column and what it holds. A number is
+/// written as the number read, every digit kept.
 std::optional<QString> convertCondition(const ConvertRequest& request);
 
 /// "UPDATE tblData SET [c]=... " followed by the condition. Throws as above.

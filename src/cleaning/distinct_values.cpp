@@ -268,14 +268,13 @@ QString valueFilter(const QString& column, int fieldType, const DistinctRow& row
 {
     const QString name = QStringLiteral("[") + column + QStringLiteral("]");
     if (row.empty || row.value.isNull()) {
-        QString f = name + QStringLiteral(" IS NULL");
         if (isTextType(fieldType))
-            f += QStringLiteral(" OR ") + name + QStringLiteral("=\"\"");
-        return f;
+            return name + QStringLiteral("=\"\" OR ") + name + QStringLiteral(" IS NULL ");
+        return name + QStringLiteral(" IS NULL ");
     }
     if (fieldType == jet::dbDate && row.value.kind() == jet::Kind::Date) {
         const jet::DateParts p = jet::toParts(row.value.toDate());
-        return name + QStringLiteral("=#%1/%2/%3 %4:%5:%6#")
+        return name + QStringLiteral("=#%1/%2/%3 %4:%5:%6# ")
                           .arg(p.month, 2, 10, QLatin1Char('0'))
                           .arg(p.day, 2, 10, QLatin1Char('0'))
                           .arg(p.year, 4, 10, QLatin1Char('0'))
@@ -284,8 +283,11 @@ QString valueFilter(const QString& column, int fieldType, const DistinctRow& row
                           .arg(p.second, 2, 10, QLatin1Char('0'));
     }
     if (row.value.isText() || isTextType(fieldType))
-        return name + QStringLiteral("=\"") + general::Double_Quotes(row.value.toString()) + QStringLiteral("\"");
-    return name + QStringLiteral("=") + row.value.toString();
+        return name + QStringLiteral("=\"") + general::Double_Quotes(row.value.toString()) + QStringLiteral("\" ");
+    // Every digit of the stored number, not the 15 the list shows.
+    if (row.value.kind() == jet::Kind::Double)
+        return name + QStringLiteral("=") + jet::sqlNumber(row.value.toDouble()) + QStringLiteral(" ");
+    return name + QStringLiteral("=") + row.value.toString() + QStringLiteral(" ");
 }
 
 } // namespace cleaning

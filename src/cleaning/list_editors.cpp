@@ -142,10 +142,7 @@ void ListEditor::save()
 
     const QString path = kind_.file();
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QString why;
-    if (!files::writeWholeFile(path, text, &why))
-        ui::msgBox(QStringLiteral("Unable to save ") + QDir::toNativeSeparators(path) + QStringLiteral(".\r\r") + why,
-                   ui::vbCritical | ui::vbOKOnly);
+    files::saveFileOrSay(path, text);
 }
 
 void ListEditor::add()

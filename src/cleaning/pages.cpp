@@ -59,6 +59,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <cmath>
+
 #include <algorithm>
 #include <vector>
 
@@ -147,6 +149,10 @@ public:
             return QVariant();
         if (role == Qt::DisplayRole)
             return index.column() == 0 ? QVariant(r->text()) : QVariant(QString::number(r->count));
+        if (role == kExactTextRole && index.column() == 0)
+            return r->value.kind() == jet::Kind::Double && std::isfinite(r->value.toDouble())
+                       ? QVariant(jet::sqlNumber(r->value.toDouble()))
+                       : QVariant(r->text());
         if (role == Qt::TextAlignmentRole)
             return index.column() == 0 ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignRight | Qt::AlignVCenter);
         return QVariant();
@@ -176,6 +182,8 @@ public:
     void cmbColumn1_Click();
     void lstMain_Update_Source();
     QString delimiter() const { return strDelimiter_; }
+    QString listedColumn() const { return listedColumn_; }
+    int listedType() const { return listedType_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -630,6 +638,17 @@ void Panel::lstMain_Update_Source()
             ui::msgBox(list.error, ui::vbCritical | ui::vbOKOnly);
             return;
         }
+        if (c != listedColumn_) {
+            // Another column typed into the picker and listed by the filter box:
+            // the values gathered so far and the literal delimiter were the
+            // old column's, and a conversion must write the column shown.
+            f.lstOld->clear();
+            f.lstOld->setHeaderLabels({c, QStringLiteral("Count  ")});
+            f.lstOld->setColumnWidth(0, px(3950));
+            f.txtOld->clear();
+            f.txtNew->clear();
+        }
+        strDelimiter_ = literalDelimiter(list.fieldType);
         listedColumn_ = c;
         listedType_ = list.fieldType;
         model_->setRows(c, std::move(list.rows));
@@ -907,6 +926,18 @@ QString strDelimiter(frmdataform& form)
 {
     const Panel* p = panelOf(form);
     return p ? p->delimiter() : QString();
+}
+
+QString listedColumn(frmdataform& form)
+{
+    const Panel* p = panelOf(form);
+    return p ? p->listedColumn() : QString();
+}
+
+int listedType(frmdataform& form)
+{
+    const Panel* p = panelOf(form);
+    return p ? p->listedType() : 0;
 }
 
 void installPages(frmdataform& form)

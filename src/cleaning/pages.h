@@ -27,4 +27,14 @@ void lstMain_Update_Source(frmdataform& form);
 /// quote for text and memo, "" otherwise (also before any column is chosen).
 QString strDelimiter(frmdataform& form);
 
+/// The column whose values lstMain shows and its field type code ("" and 0
+/// before any listing).
+QString listedColumn(frmdataform& form);
+int listedType(frmdataform& form);
+
+/// The item data role of lstMain's value column that gives the value as the
+/// engine's SQL reads it back: every digit of a number, the listed text of
+/// anything else.
+inline constexpr int kExactTextRole = 0x0100 + 1;   // Qt::UserRole + 1
+
 } // namespace cleaning

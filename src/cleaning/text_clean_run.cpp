@@ -2,18 +2,23 @@
 //
 // The ticked steps are meant as passes of their own over the selection, each
 // seeing what the earlier ones left. Applying them in the same order to each
-// value in turn gives the same column, so the run reads every selected row
-// once, cleans the value with cleanValue and writes it back only when it
-// changed: one scan and one prepared UPDATE by key, instead of a scan and a
-// write per row for every ticked step.
+// value in turn gives the same column, so the run is one UPDATE of the
+// column: the engine visits each row once, a function of ours cleans the
+// value with cleanValue as the row's condition is tested, and the row is
+// written only when its value changed. One scan, one write per changed row,
+// no statement per row.
+//
+//   UPDATE tblData SET col = qb_clean_take(col) WHERE qb_clean_pick((cond), col)
+//
+// qb_clean_pick sees each row's condition and value: it counts the selected
+// rows, reports progress, answers a Cancel by failing the statement, and keeps
+// the cleaned text of a value that changes; qb_clean_take hands that text to
+// the row's write (cleaning again only if the engine should ever ask for
+// another value than the one just picked).
 //
 // The selection is the rows the condition picks before anything is written
-// (the trim step included), as a recordset opened at the start would fix it.
-// The scan goes in key order, a chunk of rows at a time: a chunk is read to
-// its end, then its changed values are written, then the next chunk is read
-// from the key after the last one. No row is written while a read of it is
-// open, so the engine never hands back a row it has already changed, and a
-// row not yet read has not been touched when the condition is tested on it.
+// (the trim step included), as a recordset opened at the start would fix it:
+// each row is tested before it is written and no write changes another row.
 //
 // Everything runs in one workspace transaction: a Cancel or a failure at any
 // row leaves the column exactly as it was.
@@ -25,10 +30,11 @@
 #include "platform/jet/schema.h"
 #include "platform/jet/translator.h"
 
+#include <sqlite3.h>
+
+#include <cstring>
 #include <exception>
-#include <limits>
-#include <utility>
-#include <vector>
+#include <string>
 
 namespace cleaning {
 namespace {
@@ -37,11 +43,8 @@ using runsupport::describe;
 using runsupport::isTextColumn;
 using runsupport::rollbackQuietly;
 
-// Rows read before their changes are written. The read statement is finished
-// before the writes of its chunk, so the engine never has to keep a scan's
-// place across changes to the rows under it; the changed values of one chunk
-// are all that is held in memory.
-constexpr int kChunk = 4096;
+// Rows between two progress reports.
+constexpr qint64 kProgressEvery = 4096;
 
 // The run ends early through this: the user stopped it.
 struct Stopped {};
@@ -58,7 +61,93 @@ TextCleanResult finish(TextCleanOutcome outcome, const QString& message, qint64 
 }
 
 
+/// The state of one run's UPDATE, shared by its two functions.
+struct CleanPass {
+    const CleanSteps* steps = nullptr;
+    common::Progress* progress = nullptr;
+    qint64 picked = 0;     ///< rows the condition selected so far
+    bool stopped = false;  ///< the user cancelled; the statement failed for it
+    std::string lastIn;    ///< the last changing value picked, as stored
+    QByteArray lastOut;    ///< its cleaned text
+};
 
+QString textOf(sqlite3_value* v)
+{
+    const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    return p ? QString::fromUtf8(p, sqlite3_value_bytes(v)) : QString();
+}
+
+void pickFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    auto* pass = static_cast<CleanPass*>(sqlite3_user_data(ctx));
+    try {
+        if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_int64(argv[0]) == 0) {
+            sqlite3_result_int(ctx, 0);
+            return;
+        }
+        if (++pass->picked % kProgressEvery == 0) {
+            pass->progress->step(pass->picked);
+            if (pass->progress->cancelled()) {
+                pass->stopped = true;
+                sqlite3_result_error(ctx, "Operation cancelled.", -1);
+                return;
+            }
+        }
+        if (sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+            sqlite3_result_int(ctx, 0);   // cleans to "", as it reads
+            return;
+        }
+        const QString before = textOf(argv[1]);
+        const QString after = cleanValue(before, *pass->steps);
+        if (after == before) {
+            sqlite3_result_int(ctx, 0);
+            return;
+        }
+        const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+        pass->lastIn.assign(p, size_t(sqlite3_value_bytes(argv[1])));
+        pass->lastOut = after.toUtf8();
+        sqlite3_result_int(ctx, 1);
+    } catch (const std::exception& e) {
+        sqlite3_result_error(ctx, e.what(), -1);
+    }
+}
+
+void takeFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    auto* pass = static_cast<CleanPass*>(sqlite3_user_data(ctx));
+    try {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+        const auto n = size_t(sqlite3_value_bytes(argv[0]));
+        if (p && n == pass->lastIn.size() && std::memcmp(p, pass->lastIn.data(), n) == 0) {
+            sqlite3_result_text(ctx, pass->lastOut.constData(), int(pass->lastOut.size()), SQLITE_TRANSIENT);
+            return;
+        }
+        const QByteArray out = cleanValue(textOf(argv[0]), *pass->steps).toUtf8();
+        sqlite3_result_text(ctx, out.constData(), int(out.size()), SQLITE_TRANSIENT);
+    } catch (const std::exception& e) {
+        sqlite3_result_error(ctx, e.what(), -1);
+    }
+}
+
+/// The two functions, registered on the connection for as long as it lives.
+class PassFunctions {
+public:
+    PassFunctions(sqlite3* db, CleanPass* pass) : db_(db)
+    {
+        sqlite3_create_function(db_, "qb_clean_pick", 2, SQLITE_UTF8, pass, pickFunction, nullptr, nullptr);
+        sqlite3_create_function(db_, "qb_clean_take", 1, SQLITE_UTF8, pass, takeFunction, nullptr, nullptr);
+    }
+    ~PassFunctions()
+    {
+        sqlite3_create_function(db_, "qb_clean_pick", 2, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr);
+        sqlite3_create_function(db_, "qb_clean_take", 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr);
+    }
+    PassFunctions(const PassFunctions&) = delete;
+    PassFunctions& operator=(const PassFunctions&) = delete;
+
+private:
+    sqlite3* db_;
+};
 
 qint64 countSelected(jet::Connection& c, const QString& condition)
 {
@@ -95,46 +184,26 @@ TextCleanResult runTextClean(jet::Database& db, const TextCleanRequest& request,
         if (selected > 0 && request.steps.any()) {
             progress.start(selected);
             // Condition in the engine's dialect; the rest is written for SQLite
-            // directly so that the scan's order is the key's, with no collation.
+            // directly.
             const QString where = jet::translateExpression(condition.mid(QLatin1String(" WHERE ").size()));
-            const QString key = jet::quoteName(QStringLiteral("LumacorPrimK"));
             const QString col = jet::quoteName(column);
-            jet::Stmt read(&c, QStringLiteral("SELECT %1, %2 FROM %3 WHERE (%4) AND %1 > ?1 ORDER BY %1 LIMIT %5")
-                                   .arg(key, col, jet::quoteName(table), where)
-                                   .arg(kChunk));
-            jet::Stmt write(&c, QStringLiteral("UPDATE %1 SET %2 = ?1 WHERE %3 = ?2")
-                                    .arg(jet::quoteName(table), col, key));
-            std::vector<std::pair<qint64, QString>> changes;
-            changes.reserve(kChunk);
-            qint64 lastKey = std::numeric_limits<qint64>::min();
-            qint64 done = 0;
-            for (bool more = true; more;) {
-                read.bindInt(1, lastKey);
-                qint64 rows = 0;
-                while (read.step()) {
-                    ++rows;
-                    lastKey = read.int64(0);
-                    const jet::Value v = read.value(1, jet::dbText);
-                    const QString before = v.isNull() ? QString() : v.toString();
-                    QString after = cleanValue(before, request.steps);
-                    if (after != before)
-                        changes.emplace_back(lastKey, std::move(after));
+            CleanPass pass;
+            pass.steps = &request.steps;
+            pass.progress = &progress;
+            {
+                const PassFunctions functions(c.handle(), &pass);
+                jet::Stmt update(&c, QStringLiteral("UPDATE %1 SET %2 = qb_clean_take(%2) WHERE qb_clean_pick((%3), %2)")
+                                         .arg(jet::quoteName(table), col, where));
+                try {
+                    update.step();
+                } catch (const jet::JetError&) {
+                    if (pass.stopped)
+                        throw Stopped{};
+                    throw;
                 }
-                read.reset();
-                more = rows == kChunk;
-                for (auto& [k, value] : changes) {
-                    write.bind(1, jet::Value(std::move(value)));
-                    write.bindInt(2, k);
-                    write.step();
-                    write.reset();
-                }
-                changed += static_cast<qint64>(changes.size());
-                changes.clear();
-                done += rows;
-                progress.step(done);
-                if (progress.cancelled())
-                    throw Stopped{};
             }
+            changed = c.changes();
+            progress.step(pass.picked);
         }
     } catch (const Stopped&) {
         rollbackQuietly();

@@ -139,7 +139,7 @@ QString numberLiteral(const jet::Value& v)
         return v.toBool() ? QStringLiteral("-1") : QStringLiteral("0");
     if (v.kind() == jet::Kind::Long)
         return QString::number(v.toLong());
-    return jet::numberText(v.toDouble());
+    return jet::sqlNumber(v.toDouble());
 }
 
 } // namespace

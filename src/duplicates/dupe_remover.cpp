@@ -33,6 +33,8 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <tuple>
+#include <utility>
 
 namespace dupes {
 namespace {
@@ -261,6 +263,16 @@ private:
     std::vector<Slot> slots_;
 };
 
+// What moves with every write to the database: the connection's count of
+// written rows (its own statements, through the engine or not) and the data
+// version (other connections' commits).
+std::pair<qint64, qint64> writeStamp(jet::Connection& c)
+{
+    jet::Stmt v(&c, QStringLiteral("PRAGMA data_version"));
+    const qint64 version = v.step() ? v.int64(0) : -1;
+    return {qint64(sqlite3_total_changes64(c.handle())), version};
+}
+
 // Reads every record of tblData in key order and groups it; onRow(key, group,
 // opened) is called for each. Returns the grouper with the groups' sizes.
 template <typename F>
@@ -438,11 +450,14 @@ SearchResult searchDuplicates(jet::Database& db, Scope scope, const std::vector<
         jet::Connection& c = db.connection();
         const QString data = realTable(c, QStringLiteral("tblData"));
         progress.start(3);
-        qint64 total = 0;
-        const RecordGrouper g = groupRecords(c, data, columns, [&](qint64, std::uint32_t, bool) { ++total; });
+        auto surplus = std::make_shared<std::vector<qint64>>();
+        const RecordGrouper g = groupRecords(c, data, columns, [&](qint64 key, std::uint32_t, bool opened) {
+            if (!opened)
+                surplus->push_back(key);
+        });
         progress.step(1);
         r.distinct = qint64(g.groups().size());
-        r.duplicate = total - r.distinct;
+        r.duplicate = qint64(surplus->size());
         progress.step(2);
         if (general::DropTable(db, QStringLiteral("tblDupes_AllX")))
             throw jet::JetError(jet::errGeneral, QStringLiteral("Could not delete table tblDupes"));
@@ -450,6 +465,8 @@ SearchResult searchDuplicates(jet::Database& db, Scope scope, const std::vector<
         progress.step(3);
         c.bump();
         r.generation = c.generation();
+        std::tie(r.writtenRows, r.dataVersion) = writeStamp(c);
+        r.surplus = std::move(surplus);
         r.ok = true;
     } catch (const jet::JetError& e) {
         r.ok = false;
@@ -521,6 +538,8 @@ RemovalResult removeDuplicates(jet::Database& db, const SearchResult& search, co
         const QString data = realTable(c, QStringLiteral("tblData"));
         const QString minTable = realTable(c, QStringLiteral("tblDupes_Min"));
         const QString delTable = realTable(c, QStringLiteral("tblDupes_Del"));
+        const bool unchanged = search.surplus && c.generation() == search.generation
+                               && writeStamp(c) == std::make_pair(search.writtenRows, search.dataVersion);
         jet::Workspace::beginTrans();
         began = true;
 
@@ -530,11 +549,15 @@ RemovalResult removeDuplicates(jet::Database& db, const SearchResult& search, co
 
         step(2);
         // Every record after the first of its group goes, in key order.
-        std::vector<qint64> doomed;
-        groupRecords(c, data, search.columns, [&](qint64 key, std::uint32_t, bool opened) {
-            if (!opened)
-                doomed.push_back(key);
-        });
+        // Nothing written since the search (checked before this transaction
+        // wrote anything): its groups hold.
+        std::vector<qint64> regrouped;
+        if (!unchanged)
+            groupRecords(c, data, search.columns, [&](qint64 key, std::uint32_t, bool opened) {
+                if (!opened)
+                    regrouped.push_back(key);
+            });
+        const std::vector<qint64>& doomed = unchanged ? *search.surplus : regrouped;
         const auto counted = qint64(doomed.size());
 
         step(3);

@@ -15,6 +15,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace dupes {
@@ -64,6 +65,13 @@ struct SearchResult {
     qint64 distinct = 0;      ///< groups, single records included
     qint64 duplicate = 0;     ///< records a removal would delete
     quint64 generation = 0;   ///< the connection's change count as the search ended
+    /// The keys of the records after the first of their group, ascending:
+    /// what a removal deletes while the list is as the search left it.
+    std::shared_ptr<const std::vector<qint64>> surplus;
+    /// The database's own count of written rows and its data version as the
+    /// search ended: they move with any change, made through the engine or not.
+    qint64 writtenRows = 0;
+    qint64 dataVersion = 0;
 
     bool canRemove() const { return ok && duplicate > 0; }
 };
@@ -117,7 +125,9 @@ inline const char* kRemovalSucceeded = "Operation successful.";
 /// reason. tblDupes_Min receives the lowest key of every group (single
 /// records included) and tblDupes_Del the deleted keys. The records are
 /// grouped again inside the transaction, so a change since the search is
-/// never missed; the search's columns decide the grouping.
+/// never missed; the search's columns decide the grouping. Only when no row
+/// of the database was written since the search, through the engine or
+/// behind it, are the search's groups taken as they are.
 RemovalResult removeDuplicates(jet::Database& db, const SearchResult& search, const RemovalOptions& options = {});
 
 } // namespace dupes

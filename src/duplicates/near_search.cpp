@@ -47,8 +47,10 @@ std::vector<ValueCount> readValues(jet::Connection& c, const QString& data, cons
     // A text column is its own text and SQLite counts its characters as the
     // engine does; skipping the conversions saves a third of a million-value read.
     const bool text = type == jet::dbText || type == jet::dbMemo;
-    const QString value = text ? ref : QStringLiteral("jet_cstr(%1)").arg(ref);
-    const QString length = text ? QStringLiteral("length(%1)").arg(ref) : QStringLiteral("jet_len(%1)").arg(ref);
+    // Other values go as their text with every digit of a number, so that a
+    // converted pair finds its rows again by value.
+    const QString value = text ? ref : QStringLiteral("jet_exacttext(%1)").arg(ref);
+    const QString length = QStringLiteral("length(%1)").arg(value);
     // One record at a time, in key order: findNearPairs merges the values
     // equal but for case (as the engine's collation compares them), adding
     // their counts, and keeps the first spelling, which is the one a GROUP BY

@@ -3,6 +3,7 @@
 // filters and the conversion are stats:: and neardup:: functions; this file
 // only reads the controls, calls them and shows what they return.
 #include "app/mdimain.h"
+#include "cleaning/pages.h"
 #include "common/general.h"
 #include "duplicates/conversion.h"
 #include "duplicates/page_parts.h"
@@ -14,6 +15,7 @@
 #include "workbench/datacontrol.h"
 #include "workbench/frmdataform.h"
 #include "workbench/gridmodel.h"
+#include "workbench/gridtools.h"
 
 #include <QAreaSeries>
 #include <QBarCategoryAxis>
@@ -343,8 +345,11 @@ void flxDupes_DblClick(frmdataform& f, const QModelIndex& index)
         f.DBGridData->show();
         f.tab1->setCurrentIndex(0);
         main.FilterONDupes();
-        for (const char* name : {"Toolbar2:13", "mnudesc", "mnuascending"})
-            if (QAction* a = main.command(QString::fromLatin1(name)))
+        // The group's rows are shown unsorted by the grid's pop-up; the main
+        // menu's and the toolbars' sorting stay as they are. Filter Off
+        // gives the pop-up its sort items back.
+        for (const char* name : {"mnudescending", "mnuascending"})
+            if (QAction* a = frmbitmaps::item(QString::fromLatin1(name)))
                 a->setEnabled(false);
         ui::setPointer(&f, ui::Pointer::Arrow);
     } catch (const std::exception& e) {
@@ -413,11 +418,12 @@ void cmdConvert2_Click(frmdataform& f)
     f.lblPairs->show();
     f.txtPairs->show();
     if (r.ok) {
-        // The values of the column changed: the Column Cleaner's lists are stale.
-        if (f.lstMain->model())
-            f.lstMain->model()->removeRows(0, f.lstMain->model()->rowCount());
+        // The values of the column changed: the distinct values are listed
+        // again and the Column Cleaner's choices, made on the old ones, go.
         f.lstOld->clear();
+        f.txtOld->clear();
         f.txtNew->clear();
+        cleaning::lstMain_Update_Source(f);
         if (workbench::GridModel* m = f.gridModel())
             m->refreshRows();
     }

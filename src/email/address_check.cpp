@@ -23,6 +23,8 @@
 // memo is only touched on the recursive paths.
 #include "email/address_check.h"
 
+#include "common/codepage.h"
+
 #include <QHash>
 #include <algorithm>
 #include <array>
@@ -141,7 +143,7 @@ Analysis analyse(const QString& address, const DomainLists& lists)
     qsizetype blanks = 0;
     for (qsizetype i = 0; i < at; ++i) {
         const QChar c = r.work[i];
-        if (c.unicode() > 0xFF)
+        if (codepage::codeOf(c) < 0)   // no single-byte code: "above 255"
             wide = true;
         else if (c == u' ')
             ++blanks;
@@ -321,7 +323,7 @@ private:
         QString candidate;
         candidate.reserve(work.size());
         for (qsizetype i = 0; i < at; ++i) {
-            if (work[i].unicode() <= 0xFF)
+            if (codepage::codeOf(work[i]) >= 0)
                 candidate.append(work[i]);
         }
         candidate.append(QStringView(work).mid(at));
@@ -433,15 +435,6 @@ private:
     qsizetype spent_ = 0;
 };
 
-// Windows-1252 characters of the codes 128 to 159; 0 where the code page
-// leaves a code undefined (the code is then taken as Latin-1).
-constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
-};
-
 } // namespace
 
 QString defaultSpecialChars()
@@ -461,10 +454,7 @@ QString specialCharsFromCodes(std::span<const int> ansiCodes)
     for (int code : ansiCodes) {
         if (code < 1 || code > 255)
             continue;
-        char16_t c = static_cast<char16_t>(code);
-        if (code >= 128 && code < 160 && kCp1252High[code - 128] != 0)
-            c = kCp1252High[code - 128];
-        s.append(QChar(c));
+        s.append(codepage::charOfCode(code));
     }
     return s;
 }

@@ -4,8 +4,8 @@
 // the valid-address counts name the countries of the new list.
 //
 // The files are read by the workbench's own readers, so an editor shows what
-// the next opening of a list will load. They are written through QSaveFile: a
-// full disk or a missing folder never leaves half a list behind.
+// the next opening of a list will load. They are written through the checked
+// writer: a full disk or a missing folder never leaves half a list behind.
 #include "email/domain_editors.h"
 
 #include "app/listeditors.h"
@@ -43,15 +43,15 @@ QString settingsFile(const char* name)
     return app::programFile(QStringLiteral("\\Settings\\") + QString::fromLatin1(name));
 }
 
-/// Writes the lines, each ended by CR LF; false, and a message that says
-/// why, when the file could not be replaced.
-bool writeLines(const QString& path, const QStringList& lines)
+/// Writes the list file, each line ended by CR LF, or says that it could not
+/// (the old file then stays as it was).
+void saveList(const QString& path, const QStringList& lines)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QByteArray text;
     for (const QString& line : lines)
         text += line.toUtf8() + "\r\n";
-    return files::saveFileOrSay(path, text);
+    files::saveFileOrSay(path, text);
 }
 
 /// The key code of a key press in the system's numbering (Enter 13, Delete 46), else 0.
@@ -274,7 +274,7 @@ void frmccTLDs::Form_Unload()
     }
     for (int i = n + 1; i <= kListSize; ++i)
         general::gstrCCTLDs[size_t(i)] = {QString(), QString()};
-    writeLines(settingsFile("ccTLDs.txt"), lines);
+    saveList(settingsFile("ccTLDs.txt"), lines);
     ui::doEvents();
     rebuildCountryTable();
 }
@@ -346,6 +346,18 @@ void frmgTLDs::txtNew_KeyDown(int keyCode)
 {
     if (keyCode == kEnter) {
         const QString text = txtNew->text();
+        // An empty line would end the list when it is read; a double quote
+        // cannot be carried by the file's quoted lines.
+        if (text.trimmed().isEmpty()) {
+            txtNew->clear();
+            SetColumnWidths();
+            return;
+        }
+        if (text.contains(QLatin1Char('"'))) {
+            ui::msgBox(QStringLiteral("A domain cannot contain a double quote."), ui::vbExclamation | ui::vbOKOnly);
+            SetColumnWidths();
+            return;
+        }
         bool found = false;
         for (int i = 0; i < lstgTLDs->topLevelItemCount() && !found; ++i)
             found = lstgTLDs->topLevelItem(i)->text(0) == text;
@@ -384,7 +396,7 @@ void frmgTLDs::Form_Unload()
     }
     for (int i = n + 1; i <= kListSize; ++i)
         general::gstrGTLDs[size_t(i)].clear();
-    writeLines(settingsFile("gTLDs.txt"), lines);
+    saveList(settingsFile("gTLDs.txt"), lines);
 }
 
 void registerDomainEditors()

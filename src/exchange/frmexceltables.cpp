@@ -42,10 +42,7 @@ constexpr int kSampleWaitSeconds = 10;
 /// break out of its brackets.
 QString sheetSource(const QString& sheet, bool firstRowHasNames)
 {
-    if (!exchange::fitsReference(general::gstrExcelFile, true) || !exchange::fitsReference(sheet, false))
-        exchange::failImport(QStringLiteral("The workbook's path or the worksheet's name holds a character ('] or ';') "
-                                            "that cannot be used in a table reference."));
-    return exchange::excelSource(general::gstrExcelFile, sheet, firstRowHasNames);
+    return exchange::checkedExcelSource(general::gstrExcelFile, sheet, firstRowHasNames);
 }
 
 } // namespace

@@ -106,16 +106,7 @@ void frmTablenames::Form::cmdcontinue2_Click()
     QString error;
     try {
         general::gdbWork = jet::Database::open(general::programFolder() + QStringLiteral("/sysfls.sys"));
-        if (!exchange::fitsReference(general::gstrAccessFile, true) || !exchange::fitsReference(table, false))
-            exchange::failImport(QStringLiteral("The database's path or the table's name holds a character (']' or "
-                                                "';') that cannot be used in a table reference."));
-        const jet::ColumnList columns = exchange::accessTableColumns(general::gstrAccessFile, table);
-        for (const jet::ColumnInfo& c : columns)
-            if (!exchange::fitsReference(c.name, false))
-                exchange::failImport(
-                    QStringLiteral("The column name '%1' cannot be used in a table reference.").arg(c.name));
-        const QString sql =
-            exchange::accessImportSql(exchange::accessSelectList(columns), general::gstrAccessFile, table);
+        const QString sql = exchange::accessImportStatement(general::gstrAccessFile, table);
         exchange::allOrNothing(general::gdbWork, [&] {
             if (general::DropTable(general::gdbWork, QStringLiteral("tblData")))
                 exchange::failImport(QStringLiteral("Could not delete existing data."));

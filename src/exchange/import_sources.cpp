@@ -137,6 +137,23 @@ QString excelSource(const QString& workbook, const QString& sheet, bool firstRow
            + QStringLiteral("; IMEX=1; Database=") + workbook + QStringLiteral("].[") + sheet + QStringLiteral("$]");
 }
 
+QString checkedExcelSource(const QString& workbook, const QString& sheet, bool firstRowHasNames)
+{
+    if (!fitsReference(workbook, true) || !fitsReference(sheet, false))
+        throw jet::JetError(jet::errGeneral, QStringLiteral("The workbook's path or the worksheet's name holds a character "
+                                                            "(']' or ';') that cannot be used in a table reference."));
+    return excelSource(workbook, sheet, firstRowHasNames);
+}
+
+QString columnNameProblem(const QString& name)
+{
+    if (name.trimmed().isEmpty())
+        return QStringLiteral("A column without a name cannot be imported.");
+    if (!fitsReference(name, false))
+        return QStringLiteral("The column name '%1' holds a ']', which cannot be used in a column reference.").arg(name);
+    return QString();
+}
+
 QString accessSelectList(const jet::ColumnList& columns)
 {
     QString list;
@@ -155,6 +172,20 @@ QString accessImportSql(const QString& selectList, const QString& file, const QS
 {
     return QStringLiteral("SELECT ") + selectList + QStringLiteral(" INTO tblData FROM [") + file + QStringLiteral("].[")
            + table + QStringLiteral("] AS T;");
+}
+
+QString accessImportStatement(const QString& file, const QString& table)
+{
+    if (!fitsReference(file, true) || !fitsReference(table, false))
+        throw jet::JetError(jet::errGeneral, QStringLiteral("The database's path or the table's name holds a character "
+                                                            "(']' or ';') that cannot be used in a table reference."));
+    const jet::ColumnList columns = accessTableColumns(file, table);
+    for (const jet::ColumnInfo& c : columns) {
+        const QString problem = columnNameProblem(c.name);
+        if (!problem.isEmpty())
+            throw jet::JetError(jet::errGeneral, problem);
+    }
+    return accessImportSql(accessSelectList(columns), file, table);
 }
 
 jet::ColumnList accessTableColumns(const QString& file, const QString& table)

@@ -53,6 +53,15 @@ bool fitsReference(const QString& text, bool insideSpecifier);
 /// "[Excel 8.0; HDR=YES; IMEX=1; Database=<workbook>].[<sheet>$]".
 QString excelSource(const QString& workbook, const QString& sheet, bool firstRowHasNames);
 
+/// excelSource() once the workbook's path and the sheet's name have passed
+/// fitsReference(); throws jet::JetError saying which one cannot be used.
+QString checkedExcelSource(const QString& workbook, const QString& sheet, bool firstRowHasNames);
+
+/// Why a column name read from a file cannot be used in the statements that
+/// copy and later clean the list, or "" when it can: a "]" would end its
+/// brackets early, and an empty or blank name names nothing.
+QString columnNameProblem(const QString& name);
+
 /// The SELECT list that copies an Access table: an auto-increment Long column
 /// as "CLng(T.[x]) AS [x]", every other column (auto-increment ones of other
 /// types included, which then come in as plain numbers) as "[x]".
@@ -60,6 +69,12 @@ QString accessSelectList(const jet::ColumnList& columns);
 
 /// "SELECT <list> INTO tblData FROM [<file>].[<table>] AS T;".
 QString accessImportSql(const QString& selectList, const QString& file, const QString& table);
+
+/// The whole Access import statement for a table, built from the file's own
+/// description of its columns once the path, the table's name and every
+/// column name have passed the checks above. Throws jet::JetError naming the
+/// first that fails, or when the file or the table cannot be read.
+QString accessImportStatement(const QString& file, const QString& table);
 
 /// The columns of a table of an Access file (or a database of the engine's
 /// own) as the file describes them, auto-increment attribute included; no row

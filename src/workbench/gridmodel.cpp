@@ -7,6 +7,8 @@
 
 #include "platform/jet/error.h"
 
+#include <cmath>
+
 namespace workbench {
 namespace {
 
@@ -91,6 +93,10 @@ QVariant GridModel::data(const QModelIndex& index, int role) const
         const jet::Value& v = rs->rowAt(index.row())[static_cast<size_t>(index.column())];
         if (v.isNull())
             return QVariant();
+        // The editor (and whatever takes the cell's text to search or filter
+        // on) gets every digit; the cell shows the engine's 15.
+        if (role == Qt::EditRole && v.kind() == jet::Kind::Double && std::isfinite(v.toDouble()))
+            return jet::sqlNumber(v.toDouble());
         return v.toString();
     } catch (const std::exception&) {
         return QVariant();   // the table went away under the grid; it shows empty cells

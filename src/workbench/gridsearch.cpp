@@ -36,17 +36,15 @@ QChar soundCode(QChar c)
     }
 }
 
-/// Whether the typed text reads as a number: blanks around it, a sign, digits
-/// with thousands separators and one decimal point, an exponent.
-bool readsAsNumber(const QString& typed)
+/// The number the typed text reads as: blanks around it, a sign, digits with
+/// thousands separators and one decimal point, an exponent. Nothing for text
+/// the engine's SQL could not take as a number once written out ("inf",
+/// "1e999").
+std::optional<double> readsAsNumber(const QString& typed)
 {
     QString t = typed.trimmed();
-    if (t.isEmpty())
-        return false;
     t.remove(QLatin1Char(','));
-    bool ok = false;
-    QLocale::c().toDouble(t, &ok);
-    return ok;
+    return jet::readTypedNumber(t);
 }
 
 std::optional<jet::DateTime> readsAsDate(const QString& t)
@@ -108,8 +106,9 @@ QString filterCondition(const QString& field, int daoType, const QString& text, 
     case jet::dbCurrency: case jet::dbSingle: case jet::dbDouble: case kDecimal:
         if (text.isEmpty())
             return f + QStringLiteral(" IS NULL ");
-        if (readsAsNumber(text))
-            return f + QLatin1Char('=') + text + QLatin1Char(' ');
+        // The number read goes into the statement, not the typed text: "1,000" is 1000.
+        if (const auto number = readsAsNumber(text))
+            return f + QLatin1Char('=') + jet::sqlNumber(*number) + QLatin1Char(' ');
         return f + QStringLiteral(" LIKE ") + quoted(general::Double_Quotes(text)) + QLatin1Char(' ');
     case jet::dbDate: {
         if (text.isEmpty())

@@ -61,7 +61,7 @@ QModelIndex currentCell(const frmdataform& f)
 QString cellText(const frmdataform& f)
 {
     const QModelIndex cur = currentCell(f);
-    return cur.isValid() ? f.gridModel()->data(cur).toString() : QString();
+    return cur.isValid() ? f.gridModel()->data(cur, Qt::EditRole).toString() : QString();
 }
 
 void setCellText(frmdataform& f, const QString& text)
@@ -79,6 +79,37 @@ int takeCurrentColumn(const frmdataform& f)
     const QModelIndex cur = f.DBGridData->currentIndex();
     general::gintCurCol = cur.isValid() ? cur.column() : 0;
     return general::gintCurCol;
+}
+
+/// Names the dialog's column in its caption, "Find on: " and the like. The
+/// column a header click named (gstrCurColumn) becomes the grid's current
+/// column first, in the same row, so that the column the caption names is
+/// the one the dialog acts on: the dialogs work on the grid's current column.
+void nameColumn(QDialog& d, const QString& prefix)
+{
+    QString name = general::gstrCurColumn;
+    if (frmdataform* f = form()) {
+        const jet::Recordset* rs = f->Data1->Recordset();
+        const QModelIndex cur = f->DBGridData->currentIndex();
+        const int at = rs && !name.isEmpty() ? rs->fieldIndex(name) : -1;
+        if (at >= 0 && (!cur.isValid() || cur.column() != at)) {
+            const QModelIndex target = f->gridModel()->index(cur.isValid() ? cur.row() : 0, at);
+            if (target.isValid())
+                f->DBGridData->setCurrentIndex(target);
+        } else if (at < 0 && rs && cur.isValid() && cur.column() < rs->fieldCount()) {
+            name = rs->field(cur.column()).name;
+        }
+    }
+    d.setWindowTitle(prefix + name);
+}
+
+/// The caption of a loaded dialog follows the grid's current column.
+void followColumn(QDialog* d, const QString& prefix, const frmdataform& f)
+{
+    const jet::Recordset* rs = f.Data1->Recordset();
+    const QModelIndex cur = f.DBGridData->currentIndex();
+    if (d && rs && cur.isValid() && cur.column() < rs->fieldCount())
+        d->setWindowTitle(prefix + rs->field(cur.column()).name);
 }
 
 void selectCurrentRow(frmdataform& f)
@@ -171,14 +202,14 @@ QString literal(const QString& text) { return QLatin1Char('"') + general::Double
 void showFind(bool modal)
 {
     frmFind& d = frmFind::instance();
-    d.setWindowTitle(QStringLiteral("Find on: ") + general::gstrCurColumn);
+    nameColumn(d, QStringLiteral("Find on: "));
     present(d, modal);
 }
 
 void popupFind()
 {
     frmFind& d = frmFind::instance();
-    d.setWindowTitle(QStringLiteral("Find on: ") + general::gstrCurColumn);
+    nameColumn(d, QStringLiteral("Find on: "));
     if (frmdataform* f = form())
         d.txtsearch->setText(cellText(*f));
     present(d, false);
@@ -187,6 +218,7 @@ void popupFind()
 void openReplace(bool modal)
 {
     frmReplace& d = frmReplace::instance();
+    nameColumn(d, QStringLiteral("Replace on: "));
     if (frmdataform* f = form())
         d.txtsearch->setText(cellText(*f));
     present(d, modal);
@@ -195,6 +227,7 @@ void openReplace(bool modal)
 void openFilter(bool modal)
 {
     frmFilter& d = frmFilter::instance();
+    nameColumn(d, QStringLiteral("Filter on: "));
     if (frmdataform* f = form())
         d.txtFilter->setText(cellText(*f));
     present(d, modal);
@@ -374,7 +407,7 @@ frmFilter::frmFilter(QWidget* parent) : QDialog(parent)
     txtFilter->installEventFilter(this);
 
     // The load: the caption names the column and the grid's column is taken.
-    setWindowTitle(QStringLiteral("Filter on: ") + general::gstrCurColumn);
+    nameColumn(*this, QStringLiteral("Filter on: "));
     if (frmdataform* f = form())
         f->syncGridToRecordset(takeCurrentColumn(*f));
 }
@@ -478,7 +511,7 @@ frmFind::frmFind(QWidget* parent) : QDialog(parent)
     connect(cmdhelp, &QPushButton::clicked, this, [] { showReferenceHelp(70); });
     txtsearch->installEventFilter(this);
     chksoundslike->installEventFilter(this);
-    setWindowTitle(QStringLiteral("Find on: ") + general::gstrCurColumn);
+    nameColumn(*this, QStringLiteral("Find on: "));
 }
 
 frmFind::~frmFind()
@@ -628,6 +661,46 @@ void frmFind::FindSoundsLike()
 
 // ---- frmReplace ----------------------------------------------------------------------------
 
+namespace {
+
+/// Replaces find in every record's value of column col (a number, date or
+/// Yes/No column) through the recordset, as the grid stores a typed value.
+/// Returns how many records kept their value because the column refused the
+/// new text; the records that took it stay changed.
+long replaceInCells(frmdataform& f, int col, const QString& find, const QString& replacement)
+{
+    jet::Recordset* rs = f.Data1->Recordset();
+    workbench::GridModel* m = f.gridModel();
+    const long n = rs->recordCount();
+    long refused = 0;
+    bool changed = false;
+    for (long row = 0; row < n; ++row) {
+        const QString before = m->data(m->index(int(row), col), Qt::EditRole).toString();
+        const QString after = workbench::replaceIgnoringCase(before, find, replacement);
+        if (after == before)
+            continue;
+        try {
+            rs->setAbsolutePosition(row);
+            rs->edit();
+            rs->setValue(col, after.isEmpty() ? jet::Value() : jet::Value(after));
+            rs->update();
+            changed = true;
+        } catch (const jet::JetError&) {
+            if (rs->editMode() != 0)
+                rs->cancelUpdate();
+            ++refused;
+        }
+    }
+    if (changed) {
+        m->refreshRows();
+        f.Reset_Dupe_Counts();
+        f.Reset_AdozIvidor();
+    }
+    return refused;
+}
+
+} // namespace
+
 frmReplace& frmReplace::instance()
 {
     if (!gReplace)
@@ -669,7 +742,7 @@ frmReplace::frmReplace(QWidget* parent) : QDialog(parent)
     connect(cmdReplaceAll, &QPushButton::clicked, this, &frmReplace::cmdReplaceAll_Click);
     connect(btnCancelFind, &QPushButton::clicked, this, &frmReplace::btnCancelFind_Click);
 
-    setWindowTitle(QStringLiteral("Replace on: ") + general::gstrCurColumn);
+    nameColumn(*this, QStringLiteral("Replace on: "));
     txtsearch->setText(general::gstrReplaceFind);
 }
 
@@ -693,6 +766,7 @@ void frmReplace::cmdReplaceAll_Click()
 {
     ui::setPointer(this, ui::Pointer::Hourglass);
     lblreplacewait->show();
+    long refused = 0;
     try {
         frmdataform* f = form();
         jet::Recordset* rs = f ? f->Data1->Recordset() : nullptr;
@@ -700,7 +774,7 @@ void frmReplace::cmdReplaceAll_Click()
             throw jet::JetError(91, QStringLiteral("Object variable or With block variable not set"));
         if (rs->recordCount() > 0 && rs->fieldCount() > 0) {
             f->endGridEdit();
-            const int col = std::min(f->currentGridColumn(), rs->fieldCount() - 1);
+            const int col = std::min(takeCurrentColumn(*f), rs->fieldCount() - 1);
             const jet::Recordset::Field& field = rs->field(col);
             const bool text = field.type == jet::dbText || field.type == jet::dbMemo;
             if (text && rs->updatable() && !field.sourceColumn.isEmpty()) {
@@ -720,28 +794,29 @@ void frmReplace::cmdReplaceAll_Click()
                     f->Reset_Dupe_Counts();
                     f->Reset_AdozIvidor();
                 }
-            } else {
-                // Through the grid, as typing would: the table checks every value.
-                workbench::GridModel* m = f->gridModel();
-                const long n = rs->recordCount();
-                for (long row = 0; row < n; ++row) {
-                    const QModelIndex cell = m->index(int(row), col);
-                    m->setData(cell,
-                               workbench::replaceIgnoringCase(m->data(cell).toString(), txtsearch->text(), txtNew->text()),
-                               Qt::EditRole);
-                }
+            } else if (!txtsearch->text().isEmpty()) {
+                // Row by row, as typing would: the table checks every value.
+                // A value the column cannot hold is counted, not shown one by one.
+                refused = replaceInCells(*f, col, txtsearch->text(), txtNew->text());
             }
             rs->moveFirst();
             f->syncGridToRecordset(col);
         }
     } catch (const std::exception& e) {
         ui::setPointer(this, ui::Pointer::Default);
+        lblreplacewait->hide();
         ui::msgBox(describe(e), ui::vbCritical | ui::vbOKOnly);
         return;
     }
     lblreplacewait->hide();
-    ui::msgBox(QStringLiteral("Complete"), ui::vbExclamation | ui::vbOKOnly);
     ui::setPointer(this, ui::Pointer::Default);
+    if (refused > 0)
+        ui::msgBox(QStringLiteral("%1 value%2 could not be replaced: the column cannot hold the new text.")
+                       .arg(refused)
+                       .arg(refused == 1 ? QString() : QStringLiteral("s")),
+                   ui::vbExclamation | ui::vbOKOnly);
+    else
+        ui::msgBox(QStringLiteral("Complete"), ui::vbExclamation | ui::vbOKOnly);
 }
 
 void frmReplace::Command2_Click()
@@ -778,8 +853,12 @@ void installGridTools(frmdataform& form)
         if (gMenu)
             gMenu->popup(p);
     });
-    QObject::connect(form.DBGridData->selectionModel(), &QItemSelectionModel::currentChanged, &form,
-                     [] { gRowJustDeleted = false; });
+    QObject::connect(form.DBGridData->selectionModel(), &QItemSelectionModel::currentChanged, &form, [&form] {
+        gRowJustDeleted = false;
+        followColumn(gFilter, QStringLiteral("Filter on: "), form);
+        followColumn(gFind, QStringLiteral("Find on: "), form);
+        followColumn(gReplace, QStringLiteral("Replace on: "), form);
+    });
     MDIMain* m = MDIMain::loaded();
     if (!m)
         return;

@@ -128,7 +128,8 @@ QString columnRefusal(const std::vector<Column>& columns)
         return QStringLiteral("Too many fields defined. Maximum allowed is 254.");
     for (const Column& c : columns) {
         const QString upper = c.name.toUpper();
-        if (upper == QLatin1String("LUMACORPRIMK") || upper == QLatin1String("COUNT"))
+        // A "]" would end the name's brackets in every statement of the tools.
+        if (upper == QLatin1String("LUMACORPRIMK") || upper == QLatin1String("COUNT") || c.name.contains(u']'))
             return QStringLiteral("Column Name ") + c.name
                    + QStringLiteral(" is disallowed. Please change the column name and re-try importing");
         if (c.name.contains(QLatin1Char('"')))

@@ -23,7 +23,8 @@ std::vector<Column> listColumns(jet::Database& db);
 
 /// The refusal message for a list that cannot be opened, "" when its columns
 /// pass: more than 253 fields besides one, a column named like the key or
-/// "COUNT", a double quote in a name (the first offending column decides).
+/// "COUNT" or holding a "]", a double quote in a name (the first offending
+/// column decides).
 QString columnRefusal(const std::vector<Column>& columns);
 
 /// Appends the counter key LumacorPrimK as the last field of tblData and puts

@@ -115,8 +115,9 @@ const Switched kSwitched[] = {
     {"Toolbar1:24", true, true, true},    {"Toolbar2:17", true, true, true},    // help
     {"mnuimport", true, true, true},      {"mnuExit", true, true, true},        {"mnutips", true, true, true},
     {"mnuView", true, true, true},
-    // The list editors are no data commands; with no editor built they stay off.
-    {"mnuprefixes", false, false, false}, {"mnudomains", false, false, false},
+    // The list editors are no data commands: usable with or without a list.
+    {"mnuprefixes", true, true, true},    {"mnuexceptions", true, true, true},
+    {"mnudomains", true, true, true},     {"mnugeneric", true, true, true},
 };
 
 TEST_F(MainWindow, EnableAndDisableSwitchTheDataCommandsAsOneSet)

@@ -3,6 +3,8 @@
 // questions and refusals, and the header-click sorts of both value lists.
 #include "cleaning/column_cleaner.h"
 
+#include "cleaning/pages.h"
+
 #include "app/mdimain.h"
 #include "common/general.h"
 #include "platform/jet/database.h"
@@ -20,6 +22,7 @@
 #include <QDir>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabBar>
@@ -205,4 +208,72 @@ TEST_F(ColumnCleanerPage, HeaderClicksSortBothLists)
     emit f.lstOld->header()->sectionClicked(0);
     EXPECT_EQ(old(f).first(), QStringLiteral("=1"));
     EXPECT_EQ(old(f).last(), QStringLiteral("100=1"));
+}
+
+// Numbers that need 16 or 17 digits are listed with the engine's 15, but the
+// conversion finds their rows by every digit.
+TEST_F(ColumnCleanerPage, ConvertsNumbersThatNeedEveryDigit)
+{
+    db.execute(QStringLiteral("INSERT INTO tblData (City, Amount) VALUES (\"Oslo\", 1234567890123456)"), jet::dbFailOnError);
+    db.execute(QStringLiteral("INSERT INTO tblData (City, Amount) VALUES (\"Bonn\", 0.30000000000000004)"), jet::dbFailOnError);
+    frmdataform& f = open(QStringLiteral("Amount"));
+    selectMain(f, {QStringLiteral("1.23456789012346E+15"), QStringLiteral("0.3")});
+    button(f, "cmdSelectOld")->click();
+    ASSERT_EQ(old(f).size(), 2);
+    f.txtNew->setText(QStringLiteral("7"));
+    button(f, "cmdConvert")->click();
+    EXPECT_EQ(listfixture::count(db, QStringLiteral("Amount=7")), 2);
+    EXPECT_EQ(listfixture::count(db, QStringLiteral("City IN (\"Oslo\", \"Bonn\") AND Amount=7")), 2);
+
+    // A listed value taken as the new one keeps its digits too.
+    db.execute(QStringLiteral("INSERT INTO tblData (City, Amount) VALUES (\"Kiel\", 0.30000000000000004)"), jet::dbFailOnError);
+    cleaning::cmbColumn1_Click(f);
+    selectMain(f, {QStringLiteral("0.3")});
+    f.cmdSelectNew->click();
+    EXPECT_EQ(f.txtNew->text(), QStringLiteral("0.30000000000000004"));
+    selectMain(f, {QStringLiteral("9")});
+    button(f, "cmdSelectOld")->click();
+    button(f, "cmdConvert")->click();
+    EXPECT_EQ(listfixture::count(db, QStringLiteral("Amount=0.30000000000000004")), 2);
+}
+
+// A column typed into the picker without Enter and listed by the filter box
+// is the column the conversion writes, with the values gathered from it.
+TEST_F(ColumnCleanerPage, ConvertsTheColumnTheListShows)
+{
+    frmdataform& f = open(QStringLiteral("City"));
+    selectMain(f, {QStringLiteral("Paris")});
+    button(f, "cmdSelectOld")->click();
+    f.cmbColumn1->setEditText(QStringLiteral("Amount"));
+    auto* filter = f.findChild<QLineEdit*>(QStringLiteral("txtFilter"));
+    ASSERT_NE(filter, nullptr);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(filter, &enter);
+    ASSERT_TRUE(mainValues(f).contains(QStringLiteral("-5")));
+    EXPECT_TRUE(old(f).isEmpty());   // Paris was the other column's
+    EXPECT_EQ(f.lstOld->headerItem()->text(0), QStringLiteral("Amount"));
+
+    selectMain(f, {QStringLiteral("10")});
+    button(f, "cmdSelectOld")->click();
+    f.txtNew->setText(QStringLiteral("11"));
+    button(f, "cmdConvert")->click();
+    EXPECT_EQ(listfixture::count(db, QStringLiteral("Amount=11")), 3);
+    EXPECT_EQ(listfixture::count(db, QStringLiteral("City=\"Paris\"")), 3);
+}
+
+// A typed new value the number column cannot hold is refused, with what the
+// column holds, before any statement; the list stays as it was.
+TEST_F(ColumnCleanerPage, RefusesANewValueTheColumnCannotHold)
+{
+    frmdataform& f = open(QStringLiteral("Amount"));
+    for (const char* typed : {"1,000", "inf", "1e999"}) {
+        selectMain(f, {QStringLiteral("10")});
+        button(f, "cmdSelectOld")->click();
+        f.txtNew->setText(QString::fromLatin1(typed));
+        ui.answerMessage(ui::vbOK, QStringLiteral("The column Amount holds numbers: \"%1\" is not one of them.")
+                                       .arg(QLatin1String(typed)));
+        button(f, "cmdConvert")->click();
+        EXPECT_EQ(listfixture::count(db, QStringLiteral("Amount=10")), 3) << typed;
+    }
+    EXPECT_EQ(ui.shown().size(), 3);
 }

@@ -112,8 +112,16 @@ TEST_F(ColumnConvert, RefusalsChangeNothing)
         {"blank with the empty value selected", u"Name"_qs, kQuote, {u"abc"_qs, u""_qs}, u""_qs, ConvertOutcome::Clash,
          cleaning::kClashMessage},
         {"typed SQL for a number column", u"Age"_qs, u""_qs, {u"7"_qs}, u"1, [Name]=\"gone\""_qs,
-         ConvertOutcome::Failed, "Type mismatch"},
-        {"no date", u"Born"_qs, u"#"_qs, {u"3/1/2004"_qs}, u"soon"_qs, ConvertOutcome::Failed, "Type mismatch"},
+         ConvertOutcome::Failed, "The column Age holds numbers: \"1, [Name]=\"gone\"\" is not one of them."},
+        // Numbers the engine could not take back as typed: refused before any statement.
+        {"thousands separator", u"Age"_qs, u""_qs, {u"7"_qs}, u"1,000"_qs, ConvertOutcome::Failed,
+         "The column Age holds numbers: \"1,000\" is not one of them."},
+        {"infinity", u"Age"_qs, u""_qs, {u"7"_qs}, u"inf"_qs, ConvertOutcome::Failed,
+         "The column Age holds numbers: \"inf\" is not one of them."},
+        {"out of range", u"Age"_qs, u""_qs, {u"7"_qs}, u"1e999"_qs, ConvertOutcome::Failed,
+         "The column Age holds numbers: \"1e999\" is not one of them."},
+        {"no date", u"Born"_qs, u"#"_qs, {u"3/1/2004"_qs}, u"soon"_qs, ConvertOutcome::Failed,
+         "The column Born holds dates: \"soon\" is not one of them."},
         {"a column the table lacks", u"Nowhere"_qs, kQuote, {u"a"_qs}, u"b"_qs, ConvertOutcome::Failed, nullptr},
     };
     const QStringList names = listfixture::column(db, u"Name"_qs);

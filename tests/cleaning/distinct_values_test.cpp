@@ -330,12 +330,15 @@ TEST(DistinctValueFilter, LiteralsByType)
         QString filter;
     };
     const Case cases[] = {
-        {jet::dbText, DistinctRow{jet::Value(u"O\"Hara"_qs), 1, false}, u"[C]=\"O\"\"Hara\""_qs},
-        {jet::dbText, DistinctRow{jet::Value(), 3, true}, u"[C] IS NULL OR [C]=\"\""_qs},
-        {jet::dbDouble, DistinctRow{jet::Value(), 3, true}, u"[C] IS NULL"_qs},
-        {jet::dbDouble, DistinctRow{jet::Value(7.5), 1, false}, u"[C]=7.5"_qs},
-        {jet::dbLong, DistinctRow{jet::Value(-12), 1, false}, u"[C]=-12"_qs},
-        {jet::dbDate, DistinctRow{jet::Value(jet::DateTime{36585.5}), 1, false}, u"[C]=#02/29/2000 12:00:00#"_qs},
+        {jet::dbText, DistinctRow{jet::Value(u"O\"Hara"_qs), 1, false}, u"[C]=\"O\"\"Hara\" "_qs},
+        // The empty text first, then Null; every condition ends in a blank.
+        {jet::dbText, DistinctRow{jet::Value(), 3, true}, u"[C]=\"\" OR [C] IS NULL "_qs},
+        {jet::dbDouble, DistinctRow{jet::Value(), 3, true}, u"[C] IS NULL "_qs},
+        {jet::dbDouble, DistinctRow{jet::Value(7.5), 1, false}, u"[C]=7.5 "_qs},
+        {jet::dbDouble, DistinctRow{jet::Value(0.1 + 0.2), 1, false}, u"[C]=0.30000000000000004 "_qs},
+        {jet::dbDouble, DistinctRow{jet::Value(1234567890123456.0), 1, false}, u"[C]=1234567890123456 "_qs},
+        {jet::dbLong, DistinctRow{jet::Value(-12), 1, false}, u"[C]=-12 "_qs},
+        {jet::dbDate, DistinctRow{jet::Value(jet::DateTime{36585.5}), 1, false}, u"[C]=#02/29/2000 12:00:00# "_qs},
     };
     for (const Case& c : cases)
         EXPECT_EQ(valueFilter(u"C"_qs, c.type, c.row), c.filter);

@@ -288,9 +288,9 @@ TEST_F(CleaningPages, PopupFilterShowsTheRowsOfOneValue)
         long rows;
     };
     const std::vector<Case> cases = {
-        {kTextCleaner, "City", "Paris", "[City]=\"Paris\"", 2},
-        {kTextCleaner, "City", "", "[City] IS NULL OR [City]=\"\"", 2},
-        {kColumnCleaner, "Amount", "10", "[Amount]=10", 3},
+        {kTextCleaner, "City", "Paris", "[City]=\"Paris\" ", 2},
+        {kTextCleaner, "City", "", "[City]=\"\" OR [City] IS NULL ", 2},
+        {kColumnCleaner, "Amount", "10", "[Amount]=10 ", 3},
     };
     frmdataform& f = open();
     MDIMain& main = MDIMain::instance();

@@ -5,6 +5,7 @@
 #include "exchange/frmtablenames.h"
 #include "import_fixture.h"
 
+#include "platform/jet/connection.h"
 #include "platform/jet/types.h"
 
 #include <QCheckBox>
@@ -153,6 +154,21 @@ TEST_F(ExcelChooser, AFailingImportLeavesThePreviousListAndTheWindowOpen)
     expectRestored();
 }
 
+TEST_F(ExcelChooser, ASheetNameThatWouldLeaveItsBracketsIsRefused)
+{
+    makePreviousList();
+    ui.answerMessage(ui::vbOK);
+    open(writeWorkbook("people.xls", QStringLiteral("Sheet1"), kPeople), {QStringLiteral("Sheet1$] WHERE 0=1 OR [x")});
+    ASSERT_EQ(ui.shown().size(), 1);
+    EXPECT_TRUE(ui.shown()[0].text.contains(QStringLiteral("cannot be used in a table reference"))) << ui.shown()[0].text.toStdString();
+    ui.answerMessage(ui::vbOK);
+    child<QPushButton>(form.get(), "cmdContinue")->click();
+    ASSERT_EQ(ui.shown().size(), 2);
+    EXPECT_EQ(ui.shown()[1].style, ui::vbCritical);
+    EXPECT_EQ(tblData(), QStringList{"kept"});
+    EXPECT_EQ(frmdataform::loaded(), nullptr);
+}
+
 TEST_F(ExcelChooser, CancelDuringTheWaitForAFailedPreviewEndsTheImport)
 {
     makePreviousList();
@@ -263,6 +279,44 @@ TEST_F(AccessChooser, ATableThatCannotBeReadLeavesThePreviousListAndTheWindow)
     // Picking a table again offers Import again.
     pick(t, 0);
     EXPECT_TRUE(child<QPushButton>(&t, "cmdcontinue2")->isEnabled());
+}
+
+// Names inside the source file are its maker's choice: one that would end its
+// brackets early must stop the import with a message, not rewrite the statement.
+TEST_F(AccessChooser, NamesThatWouldLeaveTheirBracketsAreRefused)
+{
+    struct Case {
+        const char* table;
+        const char* columns;   ///< SQLite column definitions, written past the engine's dialect
+        const char* said;
+    };
+    const Case cases[] = {
+        {"People", "\"Name\" TEXT, \"x] AS [y], 1 AS [z\" TEXT",
+         "The column name 'x] AS [y], 1 AS [z' holds a ']', which cannot be used in a column reference."},
+        {"People", "\"Name\" TEXT, \"  \" TEXT", "A column without a name cannot be imported."},
+        {"T] AS T, [People", "\"Name\" TEXT", "that cannot be used in a table reference."},
+    };
+    makePreviousList();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.columns);
+        general::gstrAccessFile = path("crafted.mdb");
+        QFile::remove(general::gstrAccessFile);
+        {
+            jet::Database src = jet::Database::open(general::gstrAccessFile, true);
+            src.connection().exec(QStringLiteral("CREATE TABLE \"%1\" (%2)").arg(QString::fromUtf8(c.table), QString::fromUtf8(c.columns)));
+            src.connection().exec(QStringLiteral("INSERT INTO \"%1\" (\"Name\") VALUES ('Smith')").arg(QString::fromUtf8(c.table)));
+        }
+        frmTablenames& t = chooser({QString::fromUtf8(c.table)});
+        pick(t, 0);
+        ui.answerMessage(ui::vbOK);
+        const auto before = ui.shown().size();
+        child<QPushButton>(&t, "cmdcontinue2")->click();
+        ASSERT_EQ(ui.shown().size(), before + 1);
+        EXPECT_TRUE(ui.shown().back().text.startsWith(QStringLiteral("File Error "))) << ui.shown().back().text.toStdString();
+        EXPECT_TRUE(ui.shown().back().text.contains(QString::fromUtf8(c.said))) << ui.shown().back().text.toStdString();
+        EXPECT_EQ(tblData(), QStringList{"kept"});
+        EXPECT_EQ(frmdataform::loaded(), nullptr);
+    }
 }
 
 TEST_F(AccessChooser, CancelClosesWithTheStartingStatus)

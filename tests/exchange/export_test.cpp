@@ -70,7 +70,7 @@ protected:
         ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("Settings")));
         ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("out")));
         for (const char* t : {"acs1", "acs2"})
-            ASSERT_TRUE(QFile::copy(QStringLiteral(QB_SOURCE_DIR "/resources/program/") + QLatin1String(t),
+            ASSERT_TRUE(QFile::copy(QStringLiteral(QB_BINARY_DIR "/") + QLatin1String(t),
                                     dir.filePath(QLatin1String(t))));
         general::gstrWorkDBPath = dir.filePath(QStringLiteral("sysfls.sys"));
         db = jet::Database::open(general::gstrWorkDBPath, true);
@@ -205,8 +205,9 @@ TEST_F(Export, EveryTableDestinationReadsBack)
     EXPECT_EQ(rs->value(0).toString(), QStringLiteral("<b>Lee & Co</b>"));
     // Each Access kind starts from its own template.
     const QByteArray a97 = readAll(out("a97.mdb")), a2000 = readAll(out("a2000.mdb"));
-    EXPECT_EQ(a97.mid(60, 4), QByteArray("\x00\x00\x00\x61", 4));   // user version 97
-    EXPECT_EQ(a2000.mid(60, 4), QByteArray("\x00\x00\x07\xd0", 4)); // user version 2000
+    EXPECT_EQ(a97.mid(4, 15), QByteArray("Standard Jet DB"));
+    EXPECT_EQ(a97.at(0x14), 0);     // Jet 3
+    EXPECT_EQ(a2000.at(0x14), 1);   // Jet 4
 }
 
 TEST_F(Export, WebPageEscapesEveryValue)

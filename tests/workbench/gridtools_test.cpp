@@ -11,11 +11,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -363,4 +365,123 @@ TEST_F(GridTools, DeleteRowTakesOneRecordUntilTheGridMoves)
     frmbitmaps::item(QStringLiteral("delrow"))->trigger();
     EXPECT_EQ(column(QStringLiteral("Last")), QStringList({"Smith", "Rupert", "Anderson", "<null>"}));
     EXPECT_TRUE(ui.shown().isEmpty());
+}
+
+// Numbers of 16 and 17 digits: the pop-up's Filter starts with every digit of
+// the cell and finds its row; a typed number goes in as the number read.
+TEST_F(GridTools, FilterFindsNumbersByEveryDigitAndReadsTypedNumbers)
+{
+    frmdataform& f = openList();
+    db.execute(QStringLiteral("UPDATE tblData SET Amount=1234567890123456 WHERE [Last]=\"Smith\""));
+    db.execute(QStringLiteral("UPDATE tblData SET Amount=0.30000000000000004 WHERE [Last]=\"Rupert\""));
+    db.execute(QStringLiteral("UPDATE tblData SET Amount=1000 WHERE [Last]=\"Johnson\""));
+    MDIMain::instance().refreshgrids();
+    const struct { int row; const char* prefilled; } cells[] = {
+        {2, "1234567890123456"},
+        {3, "0.30000000000000004"},
+    };
+    for (const auto& c : cells) {
+        MDIMain::instance().refreshgrids();
+        goTo(f, c.row, 2);
+        frmbitmaps::item(QStringLiteral("mnufilter"))->trigger();
+        frmFilter* d = frmFilter::loaded();
+        ASSERT_TRUE(d);
+        EXPECT_EQ(d->txtFilter->text(), QString::fromLatin1(c.prefilled));
+        press(d->txtFilter, Qt::Key_Return);
+        EXPECT_EQ(glngTotalRecords, 1) << c.prefilled;
+    }
+
+    const struct { const char* typed; const char* filter; int rows; } typed[] = {
+        {"1,000", "[Amount]=1000 ", 1},
+        {" 1e3 ", "[Amount]=1000 ", 1},
+        {"inf", "[Amount] LIKE \"inf\" ", 0},
+        {"1e999", "[Amount] LIKE \"1e999\" ", 0},
+    };
+    frmFilter* d = frmFilter::loaded();
+    for (const auto& t : typed) {
+        MDIMain::instance().refreshgrids();
+        goTo(f, 0, 2);
+        d->txtFilter->setText(QString::fromLatin1(t.typed));
+        press(d->txtFilter, Qt::Key_Return);
+        EXPECT_EQ(gstrFilter, QString::fromLatin1(t.filter));
+        EXPECT_EQ(glngTotalRecords, t.rows) << t.typed;
+    }
+}
+
+// A header click names another column than the current cell's: Find, Replace
+// and Filter name that column and act on it.
+TEST_F(GridTools, DialogsActOnTheColumnTheirCaptionNames)
+{
+    frmdataform& f = openList();
+    const auto headerClick = [&f](int column) {
+        QHeaderView* h = f.DBGridData->horizontalHeader();
+        const QPointF at(h->sectionViewportPosition(column) + h->sectionSize(column) / 2, 2);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, h->viewport()->mapToGlobal(at), Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(h->viewport(), &release);
+    };
+    goTo(f, 0, 0);   // Last
+    headerClick(1);  // Street
+    ASSERT_EQ(gstrCurColumn, QStringLiteral("Street"));
+    trigger("mnureplace");
+    frmReplace* r = frmReplace::loaded();
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->windowTitle(), QStringLiteral("Replace on: Street"));
+    EXPECT_EQ(r->txtsearch->text(), QStringLiteral("First Street"));
+    r->txtsearch->setText(QStringLiteral("r"));
+    r->txtNew->setText(QStringLiteral("R"));
+    ui.answerMessage(ui::vbOK, QStringLiteral("Complete"));
+    r->cmdReplaceAll_Click();
+    EXPECT_EQ(column(QStringLiteral("Last")), QStringList({"Robert", "Johnson", "Smith", "Rupert", "Anderson", "<null>"}));
+    EXPECT_EQ(column(QStringLiteral("Street")).first(), QStringLiteral("FiRst StReet"));
+    r->close();
+
+    goTo(f, 1, 0);
+    headerClick(2);  // Amount
+    trigger("mnufilter");
+    frmFilter* d = frmFilter::loaded();
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->windowTitle(), QStringLiteral("Filter on: Amount"));
+    d->txtFilter->setText(QStringLiteral("14"));
+    press(d->txtFilter, Qt::Key_Return);
+    EXPECT_EQ(gstrFilter, QStringLiteral("[Amount]=14 "));
+    EXPECT_EQ(glngTotalRecords, 1);
+    d->close();
+    MDIMain::instance().refreshgrids();
+
+    goTo(f, 0, 1);
+    headerClick(0);  // Last
+    trigger("mnufind");
+    frmFind* find = frmFind::loaded();
+    ASSERT_TRUE(find);
+    EXPECT_EQ(find->windowTitle(), QStringLiteral("Find on: Last"));
+    find->txtsearch->setText(QStringLiteral("Smith"));
+    find->matchtype->setCurrentText(QStringLiteral("Exact Match"));
+    find->cmdfind_Click();
+    EXPECT_EQ(selectedRows(f), QList<int>({2}));
+}
+
+// Replace All on a number column: the values the column refuses are counted
+// in one message, the others are replaced, and nothing claims "Complete".
+TEST_F(GridTools, ReplaceAllOnANumberColumnCountsTheRefusedValues)
+{
+    frmdataform& f = openList();
+    goTo(f, 0, 2);
+    trigger("mnureplace");
+    frmReplace* d = frmReplace::loaded();
+    ASSERT_TRUE(d);
+    d->txtsearch->setText(QStringLiteral("1"));
+    d->txtNew->setText(QStringLiteral("x"));
+    // 10 to 15: the five that start with 1 and are not 11 become "x0".."x5";
+    // 11 becomes "xx". None is a number.
+    ui.answerMessage(ui::vbOK, QStringLiteral("6 values could not be replaced: the column cannot hold the new text."));
+    d->cmdReplaceAll_Click();
+    EXPECT_EQ(ui.shown().size(), 1);
+    EXPECT_EQ(column(QStringLiteral("Amount")), QStringList({"10", "11", "12", "13", "14", "15"}));
+
+    d->txtsearch->setText(QStringLiteral("2"));
+    d->txtNew->setText(QStringLiteral(".5"));
+    ui.answerMessage(ui::vbOK, QStringLiteral("Complete"));
+    d->cmdReplaceAll_Click();
+    EXPECT_EQ(column(QStringLiteral("Amount")), QStringList({"10", "11", "1.5", "13", "14", "15"}));
 }

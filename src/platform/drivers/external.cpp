@@ -1,11 +1,14 @@
 // Specifier parsing and the driver registry; the driver for the engine's own
 // database files lives here too (reading and writing through a second
 // connection on that file). A bare "[file].[table]" may also name an Access
-// .mdb file: such files are told by their header and read by the mdb reader;
-// writing always makes a database of the engine's own.
+// .mdb file: such files are told by their header, read by the mdb reader and
+// written by the Jet writer (a new table in a database it made, such as a
+// copy of an export template); any other file written to is a database of
+// the engine's own.
 #include "platform/drivers/external.h"
 
 #include "platform/drivers/builtin.h"
+#include "platform/drivers/jet_writer.h"
 #include "platform/drivers/mdb_reader.h"
 #include "platform/drivers/text_html.h"
 
@@ -65,6 +68,10 @@ public:
     }
     void write(const Spec& spec, const QString& t, const jet::ColumnList& columns, const RowSource& rows) override
     {
+        if (isJetFile(spec.database)) {
+            writeJetTable(spec.database, t, columns, rows);
+            return;
+        }
         auto c = jet::Connection::open(spec.database, !QFileInfo::exists(spec.database));
         if (!c->tableName(t).isEmpty())
             throw jet::JetError(jet::errTableExists, QStringLiteral("Table '%1' already exists.").arg(t));

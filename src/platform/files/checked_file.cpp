@@ -154,7 +154,8 @@ bool saveFileOrSay(const QString& path, const QByteArray& data)
     QString error;
     if (writeWholeFile(path, data, &error))
         return true;
-    ui::msgBox(error, ui::vbCritical | ui::vbOKOnly);
+    ui::msgBox(QStringLiteral("Unable to save ") + QDir::toNativeSeparators(path) + QStringLiteral(".\r\r") + error,
+               ui::vbCritical | ui::vbOKOnly);
     return false;
 }
 

@@ -53,7 +53,8 @@ private:
 /// Replaces path with data in one step; false and *error set when it failed.
 bool writeWholeFile(const QString& path, const QByteArray& data, QString* error = nullptr);
 
-/// writeWholeFile(), and on failure a critical message box that says why.
+/// writeWholeFile(), and on failure the critical message box
+/// "Unable to save <path>." with the reason.
 bool saveFileOrSay(const QString& path, const QByteArray& data);
 
 /// The usual words for a file that could not be written:

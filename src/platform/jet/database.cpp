@@ -389,6 +389,88 @@ bool Database::hasTable(const QString& name) const { return !conn_->tableName(na
 
 void Database::deleteTableDef(const QString& name) { execute(QStringLiteral("DROP TABLE [%1]").arg(name)); }
 
+namespace {
+
+/// A counter appended to a table whose rows are numbered 1..n in table order
+/// already (as every freshly filled table is) is that numbering: the column
+/// is added as the table's rowid alias, which costs a change of the table's
+/// definition instead of a rewrite of every row. Rows written before the
+/// change hold no value for the column, and SQLite reads a rowid alias from
+/// the row's number anyway. False, with nothing changed, when the table's
+/// numbering has gaps or its definition is not the plain column list this
+/// engine writes; the caller rebuilds the table then.
+bool appendRowidKey(Connection& c, const QString& table, const ColumnInfo& key)
+{
+    {
+        Stmt span(&c, QStringLiteral("SELECT min(rowid), max(rowid), count(*) FROM ") + quoteName(table));
+        span.step();
+        const qint64 rows = span.int64(2);
+        if (rows > 0 && (span.int64(0) != 1 || span.int64(1) != rows))
+            return false;
+    }
+    // SQLite places an added column's text after the last column, ahead of
+    // any table constraint; a placeholder type marks where the key's goes.
+    static const QString kMark = QStringLiteral("qb_rowid_key_placeholder");
+    sqlite3* h = c.handle();
+    int defensive = 0;
+    sqlite3_db_config(h, SQLITE_DBCONFIG_DEFENSIVE, -1, &defensive);
+    if (defensive)
+        return false;
+    bool done = false;
+    atomically(c, [&]() {
+        c.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3").arg(quoteName(table), quoteName(key.name), kMark));
+        QString sql;
+        {
+            Stmt def(&c, QStringLiteral("SELECT sql FROM sqlite_schema WHERE type = 'table' AND name = ?1"));
+            def.bind(1, Value(table));
+            if (def.step())
+                sql = def.value(0, dbText).toString();
+        }
+        if (sql.count(kMark) != 1) {
+            c.exec(QStringLiteral("ALTER TABLE %1 DROP COLUMN %2").arg(quoteName(table), quoteName(key.name)));
+            return;
+        }
+        sql.replace(kMark, QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT"));
+        qint64 rows = 0;
+        {
+            Stmt last(&c, QStringLiteral("SELECT max(rowid) FROM ") + quoteName(table));
+            if (last.step())
+                rows = last.int64(0);
+        }
+        // The sequence table exists once any counter table was ever made.
+        c.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS qb_sequence_seed (k INTEGER PRIMARY KEY AUTOINCREMENT); "
+                              "DROP TABLE qb_sequence_seed"));
+        qint64 version = 0;
+        {
+            Stmt v(&c, QStringLiteral("PRAGMA schema_version"));
+            if (v.step())
+                version = v.int64(0);
+        }
+        c.exec(QStringLiteral("PRAGMA writable_schema = ON"));
+        try {
+            Stmt upd(&c, QStringLiteral("UPDATE sqlite_schema SET sql = ?1 WHERE type = 'table' AND name = ?2"));
+            upd.bind(1, Value(sql));
+            upd.bind(2, Value(table));
+            upd.step();
+            Stmt seq(&c, QStringLiteral("INSERT INTO sqlite_sequence (name, seq) VALUES (?1, ?2)"));
+            seq.bind(1, Value(table));
+            seq.bindInt(2, rows);
+            seq.step();
+        } catch (...) {
+            c.exec(QStringLiteral("PRAGMA writable_schema = OFF"));
+            throw;
+        }
+        c.exec(QStringLiteral("PRAGMA writable_schema = OFF"));
+        // A new schema version makes every connection read the definition again.
+        c.exec(QStringLiteral("PRAGMA schema_version = %1").arg(version + 1));
+        done = true;
+    });
+    c.bump();
+    return done;
+}
+
+} // namespace
+
 void Database::appendField(const QString& table, const FieldDef& f)
 {
     Connection& c = *conn_;
@@ -410,6 +492,8 @@ void Database::appendField(const QString& table, const FieldDef& f)
     if (c.tableHeld(real))
         throw JetError(3211, QStringLiteral("The database engine could not lock table '%1' because it is already in use "
                                             "by another person or process.").arg(real));
+    if (appendRowidKey(c, real, nc))
+        return;
     // SQLite cannot add a key to a filled table: rebuild it with the counter as
     // its last column; the rows are numbered 1..n in their table order.
     atomically(c, [&]() {

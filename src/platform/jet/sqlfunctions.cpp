@@ -325,6 +325,20 @@ void fnCStr(sqlite3_context* ctx, int, sqlite3_value** argv)
     resultText(ctx, jetText(argv[0]));
 }
 
+// The value's text with every digit of a number kept: what a number literal of
+// the value is, and what CDBL reads back as the same double. Null stays Null.
+void fnExactText(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
+        return sqlite3_result_null(ctx);
+    if (sqlite3_value_type(argv[0]) == SQLITE_FLOAT) {
+        const double d = sqlite3_value_double(argv[0]);
+        if (std::isfinite(d))
+            return resultText(ctx, sqlNumber(d));
+    }
+    resultText(ctx, jetText(argv[0]));
+}
+
 bool numberOf(sqlite3_value* v, double& out)
 {
     switch (sqlite3_value_type(v)) {
@@ -372,6 +386,24 @@ void fnCInt(sqlite3_context* ctx, int, sqlite3_value** argv)
     if (d < -32768.0 || d > 32767.0)
         return sqlite3_result_error(ctx, "Overflow", -1);
     sqlite3_result_int64(ctx, static_cast<qint64>(d));
+}
+
+// a \ b: both operands rounded to whole numbers (as CLng rounds), the quotient
+// cut towards zero; Null when either operand is Null.
+void fnIntDiv(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
+        return sqlite3_result_null(ctx);
+    double a = 0, b = 0;
+    if (!numberOf(argv[0], a) || !numberOf(argv[1], b))
+        return sqlite3_result_error(ctx, "Data type mismatch in criteria expression.", -1);
+    a = std::nearbyint(a);
+    b = std::nearbyint(b);
+    if (!(std::fabs(a) <= 2147483648.0 && std::fabs(b) <= 2147483648.0))
+        return sqlite3_result_error(ctx, "Overflow", -1);
+    if (b == 0)
+        return sqlite3_result_error(ctx, "Division by zero", -1);
+    sqlite3_result_int64(ctx, static_cast<qint64>(a) / static_cast<qint64>(b));
 }
 
 void fnCDbl(sqlite3_context* ctx, int, sqlite3_value** argv)
@@ -582,9 +614,11 @@ void registerSqlFunctions(sqlite3* db)
     add(db, "jet_instr", 3, fnInstr);
     add(db, "jet_instr", 4, fnInstr);
     add(db, "jet_cstr", 1, fnCStr);
+    add(db, "jet_exacttext", 1, fnExactText);
     add(db, "jet_clng", 1, fnCLng);
     add(db, "jet_cint", 1, fnCInt);
     add(db, "jet_cdbl", 1, fnCDbl);
+    add(db, "jet_idiv", 2, fnIntDiv);
     add(db, "jet_val", 1, fnVal);
     add(db, "jet_isnull", 1, fnIsNull);
     add(db, "jet_store", 1, fnStore);

@@ -273,6 +273,87 @@ void rewriteConcat(Toks& v)
     }
 }
 
+// Whole-number division binds less tightly than "*" and "/" and more tightly
+// than MOD, "+" and "-"; its operands reach over "*", "/", "^" and signs.
+bool bindsWithinDivision(const Toks& v, size_t i)
+{
+    const Tok& t = v[i];
+    return t.op("*") || t.op("/") || t.op("^");
+}
+
+/// A "+" or "-" at i that is a sign rather than an operator.
+bool isSign(const Toks& v, size_t i)
+{
+    if (!v[i].op("+") && !v[i].op("-"))
+        return false;
+    if (i == 0)
+        return true;
+    const Tok& p = v[i - 1];
+    return p.t == T::Op || p.t == T::LParen || p.t == T::Comma || p.is("MOD") || isBoundaryWord(p);
+}
+
+/// The tokens at parenthesis depth 0 that end an operand of "\".
+bool endsDivisionOperand(const Toks& v, size_t i)
+{
+    const Tok& t = v[i];
+    if (t.t == T::Op)
+        return !bindsWithinDivision(v, i) && !isSign(v, i);
+    return t.is("MOD") || isBoundary(v, i);
+}
+
+// a \ b -> jet_idiv((a), (b)): the engine rounds both operands to whole
+// numbers and cuts the quotient towards zero, where SQLite's "/" would keep a
+// fraction of real operands and mix up the precedence of "*" and "/".
+void rewriteWholeDivision(Toks& v)
+{
+    for (size_t k = 0; k < v.size(); ++k) {
+        if (!v[k].op("\\"))
+            continue;
+        long i = static_cast<long>(k) - 1;
+        for (int depth = 0; i >= 0; --i) {
+            if (v[i].t == T::RParen) {
+                ++depth;
+            } else if (v[i].t == T::LParen) {
+                if (depth == 0)
+                    break;
+                --depth;
+            } else if (depth == 0 && endsDivisionOperand(v, static_cast<size_t>(i))) {
+                break;
+            }
+        }
+        const size_t begin = static_cast<size_t>(i + 1);
+        size_t j = k + 1;
+        for (int depth = 0; j < v.size(); ++j) {
+            if (v[j].t == T::LParen) {
+                ++depth;
+            } else if (v[j].t == T::RParen) {
+                if (depth == 0)
+                    break;
+                --depth;
+            } else if (depth == 0 && endsDivisionOperand(v, j)) {
+                break;
+            }
+        }
+        if (begin == k || j == k + 1)
+            throw JetError(errSyntax, QStringLiteral("Syntax error (missing operand) in query expression."));
+        const int pos = v[k].pos;
+        Toks repl;
+        repl.push_back({T::Word, QStringLiteral("jet_idiv"), pos});
+        repl.push_back({T::LParen, QStringLiteral("("), pos});
+        repl.push_back({T::LParen, QStringLiteral("("), pos});
+        repl.insert(repl.end(), v.begin() + static_cast<long>(begin), v.begin() + static_cast<long>(k));
+        repl.push_back({T::RParen, QStringLiteral(")"), pos});
+        repl.push_back({T::Comma, QStringLiteral(","), pos});
+        repl.push_back({T::LParen, QStringLiteral("("), pos});
+        repl.insert(repl.end(), v.begin() + static_cast<long>(k + 1), v.begin() + static_cast<long>(j));
+        repl.push_back({T::RParen, QStringLiteral(")"), pos});
+        repl.push_back({T::RParen, QStringLiteral(")"), pos});
+        v.erase(v.begin() + static_cast<long>(begin), v.begin() + static_cast<long>(j));
+        v.insert(v.begin() + static_cast<long>(begin), repl.begin(), repl.end());
+        k = begin;   // a chain a \ b \ c goes on from the rewritten call
+    }
+}
+
 // The operand that ends just before v[k] starts here: at the same parenthesis
 // depth, after the nearest comparison, logical word, comma or clause.
 size_t operandStart(const Toks& v, size_t k)
@@ -479,8 +560,8 @@ struct Emitter {
             case T::Op:
                 if (t.text == QLatin1String("!="))
                     put(QStringLiteral("<>"));
-                else if (t.text == QLatin1String("\\"))
-                    put(QStringLiteral("/"));   // integer division: operands are rounded below
+                else if (t.text == QLatin1String("/"))
+                    put(QStringLiteral("* 1.0 /"));   // the engine's "/" keeps the fraction of whole numbers
                 else if (t.text == QLatin1String("&"))
                     fail(QStringLiteral("Misplaced &"), sql);
                 else
@@ -921,8 +1002,64 @@ void analyseSelect(const Toks& v, const Emitter& em, Translated& r)
         r.orderClause = em.render(slice(v, order, v.size())).mid(QStringLiteral("ORDER BY ").size());
 }
 
+/// One table of a FROM clause: a name with an optional [AS] alias.
+bool isPlainTable(const Toks& part)
+{
+    if (part.empty() || part.size() > 3 || !isNameTok(part[0]) || part[0].is("SELECT")
+        || (part[0].t == T::Name && isExternalSpec(part[0].text)))
+        return false;
+    if (part.size() == 2)
+        return isNameTok(part[1]) && !part[1].is("AS");
+    if (part.size() == 3)
+        return part[1].is("AS") && isNameTok(part[2]);
+    return true;
+}
+
+/// "A RIGHT JOIN B ON c" of two plain tables becomes "B LEFT JOIN A ON c":
+/// the same rows, but SQLite runs a RIGHT JOIN with A as its outer loop and
+/// scans B once for every row of A when B has no index on the join columns,
+/// where the LEFT JOIN looks A up by its key for each row of B. Left as it is
+/// when the select list has a bare * (its column order would change) or
+/// the FROM clause joins more than two tables.
+void swapRightJoin(Toks& v)
+{
+    const size_t from = findWord(v, "FROM");
+    const size_t join = from == SIZE_MAX ? SIZE_MAX : findWord(v, "JOIN", from);
+    if (join == SIZE_MAX || join < from + 3 || findWord(v, "JOIN", join + 1) != SIZE_MAX)
+        return;
+    size_t right = join - 1;
+    if (v[right].is("OUTER"))
+        --right;
+    if (!v[right].is("RIGHT"))
+        return;
+    const size_t on = findWord(v, "ON", join);
+    if (on == SIZE_MAX)
+        return;
+    int depth = 0;
+    for (size_t k = 0; k < from; ++k) {
+        if (v[k].t == T::LParen)
+            ++depth;
+        else if (v[k].t == T::RParen)
+            --depth;
+        else if (depth == 0 && v[k].op("*"))
+            return;
+    }
+    const Toks a = slice(v, from + 1, right);
+    const Toks b = slice(v, join + 1, on);
+    if (!isPlainTable(a) || !isPlainTable(b))
+        return;
+    Toks out = slice(v, 0, from + 1);
+    out.insert(out.end(), b.begin(), b.end());
+    out.push_back(Tok{T::Word, QStringLiteral("LEFT"), v[right].pos});
+    out.push_back(v[join]);
+    out.insert(out.end(), a.begin(), a.end());
+    out.insert(out.end(), v.begin() + static_cast<long>(on), v.end());
+    v = std::move(out);
+}
+
 Translated translateSelect(Toks v, const QString& sql)
 {
+    swapRightJoin(v);
     Translated r;
     r.kind = StatementKind::Select;
     const size_t into = findWord(v, "INTO");
@@ -1254,6 +1391,7 @@ Translated translate(const QString& sql)
         if (t.t == T::Semi)
             fail(QStringLiteral("Characters found after end of SQL statement"), sql);
     rewriteConcat(v);
+    rewriteWholeDivision(v);
     if (v[0].is("SELECT") || v[0].is("UPDATE") || v[0].is("DELETE") || v[0].is("INSERT"))
         collateComparisons(v);
     const Tok& head = v[0];
@@ -1320,6 +1458,7 @@ QString translateExpression(const QString& expr)
 {
     Toks v = tokenize(expr);
     rewriteConcat(v);
+    rewriteWholeDivision(v);
     collateComparisons(v);
     Emitter em{nullptr, expr};
     return em.render(v);

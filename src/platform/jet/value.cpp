@@ -3,6 +3,10 @@
 // still counts forward from midnight, as the engine stores it.
 #include "platform/jet/value.h"
 
+#include "platform/jet/error.h"
+
+#include <QLocale>
+
 #include <QRegularExpression>
 #include <cmath>
 
@@ -151,6 +155,29 @@ QString numberText(double d)
         s = s.toUpper();
     }
     return s;
+}
+
+QString sqlNumber(double d)
+{
+    if (!std::isfinite(d))
+        throw JetError(errTypeMismatch, QStringLiteral("Type mismatch"));
+    if (d == std::floor(d) && std::fabs(d) < 9007199254740992.0)
+        return QString::number(static_cast<std::int64_t>(d));
+    return QString::number(d, 'g', QLocale::FloatingPointShortest);
+}
+
+std::optional<double> readTypedNumber(const QString& typed)
+{
+    static const QRegularExpression shape(
+        QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
+    const QString t = typed.trimmed();
+    if (!shape.match(t).hasMatch())
+        return std::nullopt;
+    bool ok = false;
+    const double d = QLocale::c().toDouble(t, &ok);
+    if (!ok || !std::isfinite(d))
+        return std::nullopt;
+    return d;
 }
 
 bool Value::toBool() const

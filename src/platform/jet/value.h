@@ -76,4 +76,16 @@ private:
 /// The engine's text for a double: up to 15 significant digits, no trailing zeros.
 QString numberText(double d);
 
+/// A double as a number literal of the engine's SQL: the shortest decimal text
+/// that reads back as the same double (up to 17 significant digits), '.' for
+/// decimals whatever the locale. Whole numbers below 2^53 come without
+/// exponent. Throws JetError for NaN and infinities, which have no literal.
+QString sqlNumber(double d);
+
+/// A number typed by the user, as the engine's SQL reads it: blanks around
+/// it, a sign, digits, one decimal point and an exponent, no thousands
+/// separators. nullopt for anything else, and for values out of the double
+/// range ("1e999") or not a number ("inf", "nan").
+std::optional<double> readTypedNumber(const QString& typed);
+
 } // namespace jet

@@ -5,6 +5,7 @@
 
 #include "exchange/import_sources.h"
 #include "platform/jet/database.h"
+#include "platform/jet/error.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -59,6 +60,42 @@ TEST_P(AccessImport, BothCountersComeInAsPlainNumbers)
     for (; !rs->eof(); rs->moveNext())
         rows << rs->value(0).toString() + QLatin1Char('|') + rs->value(1).toString();
     EXPECT_EQ(rows, (QStringList{"7|1", "9|2"}));
+}
+
+// A Jet file can carry names Access itself would never write: a "]" would
+// end its brackets in the import statement, so the import refuses it and
+// names which only look odd come in unchanged.
+TEST_P(AccessImport, CraftedNamesAreRefusedAndOddOnesKept)
+{
+    const QString crafted = dir.filePath(QStringLiteral("crafted.mdb"));
+    mdbfixture::Table bad;
+    bad.name = QStringLiteral("Bad");
+    bad.columns = {{QStringLiteral("Name"), mdbfixture::Text, 10, false},
+                   {QStringLiteral("x] AS [y], 1 AS [z"), mdbfixture::Text, 10, false}};
+    bad.rows = {{Value("Smith"), Value("a")}};
+    mdbfixture::Table odd;
+    odd.name = QStringLiteral("Odd [1]; names");
+    odd.columns = {{QStringLiteral("a [b"), mdbfixture::Text, 10, false}, {QStringLiteral("O'Brien; Co."), mdbfixture::Int, 0, false}};
+    odd.rows = {{Value("v"), Value(3)}};
+    ASSERT_TRUE(mdbfixture::writeMdb(crafted, GetParam(), {bad, odd}));
+
+    try {
+        exchange::accessImportStatement(crafted, QStringLiteral("Bad"));
+        ADD_FAILURE() << "the crafted column name was accepted";
+    } catch (const jet::JetError& e) {
+        EXPECT_EQ(e.description(),
+                  QStringLiteral("The column name 'x] AS [y], 1 AS [z' holds a ']', which cannot be used in a column reference."));
+    }
+    EXPECT_THROW(exchange::accessImportStatement(crafted, QStringLiteral("Odd [1]; names")), jet::JetError);   // the table's "]"
+
+    odd.name = QStringLiteral("Odd [1; names");
+    ASSERT_TRUE(mdbfixture::writeMdb(crafted, GetParam(), {odd}));
+    jet::Database db = jet::Database::open(dir.filePath(QStringLiteral("work.sys")), true);
+    db.execute(exchange::accessImportStatement(crafted, odd.name), jet::dbFailOnError);
+    auto rs = db.openRecordset(QStringLiteral("SELECT [a [b], [O'Brien; Co.] FROM tblData"));
+    ASSERT_FALSE(rs->eof());
+    EXPECT_EQ(rs->value(0).toString(), QStringLiteral("v"));
+    EXPECT_EQ(rs->value(1).toString(), QStringLiteral("3"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, AccessImport, ::testing::Values(Version::Jet3, Version::Jet4),

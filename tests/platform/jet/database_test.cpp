@@ -20,6 +20,57 @@ TEST_F(EngineTest, CounterKeyNumbersRowsAndBecomesLastField)
     EXPECT_EQ(scalar(QStringLiteral("SELECT MAX(LumacorPrimK) AS m FROM tblData")), QStringLiteral("5"));
 }
 
+// The counter numbers the rows 1..n in table order whether the table's own
+// numbering can serve (a freshly filled table) or has gaps (rows deleted, a
+// row put first out of order): either way the key is last, is the primary
+// key, new rows continue after the highest number, and the file stays sound.
+TEST_F(EngineTest, CounterKeyOnTablesWithAndWithoutGaps)
+{
+    struct Case {
+        const char* name;
+        const char* prepare;   // run on tblData (Name) holding a, b, c, d
+        const char* expected;  // key|Name in key order
+        int next;              // the key of the next row added
+    };
+    const Case cases[] = {
+        {"fresh", "", "1|a 2|b 3|c 4|d", 5},
+        {"deleted row", "DELETE FROM tblData WHERE [Name] = \"b\"", "1|a 2|c 3|d", 4},
+        {"first row deleted", "DELETE FROM tblData WHERE [Name] = \"a\"", "1|b 2|c 3|d", 4},
+        {"emptied", "DELETE FROM tblData", "", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // A table constraint after the columns: the key's column goes before it.
+        db.connection().exec(QStringLiteral("CREATE TABLE tblData (\"Name\" TEXT(10), CONSTRAINT ck CHECK (\"Name\" <> 'zz'))"));
+        for (const char* n : {"a", "b", "c", "d"})
+            db.execute(QStringLiteral("INSERT INTO tblData ([Name]) VALUES (\"%1\")").arg(QLatin1String(n)));
+        if (*c.prepare)
+            db.execute(QString::fromLatin1(c.prepare));
+        db.appendField(QStringLiteral("tblData"),
+                       jet::FieldDef{QStringLiteral("LumacorPrimK"), jet::dbLong, 4, jet::dbAutoIncrField, 0});
+        db.execute(QStringLiteral("ALTER TABLE tblData ADD CONSTRAINT pk PRIMARY KEY (LumacorPrimK)"), jet::dbFailOnError);
+        EXPECT_EQ(rows(QStringLiteral("SELECT LumacorPrimK, [Name] FROM tblData ORDER BY LumacorPrimK")).join(QLatin1Char(' ')),
+                  QString::fromLatin1(c.expected));
+        const TableDef t = db.tableDef(QStringLiteral("tblData"));
+        ASSERT_EQ(t.fields.size(), 2u);
+        EXPECT_EQ(t.fields.back().name, QStringLiteral("LumacorPrimK"));
+        EXPECT_TRUE(t.fields.back().attributes & dbAutoIncrField);
+        EXPECT_EQ(db.connection().primaryKey(QStringLiteral("tblData")), QStringList{QStringLiteral("LumacorPrimK")});
+        // A second handle on the file sees the new column at once.
+        jet::Database other = jet::Database::open(path);
+        EXPECT_EQ(other.tableDef(QStringLiteral("tblData")).fields.size(), 2u);
+        db.execute(QStringLiteral("INSERT INTO tblData ([Name]) VALUES (\"e\")"), jet::dbFailOnError);
+        EXPECT_EQ(scalar(QStringLiteral("SELECT LumacorPrimK FROM tblData WHERE [Name] = \"e\"")),
+                  QString::number(c.next));
+        {
+            jet::Stmt check(&db.connection(), QStringLiteral("PRAGMA integrity_check"));
+            ASSERT_TRUE(check.step());
+            EXPECT_EQ(check.value(0, jet::dbText).toString(), QStringLiteral("ok"));
+        }
+        db.execute(QStringLiteral("DROP TABLE tblData"));
+    }
+}
+
 TEST_F(EngineTest, TextComparesWithoutCaseButKeepsIt)
 {
     makeContacts();
@@ -50,6 +101,37 @@ TEST_F(EngineTest, NullsDatesAndNumbersAsTheEngineShowsThem)
     EXPECT_EQ(rs->value(1).toDouble(), 34.0);
     EXPECT_EQ(scalar(QStringLiteral("SELECT [Name] & \" / \" & [Email] FROM tblData WHERE [City]=\"Chicago\"")),
               QStringLiteral("Cara O'Neil / "));
+}
+
+TEST_F(EngineTest, DivisionAsTheEngineDividesAndItsPrecedence)
+{
+    makeContacts();   // Age: Ann 34, bob 41, Cara Null
+    struct Case { const char* expr; const char* shown; };
+    const Case cases[] = {
+        {"7/2", "3.5"},
+        {"[Age]/4", "8.5"},
+        {"1/4*2", "0.5"},
+        {"2-7/2", "-1.5"},
+        {"7\\2", "3"},
+        {"-7\\2", "-3"},
+        {"7.5\\2", "4"},            // operands are rounded first, half to even
+        {"6.5\\2", "3"},
+        {"10\\2*3", "1"},           // "\" binds less tightly than "*": 10 \ 6
+        {"2*3\\4", "1"},
+        {"1+7\\2", "4"},
+        {"7\\2\\2", "1"},
+        {"-[Age]\\-4", "8"},
+        {"(20\\3) MOD 4", "2"},
+        {"[Age]\\2 & \"x\"", "17x"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(scalar(QStringLiteral("SELECT %1 AS r FROM tblData WHERE [Name]=\"Ann Smith\"").arg(QString::fromUtf8(c.expr))),
+                  QString::fromUtf8(c.shown))
+            << c.expr;
+    EXPECT_EQ(scalar(QStringLiteral("SELECT [Age]\\2 AS r FROM tblData WHERE [Name]=\"Cara O'Neil\"")), QStringLiteral("<null>"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) AS n FROM tblData WHERE [Age]/2 > 20.25")), QStringLiteral("2"));
+    EXPECT_THROW(rows(QStringLiteral("SELECT 7\\0 AS r FROM tblData")), JetError);
+    EXPECT_THROW(rows(QStringLiteral("SELECT 7\\ AS r FROM tblData")), JetError);
 }
 
 TEST_F(EngineTest, TextLongerThanItsColumnIsRefused)

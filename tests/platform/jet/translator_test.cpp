@@ -103,3 +103,26 @@ TEST(Translator, DateLiterals)
     EXPECT_EQ(dateLiteralToStored(QStringLiteral("2020-01-05")), QStringLiteral("2020-01-05 00:00:00"));
     EXPECT_TRUE(dateLiteralToStored(QStringLiteral("02/30/2020")).isEmpty());
 }
+
+// A RIGHT JOIN of two tables runs as the LEFT JOIN the other way round (the
+// same rows, looked up by the left table's key instead of a scan per row);
+// where the swap could change the columns or the tables are more than two,
+// the join stays as written.
+TEST(Translator, RightJoinOfTwoTablesRunsAsLeftJoin)
+{
+    struct Case { const char* jet; const char* from; };
+    const Case cases[] = {
+        {"SELECT E.Country, COUNT(*) AS Count FROM Z_ccTLD Z RIGHT JOIN tblEmails E ON Z.ccTLD=E.Country GROUP BY E.Country",
+         "FROM tblEmails E LEFT JOIN Z_ccTLD Z ON Z.\"ccTLD\" = E.\"Country\" GROUP BY"},
+        {"SELECT T2.k FROM a AS T1 RIGHT OUTER JOIN b AS T2 ON T1.k=T2.k WHERE T1.k IS NULL",
+         "FROM b AS \"T2\" LEFT JOIN a AS \"T1\" ON T1.\"k\" = T2.\"k\" WHERE"},
+        {"SELECT * FROM a RIGHT JOIN b ON a.k=b.k", "FROM a RIGHT JOIN b ON"},
+        {"SELECT A.* FROM a T RIGHT JOIN b A ON T.k=A.k", "FROM a T RIGHT JOIN b A ON"},
+        {"SELECT a.k FROM a RIGHT JOIN b ON a.k=b.k INNER JOIN c ON c.k=b.k", "FROM a RIGHT JOIN b ON"},
+        {"SELECT a.k FROM a LEFT JOIN b ON a.k=b.k", "FROM a LEFT JOIN b ON"},
+    };
+    for (const Case& c : cases) {
+        const QString sql = translate(QString::fromUtf8(c.jet)).sql;
+        EXPECT_TRUE(sql.contains(QString::fromUtf8(c.from))) << c.jet << "\n  gives " << sql.toStdString();
+    }
+}
