@@ -1,5 +1,12 @@
-// qb-bench email: the E-Mail Cleaner's validation run on a list.
-//   email_validate  validating one column into tblEMails, suggestions included (s)
+// qb-bench email: the E-Mail Cleaner's Refresh and Use All Corrections on a
+// list, through the same functions the page's buttons run (everything after
+// the questions: the run, the invalid list, the counts list, the data grid's
+// re-read), without the widgets.
+//   email_validate  validating one column into tblEMails, suggestions included,
+//                   and the page's lists and grid refreshed (s)
+//   sqlite3_email   the sqlite3 shell making a table of the key and the parts
+//                   before and after "@" of the same column (s)
+//   email_use_all   Use All Corrections and the validation run after it (s)
 //
 //   qb-bench email --rows N                 a generated list (about 10% bad addresses)
 //   qb-bench email --csv FILE --column NAME a comma-separated list with a header row
@@ -11,7 +18,10 @@
 #include "generator.h"
 #include "registry.h"
 
+#include "reference.h"
+
 #include "email/address_check.h"
+#include "email/column_run.h"
 #include "email/domain_lists.h"
 #include "email/email_run.h"
 #include "exchange/line_split.h"
@@ -20,6 +30,9 @@
 #include "platform/jet/database.h"
 #include "platform/jet/error.h"
 #include "platform/jet/schema.h"
+#include "workbench/datacontrol.h"
+#include "workbench/gridmodel.h"
+#include "workbench/opening.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -219,17 +232,47 @@ int runEmail(const QStringList& args)
         std::fprintf(stderr, "list loaded in %.2f s\n", t.elapsed() / 1000.0);
 
         const QString specials = email::defaultSpecialChars();
+        // The page's lists and the data grid as the workbench binds them.
+        workbench::DataControl grid;
+        grid.setDatabaseName(db.name());
+        grid.setRecordSource(workbench::wholeListSource(workbench::buildFieldList(workbench::listColumns(db))));
+        grid.Refresh();
+        workbench::GridModel gridModel(&grid);
+        workbench::DataControl invalidList;
+        invalidList.setDatabaseName(db.name());
+        email::CountsModel counts;
+        counts.setHeaders({QStringLiteral("Domain"), QStringLiteral("Tld"), QStringLiteral("Country"), QStringLiteral("Count")});
+        email::ResultViews views{&invalidList, &counts, [&] { gridModel.refreshRows(); }};
+        email::CountsChoice choice;
+        for (int i : {3, 4, 5, 6})
+            choice.ticked[size_t(i)] = true;
+        auto refresh = [&] {
+            email::InvalidSort sort{4, false};
+            return email::validateAndShow(db, column, lists, specials, choice, email::CountsSort{}, sort, views);
+        };
+
         t.restart();
-        const email::RunResult r = email::validateColumn(db, column, lists, specials);
+        const email::RunResult r = refresh();
         const double seconds = t.nsecsElapsed() / 1e9;
         if (!r.ok) {
             std::fprintf(stderr, "email: the run failed: %s\n", qPrintable(r.error));
             return 1;
         }
-        if (dumpRows)
-            std::fprintf(stderr, "email_validate %.3f s\n", seconds);
-        else
-            bench::figure("email_validate", seconds, "s");
+        bench::figure("email_validate", seconds, "s", dumpRows);
+        std::fprintf(stderr, "invalid list %ld rows, counts list %d rows\n",
+                     invalidList.Recordset() ? invalidList.Recordset()->recordCount() : 0L, counts.rowCount());
+        if (!dumpRows) {
+            QString col = r.run.column;
+            col.replace(QLatin1Char('"'), QLatin1String("\"\""));
+            const QString q = QLatin1Char('"') + col + QLatin1Char('"');
+            bench::printReference(
+                "sqlite3_email",
+                bench::shellReference(db, QStringLiteral("CREATE TABLE e AS SELECT LumacorPrimK, "
+                                                         "substr(%1, 1, instr(%1, '@') - 1) AS account, "
+                                                         "substr(%1, instr(%1, '@') + 1) AS domain FROM tblData;")
+                                              .arg(q)),
+                "email_validate", seconds);
+        }
         qint64 suggested = 0;
         {
             jet::Stmt s(&db.connection(), QStringLiteral("SELECT COUNT(*) FROM tblEMails WHERE Suggest1 IS NOT NULL"));
@@ -240,8 +283,20 @@ int runEmail(const QStringList& args)
                      static_cast<long long>(r.run.rows), static_cast<long long>(r.run.invalid),
                      static_cast<long long>(suggested), static_cast<long long>(r.run.trimmed),
                      static_cast<long long>(r.run.oversized));
-        if (dumpRows)
+        if (dumpRows) {
             dump(db, r.run.column);
+            return 0;
+        }
+        t.restart();
+        const email::ChangeResult use = email::changeAllInvalid(db, r.run, column, true, views);
+        const email::RunResult again = use.ok ? refresh() : email::RunResult{};
+        if (!use.ok || !again.ok) {
+            std::fprintf(stderr, "email: Use All Corrections failed: %s\n", qPrintable(use.ok ? again.error : use.reason));
+            return 1;
+        }
+        bench::figure("email_use_all", t.nsecsElapsed() / 1e9, "s");
+        std::fprintf(stderr, "corrected %lld, invalid after %lld\n", static_cast<long long>(use.rows),
+                     static_cast<long long>(again.run.invalid));
     } catch (const jet::JetError& e) {
         std::fprintf(stderr, "email: %s\n", qPrintable(e.description()));
         return 1;

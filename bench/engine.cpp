@@ -4,6 +4,7 @@
 //   findnext      one FindNext that scans the whole list (s)
 //   bookkeeping   memory the open dynaset holds (MB)
 #include "benchdb.h"
+#include "opening.h"
 #include "registry.h"
 
 #include "platform/jet/connection.h"
@@ -16,15 +17,6 @@
 #include <random>
 
 namespace {
-
-double residentMb()
-{
-    QFile f(QStringLiteral("/proc/self/statm"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> parts = f.readAll().split(' ');
-    return parts.size() > 1 ? parts[1].toDouble() * 4096.0 / (1024.0 * 1024.0) : 0;
-}
 
 int runEngine(const QStringList& args)
 {
@@ -40,7 +32,7 @@ int runEngine(const QStringList& args)
         names << QStringLiteral("[%1]").arg(c);
     const QString select = QStringLiteral("SELECT %1 FROM tblData").arg(names.join(QLatin1String(", ")));
 
-    const double before = residentMb();
+    const double before = bench::residentMb();
     t.restart();
     auto rs = db.openRecordset(select, jet::dbOpenDynaset);
     bench::figure("dynaset_open", t.nsecsElapsed() / 1e9, "s");
@@ -68,7 +60,7 @@ int runEngine(const QStringList& args)
     if (rs->noMatch())
         std::fprintf(stderr, "findnext found nothing\n");
     bench::figure("bookkeeping", rs->memoryUse() / (1024.0 * 1024.0), "MB");
-    std::fprintf(stderr, "resident growth while open: %.1f MB\n", residentMb() - before);
+    std::fprintf(stderr, "resident growth while open: %.1f MB\n", bench::residentMb() - before);
     return chars > 0 ? 0 : 1;
 }
 

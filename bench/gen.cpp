@@ -1,4 +1,6 @@
-// qb-bench gen: writes a generated contact list as CSV and times the write.
+// qb-bench gen: writes a generated contact list as CSV and times the write;
+// with --contacts DIR it writes the list as a contact-manager database there
+// instead (multi-user with --user NAME --password TEXT).
 // The figure is the whole run, generation and file output together; the
 // counts of what was planted go to stderr so that stdout stays figures only.
 #include "generator.h"
@@ -31,9 +33,10 @@ int runGen(const QStringList& args)
     const QString rows = bench::option(args, QStringLiteral("--rows"));
     o.rows = rows.toLongLong(&ok);
     const QString out = bench::option(args, QStringLiteral("--out"));
-    if (!ok || out.isEmpty()) {
-        std::fprintf(stderr, "usage: qb-bench gen --rows N --out FILE [--seed S] [--dup-rate R] "
-                             "[--typo-rate R] [--bad-email-rate R]\n");
+    const QString contactsDir = bench::option(args, QStringLiteral("--contacts"));
+    if (!ok || (out.isEmpty() && contactsDir.isEmpty())) {
+        std::fprintf(stderr, "usage: qb-bench gen --rows N (--out FILE | --contacts DIR [--user NAME --password TEXT]) "
+                             "[--seed S] [--dup-rate R] [--typo-rate R] [--bad-email-rate R]\n");
         return 2;
     }
     const QString seed = bench::option(args, QStringLiteral("--seed"));
@@ -52,7 +55,18 @@ int runGen(const QStringList& args)
     bench::GenStats st;
     QElapsedTimer timer;
     timer.start();
-    if (!bench::writeCsv(o, out, &error, &st)) {
+    if (!contactsDir.isEmpty()) {
+        QList<QPair<QString, QString>> users;
+        const QString user = bench::option(args, QStringLiteral("--user"));
+        if (!user.isEmpty())
+            users.append({user, bench::option(args, QStringLiteral("--password"))});
+        const QString path = bench::writeContacts(o, contactsDir, &error, &st, users);
+        if (path.isEmpty()) {
+            std::fprintf(stderr, "gen: %s\n", qPrintable(error));
+            return 1;
+        }
+        std::fprintf(stderr, "gen: contact table %s\n", qPrintable(path));
+    } else if (!bench::writeCsv(o, out, &error, &st)) {
         std::fprintf(stderr, "gen: %s\n", qPrintable(error));
         return 1;
     }
@@ -65,7 +79,9 @@ int runGen(const QStringList& args)
     return 0;
 }
 
-const bench::Registrar reg("gen", "--rows N --out FILE [--seed S]: write a generated contact list as CSV",
+const bench::Registrar reg("gen",
+                           "--rows N (--out FILE | --contacts DIR) [--seed S]: write a generated contact list as CSV "
+                           "or as a contact-manager database",
                            runGen);
 
 } // namespace

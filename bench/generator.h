@@ -56,3 +56,16 @@ bool writeCsv(const GenOptions& options, const QString& path, QString* error,
               GenStats* stats = nullptr);
 
 } // namespace bench
+
+namespace bench {
+
+/// Writes the rows as a contact-manager database of its standard fields into
+/// folder (made when missing; the files of an earlier database there are
+/// replaced): CONTACTS.DBF with the ten system fields filled as the contact
+/// manager fills them, one primary e-mail record per filled Email cell, and,
+/// with users, a multi-user database whose users log on with those names and
+/// passwords. Returns the contact table's path, "" with a reason in error.
+QString writeContacts(const GenOptions& options, const QString& folder, QString* error, GenStats* stats = nullptr,
+                      const QList<QPair<QString, QString>>& users = {});
+
+} // namespace bench

@@ -1,12 +1,18 @@
 // qb-bench grid (also: qb-bench workbench): opening a generated list the way
 // the workbench does and reading the grid's screens, without a window.
 //   grid_open        checks, key, column list, settings lists, work tables,
-//                    grid bound and its first screen read (s)
+//                    grid bound, country table and the first screen read (s)
 //   first_screen     the first screen's cells after the model is bound (ms)
 //   grid_scroll_end  a jump to the last row: its screen's cells (ms)
 //   rss              resident memory with the list open (MB)
+//   key              the key column alone, within grid_open (s)
+//   sqlite3_key      the sqlite3 shell giving a copy of the list a numbered,
+//                    unique column: ALTER TABLE ... ADD COLUMN, UPDATE ... SET
+//                    k = rowid, CREATE UNIQUE INDEX, in the same run (s)
 // The list is written straight into tblData without the key; the opening adds it.
 #include "generator.h"
+#include "opening.h"
+#include "reference.h"
 #include "registry.h"
 
 #include "common/general.h"
@@ -23,17 +29,6 @@
 #include <cstdio>
 
 namespace {
-
-constexpr int kScreenRows = 40;
-
-double residentMb()
-{
-    QFile f(QStringLiteral("/proc/self/statm"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> parts = f.readAll().split(' ');
-    return parts.size() > 1 ? parts[1].toDouble() * 4096.0 / (1024.0 * 1024.0) : 0;
-}
 
 bool writeList(jet::Database& db, qint64 rows)
 {
@@ -59,30 +54,6 @@ bool writeList(jet::Database& db, qint64 rows)
     return ok;
 }
 
-/// Writes the generator's domains as the settings lists, so the country table has rows to store.
-void writeSettings(const QString& folder)
-{
-    QDir().mkpath(folder);
-    QFile g(folder + QStringLiteral("/gTLDs.txt"));
-    if (g.open(QIODevice::WriteOnly))
-        for (const QString& d : bench::generatorGenericDomains())
-            g.write("\"" + d.toUtf8() + "\"\r\n");
-    QFile cc(folder + QStringLiteral("/ccTLDs.txt"));
-    if (cc.open(QIODevice::WriteOnly))
-        for (const auto& [code, name] : bench::generatorCountryDomains())
-            cc.write("\"" + code.toUtf8() + "\",\"" + name.toUtf8() + "\"\r\n");
-}
-
-/// Reads every cell of kScreenRows rows from first; returns the characters read.
-qint64 readScreen(const workbench::GridModel& m, int first)
-{
-    qint64 chars = 0;
-    for (int r = first; r < std::min(first + kScreenRows, m.rowCount()); ++r)
-        for (int c = 0; c < m.columnCount(); ++c)
-            chars += m.data(m.index(r, c)).toString().size();
-    return chars;
-}
-
 int runGrid(const QStringList& args, bool workbenchNames)
 {
     const qint64 rows = bench::option(args, QStringLiteral("--rows"), QStringLiteral("1000000")).toLongLong();
@@ -95,42 +66,38 @@ int runGrid(const QStringList& args, bool workbenchNames)
         return 1;
     }
     const QString settings = dir.filePath(QStringLiteral("Settings"));
-    writeSettings(settings);
+    bench::writeSettings(settings);
+
+    const double reference = bench::shellReference(
+        db, QStringLiteral("ALTER TABLE tblData ADD COLUMN k INTEGER; UPDATE tblData SET k = rowid; "
+                           "CREATE UNIQUE INDEX tblData_k ON tblData (k);"));
 
     QElapsedTimer t;
     t.start();
-    const QString refusal = workbench::columnRefusal(workbench::listColumns(db));
-    if (!refusal.isEmpty()) {
-        std::fprintf(stderr, "%s\n", qPrintable(refusal));
+    bench::OpenedList list;
+    QString error;
+    if (!bench::openList(db, path, settings, list, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }
-    workbench::appendKey(db);
-    const QString fieldList = workbench::buildFieldList(workbench::listColumns(db));
-    workbench::loadSettings(settings);
-    if (!workbench::rebuildWorkTables(db)) {
-        std::fprintf(stderr, "could not drop the work tables\n");
-        return 1;
-    }
-    workbench::DataControl data;
-    data.setDatabaseName(path);
-    data.setRecordSource(workbench::wholeListSource(fieldList));
-    data.Refresh();
-    workbench::GridModel model(&data);
+    const double key = list.keySeconds;
+    const workbench::GridModel& model = *list.model;
     const qint64 boundAt = t.nsecsElapsed();
-    qint64 chars = readScreen(model, 0);
+    qint64 chars = bench::readScreen(model, 0);
     const qint64 firstAt = t.nsecsElapsed();
-    workbench::fillCountryTable(db);
     const double open = t.nsecsElapsed() / 1e9;
 
     QElapsedTimer s;
     s.start();
-    chars += readScreen(model, model.rowCount() - kScreenRows);
+    chars += bench::readScreen(model, model.rowCount() - bench::kScreenRows);
     const double end = s.nsecsElapsed() / 1e6;
 
     bench::figure(workbenchNames ? "workbench_open" : "grid_open", open, "s");
+    bench::figure("key", key, "s");
+    bench::printReference("sqlite3_key", reference, workbenchNames ? "workbench_open" : "grid_open", open);
     bench::figure("first_screen", (firstAt - boundAt) / 1e6, "ms");
     bench::figure(workbenchNames ? "last_row" : "grid_scroll_end", end, "ms");
-    bench::figure("rss", residentMb(), "MB");
+    bench::figure("rss", bench::residentMb(), "MB");
     std::fprintf(stderr, "rows %d, columns %d\n", model.rowCount(), model.columnCount());
     general::setProgramFolder(QString());
     return chars > 0 ? 0 : 1;

@@ -7,12 +7,17 @@
 // Access imports instead (the first sheet or table when none is named), with
 // the same figures. A workbook to try comes from `qb-bench export --to excel8
 // --out FILE`.
+// --dbf FILE [--user NAME --password TEXT] imports a contact-manager database
+// (one from `qb-bench gen --contacts DIR`) with the figures import, key and
+// split (the system columns moved aside, as the workbench does on opening).
 // --dump N then prints the first N rows of tblData as CSV, key included.
 #include "registry.h"
 
+#include "exchange/act_module.h"
 #include "exchange/import_sources.h"
 #include "exchange/text_import.h"
 #include "common/general.h"
+#include "platform/contacts/contactdb.h"
 #include "platform/jet/error.h"
 #include "platform/jet/database.h"
 #include "platform/jet/types.h"
@@ -112,15 +117,59 @@ bool keyTheList(jet::Database& db)
     return true;
 }
 
+/// The contact import as the program runs it, without its dialog: the log-on
+/// takes --user and --password.
+int importContactDatabase(const QString& dbf, const QStringList& args)
+{
+    contacts::Database act;
+    act.Open(dbf);
+    if (!act.isopen()) {
+        std::fprintf(stderr, "import: the database could not be opened: %s\n", qPrintable(act.openFailure()));
+        return 1;
+    }
+    if (act.IsMultiUser()) {
+        act.validateuser(bench::option(args, QStringLiteral("--user")), bench::option(args, QStringLiteral("--password")));
+        if (act.Error()) {
+            std::fprintf(stderr, "import: the user name or password was not accepted\n");
+            return 1;
+        }
+    }
+    if (act.MajorVersion() != 60) {
+        std::fprintf(stderr, "import: the database is of version %d, not 60\n", act.MajorVersion());
+        return 1;
+    }
+    QTemporaryDir dir;
+    jet::Database db = jet::Database::open(dir.filePath(QStringLiteral("sysfls.sys")), true);
+    QElapsedTimer t;
+    t.start();
+    const exchange::ContactImport r = exchange::importContacts(act.CONTACT(), db);
+    bench::figure("import", t.nsecsElapsed() / 1e9, "s");
+    std::fprintf(stderr, "import: %lld rows, %lld columns, %lld columns left out as empty, %lld unreadable dates\n",
+                 static_cast<long long>(r.rows), static_cast<long long>(r.columns.size()),
+                 static_cast<long long>(r.dropped.size()), static_cast<long long>(r.unreadableDates));
+    if (!keyTheList(db))
+        return 1;
+    t.restart();
+    exchange::splitHiddenColumns(db);
+    bench::figure("split", t.nsecsElapsed() / 1e9, "s");
+    const int rows = bench::option(args, QStringLiteral("--dump"), QStringLiteral("0")).toInt();
+    if (rows > 0)
+        dump(db, rows);
+    return 0;
+}
+
 int importCommand(const QStringList& args)
 {
+    const QString dbf = bench::option(args, QStringLiteral("--dbf"));
+    if (!dbf.isEmpty())
+        return importContactDatabase(dbf, args);
     const QString csv = bench::option(args, QStringLiteral("--csv"));
     const QString xls = bench::option(args, QStringLiteral("--xls"));
     const QString mdb = bench::option(args, QStringLiteral("--mdb"));
     const QString source = !csv.isEmpty() ? csv : !xls.isEmpty() ? xls : mdb;
     if (source.isEmpty() || !QFileInfo(source).isFile()) {
         std::fprintf(stderr, "usage: qb-bench import --csv FILE | --xls FILE [--sheet NAME] | --mdb FILE [--table NAME]"
-                             " [--dump N]\n");
+                             " | --dbf FILE [--user NAME --password TEXT] [--dump N]\n");
         return 2;
     }
     QTemporaryDir dir;
@@ -183,6 +232,9 @@ int runImport(const QStringList& args)
     return 1;
 }
 
-const bench::Registrar reg("import", "the import into tblData: --csv FILE | --xls FILE [--sheet NAME] | --mdb FILE [--table NAME] [--dump N]", runImport);
+const bench::Registrar reg("import",
+                           "the import into tblData: --csv FILE | --xls FILE [--sheet NAME] | --mdb FILE [--table NAME] "
+                           "| --dbf FILE [--user NAME --password TEXT] [--dump N]",
+                           runImport);
 
 } // namespace

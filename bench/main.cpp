@@ -35,6 +35,14 @@ void figure(const char* name, double value, const char* unit)
     std::fflush(stdout);
 }
 
+void figure(const char* name, double value, const char* unit, bool dumping)
+{
+    if (dumping)
+        std::fprintf(stderr, "%s %.3f %s\n", name, value, unit);
+    else
+        figure(name, value, unit);
+}
+
 } // namespace bench
 
 int main(int argc, char** argv)

@@ -33,5 +33,7 @@ bool flag(const QStringList& args, const QString& name);
 
 /// Prints "name value unit" on stdout.
 void figure(const char* name, double value, const char* unit);
+/// The same on stderr when dumping, since the dump then holds stdout.
+void figure(const char* name, double value, const char* unit, bool dumping);
 
 } // namespace bench

@@ -5,7 +5,7 @@ pkgs=(g++ cmake ninja-build pkg-config
       qt6-base-dev qt6-charts-dev libqt6opengl6-dev
       libsqlite3-dev sqlite3 mdbtools-dev mdbtools libfreexl-dev libgsf-1-dev libshp-dev
       googletest libgtest-dev libgmock-dev fonts-dejavu-core xvfb xauth imagemagick
-      python3-xlrd publicsuffix)
+      python3-xlrd python3-dbfread publicsuffix)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

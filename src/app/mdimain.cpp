@@ -22,6 +22,7 @@
 #include "platform/ui/settings.h"
 #include "platform/ui/ui.h"
 #include "workbench/frmdataform.h"
+#include "workbench/spelling.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -264,6 +265,7 @@ void MDIMain::buildMenus()
     };
     cleaning::registerListEditors();
     email::registerDomainEditors();
+    workbench::registerSpellManager();
     editor(tools, "mnuspace20", "Spelling Manager", "frmSpellManager", true);
     addSeparator(tools, QStringLiteral("mnugap11"));
     editor(tools, "mnudomains", "&Country Code Domains", "frmccTLDs", true);

@@ -55,6 +55,14 @@ public:
     void FilterOFF();
     void refreshgrids();
 
+    // ---- the workbench grid's Tools and Window commands (src/workbench) ----
+    /// Tools > Spelling...: the spell check of the grid's current column.
+    void mnuspell_Click();
+    /// Window > Add Split: a second view of the grid beside the first.
+    void mnuSpli_Click();
+    /// Window > Remove Splits: takes the split next to the first view away, if any.
+    void mnuRemoveSplit_Click();
+
     // ---- command enabling -------------------------------------------------
     void enable();
     void disable();

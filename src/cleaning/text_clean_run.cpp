@@ -28,6 +28,7 @@
 #include "platform/jet/connection.h"
 #include "platform/jet/error.h"
 #include "platform/jet/schema.h"
+#include "platform/jet/sqlfunctions.h"
 #include "platform/jet/translator.h"
 
 #include <sqlite3.h>
@@ -129,25 +130,6 @@ void takeFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
     }
 }
 
-/// The two functions, registered on the connection for as long as it lives.
-class PassFunctions {
-public:
-    PassFunctions(sqlite3* db, CleanPass* pass) : db_(db)
-    {
-        sqlite3_create_function(db_, "qb_clean_pick", 2, SQLITE_UTF8, pass, pickFunction, nullptr, nullptr);
-        sqlite3_create_function(db_, "qb_clean_take", 1, SQLITE_UTF8, pass, takeFunction, nullptr, nullptr);
-    }
-    ~PassFunctions()
-    {
-        sqlite3_create_function(db_, "qb_clean_pick", 2, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr);
-        sqlite3_create_function(db_, "qb_clean_take", 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr);
-    }
-    PassFunctions(const PassFunctions&) = delete;
-    PassFunctions& operator=(const PassFunctions&) = delete;
-
-private:
-    sqlite3* db_;
-};
 
 qint64 countSelected(jet::Connection& c, const QString& condition)
 {
@@ -191,7 +173,8 @@ TextCleanResult runTextClean(jet::Database& db, const TextCleanRequest& request,
             pass.steps = &request.steps;
             pass.progress = &progress;
             {
-                const PassFunctions functions(c.handle(), &pass);
+                const jet::ScopedFunction pick(c.handle(), "qb_clean_pick", 2, &pass, pickFunction);
+                const jet::ScopedFunction take(c.handle(), "qb_clean_take", 1, &pass, takeFunction);
                 jet::Stmt update(&c, QStringLiteral("UPDATE %1 SET %2 = qb_clean_take(%2) WHERE qb_clean_pick((%3), %2)")
                                          .arg(jet::quoteName(table), col, where));
                 try {

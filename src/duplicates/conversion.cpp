@@ -29,20 +29,21 @@ QString describe(const std::exception& e)
 std::optional<QString> pairCast(int fieldType, const QString& side)
 {
     const QString s = QStringLiteral("S.") + side;
+    const auto cast = [&s](const char* function) { return QStringLiteral("%1(%2) ").arg(QLatin1String(function), s); };
     switch (fieldType) {
-    // A Byte fits CINT, and the engine keeps Single, Currency and Decimal as
-    // doubles; GUIDs have no better comparison than the double one.
-    case 2:
-    case 3: return QStringLiteral("CINT(%1) ").arg(s);
-    case 4: return QStringLiteral("CLNG(%1) ").arg(s);
-    case 5:
-    case 6:
-    case 7:
-    case 15:
-    case 20: return QStringLiteral("CDBL(%1) ").arg(s);
-    case jet::dbText:
-    case jet::dbMemo: return s + QLatin1Char(' ');
-    default: return std::nullopt;   // Yes/No and Date: no conversion from text in the engine
+    case jet::dbBoolean: return cast("CBOOL");
+    case jet::dbByte: return cast("CBYTE");
+    case jet::dbInteger: return cast("CINT");
+    case jet::dbLong: return cast("CLNG");
+    case jet::dbCurrency: return cast("CCUR");
+    case jet::dbSingle: return cast("CSNG");
+    case jet::dbDouble:
+    case 15: return cast("CDBL");   // GUIDs have no better comparison than the double one
+    case jet::dbDate: return cast("CDATE");
+    case jet::dbText: return s + QLatin1Char(' ');
+    case jet::dbMemo: return cast("CVAR");
+    case 20: return cast("CDEC");
+    default: return std::nullopt;
     }
 }
 

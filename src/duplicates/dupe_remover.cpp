@@ -24,6 +24,7 @@
 #include "platform/jet/connection.h"
 #include "platform/jet/error.h"
 #include "platform/jet/schema.h"
+#include "platform/jet/sqlfunctions.h"
 
 #include <QByteArray>
 #include <QHashFunctions>
@@ -32,6 +33,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -40,6 +42,7 @@ namespace dupes {
 namespace {
 
 const QString kKey = QStringLiteral("LumacorPrimK");
+constexpr qint64 kProgressEvery = 4096;   // records between two progress reports
 const QString kLayout = QStringLiteral("temp.qb_dupe_layout");
 const QString kKeep = QStringLiteral("temp.qb_dupe_keep");
 
@@ -103,6 +106,39 @@ std::vector<ColumnRule> columnRules(jet::Connection& c, const QString& data, con
     return rules;
 }
 
+// Bytes kept in blocks that never move: what is stored stays where it was
+// put, and growing never holds two copies of everything.
+class ByteBlocks {
+public:
+    const char* store(const std::string& bytes)
+    {
+        if (blocks_.empty() || bytes.size() > blockSize_ - used_) {
+            blockSize_ = std::max(kBlock, bytes.size());
+            blocks_.push_back(std::make_unique<char[]>(blockSize_));
+            used_ = 0;
+        }
+        char* at = blocks_.back().get() + used_;
+        std::memcpy(at, bytes.data(), bytes.size());
+        used_ += bytes.size();
+        return at;
+    }
+
+private:
+    static constexpr std::size_t kBlock = std::size_t(1) << 22;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::size_t blockSize_ = 0;
+    std::size_t used_ = 0;
+};
+
+/// Appends the bytes of v to out.
+template <typename T>
+void appendBytes(std::string& out, T v)
+{
+    char b[sizeof(T)];
+    std::memcpy(b, &v, sizeof(T));
+    out.append(b, sizeof(T));
+}
+
 // Groups records by the values of the compared columns, one record at a time.
 // Each record's values are written as one byte string in which two records
 // are equal exactly when SQLite's GROUP BY puts them together: a type tag per
@@ -110,20 +146,27 @@ std::vector<ColumnRule> columnRules(jet::Connection& c, const QString& data, con
 // one form whether stored as integer or real (1 and 1.0 are one value), text
 // case-folded where the column compares without case (the engine's collation
 // folds each character; an all-ASCII value folds in place), every variable
-// part prefixed with its length. The strings live in one arena; an
-// open-addressing table of group numbers finds them by hash, and every hash
-// match is confirmed on the bytes.
+// part prefixed with its length (one byte when short). The strings live in
+// one arena; an open-addressing table of group numbers finds them by hash,
+// and every hash match is confirmed on the bytes.
 class RecordGrouper {
 public:
+    // 24 bytes a group: ten million groups must fit in memory with room to
+    // spare. The hash is not kept; growing the table hashes the values again.
     struct Group {
-        std::uint64_t hash = 0;
-        std::size_t offset = 0;
-        std::uint32_t size = 0;
-        qint64 count = 0;
+        const char* bytes = nullptr;   ///< the folded values, in the arena
         qint64 firstKey = 0;
+        std::uint32_t size = 0;
+        std::uint32_t count = 0;
     };
 
-    explicit RecordGrouper(std::vector<ColumnRule> rules) : rules_(std::move(rules)) { slots_.assign(1 << 16, Slot{}); }
+    /// expectedRecords: about how many records will come (the group list is
+    /// reserved for them, which costs address space, not memory, until used).
+    RecordGrouper(std::vector<ColumnRule> rules, qint64 expectedRecords) : rules_(std::move(rules))
+    {
+        slots_.assign(1 << 16, Slot{});
+        groups_.reserve(std::size_t(std::clamp<qint64>(expectedRecords, 0, qint64(1) << 31)));
+    }
 
     /// Groups the current row of st, whose columns from `first` on are the
     /// compared ones; returns the group's number and whether the row opened it.
@@ -138,16 +181,15 @@ public:
             if (slots_[i].tag != tag)
                 continue;
             Group& g = groups_[slots_[i].group - 1];
-            if (g.hash == h && g.size == row_.size() && std::memcmp(arena_.data() + g.offset, row_.data(), row_.size()) == 0) {
+            if (g.size == row_.size() && std::memcmp(g.bytes, row_.data(), row_.size()) == 0) {
                 ++g.count;
                 return {slots_[i].group - 1, false};
             }
         }
         const auto n = std::uint32_t(groups_.size());
-        groups_.push_back(Group{h, arena_.size(), std::uint32_t(row_.size()), 1, key});
-        arena_.append(row_);
+        groups_.push_back(Group{arena_.store(row_), key, std::uint32_t(row_.size()), 1});
         slots_[i] = Slot{tag, n + 1};
-        if (groups_.size() * 2 > slots_.size())
+        if (groups_.size() * 4 > slots_.size() * 3)
             grow();
         return {n, true};
     }
@@ -158,15 +200,25 @@ private:
     template <typename T>
     void put(T v)
     {
-        char b[sizeof(T)];
-        std::memcpy(b, &v, sizeof(T));
-        row_.append(b, sizeof(T));
+        appendBytes(row_, v);
+    }
+
+    // A length: one byte below 128, else a marked four-byte one. Either way
+    // the prefix is as long as its value needs and never ambiguous.
+    void putLength(int n)
+    {
+        if (n < 128) {
+            row_.push_back(char(n));
+            return;
+        }
+        row_.push_back(char(0x80));
+        put(std::int32_t(n));
     }
 
     void putBytes(char tag, const char* p, int n)
     {
         row_.push_back(tag);
-        put(std::int32_t(n));
+        putLength(n);
         row_.append(p, std::size_t(n));
     }
 
@@ -186,7 +238,7 @@ private:
             return;
         }
         row_.push_back('T');
-        put(std::int32_t(n));
+        putLength(n);
         for (int i = 0; i < n; ++i) {
             const unsigned char ch = p[i];
             row_.push_back(char(ch >= 'A' && ch <= 'Z' ? ch + 32 : ch));
@@ -203,7 +255,7 @@ private:
             case SQLITE_NULL:
                 if (r.nullIsEmpty) {
                     row_.push_back('T');
-                    put(std::int32_t(0));
+                    putLength(0);
                 } else {
                     row_.push_back('N');
                 }
@@ -245,16 +297,17 @@ private:
         slots_.assign(slots_.size() * 2, Slot{});
         const std::size_t mask = slots_.size() - 1;
         for (std::uint32_t n = 0; n < groups_.size(); ++n) {
-            std::size_t i = slotOf(groups_[n].hash, mask);
+            const std::uint64_t h = qHashBits(groups_[n].bytes, groups_[n].size, 0);
+            std::size_t i = slotOf(h, mask);
             while (slots_[i].group != 0)
                 i = (i + 1) & mask;
-            slots_[i] = Slot{std::uint32_t(groups_[n].hash >> 32), n + 1};
+            slots_[i] = Slot{std::uint32_t(h >> 32), n + 1};
         }
     }
 
     std::vector<ColumnRule> rules_;
     std::string row_;
-    std::string arena_;
+    ByteBlocks arena_;
     std::vector<Group> groups_;
     struct Slot {
         std::uint32_t tag = 0;
@@ -278,7 +331,13 @@ std::pair<qint64, qint64> writeStamp(jet::Connection& c)
 template <typename F>
 RecordGrouper groupRecords(jet::Connection& c, const QString& data, const std::vector<Column>& columns, F&& onRow)
 {
-    RecordGrouper g(columnRules(c, data, columns));
+    qint64 expected = 0;
+    {
+        jet::Stmt top(&c, QStringLiteral("SELECT max(%1) FROM main.%2").arg(jet::quoteName(kKey), jet::quoteName(data)));
+        if (top.step())
+            expected = top.int64(0);
+    }
+    RecordGrouper g(columnRules(c, data, columns), expected);
     QStringList refs{QStringLiteral("T.") + jet::quoteName(kKey)};
     for (const Column& col : columns)
         refs << QStringLiteral("T.") + jet::quoteName(col.name);
@@ -289,6 +348,135 @@ RecordGrouper groupRecords(jet::Connection& c, const QString& data, const std::v
         onRow(key, group, opened);
     }
     return g;
+}
+
+// The values of a record as SQLite hands them over, one after the other:
+// a type byte ('N', 'I', 'F', 'T', 'B'), then the integer or the double, or
+// the length and the bytes. Kept in blocks that never move.
+class ValueArena {
+public:
+    const char* store(sqlite3_stmt* st, int first, int n)
+    {
+        row_.clear();
+        for (int k = 0; k < n; ++k) {
+            const int col = first + k;
+            switch (sqlite3_column_type(st, col)) {
+            case SQLITE_NULL: row_.push_back('N'); break;
+            case SQLITE_INTEGER: row_.push_back('I'); put(std::int64_t(sqlite3_column_int64(st, col))); break;
+            case SQLITE_FLOAT: row_.push_back('F'); put(sqlite3_column_double(st, col)); break;
+            case SQLITE_TEXT: {
+                const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
+                row_.push_back('T');
+                put(std::int32_t(sqlite3_column_bytes(st, col)));
+                row_.append(p, std::size_t(sqlite3_column_bytes(st, col)));
+                break;
+            }
+            default: {
+                const auto* p = static_cast<const char*>(sqlite3_column_blob(st, col));
+                const int len = sqlite3_column_bytes(st, col);
+                row_.push_back('B');
+                put(std::int32_t(len));
+                row_.append(p ? p : "", std::size_t(len));
+                break;
+            }
+            }
+        }
+        return blocks_.store(row_);
+    }
+
+private:
+    template <typename T>
+    void put(T v)
+    {
+        appendBytes(row_, v);
+    }
+    std::string row_;
+    ByteBlocks blocks_;
+};
+
+struct KeptRow {
+    qint64 count = 0;
+    const char* values = nullptr;
+};
+
+/// One stored value read at p; p moves past it.
+struct StoredValue {
+    char type = 'N';
+    std::int64_t i = 0;
+    double d = 0;
+    const char* bytes = nullptr;
+    int size = 0;
+};
+
+StoredValue readValue(const char*& p)
+{
+    StoredValue v;
+    v.type = *p++;
+    switch (v.type) {
+    case 'I': std::memcpy(&v.i, p, 8); p += 8; break;
+    case 'F': std::memcpy(&v.d, p, 8); p += 8; break;
+    case 'T':
+    case 'B': {
+        std::int32_t n = 0;
+        std::memcpy(&n, p, 4);
+        p += 4;
+        v.bytes = p;
+        v.size = n;
+        p += n;
+        break;
+    }
+    default: break;
+    }
+    return v;
+}
+
+int typeRank(char t) { return t == 'N' ? 0 : (t == 'I' || t == 'F') ? 1 : t == 'T' ? 2 : 3; }
+
+/// SQLite's order of two values: Null, then numbers by value, then text (by
+/// the engine's collation in a Text or Memo column, byte by byte elsewhere),
+/// then blobs byte by byte.
+int compareValue(const StoredValue& a, const StoredValue& b, bool text)
+{
+    const int ra = typeRank(a.type), rb = typeRank(b.type);
+    if (ra != rb)
+        return ra < rb ? -1 : 1;
+    if (ra == 0)
+        return 0;
+    if (ra == 1) {
+        if (a.type == 'I' && b.type == 'I')
+            return a.i < b.i ? -1 : a.i > b.i ? 1 : 0;
+        const long double x = a.type == 'I' ? (long double)a.i : (long double)a.d;
+        const long double y = b.type == 'I' ? (long double)b.i : (long double)b.d;
+        return x < y ? -1 : x > y ? 1 : 0;
+    }
+    if (ra == 2 && text)
+        return jet::jetCompare(a.bytes, a.size, b.bytes, b.size);
+    const int m = std::memcmp(a.bytes, b.bytes, std::size_t(std::min(a.size, b.size)));
+    return m != 0 ? (m < 0 ? -1 : 1) : (a.size < b.size ? -1 : a.size > b.size ? 1 : 0);
+}
+
+int compareValues(const char* a, const char* b, const std::vector<bool>& textColumn)
+{
+    for (bool text : textColumn) {
+        const int r = compareValue(readValue(a), readValue(b), text);
+        if (r != 0)
+            return r;
+    }
+    return 0;
+}
+
+void bindValues(sqlite3_stmt* st, int first, const char* p, int n)
+{
+    for (int k = 0; k < n; ++k) {
+        const StoredValue v = readValue(p);
+        switch (v.type) {
+        case 'I': sqlite3_bind_int64(st, first + k, v.i); break;
+        case 'F': sqlite3_bind_double(st, first + k, v.d); break;
+        case 'T': sqlite3_bind_text(st, first + k, v.bytes, v.size, SQLITE_STATIC); break;
+        case 'B': sqlite3_bind_blob(st, first + k, v.bytes, v.size, SQLITE_STATIC); break;
+        default: sqlite3_bind_null(st, first + k); break;
+        }
+    }
 }
 
 // Makes tblDupes_AllX afresh (after it has been dropped): Count, then the
@@ -317,6 +505,8 @@ void writeResultTable(jet::Connection& c, const QString& data, const std::vector
     c.exec(QStringLiteral("DROP TABLE ") + kLayout);
 
     c.exec(QStringLiteral("CREATE TEMP TABLE qb_dupe_keep (qb_keep INTEGER PRIMARY KEY, qb_n INTEGER)"));
+    // One transaction for all the rows written here, not a commit for each.
+    jet::Savepoint sp(c, QStringLiteral("qb_dupe_result"));
     {
         jet::Stmt ins(&c, QStringLiteral("INSERT INTO %1 VALUES (?1, ?2)").arg(kKeep));
         for (const RecordGrouper::Group& grp : g.groups()) {
@@ -328,11 +518,36 @@ void writeResultTable(jet::Connection& c, const QString& data, const std::vector
             ins.reset();
         }
     }
-    c.exec(QStringLiteral("INSERT INTO main.tblDupes_AllX SELECT K.qb_n, %1 FROM %2 K JOIN main.%3 T ON T.%4 = K.qb_keep "
-                          "ORDER BY %5")
-               .arg(joinTerms(columns, [](const Column& col) { return valueExpr(col, QStringLiteral("T")); }), kKeep,
-                    jet::quoteName(data), jet::quoteName(kKey),
-                    joinTerms(columns, [](const Column& col) { return groupExpr(col, QStringLiteral("T")); })));
+    // The rows come in key order and are put in the GROUP BY's order here:
+    // the engine's sort under the text collation is its slowest step on
+    // millions of rows, this sort compares as that collation does.
+    std::vector<KeptRow> kept;
+    kept.reserve(g.groups().size() / 4);
+    ValueArena values;
+    {
+        jet::Stmt read(&c, QStringLiteral("SELECT K.qb_n, %1 FROM %2 K JOIN main.%3 T ON T.%4 = K.qb_keep ORDER BY K.qb_keep")
+                               .arg(joinTerms(columns, [](const Column& col) { return valueExpr(col, QStringLiteral("T")); }),
+                                    kKeep, jet::quoteName(data), jet::quoteName(kKey)));
+        while (read.step())
+            kept.push_back(KeptRow{sqlite3_column_int64(read.get(), 0), values.store(read.get(), 1, int(columns.size()))});
+    }
+    std::vector<bool> textColumn;
+    for (const Column& col : columns)
+        textColumn.push_back(isText(col));
+    std::stable_sort(kept.begin(), kept.end(), [&](const KeptRow& a, const KeptRow& b) {
+        return compareValues(a.values, b.values, textColumn) < 0;
+    });
+    {
+        jet::Stmt ins(&c, QStringLiteral("INSERT INTO main.tblDupes_AllX VALUES (%1)")
+                              .arg(QStringList(qsizetype(columns.size()) + 1, QStringLiteral("?")).join(QLatin1String(", "))));
+        for (const KeptRow& row : kept) {
+            ins.bindInt(1, row.count);
+            bindValues(ins.get(), 2, row.values, int(columns.size()));
+            ins.step();
+            ins.reset();
+        }
+    }
+    sp.commit();
     c.exec(QStringLiteral("DROP TABLE ") + kKeep);
 }
 
@@ -449,20 +664,31 @@ SearchResult searchDuplicates(jet::Database& db, Scope scope, const std::vector<
             throw jet::JetError(jet::errSyntax, QStringLiteral("No columns to compare."));
         jet::Connection& c = db.connection();
         const QString data = realTable(c, QStringLiteral("tblData"));
-        progress.start(3);
+        // The scan goes in key order: its place is the key it has reached, out
+        // of the highest key, and the result table is the last step.
+        qint64 lastKey = 0;
+        {
+            jet::Stmt top(&c, QStringLiteral("SELECT max(%1) FROM main.%2").arg(jet::quoteName(kKey), jet::quoteName(data)));
+            if (top.step())
+                lastKey = top.int64(0);
+        }
+        const qint64 steps = lastKey + 1;
+        progress.start(steps);
+        qint64 seen = 0;
         auto surplus = std::make_shared<std::vector<qint64>>();
         const RecordGrouper g = groupRecords(c, data, columns, [&](qint64 key, std::uint32_t, bool opened) {
             if (!opened)
                 surplus->push_back(key);
+            if (++seen % kProgressEvery == 0)
+                progress.step(std::min(key, lastKey));
         });
-        progress.step(1);
+        progress.step(lastKey);
         r.distinct = qint64(g.groups().size());
         r.duplicate = qint64(surplus->size());
-        progress.step(2);
         if (general::DropTable(db, QStringLiteral("tblDupes_AllX")))
             throw jet::JetError(jet::errGeneral, QStringLiteral("Could not delete table tblDupes"));
         writeResultTable(c, data, columns, g);
-        progress.step(3);
+        progress.step(steps);
         c.bump();
         r.generation = c.generation();
         std::tie(r.writtenRows, r.dataVersion) = writeStamp(c);

@@ -30,7 +30,9 @@
 #include "common/progress.h"
 #include "duplicates/dupe_remover.h"
 #include "duplicates/page_parts.h"
+#include "platform/jet/connection.h"
 #include "platform/jet/error.h"
+#include "platform/jet/schema.h"
 #include "platform/ui/ui.h"
 #include "workbench/datacontrol.h"
 #include "workbench/frmdataform.h"
@@ -448,15 +450,10 @@ void Pages::buildDupes()
     right->addWidget(PBarDupes);
     h->addLayout(right, 1);
 
-    connect(cmdMove2, &QPushButton::clicked, this, [this] { move2(f.lstLeft2, f.lstRight2, false); });
-    connect(cmdBack2, &QPushButton::clicked, this, [this] { move2(f.lstRight2, f.lstLeft2, false); });
-    connect(cmdMoveAll2, &QPushButton::clicked, this, [this] { move2(f.lstLeft2, f.lstRight2, true); });
-    connect(cmdBackAll2, &QPushButton::clicked, this, [this] { move2(f.lstRight2, f.lstLeft2, true); });
-    connect(f.lstLeft2, &QListWidget::itemDoubleClicked, this, [this] { move2(f.lstLeft2, f.lstRight2, false); });
-    connect(f.lstRight2, &QListWidget::itemDoubleClicked, this, [this] { move2(f.lstRight2, f.lstLeft2, false); });
-    // A click changes the selection, and with it what ">" and "<" may do.
-    connect(f.lstLeft2, &QListWidget::itemSelectionChanged, this, &Pages::Set_Column_Move_Buttons2);
-    connect(f.lstRight2, &QListWidget::itemSelectionChanged, this, &Pages::Set_Column_Move_Buttons2);
+    connectChooser(
+        this, f.lstLeft2, f.lstRight2, {cmdMove2, cmdMoveAll2, cmdBack2, cmdBackAll2},
+        [this](QListWidget* from, QListWidget* to, bool all) { move2(from, to, all); },
+        [this] { Set_Column_Move_Buttons2(); });
     connect(all_.search, &QPushButton::clicked, this, [this] { search(dupes::Scope::All); });
     connect(selected_.search, &QPushButton::clicked, this, [this] { search(dupes::Scope::Selected); });
     connect(all_.remove, &QPushButton::clicked, this, [this] { remove(dupes::Scope::All); });
@@ -477,20 +474,9 @@ void Pages::move2(QListWidget* from, QListWidget* to, bool all)
 {
     if (from->count() == 0 || busy_)
         return;
-    if (all) {
-        while (from->count() > 0)
-            to->addItem(from->takeItem(0));
-    } else {
-        int i = 0;
-        while (i < from->count()) {
-            if (from->item(i)->isSelected())
-                to->addItem(from->takeItem(i));   // the next entry moves up into place i
-            else
-                ++i;
-        }
-        if (from->count() > 0)
-            from->setCurrentRow(0);
-    }
+    moveEntries(from, to, all);
+    if (!all && from->count() > 0)
+        from->setCurrentRow(0);
     if (to->count() > 0)
         to->setCurrentRow(0);
     Set_Column_Move_Buttons2();
@@ -499,13 +485,7 @@ void Pages::move2(QListWidget* from, QListWidget* to, bool all)
 
 void Pages::Set_Column_Move_Buttons2()
 {
-    auto canMoveOne = [](const QListWidget* l) {
-        return (l->count() > 0 && l->currentRow() >= 0) || !l->selectedItems().isEmpty();
-    };
-    cmdMove2->setEnabled(canMoveOne(f.lstLeft2));
-    cmdMoveAll2->setEnabled(f.lstLeft2->count() > 0);
-    cmdBack2->setEnabled(canMoveOne(f.lstRight2));
-    cmdBackAll2->setEnabled(f.lstRight2->count() > 0);
+    setMoveButtons({cmdMove2, cmdMoveAll2, cmdBack2, cmdBackAll2}, f.lstLeft2, f.lstRight2);
 }
 
 void Pages::resetSelectedResults()
@@ -833,6 +813,15 @@ void Pages::followColumnCombo()
     cmbColumn1A_Click();
 }
 
+/// Whether column is a Text or Memo column of tblData (found without regard to case).
+bool isTextColumn(const QString& column)
+{
+    for (const workbench::Column& c : workbench::listColumns(general::dbWork))
+        if (c.name.compare(column, Qt::CaseInsensitive) == 0)
+            return c.type == jet::dbText || c.type == jet::dbMemo;
+    return true;   // unknown: the statement's own error tells
+}
+
 void Pages::cmbColumn1A_Click()
 {
     using namespace general;
@@ -843,13 +832,27 @@ void Pages::cmbColumn1A_Click()
         cmbMinLen->clear();
         cmbMaxLen->clear();
         lengthsColumn_ = c;
-        auto rs = dbWork.openRecordset(QStringLiteral("SELECT MIN(LEN([%1])) AS Min_Len, MAX(LEN([%1])) AS Max_Len "
-                                                      "FROM tblData;")
-                                           .arg(c),
-                                       jet::dbOpenSnapshot);
-        const jet::Value lo = rs->eof() ? jet::Value() : rs->value(0);
-        const jet::Value hi = rs->eof() ? jet::Value() : rs->value(1);
-        rs->close();
+        jet::Value lo, hi;
+        if (isTextColumn(c)) {
+            auto rs = dbWork.openRecordset(QStringLiteral("SELECT MIN(LEN([%1])) AS Min_Len, MAX(LEN([%1])) AS Max_Len "
+                                                          "FROM tblData;")
+                                               .arg(c),
+                                           jet::dbOpenSnapshot);
+            lo = rs->eof() ? jet::Value() : rs->value(0);
+            hi = rs->eof() ? jet::Value() : rs->value(1);
+            rs->close();
+        } else {
+            // Other values are searched as their text with every digit of a
+            // number (see neardup::runNearSearch): the lengths are of that text.
+            jet::Stmt range(&dbWork.connection(),
+                            QStringLiteral("SELECT MIN(length(jet_exacttext(T.%1))), MAX(length(jet_exacttext(T.%1))) "
+                                           "FROM main.tblData T")
+                                .arg(jet::quoteName(c)));
+            if (range.step()) {
+                lo = range.value(0, jet::dbLong);
+                hi = range.value(1, jet::dbLong);
+            }
+        }
         if (lo.isNull()) {
             cmbMinLen->addItem(QStringLiteral("0"));
             cmbMaxLen->addItem(QStringLiteral("0"));

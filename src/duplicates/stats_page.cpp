@@ -27,6 +27,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
@@ -84,6 +85,9 @@ private:
     void GraphCombo_Click();
     void flex1_DblClick(int row);
     void drawChart();
+    void buildChooser();
+    void move(QListWidget* from, QListWidget* to, bool all);
+    void Set_Column_Move_Buttons();
 
     frmdataform& f;
     QComboBox* GraphCombo = nullptr;
@@ -91,6 +95,10 @@ private:
     QProgressBar* pbar2 = nullptr;
     QLabel* lblprocessingstats = nullptr;
     QChartView* chartView_ = nullptr;
+    QPushButton* cmdMove = nullptr;
+    QPushButton* cmdMoveAll = nullptr;
+    QPushButton* cmdBack = nullptr;
+    QPushButton* cmdBackAll = nullptr;
     int chartType_ = 0;   ///< index into kChartTypes
     std::vector<std::pair<QString, double>> shown_;   ///< the chart's labels and scores
 };
@@ -146,6 +154,78 @@ void StatsPage::build()
     connect(cmdrefresh, &QPushButton::clicked, this, [this] { Combo1_Click(); });
     connect(GraphCombo, &QComboBox::activated, this, [this](int) { GraphCombo_Click(); });
     connect(f.flex1, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { flex1_DblClick(row); });
+    buildChooser();
+}
+
+// ---- the column chooser ----------------------------------------------------------------
+
+void StatsPage::buildChooser()
+{
+    // The two lists stand side by side in the frame; captions go above them
+    // and the four move buttons between them.
+    QBoxLayout* lists = nullptr;
+    for (QBoxLayout* l : f.frmstats->findChildren<QBoxLayout*>())
+        if (l->indexOf(f.lstleft) >= 0 && l->indexOf(f.lstRight) >= 0)
+            lists = l;
+    const auto captioned = [this](QListWidget* list, const QString& caption, const char* name) {
+        auto* c = new QVBoxLayout;
+        auto* label = new QLabel(caption, f.frmstats);
+        label->setObjectName(QString::fromLatin1(name));
+        c->addWidget(label);
+        c->addWidget(list, 1);
+        list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        return c;
+    };
+    const auto button = [this](const char* caption, const char* name) {
+        auto* b = new QPushButton(QString::fromLatin1(caption), f.frmstats);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setFixedWidth(px(600));
+        return b;
+    };
+    cmdMove = button(">", "cmdMove");
+    cmdMoveAll = button(">>", "cmdMoveAll");
+    cmdBack = button("<", "cmdBack");
+    cmdBackAll = button("<<", "cmdBackAll");
+    if (lists) {
+        lists->removeWidget(f.lstleft);
+        lists->removeWidget(f.lstRight);
+        lists->addLayout(captioned(f.lstleft, QStringLiteral("Columns"), "lblColumns"), 1);
+        auto* buttons = new QVBoxLayout;
+        buttons->addStretch(1);
+        for (QPushButton* b : {cmdMove, cmdMoveAll, cmdBack, cmdBackAll})
+            buttons->addWidget(b);
+        buttons->addStretch(1);
+        lists->addLayout(buttons);
+        lists->addLayout(captioned(f.lstRight, QStringLiteral("Selected Columns"), "lblSelectedColumns"), 1);
+    }
+    connectChooser(
+        this, f.lstleft, f.lstRight, {cmdMove, cmdMoveAll, cmdBack, cmdBackAll},
+        [this](QListWidget* from, QListWidget* to, bool all) { move(from, to, all); },
+        [this] { Set_Column_Move_Buttons(); });
+    // The lists are filled when the tab is first shown.
+    connect(f.tab1, &QTabBar::currentChanged, this, [this] { Set_Column_Move_Buttons(); });
+    Set_Column_Move_Buttons();
+}
+
+void StatsPage::move(QListWidget* from, QListWidget* to, bool all)
+{
+    if (all || !from->selectedItems().isEmpty())
+        moveEntries(from, to, all);
+    else if (from->currentRow() >= 0)
+        to->addItem(from->takeItem(from->currentRow()));
+    // The first entry of each list becomes its current one, unselected: the
+    // next ">" or "<" takes it unless the user selects others.
+    for (QListWidget* l : {from, to}) {
+        l->clearSelection();
+        if (l->count() > 0)
+            l->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+    }
+    Set_Column_Move_Buttons();
+}
+
+void StatsPage::Set_Column_Move_Buttons()
+{
+    setMoveButtons({cmdMove, cmdMoveAll, cmdBack, cmdBackAll}, f.lstleft, f.lstRight);
 }
 
 void StatsPage::Combo1_Click()
@@ -348,9 +428,11 @@ void flxDupes_DblClick(frmdataform& f, const QModelIndex& index)
         f.DBGridData->show();
         f.tab1->setCurrentIndex(0);
         main.FilterONDupes();
-        // The group's rows are shown unsorted by the grid's pop-up; the main
-        // menu's and the toolbars' sorting stay as they are. Filter Off
-        // gives the pop-up its sort items back.
+        // The small toolbar's Sort Descending and the grid pop-up's sort items
+        // go off while a group is shown; the main menu's sorting stays as it
+        // is. Filter Off gives all three back.
+        if (QAction* des = main.command(QStringLiteral("Toolbar2:13")))
+            des->setEnabled(false);
         for (const char* name : {"mnudescending", "mnuascending"})
             if (QAction* a = frmbitmaps::item(QString::fromLatin1(name)))
                 a->setEnabled(false);
@@ -438,6 +520,43 @@ void cmdConvert2_Click(frmdataform& f)
 }
 
 } // namespace
+
+void moveEntries(QListWidget* from, QListWidget* to, bool all)
+{
+    int i = 0;
+    while (i < from->count()) {
+        if (all || from->item(i)->isSelected())
+            to->addItem(from->takeItem(i));   // the next entry moves up into place i
+        else
+            ++i;
+    }
+}
+
+void setMoveButtons(const MoveButtons& b, const QListWidget* left, const QListWidget* right)
+{
+    const auto canMoveOne = [](const QListWidget* l) {
+        return (l->count() > 0 && l->currentRow() >= 0) || !l->selectedItems().isEmpty();
+    };
+    b.move->setEnabled(canMoveOne(left));
+    b.moveAll->setEnabled(left->count() > 0);
+    b.back->setEnabled(canMoveOne(right));
+    b.backAll->setEnabled(right->count() > 0);
+}
+
+void connectChooser(QObject* owner, QListWidget* left, QListWidget* right, const MoveButtons& b,
+                    const std::function<void(QListWidget* from, QListWidget* to, bool all)>& move,
+                    const std::function<void()>& refresh)
+{
+    QObject::connect(b.move, &QPushButton::clicked, owner, [=] { move(left, right, false); });
+    QObject::connect(b.back, &QPushButton::clicked, owner, [=] { move(right, left, false); });
+    QObject::connect(b.moveAll, &QPushButton::clicked, owner, [=] { move(left, right, true); });
+    QObject::connect(b.backAll, &QPushButton::clicked, owner, [=] { move(right, left, true); });
+    QObject::connect(left, &QListWidget::itemDoubleClicked, owner, [=] { move(left, right, false); });
+    QObject::connect(right, &QListWidget::itemDoubleClicked, owner, [=] { move(right, left, false); });
+    // A click changes the selection, and with it what ">" and "<" may do.
+    QObject::connect(left, &QListWidget::itemSelectionChanged, owner, refresh);
+    QObject::connect(right, &QListWidget::itemSelectionChanged, owner, refresh);
+}
 
 void installStatistics(frmdataform& form) { new StatsPage(form); }
 

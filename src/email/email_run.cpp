@@ -2,13 +2,15 @@
 // the SQL texts of the counts list, the invalid-address list and the grid
 // filters, and the corrections written back into tblData.
 //
-// The run reads tblData once in its own order through one prepared SELECT,
-// checks each filled cell and writes its tblEMails row through one prepared
-// INSERT, all inside one savepoint. Cells that lose surrounding blanks are
-// remembered (key and new text) and rewritten after the scan, so the scan never
-// reads a table it is changing. A million cells cost one read, a million
-// inserts and as many updates as there were padded cells; the check itself is
-// a few hash look-ups per address.
+// The run is one INSERT INTO tblEMails ... SELECT over tblData: the engine
+// reads every filled cell once and writes its row, and a function of ours,
+// qb_email_part(key, cell, part), checks the address (once per row; the other
+// parts of the same key come from that check) and hands over each column's
+// value. It also reports progress, answers a Cancel by failing the statement
+// and remembers the cells that lose surrounding blanks (key and new text);
+// those are rewritten after the scan, so the scan never reads a table it is
+// changing. A million cells cost one statement, a million checks and as many
+// updates as there were padded cells, all inside one savepoint.
 //
 // The corrections trust tblEMails only while it still describes tblData. The
 // connection's generation moves on every change made through the engine, the
@@ -23,6 +25,9 @@
 #include "platform/jet/connection.h"
 #include "platform/jet/error.h"
 #include "platform/jet/schema.h"
+#include "platform/jet/sqlfunctions.h"
+
+#include <sqlite3.h>
 
 #include <optional>
 
@@ -77,6 +82,83 @@ bool bindCheck(jet::Stmt& s, int first, const EmailCheck& r)
     return overflow;
 }
 
+/// The state of one run's INSERT ... SELECT, shared with its function.
+struct CheckPass {
+    const DomainLists* lists = nullptr;
+    QStringView specialChars;
+    common::Progress* progress = nullptr;
+    qint64 rows = 0;          ///< cells checked
+    qint64 invalid = 0;
+    qint64 oversized = 0;
+    bool stopped = false;     ///< the user cancelled; the statement failed for it
+    bool haveLast = false;
+    qint64 lastKey = 0;
+    std::array<QByteArray, 6> parts;   ///< the last row's values as UTF-8
+    std::array<bool, 6> isNull{};
+    bool lastValid = false;
+    std::vector<std::pair<qint64, QString>> trims;
+
+    /// Checks the cell of key once; false when the run is to stop.
+    bool check(qint64 key, sqlite3_value* cell)
+    {
+        if (haveLast && key == lastKey)
+            return true;
+        if (++rows % kProgressEvery == 0) {
+            progress->step(rows);
+            if (progress->cancelled()) {
+                stopped = true;
+                return false;
+            }
+        }
+        const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(cell));
+        const QString whole = QString::fromUtf8(p, sqlite3_value_bytes(cell));
+        const QStringView trimmedView = trimBlanks(whole);
+        const QString address = trimmedView.size() == whole.size() ? whole : trimmedView.toString();
+        if (address.size() != whole.size() && sqlite3_value_type(cell) == SQLITE_TEXT)
+            trims.emplace_back(key, address);
+        const EmailCheck r = checkEmail(address, *lists, specialChars, true);
+        bool overflow = false;
+        const std::optional<QString>* texts[5] = {&r.account, &r.subDomain, &r.domain, &r.country, &r.suggestion};
+        const qsizetype sizes[5] = {kTextSize, kTextSize, kTextSize, kCountrySize, kTextSize};
+        for (int i = 0; i < 5; ++i) {
+            const jet::Value v = fitted(*texts[i], sizes[i], overflow);
+            isNull[size_t(i + 1)] = v.isNull();
+            parts[size_t(i + 1)] = v.isNull() ? QByteArray() : texts[i]->value().toUtf8();
+        }
+        lastValid = r.isValid;
+        oversized += overflow;
+        invalid += !r.isValid;
+        lastKey = key;
+        haveLast = true;
+        return true;
+    }
+};
+
+/// qb_email_part(key, cell, part): part 0 IsValid, 1 Account, 2 SubDomain,
+/// 3 Domain, 4 Country, 5 Suggest1 of the cell's check.
+void partFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    auto* pass = static_cast<CheckPass*>(sqlite3_user_data(ctx));
+    try {
+        if (!pass->check(sqlite3_value_int64(argv[0]), argv[1])) {
+            sqlite3_result_error(ctx, "Operation cancelled.", -1);
+            return;
+        }
+        const int part = sqlite3_value_int(argv[2]);
+        if (part == 0) {
+            sqlite3_result_int(ctx, pass->lastValid ? -1 : 0);   // the engine's True
+        } else if (part < 1 || part > 5 || pass->isNull[size_t(part)]) {
+            sqlite3_result_null(ctx);
+        } else {
+            const QByteArray& t = pass->parts[size_t(part)];
+            sqlite3_result_text(ctx, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+        }
+    } catch (const std::exception& e) {
+        sqlite3_result_error(ctx, e.what(), -1);
+    }
+}
+
+
 QString refusal(const jet::Database& db, const EmailRun& run, const QString& column)
 {
     if (run.column.isEmpty() || !db.isOpen())
@@ -127,12 +209,10 @@ RunResult validateColumn(jet::Database& db, const QString& column, const DomainL
     try {
         const QString data = realTable(c, QStringLiteral("tblData"));
         const QString emails = realTable(c, QStringLiteral("tblEMails"));
-        int type = 0;
         bool hasKey = false;
         for (const jet::ColumnInfo& ci : c.columns(data)) {
             if (ci.name.compare(column, Qt::CaseInsensitive) == 0) {
                 run.column = ci.name;
-                type = ci.type;
             }
             hasKey = hasKey || ci.name.compare(kKey, Qt::CaseInsensitive) == 0;
         }
@@ -151,44 +231,33 @@ RunResult validateColumn(jet::Database& db, const QString& column, const DomainL
             }
             progress.start(total);
 
-            std::vector<std::pair<qint64, QString>> trims;
+            CheckPass pass;
+            pass.lists = &lists;
+            pass.specialChars = specialChars;
+            pass.progress = &progress;
             {
-                jet::Stmt read(&c, QStringLiteral("SELECT %1, %2 FROM %3").arg(jet::quoteName(kKey), colQ, dataQ));
-                jet::Stmt ins(&c, QStringLiteral("INSERT INTO %1 (LumacorPrimK, IsValid, Account, SubDomain, Domain, "
-                                                 "Country, Suggest1) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)")
-                                      .arg(jet::quoteName(emails)));
-                qint64 done = 0;
-                while (read.step()) {
-                    if (++done % kProgressEvery == 0) {
-                        progress.step(done);
-                        if (progress.cancelled())
-                            throw Cancelled{};
-                    }
-                    const jet::Value cell = read.value(1, type);
-                    if (cell.isNull())
-                        continue;
-                    const QString* text = cell.textPtr();
-                    const QString whole = text ? *text : cell.toString();
-                    if (whole.isEmpty())
-                        continue;
-                    const qint64 key = read.int64(0);
-                    const QStringView trimmedView = trimBlanks(whole);
-                    QString address = trimmedView.size() == whole.size() ? whole : trimmedView.toString();
-                    if (text && address.size() != whole.size())
-                        trims.emplace_back(key, address);
-
-                    const EmailCheck check = checkEmail(address, lists, specialChars, true);
-                    ins.bindInt(1, key);
-                    if (bindCheck(ins, 2, check))
-                        ++run.oversized;
-                    ins.step();
-                    ins.reset();
-                    ++run.rows;
-                    if (!check.isValid)
-                        ++run.invalid;
+                const jet::ScopedFunction function(c.handle(), "qb_email_part", 3, &pass, partFunction);
+                QStringList values{QStringLiteral("K")};
+                for (int part = 0; part <= 5; ++part)
+                    values << QStringLiteral("qb_email_part(K, C, %1)").arg(part);
+                jet::Stmt fill(&c, QStringLiteral("INSERT INTO %1 (LumacorPrimK, IsValid, Account, SubDomain, Domain, "
+                                                  "Country, Suggest1) SELECT %2 FROM (SELECT %3 AS K, %4 AS C FROM %5) "
+                                                  "WHERE length(C) > 0")
+                                       .arg(jet::quoteName(emails), values.join(QLatin1String(", ")),
+                                            jet::quoteName(kKey), colQ, dataQ));
+                try {
+                    fill.step();
+                } catch (const jet::JetError&) {
+                    if (pass.stopped)
+                        throw Cancelled{};
+                    throw;
                 }
-                progress.step(done);
+                progress.step(total);
             }
+            run.rows = pass.rows;
+            run.invalid = pass.invalid;
+            run.oversized = pass.oversized;
+            const std::vector<std::pair<qint64, QString>>& trims = pass.trims;
             if (!trims.empty()) {
                 jet::Stmt upd(&c, QStringLiteral("UPDATE %1 SET %2 = ?1 WHERE %3 = ?2").arg(dataQ, colQ, jet::quoteName(kKey)));
                 for (const auto& [key, text] : trims) {

@@ -22,6 +22,7 @@
 #include "app/mdimain.h"
 #include "common/general.h"
 #include "common/progress.h"
+#include "email/column_run.h"
 #include "email/counts_model.h"
 #include "email/domain_editors.h"
 #include "email/email_run.h"
@@ -125,6 +126,9 @@ private:
     void Layout_EMail_List();
     void fitCountColumn();
     void Fill_EMail_Counts();
+    CountsChoice countsChoice() const;
+    /// The counts list's widgets once its rows are in.
+    void countsShown(const CountsChoice& choice);
     void lstEMail_ColumnClick(int section);
     void lstEMail_DblClick(const QModelIndex& index);
 
@@ -457,10 +461,6 @@ void EmailPage::cmbColumn2_Click()
     try {
         invalidSort_ = InvalidSort{4, false};
         Validate_EMail_Column();
-        ui::doEvents();
-        Layout_EMail_List();
-        ui::doEvents();
-        Fill_EMail_Counts();
     } catch (const std::exception& e) {
         ui::msgBox(describe(e), ui::vbCritical);
     }
@@ -479,34 +479,40 @@ void EmailPage::Validate_EMail_Column()
         txtFilter_Email[size_t(i)]->clear();
     txtEmail_Nof_Records->hide();
     txtEmail_Nof_Records->setText(QStringLiteral("0"));
-
-    prgEMail->setValue(0);
-    prgEMail->show();
-    workbench::BarProgress progress(prgEMail);
-    RunResult r = validateColumn(general::dbWork, cmbColumn2->currentText(), settingsDomainLists(),
-                                 settingsSpecialChars(), progress);
-    prgEMail->hide();
+    Layout_EMail_List();
 
     auto done = [this] {
-        lblEmail_Values->clear();
+        prgEMail->hide();
+        if (lblEmail_Values->text() == kThinking)
+            lblEmail_Values->clear();
         setColour(lblEmail_Values, Qt::black);
         ui::setPointer(&f_, ui::Pointer::Default);
         DataGrid1->setEnabled(true);
         txtEmail_Nof_Records->show();
     };
-    if (!r.ok) {
-        // Nothing was changed; the results shown before stay as they were.
-        ui::msgBox(r.error, ui::vbCritical);
+    prgEMail->setValue(0);
+    prgEMail->show();
+    workbench::BarProgress progress(prgEMail);
+    ResultViews views{f_.Adodc2, counts_, [this] { listChanged(); }};
+    const CountsChoice choice = countsChoice();
+    RunResult r;
+    try {
+        r = validateAndShow(general::dbWork, cmbColumn2->currentText(), settingsDomainLists(), settingsSpecialChars(),
+                            choice, countsSort_, invalidSort_, views, progress);
+    } catch (...) {
         txtEmail_Nof_Records->setText(QString::number(run_.column.isEmpty() ? 0 : run_.invalid));
         done();
-        return;
+        throw;
     }
-    run_ = std::move(r.run);
-    txtEmail_Nof_Records->setText(QString::number(run_.invalid));
-    if (run_.trimmed > 0)
-        listChanged();
-    DataGrid1_HeadClick(invalidSort_.column - 1);
+    if (r.ok) {
+        run_ = std::move(r.run);
+        layoutInvalidGrid();
+    }
+    txtEmail_Nof_Records->setText(QString::number(run_.column.isEmpty() ? 0 : run_.invalid));
+    countsShown(choice);
     done();
+    if (!r.ok)
+        ui::msgBox(r.error, ui::vbCritical);   // nothing was changed; the results shown before stay
 }
 
 // ---- the counts list ------------------------------------------------------------
@@ -571,20 +577,25 @@ void EmailPage::fitCountColumn()
     lstEMail->setColumnWidth(last, std::max(lstEMail->viewport()->width() - parts, px(550)));
 }
 
+CountsChoice EmailPage::countsChoice() const
+{
+    CountsChoice choice;
+    for (int i = 1; i <= 6; ++i) {
+        choice.ticked[size_t(i)] = chk[size_t(i)]->isChecked();
+        choice.filter[size_t(i)] = txtFilter_Email[size_t(i)]->text();
+    }
+    return choice;
+}
+
 void EmailPage::Fill_EMail_Counts()
 {
     ui::setPointer(&f_, ui::Pointer::Hourglass);
     lblEmail_Values->setText(kThinking);
     setColour(lblEmail_Values, kBusyColour);
     ui::doEvents();
-    CountsChoice choice;
-    for (int i = 1; i <= 6; ++i) {
-        choice.ticked[size_t(i)] = chk[size_t(i)]->isChecked();
-        choice.filter[size_t(i)] = txtFilter_Email[size_t(i)]->text();
-    }
+    const CountsChoice choice = countsChoice();
     try {
-        counts_->setRows(general::dbWork.openRecordset(sortedCountsQuery(countsQuery(choice), countsSort_),
-                                                       jet::dbOpenSnapshot));
+        showCounts(general::dbWork, *counts_, choice, countsSort_);
     } catch (const std::exception& e) {
         ui::msgBox(describe(e), ui::vbCritical);
         lblEmail_Values->clear();
@@ -592,6 +603,12 @@ void EmailPage::Fill_EMail_Counts()
         ui::setPointer(&f_, ui::Pointer::Default);
         return;
     }
+    countsShown(choice);
+    ui::setPointer(&f_, ui::Pointer::Default);
+}
+
+void EmailPage::countsShown(const CountsChoice& choice)
+{
     lstEMail->header()->setSortIndicator(countsSort_.column,
                                          countsSort_.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
     fitCountColumn();
@@ -599,7 +616,6 @@ void EmailPage::Fill_EMail_Counts()
     lblEmail_Values->setText(countsFiltered(choice) ? QStringLiteral("VALID EMAILS  (FILTERED)")
                                                     : QStringLiteral("VALID EMAILS"));
     setColour(lblEmail_Values, Qt::black);
-    ui::setPointer(&f_, ui::Pointer::Default);
 }
 
 void EmailPage::lstEMail_ColumnClick(int section)
@@ -657,9 +673,8 @@ void EmailPage::DataGrid1_HeadClick(int colIndex)
 
 void EmailPage::requeryInvalidList()
 {
-    f_.Adodc2->setRecordSource(invalidListSource(run_.column, invalidSort_.column, invalidSort_.descending));
     try {
-        f_.Adodc2->Refresh();
+        showInvalidList(*f_.Adodc2, run_, invalidSort_);
     } catch (const std::exception& e) {
         ui::msgBox(describe(e), ui::vbOKOnly);
     }
@@ -707,9 +722,8 @@ void EmailPage::cmdRemoveInvalid_Click() { bulkChange(false); }
 
 void EmailPage::bulkChange(bool useSuggestions)
 {
-    const QString column = cmbColumn2->currentText();
-    const ChangeResult r = useSuggestions ? useAllSuggestions(general::dbWork, run_, column)
-                                          : blankAllInvalid(general::dbWork, run_, column);
+    ResultViews views{f_.Adodc2, counts_, [this] { listChanged(); }};
+    const ChangeResult r = changeAllInvalid(general::dbWork, run_, cmbColumn2->currentText(), useSuggestions, views);
     if (r.refused) {
         ui::msgBox(r.reason, ui::vbExclamation);
         updateButtons();
@@ -719,7 +733,6 @@ void EmailPage::bulkChange(bool useSuggestions)
         ui::msgBox(r.reason, ui::vbOKOnly);   // nothing was changed
         return;
     }
-    listChanged();
     ui::msgBox(QStringLiteral("Operation sucessful."), ui::vbInformation | ui::vbOKOnly);
     cmdEMailRefresh_Click();
 }

@@ -18,6 +18,7 @@
 #include "app/mdimain.h"
 #include "app/programfiles.h"
 #include "common/general.h"
+#include "exchange/act_module.h"
 #include "platform/files/checked_file.h"
 #include "platform/jet/database.h"
 #include "platform/jet/error.h"
@@ -343,7 +344,10 @@ bool MDIMain::ExportFile()
                                              "file is Act!. Please take off the filter and try again."));
             if (general::gstrImportType != QLatin1String("dbf"))
                 return failed(QStringLiteral("You can only export to Act if you import from an Act! 6.0 database"));
-            return failed(QStringLiteral("Export to Act! is not available in this version."));
+            QString reason;
+            if (Act_Module1::ExportToAct(general::gstrSourceFile, path, reason) != 0)
+                return failed(reason);
+            return false;
         }
 
         Staging staging(path);

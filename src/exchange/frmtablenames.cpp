@@ -104,9 +104,10 @@ void frmTablenames::Form::cmdcontinue2_Click()
 
     const QString table = Combo1->currentText();
     QString error;
+    QStringList leftOut;
     try {
         general::gdbWork = jet::Database::open(general::programFolder() + QStringLiteral("/sysfls.sys"));
-        const QString sql = exchange::accessImportStatement(general::gstrAccessFile, table);
+        const QString sql = exchange::accessImportStatement(general::gstrAccessFile, table, &leftOut);
         exchange::allOrNothing(general::gdbWork, [&] {
             if (general::DropTable(general::gdbWork, QStringLiteral("tblData")))
                 exchange::failImport(QStringLiteral("Could not delete existing data."));
@@ -130,9 +131,12 @@ void frmTablenames::Form::cmdcontinue2_Click()
     lblwait->hide();
     ui::setPointer(self, ui::Pointer::Default);
     closeWindow();
+    // The workbench writes its record count into the status as it opens.
+    exchange::setMainStatus(QString());
     exchange::openImportedList();
     exchange::setMainPointer(ui::Pointer::Default);
-    exchange::setMainStatus(QString());
+    if (!leftOut.isEmpty())
+        exchange::appendMainStatus(exchange::leftOutColumnsNote(leftOut));
 }
 
 void frmTablenames::Form::cmdCancel_Click()
@@ -151,6 +155,13 @@ frmTablenames& frmTablenames::instance()
 }
 
 frmTablenames* frmTablenames::loaded() { return gInstance().data(); }
+
+void frmTablenames::unload()
+{
+    frmTablenames* w = loaded();
+    if (w && !w->f_->busy)
+        w->f_->closeWindow();
+}
 
 frmTablenames::frmTablenames(QWidget* parent) : QDialog(parent), f_(std::make_unique<Form>())
 {

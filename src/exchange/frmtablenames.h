@@ -16,6 +16,9 @@ public:
     static frmTablenames& instance();
     /// The instance while it exists, else nullptr.
     static frmTablenames* loaded();
+    /// Closes the chooser unless its import is running: a chooser left open
+    /// belongs to an earlier import and must not import over a newer list.
+    static void unload();
 
     /// Replaces the table list; Import stays disabled until a table is picked.
     void setTables(const QStringList& tables);

@@ -15,11 +15,11 @@
 #include "app/mdimain.h"
 #include "common/general.h"
 #include "exchange/import_window.h"
+#include "exchange/imported_list.h"
 #include "exchange/text_import.h"
 #include "platform/jet/database.h"
 #include "platform/jet/error.h"
 #include "platform/ui/ui.h"
-#include "workbench/frmdataform.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -41,23 +41,10 @@
 
 namespace {
 
-std::function<void()>& openWorkbenchHook()
+QString nulsDroppedNote(qint64 count)
 {
-    static std::function<void()> hook;
-    return hook;
-}
-
-void openWorkbench()
-{
-    if (openWorkbenchHook()) {
-        openWorkbenchHook()();
-        return;
-    }
-    MDIMain::instance().enable();
-    frmdataform& workbench = frmdataform::instance();
-    // A workbench whose opening failed has reported why and unloaded itself.
-    if (frmdataform::loaded())
-        workbench.show();
+    return count == 1 ? QStringLiteral("1 NUL character was removed from the values.")
+                      : QStringLiteral("%1 NUL characters were removed from the values.").arg(count);
 }
 
 const QString kTypeQuestion = QStringLiteral("Are you sure you want to change the data type of this column?");
@@ -466,7 +453,7 @@ void frmtxtWizard::Form::cmdImport_Click()
     // The file and the settings are checked again: the file may have changed
     // or gone since the preview. The reason is shown once, as the preview shows it.
     const exchange::TextChoices c = choices();
-    exchange::SampleLines check = exchange::readSampleLines(general::gstrSourceFile, encoding);
+    exchange::SampleLines check = exchange::readSampleLines(general::gstrSourceFile, encoding, c.splitOptions());
     QString problem = check.error;
     if (problem.isEmpty())
         problem = exchange::delimiterProblem(c.fieldDelimiter, c.dateDelimiter, c.timeDelimiter, c.qualifier);
@@ -514,9 +501,12 @@ void frmtxtWizard::Form::cmdImport_Click()
         closeData1();
         ui::setPointer(self, ui::Pointer::Default);
         self->done(QDialog::Accepted);
-        openWorkbench();
-        exchange::setMainPointer(ui::Pointer::Default);
+        // The workbench writes its record count into the status as it opens.
         exchange::setMainStatus(QString());
+        exchange::openImportedList();
+        exchange::setMainPointer(ui::Pointer::Default);
+        if (result.nulsDropped > 0)
+            exchange::appendMainStatus(nulsDroppedNote(result.nulsDropped));
         break;
     case exchange::TextImportResult::Outcome::Cancelled:
         // Cancel has already restored the controls and closed the wizard.
@@ -568,8 +558,6 @@ void frmtxtWizard::showModal(QWidget* parent)
     wizard.f_->PB->setValue(0);
     wizard.exec();
 }
-
-void frmtxtWizard::setOpenWorkbench(std::function<void()> open) { openWorkbenchHook() = std::move(open); }
 
 void frmtxtWizard::closeEvent(QCloseEvent* event)
 {

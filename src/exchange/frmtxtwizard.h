@@ -3,13 +3,14 @@
 // live preview, then imports it into tblData.
 //
 // The import procedure sets gstrSourceFile and calls frmtxtWizard::showModal().
+// A finished import opens the workbench inside the main window, as every
+// importer does (exchange::openImportedList).
 // The controls carry their object names (cmbTextQ, chkFirstRow, optDelimiter2,
 // cmdImport, ...), which is how tests reach them.
 #pragma once
 
 #include <QDialog>
 
-#include <functional>
 #include <memory>
 
 class frmtxtWizard : public QDialog {
@@ -22,11 +23,6 @@ public:
     /// Shows the wizard modally over the main window and returns when it has
     /// closed, whatever the outcome.
     static void showModal(QWidget* parent = nullptr);
-
-    /// What a finished import runs to open the list: by default the main
-    /// window's enable() and the workbench shown. Tests replace it; an empty
-    /// function puts the default back.
-    static void setOpenWorkbench(std::function<void()> open);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -2,7 +2,8 @@
 // It offers to export the open list, closes it, asks for a source in the
 // Select Source dialog (a recent-file click skips both), remembers the kind in
 // "\settings\import.txt" and hands the file to the importer of its kind: the
-// text wizard, the worksheet chooser or the Access table chooser. It writes no
+// text wizard, the worksheet chooser, the Access table chooser or the
+// contact-manager import. It writes no
 // table itself; the importers replace tblData and open the workbench.
 //
 // On the dialog road the open list is closed before the dialog is shown, so a
@@ -12,6 +13,7 @@
 
 #include "app/programfiles.h"
 #include "common/general.h"
+#include "exchange/act_module.h"
 #include "exchange/frmexceltables.h"
 #include "exchange/frmtablenames.h"
 #include "exchange/frmtxtwizard.h"
@@ -76,6 +78,7 @@ void MDIMain::Open_Source_File()
 {
     using namespace general;
     ui::FileDialog commondialog1;
+    frmTablenames::unload();
     try {
         gstrWorkDBPath = programFolder() + QStringLiteral("/sysfls.sys");
         commondialog1.fileName.clear();
@@ -148,13 +151,12 @@ void MDIMain::Open_Source_File()
             chooser.exec();
         } else if (kind == QLatin1String("dbf")) {
             mintMRUReopen = 0;
+            ui::setPointer(this, ui::Pointer::Hourglass);
             gstrImportType = kind;
-            // The contact-manager link is not part of this version: say so
-            // rather than leave the user with nothing.
-            ui::msgBox(QStringLiteral("Act! 6.0 databases cannot be imported in this version."),
-                       ui::vbExclamation + ui::vbOKOnly);
-            ui::setPointer(this, ui::Pointer::Default);
-            setPanelText(1, QString());
+            setPanelText(1, QStringLiteral("Please Wait..."));
+            if (commondialog1.fileName.isEmpty())
+                commondialog1.fileName = gstrFileName;
+            Act_Module1::ImportActDatabase(commondialog1.fileName);   // tells its own failures
             rememberImportType(kind);
         } else {
             // Any other kind of file ends the import without a word.

@@ -154,10 +154,39 @@ QString columnNameProblem(const QString& name)
     return QString();
 }
 
+namespace {
+
+bool isBinary(const jet::ColumnInfo& c) { return c.type == jet::dbBinary || c.type == jet::dbLongBinary; }
+
+} // namespace
+
+QStringList accessLeftOutColumns(const jet::ColumnList& columns)
+{
+    QStringList names;
+    for (const jet::ColumnInfo& c : columns)
+        if (isBinary(c))
+            names << c.name;
+    return names;
+}
+
+QString leftOutColumnsNote(const QStringList& names)
+{
+    if (names.isEmpty())
+        return QString();
+    const QString list = QStringLiteral("[") + names.join(QStringLiteral("], [")) + QStringLiteral("]");
+    return names.size() == 1
+        ? QStringLiteral("1 column left out (%1): pictures and other binary data cannot be imported.").arg(list)
+        : QStringLiteral("%1 columns left out (%2): pictures and other binary data cannot be imported.")
+              .arg(names.size())
+              .arg(list);
+}
+
 QString accessSelectList(const jet::ColumnList& columns)
 {
     QString list;
     for (const jet::ColumnInfo& c : columns) {
+        if (isBinary(c))
+            continue;
         if (!list.isEmpty())
             list += QStringLiteral(", ");
         if ((c.attributes & jet::dbAutoIncrField) && c.type == jet::dbLong)
@@ -174,7 +203,7 @@ QString accessImportSql(const QString& selectList, const QString& file, const QS
            + table + QStringLiteral("] AS T;");
 }
 
-QString accessImportStatement(const QString& file, const QString& table)
+QString accessImportStatement(const QString& file, const QString& table, QStringList* leftOut)
 {
     if (!fitsReference(file, true) || !fitsReference(table, false))
         throw jet::JetError(jet::errGeneral, QStringLiteral("The database's path or the table's name holds a character "
@@ -185,7 +214,14 @@ QString accessImportStatement(const QString& file, const QString& table)
         if (!problem.isEmpty())
             throw jet::JetError(jet::errGeneral, problem);
     }
-    return accessImportSql(accessSelectList(columns), file, table);
+    const QString list = accessSelectList(columns);
+    if (list.isEmpty())
+        throw jet::JetError(jet::errGeneral, QStringLiteral("The table '%1' holds no column that can be imported: "
+                                                            "pictures and other binary data cannot be imported.")
+                                                 .arg(table));
+    if (leftOut)
+        *leftOut = accessLeftOutColumns(columns);
+    return accessImportSql(list, file, table);
 }
 
 jet::ColumnList accessTableColumns(const QString& file, const QString& table)

@@ -64,8 +64,16 @@ QString columnNameProblem(const QString& name);
 
 /// The SELECT list that copies an Access table: an auto-increment Long column
 /// as "CLng(T.[x]) AS [x]", every other column (auto-increment ones of other
-/// types included, which then come in as plain numbers) as "[x]".
+/// types included, which then come in as plain numbers) as "[x]". Binary and
+/// OLE object columns (pictures, documents) are left out: a list holds text,
+/// numbers and dates, and the reader has no value for them.
 QString accessSelectList(const jet::ColumnList& columns);
+
+/// The names of the columns accessSelectList leaves out, in table order.
+QStringList accessLeftOutColumns(const jet::ColumnList& columns);
+
+/// The status note for columns left out of an import ("" for none).
+QString leftOutColumnsNote(const QStringList& names);
 
 /// "SELECT <list> INTO tblData FROM [<file>].[<table>] AS T;".
 QString accessImportSql(const QString& selectList, const QString& file, const QString& table);
@@ -73,8 +81,10 @@ QString accessImportSql(const QString& selectList, const QString& file, const QS
 /// The whole Access import statement for a table, built from the file's own
 /// description of its columns once the path, the table's name and every
 /// column name have passed the checks above. Throws jet::JetError naming the
-/// first that fails, or when the file or the table cannot be read.
-QString accessImportStatement(const QString& file, const QString& table);
+/// first that fails, when the file or the table cannot be read, or when no
+/// column is left to copy. leftOut, when given, gets the names of the binary
+/// columns left out.
+QString accessImportStatement(const QString& file, const QString& table, QStringList* leftOut = nullptr);
 
 /// The columns of a table of an Access file (or a database of the engine's
 /// own) as the file describes them, auto-increment attribute included; no row

@@ -18,6 +18,14 @@ void setMainStatus(const QString& text)
         m->setPanelText(1, text);
 }
 
+void appendMainStatus(const QString& text)
+{
+    if (MDIMain* m = MDIMain::loaded()) {
+        const QString old = m->panelText(1).trimmed();
+        m->setPanelText(1, old.isEmpty() ? text : old + QStringLiteral("  ") + text);
+    }
+}
+
 void failImport(const QString& why)
 {
     throw jet::JetError(jet::errGeneral, why);

@@ -16,6 +16,9 @@ void setMainPointer(ui::Pointer p);
 /// The text of the main window's status panel; nothing when it is not loaded.
 void setMainStatus(const QString& text);
 
+/// Adds a sentence to the main window's status text, after two blanks.
+void appendMainStatus(const QString& text);
+
 /// Ends an import step with this reason, as a jet::JetError of errGeneral.
 [[noreturn]] void failImport(const QString& why);
 

@@ -74,6 +74,7 @@ const std::vector<QStringView>& LineSplitter::split(QStringView line)
         }
     }
     ends_.push_back(o);
+    endedQuoted_ = state == State::Quoted;
 
     fields_.clear();
     fields_.reserve(ends_.size());
@@ -83,6 +84,46 @@ const std::vector<QStringView>& LineSplitter::split(QStringView line)
         begin = end;
     }
     return fields_;
+}
+
+bool LineSplitter::quotedTextGoesOn(QStringView more) const
+{
+    // split()'s rules without its output, starting inside the quoted text.
+    enum class State { Outside, Quoted, AfterQuote };
+    const bool hasDelim = options_.delimiter.has_value();
+    const char16_t delim = hasDelim ? options_.delimiter->unicode() : 0;
+    const char16_t qual = options_.qualifier ? options_.qualifier->unicode() : 0;
+    State state = State::Quoted;
+    bool blankSoFar = false;
+    for (const QChar ch : more) {
+        const char16_t c = ch.unicode();
+        switch (state) {
+        case State::Quoted:
+            if (c == qual)
+                state = State::AfterQuote;
+            break;
+        case State::AfterQuote:
+            if (hasDelim && c == delim) {
+                state = State::Outside;
+                blankSoFar = true;
+            } else if (c == qual) {
+                state = State::Quoted;
+            } else {
+                state = State::Outside;
+                blankSoFar = false;
+            }
+            break;
+        case State::Outside:
+            if (hasDelim && c == delim)
+                blankSoFar = true;
+            else if (c == qual && blankSoFar)
+                state = State::Quoted;
+            else if (c != u' ')
+                blankSoFar = false;
+            break;
+        }
+    }
+    return state == State::Quoted;
 }
 
 QStringList splitLine(QStringView line, const SplitOptions& options)

@@ -10,8 +10,10 @@
 // - Inside a quoted text delimiters belong to the field; a doubled qualifier
 //   gives one qualifier character; the next single qualifier closes the text and
 //   is dropped. What follows a closing qualifier up to the delimiter is kept.
-// - An unclosed qualifier takes the rest of the line, delimiters included.
-// - Field texts are not trimmed. A record never spans lines.
+// - An unclosed qualifier takes the rest of the text, delimiters included.
+// - Field texts are not trimmed.
+// A record of a file may span lines: a line break inside a quoted text belongs
+// to the value (TextRecordReader, text_records.h, joins such lines first).
 #pragma once
 
 #include <QChar>
@@ -43,12 +45,21 @@ public:
     /// Splits one line. The views point into the splitter's own buffer and stay
     /// valid until the next call of split().
     const std::vector<QStringView>& split(QStringView line);
+    /// The last split ended inside a quoted text: the record goes on with the
+    /// next line of the file.
+    bool endedQuoted() const { return endedQuoted_; }
+    /// After a split that endedQuoted(), or a call of this that returned
+    /// true: whether the quoted text is still open at the end of `more`, the
+    /// record's next piece. One pass over `more` alone, so a record of many
+    /// lines costs no more than its length.
+    bool quotedTextGoesOn(QStringView more) const;
 
 private:
     SplitOptions options_;
     QString buffer_;
     std::vector<qsizetype> ends_;
     std::vector<QStringView> fields_;
+    bool endedQuoted_ = false;
 };
 
 /// The fields of one line as owned strings; for the preview and for tests.

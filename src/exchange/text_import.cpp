@@ -9,6 +9,8 @@
 // put the working database back as it was.
 #include "exchange/text_import.h"
 
+#include "exchange/text_records.h"
+
 #include "common/general.h"
 #include "platform/jet/connection.h"
 #include "platform/jet/database.h"
@@ -44,28 +46,25 @@ QString placeholders(qsizetype n)
     return marks;
 }
 
-/// One pass over the file's non-blank lines, the header line left out. `each`
-/// gets the fields of a line; the observer hears of the progress every
-/// kProgressLineStep lines and at the end. Returns the bytes the pass read.
+/// One pass over the file's records (TextRecordReader), the header left out.
+/// `each` gets the fields of a record; the observer hears of the progress every
+/// kProgressLineStep records and at the end. Returns the bytes the pass read;
+/// nuls gets the NUL characters the pass dropped.
 template <typename Each>
-qint64 readPass(QFile& file, const TextImportRequest& request, LineSplitter& splitter, qint64 before,
-                qint64 total, TextImportObserver& observer, Each each)
+qint64 readPass(QFile& file, const TextImportRequest& request, qint64 before, qint64 total,
+                TextImportObserver& observer, qint64* nuls, Each each)
 {
     if (!file.seek(0))
         fail(file.errorString());
-    TextLineReader reader(file, request.encoding);
-    QString line;
+    TextRecordReader reader(file, request.encoding, request.choices.splitOptions());
     bool headerPending = request.choices.firstRowHasNames;
     int sinceReport = 0;
-    while (reader.readLine(line)) {
-        const bool blank = trimSpaces(line).isEmpty();
+    while (reader.next()) {
         if (headerPending) {
-            headerPending = blank;
+            headerPending = false;
             continue;
         }
-        if (blank)
-            continue;
-        each(splitter.split(line));
+        each(reader.fields());
         if (++sinceReport == kProgressLineStep) {
             sinceReport = 0;
             if (!observer.progress(before + reader.bytesConsumed(), total))
@@ -73,9 +72,10 @@ qint64 readPass(QFile& file, const TextImportRequest& request, LineSplitter& spl
         }
     }
     if (reader.hasError())
-        fail(reader.errorString());
+        fail(reader.errorString() + QStringLiteral("\r\rImport cannot continue."));
     if (!observer.progress(before + reader.bytesConsumed(), total))
         cancel();
+    *nuls = reader.nulsDropped();
     return reader.bytesConsumed();
 }
 
@@ -121,7 +121,7 @@ QString columnsChanged()
 TextPreview buildTextPreview(const QString& path, TextEncoding encoding, const TextChoices& choices)
 {
     TextPreview p;
-    const SampleLines lines = readSampleLines(path, encoding);
+    const SampleLines lines = readSampleLines(path, encoding, choices.splitOptions());
     if (!lines.error.isEmpty()) {
         p.error = lines.error;
         p.badFileName = lines.badFileName;
@@ -180,7 +180,6 @@ TextImportResult importTextFile(jet::Database& db, const TextImportRequest& requ
     QStringList& names = result.names;
     std::vector<ColumnType>& types = result.types;
     const DateSettings dates = request.choices.dateSettings();
-    LineSplitter splitter(request.choices.splitOptions());
 
     jet::Connection* conn = nullptr;
     bool inSavepoint = false;
@@ -191,21 +190,33 @@ TextImportResult importTextFile(jet::Database& db, const TextImportRequest& requ
         const qint64 total = 2 * file.size();
 
         // Examination: the final column count and types.
+        // A column that the sample did not show and that no record fills is
+        // Text, as an empty sample column is.
         observer.stage(TextImportStage::Examining);
-        const qint64 firstPass = readPass(file, request, splitter, 0, total, observer,
+        const size_t shown = static_cast<size_t>(names.size());
+        std::vector<bool> filled;
+        qint64 nuls = 0;
+        const qint64 firstPass = readPass(file, request, 0, total, observer, &nuls,
                                           [&](const std::vector<QStringView>& fields) {
             if (fields.size() > static_cast<size_t>(kMaxTextFields))
                 fail(tooManyColumns());
             while (fields.size() > static_cast<size_t>(names.size())) {
                 names << QStringLiteral("Field") + QString::number(names.size() + 1);
                 types.push_back(ColumnType::DateTime);
+                filled.resize(types.size());
             }
-            for (size_t i = 0; i < fields.size(); ++i)
+            for (size_t i = 0; i < fields.size(); ++i) {
+                if (i >= shown && !fields[i].isEmpty())
+                    filled[i] = true;
                 if (types[i] != ColumnType::Memo)
                     types[i] = lowerToFit(types[i], fields[i], dates);
+            }
         });
         if (names.isEmpty())
             fail(QStringLiteral("File empty or cannot be read."));
+        for (size_t i = shown; i < types.size(); ++i)
+            if (!filled[i])
+                types[i] = ColumnType::Text;
 
         // The table, in a savepoint that also holds every record.
         conn = &db.connection();
@@ -222,7 +233,7 @@ TextImportResult importTextFile(jet::Database& db, const TextImportRequest& requ
         {
             jet::Stmt ins(conn, QStringLiteral("INSERT INTO tblData VALUES (%1)").arg(placeholders(names.size())));
             const size_t count = static_cast<size_t>(names.size());
-            readPass(file, request, splitter, firstPass, total, observer,
+            readPass(file, request, firstPass, total, observer, &result.nulsDropped,
                      [&](const std::vector<QStringView>& fields) {
                 if (fields.size() > count)
                     fail(columnsChanged());
@@ -260,6 +271,7 @@ TextImportResult importTextFile(jet::Database& db, const TextImportRequest& requ
         conn->bump();
     }
     result.rows = 0;
+    result.nulsDropped = 0;
     return result;
 }
 

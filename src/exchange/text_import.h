@@ -102,14 +102,18 @@ struct TextImportResult {
     QStringList names;             ///< the columns of the new tblData
     std::vector<ColumnType> types;
     qint64 rows = 0;               ///< records stored
+    qint64 nulsDropped = 0;        ///< NUL characters left out of the values
 };
 
-/// Reads the file twice. The first pass finds every line's fields, adds the
-/// columns that lines wider than the sample need and lowers each column's type
-/// until all its values fit; then tblData is dropped and created with the final
-/// types; the second pass stores one record per line that has a value to store.
-/// Blank lines are skipped; with names in the first row the first non-blank
-/// line is not stored.
+/// Reads the file twice, record by record as the preview does (TextRecordReader:
+/// a quoted value may hold line breaks; records are trimmed of blanks). The
+/// first pass finds every record's fields, adds the columns that records wider
+/// than the sample need (Text when no record fills them) and lowers each
+/// column's type until all its values fit; then tblData is dropped and created
+/// with the final types; the second pass stores every record that has a value
+/// to store. Blank lines are skipped; with names in the first row the first
+/// record is not stored. NUL characters are dropped from the values and
+/// counted.
 ///
 /// The drop, the creation and every insert run in one savepoint: when the
 /// import fails or is cancelled, the working database is left as it was before
@@ -117,7 +121,8 @@ struct TextImportResult {
 ///
 /// Failures: "Number of columns exceeded 250.\r\rImport cannot continue.",
 /// "Number of columns do not match examination results.\r\rImport cannot
-/// continue." (the file changed between the passes), "Could not delete
+/// continue." (the file changed between the passes), a text qualifier left
+/// open at the end of the file, "Could not delete
 /// existing data.", "Cannot access table tblData.", the file's or the engine's
 /// own text.
 TextImportResult importTextFile(jet::Database& db, const TextImportRequest& request,

@@ -77,12 +77,51 @@ private:
     unsigned char lo_ = 0x80, hi_ = 0xBF;
 };
 
+std::optional<TextEncoding> wideEncoding(const QByteArray& head)
+{
+    if (head.startsWith(QByteArray("\xFF\xFE\x00\x00", 4)))
+        return TextEncoding::Utf32LE;
+    if (head.startsWith(QByteArray("\x00\x00\xFE\xFF", 4)))
+        return TextEncoding::Utf32BE;
+    if (head.startsWith("\xFF\xFE"))
+        return TextEncoding::Utf16LE;
+    if (head.startsWith("\xFE\xFF"))
+        return TextEncoding::Utf16BE;
+    return std::nullopt;
+}
+
+QStringConverter::Encoding converterFor(TextEncoding e)
+{
+    switch (e) {
+    case TextEncoding::Utf16LE: return QStringConverter::Utf16LE;
+    case TextEncoding::Utf16BE: return QStringConverter::Utf16BE;
+    case TextEncoding::Utf32LE: return QStringConverter::Utf32LE;
+    case TextEncoding::Utf32BE: return QStringConverter::Utf32BE;
+    default: return QStringConverter::Utf8;
+    }
+}
+
+bool isWide(TextEncoding e) { return e != TextEncoding::Utf8 && e != TextEncoding::Windows1252; }
+
+// Bytes per UTF-16 unit of decoded text, for the progress measure.
+int bytesPerUnit(TextEncoding e) { return e == TextEncoding::Utf32LE || e == TextEncoding::Utf32BE ? 4 : 2; }
+
+const char16_t kLineEnds[] = u"\r\n";
+
+// The line end that took `length` characters, starting with LF or with CR.
+QStringView lineEndOf(bool startsWithLf, qsizetype length)
+{
+    return startsWithLf ? QStringView(kLineEnds + 1, 1) : QStringView(kLineEnds, length);
+}
+
 } // namespace
 
 TextEncoding detectTextEncoding(QIODevice& device)
 {
     Utf8Check check;
     QByteArray block(kBlockSize, Qt::Uninitialized);
+    if (const auto wide = wideEncoding(device.peek(4)))
+        return *wide;
     for (;;) {
         const qint64 got = device.read(block.data(), block.size());
         if (got <= 0)
@@ -115,6 +154,8 @@ QStringView trimSpaces(QStringView text)
 TextLineReader::TextLineReader(QIODevice& device, TextEncoding encoding)
     : device_(device), encoding_(encoding)
 {
+    if (isWide(encoding))
+        wideDecoder_ = QStringDecoder(converterFor(encoding));   // drops the file's own mark
 }
 
 // Moves the unread bytes to the front and appends the next block. False when
@@ -130,21 +171,33 @@ bool TextLineReader::fill()
     }
     if (buf_.size() - end_ < kBlockSize)
         buf_.resize(end_ + kBlockSize);
-    const qint64 got = device_.read(buf_.data() + end_, buf_.size() - end_);
-    if (got < 0) {
-        error_ = device_.errorString();
-        eof_ = true;
-        return false;
-    }
-    if (got == 0) {
-        eof_ = true;
-        return false;
-    }
+    const qint64 got = readBlock(buf_.data() + end_, buf_.size() - end_);
     end_ += got;
-    return true;
+    return got > 0;
 }
 
-void TextLineReader::decode(const char* bytes, qsizetype size, QString& line) const
+qint64 TextLineReader::readBlock(char* into, qint64 room)
+{
+    const qint64 got = device_.read(into, room);
+    if (got < 0)
+        error_ = device_.errorString();
+    if (got <= 0) {
+        eof_ = true;
+        return 0;
+    }
+    return got;
+}
+
+void TextLineReader::dropNuls(QString& line)
+{
+    if (!line.contains(QChar(0)))
+        return;
+    const qsizetype before = line.size();
+    line.remove(QChar(0));
+    nuls_ += before - line.size();
+}
+
+void TextLineReader::decode(const char* bytes, qsizetype size, QString& line)
 {
     if (encoding_ == TextEncoding::Utf8) {
         // Stateless: each line is a complete run of bytes. An initial U+FEFF of a
@@ -154,18 +207,104 @@ void TextLineReader::decode(const char* bytes, qsizetype size, QString& line) co
         line.resize(dec.requiredSpace(size));
         QChar* out = dec.appendToBuffer(line.data(), QByteArrayView(bytes, size));
         line.resize(out - line.constData());
+        if (std::memchr(bytes, 0, static_cast<size_t>(size)))
+            dropNuls(line);
         return;
     }
     line.resize(size);
     char16_t* out = reinterpret_cast<char16_t*>(line.data());
+    qsizetype o = 0;
     for (qsizetype i = 0; i < size; ++i) {
         const unsigned char c = static_cast<unsigned char>(bytes[i]);
-        out[i] = (c >= 0x80 && c < 0xA0) ? kCp1252High[c - 0x80] : char16_t(c);
+        out[o] = (c >= 0x80 && c < 0xA0) ? kCp1252High[c - 0x80] : char16_t(c);
+        o += c != 0;
+    }
+    if (o < size) {
+        nuls_ += size - o;
+        line.resize(o);
+    }
+}
+
+// Every line handed out passes here: counts it, and drops the extra
+// byte-order marks at the very start of the file.
+void TextLineReader::finishLine(QString& line)
+{
+    if (++lines_ == 1) {
+        qsizetype marks = 0;
+        while (marks < line.size() && line[marks] == QChar(0xFEFF))
+            ++marks;
+        line.remove(0, marks);
+    }
+}
+
+// The decoded text of a UTF-16 or UTF-32 file grows by one block's worth.
+bool TextLineReader::fillWide()
+{
+    if (eof_)
+        return false;
+    if (widePos_ > 0) {
+        wide_.remove(0, widePos_);
+        widePos_ = 0;
+    }
+    if (buf_.size() < kBlockSize)
+        buf_.resize(kBlockSize);
+    const qint64 got = readBlock(buf_.data(), buf_.size());
+    if (got == 0)
+        return false;
+    bytesRead_ += got;
+    wide_ += wideDecoder_.decode(QByteArrayView(buf_.constData(), got));
+    return true;
+}
+
+bool TextLineReader::readWideLine(QString& line)
+{
+    qsizetype scan = widePos_;
+    for (;;) {
+        const qsizetype end = wide_.size();
+        qsizetype i = scan;
+        while (i < end && wide_[i] != u'\n' && wide_[i] != u'\r')
+            ++i;
+        if (i == end) {
+            const qsizetype offset = end - widePos_;
+            if (fillWide()) {
+                scan = widePos_ + offset;
+                continue;
+            }
+            // The fill may have moved the text to the front.
+            if (hasError() || widePos_ == wide_.size())
+                return false;
+            i = wide_.size();
+        } else if (wide_[i] == u'\r' && i + 1 == end && !eof_) {
+            // The CR is the text's last unit: read on for its LF first.
+            const qsizetype offset = i - widePos_;
+            if (!fillWide() && hasError())
+                return false;
+            scan = widePos_ + offset;
+            continue;
+        }
+        qsizetype after = i;
+        lineEnd_ = QStringView();
+        if (i < wide_.size()) {
+            after = i + 1;
+            if (wide_[i] == u'\r' && after < wide_.size() && wide_[after] == u'\n')
+                ++after;
+            lineEnd_ = lineEndOf(wide_[i] == u'\n', after - i);
+        }
+        line = QStringView(wide_).sliced(widePos_, i - widePos_).toString();
+        dropNuls(line);
+        consumed_ += (after - widePos_) * bytesPerUnit(encoding_);
+        widePos_ = after;
+        // The mark, and what the estimate per unit misses, are settled at the end.
+        consumed_ = (eof_ && widePos_ == wide_.size()) ? bytesRead_ : std::min(consumed_, bytesRead_);
+        finishLine(line);
+        return true;
     }
 }
 
 bool TextLineReader::readLine(QString& line)
 {
+    if (isWide(encoding_))
+        return readWideLine(line);
     if (!started_) {
         started_ = true;
         while (end_ < 3 && fill()) {
@@ -197,9 +336,11 @@ bool TextLineReader::readLine(QString& line)
                 if (after < end_ && buf_.constData()[after] == '\n')
                     ++after;
             }
+            lineEnd_ = lineEndOf(data[i] == '\n', after - i);
             decode(buf_.constData() + pos_, i - pos_, line);
             consumed_ += after - pos_;
             pos_ = after;
+            finishLine(line);
             return true;
         }
         const qsizetype offset = end_ - pos_;
@@ -207,9 +348,11 @@ bool TextLineReader::readLine(QString& line)
             if (hasError())
                 return false; // no half line is handed out as if it were whole
             if (pos_ < end_) {
+                lineEnd_ = QStringView();
                 decode(buf_.constData() + pos_, end_ - pos_, line);
                 consumed_ += end_ - pos_;
                 pos_ = end_;
+                finishLine(line);
                 return true;
             }
             return false;

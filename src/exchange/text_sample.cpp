@@ -4,6 +4,8 @@
 // runs per line.
 #include "exchange/text_sample.h"
 
+#include "exchange/text_records.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -45,7 +47,7 @@ bool claimsOtherFieldNumber(const QString& name, int k)
 
 } // namespace
 
-SampleLines readSampleLines(const QString& path, TextEncoding encoding)
+SampleLines readSampleLines(const QString& path, TextEncoding encoding, const SplitOptions& options)
 {
     SampleLines out;
     if (path.isEmpty() || !QFileInfo(path).isFile()) {
@@ -58,13 +60,9 @@ SampleLines readSampleLines(const QString& path, TextEncoding encoding)
         out.error = file.errorString();
         return out;
     }
-    TextLineReader reader(file, encoding);
-    QString line;
-    while (out.lines.size() < kSampleLineCount && reader.readLine(line)) {
-        const QStringView t = trimSpaces(line);
-        if (!t.isEmpty())
-            out.lines.append(t.toString());
-    }
+    TextRecordReader reader(file, encoding, options);
+    while (out.lines.size() < kSampleLineCount && reader.next())
+        out.lines.append(reader.record().toString());
     if (reader.hasError()) {
         out.error = reader.errorString();
         out.lines.clear();
@@ -146,8 +144,14 @@ std::vector<ColumnType> guessColumnTypes(const SampleTable& sample, bool firstRo
     const qsizetype firstRow = firstRowHasNames ? 1 : 0;
     for (int k = 0; k < sample.width; ++k) {
         ColumnType& type = types[static_cast<size_t>(k)];
-        for (qsizetype r = firstRow; r < sample.rows.size() && type != ColumnType::Memo; ++r)
-            type = lowerToFit(type, sample.rows[r].value(k), dates);
+        bool empty = true;
+        for (qsizetype r = firstRow; r < sample.rows.size() && type != ColumnType::Memo; ++r) {
+            const QString& value = sample.rows[r].at(k);
+            empty = empty && value.isEmpty();
+            type = lowerToFit(type, value, dates);
+        }
+        if (empty)
+            type = ColumnType::Text;
     }
     return types;
 }

@@ -37,11 +37,14 @@ struct SampleLines {
     bool badFileName = false; ///< the path was empty or no file: the wizard forgets it
 };
 
-/// The first non-blank lines of the file, each trimmed of leading and trailing
-/// blanks; lines that are blank are skipped and not counted. Messages: "Bad file
-/// name." (empty path or no such file), "File empty or cannot be read." (no
-/// non-blank line), or the system's text when the file cannot be opened or read.
-SampleLines readSampleLines(const QString& path, TextEncoding encoding);
+/// The first non-blank records of the file (TextRecordReader: lines joined
+/// where a quoted value holds a line break, by the qualifier of options), each
+/// trimmed of leading and trailing blanks; blank lines are skipped and not
+/// counted. Messages: "Bad file name." (empty path or no such file), "File
+/// empty or cannot be read." (no non-blank line), the message of a qualifier
+/// left open at the end of the file, or the system's text when the file cannot
+/// be opened or read.
+SampleLines readSampleLines(const QString& path, TextEncoding encoding, const SplitOptions& options = {});
 
 /// The first conflict of the wizard's settings, in the wizard's order, or "".
 /// The texts are those of the boxes; a qualifier of "none" never conflicts, and
@@ -70,9 +73,9 @@ SampleTable splitSample(const QStringList& lines, const SplitOptions& options);
 QStringList columnNames(const SampleTable& sample, bool firstRowHasNames);
 
 /// The narrowest type every sample value of each column fits, starting from
-/// Date/Time and lowering (lowerToFit). Empty values are skipped, so a column
-/// with no values stays Date/Time; the header row, when there is one, is not
-/// looked at.
+/// Date/Time and lowering (lowerToFit). Empty values are skipped; a column
+/// with no value at all is Text, the type that takes whatever the user types
+/// into it later. The header row, when there is one, is not looked at.
 std::vector<ColumnType> guessColumnTypes(const SampleTable& sample, bool firstRowHasNames,
                                          const DateSettings& dates);
 

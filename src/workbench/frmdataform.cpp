@@ -17,6 +17,8 @@
 #include "platform/ui/ui.h"
 #include "workbench/datacontrol.h"
 #include "workbench/gridmodel.h"
+#include "workbench/gridsplits.h"
+#include "workbench/gridview.h"
 #include "workbench/opening.h"
 
 #include <QAction>
@@ -100,21 +102,7 @@ W* named(W* w, const QString& name)
     return w;
 }
 
-/// The data grid: a table view that can be told to end its edit, storing
-/// what was typed, before the list is re-read under it.
-class GridView : public QTableView {
-public:
-    using QTableView::QTableView;
-    void endEdit()
-    {
-        if (state() != EditingState)
-            return;
-        if (QWidget* editor = indexWidget(currentIndex())) {
-            commitData(editor);
-            closeEditor(editor, QAbstractItemDelegate::NoHint);
-        }
-    }
-};
+using workbench::GridView;
 
 QLabel* label(const QString& text, QWidget* parent) { return new QLabel(text, parent); }
 
@@ -814,7 +802,12 @@ int frmdataform::currentGridColumn() const
     return cur.isValid() ? cur.column() : 0;
 }
 
-void frmdataform::endGridEdit() { static_cast<GridView*>(DBGridData)->endEdit(); }
+void frmdataform::endGridEdit()
+{
+    static_cast<GridView*>(DBGridData)->endEdit();
+    if (workbench::GridSplits* s = workbench::GridSplits::of(*this))
+        s->endEdits();
+}
 
 void frmdataform::syncGridToRecordset(int column)
 {

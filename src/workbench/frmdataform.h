@@ -39,6 +39,8 @@ public:
 
     /// Shows the page of the selected tab and switches the main window's commands.
     void tab1_Click();
+    /// A click on a column header of the grid (or of one of its splits) names that column.
+    void DBGridData_HeadClick(int colIndex);
     /// Empties the Dupe Remover's counts and disables its remove buttons.
     void Reset_Dupe_Counts();
     /// Takes the near-duplicate pairs off the page: an empty review list, "0"
@@ -155,7 +157,6 @@ private:
     void buildPages();
     void fillColumnPicker(QComboBox* combo, bool textOnly);
     void DBGridData_RowColChange();
-    void DBGridData_HeadClick(int colIndex);
     void DBGridData_Error(int dataError);
     void DBGridData_Recount();
     void writeStatus();

@@ -15,6 +15,7 @@
 #include "common/general.h"
 #include "platform/jet/connection.h"
 #include "platform/jet/error.h"
+#include "platform/jet/sqlfunctions.h"
 #include "platform/ui/ui.h"
 #include "workbench/datacontrol.h"
 #include "workbench/frmdataform.h"
@@ -38,6 +39,8 @@
 
 #include <sqlite3.h>
 
+#include <cmath>
+
 namespace {
 
 frmFilter* gFilter = nullptr;
@@ -58,10 +61,13 @@ QModelIndex currentCell(const frmdataform& f)
     return cur.isValid() && f.gridModel()->columnCount() > 0 ? cur : QModelIndex();
 }
 
-QString cellText(const frmdataform& f)
+/// The current cell's text: as the grid shows it (DisplayRole: what Find's
+/// LIKE compares, the engine's text), or with every digit of a number
+/// (EditRole: what a filter's = and a write take).
+QString cellText(const frmdataform& f, int role = Qt::DisplayRole)
 {
     const QModelIndex cur = currentCell(f);
-    return cur.isValid() ? f.gridModel()->data(cur, Qt::EditRole).toString() : QString();
+    return cur.isValid() ? f.gridModel()->data(cur, role).toString() : QString();
 }
 
 void setCellText(frmdataform& f, const QString& text)
@@ -197,6 +203,77 @@ void registerReplaceFunction(jet::Connection& c)
 
 QString literal(const QString& text) { return QLatin1Char('"') + general::Double_Quotes(text) + QLatin1Char('"'); }
 
+// Replace All on a number, date or Yes/No column: each value's text as the
+// grid's editor shows it has the text replaced, and the result is stored as
+// typing it into the cell would store it. A result the column cannot hold
+// leaves the value as it was and is counted.
+struct TypedReplace {
+    int type = 0;
+    QString find;
+    QString replacement;
+    qint64 refused = 0;
+    qint64 changed = 0;
+};
+
+jet::Value storedValue(sqlite3_value* v, int type)
+{
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+        if (type == jet::dbBoolean)
+            return jet::Value(sqlite3_value_int64(v) != 0);
+        return jet::Value(static_cast<long long>(sqlite3_value_int64(v)));
+    case SQLITE_FLOAT: return jet::Value(sqlite3_value_double(v));
+    default: {
+        const QString text = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
+        if (type == jet::dbDate)
+            if (const auto d = jet::parseStoredDate(text))
+                return jet::Value(*d);
+        return jet::Value(text);
+    }
+    }
+}
+
+void resultOf(sqlite3_context* ctx, const jet::Value& v)
+{
+    switch (v.kind()) {
+    case jet::Kind::Null: sqlite3_result_null(ctx); break;
+    case jet::Kind::Bool: sqlite3_result_int(ctx, v.toBool() ? -1 : 0); break;
+    case jet::Kind::Long: sqlite3_result_int64(ctx, v.toLong()); break;
+    case jet::Kind::Double: sqlite3_result_double(ctx, v.toDouble()); break;
+    case jet::Kind::Date:
+    case jet::Kind::Text: {
+        const QByteArray u = (v.kind() == jet::Kind::Date ? jet::storedDate(v.toDate()) : *v.textPtr()).toUtf8();
+        sqlite3_result_text(ctx, u.constData(), int(u.size()), SQLITE_TRANSIENT);
+        break;
+    }
+    }
+}
+
+void sqlReplaceTyped(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    auto* r = static_cast<TypedReplace*>(sqlite3_user_data(ctx));
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const jet::Value before = storedValue(argv[0], r->type);
+    const QString shown = before.kind() == jet::Kind::Double && std::isfinite(before.toDouble())
+                              ? jet::sqlNumber(before.toDouble())
+                              : before.toString();
+    const QString after = workbench::replaceIgnoringCase(shown, r->find, r->replacement);
+    if (after == shown) {
+        sqlite3_result_value(ctx, argv[0]);
+        return;
+    }
+    try {
+        resultOf(ctx, after.isEmpty() ? jet::Value() : jet::coerce(jet::Value(after), r->type));
+        ++r->changed;
+    } catch (const jet::JetError&) {
+        ++r->refused;
+        sqlite3_result_value(ctx, argv[0]);
+    }
+}
+
 // ---- the pop-up menu ----------------------------------------------------------------
 
 void showFind(bool modal)
@@ -229,7 +306,7 @@ void openFilter(bool modal)
     frmFilter& d = frmFilter::instance();
     nameColumn(d, QStringLiteral("Filter on: "));
     if (frmdataform* f = form())
-        d.txtFilter->setText(cellText(*f));
+        d.txtFilter->setText(cellText(*f, Qt::EditRole));
     present(d, modal);
 }
 
@@ -325,7 +402,7 @@ void mnuCopy_Click()
     frmdataform* f = form();
     if (!f || !currentCell(*f).isValid())
         return;
-    QString text = cellText(*f);
+    QString text = cellText(*f, Qt::EditRole);   // a cut and paste keeps every digit
     // Only the space counts as a blank: tabs and line breaks stay.
     qsizetype b = 0, e = text.size();
     while (b < e && text.at(b) == QLatin1Char(' '))
@@ -663,40 +740,28 @@ void frmFind::FindSoundsLike()
 
 namespace {
 
-/// Replaces find in every record's value of column col (a number, date or
-/// Yes/No column) through the recordset, as the grid stores a typed value.
-/// Returns how many records kept their value because the column refused the
-/// new text; the records that took it stay changed.
-long replaceInCells(frmdataform& f, int col, const QString& find, const QString& replacement)
+/// Replaces find in every value of the column of field (a number, date or
+/// Yes/No column) on the rows the grid shows, in one statement. Returns how
+/// many values kept what they held because the column refused the new text.
+long replaceInCells(frmdataform& f, const jet::Recordset::Field& field, const QString& find, const QString& replacement)
 {
-    jet::Recordset* rs = f.Data1->Recordset();
-    workbench::GridModel* m = f.gridModel();
-    const long n = rs->recordCount();
-    long refused = 0;
-    bool changed = false;
-    for (long row = 0; row < n; ++row) {
-        const QString before = m->data(m->index(int(row), col), Qt::EditRole).toString();
-        const QString after = workbench::replaceIgnoringCase(before, find, replacement);
-        if (after == before)
-            continue;
-        try {
-            rs->setAbsolutePosition(row);
-            rs->edit();
-            rs->setValue(col, after.isEmpty() ? jet::Value() : jet::Value(after));
-            rs->update();
-            changed = true;
-        } catch (const jet::JetError&) {
-            if (rs->editMode() != 0)
-                rs->cancelUpdate();
-            ++refused;
-        }
+    jet::Database& db = f.Data1->Database();
+    TypedReplace r{field.type, find, replacement};
+    const QString target = QLatin1Char('[') + field.sourceColumn + QLatin1Char(']');
+    QString sql = QStringLiteral("UPDATE tblData SET %1 = qb_replace_typed(%1) WHERE %1 IS NOT NULL").arg(target);
+    if (!general::gstrFilter.isEmpty())
+        sql += QStringLiteral(" AND (") + general::gstrFilter + QLatin1Char(')');
+    {
+        const jet::ScopedFunction replace(db.connection().handle(), "qb_replace_typed", 1, &r, sqlReplaceTyped);
+        db.execute(sql, jet::dbFailOnError);
     }
-    if (changed) {
-        m->refreshRows();
+    if (r.changed > 0) {
+        db.connection().bump();
+        f.gridModel()->refreshRows();
         f.Reset_Dupe_Counts();
         f.Reset_AdozIvidor();
     }
-    return refused;
+    return long(r.refused);
 }
 
 } // namespace
@@ -759,7 +824,7 @@ void frmReplace::cmdreplace_Click()
     frmdataform* f = form();
     if (!f || !currentCell(*f).isValid())
         return;
-    setCellText(*f, workbench::replaceIgnoringCase(cellText(*f), txtsearch->text(), txtNew->text()));
+    setCellText(*f, workbench::replaceIgnoringCase(cellText(*f, Qt::EditRole), txtsearch->text(), txtNew->text()));
 }
 
 void frmReplace::cmdReplaceAll_Click()
@@ -794,10 +859,10 @@ void frmReplace::cmdReplaceAll_Click()
                     f->Reset_Dupe_Counts();
                     f->Reset_AdozIvidor();
                 }
-            } else if (!txtsearch->text().isEmpty()) {
-                // Row by row, as typing would: the table checks every value.
-                // A value the column cannot hold is counted, not shown one by one.
-                refused = replaceInCells(*f, col, txtsearch->text(), txtNew->text());
+            } else if (!txtsearch->text().isEmpty() && rs->updatable() && !field.sourceColumn.isEmpty()) {
+                // Each value as typing the new text would store it; a value
+                // the column cannot hold is counted, not shown one by one.
+                refused = replaceInCells(*f, field, txtsearch->text(), txtNew->text());
             }
             rs->moveFirst();
             f->syncGridToRecordset(col);

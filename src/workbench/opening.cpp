@@ -9,6 +9,7 @@
 #include "workbench/opening.h"
 
 #include "common/general.h"
+#include "exchange/act_module.h"
 #include "platform/files/checked_file.h"
 #include "platform/jet/connection.h"
 #include "platform/jet/error.h"
@@ -23,12 +24,6 @@ namespace {
 const QString kKey = QStringLiteral("LumacorPrimK");
 
 constexpr int kListSize = 1000;
-
-std::function<int()>& splitter()
-{
-    static std::function<int()> f;
-    return f;
-}
 
 /// The 32 punctuation codes offered as special characters, in their order.
 const std::vector<int>& defaultSpecChars()
@@ -329,8 +324,6 @@ void fillCountryTable(jet::Database& db)
     });
 }
 
-void setHiddenFieldSplitter(std::function<int()> split) { splitter() = std::move(split); }
-
-int splitHiddenFields() { return splitter() ? splitter()() : 1; }
+int splitHiddenFields() { return Act_Module1::SplitActHiddenFields(); }
 
 } // namespace workbench

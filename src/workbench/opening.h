@@ -8,7 +8,6 @@
 
 #include <QString>
 #include <array>
-#include <functional>
 #include <vector>
 
 namespace workbench {
@@ -67,9 +66,8 @@ bool rebuildWorkTables(jet::Database& db);
 /// empty codes and repeats are skipped. Throws jet::JetError (nothing is stored then).
 void fillCountryTable(jet::Database& db);
 
-/// The split of a contact database's hidden columns (0 success, above 0
-/// failure), installed by the contact import; without one a "dbf" list fails.
-void setHiddenFieldSplitter(std::function<int()> split);
+/// Moves the system columns of a list from a contact database aside into
+/// tblActHiddenFields (0 success, above 0 failure).
 int splitHiddenFields();
 
 } // namespace workbench

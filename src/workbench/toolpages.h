@@ -17,6 +17,8 @@ void installPage(frmdataform& form);    ///< E-Mail Cleaner
 
 namespace workbench {
 void installGridTools(frmdataform& form);   ///< Filter, Find, Replace, clipboard, Delete Row, the grid's pop-up menu
+void installSpelling(frmdataform& form);    ///< the spell check and its toolbar buttons
+void installGridSplits(frmdataform& form);  ///< Window > Add Split, Remove Splits
 
 inline void installToolPages(frmdataform& form)
 {
@@ -24,5 +26,7 @@ inline void installToolPages(frmdataform& form)
     duplicates::installPages(form);
     email::installPage(form);
     installGridTools(form);
+    installSpelling(form);
+    installGridSplits(form);
 }
 } // namespace workbench

@@ -387,6 +387,39 @@ TEST_F(MainWindow, ToolsOpenTheirEditorsModalButGenericDomainsWithoutBlocking)
         listeditors::registerEditor(QString::fromLatin1(form), {});
 }
 
+// With no list open the Tools menu opens the real list editors, each on the
+// file of the program folder.
+TEST_F(MainWindow, ListEditorsOpenWithoutAList)
+{
+    ASSERT_EQ(general::gintFileOpen, 0);
+    const struct { const char* item; const char* form; const char* list; } editors[] = {
+        {"mnuprefixes", "frmPrefixes", "lstPrefixes"},
+        {"mnuexceptions", "frmExceptions", "lstExceptions"},
+        {"mnudomains", "frmccTLDs", "lstccTLDs"},
+    };
+    for (const auto& e : editors) {
+        ASSERT_TRUE(on(QString::fromLatin1(e.item))) << e.item;
+        QString seen;
+        bool hasList = false;
+        QTimer::singleShot(0, [&] {
+            if (QWidget* w = QApplication::activeModalWidget()) {
+                seen = w->objectName();
+                hasList = w->findChild<QWidget*>(QString::fromLatin1(e.list)) != nullptr;
+                w->close();
+            }
+        });
+        main->command(QString::fromLatin1(e.item))->trigger();
+        EXPECT_EQ(seen, QString::fromLatin1(e.form));
+        EXPECT_TRUE(hasList) << e.form;
+    }
+    main->command(QStringLiteral("mnugeneric"))->trigger();
+    QPointer<QDialog> generic = main->findChild<QDialog*>(QStringLiteral("frmgTLDs"));
+    ASSERT_FALSE(generic.isNull());
+    EXPECT_NE(generic->findChild<QWidget*>(QStringLiteral("lstgTLDs")), nullptr);
+    generic->close();
+    QApplication::processEvents();
+}
+
 TEST_F(MainWindow, WebLinksLeaveNoLookupFileBehind)
 {
     const QString lookup = dir.filePath(QStringLiteral("temphtm.HTM"));

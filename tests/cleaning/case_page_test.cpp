@@ -15,6 +15,7 @@
 
 #include "support/workbench_fixture.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -24,11 +25,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -253,6 +256,46 @@ TEST_F(CasePage, ExceptionsEditorStaysOpenBesideThePage)
     ui.answerMessage(ui::vbOK, kDone);
     ctl<QPushButton>(f, "cmdChangeCase")->click();
     EXPECT_EQ(names()[0], QStringLiteral("Ann SMITH"));
+}
+
+// The page's button and the Tools menu share one Exceptions editor: the menu
+// brings the open one forward instead of opening a second that would
+// overwrite the first one's additions when it closes.
+TEST_F(CasePage, ToolsMenuBringsTheOpenExceptionsEditorForward)
+{
+    frmdataform& f = open();
+    ctl<QPushButton>(f, "cmdExceptions")->click();
+    QPointer<QDialog> opened;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String("frmExceptions") && w->isVisible())
+            opened = qobject_cast<QDialog*>(w);
+    ASSERT_FALSE(opened.isNull());
+    // A second window would be modal and wait here: close whatever modal
+    // window appears, and count it.
+    int modal = 0;
+    QTimer::singleShot(0, [&modal] {
+        if (QWidget* w = QApplication::activeModalWidget()) {
+            ++modal;
+            w->close();
+        }
+    });
+    MDIMain::instance().command(QStringLiteral("mnuexceptions"))->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(modal, 0);
+    int visible = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        visible += w->objectName() == QLatin1String("frmExceptions") && w->isVisible();
+    EXPECT_EQ(visible, 1);
+
+    auto* box = opened->findChild<QLineEdit*>(QStringLiteral("txtNew"));
+    box->setText(QStringLiteral("SMITH"));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(box, &enter);
+    opened->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QFile file(dir.filePath(QStringLiteral("Settings/Exceptions.txt")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("\"SMITH\""));
 }
 
 } // namespace

@@ -94,6 +94,35 @@ TEST_F(Conversion, NumberColumnsCompareThroughTheirType)
     EXPECT_EQ(column(QStringLiteral("Code")), (QStringList{"1254", "1254", "1254", "99"}));
 }
 
+// Date and Yes/No columns compare through CDATE and CBOOL: the pair texts are
+// the values as the search wrote them (the engine's text of each value).
+TEST_F(Conversion, DateAndYesNoColumnsCompareThroughTheirCasts)
+{
+    testdb::makeData(db, {"[Born] DATETIME", "[Member] YESNO", "[Name] TEXT(50)"},
+                     {{jet::Value(jet::DateTime{37623.0}), true, "a"},    // 1/2/2003
+                      {jet::Value(jet::DateTime{37624.5}), false, "b"},   // 1/3/2003 12:00:00 PM
+                      {jet::Value(jet::DateTime{37624.5}), false, "c"},
+                      {jet::Value(), true, "d"}});
+    pair("1/3/2003 12:00:00 PM", 2, "1/2/2003", 1, "X");
+    const auto dates = neardup::convertMarkedPairs(db, QStringLiteral("Born"));
+    ASSERT_TRUE(dates.ok) << dates.message.toStdString();
+    EXPECT_EQ(column(QStringLiteral("Born")), (QStringList{"1/2/2003", "1/2/2003", "1/2/2003", ""}));
+
+    db.execute(QStringLiteral("DELETE FROM tblSpecSearch1"), jet::dbFailOnError);
+    pair("0", 2, "-1", 2, "X");
+    const auto flags = neardup::convertMarkedPairs(db, QStringLiteral("Member"));
+    ASSERT_TRUE(flags.ok) << flags.message.toStdString();
+    EXPECT_EQ(column(QStringLiteral("Member")), (QStringList{"True", "True", "True", "True"}));
+
+    // A pair text the cast cannot read fails inside the savepoint: nothing changes.
+    db.execute(QStringLiteral("DELETE FROM tblSpecSearch1"), jet::dbFailOnError);
+    pair("soon", 1, "1/2/2003", 3, "X");
+    const auto refused = neardup::convertMarkedPairs(db, QStringLiteral("Born"));
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(refused.message, QStringLiteral("Data type mismatch in criteria expression."));
+    EXPECT_EQ(column(QStringLiteral("Born")), (QStringList{"1/2/2003", "1/2/2003", "1/2/2003", ""}));
+}
+
 TEST_F(Conversion, NothingMarkedOrAFailureChangesNothing)
 {
     testdb::makeData(db, {"[Name] TEXT(50)", "[When] DATETIME"}, {{"Smyth", Value()}, {"Smith", Value()}});

@@ -405,3 +405,30 @@ TEST(DupeRemoverSql, StatementTexts)
     EXPECT_EQ(removalSql(QStringLiteral(" [Age] ")).last(),
               QStringLiteral("DELETE * FROM tblData WHERE LumacorPrimK IN (SELECT LumacorPrimK                        FROM tblDupes_Del);"));
 }
+
+// The search's bar moves while the records are read, not only after each
+// stage, and ends full; the removal after it still removes the right records.
+TEST_F(DupeRemover, SearchReportsProgressWhileItReads)
+{
+    struct Recording : common::Progress {
+        void start(qint64 total) override { this->total = total; }
+        void step(qint64 done) override { steps.push_back(done); }
+        qint64 total = -1;
+        std::vector<qint64> steps;
+    } progress;
+    std::vector<std::vector<Value>> rows;
+    for (int i = 0; i < 12000; ++i)
+        rows.push_back({QStringLiteral("n%1").arg(i % 9000), "c", 1, Value(), Value()});
+    jet::Database d = open(QStringLiteral("many.sys"), rows);
+    const std::vector<Column> cols = comparedColumns(d, Scope::All);
+    const SearchResult s = searchDuplicates(d, Scope::All, cols, progress);
+    ASSERT_TRUE(s.ok) << s.error.toStdString();
+    EXPECT_EQ(s.duplicate, 3000);
+    ASSERT_GT(progress.total, 0);
+    const auto during = std::count_if(progress.steps.begin(), progress.steps.end(),
+                                      [&](qint64 v) { return v > 0 && v < progress.total; });
+    EXPECT_GE(during, 3);
+    EXPECT_TRUE(std::is_sorted(progress.steps.begin(), progress.steps.end()));
+    EXPECT_EQ(progress.steps.back(), progress.total);
+    EXPECT_EQ(removeDuplicates(d, s).removed, 3000);
+}

@@ -8,9 +8,11 @@
 #include "platform/ui/settings.h"
 #include "workbench/datacontrol.h"
 #include "workbench/frmdataform.h"
+#include "workbench/gridtools.h"
 
 #include "support/workbench_fixture.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
@@ -65,6 +67,8 @@ protected:
         emit combo->activated(i);
         QCoreApplication::processEvents();
     }
+
+    static void cmdRefresh(frmdataform& f) { ctl<QPushButton>(f, "cmdrefresh")->click(); }
 
     /// The records the data grid's source holds now.
     static qint64 gridRows(frmdataform& f) { return f.Data1->Recordset() ? f.Data1->Recordset()->recordCount() : -1; }
@@ -157,15 +161,153 @@ TEST_F(StatsPage, ConvertReplacesTheMarkedValueAndClearTakesTheMarksAway)
     const bool smythFirst = m->index(0, 0).data().toString() == QLatin1String("Smyth");
     ASSERT_TRUE(m->setData(m->index(0, smythFirst ? 2 : 5), Qt::Checked, Qt::CheckStateRole));
 
+    // The distinct values, listed for the column when it was picked, are listed again.
+    const auto listed = [&f] {
+        QStringList out;
+        for (int r = 0; r < f.lstMain->model()->rowCount(); ++r)
+            out << f.lstMain->model()->index(r, 0).data().toString();
+        return out;
+    };
+    ASSERT_TRUE(listed().contains(QStringLiteral("Smyth")));
     ui.answerMessage(ui::vbOK, QStringLiteral("Conversion Successful."));
     f.cmdConvert2->click();
     EXPECT_EQ(emails().count(QStringLiteral("Smith")), 2);
     EXPECT_EQ(emails().count(QStringLiteral("Smyth")), 0);
+    EXPECT_FALSE(listed().contains(QStringLiteral("Smyth")));
+    EXPECT_TRUE(listed().contains(QStringLiteral("Smith")));
 
     ctl<QPushButton>(f, "cmdClear")->click();
     ui.answerMessage(ui::vbOK, QStringLiteral("Nothing To Convert!"));
     f.cmdConvert2->click();
     EXPECT_EQ(ui.shown().last().style & 0xF0, ui::vbCritical);
+}
+
+// The chooser: the buttons and double-clicks move columns between the lists,
+// and a run measures the chosen columns only, in their order.
+TEST_F(StatsPage, ChooserMovesColumnsAndTheRunMeasuresTheChosenOnes)
+{
+    frmdataform& f = open(kStatsTab);
+    auto* move = ctl<QPushButton>(f, "cmdMove");
+    auto* moveAll = ctl<QPushButton>(f, "cmdMoveAll");
+    auto* back = ctl<QPushButton>(f, "cmdBack");
+    auto* backAll = ctl<QPushButton>(f, "cmdBackAll");
+    EXPECT_EQ(ctl<QLabel>(f, "lblColumns")->text(), QLatin1String("Columns"));
+    EXPECT_EQ(ctl<QLabel>(f, "lblSelectedColumns")->text(), QLatin1String("Selected Columns"));
+    const auto texts = [](const QListWidget* l) {
+        QStringList out;
+        for (int i = 0; i < l->count(); ++i)
+            out << l->item(i)->text();
+        return out;
+    };
+    ASSERT_EQ(texts(f.lstRight), (QStringList{"Email", "Phone", "A_Column_Name_Longer_Than_20"}));
+    EXPECT_FALSE(moveAll->isEnabled());
+    EXPECT_TRUE(backAll->isEnabled());
+
+    // Two selected entries go left in one click, the one between them stays.
+    f.lstRight->clearSelection();
+    f.lstRight->item(0)->setSelected(true);
+    f.lstRight->item(2)->setSelected(true);
+    back->click();
+    EXPECT_EQ(texts(f.lstleft), (QStringList{"Email", "A_Column_Name_Longer_Than_20"}));
+    EXPECT_EQ(texts(f.lstRight), (QStringList{"Phone"}));
+    EXPECT_TRUE(move->isEnabled());
+    EXPECT_TRUE(moveAll->isEnabled());
+
+    pick(f.Combo1, QStringLiteral("Completed Columns"));
+    ASSERT_EQ(f.flex1->rowCount(), 1);
+    EXPECT_EQ(f.flex1->item(0, 1)->text(), QLatin1String("Phone"));
+    EXPECT_EQ(f.lblscore->text(), QLatin1String("Total Score = 50%"));
+
+    // A double-click moves the entry it is on; ">" with nothing selected takes the current one.
+    f.lstleft->setCurrentRow(1);   // the double-click's first press
+    emit f.lstleft->itemDoubleClicked(f.lstleft->item(1));
+    EXPECT_EQ(texts(f.lstRight), (QStringList{"Phone", "A_Column_Name_Longer_Than_20"}));
+    move->click();
+    EXPECT_EQ(texts(f.lstRight), (QStringList{"Phone", "A_Column_Name_Longer_Than_20", "Email"}));
+    EXPECT_TRUE(f.lstleft->count() == 0);
+    EXPECT_FALSE(move->isEnabled());
+    EXPECT_FALSE(moveAll->isEnabled());
+    cmdRefresh(f);
+    ASSERT_EQ(f.flex1->rowCount(), 3);
+    EXPECT_EQ(f.flex1->item(2, 1)->text(), QLatin1String("Email"));
+
+    backAll->click();
+    EXPECT_EQ(f.lstRight->count(), 0);
+    EXPECT_FALSE(back->isEnabled());
+    EXPECT_FALSE(backAll->isEnabled());
+    emit f.lstRight->itemDoubleClicked(nullptr);   // nothing to move back: nothing happens
+    EXPECT_EQ(f.lstleft->count(), 3);
+    ui.answerMessage(ui::vbOK, QStringLiteral("Please Select at least 1 column"));
+    cmdRefresh(f);
+    EXPECT_EQ(f.flex1->rowCount(), 3);   // the last results stay
+    moveAll->click();
+    EXPECT_EQ(f.lstRight->count(), 3);
+}
+
+// A group whose value needs 17 digits is found again by the filter; the
+// filter takes the sort items off the grid's pop-up and Sort Descending off
+// the small toolbar, leaves the main menu's sorting alone, and Filter Off
+// gives them back.
+TEST_F(StatsPage, GroupFilterFindsNumbersByEveryDigitAndLeavesTheMainSortAlone)
+{
+    db.execute(QStringLiteral("UPDATE tblData SET Phone=0.30000000000000004 WHERE Phone=1"), jet::dbFailOnError);
+    frmdataform& f = open(kDupesTab);
+    ctl<QPushButton>(f, "cmdRefresh1")->click();
+    QCoreApplication::processEvents();
+    QAbstractItemModel* groups = f.flxDupes->model();
+    ASSERT_NE(groups, nullptr);
+    int row = -1;
+    for (int r = 0; r < groups->rowCount(); ++r)
+        if (groups->index(r, 1).data().toString() == QLatin1String("a@x.com"))
+            row = r;
+    ASSERT_GE(row, 0);
+    emit f.flxDupes->doubleClicked(groups->index(row, 1));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(gridRows(f), 2);
+
+    MDIMain& main = MDIMain::instance();
+    for (const char* name : {"mnuascending", "mnudesc", "Toolbar1:11", "Toolbar1:12", "Toolbar2:12"})
+        EXPECT_TRUE(main.command(QString::fromLatin1(name))->isEnabled()) << name;
+    EXPECT_FALSE(main.command(QStringLiteral("Toolbar2:13"))->isEnabled());
+    for (const char* name : {"mnuascending", "mnudescending"})
+        EXPECT_FALSE(frmbitmaps::item(QString::fromLatin1(name))->isEnabled()) << name;
+    main.refreshgrids();
+    EXPECT_TRUE(main.command(QStringLiteral("Toolbar2:13"))->isEnabled());
+    for (const char* name : {"mnuascending", "mnudescending"})
+        EXPECT_TRUE(frmbitmaps::item(QString::fromLatin1(name))->isEnabled()) << name;
+}
+
+// Near duplicates of a number column that needs 16 digits: the converted
+// value replaces its partner in tblData, and the distinct values are listed
+// afresh.
+TEST_F(StatsPage, ConvertOfNumbersKeepsEveryDigitAndListsTheValuesAgain)
+{
+    db.execute(QStringLiteral("UPDATE tblData SET Phone=1234567890123456 WHERE Phone=1"), jet::dbFailOnError);
+    db.execute(QStringLiteral("UPDATE tblData SET Phone=1234567890123457 WHERE Phone=2"), jet::dbFailOnError);
+    frmdataform& f = open(4);   // the Column Cleaner lists the column
+    pick(f.cmbColumn1, QStringLiteral("Phone"));
+    ASSERT_EQ(f.lstMain->model()->rowCount(), 4);   // empty, 3, and the two long ones
+
+    f.tab1->setCurrentIndex(kNearTab);
+    QCoreApplication::processEvents();
+    pick(f.cmbColumn1A, QStringLiteral("Phone"));
+    pick(f.cmbSearchType, QStringLiteral("1 character difference"));
+    // The lengths offered are those of the values' text with every digit.
+    EXPECT_EQ(ctl<QComboBox>(f, "cmbMaxLen")->currentText(), QStringLiteral("16"));
+    ctl<QComboBox>(f, "cmbMinLen")->setEditText(QStringLiteral("16"));
+    ctl<QComboBox>(f, "cmbMaxLen")->setEditText(QStringLiteral("16"));
+    ctl<QPushButton>(f, "cmdShow")->click();
+    QAbstractItemModel* m = f.DataRepeater1->model();
+    ASSERT_NE(m, nullptr);
+    ASSERT_EQ(m->rowCount(), 1);
+    ASSERT_TRUE(m->setData(m->index(0, 2), Qt::Checked, Qt::CheckStateRole));
+    const QString kept = m->index(0, 3).data().toString();
+
+    ui.answerMessage(ui::vbOK, QStringLiteral("Conversion Successful."));
+    f.cmdConvert2->click();
+    auto rs = db.openRecordset(QStringLiteral("SELECT COUNT(*) FROM tblData WHERE Phone=") + kept, jet::dbOpenSnapshot);
+    EXPECT_EQ(rs->value(0).toLong(), 3);
+    EXPECT_EQ(f.lstMain->model()->rowCount(), 3);   // empty, 3, and the one left
 }
 
 } // namespace

@@ -66,6 +66,10 @@ TEST_F(AddressCheck, SplitsValidAddresses)
         // Hyphens and digits are label characters; the account may hold anything narrow.
         {"a-b@x-y.9z.org", "a-b", "x-y.9z", "org", ""},
         {"\xc3\x84gr\xc3\xa9+tag#1@example.net", "\xc3\xa4gr\xc3\xa9+tag#1", "example", "net", ""},
+        // Characters of the single-byte code page pass, whatever their Unicode
+        // number: the right single quote (146), s and oe with their marks, the euro sign, the en dash.
+        {"o\xe2\x80\x99" "brien@example.com", "o\xe2\x80\x99" "brien", "example", "com", ""},
+        {"\xc5\xa1\xc5\x93\xe2\x82\xac\xe2\x80\x93x@example.com", "\xc5\xa1\xc5\x93\xe2\x82\xac\xe2\x80\x93x", "example", "com", ""},
     };
     for (const Case& c : cases) {
         const EmailCheck r = check(q(c.address));
@@ -91,6 +95,8 @@ TEST_F(AddressCheck, FailuresGiveTheFirstBrokenRule)
         {"@example.com", Fault::EmptyAccount, text("")},
         {"  @example.com", Fault::EmptyAccount, text("")},
         {"\xe5\x90\x8d@example.com", Fault::WideAccountChar, text("\xe5\x90\x8d")},
+        // A Cyrillic e has no code in the code page, however Latin it looks.
+        {"j\xd0\xb5" "ff@example.com", Fault::WideAccountChar, text("j\xd0\xb5" "ff")},
         // The account rule comes before the domain rules.
         {"n \xe5\x90\x8d@example", Fault::WideAccountChar, text("n\xe5\x90\x8d")},
         {"sales@example", Fault::NoDotInDomain, text("sales")},

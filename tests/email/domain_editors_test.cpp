@@ -224,6 +224,27 @@ TEST_F(DomainEditors, GenericListAddsDeletesAndSaves)
     EXPECT_EQ(items(reopened.lstgTLDs), (QStringList{QStringLiteral("com"), QStringLiteral(" biz"), QStringLiteral("a,b")}));
 }
 
+// Entries that would break the file are not taken: an empty line would end
+// the list when it is read, and a double quote cannot stand in a quoted line.
+TEST_F(DomainEditors, GenericListRefusesEmptyAndQuotedEntries)
+{
+    {
+        frmgTLDs w;
+        for (const char* typed : {"", "   "}) {
+            w.txtNew->setText(QString::fromUtf8(typed));
+            w.txtNew_KeyDown(kEnter);
+        }
+        ui.answerMessage(ui::vbOK, QStringLiteral("A domain cannot contain a double quote."));
+        w.txtNew->setText(QStringLiteral("co\"m"));
+        w.txtNew_KeyDown(kEnter);
+        EXPECT_EQ(w.txtNew->text(), QStringLiteral("co\"m"));   // left for the user to mend
+        w.txtNew->setText(QStringLiteral("app"));
+        w.txtNew_KeyDown(kEnter);
+        w.cmdClose->click();
+    }
+    EXPECT_EQ(readFile(settings("gTLDs.txt")), QByteArray("\"com\"\r\n\"net\"\r\n\"app\"\r\n"));
+}
+
 TEST_F(DomainEditors, GenericColumnNarrowsFromTwentyThreeItems)
 {
     frmgTLDs w;

@@ -4,6 +4,7 @@
 #include "app/mdimain.h"
 #include "common/general.h"
 #include "email/counts_model.h"
+#include "platform/jet/connection.h"
 #include "platform/jet/database.h"
 #include "platform/ui/scripted.h"
 #include "workbench/frmdataform.h"
@@ -20,6 +21,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTableView>
@@ -27,6 +29,9 @@
 #include <QTest>
 #include <QTreeView>
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
 
 using namespace general;
 
@@ -406,4 +411,29 @@ TEST(EmailCountsSort, HeaderClicks)
         EXPECT_EQ(s.column, c.after.column) << c.clicked;
         EXPECT_EQ(s.descending, c.after.descending) << c.clicked;
     }
+}
+
+// A long run moves the page's bar while it works, as the events are let run,
+// and hides it at the end.
+TEST_F(EmailPageTest, ProgressBarMovesDuringTheRun)
+{
+    db.execute(QStringLiteral("CREATE TABLE tblData ([Name] TEXT(50), [Email] TEXT(255))"));
+    db.connection().exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 29999) "
+                                        "INSERT INTO tblData SELECT 'n' || i, 'p' || i || "
+                                        "CASE WHEN i % 7 = 0 THEN '@examplecom' ELSE '@example.com' END FROM n"));
+    frmdataform& f = frmdataform::instance();
+    f.tab1->setCurrentIndex(5);
+    auto* bar = control<QProgressBar>(f, "prgEMail");
+    std::vector<int> seen;
+    ui.onProcessEvents([&] {
+        if (!bar->isHidden())
+            seen.push_back(bar->value());
+    });
+    choose(f, QStringLiteral("Email"));
+    ui.onProcessEvents({});
+    const auto between = std::count_if(seen.begin(), seen.end(), [&](int v) { return v > bar->minimum() && v < bar->maximum(); });
+    EXPECT_GE(between, 3) << "the bar stood still";
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_TRUE(bar->isHidden());
+    EXPECT_EQ(control<QLineEdit>(f, "txtEmail_Nof_Records")->text(), QString::number((30000 + 6) / 7));
 }

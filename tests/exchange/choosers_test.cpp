@@ -253,9 +253,45 @@ TEST_F(AccessChooser, CounterColumnComesInAsAPlainLongAndTheWorkbenchKeysTheList
     EXPECT_EQ(def.fields[3].type, jet::dbLong);
     EXPECT_EQ(def.fields[3].attributes & jet::dbAutoIncrField, 0);
     EXPECT_EQ(tblData(QStringLiteral("[Name], [ID]")), (QStringList{"Smith|1", "Lee|2", "O'Brien|3"}));
-    EXPECT_EQ(main->panelText(1), QString());
+    EXPECT_TRUE(main->panelText(1).startsWith(QStringLiteral("Total Records = 3 :"))) << main->panelText(1).toStdString();
     EXPECT_EQ(ui.pointer(main), ui::Pointer::Default);
     EXPECT_TRUE(ui.messageTexts().isEmpty());
+}
+
+// Pictures and other binary columns have no place in a list: they are left out
+// of tblData, and the status says how many and which, beside the record count.
+TEST_F(AccessChooser, BinaryColumnsAreLeftOutAndCounted)
+{
+    general::gstrAccessFile = path("photos.mdb");
+    {
+        jet::Database src = jet::Database::open(general::gstrAccessFile, true);
+        src.execute(QStringLiteral("CREATE TABLE Staff ([Name] TEXT(20), [Photo] LONGBINARY, [Badge] LONGBINARY, "
+                                   "[Room] LONG)"));
+        src.execute(QStringLiteral("INSERT INTO Staff ([Name], [Room]) VALUES (\"Ann\", 7)"));
+        src.execute(QStringLiteral("CREATE TABLE Scans ([Page] LONGBINARY)"));
+    }
+    general::gstrSourceFile = general::gstrAccessFile;
+    frmTablenames& t = chooser({QStringLiteral("Staff"), QStringLiteral("Scans")});
+    pick(t, 0);
+    child<QPushButton>(&t, "cmdcontinue2")->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_NE(frmdataform::loaded(), nullptr);
+    EXPECT_EQ(tblData(), QStringList{"Ann|7|1"});   // Name, Room and the key
+    const QString status = main->panelText(1);
+    EXPECT_TRUE(status.startsWith(QStringLiteral("Total Records = 1 :"))) << status.toStdString();
+    EXPECT_TRUE(status.endsWith(QStringLiteral("2 columns left out ([Photo], [Badge]): pictures and other binary data "
+                                               "cannot be imported.")))
+        << status.toStdString();
+
+    // A table of nothing but binary data is refused, the list kept.
+    general::gblnNewImport = true;
+    frmdataform::unload();
+    frmTablenames& again = chooser({QStringLiteral("Staff"), QStringLiteral("Scans")});
+    pick(again, 1);
+    ui.answerMessage(ui::vbOK, QStringLiteral("File Error The table 'Scans' holds no column that can be imported: "
+                                              "pictures and other binary data cannot be imported."));
+    child<QPushButton>(&again, "cmdcontinue2")->click();
+    EXPECT_EQ(tblData(QStringLiteral("[Name]")), QStringList{"Ann"});
 }
 
 TEST_F(AccessChooser, ATableThatCannotBeReadLeavesThePreviousListAndTheWindow)

@@ -4,6 +4,8 @@
 // survives every export that does not complete.
 #include "exchange/export.h"
 
+#include "export_fixture.h"
+
 #include "app/mdimain.h"
 #include "common/general.h"
 #include "platform/drivers/external.h"
@@ -61,35 +63,11 @@ QStringList columnNames(const drivers::RowReader& r)
     return out;
 }
 
-class Export : public ::testing::Test {
+class Export : public exporttest::ExportTest {
 protected:
-    void SetUp() override
+    Export()
+        : ExportTest(QStringLiteral("[Name] TEXT(50), [City] TEXT(50), [Amount] DOUBLE, [Joined] DATETIME"), kFieldList)
     {
-        ASSERT_TRUE(dir.isValid());
-        general::setProgramFolder(dir.path());
-        ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("Settings")));
-        ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("out")));
-        for (const char* t : {"acs1", "acs2"})
-            ASSERT_TRUE(QFile::copy(QStringLiteral(QB_BINARY_DIR "/") + QLatin1String(t),
-                                    dir.filePath(QLatin1String(t))));
-        general::gstrWorkDBPath = dir.filePath(QStringLiteral("sysfls.sys"));
-        db = jet::Database::open(general::gstrWorkDBPath, true);
-        db.execute(QStringLiteral("CREATE TABLE tblData ([Name] TEXT(50), [City] TEXT(50), [Amount] DOUBLE, "
-                                  "[Joined] DATETIME, [LumacorPrimK] COUNTER CONSTRAINT pk PRIMARY KEY)"));
-        general::gstrFieldList = kFieldList;
-        general::gstrFilter.clear();
-        general::gstrImportType = QStringLiteral("txt");
-        main = &MDIMain::instance();
-    }
-    void TearDown() override
-    {
-        delete MDIMain::loaded();
-        QApplication::processEvents();
-        db.close();
-        general::gstrFilter.clear();
-        general::gstrFieldList.clear();
-        general::gstrWorkDBPath.clear();
-        general::setProgramFolder(QString());
     }
 
     void addSampleRows()
@@ -123,10 +101,6 @@ protected:
         return QDir(dir.filePath(QStringLiteral("out"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     }
 
-    QTemporaryDir dir;
-    jet::Database db;
-    ui::ScriptedHandler ui{[](const QString& m) { ADD_FAILURE() << m.toStdString(); }};
-    MDIMain* main = nullptr;
 };
 
 TEST(ExportPaths, SplitAtTheLastSlash)
@@ -401,7 +375,6 @@ TEST_F(Export, ContactManagerDestinationIsRefused)
          "filter and try again."},
         {"", "txt", "You can only export to Act if you import from an Act! 6.0 database"},
         {"", "xls", "You can only export to Act if you import from an Act! 6.0 database"},
-        {"", "dbf", "Export to Act! is not available in this version."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reason);
@@ -458,3 +431,29 @@ TEST_F(Export, WithoutDialogsTheSameFileIsWritten)
 }
 
 } // namespace
+
+TEST_F(Export, AccessNinetySevenRefusesTextOutsideItsCodePageAndKeepsTheOldFile)
+{
+    addSampleRows();
+    db.execute(QStringLiteral("INSERT INTO tblData ([Name], [City]) VALUES (\"Νίκος\", \"Αθήνα\")"));
+    const QString path = out("list.mdb");
+    writeAll(path, "precious");
+    ui.answerFile(path, exchange::ExportAccess97);
+    ui.answerMessage(ui::vbYes, path + QStringLiteral(" already exists.  Overwrite it?"));
+    ui.answerMessage(ui::vbOK, QStringLiteral("The text in record 4, column [Name] holds the character 'Ν' (U+039D), "
+                                              "which an Access 97 database cannot store (it holds the characters of "
+                                              "Windows-1252 only).  Export to Access 2000 instead: it holds every "
+                                              "character.  Unable to Export."));
+    EXPECT_TRUE(main->ExportFile());
+    EXPECT_EQ(readAll(path), QByteArray("precious"));
+    EXPECT_EQ(outFolder(), QStringList{QStringLiteral("list.mdb")});
+
+    // Access 2000 keeps the same list.
+    ui.answerFile(path, exchange::ExportAccess2000);
+    ui.answerMessage(ui::vbYes, path + QStringLiteral(" already exists.  Overwrite it?"));
+    ui.answerMessage(ui::vbOK, QStringLiteral("Exported data to: ") + path);
+    EXPECT_FALSE(main->ExportFile());
+    auto rs = db.openRecordset(QStringLiteral("SELECT [City] FROM [%1].[data] WHERE [Name] = \"Νίκος\"").arg(path));
+    ASSERT_FALSE(rs->eof());
+    EXPECT_EQ(rs->value(0).toString(), QStringLiteral("Αθήνα"));
+}

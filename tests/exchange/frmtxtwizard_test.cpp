@@ -1,5 +1,8 @@
 #include "exchange/frmtxtwizard.h"
 
+#include "app/mdimain.h"
+#include "workbench/frmdataform.h"
+
 #include "common/general.h"
 #include "platform/jet/database.h"
 #include "platform/jet/types.h"
@@ -7,6 +10,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -35,12 +40,19 @@ protected:
         general::setProgramFolder(dir_.path());
         general::gstrWorkDBPath = dir_.filePath(QStringLiteral("sysfls.sys"));
         jet::Database::open(general::gstrWorkDBPath, true).close();
+        QDir(dir_.path()).mkpath(QStringLiteral("Settings"));
         general::gstrSourceFile = write(kList);
-        frmtxtWizard::setOpenWorkbench([this] { ++opened_; });
     }
     void TearDown() override
     {
-        frmtxtWizard::setOpenWorkbench({});
+        w_.reset();
+        if (frmdataform::loaded()) {
+            general::gblnNewImport = true;   // no export question
+            frmdataform::unload();
+        }
+        delete MDIMain::loaded();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        general::gintFileOpen = 0;
         general::setProgramFolder(QString());
         general::gstrSourceFile.clear();
     }
@@ -123,8 +135,10 @@ protected:
     QTemporaryDir dir_;
     ui::ScriptedHandler ui_{[](const QString& m) { ADD_FAILURE() << m.toStdString(); }};
     std::unique_ptr<frmtxtWizard> w_;
-    int opened_ = 0;
 };
+
+/// The workbench is open on the imported list.
+bool opened() { return frmdataform::loaded() != nullptr; }
 
 } // namespace
 
@@ -229,13 +243,14 @@ TEST_F(Wizard, ImportStoresTheListWithTheChosenTypes)
     pickType(QStringLiteral("Text (255)"));
 
     c<QPushButton>("cmdImport")->click();
-    EXPECT_EQ(opened_, 1);
+    EXPECT_TRUE(opened());
     EXPECT_EQ(w_->result(), QDialog::Accepted);
     EXPECT_EQ(layout(), (std::vector<std::pair<std::string, int>>{{"Name", jet::dbText},
                                                                   {"City", jet::dbText},
                                                                   {"Zip", jet::dbMemo},
                                                                   {"Joined", jet::dbDate},
-                                                                  {"Amount", jet::dbDouble}}));
+                                                                  {"Amount", jet::dbDouble},
+                                                                  {"LumacorPrimK", jet::dbLong}}));
     EXPECT_EQ(column(QStringLiteral("Name")), QStringList({"Smith, John", "Say \"Hi\"", "Lee"}));
     EXPECT_EQ(column(QStringLiteral("Zip")), QStringList({"02134", "10001", "75001"}));
     EXPECT_EQ(column(QStringLiteral("Amount")), QStringList({"10.5", "7", "-3"}));
@@ -257,7 +272,7 @@ TEST_F(Wizard, CancelStopsTheImportInEitherPass)
         ui_.onProcessEvents({});
         EXPECT_EQ(ui_.shown().back().style, ui::vbCritical);
         EXPECT_EQ(w_->result(), QDialog::Rejected);
-        EXPECT_EQ(opened_, 0);
+        EXPECT_FALSE(opened());
         EXPECT_TRUE(layout().empty()) << "pump " << pump;
         expectControlsRestored();
     }
@@ -288,7 +303,7 @@ TEST_F(Wizard, FailingFileEndsTheImportWithItsReason)
         c<QPushButton>("cmdImport")->click();
         EXPECT_EQ(ui_.shown().back().style, k.style) << k.what;
         EXPECT_EQ(w_->result(), QDialog::Rejected) << k.what;
-        EXPECT_EQ(opened_, 0) << k.what;
+        EXPECT_FALSE(opened()) << k.what;
         EXPECT_TRUE(layout().empty()) << k.what;
         EXPECT_EQ(general::gstrSourceFile.isEmpty(), k.forgetsFile) << k.what;
         expectControlsRestored();
@@ -302,4 +317,42 @@ TEST_F(Wizard, MissingFileAtLoad)
     load();
     EXPECT_FALSE(c<QPushButton>("cmdImport")->isEnabled());
     EXPECT_EQ(general::gstrSourceFile, QString());
+}
+
+TEST_F(Wizard, NulCharactersAreDroppedAndCountedInTheStatus)
+{
+    general::gstrSourceFile = write(QByteArray("Name,City\r\nAn\0n,Bos\0ton\r\nLee,Paris\r\n", 36));
+    load();
+    setFirstRow();
+    c<QPushButton>("cmdImport")->click();
+    ASSERT_TRUE(opened());
+    EXPECT_EQ(column(QStringLiteral("Name")), QStringList({"Ann", "Lee"}));
+    EXPECT_EQ(column(QStringLiteral("City")), QStringList({"Boston", "Paris"}));
+    const QString status = MDIMain::instance().panelText(1);
+    EXPECT_TRUE(status.startsWith(QStringLiteral("Total Records = 2 :"))) << status.toStdString();
+    EXPECT_TRUE(status.endsWith(QStringLiteral("2 NUL characters were removed from the values."))) << status.toStdString();
+}
+
+// What the wizard's grid shows is what the import stores: a quoted value with
+// a line break stays one record, indented lines split by Space lose their
+// indent, and an all-empty column is Text.
+TEST_F(Wizard, TheGridShowsWhatTheImportStores)
+{
+    general::gstrSourceFile = write("Name Note Fax\r\n  Ann \"line one\r\nline two\" \r\n   Bob x\r\n");
+    load();
+    c<QRadioButton>("optDelimiter3")->click();
+    setFirstRow();
+    EXPECT_EQ(gridHeads(), QStringList({"Name", "Note", "Fax"}));
+    ASSERT_EQ(grid()->rowCount(), 2);
+    EXPECT_EQ(grid()->index(0, 0).data().toString(), QStringLiteral("Ann"));
+    EXPECT_EQ(grid()->index(0, 1).data().toString(), QStringLiteral("line one\r\nline two"));
+    EXPECT_EQ(grid()->index(1, 1).data().toString(), QStringLiteral("x"));
+    EXPECT_EQ(typeOf(2), QStringLiteral("Text (255)"));
+
+    c<QPushButton>("cmdImport")->click();
+    ASSERT_TRUE(opened());
+    EXPECT_EQ(column(QStringLiteral("Name")), QStringList({"Ann", "Bob"}));
+    EXPECT_EQ(column(QStringLiteral("Note")), QStringList({"line one\r\nline two", "x"}));
+    EXPECT_EQ(layout().size(), 4u);   // Name, Note, Fax and the key: no extra columns
+    EXPECT_EQ(layout()[2], (std::pair<std::string, int>{"Fax", jet::dbText}));
 }

@@ -5,7 +5,11 @@
 #include "exchange/frmtablenames.h"
 #include "import_fixture.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
 #include <QDialog>
 #include <QPushButton>
 #include <QFileInfo>
@@ -223,12 +227,17 @@ TEST_F(ImportProcedure, TextGoesToTheWizardWhateverTheLetterCase)
     EXPECT_EQ(importTxt(), QByteArray("\"Import=txt\"\r\n"));
 }
 
-TEST_F(ImportProcedure, ContactManagerDatabaseIsRefusedWithAMessage)
+TEST_F(ImportProcedure, DbfThatIsNoContactDatabaseCannotBeOpened)
 {
+    QFile f(path("contacts.dbf"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("not a table");
+    f.close();
     ui.answerFile(path("contacts.dbf"), 4);
-    ui.answerMessage(ui::vbOK, QStringLiteral("Act! 6.0 databases cannot be imported in this version."));
+    ui.answerMessage(ui::vbOK, QStringLiteral("Your Act database could not be opened."));
     main->Open_Source_File();
-    EXPECT_EQ(ui.shown().back().style, ui::vbExclamation);
+    EXPECT_EQ(ui.shown().back().style, ui::vbCritical);
+    EXPECT_EQ(importTxt(), QByteArray("\"Import=dbf\"\r\n"));
     EXPECT_EQ(frmdataform::loaded(), nullptr);
     EXPECT_EQ(main->panelText(1), QString());
 }
@@ -282,4 +291,140 @@ TEST_F(ImportProcedure, UnreadableSourceGivesTheFileErrorMessage)
         EXPECT_EQ(QFileInfo::exists(p), b.content != nullptr);   // nothing made in its place
     }
     EXPECT_EQ(tblData(), QStringList{"kept"});
+}
+
+// A workbook whose directory is damaged never reaches the Excel library: the
+// procedure's message carries the reason, and the open list stays.
+TEST_F(ImportProcedure, DamagedWorkbookGivesTheFileErrorWithItsReason)
+{
+    makePreviousList();
+    const QString book = writeWorkbook("damaged.xls", QStringLiteral("Sheet1"), kPeople);
+    QByteArray bytes;
+    {
+        QFile f(book);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        bytes = f.readAll();
+    }
+    const qsizetype entry = bytes.indexOf(QByteArray("W\0o\0r\0k\0b\0o\0o\0k\0", 16));
+    ASSERT_GT(entry, 0);
+    bytes[entry + 0x40] = char(0x20);   // a name length far beyond the entry's 64 bytes
+    bytes[entry + 0x41] = char(0xe4);
+    {
+        QFile f(book);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    ui.answerFile(book, 3);
+    ui.answerMessage(ui::vbOK);
+    main->Open_Source_File();
+    const auto& box = ui.shown().back();
+    EXPECT_TRUE(box.text.startsWith(QStringLiteral("File Error. Unable to Open File \r\r"))) << box.text.toStdString();
+    EXPECT_TRUE(box.text.endsWith(QStringLiteral("'%1' cannot be read as a workbook: a directory entry's name has an "
+                                                 "impossible length.").arg(book)))
+        << box.text.toStdString();
+    EXPECT_EQ(tblData(), QStringList{"kept"});
+}
+
+// Every road into a list ends the same way: the workbench maximised inside the
+// main window's MDI area (where the menu shortcuts reach it) and the record
+// count in the status.
+TEST_F(ImportProcedure, EveryImportRoadOpensTheWorkbenchInsideTheMainWindow)
+{
+    const QString csv = path("people.csv");
+    {
+        QFile f(csv);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("Name,City\r\nSmith,Boston\r\nLee,\"Paris\r\nTX\"\r\nO'Brien,Cork\r\n");
+    }
+    const QString book = writeWorkbook("people.xls", QStringLiteral("People"), kPeople);
+    const QString mdb = path("people.mdb");
+    {
+        jet::Database src = jet::Database::open(mdb, true);
+        fillPeople(src, QStringLiteral("People"), kPeople);
+    }
+    const auto importText = [](QDialog* d) {
+        d->findChild<QCheckBox*>(QStringLiteral("chkFirstRow"))->click();
+        d->findChild<QPushButton*>(QStringLiteral("cmdImport"))->click();
+    };
+    struct Road {
+        const char* what;
+        std::function<void()> run;
+    };
+    const Road roads[] = {
+        {"text wizard",
+         [&] {
+             ui.answerFile(csv, 1);
+             runWithModal("frmtxtWizard", importText);
+         }},
+        {"recent text file",
+         [&] {
+             main->AddToMRU(csv);
+             const QString name = QStringLiteral("frmtxtWizard");
+             QTimer::singleShot(0, [&] {
+                 auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                 ASSERT_TRUE(d && d->objectName() == name);
+                 importText(d);
+             });
+             main->mnuMRU_Click(1);
+         }},
+        {"worksheet",
+         [&] {
+             ui.answerFile(book, 3);
+             runWithModal("frmExcelTables", [](QDialog* d) {
+                 d->findChild<QCheckBox*>(QStringLiteral("chkFirstRow"))->click();
+                 d->findChild<QPushButton*>(QStringLiteral("cmdContinue"))->click();
+             });
+         }},
+        {"Access table",
+         [&] {
+             ui.answerFile(mdb, 2);
+             main->Open_Source_File();
+             frmTablenames* chooser = frmTablenames::loaded();
+             ASSERT_NE(chooser, nullptr);
+             auto* tables = chooser->findChild<QComboBox*>(QStringLiteral("Combo1"));
+             tables->setCurrentIndex(0);
+             emit tables->activated(0);
+             chooser->findChild<QPushButton*>(QStringLiteral("cmdcontinue2"))->click();
+         }},
+    };
+    for (const Road& r : roads) {
+        SCOPED_TRACE(r.what);
+        general::gintFileOpen = 0;
+        r.run();
+        frmdataform* w = frmdataform::loaded();
+        ASSERT_NE(w, nullptr);
+        auto* sub = qobject_cast<QMdiSubWindow*>(w->parentWidget());
+        ASSERT_NE(sub, nullptr);
+        EXPECT_EQ(sub->mdiArea(), main->mdiArea());
+        EXPECT_TRUE(sub->isMaximized());
+        EXPECT_TRUE(w->isVisibleTo(main));
+        EXPECT_TRUE(main->panelText(1).startsWith(QStringLiteral("Total Records = 3 :"))) << main->panelText(1).toStdString();
+        EXPECT_EQ(general::gintFileOpen, 1);
+        general::gblnNewImport = true;   // no export question
+        ASSERT_TRUE(frmdataform::unload());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+// A modeless table chooser left open belongs to the import that showed it: the
+// next import closes it, so its Import cannot run over the newer list.
+TEST_F(ImportProcedure, AnotherImportClosesAStaleTableChooser)
+{
+    const QString mdb = path("people.mdb");
+    {
+        jet::Database src = jet::Database::open(mdb, true);
+        fillPeople(src, QStringLiteral("People"), kPeople);
+    }
+    ui.answerFile(mdb, 2);
+    main->Open_Source_File();
+    QPointer<frmTablenames> stale = frmTablenames::loaded();
+    ASSERT_FALSE(stale.isNull());
+    ASSERT_TRUE(stale->isVisible());
+
+    ui.cancelFile();
+    main->Open_Source_File();
+    EXPECT_EQ(frmTablenames::loaded(), nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(stale.isNull());
+    EXPECT_TRUE(ui.messageTexts().isEmpty());
 }

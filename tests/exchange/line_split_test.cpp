@@ -90,3 +90,29 @@ TEST(LineSplit, OptionTexts)
     EXPECT_EQ(one.delimiter, QChar(u'|'));
     EXPECT_EQ(one.qualifier, QChar(u'\''));
 }
+
+// The quick look at a record's next piece follows split()'s rules: for every
+// record that is still open after its first piece, the look at the second
+// says what a split of the whole says. "D" stands for the delimiter.
+TEST(LineSplit, QuotedTextGoesOnAgreesWithAWholeSplit)
+{
+    const char* firsts[] = {"aD\"open", "\"", "xD  \"sp", "\"a\"\"b", "\"a\"D\"b"};
+    const char* seconds[] = {"", "close\"", "\"\"", "\"\"\"", "\"x", "\"D\"", "\" D\"", "\"D  \"", "\"Dx\"", "\"y\"z",
+                             "\" \"", "\"\r\n", "no quote", "\"DD\"", "\"D \"", "\"a\"D\""};
+    for (const char* delim : {",", " ", "\t"}) {
+        const auto text = [&](const char* t) { return QString::fromLatin1(t).replace(u'D', QLatin1String(delim)); };
+        LineSplitter s(SplitOptions::fromTexts(QString::fromLatin1(delim), QStringLiteral("\"")));
+        for (const char* f : firsts) {
+            const QString first = text(f);
+            s.split(first);
+            ASSERT_TRUE(s.endedQuoted()) << f << " delim '" << delim << "'";
+            for (const char* m : seconds) {
+                const QString more = QStringLiteral("\n") + text(m);
+                s.split(first);
+                const bool quick = s.quotedTextGoesOn(more);
+                s.split(first + more);
+                EXPECT_EQ(quick, s.endedQuoted()) << "'" << f << "' + '" << m << "' delim '" << delim << "'";
+            }
+        }
+    }
+}

@@ -1,4 +1,5 @@
 #include "exchange/text_import.h"
+#include "exchange/text_records.h"
 
 #include "platform/jet/connection.h"
 #include "platform/jet/database.h"
@@ -189,7 +190,7 @@ TEST_F(TextImport, WholeFileLowersTypesAndAddsColumnsBeyondTheSample)
                                                                   {"Code", jet::dbDouble},
                                                                   {"Memo", jet::dbText},
                                                                   {"Field6", jet::dbDate},
-                                                                  {"Field7", jet::dbDate}}));
+                                                                  {"Field7", jet::dbText}}));   // never filled
     const std::vector<Row> all = rows();
     ASSERT_EQ(all.size(), 36u);
     EXPECT_EQ(all[0][1], jet::Value("2"));   // stored as text once the column became text
@@ -226,7 +227,7 @@ TEST_F(TextImport, HeaderOnlyGivesAnEmptyTable)
 {
     const TextImportResult r = run(request(write("\r\n  \r\nFirst,Last\r\n\r\n")));
     ASSERT_EQ(r.outcome, Outcome::Done) << r.error.toStdString();
-    EXPECT_EQ(layout(), (std::vector<std::pair<std::string, int>>{{"First", jet::dbDate}, {"Last", jet::dbDate}}));
+    EXPECT_EQ(layout(), (std::vector<std::pair<std::string, int>>{{"First", jet::dbText}, {"Last", jet::dbText}}));
     EXPECT_TRUE(rows().empty());
 }
 
@@ -343,4 +344,126 @@ TEST_F(TextImport, SampleTableKeepsLongValues)
                                                  : std::vector<QString>{QStringLiteral("Note"), longText, QString()};
         EXPECT_EQ(notes, want);
     }
+}
+
+// What the preview shows is what the import stores, record for record: quoted
+// values that hold line breaks of each kind, quoted delimiters and qualifiers,
+// indented lines with the Space delimiter, and a column with no values.
+TEST_F(TextImport, PreviewAndImportReadTheSameRecords)
+{
+    using T = ColumnType;
+    struct Case {
+        const char* what;
+        QByteArray bytes;
+        const char* delimiter;
+        std::vector<QStringList> records;   ///< data records, field by field ("" for empty)
+        std::vector<T> types;
+    };
+    const Case cases[] = {
+        {"CR LF in quotes", "Name,Note\r\nAnn,\"line one\r\nline two\"\r\nBob,x\r\n", ",",
+         {{"Ann", "line one\r\nline two"}, {"Bob", "x"}}, {T::Text, T::Text}},
+        {"LF in quotes", "Name,Note\nAnn,\"a\nb\",\nBob,c\n", ",", {{"Ann", "a\nb", ""}, {"Bob", "c", ""}},
+         {T::Text, T::Text, T::Text}},
+        {"CR in quotes", "Name,Note\rAnn,\"a\rb\"\rBob,c", ",", {{"Ann", "a\rb"}, {"Bob", "c"}}, {T::Text, T::Text}},
+        {"blank line in quotes", "Name,Note\r\n\"Ann\",\"one\r\n\r\n  three  \"\r\n", ",",
+         {{"Ann", "one\r\n\r\n  three  "}}, {T::Text, T::Text}},
+        {"quoted comma", "Name,City\r\n\"Smith, John\",Boston\r\nLee,\"Paris, TX\"\r\n", ",",
+         {{"Smith, John", "Boston"}, {"Lee", "Paris, TX"}}, {T::Text, T::Text}},
+        {"doubled quote", "Name,Qty\r\n\"Say \"\"Hi\"\"\",3\r\n\"\"\"\",4\r\n", ",",
+         {{"Say \"Hi\"", "3"}, {"\"", "4"}}, {T::Text, T::Number}},
+        {"indented, Space", "Name Age\r\n  Ann 30\r\n\tBob 41\r\n   Cy 7   \r\n", " ",
+         {{"Ann", "30"}, {"\tBob", "41"}, {"Cy", "7"}}, {T::Text, T::Number}},
+        {"all-empty column", "Name,Fax,Zip\r\nAnn,,02134\r\nBob,,\r\n", ",", {{"Ann", "", "02134"}, {"Bob", "", ""}},
+         {T::Text, T::Text, T::Text}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TextChoices choices = withHeader();
+        choices.fieldDelimiter = QString::fromLatin1(c.delimiter);
+        const QString path = write(c.bytes);
+        const TextPreview p = buildTextPreview(path, TextEncoding::Utf8, choices);
+        ASSERT_EQ(p.error.toStdString(), "");
+        ASSERT_EQ(p.sample.rows.size(), qsizetype(c.records.size()) + 1);
+        for (size_t r = 0; r < c.records.size(); ++r)
+            EXPECT_EQ(p.sample.rows[qsizetype(r) + 1], c.records[r]) << "preview record " << r;
+        EXPECT_EQ(p.types, c.types);
+
+        const TextImportResult result = run(TextImportRequest{path, TextEncoding::Utf8, choices, p.names, p.types});
+        ASSERT_EQ(result.outcome, Outcome::Done) << result.error.toStdString();
+        EXPECT_EQ(result.types, c.types);
+        const std::vector<Row> stored = rows();
+        ASSERT_EQ(stored.size(), c.records.size()) << show(stored);
+        for (size_t r = 0; r < stored.size(); ++r) {
+            ASSERT_EQ(stored[r].size(), size_t(c.records[r].size())) << show(stored);
+            for (size_t k = 0; k < stored[r].size(); ++k) {
+                const QString want = c.records[r][qsizetype(k)];
+                EXPECT_EQ(show(stored[r][k]), want.isEmpty() ? std::string("Null")
+                                              : c.types[k] == T::Number ? want.toStdString()
+                                                                        : "\"" + want.toStdString() + "\"")
+                    << "record " << r << " field " << k;
+            }
+        }
+    }
+}
+
+// A qualifier that is never closed would take the rest of the file into one
+// value: the preview and the import both stop with the line it opened on.
+TEST_F(TextImport, UnclosedQualifierStopsPreviewAndImport)
+{
+    earlierList();
+    const QString path = write("Name,Note\r\nAnn,ok\r\nBob,\"open\r\nCy,x\r\nDee,y\r\n");
+    const TextPreview p = buildTextPreview(path, TextEncoding::Utf8, withHeader());
+    EXPECT_EQ(p.error, unclosedQualifierMessage(3));
+    EXPECT_EQ(p.error, QStringLiteral("The text qualifier opened on line 3 is not closed before the end of the file.  "
+                                      "Choose another Text Qualifier or correct the file."));
+
+    // The file spoilt after a good preview: the import's own reading stops.
+    const TextImportResult r = run(TextImportRequest{path, TextEncoding::Utf8, withHeader(),
+                                                     {QStringLiteral("Name"), QStringLiteral("Note")},
+                                                     {ColumnType::Text, ColumnType::Text}});
+    EXPECT_EQ(r.outcome, Outcome::Failed);
+    EXPECT_EQ(r.error, unclosedQualifierMessage(3) + QStringLiteral("\r\rImport cannot continue."));
+    expectEarlierList();
+
+    // With no qualifier the same file is five plain records.
+    TextChoices none = withHeader();
+    none.qualifier = QStringLiteral("none");
+    const TextPreview plain = buildTextPreview(path, TextEncoding::Utf8, none);
+    EXPECT_EQ(plain.error.toStdString(), "");
+    EXPECT_EQ(plain.sample.rows.value(2), (QStringList{"Bob", "\"open"}));
+}
+
+// A UTF-16 file whose program wrote two byte-order marks and NULs in a value:
+// read as UTF-16, the first name clean, the NULs left out and counted.
+TEST_F(TextImport, EncodingMarksAndNulCharacters)
+{
+    QStringEncoder enc(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
+    QByteArray bytes = enc.encode(QStringLiteral("\uFEFFName,City\r\nZoë,Αθήνα\r\nA"));
+    bytes += QByteArray("\0\0\0\0", 4);   // two NUL characters in UTF-16
+    bytes += enc.encode(QStringLiteral("nn,Łódź\r\n"));
+    const QString path = write(bytes);
+    const auto encoding = detectTextEncoding(path);
+    ASSERT_EQ(encoding, TextEncoding::Utf16LE);
+    const TextPreview p = buildTextPreview(path, *encoding, withHeader());
+    ASSERT_EQ(p.error.toStdString(), "");
+    EXPECT_EQ(p.names, (QStringList{"Name", "City"}));
+    const TextImportResult r = run(TextImportRequest{path, *encoding, withHeader(), p.names, p.types});
+    ASSERT_EQ(r.outcome, Outcome::Done) << r.error.toStdString();
+    EXPECT_EQ(r.nulsDropped, 2);
+    EXPECT_EQ(show(rows()), show(std::vector<Row>{{jet::Value(QStringLiteral("Zoë")), jet::Value(QStringLiteral("Αθήνα"))},
+                                                 {jet::Value("Ann"), jet::Value(QStringLiteral("Łódź"))}}));
+    // The list opens by its names: the engine finds the first column.
+    EXPECT_NO_THROW(db_.openRecordset(QStringLiteral("SELECT [Name] FROM tblData"), jet::dbOpenSnapshot));
+}
+
+// A qualifier opened near the top of a long file and never closed: the reading
+// looks at each later line once, so the message comes in a moment.
+TEST_F(TextImport, UnclosedQualifierInALongFileEndsQuickly)
+{
+    QByteArray bytes = "Name,Note\r\nAnn,\"open\r\n";
+    for (int i = 0; i < 200000; ++i)
+        bytes += "Bob,plain text of a line\r\n";
+    const QString path = write(bytes);
+    const TextPreview p = buildTextPreview(path, TextEncoding::Utf8, withHeader());
+    EXPECT_EQ(p.error, unclosedQualifierMessage(2));
 }

@@ -112,3 +112,54 @@ TEST(TextLines, FileDetectionAndTrim)
     EXPECT_EQ(trimSpaces(u"\ta\t "), u"\ta\t");
     EXPECT_TRUE(trimSpaces(u"   ").isEmpty());
 }
+
+// A file with a UTF-16 or UTF-32 byte-order mark is read in that encoding, line
+// ends of every kind and a line longer than one read block included; marks
+// repeated after the file's own are dropped, so the first name comes out clean.
+TEST(TextLines, ByteOrderMarksChooseTheEncoding)
+{
+    const QString text = QStringLiteral("Zoë,Ελλάδα,Łódź\r\n😀x\nlast\r") + QString(300000, QChar(u'ą')) + QStringLiteral("\r\nend");
+    const std::vector<QString> want{QStringLiteral("Zoë,Ελλάδα,Łódź"), QStringLiteral("😀x"), QStringLiteral("last"),
+                                    QString(300000, QChar(u'ą')), QStringLiteral("end")};
+    struct Case { QStringConverter::Encoding codec; TextEncoding enc; };
+    const Case cases[] = {
+        {QStringConverter::Utf16LE, TextEncoding::Utf16LE},
+        {QStringConverter::Utf16BE, TextEncoding::Utf16BE},
+        {QStringConverter::Utf32LE, TextEncoding::Utf32LE},
+        {QStringConverter::Utf32BE, TextEncoding::Utf32BE},
+        {QStringConverter::Utf8, TextEncoding::Utf8},
+    };
+    for (const Case& c : cases) {
+        for (const int marks : {1, 2}) {
+            QStringEncoder enc(c.codec, QStringConverter::Flag::WriteBom);
+            QByteArray bytes = enc.encode(QString(marks - 1, QChar(0xFEFF)) + text);
+            SCOPED_TRACE(QStringConverter::nameForEncoding(c.codec) + std::to_string(marks));
+            EXPECT_EQ(detect(bytes), c.enc);
+            qint64 consumed = 0;
+            EXPECT_EQ(readAll(bytes, c.enc, &consumed), want);
+            EXPECT_EQ(consumed, bytes.size());
+        }
+    }
+}
+
+TEST(TextLines, NulCharactersAreDroppedAndCounted)
+{
+    struct Case { QByteArray bytes; TextEncoding enc; std::vector<QString> want; qint64 nuls; };
+    const Case cases[] = {
+        {QByteArray("Ann\0,B\0\0ob\r\n\0\r\nx", 16), TextEncoding::Utf8, {"Ann,Bob", "", "x"}, 4},
+        {QByteArray("Zo\xEB\0,x\r\n", 8), TextEncoding::Windows1252, {QStringLiteral("Zoë,x")}, 1},
+        {QByteArray("\xFF\xFE" "A\0\0\0B\0", 8), TextEncoding::Utf16LE, {"AB"}, 1},
+    };
+    for (const Case& c : cases) {
+        QByteArray bytes = c.bytes;
+        QBuffer buf(&bytes);
+        buf.open(QIODevice::ReadOnly);
+        TextLineReader reader(buf, c.enc);
+        std::vector<QString> lines;
+        QString line;
+        while (reader.readLine(line))
+            lines.push_back(line);
+        EXPECT_EQ(lines, c.want) << c.bytes.toHex().toStdString();
+        EXPECT_EQ(reader.nulsDropped(), c.nuls) << c.bytes.toHex().toStdString();
+    }
+}

@@ -157,7 +157,7 @@ TEST(SampleGuess, ColumnsToTypes)
     struct Case { std::vector<std::string> values; T want; };
     const Case cases[] = {
         {{"12/31/1999", "1/2/03 10:20", ""}, T::DateTime},
-        {{"", ""}, T::DateTime},
+        {{"", ""}, T::Text},   // nothing to go by: Text takes what is typed in later
         {{"10:20", "7:05:03"}, T::DateTime},
         {{"1", "2.5", "-3"}, T::Number},
         {{"12/31/1999", "7"}, T::Number},

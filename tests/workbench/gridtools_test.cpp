@@ -391,6 +391,17 @@ TEST_F(GridTools, FilterFindsNumbersByEveryDigitAndReadsTypedNumbers)
         EXPECT_EQ(glngTotalRecords, 1) << c.prefilled;
     }
 
+    // Find compares the text the grid shows, and starts with it.
+    MDIMain::instance().refreshgrids();
+    goTo(f, 2, 2);
+    frmbitmaps::item(QStringLiteral("mnufind"))->trigger();
+    ASSERT_TRUE(frmFind::loaded());
+    EXPECT_EQ(frmFind::loaded()->txtsearch->text(), QStringLiteral("1.23456789012346E+15"));
+    goTo(f, 0, 2);
+    frmFind::loaded()->cmdfind_Click();
+    EXPECT_EQ(selectedRows(f), QList<int>({2}));
+    frmFind::loaded()->close();
+
     const struct { const char* typed; const char* filter; int rows; } typed[] = {
         {"1,000", "[Amount]=1000 ", 1},
         {" 1e3 ", "[Amount]=1000 ", 1},
@@ -484,4 +495,24 @@ TEST_F(GridTools, ReplaceAllOnANumberColumnCountsTheRefusedValues)
     ui.answerMessage(ui::vbOK, QStringLiteral("Complete"));
     d->cmdReplaceAll_Click();
     EXPECT_EQ(column(QStringLiteral("Amount")), QStringList({"10", "11", "1.5", "13", "14", "15"}));
+
+    // A date column: the dates as the grid shows them; Null stays Null.
+    MDIMain::instance().refreshgrids();
+    goTo(f, 0, 3);
+    d->close();
+    trigger("mnureplace");
+    d = frmReplace::loaded();
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->windowTitle(), QStringLiteral("Replace on: Joined"));
+    d->txtsearch->setText(QStringLiteral("/2020"));
+    d->txtNew->setText(QStringLiteral("/2021"));
+    ui.answerMessage(ui::vbOK, QStringLiteral("Complete"));
+    d->cmdReplaceAll_Click();
+    EXPECT_EQ(column(QStringLiteral("Joined")),
+              QStringList({"1/2/2021", "1/3/2021", "1/2/2021", "1/4/2021", "1/5/2021", "<null>"}));
+    d->txtsearch->setText(QStringLiteral("1/2/"));
+    d->txtNew->setText(QStringLiteral("13/2/"));
+    ui.answerMessage(ui::vbOK, QStringLiteral("2 values could not be replaced: the column cannot hold the new text."));
+    d->cmdReplaceAll_Click();
+    EXPECT_EQ(column(QStringLiteral("Joined")).first(), QStringLiteral("1/2/2021"));
 }

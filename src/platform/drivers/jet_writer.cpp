@@ -30,10 +30,12 @@
 // row when it fits a page, else in a chain of whole pages. Jet 4 memos above
 // 1,024 characters are never compressed.
 //
-// Cost: one pass over the rows; each page is written once, as soon as it is
-// full; memory is a few pages.
+// Cost: one pass over the rows; each new page is written once, as soon as it
+// is full, and the catalogue's two pages are updated at the end; memory is a
+// few pages.
 #include "platform/drivers/jet_writer.h"
 
+#include "common/codepage.h"
 #include "platform/drivers/mdb_reader.h"
 #include "platform/jet/connection.h"
 #include "platform/jet/error.h"
@@ -74,6 +76,7 @@ Format formatOf(JetVersion v)
 
 constexpr int kMaxRowsPerPage = 255;   // a data pointer has one byte for the row
 constexpr int kMaxColumns = 255;
+constexpr int kMaxNameLength = 64;
 constexpr std::size_t kInlineMemo = 64;
 constexpr int kMaxCompressedMemo = 1024;
 constexpr std::uint32_t kLvalOwner = 0x4c41564c;   // "LVAL"
@@ -128,31 +131,13 @@ std::uint32_t dataPointer(std::uint32_t page, int row) { return page << 8 | std:
 
 // ---- text ------------------------------------------------------------------
 
-// The 0x80 to 0x9F block of Windows-1252 (zero: unassigned); the rest below
-// 0x100 is Latin-1.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
-    0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178,
-};
-
-/// The Windows-1252 byte of c; -1 when the code page has no such character.
-int cp1252(char16_t c)
-{
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return c;
-    for (int i = 0; i < 32; ++i)
-        if (kCp1252High[i] == c && c != 0)
-            return 0x80 + i;
-    return -1;
-}
-
 /// Jet 3 text; the position of the first character outside the code page, or -1.
 qsizetype encodeJet3(QStringView s, std::string& out)
 {
     out.clear();
     out.reserve(static_cast<std::size_t>(s.size()));
     for (qsizetype i = 0; i < s.size(); ++i) {
-        const int b = cp1252(s[i].unicode());
+        const int b = codepage::codeOf(s[i]);
         if (b < 0)
             return i;
         add8(out, static_cast<std::uint32_t>(b));
@@ -680,16 +665,41 @@ std::string headerPage(const Format& f)
     return p;
 }
 
+QString sizeText(qint64 bytes)
+{
+    if (bytes % (qint64(1) << 30) == 0)
+        return QStringLiteral("%1 GB").arg(bytes >> 30);
+    return QStringLiteral("%1 MB").arg(bytes / double(1 << 20), 0, 'g', 3);
+}
+
 [[noreturn]] void refuse(const QString& why) { throw jet::JetError(jet::errExternal, why); }
+
+/// Why Access 97 cannot keep text whose character at bad is outside Windows-1252.
+QString codePageRefusal(const QString& where, QStringView text, qsizetype bad)
+{
+    char32_t c = text[bad].unicode();
+    if (text[bad].isHighSurrogate() && bad + 1 < text.size() && text[bad + 1].isLowSurrogate())
+        c = QChar::surrogateToUcs4(text[bad], text[bad + 1]);
+    return QStringLiteral("%1 holds the character '%2' (U+%3), which an Access 97 database cannot store (it holds "
+                          "the characters of Windows-1252 only).  Export to Access 2000 instead: it holds every "
+                          "character.")
+        .arg(where, QString::fromUcs4(&c, 1), QString::number(static_cast<uint>(c), 16).toUpper().rightJustified(4, u'0'));
+}
 
 class JetFile {
 public:
     JetFile(const QString& path, const Format& f) : file_(path), f_(f)
     {
-        if (!file_.open(QIODevice::ReadWrite))
+        // Unbuffered: every page goes to the system as it is written, so a
+        // failing write is seen at once, with its reason.
+        if (!file_.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
             fail();
-        pages_ = static_cast<std::uint32_t>(file_.size() / f.page);
+        size_ = file_.size();
+        pages_ = static_cast<std::uint32_t>(size_ / f.page);
     }
+
+    /// True when the file is made of whole pages.
+    bool whole() const { return size_ % f_.page == 0; }
 
     std::string read(std::uint32_t n)
     {
@@ -699,20 +709,34 @@ public:
         return p;
     }
 
+    /// Writes page n; a page the file held before is kept first, for cutBack().
     void write(std::uint32_t n, const std::string& page)
     {
+        if (qint64(n) * f_.page < size_
+            && std::none_of(before_.begin(), before_.end(), [n](const auto& p) { return p.first == n; }))
+            before_.emplace_back(n, read(n));
         if (!file_.seek(qint64(n) * f_.page) || file_.write(page.data(), f_.page) != f_.page)
             fail();
+    }
+
+    /// Puts the file back as it was opened, as far as the system lets it:
+    /// the pages it held are written back and the new ones cut off.
+    void cutBack()
+    {
+        for (const auto& [n, page] : before_)
+            if (file_.seek(qint64(n) * f_.page))
+                file_.write(page.data(), f_.page);
+        file_.resize(size_);
+        file_.flush();
     }
 
     /// Reserves count pages at the end of the file; the first one's number.
     std::uint32_t allocate(std::uint32_t count = 1)
     {
         if ((qint64(pages_) + count) * f_.page > f_.limit)
-            refuse(QStringLiteral("The list does not fit in an %1 database, which can hold at most %2 GB.  "
+            refuse(QStringLiteral("The list does not fit in an %1 database, which can hold at most %2.  "
                                   "Export fewer rows or choose another format.")
-                       .arg(QLatin1String(f_.name))
-                       .arg(f_.limit >> 30));
+                       .arg(QLatin1String(f_.name), sizeText(f_.limit)));
         const std::uint32_t first = pages_;
         pages_ += count;
         return first;
@@ -735,7 +759,9 @@ private:
 
     QFile file_;
     Format f_;
+    qint64 size_ = 0;
     std::uint32_t pages_ = 0;
+    std::vector<std::pair<std::uint32_t, std::string>> before_;
 };
 
 // ---- the new table ---------------------------------------------------------------
@@ -794,7 +820,8 @@ public:
             setCell(i, i < row.size() ? row[i] : null);
         encodeRow(f_, layout_, cells_, encoded_);
         if (encoded_.empty() || encoded_.size() > PageBuilder::maxRow(f_))
-            refuse(QStringLiteral("Row %1 is too long for an %2 table (a row holds at most %3 bytes outside its memos).")
+            refuse(QStringLiteral("Record %1 is too long for an %2 table (a record holds at most %3 bytes outside "
+                                  "its memos).")
                        .arg(rows_)
                        .arg(QLatin1String(f_.name))
                        .arg(PageBuilder::maxRow(f_)));
@@ -829,7 +856,7 @@ public:
 private:
     [[noreturn]] void refuseCell(std::size_t col, const QString& why)
     {
-        refuse(QStringLiteral("Row %1, column '%2': %3").arg(rows_).arg(layout_.cols[col].name, why));
+        refuse(QStringLiteral("Record %1, column [%2]: %3").arg(rows_).arg(layout_.cols[col].name, why));
     }
 
     void setCell(std::size_t i, const jet::Value& given)
@@ -872,13 +899,14 @@ private:
             const std::int64_t hi = c.type == tByte ? 255 : c.type == tInt ? 32767 : std::numeric_limits<std::int32_t>::max();
             if (n < lo || n > hi)
                 refuseCell(i, QStringLiteral("%1 is outside the range of the column's type.").arg(n));
-            b.resize(static_cast<std::size_t>(c.fixedSize));
             const auto u = static_cast<std::uint32_t>(static_cast<std::int32_t>(n));
-            b[0] = static_cast<char>(u & 0xff);
-            if (c.fixedSize >= 2)
-                put16(&b[0], u);
-            if (c.fixedSize == 4)
-                put32(&b[0], u);
+            b.clear();
+            if (c.type == tByte)
+                add8(b, u);
+            else if (c.type == tInt)
+                add16(b, u);
+            else
+                add32(b, u);
             return;
         }
         case tMoney: {
@@ -920,11 +948,7 @@ private:
         if (f_.jet3) {
             const qsizetype bad = encodeJet3(text, out);
             if (bad >= 0)
-                refuseCell(i, QStringLiteral("the character '%1' (U+%2) cannot be written to an %3 database, "
-                                             "which keeps text in the Windows-1252 code page.")
-                                  .arg(text[bad])
-                                  .arg(text[bad].unicode(), 4, 16, QLatin1Char('0'))
-                                  .arg(QLatin1String(f_.name)));
+                refuse(codePageRefusal(QStringLiteral("The text in record %1, column [%2]").arg(rows_).arg(c.name), text, bad));
         } else {
             encodeJet4(text, out, c.type == tText || text.size() <= kMaxCompressedMemo);
         }
@@ -1072,7 +1096,7 @@ void requireOwnCatalog(JetFile& file, const Format& f, const QString& path)
     const std::size_t at = static_cast<std::size_t>(columnsAt(f));
     const std::size_t indexes = f.jet3 ? 27 : 47;
     const std::string data = file.read(kCatalogDataPage);
-    if (def[0] != 0x02 || get32(&def[4]) != 0 || get32(&def[indexes]) != 0 || get32(&def[indexes + 4]) != 0
+    if (!file.whole() || def[0] != 0x02 || get32(&def[4]) != 0 || get32(&def[indexes]) != 0 || get32(&def[indexes + 4]) != 0
         || def.compare(at, block.size(), block) != 0 || data[0] != 0x01 || get32(&data[4]) != kCatalogPage)
         refuse(QStringLiteral("A table can only be added to an Access database that this program made; "
                               "'%1' is another one.")
@@ -1146,9 +1170,12 @@ JetVersion jetVersionOf(const QString& path)
     return head[0x14] == 0 ? JetVersion::Jet3 : JetVersion::Jet4;
 }
 
-void writeJetTable(const QString& path, const QString& table, const jet::ColumnList& columns, const RowSource& rows)
+void writeJetTable(const QString& path, const QString& table, const jet::ColumnList& columns, const RowSource& rows,
+                   qint64 sizeLimit)
 {
-    const Format f = formatOf(jetVersionOf(path));
+    Format f = formatOf(jetVersionOf(path));
+    if (sizeLimit > 0)
+        f.limit = std::min(f.limit, sizeLimit);
     if (columns.empty() || columns.size() > static_cast<std::size_t>(kMaxColumns))
         refuse(QStringLiteral("An %1 table holds 1 to %2 columns.").arg(QLatin1String(f.name)).arg(kMaxColumns));
     for (const QString& t : mdbTables(path))
@@ -1158,23 +1185,31 @@ void writeJetTable(const QString& path, const QString& table, const jet::ColumnL
     std::vector<Col> cols;
     std::string probe;
     for (const jet::ColumnInfo& c : columns) {
-        if (f.jet3 && encodeJet3(c.name, probe) >= 0)
-            refuse(QStringLiteral("The column name '%1' cannot be written to an %2 database, which keeps names in "
-                                  "the Windows-1252 code page.")
-                       .arg(c.name, QLatin1String(f.name)));
+        if (c.name.size() > kMaxNameLength)
+            refuse(QStringLiteral("The column name [%1] is longer than the %2 characters an %3 field name holds.")
+                       .arg(c.name)
+                       .arg(kMaxNameLength)
+                       .arg(QLatin1String(f.name)));
+        if (const qsizetype bad = f.jet3 ? encodeJet3(c.name, probe) : -1; bad >= 0)
+            refuse(codePageRefusal(QStringLiteral("The column name [%1]").arg(c.name), c.name, bad));
         cols.push_back(columnFor(c));
     }
-    if (f.jet3 && encodeJet3(table, probe) >= 0)
-        refuse(QStringLiteral("The table name '%1' cannot be written to an %2 database.").arg(table, QLatin1String(f.name)));
+    if (const qsizetype bad = f.jet3 ? encodeJet3(table, probe) : -1; bad >= 0)
+        refuse(codePageRefusal(QStringLiteral("The table name [%1]").arg(table), table, bad));
 
     JetFile file(path, f);
     requireOwnCatalog(file, f, path);
-    TableWriter writer(file, f, table, std::move(cols));
-    std::vector<jet::Value> row;
-    while (rows(row))
-        writer.add(row);
-    writer.finish();
-    file.close();
+    try {
+        TableWriter writer(file, f, table, std::move(cols));
+        std::vector<jet::Value> row;
+        while (rows(row))
+            writer.add(row);
+        writer.finish();
+        file.close();
+    } catch (...) {
+        file.cutBack();
+        throw;
+    }
 }
 
 } // namespace drivers

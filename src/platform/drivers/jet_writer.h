@@ -34,12 +34,16 @@ JetVersion jetVersionOf(const QString& path);
 /// Adds the table to the database at path, which emptyJetDatabase made (or a
 /// copy of it, with tables added before). Column types: dbText up to 255
 /// characters, dbMemo, dbLong, dbInteger, dbByte, dbDouble, dbSingle, dbDate,
-/// dbBoolean, dbCurrency; anything else is written as memo text. Throws
+/// dbBoolean (which has no Null in the file: Null is written as No),
+/// dbCurrency; anything else is written as memo text. Throws
 /// jet::JetError, naming the row and column, for a value the file cannot hold
 /// (Jet 3 text outside Windows-1252, text longer than its column, a number
 /// outside its type, a row longer than a page) and for every failed read or
-/// write; the file is then unusable and the caller discards it.
-void writeJetTable(const QString& path, const QString& table, const jet::ColumnList& columns, const RowSource& rows);
+/// write, and when the file would outgrow sizeLimit (0: the version's
+/// limit, jetFileLimit); the file is then put back as it was, as far as the
+/// system lets it (the export discards it anyway).
+void writeJetTable(const QString& path, const QString& table, const jet::ColumnList& columns, const RowSource& rows,
+                   qint64 sizeLimit = 0);
 
 /// Largest file of each version: 1 GB for Jet 3, 2 GB for Jet 4.
 qint64 jetFileLimit(JetVersion version);

@@ -18,9 +18,12 @@
 
 #include "platform/drivers/mdb_reader.h"
 
+#include "platform/drivers/mdb_check.h"
+
 #include "platform/jet/error.h"
 
 #include <QFile>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -61,11 +64,18 @@ struct TableFreer {
 };
 using Table = std::unique_ptr<MdbTableDef, TableFreer>;
 
+[[noreturn]] void damagedFile(const QString& path, const QString& why)
+{
+    throw jet::JetError(jet::errExternal, QStringLiteral("'%1' is damaged and cannot be read: %2.").arg(path, why));
+}
+
 /// Opens the file and reads its table catalogue; throws when either fails.
 Handle openWithCatalog(const QString& path)
 {
     if (!isJetFile(path))
         badFormat(path);
+    if (const QString why = mdbDamage(path); !why.isEmpty())
+        damagedFile(path, why);
     Handle h(mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS));
     if (!h)
         badFormat(path);
@@ -135,6 +145,18 @@ T rawAt(const MdbField& f)
     return v;
 }
 
+/// A Single as the decimal it was typed as: the shortest text that reads back
+/// as the same float (0.15, not 0.150000005960464), taken as a double.
+double singleValue(float f)
+{
+    char text[32];
+    const auto written = std::to_chars(text, text + sizeof text, f);
+    double d = f;
+    if (written.ec == std::errc())
+        std::from_chars(text, written.ptr, d);
+    return d;
+}
+
 /// A fixed-width value from the row's bytes; Null when the row holds too few.
 jet::Value rawValue(int jetType, const MdbField& f)
 {
@@ -153,7 +175,7 @@ jet::Value rawValue(int jetType, const MdbField& f)
     case MDB_MONEY:   // a count of ten-thousandths
         return fits(8) ? jet::Value(static_cast<double>(rawAt<qint64>(f)) / 10000.0) : jet::Value();
     case MDB_FLOAT:
-        return fits(4) ? jet::Value(static_cast<double>(rawAt<float>(f))) : jet::Value();
+        return fits(4) ? jet::Value(singleValue(rawAt<float>(f))) : jet::Value();
     case MDB_DOUBLE:
         return fits(8) ? jet::Value(rawAt<double>(f)) : jet::Value();
     case MDB_DATETIME:
@@ -176,6 +198,8 @@ public:
         }
         if (!entry)
             noTable(tableName);
+        if (const QString why = mdbTableDamage(path, tableName); !why.isEmpty())
+            damagedFile(path, why);
         t_.reset(mdb_read_table(entry));
         if (!t_ || !mdb_read_columns(t_.get()))
             badFormat(path_);

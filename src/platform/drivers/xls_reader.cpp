@@ -17,6 +17,9 @@
 // all cells in memory from open(); a read walks the sheet twice.
 #include "platform/drivers/xls_reader.h"
 
+#include "platform/drivers/xls_check.h"
+#include "platform/drivers/xls_serials.h"
+
 #include <freexl.h>
 
 #include <QFile>
@@ -112,7 +115,43 @@ std::optional<jet::DateTime> parseCellDate(const char* text, unsigned char type,
     return jet::DateTime{serial + fraction};
 }
 
-Cell readCell(const void* h, unsigned row, unsigned short col, int dateMode)
+// Cells whose stored number is below 1, for the dates FreeXL's text gets wrong:
+// read from the file when the first date cell asks, so a sheet without dates
+// costs nothing more. A workbook of the 1904 day count has none to mend.
+class SmallNumbers {
+public:
+    SmallNumbers(const QString& path, int sheet, int dateMode) : path_(path), sheet_(sheet), used_(dateMode == 1900) {}
+
+    const double* find(quint64 key) const
+    {
+        if (!used_)
+            return nullptr;
+        if (!numbers_)
+            numbers_ = xlsSmallNumbers(path_, sheet_);
+        const auto it = numbers_->constFind(key);
+        return it == numbers_->constEnd() ? nullptr : &*it;
+    }
+
+private:
+    QString path_;
+    int sheet_;
+    bool used_;
+    mutable std::optional<QHash<quint64, double>> numbers_;
+};
+
+// A date cell whose stored number lies before 1900 (or that FreeXL could not
+// show) is read from the number itself: its date, or Null when the engine
+// holds no such date. nullopt: FreeXL's text is right.
+std::optional<jet::Value> earlyDate(const SmallNumbers& small, unsigned row, unsigned short col, bool parsed)
+{
+    const double* it = small.find(xlsCellKey(row, col));
+    if (!it || (parsed && *it >= 0))
+        return std::nullopt;
+    const std::optional<double> serial = xlsSerialBefore1900(*it);
+    return serial ? jet::Value(jet::DateTime{*serial}) : jet::Value();
+}
+
+Cell readCell(const void* h, unsigned row, unsigned short col, int dateMode, const SmallNumbers& small)
 {
     FreeXL_CellValue v;
     if (freexl_get_cell_value(h, row, col, &v) != FREEXL_OK)
@@ -127,10 +166,14 @@ Cell readCell(const void* h, unsigned row, unsigned short col, int dateMode)
         return {CellKind::Text, jet::Value(QString::fromUtf8(v.value.text_value))};
     case FREEXL_CELL_DATE:
     case FREEXL_CELL_DATETIME:
-    case FREEXL_CELL_TIME:
-        if (const auto d = parseCellDate(v.value.text_value, v.type, dateMode))
+    case FREEXL_CELL_TIME: {
+        const auto d = parseCellDate(v.value.text_value, v.type, dateMode);
+        if (const auto early = earlyDate(small, row, col, d.has_value()))
+            return early->isNull() ? Cell{} : Cell{CellKind::Date, *early};
+        if (d)
             return {CellKind::Date, jet::Value(*d)};
         return {CellKind::Text, jet::Value(QString::fromUtf8(v.value.text_value))};
+    }
     default:
         return {};
     }
@@ -171,7 +214,7 @@ struct ColumnTally {
     qsizetype longestText = 0;
 
     // The first pass: only the kind and, for text, the length.
-    void add(const void* h, unsigned row, unsigned short col, int dateMode)
+    void add(const void* h, unsigned row, unsigned short col, int dateMode, const SmallNumbers& small)
     {
         FreeXL_CellValue v;
         if (freexl_get_cell_value(h, row, col, &v) != FREEXL_OK)
@@ -183,11 +226,16 @@ struct ColumnTally {
             break;
         case FREEXL_CELL_DATE:
         case FREEXL_CELL_DATETIME:
-        case FREEXL_CELL_TIME:
-            if (parseCellDate(v.value.text_value, v.type, dateMode)) {
+        case FREEXL_CELL_TIME: {
+            const bool parsed = parseCellDate(v.value.text_value, v.type, dateMode).has_value();
+            const auto early = earlyDate(small, row, col, parsed);
+            if (early && early->isNull())
+                break;   // a date the engine cannot hold: an empty cell
+            if (parsed || early) {
                 ++dates;
                 break;
             }
+        }
             [[fallthrough]];
         case FREEXL_CELL_TEXT:
         case FREEXL_CELL_SST_TEXT:
@@ -326,8 +374,12 @@ bool XlsWorkbook::open(const QString& path, QString* error)
     };
     if (!QFile::exists(path))
         return fail(openErrorText(FREEXL_FILE_NOT_FOUND, path));
+    // The library reads past its buffers on some damaged files: look first.
+    if (const QString damage = xlsFileDamage(path); !damage.isEmpty())
+        return fail(QStringLiteral("'%1' cannot be read as a workbook: %2.").arg(path, damage));
 
     const void* h = nullptr;
+    path_ = path;
     const int rc = freexl_open(QFile::encodeName(path).constData(), &h);
     handle_ = h; // FreeXL wants its handle closed even when opening failed
     if (rc != FREEXL_OK || !h)
@@ -418,6 +470,9 @@ bool XlsWorkbook::readSheet(int index, const XlsReadOptions& options, jet::Colum
     if (options.maxRows >= 0 && static_cast<unsigned long long>(options.maxRows) < nrows - firstData)
         endRow = firstData + static_cast<unsigned>(options.maxRows);
 
+    // Dates before 1900 are stored as numbers below 1.
+    const SmallNumbers small(path_, index, dateMode_);
+
     // A sheet without cells still reads as one empty column, as it would
     // through the engine's catalogue.
     const int count = std::max<int>(ncols, 1);
@@ -426,14 +481,14 @@ bool XlsWorkbook::readSheet(int index, const XlsReadOptions& options, jet::Colum
     if (firstData == 1) {
         header.reserve(ncols);
         for (unsigned short c = 0; c < ncols; ++c)
-            header.push_back(readCell(handle_, 0, c, dateMode_));
+            header.push_back(readCell(handle_, 0, c, dateMode_, small));
         header.resize(static_cast<std::size_t>(count));
     }
 
     std::vector<ColumnTally> tally(static_cast<std::size_t>(count));
     for (unsigned r = firstData; r < endRow; ++r)
         for (unsigned short c = 0; c < ncols; ++c)
-            tally[c].add(handle_, r, c, dateMode_);
+            tally[c].add(handle_, r, c, dateMode_, small);
 
     const QStringList names = columnNames(firstData == 1 ? &header : nullptr, count);
     std::vector<CellKind> kinds(static_cast<std::size_t>(count));
@@ -468,7 +523,7 @@ bool XlsWorkbook::readSheet(int index, const XlsReadOptions& options, jet::Colum
     for (unsigned r = firstData; r < endRow; ++r) {
         row.assign(static_cast<std::size_t>(count), jet::Value());
         for (unsigned short c = 0; c < ncols; ++c)
-            row[c] = convertCell(readCell(handle_, r, c, dateMode_), kinds[c]);
+            row[c] = convertCell(readCell(handle_, r, c, dateMode_, small), kinds[c]);
         if (sink && !sink(row))
             break;
     }

@@ -76,6 +76,7 @@ public:
 
 private:
     const void* handle_ = nullptr;
+    QString path_;
     QStringList sheets_;
     int dateMode_ = 1900;
     int biffVersion_ = 8;

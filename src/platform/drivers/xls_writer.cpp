@@ -36,6 +36,7 @@
 #include <cstring>
 #include <mutex>
 #include <optional>
+#include <optional>
 #include <string>
 
 namespace drivers {
@@ -138,6 +139,38 @@ std::string toCp1252(const QString& s)
     for (QChar c : s)
         out.push_back(static_cast<char>(cp1252Byte(c.unicode())));
     return out;
+}
+
+/// The first character of s that Windows-1252 has no code for, or nullopt.
+std::optional<char32_t> firstOutsideCp1252(const QString& s)
+{
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const char16_t c = s[i].unicode();
+        if (cp1252Byte(c) == '?' && c != u'?') {
+            if (QChar::isHighSurrogate(c) && i + 1 < s.size() && s[i + 1].isLowSurrogate())
+                return QChar::surrogateToUcs4(c, s[i + 1].unicode());
+            return c;
+        }
+    }
+    return std::nullopt;
+}
+
+QString describeCharacter(char32_t c)
+{
+    return QStringLiteral("'%1' (U+%2)")
+        .arg(QString::fromUcs4(&c, 1), QString::number(static_cast<uint>(c), 16).toUpper().rightJustified(4, u'0'));
+}
+
+/// Why an Excel 5.0/95 sheet cannot hold the text, or "" when it can.
+QString biff5Refusal(const QString& text, const QString& where)
+{
+    const std::optional<char32_t> c = firstOutsideCp1252(text);
+    if (!c)
+        return QString();
+    return QStringLiteral("%1 holds the character %2, which an Excel 5.0 or 95 worksheet cannot store (it holds the "
+                          "characters of Windows-1252 only).  Export to Excel 97-2000 instead: it holds every "
+                          "character.")
+        .arg(where, describeCharacter(*c));
 }
 
 bool needsWideChars(const QString& s)
@@ -484,12 +517,14 @@ void putU32At(std::string& s, std::size_t at, std::uint32_t v)
         s[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
-QString cleanSheetName(const QString& name)
+// A BIFF5 name holds Windows-1252 only: other letters become "_" too, not
+// the "?" a sheet name may not hold.
+QString cleanSheetName(const QString& name, bool cp1252Only)
 {
     QString n = name;
     for (QChar& c : n) {
         if (c == u':' || c == u'\\' || c == u'/' || c == u'?' || c == u'*' || c == u'[' || c == u']'
-            || c.unicode() < 0x20)
+            || c.unicode() < 0x20 || (cp1252Only && cp1252Byte(c.unicode()) == '?'))
             c = u'_';
     }
     n = n.left(31);
@@ -605,8 +640,14 @@ bool writeXls(const QString& path, XlsVersion version, const QString& sheetName,
     const auto ncols = static_cast<std::uint16_t>(columns.size());
 
     const int maxText = xlsMaxTextLength(version, false);
-    for (std::uint16_t c = 0; c < ncols; ++c)
+    for (std::uint16_t c = 0; c < ncols; ++c) {
+        if (!biff.v8()) {
+            const QString why = biff5Refusal(columns[c].name, QStringLiteral("The column name [%1]").arg(columns[c].name));
+            if (!why.isEmpty())
+                return fail(why);
+        }
         sheet.value(0, c, columns[c].name.left(maxText));
+    }
 
     const auto maxRows = static_cast<std::uint32_t>(xlsMaxRows(version));
     std::uint32_t row = 1; // the header is row 0
@@ -637,6 +678,12 @@ bool writeXls(const QString& path, XlsVersion version, const QString& sheetName,
                                     .arg(columns[c].name)
                                     .arg(most)
                                     .arg(versionName(version)));
+            }
+            if (t && !biff.v8()) {
+                const QString why =
+                    biff5Refusal(*t, QStringLiteral("The text in record %1, column [%2]").arg(row).arg(columns[c].name));
+                if (!why.isEmpty())
+                    return fail(why);
             }
             any = sheet.value(row, c, values[c]) || any;
         }
@@ -692,7 +739,7 @@ bool writeXls(const QString& path, XlsVersion version, const QString& sheetName,
         Bytes b;
         b.u32(0); // stream offset of the sheet's BOF, patched below
         b.u16(0); // visible worksheet
-        biff.shortString(b, cleanSheetName(sheetName));
+        biff.shortString(b, cleanSheetName(sheetName, !biff.v8()));
         sheetOffsetAt = out.size() + 4;
         biff.record(out, kBoundSheet, b);
     }

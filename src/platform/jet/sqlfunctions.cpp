@@ -8,12 +8,14 @@
 // most values.
 #include "platform/jet/sqlfunctions.h"
 
+#include "platform/jet/translator.h"
 #include "platform/jet/value.h"
 
 #include <sqlite3.h>
 
 #include <QDateTime>
 #include <cmath>
+#include <limits>
 #include <memory>
 
 namespace jet {
@@ -416,6 +418,98 @@ void fnCDbl(sqlite3_context* ctx, int, sqlite3_value** argv)
     sqlite3_result_double(ctx, d);
 }
 
+// The other conversion functions, with the dialect's rules: Null is an error
+// ("Invalid use of Null") for all but CVAR, which passes it on; text that
+// does not read as the type is a type mismatch; a number out of the type's
+// range overflows. Whole numbers round half to even, as CINT and CLNG do.
+
+/// The argument as a number, or the error the function reports; false when an
+/// error was set.
+bool numberArgument(sqlite3_context* ctx, sqlite3_value* v, double& d)
+{
+    if (sqlite3_value_type(v) == SQLITE_NULL) {
+        sqlite3_result_error(ctx, "Invalid use of Null", -1);
+        return false;
+    }
+    if (!numberOf(v, d)) {
+        sqlite3_result_error(ctx, "Data type mismatch in criteria expression.", -1);
+        return false;
+    }
+    return true;
+}
+
+void fnCBool(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    double d = 0;
+    if (numberArgument(ctx, argv[0], d))
+        sqlite3_result_int(ctx, d != 0 ? -1 : 0);
+}
+
+void fnCByte(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    double d = 0;
+    if (!numberArgument(ctx, argv[0], d))
+        return;
+    d = std::nearbyint(d);
+    if (d < 0.0 || d > 255.0)
+        return sqlite3_result_error(ctx, "Overflow", -1);
+    sqlite3_result_int64(ctx, static_cast<qint64>(d));
+}
+
+void fnCCur(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    double d = 0;
+    if (!numberArgument(ctx, argv[0], d))
+        return;
+    // Four decimals, the currency type's scale.
+    if (!(std::fabs(d) <= 922337203685477.5807))
+        return sqlite3_result_error(ctx, "Overflow", -1);
+    sqlite3_result_double(ctx, std::nearbyint(d * 10000.0) / 10000.0);
+}
+
+void fnCSng(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    double d = 0;
+    if (!numberArgument(ctx, argv[0], d))
+        return;
+    if (!(std::fabs(d) <= static_cast<double>(std::numeric_limits<float>::max())))
+        return sqlite3_result_error(ctx, "Overflow", -1);
+    sqlite3_result_double(ctx, static_cast<double>(static_cast<float>(d)));
+}
+
+// The engine keeps Decimal values as doubles.
+void fnCDec(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    double d = 0;
+    if (numberArgument(ctx, argv[0], d))
+        sqlite3_result_double(ctx, d);
+}
+
+void fnCVar(sqlite3_context* ctx, int, sqlite3_value** argv) { sqlite3_result_value(ctx, argv[0]); }
+
+void fnCDate(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    sqlite3_value* v = argv[0];
+    if (sqlite3_value_type(v) == SQLITE_NULL)
+        return sqlite3_result_error(ctx, "Invalid use of Null", -1);
+    if (sqlite3_value_type(v) == SQLITE_TEXT) {
+        const QString s = argText(v).trimmed();
+        if (parseStoredDate(s))
+            return resultText(ctx, s);
+        // The engine's date texts, as CSTR writes them and # literals read.
+        const QString stored = dateLiteralToStored(s);
+        if (!stored.isEmpty() && parseStoredDate(stored))
+            return resultText(ctx, stored);
+    }
+    double d = 0;
+    if (!numberArgument(ctx, v, d))
+        return;
+    // Days from 30 December 1899: 1 January 100 to 31 December 9999.
+    if (d < -657434.0 || d >= 2958466.0)
+        return sqlite3_result_error(ctx, "Overflow", -1);
+    resultText(ctx, storedDate(DateTime{d}));
+}
+
 void fnVal(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
     // Val reads the leading number of a text, ignoring blanks.
@@ -562,6 +656,17 @@ void add(sqlite3* db, const char* name, int nargs, void (*fn)(sqlite3_context*, 
 
 } // namespace
 
+ScopedFunction::ScopedFunction(sqlite3* db, const char* name, int args, void* data, Fn fn)
+    : db_(db), name_(name), args_(args)
+{
+    sqlite3_create_function(db_, name_, args_, SQLITE_UTF8, data, fn, nullptr, nullptr);
+}
+
+ScopedFunction::~ScopedFunction()
+{
+    sqlite3_create_function(db_, name_, args_, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr);
+}
+
 int jetCompare(const char* a, int na, const char* b, int nb)
 {
     const int n = std::min(na, nb);
@@ -618,6 +723,13 @@ void registerSqlFunctions(sqlite3* db)
     add(db, "jet_clng", 1, fnCLng);
     add(db, "jet_cint", 1, fnCInt);
     add(db, "jet_cdbl", 1, fnCDbl);
+    add(db, "jet_cbool", 1, fnCBool);
+    add(db, "jet_cbyte", 1, fnCByte);
+    add(db, "jet_ccur", 1, fnCCur);
+    add(db, "jet_csng", 1, fnCSng);
+    add(db, "jet_cdec", 1, fnCDec);
+    add(db, "jet_cvar", 1, fnCVar);
+    add(db, "jet_cdate", 1, fnCDate);
     add(db, "jet_idiv", 2, fnIntDiv);
     add(db, "jet_val", 1, fnVal);
     add(db, "jet_isnull", 1, fnIsNull);

@@ -6,6 +6,8 @@
 #include <QString>
 
 struct sqlite3;
+struct sqlite3_context;
+struct sqlite3_value;
 
 namespace jet {
 
@@ -17,5 +19,22 @@ bool jetLike(const QString& text, const QString& pattern);
 
 /// Case-insensitive compare as the JETCI collation does it (-1, 0, 1).
 int jetCompare(const char* a, int na, const char* b, int nb);
+
+/// A function of SQL registered on a connection for as long as this object
+/// lives, with data for sqlite3_user_data: a run's own function (one pass of
+/// C++ work inside one statement).
+class ScopedFunction {
+public:
+    using Fn = void (*)(sqlite3_context*, int, sqlite3_value**);
+    ScopedFunction(sqlite3* db, const char* name, int args, void* data, Fn fn);
+    ~ScopedFunction();
+    ScopedFunction(const ScopedFunction&) = delete;
+    ScopedFunction& operator=(const ScopedFunction&) = delete;
+
+private:
+    sqlite3* db_;
+    const char* name_;
+    int args_;
+};
 
 } // namespace jet

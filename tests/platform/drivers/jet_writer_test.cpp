@@ -1,19 +1,27 @@
 // The Jet 3 and Jet 4 writer: the shipped templates and the table that
 // SELECT ... INTO [;database=F].[data] adds to a copy of one, read back by
-// mdbtools' own programs (mdb-ver, mdb-tables, mdb-schema, mdb-export) and by
-// the program's Access reader; the refusals leave no table behind.
+// mdbtools' own programs (mdb-ver, mdb-tables, mdb-schema, mdb-export), by
+// the program's Access reader and by its Access import; the refusals, the
+// size limit and a failing write end the export with their reason.
 #include "platform/drivers/jet_writer.h"
+
+#include "exchange/import_sources.h"
 #include "platform/drivers/mdb_fixture.h"
 #include "platform/drivers/mdb_reader.h"
-
 #include "platform/jet/connection.h"
 #include "platform/jet/database.h"
 #include "platform/jet/error.h"
+#include "support/write_limit.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+
+#include <cmath>
+#include <functional>
+#include <random>
 
 #include <gtest/gtest.h>
 
@@ -114,8 +122,10 @@ protected:
     void fill(const QString& create, const std::vector<std::vector<Value>>& rows)
     {
         work.execute(create);
+        if (rows.empty())
+            return;
         jet::Connection& c = work.connection();
-        const int n = rows.empty() ? 0 : static_cast<int>(rows.front().size());
+        const int n = static_cast<int>(rows.front().size());
         QStringList marks;
         for (int i = 0; i < n; ++i)
             marks << QStringLiteral("?");
@@ -251,9 +261,188 @@ TEST_P(JetWriter, EveryColumnTypeRoundTripsThroughMdbtoolsAndTheReader)
     }();
     EXPECT_EQ(bytes.size() % (jet3() ? 2048 : 4096), 0);
 
-    auto rs = work.openRecordset(QStringLiteral("SELECT [Count], [Notes] FROM [%1].[data] WHERE [Count] = 2147483647").arg(path));
-    ASSERT_FALSE(rs->eof());
-    EXPECT_EQ(rs->value(1).toString(), foreign);
+    // The program's Access import: the chooser, the column types, the copy into tblData.
+    EXPECT_EQ(exchange::tableChoices(exchange::accessTables(path)), QStringList{QStringLiteral("data")});
+    const jet::ColumnList cols = exchange::accessTableColumns(path, QStringLiteral("data"));
+    std::vector<std::pair<int, int>> types;
+    for (const jet::ColumnInfo& c : cols)
+        types.emplace_back(c.type, c.size);
+    EXPECT_EQ(types, (std::vector<std::pair<int, int>>{{jet::dbText, 255}, {jet::dbMemo, 0}, {jet::dbLong, 4},
+                                                        {jet::dbDouble, 8}, {jet::dbDate, 8}, {jet::dbBoolean, 1},
+                                                        {jet::dbCurrency, 8}, {jet::dbInteger, 2}, {jet::dbByte, 1}}));
+    work.execute(exchange::accessImportStatement(path, QStringLiteral("data")), jet::dbFailOnError);
+    auto imported = work.openRecordset(QStringLiteral("SELECT * FROM tblData"), jet::dbOpenSnapshot);
+    for (size_t r = 0; r < rows.size(); ++r, imported->moveNext()) {
+        ASSERT_FALSE(imported->eof());
+        for (int c = 0; c < 9; ++c) {
+            const Value want = c == 5 ? Value(!rows[r][5].isNull() && rows[r][5].toBool()) : rows[r][size_t(c)];
+            const Value got = imported->value(c);
+            if (want.isNumber() && got.isNumber())
+                EXPECT_DOUBLE_EQ(got.toDouble(), want.toDouble()) << "row " << r << " column " << c;
+            else
+                EXPECT_EQ(got, want) << "row " << r << " column " << c;
+        }
+    }
+    EXPECT_TRUE(imported->eof());
+}
+
+// Jet 3 rows say where each value starts in one byte, with a jump for every
+// further 256 bytes; the values here start and end on every side of those
+// boundaries. Tiny rows fill pages by their row limit, and a table of more
+// pages than a map row covers gets map pages of its own.
+TEST_P(JetWriter, RowAndPageLayoutsAtTheirLimitsReadBack)
+{
+    struct Layout {
+        const char* create;
+        std::function<std::vector<Value>(int)> row;
+        int rows;
+    };
+    const Layout layouts[] = {
+        {"CREATE TABLE t ([A] TEXT(255), [B] TEXT(255), [C] TEXT(255), [D] LONG)",
+         [](int i) {
+             return std::vector<Value>{Value(repeated(QStringLiteral("a"), i)), Value(repeated(QStringLiteral("b"), 255)),
+                                       i % 3 ? Value(repeated(QStringLiteral("c"), 255 - i)) : Value(), Value(i)};
+         },
+         256},
+        {"CREATE TABLE t ([Flag] YESNO, [N] BYTE)", [](int i) { return std::vector<Value>{Value(i % 3 == 0), Value(i % 200)}; },
+         1000},
+        {"CREATE TABLE t ([N] LONG, [Text] TEXT(255))",
+         [](int i) { return std::vector<Value>{Value(i), Value(QStringLiteral("%1 ").arg(i) + repeated(QStringLiteral("z"), 240))}; },
+         12000},
+        {"CREATE TABLE t ([A] TEXT(10), [B] DATETIME)", [](int) { return std::vector<Value>{}; }, 0},   // an empty list
+        // Memos on each side of staying in the row, of one long-value row and
+        // of whole chained pages, for both versions' page and text sizes.
+        {"CREATE TABLE t ([N] LONG, [M] MEMO)",
+         [](int i) {
+             static const int lengths[] = {0, 1, 61, 62, 63, 64, 65, 1022, 1023, 1024, 1025, 2030, 2031, 2032, 2033,
+                                           2035, 2036, 2037, 2038, 2039, 2040, 2041, 4063, 4064, 4065, 4075, 4076,
+                                           4077, 6096, 6097, 6114, 6115};
+             return std::vector<Value>{Value(lengths[i]), Value(repeated(QStringLiteral("m"), lengths[i]))};
+         },
+         32},
+    };
+    for (const Layout& l : layouts) {
+        SCOPED_TRACE(l.create);
+        work.connection().exec(QStringLiteral("DROP TABLE IF EXISTS t"));
+        std::vector<std::vector<Value>> rows;
+        for (int i = 0; i < l.rows; ++i)
+            rows.push_back(l.row(i));
+        fill(QString::fromLatin1(l.create), rows);
+        const QString path = templateCopy();
+        exportTo(path);
+        const Output exported = run(QStringLiteral("mdb-export"), {QStringLiteral("-0"), QStringLiteral("~"), path,
+                                                                   QStringLiteral("data")});
+        EXPECT_EQ(exported.err, QString());
+        const auto csv = parseCsv(exported.out);
+        ASSERT_EQ(csv.size(), rows.size() + 1);
+        EXPECT_EQ(csv[0].size(), drivers::readMdbTable(path, QStringLiteral("data"))->columns().size());
+        for (size_t r = 0; r < rows.size(); ++r) {
+            QStringList want;
+            for (const Value& v : rows[r])
+                want << (v.isNull() ? QStringLiteral("~") : v.kind() == jet::Kind::Bool ? QString::number(int(v.toBool())) : v.toString());
+            for (QString& w : want)
+                if (w.isEmpty())
+                    w = QStringLiteral("~");   // mdb-export's empty text
+            ASSERT_EQ(csv[r + 1], want) << "row " << r;
+        }
+        if (l.rows > 10000) {   // past what a map row covers: the map is a list of map pages
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            const QByteArray bytes = f.readAll();
+            const int page = jet3() ? 2048 : 4096;
+            int mapPages = 0;
+            for (qsizetype at = 0; at < bytes.size(); at += page)
+                mapPages += bytes[at] == 0x05;
+            EXPECT_GT(mapPages, 0);
+        }
+    }
+}
+
+// Tables of random shapes (column types, Nulls, text lengths up to a row's
+// limit, so that Jet 3 rows need up to seven jumps) come back value for value.
+TEST_P(JetWriter, RandomTablesReadBackValueForValue)
+{
+    struct Type {
+        const char* sql;
+        int engineType;
+    };
+    const Type types[] = {{"TEXT(255)", jet::dbText}, {"TEXT(20)", jet::dbText}, {"MEMO", jet::dbMemo},
+                          {"LONG", jet::dbLong},      {"DOUBLE", jet::dbDouble}, {"DATETIME", jet::dbDate},
+                          {"YESNO", jet::dbBoolean},  {"CURRENCY", jet::dbCurrency}, {"SHORT", jet::dbInteger},
+                          {"BYTE", jet::dbByte}};
+    const QString letters = jet3() ? QStringLiteral("abcXYZ éàüß€ \"',") : QStringLiteral("abcXYZ éàüß€ \"',ΑβγЖж中");
+    std::mt19937 rng(7);
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    for (int table = 0; table < 8; ++table) {
+        SCOPED_TRACE(table);
+        const int ncols = 1 + pick(table % 2 ? 40 : 8);
+        QStringList defs;
+        std::vector<int> kinds;
+        for (int c = 0; c < ncols; ++c) {
+            kinds.push_back(pick(int(std::size(types))));
+            defs << QStringLiteral("[C%1] %2").arg(c).arg(QLatin1String(types[kinds.back()].sql));
+        }
+        std::vector<std::vector<Value>> rows;
+        for (int r = 0; r < 300; ++r) {
+            std::vector<Value> row;
+            int budget = (jet3() ? 1900 : 3900) / (jet3() ? 1 : 2) - 8 * ncols;   // bytes left for text in the row
+            for (int c = 0; c < ncols; ++c) {
+                const Type& t = types[kinds[size_t(c)]];
+                if (pick(5) == 0 && t.engineType != jet::dbBoolean) {
+                    row.emplace_back();
+                    continue;
+                }
+                switch (t.engineType) {
+                case jet::dbText: {
+                    const int most = std::min(QString::fromLatin1(t.sql).contains(QLatin1String("20")) ? 20 : 255,
+                                              std::max(budget, 0));
+                    QString text;
+                    for (int n = pick(most + 1); n > 0; --n)
+                        text += letters[pick(int(letters.size()))];
+                    budget -= int(text.size()) + 2;
+                    row.emplace_back(text);
+                    break;
+                }
+                case jet::dbMemo: {
+                    QString text;
+                    for (int n = pick(3) == 0 ? pick(5000) : pick(80); n > 0; --n)
+                        text += letters[pick(int(letters.size()))];
+                    budget -= 80;
+                    row.emplace_back(text);
+                    break;
+                }
+                case jet::dbLong: row.emplace_back(int(rng())); break;
+                case jet::dbDouble: row.emplace_back(std::ldexp(double(int(rng())), pick(40) - 20)); break;
+                case jet::dbDate: row.emplace_back(date(100 + pick(9899), 1 + pick(12), 1 + pick(28), pick(24), pick(60), pick(60))); break;
+                case jet::dbBoolean: row.emplace_back(pick(2) == 1); break;
+                case jet::dbCurrency: row.emplace_back(double(int(rng() % 2000000000) - 1000000000) / 10000.0); break;
+                case jet::dbInteger: row.emplace_back(pick(65536) - 32768); break;
+                default: row.emplace_back(pick(256)); break;
+                }
+            }
+            rows.push_back(std::move(row));
+        }
+        work.connection().exec(QStringLiteral("DROP TABLE IF EXISTS t"));
+        fill(QStringLiteral("CREATE TABLE t (%1)").arg(defs.join(QLatin1String(", "))), rows);
+        const QString path = templateCopy();
+        exportTo(path);
+        auto reader = drivers::readMdbTable(path, QStringLiteral("data"));
+        std::vector<Value> back;
+        for (size_t r = 0; r < rows.size(); ++r) {
+            ASSERT_TRUE(reader->next(back)) << "row " << r;
+            for (int c = 0; c < ncols; ++c) {
+                const Value& want = rows[r][size_t(c)];
+                const Value& got = back[size_t(c)];
+                if (types[kinds[size_t(c)]].engineType == jet::dbCurrency && !want.isNull())
+                    ASSERT_DOUBLE_EQ(got.toDouble(), want.toDouble()) << "row " << r << " column " << c;
+                else if (want.isNumber() && got.isNumber())
+                    ASSERT_EQ(got.toDouble(), want.toDouble()) << "row " << r << " column " << c;
+                else
+                    ASSERT_EQ(got, want) << "row " << r << " column " << c;
+            }
+        }
+        EXPECT_FALSE(reader->next(back));
+    }
 }
 
 TEST_P(JetWriter, ValuesTheFileCannotHoldAreRefusedNamingRowAndColumn)
@@ -266,26 +455,38 @@ TEST_P(JetWriter, ValuesTheFileCannotHoldAreRefusedNamingRowAndColumn)
     };
     const Case cases[] = {
         {"CREATE TABLE t ([City] TEXT(255))", Value("Αθήνα"), true,
-         "Row 2, column 'City': the character 'Α' (U+0391) cannot be written to an Access 97 database, which keeps "
-         "text in the Windows-1252 code page."},
-        {"CREATE TABLE t ([City] MEMO)", Value(QStringLiteral("ok ") + QChar(0x4e2d)), true,
-         "Row 2, column 'City': the character '中' (U+4e2d) cannot be written to an Access 97 database, which keeps "
-         "text in the Windows-1252 code page."},
+         "The text in record 2, column [City] holds the character 'Α' (U+0391), which an Access 97 database cannot "
+         "store (it holds the characters of Windows-1252 only).  Export to Access 2000 instead: it holds every "
+         "character."},
+        {"CREATE TABLE t ([City] MEMO)", Value("ok 😀"), true,
+         "The text in record 2, column [City] holds the character '😀' (U+1F600), which an Access 97 database "
+         "cannot store (it holds the characters of Windows-1252 only).  Export to Access 2000 instead: it holds "
+         "every character."},
+        {"CREATE TABLE t ([Straße Ø] TEXT(20), [Πόλη] TEXT(20))", Value("ok"), true,
+         "The column name [Πόλη] holds the character 'Π' (U+03A0), which an Access 97 database cannot store (it "
+         "holds the characters of Windows-1252 only).  Export to Access 2000 instead: it holds every character."},
         {"CREATE TABLE t ([City] LONG)", Value(4294967296.0), false,
-         "Row 2, column 'City': 4294967296 is outside the range of the column's type."},
+         "Record 2, column [City]: 4294967296 is outside the range of the column's type."},
+        {"CREATE TABLE t ([A name longer than the sixty-four characters that Access allows for one field] LONG)",
+         Value(1), false,
+         "The column name [A name longer than the sixty-four characters that Access allows for one field] is longer "
+         "than the 64 characters an %1 field name holds."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.create);
         if (c.jet3Only && !jet3())
             continue;
         work.connection().exec(QStringLiteral("DROP TABLE IF EXISTS t"));
-        fill(QString::fromUtf8(c.create), {{c.value.isNumber() ? Value(1) : Value("ok")}, {c.value}});
+        const size_t columns = size_t(QString::fromUtf8(c.create).count(QLatin1Char('[')));
+        fill(QString::fromUtf8(c.create), {std::vector<Value>(columns, c.value.isNumber() ? Value(1) : Value("ok")),
+                                           std::vector<Value>(columns, c.value)});
         const QString path = templateCopy();
         try {
             exportTo(path);
             ADD_FAILURE() << "exported";
         } catch (const jet::JetError& e) {
-            EXPECT_EQ(e.description(), QString::fromUtf8(c.message));
+            EXPECT_EQ(e.description(), QString::fromUtf8(c.message).replace(QLatin1String("%1"),
+                                                                             jet3() ? "Access 97" : "Access 2000"));
         }
     }
     if (!jet3()) {   // what Jet 3 refuses, Jet 4 keeps
@@ -296,6 +497,60 @@ TEST_P(JetWriter, ValuesTheFileCannotHoldAreRefusedNamingRowAndColumn)
         EXPECT_EQ(run(QStringLiteral("mdb-export"), {path, QStringLiteral("data")}).out,
                   QStringLiteral("City\n\"Αθήνα 中文\"\n"));
     }
+}
+
+TEST_P(JetWriter, AListPastTheFileLimitIsRefused)
+{
+    std::vector<std::vector<Value>> rows;
+    for (int i = 0; i < 6000; ++i)
+        rows.push_back({Value(repeated(QStringLiteral("%1 ").arg(i), 200))});
+    const QString path = templateCopy();
+    jet::ColumnList cols{{QStringLiteral("Text"), jet::dbText, 255, 0}};
+    int at = 0;
+    const drivers::RowSource source = [&](std::vector<Value>& row) {
+        if (at >= static_cast<int>(rows.size()))
+            return false;
+        row = rows[static_cast<size_t>(at++)];
+        return true;
+    };
+    try {
+        drivers::writeJetTable(path, QStringLiteral("data"), cols, source, 1 << 20);
+        ADD_FAILURE() << "written past the limit";
+    } catch (const jet::JetError& e) {
+        EXPECT_EQ(e.description(), QStringLiteral("The list does not fit in an %1 database, which can hold at most "
+                                                  "1 MB.  Export fewer rows or choose another format.")
+                                       .arg(jet3() ? "Access 97" : "Access 2000"));
+    }
+    QFile refused(path), pristine(QStringLiteral(QB_BINARY_DIR "/") + (jet3() ? "acs1" : "acs2"));
+    ASSERT_TRUE(refused.open(QIODevice::ReadOnly) && pristine.open(QIODevice::ReadOnly));
+    EXPECT_EQ(refused.readAll(), pristine.readAll());   // cut back to the empty database
+    // Within its limit the same list is written whole.
+    at = 0;
+    const QString roomy = templateCopy(QStringLiteral("roomy.mdb"));
+    drivers::writeJetTable(roomy, QStringLiteral("data"), cols, source, 4 * 1024 * 1024);
+    EXPECT_EQ(run(QStringLiteral("mdb-export"), {QStringLiteral("-H"), roomy, QStringLiteral("data")}).out.count(QLatin1Char('\n')), 6000);
+}
+
+// The system refuses to let the file grow past 256 KB: the export fails with
+// the system's reason instead of leaving a file that looks complete.
+TEST_P(JetWriter, AFailedWriteIsAnError)
+{
+    std::vector<std::vector<Value>> rows;
+    for (int i = 0; i < 3000; ++i)
+        rows.push_back({Value(repeated(QStringLiteral("%1 ").arg(i), 200))});
+    fill(QStringLiteral("CREATE TABLE t ([Text] TEXT(255))"), rows);
+    const QString path = templateCopy();
+
+    QString error;
+    {
+        const testsupport::WriteLimit full(256 * 1024);
+        try {
+            exportTo(path);
+        } catch (const jet::JetError& e) {
+            error = e.description();
+        }
+    }
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Cannot write the file '%1': ").arg(path))) << error.toStdString();
 }
 
 TEST_P(JetWriter, OnlyItsOwnDatabasesTakeATableAndOnlyOnceByName)
@@ -313,17 +568,28 @@ TEST_P(JetWriter, OnlyItsOwnDatabasesTakeATableAndOnlyOnceByName)
     work.execute(QStringLiteral("SELECT * INTO [;database=%1].[again] FROM t").arg(path));
     EXPECT_EQ(drivers::mdbTables(path), (QStringList{"data", "again"}));
 
+    // A table refused half-way leaves the database as it was, byte for byte.
+    const auto bytesOf = [](const QString& file) {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray before = bytesOf(path);
+    std::vector<std::vector<Value>> many;
+    for (int i = 0; i < 5000; ++i)
+        many.push_back({Value(i % 200)});
+    many.push_back({Value(4294967296.0)});   // past what a Long holds
+    work.connection().exec(QStringLiteral("DROP TABLE t"));
+    fill(QStringLiteral("CREATE TABLE t ([N] LONG)"), many);
+    EXPECT_THROW(work.execute(QStringLiteral("SELECT * INTO [;database=%1].[third] FROM t").arg(path)), jet::JetError);
+    EXPECT_EQ(bytesOf(path), before);
+
     // A database from elsewhere (its catalogue laid out otherwise) is left as it was.
     const QString other = dir.filePath(QStringLiteral("other.mdb"));
     mdbfixture::Table people{QStringLiteral("People"), {{QStringLiteral("Name"), mdbfixture::Text, 20}}, {{Value("Ann")}}};
     ASSERT_TRUE(mdbfixture::writeMdb(other, jet3() ? mdbfixture::Version::Jet3 : mdbfixture::Version::Jet4, {people}));
-    QFile f(other);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray before = f.readAll();
-    f.close();
+    const QByteArray foreign = bytesOf(other);
     EXPECT_THROW(exportTo(other), jet::JetError);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), before);
+    EXPECT_EQ(bytesOf(other), foreign);
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, JetWriter, ::testing::Values(JetVersion::Jet3, JetVersion::Jet4),

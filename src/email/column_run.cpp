@@ -1,0 +1,44 @@
+// The E-Mail Cleaner's button work without its widgets; see column_run.h.
+#include "email/column_run.h"
+
+#include "workbench/datacontrol.h"
+
+namespace email {
+
+RunResult validateAndShow(jet::Database& db, const QString& column, const DomainLists& lists, QStringView specialChars,
+                          const CountsChoice& choice, const CountsSort& countsSort, InvalidSort& sort,
+                          ResultViews& views, common::Progress& progress)
+{
+    RunResult r = validateColumn(db, column, lists, specialChars, progress);
+    if (r.ok) {
+        if (r.run.trimmed > 0 && views.listChanged)
+            views.listChanged();
+        if (views.invalidList && clickInvalidHeader(sort, sort.column - 1))
+            showInvalidList(*views.invalidList, r.run, sort);
+    }
+    if (views.counts)
+        showCounts(db, *views.counts, choice, countsSort);
+    return r;
+}
+
+void showInvalidList(workbench::DataControl& invalidList, const EmailRun& run, const InvalidSort& sort)
+{
+    invalidList.setRecordSource(invalidListSource(run.column, sort.column, sort.descending));
+    invalidList.Refresh();
+}
+
+void showCounts(jet::Database& db, CountsModel& counts, const CountsChoice& choice, const CountsSort& sort)
+{
+    counts.setRows(db.openRecordset(sortedCountsQuery(countsQuery(choice), sort), jet::dbOpenSnapshot));
+}
+
+ChangeResult changeAllInvalid(jet::Database& db, const EmailRun& run, const QString& column, bool useSuggestions,
+                              ResultViews& views)
+{
+    const ChangeResult r = useSuggestions ? useAllSuggestions(db, run, column) : blankAllInvalid(db, run, column);
+    if (r.ok && views.listChanged)
+        views.listChanged();
+    return r;
+}
+
+} // namespace email

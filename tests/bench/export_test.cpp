@@ -1,0 +1,75 @@
+// qb-bench export as a user runs it: the figures on stdout, and with --out the
+// file left there, whole, as other readers see it.
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    QString out, err;
+};
+
+Outcome run(const QString& program, const QStringList& args)
+{
+    QProcess p;
+    p.start(program, args);
+    Outcome r;
+    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit)
+        return r;
+    r.exitCode = p.exitCode();
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+TEST(BenchExport, EveryDestinationLeavesAReadableFile)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // Rows of each file as Python reads them (the header row included).
+    const QString csvRows = QStringLiteral("import csv,sys; print(len(list(csv.reader(open(sys.argv[1], newline='', "
+                                           "encoding='utf-8')))))");
+    const QString xlsRows = QStringLiteral("import xlrd,sys; print(xlrd.open_workbook(sys.argv[1]).sheet_by_index(0).nrows)");
+    const QString htmlRows = QStringLiteral("import sys; print(open(sys.argv[1], encoding='utf-8').read().count('<tr>'))");
+    struct Case {
+        const char* to;
+        const char* file;
+        QString count;   ///< "" for the Access files, read by the program's import elsewhere
+    };
+    const Case cases[] = {
+        {"txt", "l.txt", csvRows}, {"html", "l.html", htmlRows}, {"excel8", "l8.xls", xlsRows},
+        {"excel5", "l5.xls", xlsRows}, {"excel95", "l95.xls", xlsRows}, {"access", "l.mdb", QString()},
+        {"access97", "l97.mdb", QString()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.to);
+        const QString file = dir.filePath(QString::fromLatin1(c.file));
+        const Outcome r = run(QStringLiteral(QB_BENCH_PROGRAM),
+                          {QStringLiteral("export"), QStringLiteral("--rows"), QStringLiteral("300"), QStringLiteral("--to"),
+                           QString::fromLatin1(c.to), QStringLiteral("--out"), file});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains(QRegularExpression(QStringLiteral("^export [0-9.]+ s$"),
+                                                      QRegularExpression::MultilineOption)))
+            << r.out.toStdString();
+        ASSERT_TRUE(QFile::exists(file));
+        if (c.count.isEmpty())
+            continue;
+        const Outcome py = run(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("command -p python3 -c \"$0\" \"$1\""),
+                                                       c.count, file});
+        ASSERT_EQ(py.exitCode, 0) << py.err.toStdString();
+        EXPECT_EQ(py.out.trimmed(), QStringLiteral("301"));
+    }
+
+    // An Excel 5.0 sheet holds 16,383 rows below its header: more are refused.
+    const Outcome big = run(QStringLiteral(QB_BENCH_PROGRAM), {QStringLiteral("export"), QStringLiteral("--rows"),
+                                                           QStringLiteral("16384"), QStringLiteral("--to"),
+                                                           QStringLiteral("excel5")});
+    EXPECT_EQ(big.exitCode, 1);
+    EXPECT_TRUE(big.err.contains(QStringLiteral("File too large, cannot export in Excel Format"))) << big.err.toStdString();
+}
+
+} // namespace

@@ -1,0 +1,459 @@
+// The contact-manager link through the scripted desktop: the import from the
+// Select Source dialog with its log-on, the system columns kept aside by the
+// workbench, a clean-up, and the export back into the same database, read
+// again afterwards (by the database's own calls and by Python's dbfread).
+#include "cleaning/case_run.h"
+#include "support/contact_fixture.h"
+#include "exchange/act_module.h"
+#include "exchange/frmact_validateuser.h"
+#include "exchange/imported_list.h"
+#include "import_fixture.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+using contacttest::Contact;
+using importtest::ImportTest;
+
+namespace {
+
+const QString kNotOpened = QStringLiteral("Your Act database could not be opened.");
+const QString kWarning = QStringLiteral(
+    "Warning: Once you export, you will not be able to undo the changes.\r\rPlease make sure your original Act! 6.0 "
+    "database is backed up.\r\rDo you still want to continue?");
+const QString kSuccess = QStringLiteral("Successfully exported to Act!");
+const QString kDeleteCy = QStringLiteral(
+    "Are you sure you want to delete: [Cy O'Brien] (Y/N)\r\rAll information relating to this contact will be deleted!");
+
+const QStringList kListColumns = {
+    "Company", "Contact", "First Name", "Last Name", "City", "Phone", "Alt Phone", "E-mail", "Notes", "Last Meeting",
+    "LumacorPrimK"};
+
+class ActLink : public ImportTest {
+protected:
+    void SetUp() override
+    {
+        ImportTest::SetUp();
+        general::gblnActUserValidated = false;
+        general::gstrActUserName.clear();
+        general::gstrActPassword.clear();
+        folder = dir.filePath(QStringLiteral("contacts"));
+    }
+    void TearDown() override
+    {
+        general::gblnActUserValidated = false;
+        ImportTest::TearDown();
+    }
+
+    /// What the log-on dialog gets: a name and password typed and OK, or
+    /// nullopt for Cancel (its button, or with closeBox its close box).
+    struct LogOn {
+        std::optional<std::pair<QString, QString>> typed;
+        bool closeBox = false;
+    };
+
+    /// Imports the contact table through Select Source; logOns are what
+    /// each log-on dialog gets, in order (a dialog beyond them fails), and
+    /// the messages that follow are answered OK.
+    void importThroughDialog(const QString& path, std::vector<LogOn> logOns = {}, const QStringList& messages = {})
+    {
+        ui.answerFile(path, 4);
+        for (const QString& m : messages)
+            ui.answerMessage(ui::vbOK, m);
+        auto remaining = std::make_shared<std::vector<LogOn>>(std::move(logOns));
+        std::function<void()> watch;
+        watch = [this, remaining, &watch] {
+            auto* d = qobject_cast<frmAct_ValidateUser*>(QApplication::activeModalWidget());
+            if (!d) {
+                if (!stopWatching)
+                    QTimer::singleShot(5, watch);
+                return;
+            }
+            ++dialogs;
+            if (remaining->empty()) {
+                ADD_FAILURE() << "an unexpected log-on dialog";
+                d->reject();
+                return;
+            }
+            const LogOn next = remaining->front();
+            remaining->erase(remaining->begin());
+            EXPECT_EQ(d->windowTitle(), QStringLiteral("Validate User Information"));
+            EXPECT_EQ(d->txtPassword->echoMode(), QLineEdit::Password);
+            if (next.typed) {
+                d->txtUserName->setText(next.typed->first);
+                d->txtPassword->setText(next.typed->second);
+                d->cmdOK->click();
+            } else if (next.closeBox) {
+                d->close();
+            } else {
+                d->cmdCancel->click();
+            }
+            QTimer::singleShot(5, watch);
+        };
+        stopWatching = false;
+        QTimer::singleShot(0, watch);
+        main->Open_Source_File();
+        stopWatching = true;
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(remaining->empty()) << remaining->size() << " log-on dialogs did not come";
+    }
+
+    /// The export to path through File > Export, with the answers to the
+    /// deletion questions in order and the message it ends with.
+    bool exportTo(const QString& path, const std::vector<int>& deletions, const QString& last = kSuccess)
+    {
+        ui.answerFile(path, 3);
+        ui.answerMessage(ui::vbYes, kWarning);
+        for (int answer : deletions)
+            ui.answerMessage(answer, kDeleteCy);
+        ui.answerMessage(ui::vbOK, last);
+        return main->ExportFile();
+    }
+
+    /// A contact's values as the database gives them, by field id.
+    static QString value(contacts::Database& db, const QString& uid, int id)
+    {
+        EXPECT_TRUE(db.CONTACT().Goto(uid)) << uid.toStdString();
+        return db.CONTACT().Data(id);
+    }
+    /// The e-mail records as "owner address primary", in file order.
+    static QStringList emails(contacts::Database& db)
+    {
+        QStringList out;
+        contacts::Table& e = db.Email();
+        if (e.RecordCount() == 0)
+            return out;
+        for (e.MoveFirst(); !e.isEOF(); e.MoveNext())
+            out << e.Data(contacts::kEmailOwnerField) + QLatin1Char(' ') + e.Data(contacts::kEmailAddressField)
+                       + QLatin1Char(' ') + e.Data(contacts::kEmailPrimaryField);
+        return out;
+    }
+    static QStringList contactNames(contacts::Database& db)
+    {
+        QStringList out;
+        contacts::Table& c = db.CONTACT();
+        for (c.MoveFirst(); !c.isEOF(); c.MoveNext())
+            out << c.Data(contacts::kUniqueIdField) + QLatin1Char(' ') + c.Data(contacts::kContactNameField);
+        return out;
+    }
+    QStringList columnsOf(const QString& table) const
+    {
+        QStringList out;
+        jet::Database db = jet::Database::open(general::gstrWorkDBPath);
+        for (const jet::FieldDef& f : db.tableDef(table).fields)
+            out << f.name;
+        return out;
+    }
+
+    QStringList hiddenIds() const
+    {
+        jet::Database db = jet::Database::open(general::gstrWorkDBPath);
+        auto rs = db.openRecordset(QStringLiteral("SELECT LumacorPrimK, [Unique Id] FROM tblActHiddenFields ORDER BY 1"),
+                                   jet::dbOpenSnapshot);
+        QStringList out;
+        for (; !rs->eof(); rs->moveNext())
+            out << rs->value(0).toString() + QLatin1Char(' ') + rs->value(1).toString();
+        return out;
+    }
+
+    QString folder;
+    int dialogs = 0;
+    bool stopWatching = true;
+};
+
+} // namespace
+
+TEST_F(ActLink, ImportCleanUpAndExportBackWriteExactlyTheChanges)
+{
+    const QString path = contacttest::makeDatabase(folder, contacttest::threeContacts());
+    contacttest::patchFile(path, "19990401", "19991301");   // a last meeting in month 13
+
+    importThroughDialog(path, {}, {QStringLiteral("1 date value could not be read as a date and was left empty.")});
+    ASSERT_NE(frmdataform::loaded(), nullptr);
+    EXPECT_EQ(dialogs, 0);   // single-user: no log-on
+    EXPECT_EQ(general::gstrImportType, QStringLiteral("dbf"));
+    EXPECT_EQ(importTxt(), QByteArray("\"Import=dbf\"\r\n"));
+
+    // The fields nobody fills are gone, the system columns are aside.
+    EXPECT_EQ(columnsOf(QStringLiteral("tblData")), kListColumns);
+    QStringList hidden = exchange::hiddenContactColumns();
+    hidden.prepend(QStringLiteral("LumacorPrimK"));
+    EXPECT_EQ(columnsOf(QStringLiteral("tblActHiddenFields")), hidden);
+    EXPECT_EQ(tblData(QStringLiteral("[Contact], [City], [E-mail], [Last Meeting], LEN([Notes])")),
+              (QStringList{"Ann Smith|boston|ann@acme.com|3/15/2024|" + QString::number(contacttest::longNote().size()),
+                           "Bo Lee|paris|||0", "Cy O'Brien|cork|cy@old.ie||0"}));
+    EXPECT_EQ(hiddenIds(), (QStringList{"1 000000000001", "2 000000000002", "3 000000000003"}));
+
+    // A clean-up and the user's edits in the grid.
+    cleaning::CaseRequest proper;
+    proper.column = QStringLiteral("City");
+    ASSERT_TRUE(cleaning::runCaseConversion(general::dbWork, proper).ok());
+    general::dbWork.execute(QStringLiteral("UPDATE tblData SET [E-mail]=\"ann@acme.org\" WHERE [Contact]=\"Ann Smith\""));
+    general::dbWork.execute(QStringLiteral("UPDATE tblData SET [E-mail]=\"bo@lee.fr\", [Phone]=\"555-0200\" "
+                                           "WHERE [Contact]=\"Bo Lee\""));
+    general::dbWork.execute(QStringLiteral("DELETE FROM tblData WHERE [Contact]=\"Cy O'Brien\""));
+    general::dbWork.execute(QStringLiteral("INSERT INTO tblData ([Contact], [City], [E-mail], [Last Meeting]) "
+                                           "VALUES (\"Dee New\", \"Oslo\", \"dee@new.no\", #05/06/2024#)"));
+
+    // The first export: No to the deletion.
+    const auto before = contacttest::snapshot(folder);
+    EXPECT_FALSE(exportTo(path, {ui::vbNo}));
+    {
+        contacts::Database db;
+        db.Open(path);
+        ASSERT_TRUE(db.isopen());
+        EXPECT_EQ(contactNames(db), (QStringList{"000000000001 Ann Smith", "000000000002 Bo Lee",
+                                                 "000000000003 Cy O'Brien", "000000000004 Dee New"}));
+        EXPECT_EQ(value(db, "000000000001", 17), QStringLiteral("Boston"));
+        EXPECT_EQ(value(db, "000000000001", 23), contacttest::longNote());
+        EXPECT_EQ(value(db, "000000000001", 2), QStringLiteral("01/15/2020 09:30:00"));
+        EXPECT_EQ(value(db, "000000000002", 21), QStringLiteral("555-0200"));
+        EXPECT_EQ(value(db, "000000000003", 17), QStringLiteral("cork"));         // not in the list: untouched
+        EXPECT_EQ(value(db, "000000000002", 24), QStringLiteral("19991301"));     // unread, so kept as stored
+        EXPECT_EQ(value(db, "000000000004", 24), QStringLiteral("05/06/2024"));
+        EXPECT_EQ(value(db, "000000000004", 17), QStringLiteral("Oslo"));
+        EXPECT_EQ(emails(db), (QStringList{"000000000001 ann@acme.org 1", "000000000003 cy@old.ie 1",
+                                           "000000000002 bo@lee.fr 1", "000000000004 dee@new.no 1"}));
+    }
+    // Only the contact and e-mail tables were written.
+    const auto after = contacttest::snapshot(folder);
+    for (const char* same : {"DBINFO.DBF", "FIELDS.DBF", "USERS.DBF"})
+        EXPECT_EQ(after.at(QString::fromLatin1(same)), before.at(QString::fromLatin1(same))) << same;
+    EXPECT_EQ(after.size(), before.size());   // nothing left behind
+
+    // The second export: the same question, Yes this time; the new contact
+    // is not added again.
+    EXPECT_FALSE(exportTo(path, {ui::vbYes}));
+    contacts::Database db;
+    db.Open(path);
+    ASSERT_TRUE(db.isopen());
+    EXPECT_EQ(contactNames(db), (QStringList{"000000000001 Ann Smith", "000000000002 Bo Lee", "000000000004 Dee New"}));
+    EXPECT_EQ(emails(db), (QStringList{"000000000001 ann@acme.org 1", "000000000002 bo@lee.fr 1",
+                                       "000000000004 dee@new.no 1"}));
+
+    // A third export with nothing changed since asks nothing and rewrites no file.
+    db.Close();
+    const auto unchanged = contacttest::snapshot(folder);
+    EXPECT_FALSE(exportTo(path, {}));
+    EXPECT_EQ(contacttest::snapshot(folder), unchanged);
+
+    // The same files through a reader that is not ours.
+    const auto table = contacttest::readWithDbfread(path);
+    if (!table)
+        GTEST_SKIP() << "Python's dbfread is not installed";
+    ASSERT_EQ(table->size(), 3);
+    const QJsonObject ann = table->at(0).toObject();
+    EXPECT_EQ(ann.value("CITY").toString(), QStringLiteral("Boston"));
+    EXPECT_EQ(ann.value("NOTES").toString(), contacttest::longNote());
+    EXPECT_EQ(ann.value("CREATEDT").toString(), QStringLiteral("2020-01-15"));
+    const QJsonObject dee = table->at(2).toObject();
+    EXPECT_EQ(dee.value("CONTACT").toString(), QStringLiteral("Dee New"));
+    EXPECT_EQ(dee.value("LASTMEET").toString(), QStringLiteral("2024-05-06"));
+    const auto mails = contacttest::readWithDbfread(folder + QStringLiteral("/EMAIL.DBF"));
+    ASSERT_TRUE(mails);
+    QStringList seen;
+    for (const auto& m : *mails)
+        seen << m.toObject().value("CONTACTID").toString() + QLatin1Char(' ') + m.toObject().value("ADDRESS").toString();
+    EXPECT_EQ(seen, (QStringList{"000000000001 ann@acme.org", "000000000002 bo@lee.fr", "000000000004 dee@new.no"}));
+}
+
+TEST_F(ActLink, MultiUserLogOnAsksUntilAcceptedThenKeepsIt)
+{
+    contacts::NewDatabase spec;
+    spec.multiUser = true;
+    spec.users = {{QStringLiteral("Chris"), QStringLiteral("s3cret")}};
+    const QString path = contacttest::makeDatabase(folder, contacttest::threeContacts(), spec);
+    const QString failed = QStringLiteral("Failed user validation process!");
+
+    // A wrong password: refused, and the dialog comes again next time.
+    importThroughDialog(path, {LogOn{std::pair{QStringLiteral("Chris"), QStringLiteral("secret")}}}, {failed});
+    EXPECT_EQ(ui.shown().back().style, ui::vbCritical);
+    EXPECT_EQ(frmdataform::loaded(), nullptr);
+    EXPECT_FALSE(general::gblnActUserValidated);
+
+    // Cancel, and the close box like it: nothing is said, nothing imported.
+    for (const bool closeBox : {false, true}) {
+        const int shown = int(ui.shown().size());
+        importThroughDialog(path, {LogOn{std::nullopt, closeBox}});
+        EXPECT_EQ(ui.shown().size(), shown + 1);   // the file dialog alone
+        EXPECT_EQ(frmdataform::loaded(), nullptr);
+    }
+
+    // The right password (the name in any case) opens the list.
+    importThroughDialog(path, {LogOn{std::pair{QStringLiteral("chris"), QStringLiteral("s3cret")}}});
+    ASSERT_NE(frmdataform::loaded(), nullptr);
+    EXPECT_TRUE(general::gblnActUserValidated);
+    EXPECT_EQ(tblData(QStringLiteral("[Contact]")), (QStringList{"Ann Smith", "Bo Lee", "Cy O'Brien"}));
+
+    // A second import in the same run logs on without asking.
+    ui.answerMessage(ui::vbNo, QStringLiteral("Would you like to export the current data before you open a new file?"));
+    dialogs = 0;
+    importThroughDialog(path);
+    EXPECT_EQ(dialogs, 0);
+    EXPECT_NE(frmdataform::loaded(), nullptr);
+}
+
+// Databases the import refuses, with the reason it gives. A database that
+// cannot be opened says so before any log-on is asked for; one without
+// contacts would leave a list of no column once the system columns are aside.
+TEST_F(ActLink, RefusedDatabasesSayWhy)
+{
+    struct Case {
+        const char* name;
+        int version;
+        bool multiUser;
+        const char* removeFile;
+        bool noContacts;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"v50", 50, false, nullptr, false, "You have an ACT database that is not version 6.0"},
+        {"nofields", 60, true, "FIELDS.DBF", false, "Your Act database could not be opened."},
+        {"noinfo", 60, true, "DBINFO.DBF", false, "Your Act database could not be opened."},
+        {"empty", 60, false, nullptr, true, "The Act database holds no contact data to import."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        contacts::NewDatabase spec;
+        spec.version = c.version;
+        spec.multiUser = c.multiUser;
+        const QString sub = folder + QLatin1Char('/') + QLatin1String(c.name);
+        const QString path =
+            contacttest::makeDatabase(sub, c.noContacts ? std::vector<Contact>{} : contacttest::threeContacts(), spec);
+        if (c.removeFile) {
+            ASSERT_TRUE(QFile::remove(sub + QLatin1Char('/') + QLatin1String(c.removeFile)));
+        }
+        makePreviousList();
+        importThroughDialog(path, {}, {QString::fromLatin1(c.message)});
+        EXPECT_EQ(dialogs, 0);
+        EXPECT_EQ(ui.shown().back().style, ui::vbCritical);
+        EXPECT_EQ(frmdataform::loaded(), nullptr);
+        EXPECT_EQ(tblData(), QStringList{"kept"});   // the earlier list is still there
+        jet::Database::open(general::gstrWorkDBPath).execute(QStringLiteral("DROP TABLE tblData"));
+    }
+}
+
+// Exports that stop: each leaves every file of the database as it was.
+TEST_F(ActLink, ExportThatFailsLeavesTheDatabaseAsItWas)
+{
+    const QString path = contacttest::makeDatabase(folder, contacttest::threeContacts());
+    importThroughDialog(path);
+    ASSERT_NE(frmdataform::loaded(), nullptr);
+    const auto before = contacttest::snapshot(folder);
+
+    // Refused before the database is opened.
+    const QString other = dir.filePath(QStringLiteral("other.dbf"));
+    ui.answerFile(other, 3);
+    ui.answerMessage(ui::vbOK, QStringLiteral("When you import data from an Act! 6.0 database, you can only export the "
+                                              "data back to it's original source.\r\rCurrent data has been imported from ")
+                                   + path.toUpper()
+                                   + QStringLiteral("\r\rPlease choose this database if you would like to export to Act."));
+    ui.answerMessage(ui::vbOK, QStringLiteral("Cannot export to a different Act database.  Unable to Export."));
+    EXPECT_TRUE(main->ExportFile());
+    ui.answerFile(path, 3);
+    ui.answerMessage(ui::vbNo, kWarning);
+    ui.answerMessage(ui::vbOK, QStringLiteral("Operation cancelled.  Unable to Export."));
+    EXPECT_TRUE(main->ExportFile());
+
+    // A column no field takes.
+    general::dbWork.execute(QStringLiteral("ALTER TABLE tblData ADD COLUMN [Extra] TEXT(20)"));
+    EXPECT_TRUE(exportTo(path, {}, QStringLiteral("Could not link field names  Unable to Export.")));
+    general::dbWork.execute(QStringLiteral("ALTER TABLE tblData DROP COLUMN [Extra]"));
+
+    // Part-way: the updates and the deletion are made, then a new contact's
+    // city is longer than its field holds.
+    general::dbWork.execute(QStringLiteral("UPDATE tblData SET [City]=\"Cambridge\" WHERE [Contact]=\"Ann Smith\""));
+    general::dbWork.execute(QStringLiteral("DELETE FROM tblData WHERE [Contact]=\"Cy O'Brien\""));
+    general::dbWork.execute(QStringLiteral("INSERT INTO tblData ([Contact], [City]) VALUES (\"Long\", \"%1\")")
+                                .arg(QString(41, QLatin1Char('x'))));
+    EXPECT_TRUE(exportTo(path, {ui::vbYes},
+                         QStringLiteral("The field CITY cannot hold this value: it is longer than 40 characters. (City)"
+                                        "  Unable to Export.")));
+    EXPECT_EQ(contacttest::snapshot(folder), before);
+}
+
+// A list marked as coming from a contact database but without its system
+// columns cannot open, and the split leaves nothing half done.
+TEST_F(ActLink, ListWithoutSystemColumnsCannotOpen)
+{
+    makePreviousList();
+    general::gstrImportType = QStringLiteral("dbf");
+    general::gblnNewImport = true;
+    ui.answerMessage(ui::vbOK, QStringLiteral("Could not split hidden Act! fields."));
+    exchange::openImportedList();
+    EXPECT_EQ(frmdataform::loaded(), nullptr);
+    EXPECT_EQ(ui.shown().back().style, ui::vbCritical);
+    EXPECT_FALSE(Act_Module1::lastSplitError().isEmpty());
+    EXPECT_FALSE(jet::Database::open(general::gstrWorkDBPath).hasTable(QStringLiteral("tblActHiddenFields")));
+}
+
+// A contact removed in the contact manager after the import is neither
+// edited in another's place nor made again.
+TEST_F(ActLink, ContactGoneSinceTheImportIsLeftOut)
+{
+    const QString path = contacttest::makeDatabase(folder, contacttest::threeContacts());
+    importThroughDialog(path);
+    ASSERT_NE(frmdataform::loaded(), nullptr);
+    {
+        contacts::Database db;
+        db.Open(path);
+        ASSERT_TRUE(db.CONTACT().Goto(QStringLiteral("000000000002")));
+        db.CONTACT().Delete();
+        db.Close();
+    }
+    general::dbWork.execute(QStringLiteral("UPDATE tblData SET [City]=[City] & \"!\""));
+    ui.answerFile(path, 3);
+    ui.answerMessage(ui::vbYes, kWarning);
+    ui.answerMessage(ui::vbOK, QStringLiteral("1 of the list's contacts are no longer in the Act! database and were "
+                                              "not exported."));
+    ui.answerMessage(ui::vbOK, kSuccess);
+    EXPECT_FALSE(main->ExportFile());
+    contacts::Database db;
+    db.Open(path);
+    ASSERT_TRUE(db.isopen());
+    QStringList cities;
+    for (db.CONTACT().MoveFirst(); !db.CONTACT().isEOF(); db.CONTACT().MoveNext())
+        cities << db.CONTACT().Data(contacts::kContactNameField) + QLatin1Char(' ') + db.CONTACT().Data(17);
+    EXPECT_EQ(cities, (QStringList{"Ann Smith boston!", "Cy O'Brien cork!"}));
+}
+
+// Labels become column names by the text wizard's rule, and the export finds
+// each field again by the same rule.
+TEST_F(ActLink, LabelsBecomeColumnNamesAndMapBack)
+{
+    contacts::NewDatabase spec;
+    std::vector<contacts::FieldSpec> fields;
+    for (const contacts::FieldSpec& f : spec.contactFields)
+        if (f.id <= 10 || f.id == contacts::kContactNameField)
+            fields.push_back(f);
+    const std::vector<contacts::FieldSpec> odd = {
+        {40, QStringLiteral("Alt. Phone"), contacts::TypeText, QStringLiteral("ALTPHONE"), 20},
+        {41, QStringLiteral("Alt Phone"), contacts::TypeText, QStringLiteral("ALTPHONE2"), 20},
+        {42, QStringLiteral("[Rank]!"), contacts::TypeText, QStringLiteral("RANK"), 20},
+        {43, QStringLiteral("..."), contacts::TypeText, QStringLiteral("DOTS"), 20},
+    };
+    fields.insert(fields.begin(), odd.begin(), odd.end());
+    spec.contactFields = fields;
+    Contact ann;
+    ann.values = {{contacts::kContactNameField, QStringLiteral("Ann")},
+                  {40, QStringLiteral("1")},
+                  {41, QStringLiteral("2")},
+                  {42, QStringLiteral("3")},
+                  {43, QStringLiteral("4")}};
+    const QString path = contacttest::makeDatabase(folder, {ann}, spec);
+
+    importThroughDialog(path);
+    ASSERT_NE(frmdataform::loaded(), nullptr);
+    EXPECT_EQ(columnsOf(QStringLiteral("tblData")),
+              (QStringList{"Alt Phone", "Field2", "Rank", "Field4", "Contact", "LumacorPrimK"}));
+    general::dbWork.execute(QStringLiteral("UPDATE tblData SET [Alt Phone]=\"10\", [Field2]=\"20\", [Rank]=\"30\", "
+                                           "[Field4]=\"40\""));
+    EXPECT_FALSE(exportTo(path, {}));
+    contacts::Database db;
+    db.Open(path);
+    ASSERT_TRUE(db.isopen());
+    EXPECT_EQ((QStringList{value(db, "000000000001", 40), value(db, "000000000001", 41), value(db, "000000000001", 42),
+                           value(db, "000000000001", 43)}),
+              (QStringList{"10", "20", "30", "40"}));
+}

@@ -1,0 +1,55 @@
+// The engine's conversion functions as the dialect has them: the value they
+// give, Null refused by all but CVAR, text that does not convert refused as
+// a type mismatch, values out of range as an overflow.
+#include "engine_fixture.h"
+
+#include "platform/jet/recordset.h"
+
+#include <QString>
+
+namespace {
+
+class ConversionFunctions : public EngineTest {
+protected:
+    /// The value of one expression as the engine's text, "<null>" for Null,
+    /// or "error: " and the description.
+    QString eval(const QString& expression)
+    {
+        try {
+            auto rs = db.openRecordset(QStringLiteral("SELECT ") + expression + QStringLiteral(" AS V FROM tblData"),
+                                       jet::dbOpenSnapshot);
+            const jet::Value v = rs->value(0);
+            return v.isNull() ? QStringLiteral("<null>") : v.toString();
+        } catch (const jet::JetError& e) {
+            return QStringLiteral("error: ") + e.description();
+        }
+    }
+};
+
+TEST_F(ConversionFunctions, ValuesNullAndTextThatDoesNotConvert)
+{
+    db.execute(QStringLiteral("CREATE TABLE tblData (x TEXT(10))"));
+    db.execute(QStringLiteral("INSERT INTO tblData VALUES (\"a\")"));
+    const QString null = QStringLiteral("error: Invalid use of Null");
+    const QString mismatch = QStringLiteral("error: Data type mismatch in criteria expression.");
+    const QString overflow = QStringLiteral("error: Overflow");
+    const struct { const char* expression; QString value; } cases[] = {
+        {"CBOOL(\"True\")", "-1"}, {"CBOOL(\"false\")", "0"}, {"CBOOL(2.5)", "-1"}, {"CBOOL(\"0\")", "0"},
+        {"CBOOL(\"maybe\")", mismatch}, {"CBOOL(NULL)", null},
+        {"CBYTE(\"254.5\")", "254"}, {"CBYTE(255.5)", overflow}, {"CBYTE(-1)", overflow}, {"CBYTE(\"x\")", mismatch},
+        {"CBYTE(NULL)", null},
+        {"CINT(\"1,234\")", "1234"}, {"CINT(40000)", overflow},
+        {"CCUR(\"1.23456\")", "1.2346"}, {"CCUR(2.00005)", "2"}, {"CCUR(1e20)", overflow}, {"CCUR(NULL)", null},
+        {"CSNG(\"0.1\")", "0.100000001490116"}, {"CSNG(1e39)", overflow}, {"CSNG(\"one\")", mismatch},
+        {"CDBL(\"0.30000000000000004\")", "0.3"}, {"CDEC(\"2.5\")", "2.5"}, {"CDEC(NULL)", null},
+        {"CVAR(NULL)", "<null>"}, {"CVAR(\"text\")", "text"}, {"CVAR(12)", "12"},
+        {"CDATE(\"1/2/2003\")", "1/2/2003"}, {"CDATE(\"2003-01-02 13:04:05\")", "1/2/2003 1:04:05 PM"},
+        {"CDATE(\"1/2/2003 1:04:05 PM\")", "1/2/2003 1:04:05 PM"}, {"CDATE(36526)", "1/1/2000"},
+        {"CDATE(\"36526.5\")", "1/1/2000 12:00:00 PM"}, {"CDATE(\"soon\")", mismatch}, {"CDATE(NULL)", null},
+        {"CDATE(3e6)", overflow},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(eval(QString::fromLatin1(c.expression)), c.value) << c.expression;
+}
+
+} // namespace
