@@ -11,7 +11,8 @@
 // every step on Address, the near-duplicate search on LastName, the E-Mail
 // Cleaner's run on Email (lists and grid included), the Dupe Remover's search
 // and removal on FirstName, LastName and City, and the text export of the
-// whole list. Then the peak resident memory of that size.
+// whole list. The peak resident memory is taken over each job (on stderr)
+// and the highest of a size goes in the table.
 // The table gives seconds (the screens in ms), and a last line the growth of
 // each job from the second size to the third (the rows grow 10 x).
 #include "generator.h"
@@ -33,6 +34,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -48,11 +50,14 @@ using Figures = std::map<std::string, double>;
 /// Times job and stores its seconds (or milliseconds) under name; false when it failed.
 bool timed(Figures& f, const char* name, const std::function<bool()>& job, double scale = 1.0)
 {
+    bench::resetPeakResident();
     QElapsedTimer t;
     t.start();
     const bool ok = job();
     f[name] = t.nsecsElapsed() / 1e9 * scale;
-    std::fprintf(stderr, "  %-10s %10.3f%s\n", name, f[name], ok ? "" : "  FAILED");
+    const double peak = bench::peakResidentMb();
+    f["peak_MB"] = std::max(f["peak_MB"], peak);
+    std::fprintf(stderr, "  %-10s %10.3f   peak %7.1f MB%s\n", name, f[name], peak, ok ? "" : "  FAILED");
     return ok;
 }
 
@@ -89,7 +94,6 @@ bool runSize(qint64 rows, const QString& folder, Figures& f)
     const QString settings = work + QStringLiteral("/Settings");
     bench::writeSettings(settings);
     const QString path = work + QStringLiteral("/sysfls.sys");
-    bench::resetPeakResident();
     std::fprintf(stderr, "%lld rows\n", static_cast<long long>(rows));
     bool ok = true;
     try {
@@ -151,7 +155,6 @@ bool runSize(qint64 rows, const QString& folder, Figures& f)
         std::fprintf(stderr, "scale: %s\n", qPrintable(e.description()));
         ok = false;
     }
-    f["peak_MB"] = bench::peakResidentMb();
     general::setProgramFolder(QString());
     QDir(work).removeRecursively();
     return ok;

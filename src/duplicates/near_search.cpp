@@ -20,6 +20,8 @@
 #include "platform/jet/error.h"
 #include "platform/jet/schema.h"
 
+#include <QHash>
+
 #include <algorithm>
 
 namespace neardup {
@@ -62,8 +64,24 @@ std::vector<ValueCount> readValues(jet::Connection& c, const QString& data, cons
     s.bindInt(2, req.maxLength);
     if (!req.filter.isEmpty())
         s.bind(3, jet::Value(req.filter));
-    while (s.step())
-        out.push_back(ValueCount{s.value(0, jet::dbText).toString(), 1, s.int64(1) != 0});
+    // Values equal but for case are merged as they are read, exactly as
+    // findNearPairs merges them (the first spelling stays, the counts add up,
+    // a match of any spelling counts): ten million records then hold their
+    // distinct values in memory, not one string each.
+    QHash<QString, std::size_t> seen;
+    while (s.step()) {
+        QString text = s.value(0, jet::dbText).toString();
+        const bool matches = s.int64(1) != 0;
+        QString key = text.toCaseFolded();
+        if (const auto it = seen.constFind(key); it != seen.cend()) {
+            ValueCount& v = out[*it];
+            ++v.count;
+            v.matchesFilter = v.matchesFilter || matches;
+            continue;
+        }
+        seen.insert(std::move(key), out.size());
+        out.push_back(ValueCount{std::move(text), 1, matches});
+    }
     return out;
 }
 

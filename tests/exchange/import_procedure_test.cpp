@@ -293,6 +293,38 @@ TEST_F(ImportProcedure, UnreadableSourceGivesTheFileErrorMessage)
     EXPECT_EQ(tblData(), QStringList{"kept"});
 }
 
+// A workbook whose directory is damaged never reaches the Excel library: the
+// procedure's message carries the reason, and the open list stays.
+TEST_F(ImportProcedure, DamagedWorkbookGivesTheFileErrorWithItsReason)
+{
+    makePreviousList();
+    const QString book = writeWorkbook("damaged.xls", QStringLiteral("Sheet1"), kPeople);
+    QByteArray bytes;
+    {
+        QFile f(book);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        bytes = f.readAll();
+    }
+    const qsizetype entry = bytes.indexOf(QByteArray("W\0o\0r\0k\0b\0o\0o\0k\0", 16));
+    ASSERT_GT(entry, 0);
+    bytes[entry + 0x40] = char(0x20);   // a name length far beyond the entry's 64 bytes
+    bytes[entry + 0x41] = char(0xe4);
+    {
+        QFile f(book);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    ui.answerFile(book, 3);
+    ui.answerMessage(ui::vbOK);
+    main->Open_Source_File();
+    const auto& box = ui.shown().back();
+    EXPECT_TRUE(box.text.startsWith(QStringLiteral("File Error. Unable to Open File \r\r"))) << box.text.toStdString();
+    EXPECT_TRUE(box.text.endsWith(QStringLiteral("'%1' cannot be read as a workbook: a directory entry's name has an "
+                                                 "impossible length.").arg(book)))
+        << box.text.toStdString();
+    EXPECT_EQ(tblData(), QStringList{"kept"});
+}
+
 // Every road into a list ends the same way: the workbench maximised inside the
 // main window's MDI area (where the menu shortcuts reach it) and the record
 // count in the status.

@@ -18,6 +18,8 @@
 
 #include "platform/drivers/mdb_reader.h"
 
+#include "platform/drivers/mdb_check.h"
+
 #include "platform/jet/error.h"
 
 #include <QFile>
@@ -62,11 +64,18 @@ struct TableFreer {
 };
 using Table = std::unique_ptr<MdbTableDef, TableFreer>;
 
+[[noreturn]] void damagedFile(const QString& path, const QString& why)
+{
+    throw jet::JetError(jet::errExternal, QStringLiteral("'%1' is damaged and cannot be read: %2.").arg(path, why));
+}
+
 /// Opens the file and reads its table catalogue; throws when either fails.
 Handle openWithCatalog(const QString& path)
 {
     if (!isJetFile(path))
         badFormat(path);
+    if (const QString why = mdbDamage(path); !why.isEmpty())
+        damagedFile(path, why);
     Handle h(mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS));
     if (!h)
         badFormat(path);
@@ -189,6 +198,8 @@ public:
         }
         if (!entry)
             noTable(tableName);
+        if (const QString why = mdbTableDamage(path, tableName); !why.isEmpty())
+            damagedFile(path, why);
         t_.reset(mdb_read_table(entry));
         if (!t_ || !mdb_read_columns(t_.get()))
             badFormat(path_);

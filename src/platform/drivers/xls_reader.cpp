@@ -17,6 +17,7 @@
 // all cells in memory from open(); a read walks the sheet twice.
 #include "platform/drivers/xls_reader.h"
 
+#include "platform/drivers/xls_check.h"
 #include "platform/drivers/xls_serials.h"
 
 #include <freexl.h>
@@ -373,6 +374,9 @@ bool XlsWorkbook::open(const QString& path, QString* error)
     };
     if (!QFile::exists(path))
         return fail(openErrorText(FREEXL_FILE_NOT_FOUND, path));
+    // The library reads past its buffers on some damaged files: look first.
+    if (const QString damage = xlsFileDamage(path); !damage.isEmpty())
+        return fail(QStringLiteral("'%1' cannot be read as a workbook: %2.").arg(path, damage));
 
     const void* h = nullptr;
     path_ = path;

@@ -113,7 +113,8 @@ public:
         // Catalogue rows: the catalogue itself, then every table.
         for (const Placed& p : placed)
             catalog.rows.push_back({jet::Value(static_cast<long long>(p.tdefPage)), jet::Value(0), jet::Value(p.table->name),
-                                    jet::Value(1), jet::Value(static_cast<long long>(static_cast<std::int32_t>(p.table->flags)))});
+                                    jet::Value(1), jet::Value(static_cast<long long>(static_cast<std::int32_t>(p.table->flags))),
+                                    p.table->properties.isEmpty() ? jet::Value() : jet::Value(p.table->properties)});
         for (size_t i = 1; i < placed.size(); ++i)
             if (!writeRows(placed[i], why))
                 return false;
@@ -263,7 +264,7 @@ private:
             if (v.isNull())
                 continue;
             const QByteArray text = encodeText(f_, v.toString());
-            var += c.type == Memo ? memoField(text) : text;
+            var += c.type == Memo || c.type == Ole ? memoField(text) : text;   // both are long values
         }
         const int varCount = static_cast<int>(varOffsets.size());
         row.clear();

@@ -35,6 +35,7 @@ struct Table {
     std::vector<Column> columns;
     std::vector<std::vector<jet::Value>> rows;   ///< one value per column; Null for missing
     std::uint32_t flags = 0;                     ///< 0x80000002 marks a system table
+    QString properties{};                        ///< the catalogue's property value (LvProp); empty: none
 };
 
 /// Writes the database; false (and why) when a table does not fit the fixture's limits.

@@ -1,0 +1,215 @@
+// The structure checks of mdb_check.h, made with the library's own page and
+// row readers but without any of its value conversions (nothing is bound),
+// so that the checks follow exactly the pages the reading would.
+//
+// A table definition is a chain of pages of type 0x02 linked by the page
+// number at offset 4; its column count and index count say how far into
+// that chain the column entries reach. A long value's 12-byte field holds its
+// length with flags (0x80 inline, 0x40 on one page, none on a chain of
+// pages) and the page and row of its first part; every part begins with the
+// page and row of the next, 0 ending the chain.
+//
+// Cost: the definition pages once; mdbTableDamage reads the table's pages once.
+
+// libmdb's header is C and needs glib's declarations before it.
+#include <glib.h>
+#include <mdbtools.h>
+
+#include "platform/drivers/mdb_check.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace drivers {
+namespace {
+
+// Jet allows 255 columns and 32 indexes in a table.
+constexpr int kMaxColumns = 255;
+constexpr long kMaxIndexes = 64;
+constexpr int kOffsetMask = 0x1fff;
+constexpr int kLongValueField = 12;
+
+struct Damage {
+    QString why;
+};
+
+[[noreturn]] void damaged(const QString& why) { throw Damage{why}; }
+
+struct HandleCloser {
+    void operator()(MdbHandle* h) const { mdb_close(h); }
+};
+struct TableFreer {
+    void operator()(MdbTableDef* t) const { mdb_free_tabledef(t); }
+};
+
+class Checker {
+public:
+    explicit Checker(const QString& path) : h_(mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS))
+    {
+        if (h_) {
+            const qint64 size = QFileInfo(path).size();
+            pages_ = (size + h_->fmt->pg_size - 1) / h_->fmt->pg_size;
+        }
+    }
+    MdbHandle* handle() const { return h_.get(); }
+
+    /// The definition that starts on `page`: a chain of definition pages in
+    /// the file, with room in it for the columns and indexes it claims.
+    void definition(unsigned long page, const QString& what)
+    {
+        MdbHandle* h = h_.get();
+        const MdbFormatConstants* fmt = h->fmt;
+        // A first page that is not a definition the library refuses itself.
+        if (qint64(page) >= pages_ || mdb_read_pg(h, page) != fmt->pg_size || h->pg_buf[0] != 0x02)
+            return;
+        QSet<unsigned long> seen;
+        qint64 bytes = 0;
+        for (unsigned long p = page; p != 0;) {
+            if (qint64(p) >= pages_)
+                damaged(QStringLiteral("the definition of %1 lies outside the file").arg(what));
+            if (seen.contains(p))
+                damaged(QStringLiteral("the definition of %1 runs in a circle").arg(what));
+            seen.insert(p);
+            if (mdb_read_pg(h, p) != fmt->pg_size || h->pg_buf[0] != 0x02)
+                damaged(QStringLiteral("the definition of %1 is not where the file says").arg(what));
+            bytes += seen.size() == 1 ? fmt->pg_size : fmt->pg_size - 8;
+            p = static_cast<unsigned long>(mdb_get_int32(h->pg_buf, 4));
+        }
+        mdb_read_pg(h, page);
+        const int columns = mdb_get_int16(h->pg_buf, fmt->tab_num_cols_offset);
+        const long indexes = mdb_get_int32(h->pg_buf, fmt->tab_num_idxs_offset);
+        const long realIndexes = mdb_get_int32(h->pg_buf, fmt->tab_num_ridxs_offset);
+        if (columns < 1 || columns > kMaxColumns)
+            damaged(QStringLiteral("%1 claims %2 columns").arg(what).arg(columns));
+        if (indexes < 0 || indexes > kMaxIndexes || realIndexes < 0 || realIndexes > kMaxIndexes)
+            damaged(QStringLiteral("%1 claims an impossible number of indexes").arg(what));
+        const qint64 needed = fmt->tab_cols_start_offset + qint64(realIndexes) * fmt->tab_ridx_entry_size
+                              + qint64(columns) * (fmt->tab_col_entry_size + 1);
+        if (needed > bytes)
+            damaged(QStringLiteral("the definition of %1 claims more than its pages hold").arg(what));
+        for (int at : {int(fmt->tab_usage_map_offset), int(fmt->tab_free_map_offset)})
+            if (qint64(static_cast<unsigned long>(mdb_get_int32(h->pg_buf, at)) >> 8) >= pages_)
+                damaged(QStringLiteral("the page map of %1 lies outside the file").arg(what));
+    }
+
+    /// Every long value of the table's rows: its chain of pages must end.
+    void longValues(MdbTableDef* t, const QString& what)
+    {
+        MdbHandle* h = h_.get();
+        std::vector<int> columns;
+        for (guint i = 0; i < t->columns->len; ++i) {
+            const auto* c = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
+            if (c->col_type == MDB_MEMO || c->col_type == MDB_OLE)
+                columns.push_back(static_cast<int>(i));
+        }
+        if (columns.empty())
+            return;
+        std::vector<MdbField> fields(t->num_cols);
+        mdb_rewind_table(t);
+        while (mdb_fetch_row(t)) {
+            mdb_read_pg(h, t->cur_phys_pg);
+            int start = 0;
+            size_t size = 0;
+            if (t->cur_row < 1 || mdb_find_row(h, static_cast<int>(t->cur_row) - 1, &start, &size) != 0)
+                continue;
+            if (mdb_crack_row(t, start & kOffsetMask, size, fields.data()) < 0)
+                continue;
+            for (int i : columns) {
+                const MdbField& f = fields[static_cast<size_t>(i)];
+                if (f.is_null || !f.value || f.siz < kLongValueField)
+                    continue;
+                unsigned char head[kLongValueField];
+                std::memcpy(head, f.value, sizeof head);
+                chain(head, what);
+                mdb_read_pg(h, t->cur_phys_pg);   // the walk read other pages
+            }
+        }
+    }
+
+private:
+    void chain(unsigned char* head, const QString& what)
+    {
+        const unsigned long length = static_cast<unsigned long>(mdb_get_int32(head, 0));
+        if (length & 0xFF000000ul)
+            return;   // inline, on one page, or of a kind the library does not follow
+        QSet<long> seen;
+        for (long at = mdb_get_int32(head, 4); at != 0;) {
+            if (seen.contains(at))
+                damaged(QStringLiteral("a long value of %1 runs in a circle of pages").arg(what));
+            seen.insert(at);
+            if (qint64(static_cast<unsigned long>(at) >> 8) >= pages_)
+                return;   // the library stops at a page it cannot read
+            void* buf = nullptr;
+            int offset = 0;
+            size_t len = 0;
+            if (mdb_find_pg_row(h_.get(), static_cast<int>(at), &buf, &offset, &len) != 0 || len < 4)
+                return;
+            at = mdb_get_int32(buf, offset);
+        }
+    }
+
+    std::unique_ptr<MdbHandle, HandleCloser> h_;
+    qint64 pages_ = 0;
+};
+
+QString checked(const std::function<void()>& check)
+{
+    try {
+        check();
+        return QString();
+    } catch (const Damage& d) {
+        return d.why;
+    }
+}
+
+} // namespace
+
+QString mdbDamage(const QString& path)
+{
+    Checker c(path);
+    if (!c.handle())
+        return QString();
+    return checked([&] {
+        const QString what = QStringLiteral("the catalogue");
+        c.definition(2, what);
+        // The catalogue is read through a stand-in entry, as the library does.
+        MdbCatalogEntry entry;
+        std::memset(&entry, 0, sizeof entry);
+        entry.mdb = c.handle();
+        entry.object_type = MDB_TABLE;
+        entry.table_pg = 2;
+        std::strcpy(entry.object_name, "MSysObjects");
+        std::unique_ptr<MdbTableDef, TableFreer> t(mdb_read_table(&entry));
+        if (!t || !mdb_read_columns(t.get()))
+            return;   // the reader reports a catalogue it cannot read
+        c.longValues(t.get(), what);
+    });
+}
+
+QString mdbTableDamage(const QString& path, const QString& table)
+{
+    Checker c(path);
+    if (!c.handle() || !mdb_read_catalog(c.handle(), MDB_TABLE))
+        return QString();
+    return checked([&] {
+        GPtrArray* cat = c.handle()->catalog;
+        for (guint i = 0; cat && i < cat->len; ++i) {
+            auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(cat, i));
+            if (e->object_type != MDB_TABLE || QString::fromUtf8(e->object_name).compare(table, Qt::CaseInsensitive) != 0)
+                continue;
+            const QString what = QStringLiteral("table '%1'").arg(table);
+            c.definition(e->table_pg, what);
+            std::unique_ptr<MdbTableDef, TableFreer> t(mdb_read_table(e));
+            if (t && mdb_read_columns(t.get()))
+                c.longValues(t.get(), what);
+            return;
+        }
+    });
+}
+
+} // namespace drivers

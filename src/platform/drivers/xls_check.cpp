@@ -1,0 +1,512 @@
+// The structure checks of xls_check.h. The container is read as the
+// compound-file format describes it: a header, sectors of 512 or 4096 bytes
+// chained by the allocation table (FAT), small streams in 64-byte mini
+// sectors chained by the mini FAT, and a directory of 128-byte entries. Every
+// chain must stay inside the file and end without running in a circle. The
+// workbook stream is then walked record by record (4-byte header: type and
+// body length), and the records the library takes strings, indexes or
+// offsets from are checked against their own bodies.
+//
+// Cost: one pass over the file; the workbook stream is copied once.
+#include "platform/drivers/xls_check.h"
+
+#include <QFile>
+#include <QSet>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace drivers {
+namespace {
+
+constexpr std::uint32_t kEndOfChain = 0xFFFFFFFEu;
+constexpr std::uint32_t kNoStream = 0xFFFFFFFFu;
+constexpr int kMaxRecordBody = 8224;
+
+struct Damage {
+    QString why;
+};
+
+[[noreturn]] void damaged(const char* why) { throw Damage{QString::fromLatin1(why)}; }
+
+std::uint32_t u32(const QByteArray& b, qsizetype at)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(b.constData()) + at;
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+}
+unsigned u16(const QByteArray& b, qsizetype at)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(b.constData()) + at;
+    return unsigned(p[0]) | unsigned(p[1]) << 8;
+}
+unsigned u8(const QByteArray& b, qsizetype at) { return static_cast<unsigned char>(b[at]); }
+
+/// The compound file: its sectors, allocation tables and directory.
+class Container {
+public:
+    explicit Container(const QByteArray& f) : f_(f)
+    {
+        static const char kSignature[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
+        if (f.size() < 512 || !f.startsWith(QByteArray(kSignature, 8)))
+            damaged("it is not an Excel workbook (no compound-file header)");
+        const unsigned shift = u16(f, 0x1E);
+        if ((shift != 9 && shift != 12) || u16(f, 0x20) != 6 || u16(f, 0x1C) != 0xFFFE)
+            damaged("its compound-file header gives impossible sector sizes");
+        sector_ = qsizetype(1) << shift;
+        count_ = f.size() / sector_ - 1;   // whole sectors after the header
+        if (count_ <= 0)
+            damaged("it is shorter than its header says");
+        readFat();
+        directory_ = bytesOf(chain(u32(f, 0x30)));
+        if (directory_.size() < 128)
+            damaged("its directory is missing");
+        readMiniFat();
+    }
+
+    /// The stream named `name` (letter case ignored), or nullopt.
+    std::optional<QByteArray> stream(const QStringList& names) const
+    {
+        const qsizetype entries = directory_.size() / 128;
+        for (qsizetype e = 1; e < entries; ++e) {
+            if (u8(directory_, e * 128 + 0x42) != 2)
+                continue;
+            const unsigned len = u16(directory_, e * 128 + 0x40);
+            const QString name = QString::fromUtf16(reinterpret_cast<const char16_t*>(directory_.constData() + e * 128),
+                                                    len >= 2 ? len / 2 - 1 : 0);
+            if (names.contains(name, Qt::CaseInsensitive))
+                return streamOf(e);
+        }
+        return std::nullopt;
+    }
+
+    /// Every directory entry's name, links and stream must be sound.
+    void checkDirectory() const
+    {
+        const qsizetype entries = directory_.size() / 128;
+        if (u8(directory_, 0x42) != 5)
+            damaged("its directory has no root entry");
+        for (qsizetype e = 0; e < entries; ++e) {
+            const qsizetype at = e * 128;
+            const unsigned type = u8(directory_, at + 0x42);
+            const unsigned len = u16(directory_, at + 0x40);
+            if (type > 5)
+                damaged("a directory entry is of no known kind");
+            if (type == 0 && len == 0)
+                continue;
+            if (len < 2 || len > 64 || len % 2 != 0 || u16(directory_, at + len - 2) != 0)
+                damaged("a directory entry's name has an impossible length");
+            for (unsigned i = 0; i + 2 < len; i += 2) {
+                const unsigned c = u16(directory_, at + i);
+                if (c == 0 || c >= 0x80)
+                    damaged("a directory entry's name holds characters no workbook uses there");
+            }
+            if (type == 0)
+                continue;
+            for (int link : {0x44, 0x48, 0x4C}) {
+                const std::uint32_t id = u32(directory_, at + link);
+                if (id != kNoStream && qsizetype(id) >= entries)
+                    damaged("a directory entry links to an entry that does not exist");
+            }
+            if (type == 2)
+                streamOf(e);
+        }
+    }
+
+private:
+    void readFat()
+    {
+        const std::uint32_t fatSectors = u32(f_, 0x2C);
+        if (fatSectors == 0 || qsizetype(fatSectors) > count_)
+            damaged("its allocation table claims more sectors than the file holds");
+        std::vector<std::uint32_t> ids;
+        for (int i = 0; i < 109 && ids.size() < fatSectors; ++i)
+            ids.push_back(u32(f_, 0x4C + 4 * i));
+        std::uint32_t difat = u32(f_, 0x44);
+        QSet<std::uint32_t> seen;
+        const qsizetype perSector = sector_ / 4 - 1;
+        while (ids.size() < fatSectors) {
+            if (qsizetype(difat) >= count_ || seen.contains(difat))
+                damaged("its allocation table's sector list runs outside the file or in a circle");
+            seen.insert(difat);
+            const qsizetype base = (qsizetype(difat) + 1) * sector_;
+            for (qsizetype i = 0; i < perSector && ids.size() < fatSectors; ++i)
+                ids.push_back(u32(f_, base + 4 * i));
+            difat = u32(f_, base + 4 * perSector);
+        }
+        fat_.reserve(ids.size() * std::size_t(sector_ / 4));
+        for (std::uint32_t id : ids) {
+            if (qsizetype(id) >= count_)
+                damaged("its allocation table lies outside the file");
+            const qsizetype base = (qsizetype(id) + 1) * sector_;
+            for (qsizetype i = 0; i < sector_ / 4; ++i)
+                fat_.push_back(u32(f_, base + 4 * i));
+        }
+    }
+
+    void readMiniFat()
+    {
+        const std::uint32_t first = u32(f_, 0x3C);
+        if (first != kEndOfChain && first != kNoStream) {
+            const QByteArray table = bytesOf(chain(first));
+            for (qsizetype i = 0; i + 4 <= table.size(); i += 4)
+                miniFat_.push_back(u32(table, i));
+        }
+        const std::uint32_t rootStart = u32(directory_, 0x74);
+        const std::uint32_t rootSize = u32(directory_, 0x78);
+        if (rootStart != kEndOfChain && rootStart != kNoStream && rootSize > 0) {
+            mini_ = bytesOf(chain(rootStart));
+            if (mini_.size() < qsizetype(rootSize))
+                damaged("its small-stream area is shorter than its directory says");
+        }
+    }
+
+    std::vector<std::uint32_t> chain(std::uint32_t start) const
+    {
+        std::vector<std::uint32_t> out;
+        QSet<std::uint32_t> seen;
+        for (std::uint32_t s = start; s != kEndOfChain;) {
+            if (qsizetype(s) >= count_ || s >= fat_.size() || seen.contains(s))
+                damaged("a chain of sectors runs outside the file or in a circle");
+            seen.insert(s);
+            out.push_back(s);
+            s = fat_[s];
+        }
+        return out;
+    }
+
+    QByteArray bytesOf(const std::vector<std::uint32_t>& sectors) const
+    {
+        QByteArray out;
+        out.reserve(qsizetype(sectors.size()) * sector_);
+        for (std::uint32_t s : sectors)
+            out += f_.mid((qsizetype(s) + 1) * sector_, sector_);
+        return out;
+    }
+
+    QByteArray streamOf(qsizetype entry) const
+    {
+        const std::uint32_t start = u32(directory_, entry * 128 + 0x74);
+        const std::uint32_t size = u32(directory_, entry * 128 + 0x78);
+        if (size == 0)
+            return {};
+        if (size >= u32(f_, 0x38)) {
+            const QByteArray b = bytesOf(chain(start));
+            if (b.size() < qsizetype(size))
+                damaged("a stream is shorter than its directory entry says");
+            return b.left(size);
+        }
+        QByteArray out;
+        QSet<std::uint32_t> seen;
+        for (std::uint32_t s = start; s != kEndOfChain;) {
+            if (s >= miniFat_.size() || (qsizetype(s) + 1) * 64 > mini_.size() || seen.contains(s))
+                damaged("a small stream's chain runs outside the file or in a circle");
+            seen.insert(s);
+            out += mini_.mid(qsizetype(s) * 64, 64);
+            s = miniFat_[s];
+        }
+        if (out.size() < qsizetype(size))
+            damaged("a small stream is shorter than its directory entry says");
+        return out.left(size);
+    }
+
+    const QByteArray& f_;
+    qsizetype sector_ = 512;
+    qsizetype count_ = 0;
+    std::vector<std::uint32_t> fat_, miniFat_;
+    QByteArray directory_, mini_;
+};
+
+struct Record {
+    qsizetype at;   ///< of its header in the stream
+    unsigned type;
+    qsizetype len;
+};
+
+/// The stream's records, each inside the stream and of a length readers accept.
+std::vector<Record> recordsOf(const QByteArray& s)
+{
+    std::vector<Record> out;
+    qsizetype at = 0;
+    while (at + 4 <= s.size()) {
+        const Record r{at, u16(s, at), qsizetype(u16(s, at + 2))};
+        if (r.len > kMaxRecordBody || at + 4 + r.len > s.size())
+            damaged("a record of the workbook runs past its end");
+        out.push_back(r);
+        at += 4 + r.len;
+    }
+    return out;
+}
+
+/// The checks of the workbook stream's records.
+class Workbook {
+public:
+    explicit Workbook(const QByteArray& s) : s_(s), recs_(recordsOf(s))
+    {
+        if (recs_.empty() || (recs_[0].type & 0xFF) != 0x09)
+            damaged("its workbook stream does not begin with a BOF record");
+        biff8_ = recs_[0].type == 0x0809 && recs_[0].len >= 2 && u16(s_, 4) == 0x0600;
+        for (const Record& r : recs_)
+            if ((r.type & 0xFF) == 0x09 && (r.type >> 8) <= 8)
+                bofs_.insert(r.at);
+        for (std::size_t i = 0; i < recs_.size(); ++i)
+            check(i);
+    }
+
+private:
+    qsizetype body(const Record& r) const { return r.at + 4; }
+
+    void need(const Record& r, qsizetype bytes) const
+    {
+        if (bytes > r.len)
+            damaged("a record of the workbook claims more text than it holds");
+    }
+
+    /// A string at `at` of a record: its length in `lenBytes` bytes, then
+    /// (BIFF8) a flags byte, then the characters.
+    void string(const Record& r, qsizetype at, int lenBytes) const
+    {
+        need(r, at + lenBytes);
+        const qsizetype chars = lenBytes == 1 ? u8(s_, body(r) + at) : u16(s_, body(r) + at);
+        if (!biff8_) {
+            need(r, at + lenBytes + chars);
+            return;
+        }
+        need(r, at + lenBytes + 1);
+        const unsigned flags = u8(s_, body(r) + at + lenBytes);
+        qsizetype extra = 0;
+        if (flags & 0x08)
+            extra += 2;
+        if (flags & 0x04)
+            extra += 4;
+        need(r, at + lenBytes + 1 + extra + chars * (flags & 0x01 ? 2 : 1));
+    }
+
+    void cellFormat(const Record& r, qsizetype at) const
+    {
+        need(r, at + 2);
+        if (xfs_ > 0 && u16(s_, body(r) + at) >= unsigned(xfs_))
+            damaged("a cell refers to a cell format the workbook does not have");
+    }
+
+    /// A cell's row and column (and the last column of a run of cells) must
+    /// lie inside the area its sheet declares: the library drops, and
+    /// partly leaks, cells outside it.
+    void inside(const Record& r, unsigned lastColumn)
+    {
+        need(r, 4);
+        if (!haveDims_)
+            return;
+        const unsigned row = u16(s_, body(r)), first = u16(s_, body(r) + 2);
+        if (row >= dimRows_ || lastColumn >= dimCols_ || first > lastColumn)
+            damaged("a cell lies outside the area its sheet declares");
+        // A second record for the same cell replaces the first, whose text
+        // the library then loses.
+        for (unsigned c = first; c <= lastColumn; ++c) {
+            const std::size_t at = std::size_t(row) * dimCols_ + c;
+            if (taken_[at])
+                damaged("a cell of a sheet is given twice");
+            taken_[at] = true;
+        }
+    }
+
+    void cell(const Record& r)
+    {
+        inside(r, u16(s_, body(r) + 2));
+        cellFormat(r, 4);
+    }
+
+    void check(std::size_t i)
+    {
+        const Record& r = recs_[i];
+        const qsizetype b = body(r);
+        const bool continued = i + 1 < recs_.size() && recs_[i + 1].type == 0x003C;
+        if ((r.type & 0xFF) == 0x09 && (r.type >> 8) <= 8)
+            haveDims_ = false;   // a sheet (or the globals) begins
+        switch (r.type) {
+        case 0x00E0:   // XF
+        case 0x0043:
+        case 0x0243:
+        case 0x0443:
+            ++xfs_;
+            break;
+        case 0x0085:   // BOUNDSHEET: where the sheet's BOF is, and its name
+            need(r, 8);
+            if (!bofs_.contains(qsizetype(u32(s_, b))))
+                damaged("a sheet's place in the workbook does not hold a sheet");
+            string(r, 6, 1);
+            break;
+        case 0x00FC:   // SST
+            sharedStrings(i);
+            break;
+        case 0x00FD:   // LABELSST
+            need(r, 10);
+            cell(r);
+            if (!haveSst_ || u32(s_, b + 6) >= sstCount_)
+                damaged("a cell refers to a shared text the workbook does not have");
+            break;
+        case 0x0204:   // LABEL
+        case 0x00D6:   // RSTRING
+            cell(r);
+            if (!continued)
+                string(r, 6, 2);
+            break;
+        case 0x0207:   // STRING: a formula's text result
+            if (!continued)
+                string(r, 0, 2);
+            break;
+        case 0x041E:   // FORMAT
+            if (biff8_)
+                string(r, 2, 2);
+            else
+                string(r, 2, 1);
+            break;
+        case 0x001E:   // FORMAT of the oldest versions
+            string(r, 0, 1);
+            break;
+        case 0x0031:   // FONT
+            string(r, 14, 1);
+            break;
+        case 0x0203:   // NUMBER
+        case 0x027E:   // RK
+        case 0x0201:   // BLANK
+        case 0x0205:   // BOOLERR
+        case 0x0006:   // FORMULA
+            cell(r);
+            break;
+        case 0x00BD:   // MULRK: row, first column, (format, value) pairs, last column
+            need(r, 6);
+            if ((r.len - 6) % 6 != 0)
+                damaged("a record of the workbook has an impossible length");
+            inside(r, u16(s_, b + r.len - 2));
+            for (qsizetype at = 4; at + 6 <= r.len - 2; at += 6)
+                cellFormat(r, at);
+            break;
+        case 0x00BE:   // MULBLANK
+            need(r, 6);
+            if ((r.len - 6) % 2 != 0)
+                damaged("a record of the workbook has an impossible length");
+            inside(r, u16(s_, b + r.len - 2));
+            break;
+        case 0x0200: {   // DIMENSIONS
+            need(r, biff8_ ? 12 : 8);
+            const std::uint32_t firstRow = biff8_ ? u32(s_, b) : u16(s_, b);
+            const std::uint32_t lastRow = biff8_ ? u32(s_, b + 4) : u16(s_, b + 2);
+            const unsigned firstCol = u16(s_, b + (biff8_ ? 8 : 4)), lastCol = u16(s_, b + (biff8_ ? 10 : 6));
+            if (firstRow > lastRow || lastRow > 65536 || firstCol > lastCol || lastCol > 256)
+                damaged("a sheet claims more rows or columns than a workbook can have");
+            haveDims_ = true;
+            dimRows_ = lastRow;
+            dimCols_ = lastCol;
+            taken_.assign(std::size_t(lastRow) * lastCol, false);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+
+    /// The shared strings, which continue from the SST record into the
+    /// CONTINUE records after it; a string's characters may split between
+    /// two records, and the second part then starts with a flags byte again.
+    void sharedStrings(std::size_t i)
+    {
+        const Record& first = recs_[i];
+        need(first, 8);
+        const std::uint32_t unique = u32(s_, body(first) + 4);
+        std::size_t rec = i;
+        qsizetype at = body(first) + 8, end = body(first) + first.len;
+        auto nextRecord = [&] {
+            if (rec + 1 >= recs_.size() || recs_[rec + 1].type != 0x003C)
+                damaged("the workbook's shared texts run past their records");
+            ++rec;
+            at = body(recs_[rec]);
+            end = at + recs_[rec].len;
+        };
+        auto take = [&](qsizetype n) {   // bytes that may cross into the next record
+            while (n > 0) {
+                if (at == end)
+                    nextRecord();
+                const qsizetype here = std::min(n, end - at);
+                at += here;
+                n -= here;
+            }
+        };
+        for (std::uint32_t k = 0; k < unique; ++k) {
+            if (at == end)
+                nextRecord();
+            if (end - at < 3)
+                damaged("the workbook's shared texts run past their records");
+            qsizetype chars = u16(s_, at);
+            unsigned flags = u8(s_, at + 2);
+            at += 3;
+            qsizetype runs = 0, ext = 0;
+            if (flags & 0x08) {
+                if (end - at < 2)
+                    damaged("the workbook's shared texts run past their records");
+                runs = u16(s_, at);
+                at += 2;
+            }
+            if (flags & 0x04) {
+                if (end - at < 4)
+                    damaged("the workbook's shared texts run past their records");
+                ext = u32(s_, at);
+                at += 4;
+            }
+            while (chars > 0) {
+                if (at == end) {
+                    nextRecord();
+                    flags = u8(s_, at);
+                    ++at;
+                }
+                const int width = flags & 0x01 ? 2 : 1;
+                const qsizetype here = std::min(chars, (end - at) / width);
+                if (here == 0)
+                    damaged("a shared text is split inside a character");
+                at += here * width;
+                chars -= here;
+            }
+            take(runs * 4 + ext);
+        }
+        haveSst_ = true;
+        sstCount_ = unique;
+    }
+
+    const QByteArray& s_;
+    std::vector<Record> recs_;
+    QSet<qsizetype> bofs_;
+    bool biff8_ = true;
+    int xfs_ = 0;
+    bool haveDims_ = false;
+    std::uint32_t dimRows_ = 0;
+    unsigned dimCols_ = 0;
+    std::vector<bool> taken_;   ///< the cells of the sheet given so far
+    bool haveSst_ = false;
+    std::uint32_t sstCount_ = 0;
+};
+
+} // namespace
+
+QString xlsDamage(const QByteArray& file)
+{
+    try {
+        const Container c(file);
+        c.checkDirectory();
+        const auto stream = c.stream({QStringLiteral("Workbook"), QStringLiteral("Book")});
+        if (!stream)
+            damaged("it holds no workbook stream");
+        Workbook w(*stream);
+        return QString();
+    } catch (const Damage& d) {
+        return d.why;
+    }
+}
+
+QString xlsFileDamage(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QString();
+    return xlsDamage(f.readAll());
+}
+
+} // namespace drivers

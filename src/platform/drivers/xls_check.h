@@ -1,0 +1,22 @@
+// A look at an .xls file's structure before the Excel library parses it. The
+// library trusts what the file claims (directory names, record and string
+// lengths, sheet offsets) and reads past its buffers when a damaged file
+// claims too much, so such a file is refused here with a reason instead.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace drivers {
+
+/// Why the workbook must not be handed to the library, or "" when its
+/// container (an OLE2 compound file: header, allocation tables, directory)
+/// and its workbook stream (record lengths, string lengths and counts, the
+/// sheets' offsets) hold together.
+QString xlsDamage(const QByteArray& file);
+
+/// The same for a file on disk; a file that cannot be read gives "" (the
+/// library then reports it as missing or unreadable).
+QString xlsFileDamage(const QString& path);
+
+} // namespace drivers
