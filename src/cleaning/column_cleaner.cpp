@@ -17,6 +17,7 @@
 
 #include <QAbstractItemModel>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -85,11 +86,33 @@ ColumnCleaner::ColumnCleaner(frmdataform& form) : QObject(&form), f(form)
     f.lstOld->setSortingEnabled(false);
     f.lstOld->header()->setSectionsClickable(true);
 
+    // The gathered values under their caption with the ">>" that fills them
+    // on their left, the count beside the list's foot, then the new value with
+    // its own ">>" on the left and Convert below.
     if (auto* g = qobject_cast<QGridLayout*>(frame->layout())) {
-        const int row = g->rowCount();
-        g->addWidget(new QLabel(QStringLiteral("SELECTED VALUES"), frame), row, 0, 1, 3);
-        g->addWidget(cmdSelectOld, row + 1, 0);
-        g->addWidget(cmdConvert, row + 2, 0, 1, 3, Qt::AlignHCenter);
+        for (QWidget* w : {static_cast<QWidget*>(f.lstOld), static_cast<QWidget*>(f.Label7),
+                           static_cast<QWidget*>(f.txtOld), static_cast<QWidget*>(f.Label4),
+                           static_cast<QWidget*>(f.txtNew), static_cast<QWidget*>(f.cmdSelectNew)})
+            g->removeWidget(w);
+        for (int r = 0; r < g->rowCount(); ++r)
+            g->setRowStretch(r, 0);
+        auto* count = new QHBoxLayout;
+        count->addStretch(1);
+        count->addWidget(f.Label7);
+        count->addWidget(f.txtOld);
+        f.txtOld->setMaximumWidth(px(1500));
+        cmdSelectOld->setFixedWidth(px(600));
+        f.cmdSelectNew->setFixedWidth(px(600));
+        g->addWidget(new QLabel(QStringLiteral("SELECTED VALUES"), frame), 0, 1);
+        g->addWidget(cmdSelectOld, 1, 0, Qt::AlignTop);
+        g->addWidget(f.lstOld, 1, 1);
+        g->addLayout(count, 2, 1);
+        g->addWidget(f.Label4, 3, 1);
+        g->addWidget(f.cmdSelectNew, 4, 0);
+        g->addWidget(f.txtNew, 4, 1);
+        g->addWidget(cmdConvert, 5, 0, 1, 2, Qt::AlignHCenter);
+        g->setRowStretch(6, 1);
+        g->setColumnStretch(1, 1);
     }
     // Several values are gathered at once from the distinct values.
     f.lstMain->setSelectionMode(QAbstractItemView::ExtendedSelection);

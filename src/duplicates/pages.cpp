@@ -734,9 +734,11 @@ void Pages::buildNear()
     below->addSpacing(px(300));
     below->addWidget(lblTooLong);
     below->addWidget(txtTooLong);
-    below->addSpacing(px(300));
-    below->addWidget(f.lblDoubleClick, 1);
+    below->addStretch(1);
     below->addWidget(f.cmdConvert2);
+    // The hint has a line of its own over the counts, so that neither it nor
+    // the captions beside the counts are cut at the window's designed width.
+    v->addWidget(f.lblDoubleClick, 0, Qt::AlignRight);
     v->addLayout(below);
     f.lblDoubleClick->hide();
 

@@ -207,7 +207,7 @@ void EmailPage::build()
 
     auto* outer = new QHBoxLayout(frame);
     outer->setContentsMargins(px(100), px(60), px(100), px(60));
-    outer->setSpacing(px(300));
+    outer->setSpacing(px(150));   // room for the three buttons under the invalid list at the designed width
 
     // Left: the column, the run, the counts of the valid addresses.
     // As wide as the counts list needs; the invalid list takes the rest.

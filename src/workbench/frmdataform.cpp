@@ -32,6 +32,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTableView>
@@ -39,6 +40,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <functional>
 #include <stdexcept>
 
@@ -70,6 +72,27 @@ QString describe(const std::exception& e)
 
 /// Twips as pixels at the 15 twips per pixel of the screens the sizes were made for.
 int px(int twips) { return twips / 15; }
+
+/// The style of the workbench's tab strip. The style pads each caption
+/// generously; when the eight captions would then not fit the strip, the
+/// padding shrinks (down to one average character) so that every tab stays in
+/// sight at the window's designed size instead of hiding behind scroll arrows.
+class TabStripStyle : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
+    {
+        const int padding = QProxyStyle::pixelMetric(metric, option, widget);
+        const auto* bar = qobject_cast<const QTabBar*>(widget);
+        if (metric != PM_TabBarTabHSpace || !bar || bar->count() == 0)
+            return padding;
+        const QFontMetrics fm = bar->fontMetrics();
+        int text = 0;
+        for (int i = 0; i < bar->count(); ++i)
+            text += fm.horizontalAdvance(bar->tabText(i));
+        const int fits = (bar->width() - text) / bar->count() - 2;
+        return std::clamp(fits, fm.averageCharWidth(), padding);
+    }
+};
 
 void setComboText(QComboBox* c, const QString& text)
 {
@@ -199,6 +222,9 @@ void frmdataform::buildPages()
     outer->setSpacing(0);
 
     tab1 = named(new QTabBar(this), QStringLiteral("tab1"));
+    auto* tabStyle = new TabStripStyle;
+    tabStyle->setParent(tab1);
+    tab1->setStyle(tabStyle);
     tab1->setExpanding(false);
     tab1->setDrawBase(true);
     const struct { const char* caption; const char* tip; } tabs[] = {

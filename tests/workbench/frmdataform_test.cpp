@@ -9,6 +9,7 @@
 
 #include "support/workbench_fixture.h"
 
+#include <QAbstractScrollArea>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
@@ -17,7 +18,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QLabel>
+#include <QLayout>
 #include <QPushButton>
+#include <QTreeWidget>
 #include <QTabBar>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -320,6 +324,70 @@ TEST_F(Workbench, TabsShowTheirPagesAndRefillPickers)
     EXPECT_EQ(gintStatsReady, 1);
     EXPECT_EQ(gintFieldCount, 6);
     EXPECT_EQ(f.Combo1->currentText(), QStringLiteral("Please Choose Statistics"));
+}
+
+// At the main window's designed size (about 810 x 590 pixels left for the
+// workbench) all eight tabs show their whole captions without scroll arrows,
+// and every control of every page lies inside its page with its caption whole.
+TEST_F(Workbench, AtTheDesignedSizeEveryTabAndControlIsInSight)
+{
+    makeSampleList();
+    frmdataform& f = openList();
+    const QSize designed(810, 590);
+    f.resize(designed);
+    f.show();
+    QCoreApplication::processEvents();
+
+    const QFontMetrics fm = f.tab1->fontMetrics();
+    for (int i = 0; i < f.tab1->count(); ++i) {
+        const QRect r = f.tab1->tabRect(i);
+        EXPECT_TRUE(f.tab1->rect().contains(r)) << f.tab1->tabText(i).toStdString();
+        EXPECT_GE(r.width(), fm.horizontalAdvance(f.tab1->tabText(i)) + fm.averageCharWidth())
+            << f.tab1->tabText(i).toStdString();
+    }
+
+    const auto insideScrollArea = [](const QWidget* w, const QWidget* frame) {
+        for (const QWidget* p = w->parentWidget(); p && p != frame; p = p->parentWidget())
+            if (qobject_cast<const QAbstractScrollArea*>(p) || qobject_cast<const QComboBox*>(p))
+                return true;
+        return false;
+    };
+    const std::vector<QGroupBox*> frames = {f.frmstats, f.frCaseConv, f.frEMailClean, f.frDupes,
+                                            f.frTextClean, f.frColumnClean, f.frAdozIvidor, f.frDistinctValues};
+    f.lblDoubleClick->show();   // the near-duplicate hint, as a search with pairs leaves it
+    for (int tab = 1; tab < f.tab1->count(); ++tab) {
+        f.tab1->setCurrentIndex(tab);
+        QCoreApplication::processEvents();
+        // A page whose controls need more room than the designed size is cut off at its edge.
+        EXPECT_LE(f.minimumSizeHint().width(), designed.width()) << tab;
+        EXPECT_LE(f.minimumSizeHint().height(), designed.height()) << tab;
+        for (QGroupBox* frame : frames) {
+            if (!frame->isVisibleTo(&f))
+                continue;
+            for (QWidget* w : frame->findChildren<QWidget*>()) {
+                if (!w->isVisibleTo(frame) || insideScrollArea(w, frame))
+                    continue;
+                const QRect r(w->mapTo(frame, QPoint(0, 0)), w->size());
+                EXPECT_TRUE(frame->rect().contains(r))
+                    << tab << " " << frame->objectName().toStdString() << " " << w->metaObject()->className() << " "
+                    << w->objectName().toStdString();
+                if (const auto* l = qobject_cast<const QLabel*>(w)) {   // a caption cut short
+                    EXPECT_GE(l->width(), l->minimumSizeHint().width()) << tab << " " << l->text().toStdString();
+                }
+            }
+        }
+    }
+
+    // The Column Cleaner's two ">>" buttons stand left of what they fill.
+    f.tab1->setCurrentIndex(4);
+    QCoreApplication::processEvents();
+    const auto global = [](const QWidget* w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->size()); };
+    const auto* selectOld = f.findChild<QPushButton*>(QStringLiteral("cmdSelectOld"));
+    ASSERT_NE(selectOld, nullptr);
+    EXPECT_LT(global(selectOld).right(), global(f.lstOld).left());
+    EXPECT_LT(global(selectOld).top(), global(f.lstOld).bottom());
+    EXPECT_LT(global(f.cmdSelectNew).right(), global(f.txtNew).left());
+    EXPECT_LT(global(f.Label4).bottom(), global(f.txtNew).top());
 }
 
 TEST_F(Workbench, GridEventsKeepThePositionAndReportErrors)
