@@ -1,22 +1,18 @@
 // Reading and changing the spelling dictionary file (see dictionary.h for
 // the format). Reads stream the file line by line; changes build the whole
 // new file in memory (a dictionary is a list of words, small beside any list
-// it checks), write it to the scratch file, flush it to the disk and rename
-// it over the dictionary, so the dictionary is always either the old file or
-// the complete new one.
+// it checks) and hand it to the checked file writer, so the dictionary is
+// always either the old file or the complete new one.
 #include "workbench/dictionary.h"
 
 #include "app/programfiles.h"
 #include "exchange/text_lines.h"
+#include "platform/files/checked_file.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <unistd.h>
 
 namespace spelling {
 namespace {
@@ -69,14 +65,6 @@ void parseLine(const QString& line, QStringList& out)
     }
 }
 
-QString scratchFor(const QString& path)
-{
-    const QFileInfo info(path);
-    return app::resolveIgnoringCase(info.absolutePath(), QStringLiteral("dict2.dic"));
-}
-
-QString systemError(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
-
 /// The file's lines, or nullopt with the reason. missingIsEmpty: a file that
 /// does not exist reads as no lines.
 std::optional<QStringList> readLines(const QString& path, QString* error, bool missingIsEmpty)
@@ -111,49 +99,26 @@ std::optional<QStringList> readLines(const QString& path, QString* error, bool m
     return lines;
 }
 
-/// Writes the lines, each ended by CR LF, as the new file at path: through the
-/// scratch file, flushed to the disk, then renamed over path.
+/// Writes the lines, each ended by CR LF, as the whole new file at path.
 Result replaceFile(const QString& path, const QStringList& lines)
 {
     const QFileInfo target(path);
     if (target.exists() && !(target.permissions() & QFileDevice::WriteOwner))
-        return {false, QStringLiteral("Permission denied")};
+        return {false, files::cannotWrite(path, QStringLiteral("Permission denied"))};
     QByteArray bytes;
     for (const QString& l : lines) {
         bytes += l.toUtf8();
         bytes += "\r\n";
     }
-    const QString scratch = scratchFor(path);
-    if (QFileInfo(scratch).isDir())
-        return {false, QStringLiteral("Path/File access error")};
-    QFile::remove(scratch);
-    QFile out(scratch);
-    const auto fail = [&out, &scratch](const QString& why) {
-        out.close();
-        QFile::remove(scratch);
-        return Result{false, why};
-    };
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return fail(out.errorString());
-    if (out.write(bytes) != bytes.size() || !out.flush())
-        return fail(out.errorString());
-    if (::fsync(out.handle()) != 0)
-        return fail(systemError(errno));
-    out.close();
-    if (out.error() != QFileDevice::NoError)
-        return fail(out.errorString());
-    if (target.exists())
-        QFile::setPermissions(scratch, target.permissions());
-    if (std::rename(QFile::encodeName(scratch).constData(), QFile::encodeName(path).constData()) != 0)
-        return fail(systemError(errno));
+    QString error;
+    if (!files::writeWholeFile(path, bytes, &error))
+        return {false, error};
     return {};
 }
 
 } // namespace
 
 QString dictionaryFile() { return app::programFile(kSettings + QStringLiteral("dict.dic")); }
-QString seedFile() { return app::programFile(kSettings + QStringLiteral("dict0.dic")); }
-QString scratchFile() { return app::programFile(kSettings + QStringLiteral("dict2.dic")); }
 
 QStringList parseEntries(const QStringList& lines)
 {

@@ -12,10 +12,12 @@
 // Entries compare exactly, with letter case; order carries no meaning and an
 // entry may stand more than once. An entry cannot hold a line break.
 //
-// Every change is written whole to the scratch file "dict2.dic" first, checked
-// and flushed, and only then renamed over "dict.dic": a failed step leaves the
-// dictionary as it was. A dictionary whose write permission is taken away is
-// treated as read-only and left unchanged.
+// Every change writes the whole new file through the program's checked file
+// writer (a temporary file beside it, every write checked, synced, then
+// renamed over "dict.dic"): a failed step leaves the dictionary as it was. A
+// dictionary whose write permission is taken away is treated as read-only and
+// left unchanged. The seed copy "dict0.dic" that ships beside it is not read:
+// a removal keeps the other entries as they are.
 #pragma once
 
 #include <QSet>
@@ -26,10 +28,8 @@
 
 namespace spelling {
 
-/// The dictionary, its seed copy and the scratch file under the program folder's settings.
+/// The dictionary under the program folder's settings.
 QString dictionaryFile();
-QString seedFile();
-QString scratchFile();
 
 /// The entries of the file's lines, in file order (empty entries included).
 QStringList parseEntries(const QStringList& lines);

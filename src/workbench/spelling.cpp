@@ -377,8 +377,8 @@ void frmSpellManager::cmdRemove_Click()
         return;
     }
     if (!r.ok) {
-        ui::msgBox(word + QStringLiteral(" could not be removed from the dictionary (") + r.error
-                       + QStringLiteral("). The dictionary is unchanged."),
+        ui::msgBox(word + QStringLiteral(" could not be removed from the dictionary. ") + r.error
+                       + QStringLiteral(" The dictionary is unchanged."),
                    ui::vbExclamation);
         return;
     }

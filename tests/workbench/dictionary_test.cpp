@@ -101,7 +101,8 @@ TEST_F(Dictionary, RemovingDropsEveryCopyAndKeepsTheRestWithoutTheSeed)
               QByteArray("\"Street\"\r\n\"Avenue\"\r\n\"smith\"\r\n\"\"\r\n\"Jones\"\r\n\"Smith, John\"\r\n"));
     ASSERT_TRUE(spelling::removeEntry(path, QStringLiteral("Street")).ok);
     EXPECT_EQ(entries(), (QStringList{"Avenue", "smith", "", "Jones", "Smith, John"}));
-    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("dict2.dic"))));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{QStringLiteral("dict.dic"), QStringLiteral("dict0.dic")}));
 
     // The seed is not needed at all.
     QFile::remove(dir.filePath(QStringLiteral("dict0.dic")));
@@ -114,17 +115,8 @@ TEST_F(Dictionary, AFailedChangeLeavesTheDictionaryAsItWas)
     const QByteArray old = "\"Street\"\r\nSmith\r\nJones\r\n";
     write(QStringLiteral("dict.dic"), old);
 
-    // The scratch file cannot be made.
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("dict2.dic")));
-    spelling::Result r = spelling::removeEntry(path, QStringLiteral("Smith"));
-    EXPECT_FALSE(r.ok);
-    EXPECT_FALSE(r.unreadable);
-    EXPECT_FALSE(r.error.isEmpty());
-    EXPECT_FALSE(spelling::appendEntry(path, QStringLiteral("Brown")).ok);
-    EXPECT_EQ(bytes(QStringLiteral("dict.dic")), old);
-    ASSERT_TRUE(QDir(dir.path()).rmdir(QStringLiteral("dict2.dic")));
-
     // The disk fills up while the new dictionary is written.
+    spelling::Result r;
     spelling::Result added;
     {
         const testsupport::WriteLimit full(10);
@@ -132,16 +124,18 @@ TEST_F(Dictionary, AFailedChangeLeavesTheDictionaryAsItWas)
         added = spelling::appendEntry(path, QStringLiteral("Brown"));
     }
     EXPECT_FALSE(r.ok);
+    EXPECT_FALSE(r.unreadable);
+    EXPECT_FALSE(r.error.isEmpty());
     EXPECT_FALSE(added.ok);
     EXPECT_EQ(bytes(QStringLiteral("dict.dic")), old);
-    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("dict2.dic"))));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("dict.dic")});
 
     // A dictionary made read-only is not changed, even by a user who could.
     ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
     EXPECT_FALSE(spelling::appendEntry(path, QStringLiteral("Brown")).ok);
     r = spelling::removeEntry(path, QStringLiteral("Smith"));
     EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.error, QStringLiteral("Permission denied"));
+    EXPECT_TRUE(r.error.endsWith(QStringLiteral("Permission denied."))) << r.error.toStdString();
     EXPECT_EQ(bytes(QStringLiteral("dict.dic")), old);
 
     // A missing dictionary: nothing to remove from, and nothing is made.

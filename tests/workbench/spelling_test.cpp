@@ -394,9 +394,8 @@ TEST_F(Spelling, TheManagerLeavesAReadOnlyOrMissingDictionaryAlone)
     ui.answerMessage(ui::vbOK, kUnable);
     m.cmdAdd->click();
     clickWord(m, 1);
-    ui.answerMessage(ui::vbOK,
-                     QStringLiteral("Smith could not be removed from the dictionary (Permission denied). "
-                                    "The dictionary is unchanged."));
+    ui.answerMessage(ui::vbOK, QStringLiteral("Smith could not be removed from the dictionary. Cannot write the file '")
+                                   + dictPath() + QStringLiteral("': Permission denied. The dictionary is unchanged."));
     m.cmdRemove->click();
     EXPECT_EQ(dictBytes(), old);
     EXPECT_EQ(m.flexspell->rowCount(), 2);
