@@ -4,6 +4,7 @@
 // the main window.
 #include "app/frmsplash.h"
 #include "app/mdimain.h"
+#include "common/general.h"
 #include "platform/ui/singleinstance.h"
 #include "platform/ui/ui.h"
 
@@ -15,7 +16,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillabrand"));
 
-    ui::SingleInstance guard;
+    // The guard is keyed to the program folder, where the working database lives.
+    ui::SingleInstance guard(general::programFolder());
     if (guard.start() == ui::SingleInstance::Role::Secondary) {
         guard.activateRunning();
         return 0;

@@ -7,6 +7,7 @@
 
 #include "app/programfiles.h"
 #include "common/general.h"
+#include "platform/files/checked_file.h"
 #include "platform/ui/ui.h"
 
 #include <QFile>
@@ -19,17 +20,9 @@ QUrl supportPage() { return QUrl(QStringLiteral("https://www.lumacor.example/sup
 void openPage(const QUrl& url)
 {
     const QString lookup = app::programFile(QStringLiteral("temphtm.HTM"));
-    {
-        QFile f(lookup);
-        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-            // One written record: the text between double quotes.
-            f.write("\"<HTML> <\\HTML>\"\n");
-            f.close();
-            general::gintHtmFile = 1;
-        } else {
-            ui::msgBox(f.errorString(), ui::vbCritical + ui::vbOKOnly);
-        }
-    }
+    // One written record: the text between double quotes.
+    if (files::saveFileOrSay(lookup, "\"<HTML> <\\HTML>\"\n"))
+        general::gintHtmFile = 1;
     general::gintHtmFile = 0;
 
     if (!ui::openWebPage(url))

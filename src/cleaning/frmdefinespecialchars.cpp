@@ -7,6 +7,7 @@
 #include "app/programfiles.h"
 #include "cleaning/pages.h"
 #include "common/general.h"
+#include "platform/files/checked_file.h"
 #include "workbench/frmdataform.h"
 #include "workbench/opening.h"
 
@@ -17,7 +18,6 @@
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
-#include <QSaveFile>
 
 namespace {
 
@@ -162,11 +162,7 @@ void frmDefineSpecialChars::Form_Unload()
     for (int i = 1; i <= kRows; ++i)
         text += QByteArray::number(general::gintSpecChars[size_t(i)][1]) + ',' +
                 QByteArray::number(general::gintSpecChars[size_t(i)][2]) + "\r\n";
-    QSaveFile out(path);
-    if (out.open(QIODevice::WriteOnly)) {
-        out.write(text);
-        out.commit();
-    }
+    files::saveFileOrSay(path, text);
     // A workbench closed meanwhile has nothing to list again.
     if (frmdataform* wb = frmdataform::loaded())
         cleaning::lstMain_Update_Source(*wb);

@@ -14,6 +14,7 @@
 
 #include "app/listeditors.h"
 #include "common/general.h"
+#include "platform/files/checked_file.h"
 #include "platform/ui/ui.h"
 #include "workbench/opening.h"
 
@@ -26,7 +27,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -142,10 +142,7 @@ void ListEditor::save()
 
     const QString path = kind_.file();
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size() || !f.commit())
-        ui::msgBox(QStringLiteral("Unable to save ") + QDir::toNativeSeparators(path) + QStringLiteral("."),
-                   ui::vbCritical | ui::vbOKOnly);
+    files::saveFileOrSay(path, text);
 }
 
 void ListEditor::add()

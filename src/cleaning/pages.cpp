@@ -50,6 +50,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -217,6 +218,11 @@ private:
     SortState sort_;         ///< the list's header-click sort, reset by each listing of a column
     bool running_ = false;
     bool leaving_ = false;   ///< the picker is handling its loss of focus
+    // The picker and its line edit as watched. Events are matched against
+    // these only: the form deletes the picker before this object, while
+    // other watched controls still receive their last events.
+    QPointer<QObject> pickerBox_;
+    QPointer<QObject> pickerEdit_;
 
     // Distinct values.
     QLabel* Label3 = nullptr;
@@ -358,8 +364,10 @@ void Panel::buildDistinctValues()
         if (!leaving_)
             cmbColumn1_Click();
     });
-    if (QLineEdit* e = f.cmbColumn1->lineEdit())
-        e->installEventFilter(this);
+    pickerBox_ = f.cmbColumn1;
+    pickerEdit_ = f.cmbColumn1->lineEdit();
+    if (pickerEdit_)
+        pickerEdit_->installEventFilter(this);
     f.cmbColumn1->installEventFilter(this);
     txtFilter->installEventFilter(this);
     connect(cmdColumnRefresh, &QPushButton::clicked, this, &Panel::checkColumnThenList);
@@ -486,7 +494,7 @@ void Panel::buildCaseConverter()
 
 bool Panel::eventFilter(QObject* watched, QEvent* event)
 {
-    const bool picker = watched == f.cmbColumn1 || watched == f.cmbColumn1->lineEdit();
+    const bool picker = pickerBox_ && (watched == pickerBox_ || watched == pickerEdit_);
     if (event->type() == QEvent::KeyPress && (picker || watched == txtFilter)) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;

@@ -55,6 +55,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
@@ -241,6 +242,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The watched pickers and their line edits. Events are matched against
+    // these only: the form deletes the pickers before this object, while
+    // other watched controls still receive their last events.
+    QPointer<QObject> columnBox_, typeBox_;
+    QPointer<QObject> columnEdit_, typeEdit_;
+
     struct Frame {
         dupes::Scope scope;
         QPushButton* search;
@@ -748,6 +755,10 @@ void Pages::buildNear()
             f.Reset_AdozIvidor();
         }
     });
+    columnBox_ = f.cmbColumn1A;
+    columnEdit_ = f.cmbColumn1A->lineEdit();
+    typeBox_ = f.cmbSearchType;
+    typeEdit_ = f.cmbSearchType->lineEdit();
     for (QComboBox* c : {f.cmbColumn1A, f.cmbSearchType}) {
         c->installEventFilter(this);
         if (c->lineEdit())
@@ -759,8 +770,8 @@ void Pages::buildNear()
 
 bool Pages::eventFilter(QObject* watched, QEvent* event)
 {
-    const bool column = watched == f.cmbColumn1A || watched == f.cmbColumn1A->lineEdit();
-    const bool type = watched == f.cmbSearchType || watched == f.cmbSearchType->lineEdit();
+    const bool column = columnBox_ && (watched == columnBox_ || watched == columnEdit_);
+    const bool type = typeBox_ && (watched == typeBox_ || watched == typeEdit_);
     if (!column && !type)
         return QObject::eventFilter(watched, event);
     if (event->type() == QEvent::KeyPress) {

@@ -313,8 +313,11 @@ void StatsPage::drawChart()
 {
     QChart* chart = chartView_->chart();
     chart->removeAllSeries();
-    for (QAbstractAxis* a : chart->axes())
+    // A removed axis is no longer the chart's: it goes with its removal.
+    for (QAbstractAxis* a : chart->axes()) {
         chart->removeAxis(a);
+        delete a;
+    }
     if (shown_.empty())
         return;
     QStringList labels;

@@ -4,13 +4,14 @@
 // the valid-address counts name the countries of the new list.
 //
 // The files are read by the workbench's own readers, so an editor shows what
-// the next opening of a list will load. They are written through QSaveFile: a
-// full disk or a missing folder never leaves half a list behind.
+// the next opening of a list will load. They are written through the checked
+// writer: a full disk or a missing folder never leaves half a list behind.
 #include "email/domain_editors.h"
 
 #include "app/listeditors.h"
 #include "app/programfiles.h"
 #include "common/general.h"
+#include "platform/files/checked_file.h"
 #include "platform/jet/connection.h"
 #include "platform/ui/ui.h"
 #include "workbench/opening.h"
@@ -24,7 +25,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -43,18 +43,15 @@ QString settingsFile(const char* name)
     return app::programFile(QStringLiteral("\\Settings\\") + QString::fromLatin1(name));
 }
 
-/// Writes the lines, each ended by CR LF; false when the file could not be replaced.
-bool writeLines(const QString& path, const QStringList& lines)
+/// Writes the list file, each line ended by CR LF, or says that it could not
+/// (the old file then stays as it was).
+void saveList(const QString& path, const QStringList& lines)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
     QByteArray text;
     for (const QString& line : lines)
         text += line.toUtf8() + "\r\n";
-    out.write(text);
-    return out.commit();
+    files::saveFileOrSay(path, text);
 }
 
 /// The key code of a key press in the system's numbering (Enter 13, Delete 46), else 0.
@@ -277,7 +274,7 @@ void frmccTLDs::Form_Unload()
     }
     for (int i = n + 1; i <= kListSize; ++i)
         general::gstrCCTLDs[size_t(i)] = {QString(), QString()};
-    writeLines(settingsFile("ccTLDs.txt"), lines);
+    saveList(settingsFile("ccTLDs.txt"), lines);
     ui::doEvents();
     rebuildCountryTable();
 }
@@ -399,7 +396,7 @@ void frmgTLDs::Form_Unload()
     }
     for (int i = n + 1; i <= kListSize; ++i)
         general::gstrGTLDs[size_t(i)].clear();
-    writeLines(settingsFile("gTLDs.txt"), lines);
+    saveList(settingsFile("gTLDs.txt"), lines);
 }
 
 void registerDomainEditors()

@@ -19,6 +19,7 @@
 #include "app/programfiles.h"
 #include "common/general.h"
 #include "exchange/act_module.h"
+#include "platform/files/checked_file.h"
 #include "platform/jet/database.h"
 #include "platform/jet/error.h"
 #include "platform/ui/ui.h"
@@ -26,7 +27,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -108,15 +108,12 @@ int rememberedDestination()
     return 0;
 }
 
-/// Replaces export.txt with the chosen kind. Failures are ignored: the
-/// export goes on without remembering.
+/// Replaces export.txt with the chosen kind. A failure leaves the old file
+/// whole and is not told: the export goes on without remembering.
 void rememberDestination(int kind)
 {
-    QSaveFile f(app::programFile(QString::fromLatin1(kExportSettings)));
-    if (!f.open(QIODevice::WriteOnly))
-        return;
-    f.write(QByteArray("\"") + kDestinations[kind - 1].setting + "\"\r\n");
-    f.commit();
+    files::writeWholeFile(app::programFile(QString::fromLatin1(kExportSettings)),
+                           QByteArray("\"") + kDestinations[kind - 1].setting + "\"\r\n");
 }
 
 QString workDatabase()

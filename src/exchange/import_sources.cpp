@@ -9,6 +9,7 @@
 #include "exchange/import_sources.h"
 
 #include "platform/drivers/external.h"
+#include "platform/files/checked_file.h"
 #include "platform/jet/connection.h"
 #include "platform/jet/database.h"
 #include "platform/jet/error.h"
@@ -85,11 +86,7 @@ std::optional<QString> readImportChoice(const QString& path)
 
 bool writeImportChoice(const QString& path, const QString& importType)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    const QByteArray record = "\"Import=" + importType.toUtf8() + "\"\r\n";
-    return f.write(record) == record.size() && f.flush();
+    return files::writeWholeFile(path, "\"Import=" + importType.toUtf8() + "\"\r\n");
 }
 
 QStringList sheetChoices(const QStringList& catalogNames)

@@ -10,11 +10,11 @@
 
 #include "common/general.h"
 #include "exchange/act_module.h"
+#include "platform/files/checked_file.h"
 #include "platform/jet/connection.h"
 #include "platform/jet/error.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QSet>
 #include <QStringDecoder>
 
@@ -198,14 +198,11 @@ void loadSpecChars(const QString& path)
             ++n;
             rows[size_t(n)] = {0, code, 0};
         }
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
-        return;   // a read-only settings folder still lets the list open
     QByteArray text;
     for (int i = 1; i <= 32; ++i)
         text += QByteArray::number(rows[size_t(i)][1]) + ',' + QByteArray::number(rows[size_t(i)][2]) + "\r\n";
-    out.write(text);
-    out.commit();
+    // A read-only settings folder still lets the list open; the old file stays whole.
+    files::writeWholeFile(path, text);
 }
 
 void loadList(const QString& path, std::array<QString, 1001>& list)

@@ -69,6 +69,8 @@ TEST(ColumnRefusal, ForbiddenNamesAndLimits)
         {{"Say \"hi\""}, dq},
         {{"Count", "Say \"hi\""}, named("Count")},          // the first offending column decides
         {{"Say \"hi\"", "Count"}, dq},
+        {{"Name", "a] FROM x"}, named("a] FROM x")},        // would end its brackets in every statement
+        {{"a [b", "(c)"}, QString()},
     };
     for (const Case& c : cases)
         EXPECT_EQ(columnRefusal(columns(c.names)), c.expected) << c.names.join(',').toStdString();

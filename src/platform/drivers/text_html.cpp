@@ -4,7 +4,7 @@
 // refuse to write over a file that is already there: the export dialog asks
 // about an existing file and deletes it before it runs the statement.
 //
-// The file is written through QSaveFile, so a statement that fails halfway
+// The file is written through a checked file, so a statement that fails halfway
 // (an engine error while rows are read, a full disk) leaves no file at all.
 // Rows stream through a 1 MB buffer of UTF-8: memory stays flat however long
 // the list, and each value is encoded straight into the buffer.
@@ -21,11 +21,11 @@
 #include "platform/drivers/text_html.h"
 
 #include "platform/drivers/external.h"
+#include "platform/files/checked_file.h"
 #include "platform/jet/error.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringEncoder>
 
 #include <charconv>
@@ -40,13 +40,13 @@ constexpr int errInvalidPath = 3044;
 constexpr int errInvalidName = 3125;
 constexpr qsizetype kFlushAt = 1 << 20;
 
-// UTF-8 into a QSaveFile through a buffer. Nothing reaches the destination
+// UTF-8 into a checked file through a buffer. Nothing reaches the destination
 // name until commit(); destroying an uncommitted Output discards the file.
 class Output {
 public:
     explicit Output(const QString& path) : file_(path)
     {
-        if (!file_.open(QIODevice::WriteOnly))
+        if (!file_.open())
             fail();
         buf_.reserve(kFlushAt + 64 * 1024);
     }
@@ -81,19 +81,14 @@ public:
 private:
     void flush()
     {
-        if (!buf_.isEmpty() && file_.write(buf_) != buf_.size())
+        if (!buf_.isEmpty() && !file_.write(buf_))
             fail();
         buf_.clear();   // keeps the capacity
     }
 
-    [[noreturn]] void fail()
-    {
-        throw jet::JetError(jet::errNotUpdatable,
-                            QStringLiteral("Cannot write the file '%1': %2.")
-                                .arg(QDir::toNativeSeparators(file_.fileName()), file_.errorString()));
-    }
+    [[noreturn]] void fail() { throw jet::JetError(jet::errNotUpdatable, file_.error()); }
 
-    QSaveFile file_;
+    files::CheckedFile file_;
     QByteArray buf_;
     QStringEncoder enc_{QStringEncoder::Utf8, QStringConverter::Flag::Stateless};
 };

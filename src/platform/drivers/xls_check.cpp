@@ -95,11 +95,9 @@ public:
                 continue;
             if (len < 2 || len > 64 || len % 2 != 0 || u16(directory_, at + len - 2) != 0)
                 damaged("a directory entry's name has an impossible length");
-            for (unsigned i = 0; i + 2 < len; i += 2) {
-                const unsigned c = u16(directory_, at + i);
-                if (c == 0 || c >= 0x80)
-                    damaged("a directory entry's name holds characters no workbook uses there");
-            }
+            for (unsigned i = 0; i + 2 < len; i += 2)
+                if (u16(directory_, at + i) == 0)
+                    damaged("a directory entry's name is cut short by a zero character");
             if (type == 0)
                 continue;
             for (int link : {0x44, 0x48, 0x4C}) {

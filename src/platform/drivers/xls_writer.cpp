@@ -23,8 +23,10 @@
 // (time of day). Memory: about 14 bytes per cell plus the distinct strings.
 #include "platform/drivers/xls_writer.h"
 
+#include "platform/files/checked_file.h"
+
 #include <gsf/gsf-outfile-msole.h>
-#include <gsf/gsf-output-stdio.h>
+#include <gsf/gsf-output-memory.h>
 #include <gsf/gsf-utils.h>
 
 #include <QFile>
@@ -562,15 +564,12 @@ bool storeCompoundFile(const QString& path, XlsVersion version, const std::strin
         return false;
     };
 
+    // The compound file is made in memory and written out whole through the
+    // checked file: a full disk leaves no cut workbook behind.
     GsfCloser g;
-    GError* gerr = nullptr;
-    g.file = gsf_output_stdio_new(QFile::encodeName(path).constData(), &gerr);
-    if (!g.file) {
-        const QString why = gerr ? QString::fromUtf8(gerr->message) : QStringLiteral("cannot be created");
-        if (gerr)
-            g_error_free(gerr);
-        return fail(why);
-    }
+    g.file = gsf_output_memory_new();
+    if (!g.file)
+        return fail(QStringLiteral("out of memory"));
     g.ole = gsf_outfile_msole_new(g.file);
     if (!g.ole)
         return fail(QStringLiteral("cannot start the compound file"));
@@ -587,6 +586,15 @@ bool storeCompoundFile(const QString& path, XlsVersion version, const std::strin
     if (!ok) {
         const GError* e = gsf_output_error(g.file);
         return fail(e ? QString::fromUtf8(e->message) : QStringLiteral("write failed"));
+    }
+    GsfOutputMemory* memory = GSF_OUTPUT_MEMORY(g.file);
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(gsf_output_memory_get_bytes(memory)),
+                                                     static_cast<qsizetype>(gsf_output_size(g.file)));
+    QString why;
+    if (!files::writeWholeFile(path, bytes, &why)) {
+        if (error)
+            *error = why;
+        return false;
     }
     return true;
 }

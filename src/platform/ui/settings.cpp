@@ -8,12 +8,19 @@
 // a name that exists in another case goes to the existing entry.
 #include "platform/ui/settings.h"
 
+#include "platform/files/checked_file.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTemporaryFile>
+#include <QVariantMap>
+
+#include <cstdio>
+#include <functional>
 
 namespace ui {
 
@@ -73,10 +80,68 @@ QString enter(QSettings& s, const QString& section, const QString& key)
     return key.isEmpty() ? key : matchIgnoringCase(s.childKeys(), key);
 }
 
-bool finish(QSettings& s)
+QVariantMap contents(const QSettings& s)
 {
-    s.sync();
-    return s.status() == QSettings::NoError;
+    QVariantMap out;
+    for (const QString& k : s.allKeys())
+        out.insert(k, s.value(k));
+    return out;
+}
+
+/// A unique file name beside path, for a copy of it; "" when none can be made.
+QString spareName(const QString& path)
+{
+    QTemporaryFile t(path + QStringLiteral(".XXXXXX"));
+    if (!t.open())
+        return QString();
+    t.setAutoRemove(false);
+    return t.fileName();
+}
+
+/// Applies change to the INI file as a whole. QSettings may keep a cut file
+/// after a failed write and still report success, so the change is made in a
+/// copy beside the file, the copy is read back from disk and compared, and
+/// only a copy that holds everything replaces the file.
+bool rewrite(const QString& path, const std::function<void(QSettings&)>& change)
+{
+    QByteArray old;
+    if (QFileInfo(path).isFile()) {
+        QFile in(path);
+        if (!in.open(QIODevice::ReadOnly))
+            return false;
+        old = in.readAll();
+    }
+    const QString work = spareName(path);
+    const QString check = spareName(path);
+    auto done = [&](bool ok) {
+        QFile::remove(work);
+        QFile::remove(check);
+        return ok;
+    };
+    if (work.isEmpty() || check.isEmpty() || !files::writeWholeFile(work, old))
+        return done(false);
+    QVariantMap expected;
+    {
+        QSettings s(work, QSettings::IniFormat);
+        change(s);
+        s.sync();
+        if (s.status() != QSettings::NoError)
+            return done(false);
+        expected = contents(s);
+    }
+    // Read back under a name QSettings has not seen, so that the disk answers.
+    QFile written(work);
+    if (!written.open(QIODevice::ReadOnly) || !files::writeWholeFile(check, written.readAll()))
+        return done(false);
+    written.close();
+    {
+        const QSettings back(check, QSettings::IniFormat);
+        if (back.status() != QSettings::NoError || contents(back) != expected)
+            return done(false);
+    }
+    if (std::rename(QFile::encodeName(check).constData(), QFile::encodeName(path).constData()) != 0)
+        return done(false);
+    return done(true);
 }
 
 }  // namespace
@@ -110,11 +175,11 @@ bool saveSetting(const QString& app, const QString& section, const QString& key,
         return false;
     if (!QDir().mkpath(settingsFolder()))
         return false;
-    QSettings s(iniPath(app), QSettings::IniFormat);
-    const QString k = enter(s, section, key);
-    s.setValue(k, value);
-    s.endGroup();
-    return finish(s);
+    return rewrite(iniPath(app), [&](QSettings& s) {
+        const QString k = enter(s, section, key);
+        s.setValue(k, value);
+        s.endGroup();
+    });
 }
 
 bool deleteSetting(const QString& app, const QString& section, const QString& key)
@@ -124,11 +189,11 @@ bool deleteSetting(const QString& app, const QString& section, const QString& ke
         return true;
     if (section.isEmpty())
         return QFile::remove(path);
-    QSettings s(path, QSettings::IniFormat);
-    const QString k = enter(s, section, key);
-    s.remove(k);  // "" removes the whole group
-    s.endGroup();
-    return finish(s);
+    return rewrite(path, [&](QSettings& s) {
+        const QString k = enter(s, section, key);
+        s.remove(k);  // "" removes the whole group
+        s.endGroup();
+    });
 }
 
 }  // namespace ui

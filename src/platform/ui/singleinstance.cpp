@@ -8,14 +8,15 @@
 // then runs its callback.
 #include "platform/ui/singleinstance.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QEventLoop>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QTimer>
-
-#include <unistd.h>
 
 namespace ui {
 
@@ -23,6 +24,14 @@ namespace {
 
 const QByteArray kActivate = QByteArrayLiteral("activate");
 const QByteArray kOk = QByteArrayLiteral("ok");
+
+/// The folder's name as one spelling: a link and its target are one folder.
+QString canonical(const QString& folder)
+{
+    const QFileInfo fi(folder);
+    const QString c = fi.canonicalFilePath();
+    return c.isEmpty() ? fi.absoluteFilePath() : c;
+}
 
 /// Whether a copy answers on key's socket (used when no lock can be made).
 bool somebodyListens(const QString& key)
@@ -36,9 +45,10 @@ bool somebodyListens(const QString& key)
 
 }  // namespace
 
-SingleInstance::SingleInstance(const QString& key, QObject* parent)
+SingleInstance::SingleInstance(const QString& folder, QObject* parent)
     : QObject(parent)
-    , key_(key)
+    , folder_(canonical(folder))
+    , key_(socketPath(folder))
 {
 }
 
@@ -50,21 +60,27 @@ SingleInstance::~SingleInstance()
         lock_->unlock();
 }
 
-QString SingleInstance::defaultKey()
+QString SingleInstance::lockFilePath(const QString& folder)
 {
-    return QStringLiteral("quillabrand-%1").arg(::getuid());
+    return QDir(canonical(folder)).filePath(QStringLiteral("quillabrand.lock"));
 }
 
-QString SingleInstance::lockFilePath(const QString& key)
+QString SingleInstance::socketPath(const QString& folder)
 {
-    return QDir(QDir::tempPath()).filePath(key + QStringLiteral(".lock"));
+    const QString dir = canonical(folder);
+    const QString inside = QDir(dir).filePath(QStringLiteral("quillabrand.socket"));
+    // A socket's address holds at most 107 bytes.
+    if (QFile::encodeName(inside).size() < 100)
+        return inside;
+    const QByteArray hash = QCryptographicHash::hash(QFile::encodeName(dir), QCryptographicHash::Sha1).toHex();
+    return QStringLiteral("/tmp/quillabrand-%1.socket").arg(QString::fromLatin1(hash.left(24)));
 }
 
 SingleInstance::Role SingleInstance::start()
 {
     if (role_ != Role::Undecided)
         return role_;
-    lock_ = std::make_unique<QLockFile>(lockFilePath(key_));
+    lock_ = std::make_unique<QLockFile>(lockFilePath(folder_));
     lock_->setStaleLockTime(0);  // stale only when its process is gone, never by age
     if (!lock_->tryLock(0)) {
         if (lock_->error() == QLockFile::LockFailedError || somebodyListens(key_)) {

@@ -1,9 +1,12 @@
-// One copy of the program per user. The first copy holds a lock file and
-// listens on a local socket; a later copy finds the lock taken, asks the
-// first over the socket to come to the front, and must then end before it
-// touches anything else - also when the first copy cannot be reached.
+// One copy of the program per program folder, the folder that holds the
+// working database. The first copy holds a lock file in that folder and
+// listens on a local socket named after it; a later copy finds the lock
+// taken, asks the first over the socket to come to the front, and must then
+// end before it touches anything else - also when the first copy cannot be
+// reached. Nothing of it depends on the temporary folder or the user's
+// environment: copies started with another TMPDIR or HOME meet the same lock.
 //
-//   ui::SingleInstance guard;
+//   ui::SingleInstance guard(general::programFolder());
 //   if (guard.start() == ui::SingleInstance::Role::Secondary) {
 //       guard.activateRunning();
 //       return 0;
@@ -26,8 +29,8 @@ class SingleInstance : public QObject {
 public:
     enum class Role { Undecided, Primary, Secondary };
 
-    /// key names the guard; the default is one per user.
-    explicit SingleInstance(const QString& key = defaultKey(), QObject* parent = nullptr);
+    /// folder is the program folder: one copy runs on it at a time.
+    explicit SingleInstance(const QString& folder, QObject* parent = nullptr);
     ~SingleInstance() override;
 
     /// Decides once which copy this is; later calls return the same role.
@@ -46,14 +49,17 @@ public:
     /// Primary only: whether later copies can reach this one.
     bool listening() const;
 
-    static QString defaultKey();
-    /// Where the lock of key lives.
-    static QString lockFilePath(const QString& key);
+    /// Where the lock of folder lives: inside it.
+    static QString lockFilePath(const QString& folder);
+    /// The local socket of folder: inside it, or for a folder whose name is
+    /// too long for a socket, in /tmp under a name made from the folder's.
+    static QString socketPath(const QString& folder);
 
 private:
     void acceptConnections();
 
-    QString key_;
+    QString folder_;
+    QString key_;   ///< the socket
     Role role_ = Role::Undecided;
     std::unique_ptr<QLockFile> lock_;
     QLocalServer* server_ = nullptr;
