@@ -186,6 +186,64 @@ frmdataform::frmdataform(QWidget* parent) : QWidget(parent)
     Adodc2 = new workbench::DataControl(this);
     buildPages();
     workbench::installToolPages(*this);
+    orderTabs();
+}
+
+void frmdataform::orderTabs()
+{
+    // The Tab key walks each page as it reads: top to bottom, left to right.
+    // The controls are made in several places, so the order is set here once
+    // they all exist; a name not found is left out.
+    const auto chain = [this](const QStringList& names) {
+        QWidget* last = nullptr;
+        for (const QString& name : names) {
+            QWidget* w = findChild<QWidget*>(name);
+            if (!w)
+                continue;
+            if (last)
+                QWidget::setTabOrder(last, w);
+            last = w;
+        }
+    };
+    const auto numbered = [](const QString& stem, int count) {
+        QStringList out;
+        for (int i = 0; i < count; ++i)
+            out << stem + QString::number(i);
+        return out;
+    };
+    // Statistics: the scores, the choice and its columns, then the chart's controls.
+    chain({QStringLiteral("flex1"), QStringLiteral("Combo1"), QStringLiteral("lstleft"), QStringLiteral("cmdMove"),
+           QStringLiteral("cmdMoveAll"), QStringLiteral("cmdBack"), QStringLiteral("cmdBackAll"),
+           QStringLiteral("lstRight"), QStringLiteral("GraphCombo"), QStringLiteral("cmdrefresh")});
+    // The distinct values, then the Case Converter, Text Cleaner or Column Cleaner beside them.
+    chain({QStringLiteral("cmbColumn1"), QStringLiteral("cmdColumnRefresh"), QStringLiteral("txtFilter"),
+           QStringLiteral("chkSpecial"), QStringLiteral("chkAlpha"), QStringLiteral("chkNumeric"),
+           QStringLiteral("chkPunc"), QStringLiteral("chkOther"), QStringLiteral("cmdDefine"), QStringLiteral("lstMain"),
+           QStringLiteral("txtMain"), QStringLiteral("opt1"), QStringLiteral("opt2"), QStringLiteral("opt4"),
+           QStringLiteral("cmdPrefixes"), QStringLiteral("cmdExceptions"), QStringLiteral("cmdChangeCase"),
+           QStringLiteral("Check1"), QStringLiteral("Check2"), QStringLiteral("Check3"), QStringLiteral("Check4"),
+           QStringLiteral("Check4A"), QStringLiteral("Check4B"), QStringLiteral("Check4C"), QStringLiteral("Check5"),
+           QStringLiteral("Check5A"), QStringLiteral("Check5B"), QStringLiteral("Check5C"), QStringLiteral("Check5D"),
+           QStringLiteral("cmdTextClean"), QStringLiteral("cmdSelectOld"), QStringLiteral("lstOld"),
+           QStringLiteral("txtOld"), QStringLiteral("cmdSelectNew"), QStringLiteral("txtNew"), QStringLiteral("cmdConvert")});
+    // E-mail Cleaner: the valid addresses on the left, the invalid ones on the right.
+    QStringList email{QStringLiteral("cmbColumn2"), QStringLiteral("cmdEMailRefresh")};
+    email << numbered(QStringLiteral("chk"), 7) << numbered(QStringLiteral("txtFilter_Email"), 7);
+    email << QStringLiteral("lstEMailCounts") << QStringLiteral("txtEMailDistinct") << QStringLiteral("cmdccTLDs")
+          << QStringLiteral("cmdgTLDs") << QStringLiteral("txtEmail_Nof_Records") << QStringLiteral("DataGrid1")
+          << QStringLiteral("cmdFilterInvalid") << QStringLiteral("cmdUseSuggestions") << QStringLiteral("cmdRemoveInvalid");
+    chain(email);
+    // Near-duplicate search.
+    chain({QStringLiteral("cmbColumn1A"), QStringLiteral("cmbSearchType"), QStringLiteral("cmbMinLen"),
+           QStringLiteral("cmbMaxLen"), QStringLiteral("txtFilterA"), QStringLiteral("cmdShow"),
+           QStringLiteral("DataRepeater1"), QStringLiteral("txtPairs"), QStringLiteral("txtTooLong"),
+           QStringLiteral("cmdClear"), QStringLiteral("cmdConvert2")});
+    // Dupe Remover: all columns, then chosen columns, then the groups found.
+    chain({QStringLiteral("txtCountA1"), QStringLiteral("cmdRefresh1"), QStringLiteral("txtCountA2"),
+           QStringLiteral("cmdRemov1"), QStringLiteral("cmdHelp1"), QStringLiteral("lstLeft2"), QStringLiteral("cmdMove2"),
+           QStringLiteral("cmdMoveAll2"), QStringLiteral("cmdBack2"), QStringLiteral("cmdBackAll2"),
+           QStringLiteral("lstRight2"), QStringLiteral("txtCountB1"), QStringLiteral("cmdRefresh2"),
+           QStringLiteral("txtCountB2"), QStringLiteral("cmdRemov2"), QStringLiteral("cmdHelp2"), QStringLiteral("flxDupes")});
 }
 
 frmdataform::~frmdataform()

@@ -155,6 +155,8 @@ private:
     void Form_Unload(bool& cancel);
 
     void buildPages();
+    /// Sets the Tab key's order over the pages' controls.
+    void orderTabs();
     void fillColumnPicker(QComboBox* combo, bool textOnly);
     void DBGridData_RowColChange();
     void DBGridData_Error(int dataError);

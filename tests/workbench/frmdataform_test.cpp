@@ -390,6 +390,42 @@ TEST_F(Workbench, AtTheDesignedSizeEveryTabAndControlIsInSight)
     EXPECT_LT(global(f.Label4).bottom(), global(f.txtNew).top());
 }
 
+// The Tab key walks each page as it reads, whichever file made its controls.
+TEST_F(Workbench, TabKeyWalksEachPageInReadingOrder)
+{
+    makeSampleList();
+    frmdataform& f = openList();
+    const std::vector<QStringList> pages = {
+        {"flex1", "Combo1", "lstleft", "cmdMove", "cmdMoveAll", "cmdBack", "cmdBackAll", "lstRight", "GraphCombo",
+         "cmdrefresh"},
+        {"cmbColumn1", "cmdColumnRefresh", "txtFilter", "chkSpecial", "lstMain", "opt1", "opt2", "opt4", "cmdPrefixes",
+         "cmdExceptions", "cmdChangeCase"},
+        {"cmbColumn1", "cmdColumnRefresh", "txtFilter", "lstMain", "Check1", "Check4", "Check4A", "Check5", "Check5D",
+         "cmdTextClean"},
+        {"cmbColumn1", "cmdColumnRefresh", "lstMain", "cmdSelectOld", "lstOld", "txtOld", "cmdSelectNew", "txtNew",
+         "cmdConvert"},
+        {"cmbColumn2", "cmdEMailRefresh", "lstEMailCounts", "cmdccTLDs", "cmdgTLDs", "DataGrid1", "cmdFilterInvalid",
+         "cmdUseSuggestions", "cmdRemoveInvalid"},
+        {"cmbColumn1A", "cmbSearchType", "cmbMinLen", "cmbMaxLen", "txtFilterA", "cmdShow", "DataRepeater1", "txtPairs",
+         "txtTooLong", "cmdClear", "cmdConvert2"},
+        {"txtCountA1", "cmdRefresh1", "cmdRemov1", "cmdHelp1", "lstLeft2", "cmdMove2", "cmdMoveAll2", "cmdBack2",
+         "cmdBackAll2", "lstRight2", "cmdRefresh2", "cmdRemov2", "cmdHelp2", "flxDupes"},
+    };
+    for (const QStringList& expected : pages) {
+        auto* first = f.findChild<QWidget*>(expected.front());
+        ASSERT_NE(first, nullptr) << expected.front().toStdString();
+        // The chain from the first control; the expected ones must come in this order.
+        int at = 1;
+        QWidget* w = first->nextInFocusChain();
+        for (int steps = 0; w != first && steps < 1000 && at < expected.size(); ++steps, w = w->nextInFocusChain())
+            if (w->objectName() == expected[at])
+                ++at;
+        EXPECT_EQ(at, expected.size()) << expected.front().toStdString() << ": "
+                                       << expected[std::min<qsizetype>(at, expected.size() - 1)].toStdString()
+                                       << " is out of order";
+    }
+}
+
 TEST_F(Workbench, GridEventsKeepThePositionAndReportErrors)
 {
     makeSampleList();
