@@ -3,17 +3,23 @@
 # that is no two-letter country code, in ASCII (the addresses are checked in
 # ASCII), one double-quoted name per line. The long-standing domains come
 # first, in the order the e-mail suggestions try them. The list holds at most
-# 1000 names; when there are more, the brand domains are left out first: a
-# domain whose registry operator, as the list names it, is a company of the
-# same name, and not a registry or domain business.
+# 1000 names; when there are more, brand domains are left out, as many as it
+# takes and from the end of the list: a brand domain is one whose registry
+# operator, as the list names it, is a company of the same name, and not a
+# registry or domain business, a public body (a city, a state, a university,
+# an institute) or one of the few such registries that sell names to anyone.
 #
 #   cmake -DPSL=public_suffix_list.dat -DOUT=gTLDs.txt -P generic_domains.cmake
+
+cmake_policy(SET CMP0057 NEW)
 
 if(NOT EXISTS "${PSL}")
   message(FATAL_ERROR "The public suffix list ${PSL} is missing (package publicsuffix)")
 endif()
 
 set(limit 1000)
+# Registries whose operator bears the domain's name but that sell to anyone.
+set(open bayern cam desi kosher)
 set(first com net org edu gov mil int info biz name pro aero coop museum mobi asia tel travel jobs cat arpa)
 
 file(READ "${PSL}" text)
@@ -58,18 +64,31 @@ foreach(line IN LISTS lines)
   if(commentName STREQUAL name AND commentText MATCHES "^[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9] ([A-Za-z0-9]+)[ ,.]")
     string(TOLOWER "${CMAKE_MATCH_1}" word)
     string(TOLOWER "${commentText}" operator)
-    if(word STREQUAL name AND NOT operator MATCHES "domain|\\.com|registr|partners|holdings|top level| nic | dot")
+    if(word STREQUAL name
+       AND NOT operator MATCHES "domain|\\.com|registr|partners|holdings|top level| nic | dot"
+       AND NOT operator MATCHES "government|municipal|confederation|university|institute|politie"
+       AND NOT name IN_LIST open)
       list(APPEND brands "${name}")
     endif()
   endif()
 endforeach()
 
 list(REMOVE_DUPLICATES names)
-list(LENGTH names count)
-if(count GREATER limit AND brands)
-  list(REMOVE_ITEM names ${brands})
-endif()
 list(REMOVE_ITEM names ${first})
+list(LENGTH first firstCount)
+list(LENGTH names count)
+math(EXPR excess "${firstCount} + ${count} - ${limit}")
+list(REVERSE brands)
+foreach(brand IN LISTS brands)
+  if(excess LESS_EQUAL 0)
+    break()
+  endif()
+  list(FIND names "${brand}" at)
+  if(at GREATER_EQUAL 0)
+    list(REMOVE_AT names ${at})
+    math(EXPR excess "${excess} - 1")
+  endif()
+endforeach()
 set(ordered ${first} ${names})
 list(LENGTH ordered count)
 if(count GREATER limit)

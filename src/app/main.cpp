@@ -3,6 +3,7 @@
 // then the splash, which restores the working database and hands over to
 // the main window.
 #include "app/frmsplash.h"
+#include "app/icons.h"
 #include "app/mdimain.h"
 #include "common/general.h"
 #include "platform/ui/singleinstance.h"
@@ -15,6 +16,13 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillabrand"));
+    {
+        // The product mark on every window, the workbench's corner included.
+        QIcon mark;
+        for (int side : {16, 32, 64})
+            mark.addPixmap(app::productPicture(QSize(side, side)));
+        QApplication::setWindowIcon(mark);
+    }
 
     // The guard is keyed to the program folder, where the working database lives.
     ui::SingleInstance guard(general::programFolder());

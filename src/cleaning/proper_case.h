@@ -1,6 +1,6 @@
 // Proper case for the Case Converter: words given a capital first letter,
 // word beginnings from the prefix list written as listed ("Mc", "O'"), and
-// the texts of the exception list ("IBM", "USA") written as listed wherever
+// the texts of the exception list ("USA", "PhD") written as listed wherever
 // they occur, inside words too.
 #pragma once
 

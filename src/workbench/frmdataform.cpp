@@ -248,6 +248,9 @@ void frmdataform::orderTabs()
 
 frmdataform::~frmdataform()
 {
+    // The splits watch the grid's events; they go while the form is still
+    // whole, before the grid's own destruction sends its last events.
+    delete workbench::GridSplits::of(*this);
     if (gInstance == this)
         gInstance = nullptr;
 }
@@ -347,6 +350,10 @@ void frmdataform::buildPages()
         flex1 = named(new QTableWidget(frmstats), QStringLiteral("flex1"));
         flex1->setEditTriggers(QAbstractItemView::NoEditTriggers);
         flex1->verticalHeader()->hide();
+        // The name takes the room the score leaves, so both fit the table.
+        flex1->setColumnCount(3);
+        flex1->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+        flex1->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
         lblscore = named(label(QString(), frmstats), QStringLiteral("lblscore"));
         left->addWidget(flex1, 1);
         left->addWidget(lblscore);

@@ -37,6 +37,7 @@ TEST(ShippedLists, LeaveCorrectNamesStreetsAndCitiesAsTheyAre)
         "Stanley", "Seattle", "Milwaukee", "Ukiah", "Iowa City", "Oakland", "Ohio", "Dorothy",
         "Andover", "Sandy", "Brandon", "Ofelia", "Sofia", "Lincoln", "Macon", "McAllen Avenue",
         "12 Old Mill Lane", "Theresa", "Nathan", "Heather", "Esther", "Cathedral Close",
+        "Hillcrest", "Stillcreek Drive", "Tempo Boxing Club", "Hippo Boxes", "Hibma", "Llewellyn",
     };
     for (const char* text : correct) {
         const QString s = QString::fromUtf8(text);
@@ -57,6 +58,9 @@ TEST(ShippedLists, StillMendTheNamesTheyAreFor)
         {"john smith iii", "John Smith III"},
         {"bank of america", "Bank of America"},
         {"po box 12", "PO Box 12"},
+        {"12 hillcrest road, po box 7", "12 Hillcrest Road, PO Box 7"},
+        {"smith & sons llc", "Smith & Sons LLC"},
+        {"jane doe, phd", "Jane Doe, PhD"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(pc.convert(QString::fromUtf8(c.in)), QString::fromUtf8(c.out)) << c.in;

@@ -194,8 +194,16 @@ TEST(Fuzz, AccessDatabases)
     ASSERT_EQ(seeds.size(), 2u);
     std::mt19937 rng(fuzz::kSeed);
     Watchdog dog("mdb");
+    // Under the sanitizers every text value the library converts is a large
+    // block of its own, mapped and unmapped: fewer cases keep the run in
+    // minutes there.
+#ifdef QB_SANITIZED
+    constexpr int kCases = 300;
+#else
+    constexpr int kCases = 1000;
+#endif
     int read = 0;
-    for (int i = 0; i < 1000; ++i) {
+    for (int i = 0; i < kCases; ++i) {
         dog.begin(i);
         const QString path = writeCase(dir, ".mdb", fuzz::mutate(seeds[size_t(i) % seeds.size()], rng));
         try {
@@ -210,7 +218,7 @@ TEST(Fuzz, AccessDatabases)
             EXPECT_FALSE(e.description().isEmpty()) << "case " << i;
         }
     }
-    EXPECT_GT(read, 100);
+    EXPECT_GT(read, kCases / 10);
 }
 
 } // namespace
