@@ -214,6 +214,9 @@ const Case kCases[] = {
     {"E-mail suggestions", kEmailTab,
      [](FullDisk&, frmdataform& f) { FullDisk::choose(f.cmbColumn2, QStringLiteral("Email")); }, 0,
      [](FullDisk&, frmdataform& f) { FullDisk::click(f, "cmdUseSuggestions"); }},
+    {"Remove All Invalids", kEmailTab,
+     [](FullDisk&, frmdataform& f) { FullDisk::choose(f.cmbColumn2, QStringLiteral("Email")); }, 0,
+     [](FullDisk&, frmdataform& f) { FullDisk::click(f, "cmdRemoveInvalid"); }},
     {"Near-duplicate conversion", kNearTab,
      [](FullDisk&, frmdataform& f) {
          FullDisk::choose(f.cmbColumn1A, QStringLiteral("Name"));
