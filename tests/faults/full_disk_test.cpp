@@ -339,6 +339,7 @@ INSTANTIATE_TEST_SUITE_P(Tools, FullDisk, ::testing::ValuesIn(kCases), [](const 
 #include "support/contact_fixture.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QRegularExpression>
 #include <QTimer>
 
@@ -514,5 +515,85 @@ std::string importCaseName(const ::testing::TestParamInfo<ImportCase>& info)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sources, ImportOnAFullDisk, ::testing::ValuesIn(importCases()), importCaseName);
+
+// ---- the export back into a contact database ------------------------------------------
+
+// The export back into the contact database a list came from: on a full
+// disk every file of that database stays byte for byte as it was and the
+// message says the export failed; with room the change is written.
+class ContactExportOnAFullDisk : public importtest::ImportTest, public ::testing::WithParamInterface<bool> {};
+
+/// Every file of a folder as "NAME size digest", for a comparison that reads.
+std::vector<std::string> fingerprints(const QString& folder)
+{
+    std::vector<std::string> out;
+    for (const auto& [name, bytes] : contacttest::snapshot(folder))
+        out.push_back(QStringLiteral("%1 %2 %3")
+                          .arg(name)
+                          .arg(bytes.size())
+                          .arg(QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex()))
+                          .toStdString());
+    return out;
+}
+
+TEST_P(ContactExportOnAFullDisk, LeavesTheContactFilesAsTheyWere)
+{
+    const bool full = GetParam();
+    const QString folder = dir.filePath(QStringLiteral("contacts"));
+    const QString source = contacttest::makeDatabase(folder, contacttest::threeContacts());
+    ui::ScriptedHandler boxes{[](const QString&) {}};
+    boxes.setThrowOnFailure(false);
+    boxes.answerFile(source, 4);
+    main->Open_Source_File();
+    ASSERT_NE(frmdataform::loaded(), nullptr) << boxes.messageTexts().join(QStringLiteral(" / ")).toStdString();
+
+    // An edit of a contact and a new one, which also takes an e-mail record.
+    general::dbWork.execute(QStringLiteral("UPDATE tblData SET [City]=\"Cambridge\" WHERE [Contact]=\"Ann Smith\""));
+    general::dbWork.execute(QStringLiteral("INSERT INTO tblData ([Contact], [City], [E-mail]) "
+                                           "VALUES (\"Dee New\", \"Oslo\", \"dee@new.no\")"));
+    const QStringList list = tblData();
+    const auto before = fingerprints(folder);
+
+    const qsizetype shownBefore = boxes.messageTexts().size();
+    boxes.answerFile(source, exchange::ExportAct);
+    boxes.answerMessage(ui::vbYes);   // the warning that an export cannot be undone
+    {
+        std::optional<testsupport::WriteLimit> limit;
+        if (full)
+            limit.emplace(0);
+        main->ExportFile();
+        QCoreApplication::processEvents();
+    }
+    const QStringList shown = boxes.messageTexts().mid(shownBefore);
+    SCOPED_TRACE(shown.join(QStringLiteral(" / ")).toStdString());
+    ASSERT_FALSE(shown.isEmpty());
+    EXPECT_EQ(tblData(), list);
+    {
+        jet::Database db = jet::Database::open(general::gstrWorkDBPath);
+        jet::Stmt s(&db.connection(), QStringLiteral("PRAGMA integrity_check"));
+        ASSERT_TRUE(s.step());
+        EXPECT_EQ(s.value(0, jet::dbText).toString(), QStringLiteral("ok"));
+    }
+    if (full) {
+        EXPECT_TRUE(shown.last().endsWith(QStringLiteral("Unable to Export."))) << shown.last().toStdString();
+        EXPECT_EQ(fingerprints(folder), before);   // no file changed, none left behind
+        return;
+    }
+    EXPECT_EQ(shown.last(), QStringLiteral("Successfully exported to Act!"));
+    contacts::Database db;
+    db.Open(source);
+    ASSERT_TRUE(db.isopen());
+    QStringList cities;
+    for (db.CONTACT().MoveFirst(); !db.CONTACT().isEOF(); db.CONTACT().MoveNext())
+        cities << db.CONTACT().Data(contacts::kContactNameField) + QLatin1Char(' ') + db.CONTACT().Data(17);
+    EXPECT_EQ(cities, (QStringList{"Ann Smith Cambridge", "Bo Lee paris", "Cy O'Brien cork", "Dee New Oslo"}));
+    QStringList mails;
+    for (db.Email().MoveFirst(); !db.Email().isEOF(); db.Email().MoveNext())
+        mails << db.Email().Data(contacts::kEmailOwnerField) + QLatin1Char(' ') + db.Email().Data(contacts::kEmailAddressField);
+    EXPECT_TRUE(mails.contains(QStringLiteral("000000000004 dee@new.no"))) << mails.join(QLatin1Char('/')).toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Disk, ContactExportOnAFullDisk, ::testing::Bool(),
+                         [](const auto& info) { return std::string(info.param ? "Full" : "Room"); });
 
 } // namespace
