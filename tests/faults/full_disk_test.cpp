@@ -214,6 +214,9 @@ const Case kCases[] = {
     {"E-mail suggestions", kEmailTab,
      [](FullDisk&, frmdataform& f) { FullDisk::choose(f.cmbColumn2, QStringLiteral("Email")); }, 0,
      [](FullDisk&, frmdataform& f) { FullDisk::click(f, "cmdUseSuggestions"); }},
+    {"Remove All Invalids", kEmailTab,
+     [](FullDisk&, frmdataform& f) { FullDisk::choose(f.cmbColumn2, QStringLiteral("Email")); }, 0,
+     [](FullDisk&, frmdataform& f) { FullDisk::click(f, "cmdRemoveInvalid"); }},
     {"Near-duplicate conversion", kNearTab,
      [](FullDisk&, frmdataform& f) {
          FullDisk::choose(f.cmbColumn1A, QStringLiteral("Name"));
@@ -333,76 +336,162 @@ INSTANTIATE_TEST_SUITE_P(Tools, FullDisk, ::testing::ValuesIn(kCases), [](const 
 
 #include "exchange/frmtablenames.h"
 #include "exchange/import_fixture.h"
+#include "support/contact_fixture.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
+#include <QRegularExpression>
 #include <QTimer>
 
 namespace {
 
-// The source kind, and whether the disk is full: with room the same steps
-// import the list, so the road is the real one.
-class ImportOnAFullDisk : public importtest::ImportTest,
-                          public ::testing::WithParamInterface<std::tuple<const char*, bool>> {};
+class ImportOnAFullDisk;
+
+/// One kind of source, imported through File > Import as the user does it.
+struct Source {
+    const char* name;
+    int filterIndex;                                   ///< the kind picked in Select Source
+    std::function<QString(ImportOnAFullDisk&)> make;   ///< writes the source; its path
+    const char* window;   ///< the chooser or wizard that comes up, if any
+    bool modal;
+    const char* button;     ///< its button that imports
+    const char* firstRow;   ///< how a row of the imported list begins
+};
+
+/// When the disk has no room: never, from the start of the import, or from
+/// the moment the chooser's or wizard's import button is pressed (its
+/// preview was written while there was room).
+enum class Disk { Room, Full, FillsAtTheButton };
+
+struct ImportCase {
+    const Source* source;
+    Disk disk;
+};
+
+void PrintTo(const ImportCase& c, std::ostream* os) { *os << c.source->name << ' ' << int(c.disk); }
+
+class ImportOnAFullDisk : public importtest::ImportTest, public ::testing::WithParamInterface<ImportCase> {
+public:
+    using importtest::ImportTest::fillPeople;
+    using importtest::ImportTest::path;
+    QString contactFolder() const { return dir.filePath(QStringLiteral("contacts")); }
+};
+
+/// Whether the last box told of a failure: not a box of information or a
+/// question, and its text gives a reason for a failure. The imports give the
+/// reason alone, in their own words or the engine's ("Could not delete
+/// existing data.", "disk I/O error"), some with an error icon, some without.
+bool toldAFailure(const ui::ScriptedHandler& boxes)
+{
+    const auto& all = boxes.shown();
+    const auto last = std::find_if(all.rbegin(), all.rend(),
+                                   [](const auto& s) { return s.kind == ui::ScriptedHandler::Kind::Message; });
+    if (last == all.rend())
+        return false;
+    const int icon = last->style & 0x70;
+    static const QRegularExpression reason(QStringLiteral("could not|cannot|unable|error|disk is full"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    return icon != ui::vbInformation && icon != ui::vbQuestion && reason.match(last->text).hasMatch();
+}
+
+const Source kSources[] = {
+    {"xls", 3,
+     [](ImportOnAFullDisk& t) {
+         const QString source = t.path("people.xls");
+         jet::Database scratch = jet::Database::open(t.path("scratch.sys"), true);
+         ImportOnAFullDisk::fillPeople(scratch, QStringLiteral("t"), importtest::kPeople);
+         scratch.execute(QStringLiteral("SELECT * INTO [Excel 8.0;Database=%1].[Sheet1] FROM t").arg(source));
+         return source;
+     },
+     "frmExcelTables", true, "cmdContinue", "Smith|Boston|"},
+    {"mdb", 2,
+     [](ImportOnAFullDisk& t) {
+         const QString source = t.path("people.mdb");
+         jet::Database src = jet::Database::open(source, true);
+         ImportOnAFullDisk::fillPeople(src, QStringLiteral("Customers"), importtest::kPeople);
+         return source;
+     },
+     "frmTablenames", false, "cmdcontinue2", "Smith|Boston|"},
+    {"csv", 1,
+     [](ImportOnAFullDisk& t) {
+         const QString source = t.path("people.csv");
+         writeAll(source, "Smith,Boston,10.5\r\nLee,Paris,7\r\nO'Brien,Cork,-3\r\n");
+         return source;
+     },
+     "frmtxtWizard", true, "cmdImport", "Smith|Boston|"},
+    {"dbf", 4,
+     [](ImportOnAFullDisk& t) { return contacttest::makeDatabase(t.contactFolder(), contacttest::threeContacts()); },
+     nullptr, false, nullptr, "Acme|Ann Smith|"},
+};
+
+std::vector<ImportCase> importCases()
+{
+    std::vector<ImportCase> out;
+    for (const Source& s : kSources)
+        for (Disk d : {Disk::Room, Disk::Full, Disk::FillsAtTheButton})
+            if (s.window || d != Disk::FillsAtTheButton)
+                out.push_back({&s, d});
+    return out;
+}
 
 TEST_P(ImportOnAFullDisk, KeepsThePreviousList)
 {
-    const QString kind = QString::fromLatin1(std::get<0>(GetParam()));
-    const bool full = std::get<1>(GetParam());
+    const Source& src = *GetParam().source;
+    const Disk disk = GetParam().disk;
     makePreviousList();
-    QString source;
-    if (kind == QLatin1String("xls")) {
-        source = path("people.xls");
-        jet::Database scratch = jet::Database::open(path("scratch.sys"), true);
-        fillPeople(scratch, QStringLiteral("t"), importtest::kPeople);
-        scratch.execute(QStringLiteral("SELECT * INTO [Excel 8.0;Database=%1].[Sheet1] FROM t").arg(source));
-    } else {
-        source = path("people.mdb");
-        jet::Database src = jet::Database::open(source, true);
-        fillPeople(src, QStringLiteral("Customers"), importtest::kPeople);
-    }
+    const QString source = src.make(*this);
+    if (HasFatalFailure())
+        return;
     const QStringList before = tblData();
     ui::ScriptedHandler boxes{[](const QString&) {}};
     boxes.setThrowOnFailure(false);
-    boxes.answerFile(source, kind == QLatin1String("xls") ? 3 : 2);
-    bool chooserSeen = false;
+    boxes.answerFile(source, src.filterIndex);
+    bool windowSeen = src.window == nullptr;
     {
         std::optional<testsupport::WriteLimit> limit;
-        if (full)
+        if (disk == Disk::Full)
             limit.emplace(0);
-        if (kind == QLatin1String("xls")) {
-            // The sheet chooser is modal: its Import button is pressed once it is up.
-            QTimer poll;
+        const auto press = [&](QWidget* w) {
+            windowSeen = true;
+            if (disk == Disk::FillsAtTheButton)
+                limit.emplace(0);
+            w->findChild<QPushButton*>(QString::fromLatin1(src.button))->click();
+        };
+        QTimer poll;
+        if (src.modal) {
+            // The window is modal: its button is pressed once it is up.
             QObject::connect(&poll, &QTimer::timeout, [&] {
                 auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-                if (!d || d->objectName() != QLatin1String("frmExcelTables"))
+                if (!d || d->objectName() != QLatin1String(src.window))
                     return;
                 poll.stop();
-                chooserSeen = true;
-                d->findChild<QPushButton*>(QStringLiteral("cmdContinue"))->click();
-                // A failed import leaves the chooser up for another try.
+                press(d);
+                // A failed import may leave the window up for another try.
                 if (d->isVisible())
                     d->reject();
                 QCoreApplication::processEvents();
             });
             poll.start(10);
-            main->Open_Source_File();
-        } else {
-            main->Open_Source_File();
+        }
+        main->Open_Source_File();
+        if (src.window && !src.modal) {
+            // The table chooser stays up beside the main window.
             frmTablenames* chooser = frmTablenames::loaded();
             ASSERT_NE(chooser, nullptr);
-            chooserSeen = true;
             auto* tables = chooser->findChild<QComboBox*>(QStringLiteral("Combo1"));
             tables->setCurrentIndex(0);
             emit tables->activated(0);
-            chooser->findChild<QPushButton*>(QStringLiteral("cmdcontinue2"))->click();
+            press(chooser);
         }
         QCoreApplication::processEvents();
     }
-    EXPECT_TRUE(chooserSeen);
-    SCOPED_TRACE(boxes.messageTexts().join(QStringLiteral(" / ")).toStdString());
-    if (!full) {
+    EXPECT_TRUE(windowSeen);
+    const QStringList shown = boxes.messageTexts();
+    SCOPED_TRACE(shown.join(QStringLiteral(" / ")).toStdString());
+    if (disk == Disk::Room) {
         const QStringList rows = tblData();
-        EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [](const QString& r) { return r.startsWith(u"Smith|Boston|"); }))
+        EXPECT_TRUE(std::any_of(rows.begin(), rows.end(),
+                                [&](const QString& r) { return r.startsWith(QLatin1String(src.firstRow)); }))
             << rows.join(QLatin1Char('/')).toStdString();
         EXPECT_NE(frmdataform::loaded(), nullptr);
         return;
@@ -414,14 +503,97 @@ TEST_P(ImportOnAFullDisk, KeepsThePreviousList)
         ASSERT_TRUE(s.step());
         EXPECT_EQ(s.value(0, jet::dbText).toString(), QStringLiteral("ok"));
     }
-    ASSERT_FALSE(boxes.messageTexts().isEmpty());
+    ASSERT_FALSE(shown.isEmpty());
+    EXPECT_TRUE(toldAFailure(boxes)) << shown.last().toStdString();
     EXPECT_EQ(frmdataform::loaded(), nullptr);   // no workbench over a list that is not there
 }
 
-INSTANTIATE_TEST_SUITE_P(Sources, ImportOnAFullDisk,
-                         ::testing::Combine(::testing::Values("xls", "mdb"), ::testing::Bool()),
-                         [](const auto& info) {
-                             return std::string(std::get<0>(info.param)) + (std::get<1>(info.param) ? "Full" : "Room");
-                         });
+std::string importCaseName(const ::testing::TestParamInfo<ImportCase>& info)
+{
+    static const char* const when[] = {"Room", "Full", "FillsAtTheButton"};
+    return std::string(info.param.source->name) + when[int(info.param.disk)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, ImportOnAFullDisk, ::testing::ValuesIn(importCases()), importCaseName);
+
+// ---- the export back into a contact database ------------------------------------------
+
+// The export back into the contact database a list came from: on a full
+// disk every file of that database stays byte for byte as it was and the
+// message says the export failed; with room the change is written.
+class ContactExportOnAFullDisk : public importtest::ImportTest, public ::testing::WithParamInterface<bool> {};
+
+/// Every file of a folder as "NAME size digest", for a comparison that reads.
+std::vector<std::string> fingerprints(const QString& folder)
+{
+    std::vector<std::string> out;
+    for (const auto& [name, bytes] : contacttest::snapshot(folder))
+        out.push_back(QStringLiteral("%1 %2 %3")
+                          .arg(name)
+                          .arg(bytes.size())
+                          .arg(QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex()))
+                          .toStdString());
+    return out;
+}
+
+TEST_P(ContactExportOnAFullDisk, LeavesTheContactFilesAsTheyWere)
+{
+    const bool full = GetParam();
+    const QString folder = dir.filePath(QStringLiteral("contacts"));
+    const QString source = contacttest::makeDatabase(folder, contacttest::threeContacts());
+    ui::ScriptedHandler boxes{[](const QString&) {}};
+    boxes.setThrowOnFailure(false);
+    boxes.answerFile(source, 4);
+    main->Open_Source_File();
+    ASSERT_NE(frmdataform::loaded(), nullptr) << boxes.messageTexts().join(QStringLiteral(" / ")).toStdString();
+
+    // An edit of a contact and a new one, which also takes an e-mail record.
+    general::dbWork.execute(QStringLiteral("UPDATE tblData SET [City]=\"Cambridge\" WHERE [Contact]=\"Ann Smith\""));
+    general::dbWork.execute(QStringLiteral("INSERT INTO tblData ([Contact], [City], [E-mail]) "
+                                           "VALUES (\"Dee New\", \"Oslo\", \"dee@new.no\")"));
+    const QStringList list = tblData();
+    const auto before = fingerprints(folder);
+
+    const qsizetype shownBefore = boxes.messageTexts().size();
+    boxes.answerFile(source, exchange::ExportAct);
+    boxes.answerMessage(ui::vbYes);   // the warning that an export cannot be undone
+    {
+        std::optional<testsupport::WriteLimit> limit;
+        if (full)
+            limit.emplace(0);
+        main->ExportFile();
+        QCoreApplication::processEvents();
+    }
+    const QStringList shown = boxes.messageTexts().mid(shownBefore);
+    SCOPED_TRACE(shown.join(QStringLiteral(" / ")).toStdString());
+    ASSERT_FALSE(shown.isEmpty());
+    EXPECT_EQ(tblData(), list);
+    {
+        jet::Database db = jet::Database::open(general::gstrWorkDBPath);
+        jet::Stmt s(&db.connection(), QStringLiteral("PRAGMA integrity_check"));
+        ASSERT_TRUE(s.step());
+        EXPECT_EQ(s.value(0, jet::dbText).toString(), QStringLiteral("ok"));
+    }
+    if (full) {
+        EXPECT_TRUE(shown.last().endsWith(QStringLiteral("Unable to Export."))) << shown.last().toStdString();
+        EXPECT_EQ(fingerprints(folder), before);   // no file changed, none left behind
+        return;
+    }
+    EXPECT_EQ(shown.last(), QStringLiteral("Successfully exported to Act!"));
+    contacts::Database db;
+    db.Open(source);
+    ASSERT_TRUE(db.isopen());
+    QStringList cities;
+    for (db.CONTACT().MoveFirst(); !db.CONTACT().isEOF(); db.CONTACT().MoveNext())
+        cities << db.CONTACT().Data(contacts::kContactNameField) + QLatin1Char(' ') + db.CONTACT().Data(17);
+    EXPECT_EQ(cities, (QStringList{"Ann Smith Cambridge", "Bo Lee paris", "Cy O'Brien cork", "Dee New Oslo"}));
+    QStringList mails;
+    for (db.Email().MoveFirst(); !db.Email().isEOF(); db.Email().MoveNext())
+        mails << db.Email().Data(contacts::kEmailOwnerField) + QLatin1Char(' ') + db.Email().Data(contacts::kEmailAddressField);
+    EXPECT_TRUE(mails.contains(QStringLiteral("000000000004 dee@new.no"))) << mails.join(QLatin1Char('/')).toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Disk, ContactExportOnAFullDisk, ::testing::Bool(),
+                         [](const auto& info) { return std::string(info.param ? "Full" : "Room"); });
 
 } // namespace
