@@ -14,6 +14,9 @@
 #include <QPushButton>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTest>
 #include <QTimer>
 
 using importtest::ImportTest;
@@ -403,6 +406,65 @@ TEST_F(ImportProcedure, EveryImportRoadOpensTheWorkbenchInsideTheMainWindow)
         general::gblnNewImport = true;   // no export question
         ASSERT_TRUE(frmdataform::unload());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+// After a text import the workbench's grid has the focus inside the main
+// window, so the main menu's keys reach their items from the grid: the keys
+// the grid's pop-up menu shows as well, and those it does not.
+TEST_F(ImportProcedure, MenuKeysWorkWhileTheImportedGridHasTheFocus)
+{
+    const QString csv = path("people.csv");
+    {
+        QFile f(csv);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("Name,City\r\nSmith,Boston\r\nLee,Paris\r\n");
+    }
+    main->show();
+    ui.answerFile(csv, 1);
+    runWithModal("frmtxtWizard", [](QDialog* d) {
+        d->findChild<QCheckBox*>(QStringLiteral("chkFirstRow"))->click();
+        d->findChild<QPushButton*>(QStringLiteral("cmdImport"))->click();
+    });
+    frmdataform* w = frmdataform::loaded();
+    ASSERT_NE(w, nullptr);
+    main->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main));
+    w->DBGridData->setFocus();
+    w->DBGridData->setCurrentIndex(w->DBGridData->model()->index(0, 1));
+    ASSERT_TRUE(w->DBGridData->hasFocus());
+
+    const struct {
+        const char* item;
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        const char* dialog;
+    } keys[] = {
+        {"mnufind", Qt::Key_F, Qt::ControlModifier, "frmFind"},
+        {"mnureplace", Qt::Key_R, Qt::ControlModifier, "frmReplace"},
+    };
+    for (const auto& k : keys) {
+        QAction* item = main->command(QString::fromLatin1(k.item));
+        SCOPED_TRACE(k.item);
+        ASSERT_NE(item, nullptr);
+        QSignalSpy fired(item, &QAction::triggered);
+        QString shown;
+        // The dialog the item opens is modal: it is noted and closed once it is up.
+        QTimer::singleShot(0, [&shown] {
+            if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                shown = d->objectName();
+                d->reject();
+            }
+        });
+        QTest::keyClick(w->DBGridData, Qt::Key(k.key), k.modifiers);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(fired.count(), 1);
+        EXPECT_EQ(shown, QString::fromLatin1(k.dialog));
+        // A window manager gives the activation back to the main window when
+        // the dialog goes; the offscreen screen has none to do it.
+        main->activateWindow();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == main; }));
+        w->DBGridData->setFocus();
     }
 }
 

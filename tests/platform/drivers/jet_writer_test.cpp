@@ -290,6 +290,47 @@ TEST_P(JetWriter, EveryColumnTypeRoundTripsThroughMdbtoolsAndTheReader)
 // further 256 bytes; the values here start and end on every side of those
 // boundaries. Tiny rows fill pages by their row limit, and a table of more
 // pages than a map row covers gets map pages of its own.
+// Jet 4 keeps text of one-byte characters in its compressed form (a 0xFF 0xFE
+// mark, then a byte a character) and other text as UTF-16; Jet 3 keeps the
+// Windows-1252 bytes. The bytes of the file show which form was written.
+TEST_P(JetWriter, TextIsStoredInTheVersionsOwnForm)
+{
+    const QString plain = QStringLiteral("Quietly compressed street name 4711");
+    const QString greek = QStringLiteral("Οδός Αθηνών 12");
+    const QString latin = QStringLiteral("Crème brûlée Straße");
+    std::vector<std::vector<Value>> rows = {{Value(plain)}, {Value(latin)}};
+    if (!jet3())
+        rows.push_back({Value(greek)});
+    fill(QStringLiteral("CREATE TABLE t ([Name] TEXT(255))"), rows);
+    const QString path = templateCopy();
+    exportTo(path);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    const auto utf16 = [](const QString& t) {
+        return QByteArray(reinterpret_cast<const char*>(t.utf16()), t.size() * 2);   // little-endian here
+    };
+    if (jet3()) {
+        EXPECT_TRUE(bytes.contains(plain.toLatin1()));
+        EXPECT_TRUE(bytes.contains(latin.toLatin1()));   // these letters are the same bytes in Windows-1252
+        EXPECT_FALSE(bytes.contains(utf16(plain)));
+    } else {
+        EXPECT_TRUE(bytes.contains(QByteArray("\xFF\xFE") + plain.toLatin1()));
+        EXPECT_TRUE(bytes.contains(QByteArray("\xFF\xFE") + latin.toLatin1()));
+        EXPECT_FALSE(bytes.contains(utf16(plain)));
+        EXPECT_TRUE(bytes.contains(utf16(greek)));
+    }
+    auto reader = drivers::readMdbTable(path, QStringLiteral("data"));
+    std::vector<Value> row;
+    QStringList read;
+    while (reader->next(row))
+        read << row.at(0).toString();
+    QStringList want{plain, latin};
+    if (!jet3())
+        want << greek;
+    EXPECT_EQ(read, want);
+}
+
 TEST_P(JetWriter, RowAndPageLayoutsAtTheirLimitsReadBack)
 {
     struct Layout {
