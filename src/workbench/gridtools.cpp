@@ -140,17 +140,6 @@ QString describe(const std::exception& e)
     return QString::fromLocal8Bit(e.what());
 }
 
-/// Shows a dialog made once; modal blocks the rest of the program's windows
-/// without waiting here. An open window keeps its modality.
-void present(QDialog& d, bool modal)
-{
-    if (!d.isVisible())
-        d.setWindowModality(modal ? Qt::ApplicationModal : Qt::NonModal);
-    d.show();
-    d.raise();
-    d.activateWindow();
-}
-
 bool isKey(QEvent* event, int key)
 {
     if (event->type() != QEvent::KeyPress)
@@ -280,7 +269,7 @@ void showFind(bool modal)
 {
     frmFind& d = frmFind::instance();
     nameColumn(d, QStringLiteral("Find on: "));
-    present(d, modal);
+    workbench::present(d, modal);
 }
 
 void popupFind()
@@ -289,7 +278,7 @@ void popupFind()
     nameColumn(d, QStringLiteral("Find on: "));
     if (frmdataform* f = form())
         d.txtsearch->setText(cellText(*f));
-    present(d, false);
+    workbench::present(d, false);
 }
 
 void openReplace(bool modal)
@@ -298,7 +287,7 @@ void openReplace(bool modal)
     nameColumn(d, QStringLiteral("Replace on: "));
     if (frmdataform* f = form())
         d.txtsearch->setText(cellText(*f));
-    present(d, modal);
+    workbench::present(d, modal);
 }
 
 void openFilter(bool modal)
@@ -307,7 +296,7 @@ void openFilter(bool modal)
     nameColumn(d, QStringLiteral("Filter on: "));
     if (frmdataform* f = form())
         d.txtFilter->setText(cellText(*f, Qt::EditRole));
-    present(d, modal);
+    workbench::present(d, modal);
 }
 
 void runMainCommand(const char* name)
@@ -623,7 +612,7 @@ void frmFind::cmdfilter_Click()
     general::gstrReplaceFind = txtsearch->text();
     close();
     frmReplace& r = frmReplace::instance();
-    present(r, false);
+    workbench::present(r, false);
 }
 
 void frmFind::cmdfind_Click()
@@ -909,6 +898,16 @@ void frmReplace::Command2_Click()
 // ---- installation --------------------------------------------------------------------------
 
 namespace workbench {
+
+void present(QDialog& d, bool modal)
+{
+    if (!d.isVisible())
+        d.setWindowModality(modal ? Qt::ApplicationModal : Qt::NonModal);
+    d.show();
+    d.raise();
+    d.activateWindow();
+}
+
 
 void installGridTools(frmdataform& form)
 {

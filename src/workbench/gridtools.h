@@ -12,12 +12,16 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QDialog;
 class QMenu;
 class QPushButton;
 class frmdataform;
 
 namespace workbench {
 void installGridTools(frmdataform& form);
+/// Shows a dialog made once; modal blocks the rest of the program's windows
+/// without waiting here. An open window keeps its modality.
+void present(QDialog& d, bool modal);
 }
 
 /// The grid's pop-up menu and its items by name ("mnufind", "mnurefresh", ...).

@@ -7,6 +7,8 @@
 // the manager (or anyone) changed in between counts from the next step on.
 #include "workbench/spelling.h"
 
+#include "workbench/gridtools.h"
+
 #include "app/listeditors.h"
 #include "app/mdimain.h"
 #include "common/general.h"
@@ -54,15 +56,6 @@ QLineEdit* textBox(const QString& name, QWidget* parent)
     return t;
 }
 
-/// Shows a dialog; modal blocks the program's other windows without waiting here.
-void present(QDialog& d, bool modal)
-{
-    if (!d.isVisible())
-        d.setWindowModality(modal ? Qt::ApplicationModal : Qt::NonModal);
-    d.show();
-    d.raise();
-    d.activateWindow();
-}
 
 void unloadChecker()
 {
@@ -86,7 +79,7 @@ void stopAt(frmdataform& f, long pos, int column, const QString& value, bool mod
     f.DBGridData->scrollTo(f.DBGridData->currentIndex());
     frmSpellChecker& c = frmSpellChecker::instance();
     c.txtspell->setText(value);
-    present(c, modal);
+    workbench::present(c, modal);
 }
 
 /// Passed over after an answer: no value, or a value that reads as a number.
@@ -215,7 +208,7 @@ frmSpellChecker& frmSpellChecker::instance()
 
 frmSpellChecker* frmSpellChecker::loaded() { return gChecker; }
 
-void frmSpellChecker::showAlone() { present(instance(), false); }
+void frmSpellChecker::showAlone() { workbench::present(instance(), false); }
 
 frmSpellChecker::frmSpellChecker(QWidget* parent) : QDialog(parent)
 {
