@@ -360,6 +360,9 @@ void ImportActDatabase(const QString& fileName)
                            .arg(done.unreadableDates),
                        ui::vbInformation);
         exchange::openImportedList();
+        // The workbench has put the record count in the status: it stays.
+        exchange::setMainPointer(ui::Pointer::Default);
+        return;
     } catch (const ui::Cancelled&) {
         // The log-on was cancelled: nothing to tell.
     } catch (const std::exception& e) {

@@ -171,6 +171,8 @@ TEST_F(ActLink, ImportCleanUpAndExportBackWriteExactlyTheChanges)
 
     importThroughDialog(path, {}, {QStringLiteral("1 date value could not be read as a date and was left empty.")});
     ASSERT_NE(frmdataform::loaded(), nullptr);
+    // The status tells of the list at once, as after every other import.
+    EXPECT_TRUE(main->panelText(1).startsWith(QStringLiteral("Total Records = 3 :"))) << main->panelText(1).toStdString();
     EXPECT_EQ(dialogs, 0);   // single-user: no log-on
     EXPECT_EQ(general::gstrImportType, QStringLiteral("dbf"));
     EXPECT_EQ(importTxt(), QByteArray("\"Import=dbf\"\r\n"));
