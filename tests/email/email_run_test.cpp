@@ -205,6 +205,46 @@ TEST_F(EmailRunTest, PartsTooLongForTheirColumnsAreStoredNull)
         EXPECT_EQ(stored[i], cases[i].row) << "row " << i + 1;
 }
 
+TEST_F(EmailRunTest, ColumnChecksHoldAfterTheRunAndOnNarrowerColumns)
+{
+    // The run's own insert may go without the column checks only because its
+    // values always meet them; a tblEMails with narrower columns keeps them,
+    // and the checks are back on for every statement after the run.
+    struct Case {
+        const char* table;   // tblEMails as made by hand or an older version
+        bool ok;
+    };
+    const Case cases[] = {
+        {"CREATE TABLE tblEMails (LumacorPrimK LONG, IsValid YESNO, Account TEXT(255), SubDomain TEXT(255), "
+         "Domain TEXT(255), Country TEXT(2), Suggest1 TEXT(255), CONSTRAINT pk PRIMARY KEY (LumacorPrimK))",
+         true},
+        {"CREATE TABLE tblEMails (LumacorPrimK LONG, IsValid YESNO, Account TEXT(255), SubDomain TEXT(255), "
+         "Domain TEXT(255), Country TEXT(1), Suggest1 TEXT(255), CONSTRAINT pk PRIMARY KEY (LumacorPrimK))",
+         false},
+        {"CREATE TABLE tblEMails (LumacorPrimK LONG, IsValid YESNO, Account TEXT(3), SubDomain TEXT(255), "
+         "Domain TEXT(255), Country TEXT(2), Suggest1 TEXT(255), CONSTRAINT pk PRIMARY KEY (LumacorPrimK))",
+         false},
+        {"CREATE TABLE tblEMails (LumacorPrimK LONG, IsValid YESNO, Account LONGTEXT, SubDomain TEXT(255), "
+         "Domain LONGTEXT, Country TEXT(2), Suggest1 TEXT(255), CONSTRAINT pk PRIMARY KEY (LumacorPrimK))",
+         true},
+    };
+    fill("Email", {"anna@mail.example.uk", "bad"});
+    int n = 0;
+    for (const Case& k : cases) {
+        SCOPED_TRACE(++n);
+        db.execute(QStringLiteral("DROP TABLE tblEMails"), jet::dbFailOnError);
+        db.execute(q(k.table), jet::dbFailOnError);
+        const RunResult r = validateColumn(db, QStringLiteral("Email"), lists, specials);
+        EXPECT_EQ(r.ok, k.ok) << r.error.toStdString();
+        const QStringList stored = rows(QStringLiteral("SELECT LumacorPrimK, Account, Country FROM tblEMails ORDER BY 1"));
+        EXPECT_EQ(stored, k.ok ? QStringList({"1|anna|uk", "2|<null>|<null>"}) : QStringList()) << stored.join(' ').toStdString();
+        jet::Connection& c = db.connection();
+        EXPECT_THROW(c.exec(QStringLiteral("INSERT INTO tblEMails (LumacorPrimK, Country) VALUES (9, 'abc')")),
+                     jet::JetError);
+        EXPECT_THROW(c.exec(QStringLiteral("INSERT INTO tblEMails (LumacorPrimK) VALUES ('nine')")), jet::JetError);
+    }
+}
+
 TEST_F(EmailRunTest, FailedRunChangesNothing)
 {
     fill("Email", {" a@example.com", "bad", "c@example.com "});
