@@ -29,7 +29,7 @@ void showInvalidList(workbench::DataControl& invalidList, const EmailRun& run, c
 
 void showCounts(jet::Database& db, CountsModel& counts, const CountsChoice& choice, const CountsSort& sort)
 {
-    counts.setRows(db.openRecordset(sortedCountsQuery(countsQuery(choice), sort), jet::dbOpenSnapshot));
+    counts.setRows(openCounts(db, choice, [&](const QString& query) { return sortedCountsQuery(query, sort); }));
 }
 
 ChangeResult changeAllInvalid(jet::Database& db, const EmailRun& run, const QString& column, bool useSuggestions,

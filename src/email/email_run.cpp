@@ -23,13 +23,17 @@
 #include "common/general.h"
 #include "email/address_check.h"
 #include "platform/jet/connection.h"
+#include "platform/jet/database.h"
 #include "platform/jet/error.h"
 #include "platform/jet/schema.h"
 #include "platform/jet/sqlfunctions.h"
+#include "platform/jet/translator.h"
 
 #include <sqlite3.h>
 
 #include <optional>
+#include <string>
+#include <unordered_map>
 
 namespace email {
 
@@ -479,7 +483,11 @@ QString countsWhere(const CountsChoice& choice)
 
 } // namespace
 
-QString countsQuery(const CountsChoice& choice)
+namespace {
+
+/// The counts query over table, counting with count ("COUNT(*)" for
+/// tblEmails itself).
+QString countsQueryOver(const CountsChoice& choice, const QString& table, const QString& count)
 {
     QString g, s;
     for (int i = 1; i <= 4; ++i) {
@@ -494,13 +502,203 @@ QString countsQuery(const CountsChoice& choice)
     QString q = QStringLiteral("SELECT ") + s;
     if (!s.isEmpty())
         q += QStringLiteral(", ");
-    q += QStringLiteral(" COUNT(*) AS Count ");
-    q += QStringLiteral("FROM Z_ccTLD Z RIGHT JOIN tblEmails E ON Z.ccTLD=E.Country ");
+    q += QLatin1Char(' ') + count + QStringLiteral(" AS Count ");
+    q += QStringLiteral("FROM Z_ccTLD Z RIGHT JOIN ") + table + QStringLiteral(" E ON Z.ccTLD=E.Country ");
     q += QStringLiteral("WHERE IsValid=TRUE ");
     q += countsWhere(choice);
     q += QLatin1Char(' ');
     q += g;
     return q;
+}
+
+} // namespace
+
+QString countsQuery(const CountsChoice& choice)
+{
+    return countsQueryOver(choice, QStringLiteral("tblEmails"), QStringLiteral("COUNT(*)"));
+}
+
+namespace {
+
+const QString kGroups = QStringLiteral("qb_email_groups");
+
+/// The key of one row's values by storage class and bytes: rows with the
+/// same key hold the same values.
+void appendKey(std::string& key, sqlite3_stmt* s, int i)
+{
+    const int type = sqlite3_column_type(s, i);
+    key += char(type);
+    switch (type) {
+    case SQLITE_INTEGER: {
+        const sqlite3_int64 v = sqlite3_column_int64(s, i);
+        key.append(reinterpret_cast<const char*>(&v), sizeof v);
+        break;
+    }
+    case SQLITE_FLOAT: {
+        const double v = sqlite3_column_double(s, i);
+        key.append(reinterpret_cast<const char*>(&v), sizeof v);
+        break;
+    }
+    case SQLITE_NULL: break;
+    default: {
+        const void* p = type == SQLITE_BLOB ? sqlite3_column_blob(s, i) : static_cast<const void*>(sqlite3_column_text(s, i));
+        const int n = sqlite3_column_bytes(s, i);
+        key.append(reinterpret_cast<const char*>(&n), sizeof n);
+        if (n > 0)
+            key.append(static_cast<const char*>(p), size_t(n));
+        break;
+    }
+    }
+}
+
+bool scalarTrue(jet::Connection& c, const QString& sql)
+{
+    jet::Stmt s(&c, sql);
+    return s.step() && s.int64(0) != 0;
+}
+
+/// The counts list over a table of the valid rows already counted by their
+/// parts (each distinct set of values once, with its number of rows): the
+/// query then joins and sorts a few thousand rows instead of every address.
+/// The table keeps tblEMails's declared types and collations, and the query
+/// is the counts query with SUM of those numbers for COUNT(*); it gives the
+/// same rows as long as every group of the query holds one spelling of its
+/// values and every country code one row of Z_ccTLD, which is checked first.
+/// nullptr when that does not hold or the parts cannot be counted ahead.
+std::unique_ptr<jet::Recordset> openGroupedCounts(jet::Database& db, const CountsChoice& choice,
+                                                  const std::function<QString(const QString&)>& sorted)
+{
+    static const char* const kParts[5] = {nullptr, "Account", "SubDomain", "Domain", "Country"};
+    // Accounts are nearly all distinct: counting them ahead saves nothing.
+    if (!db.isOpen() || choice.ticked[1])
+        return nullptr;
+    jet::Connection& c = db.connection();
+    const QString emails = c.tableName(QStringLiteral("tblEMails"));
+    const QString zones = c.tableName(QStringLiteral("Z_ccTLD"));
+    if (emails.isEmpty() || zones.isEmpty())
+        return nullptr;
+    const jet::ColumnList emailColumns = c.columns(emails);
+    auto realName = [&](const char* name) {
+        for (const jet::ColumnInfo& ci : emailColumns)
+            if (ci.name.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+                return ci.name;
+        return QString();
+    };
+    QStringList grouped;   // the ticked parts
+    for (int i = 2; i <= 4; ++i)
+        if (choice.ticked[size_t(i)])
+            grouped << realName(kParts[i]);
+    if (grouped.isEmpty())
+        return nullptr;
+    QStringList keys = grouped;   // the join needs the country code either way
+    if (!choice.ticked[4])
+        keys << realName("Country");
+    const QString valid = realName("IsValid");
+    if (valid.isEmpty() || keys.contains(QString()))
+        return nullptr;
+
+    QStringList defs;
+    const QByteArray table = emails.toUtf8();
+    for (const QString& name : QStringList{valid} + keys) {
+        const char* decl = nullptr;
+        const char* coll = nullptr;
+        if (sqlite3_table_column_metadata(c.handle(), nullptr, table.constData(), name.toUtf8().constData(), &decl, &coll,
+                                          nullptr, nullptr, nullptr)
+            != SQLITE_OK)
+            return nullptr;
+        defs << jet::quoteName(name) + QLatin1Char(' ') + QString::fromUtf8(decl ? decl : "") + QStringLiteral(" COLLATE ")
+                + QString::fromUtf8(coll ? coll : "BINARY");
+    }
+    defs << QStringLiteral("qb_n INTEGER");
+
+    const QString savepoint = QStringLiteral("qb_email_counts");
+    std::unique_ptr<jet::Recordset> rs;
+    try {
+        c.beginSavepoint(savepoint);
+        c.exec(QStringLiteral("DROP TABLE IF EXISTS temp.") + kGroups);
+        const QString zonesQ = jet::quoteName(zones);
+        bool ok = scalarTrue(c, QStringLiteral("SELECT (SELECT count(*) FROM %1) = (SELECT count(*) FROM (SELECT 1 FROM %1 "
+                                               "GROUP BY ccTLD COLLATE JETCI))")
+                                    .arg(zonesQ));
+        if (ok) {
+            c.exec(QStringLiteral("CREATE TEMP TABLE %1 (%2)").arg(kGroups, defs.join(QLatin1String(", "))));
+            QStringList keysQ;
+            for (const QString& k : keys)
+                keysQ << jet::quoteName(k);
+            jet::Stmt scan(&c, QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+                                   .arg(keysQ.join(QLatin1String(", ")), jet::quoteName(emails),
+                                        jet::translateExpression(QStringLiteral("IsValid=TRUE"))));
+            struct Group {
+                std::vector<sqlite3_value*> values;
+                qint64 rows = 0;
+            };
+            std::unordered_map<std::string, size_t> index;
+            std::vector<Group> groups;
+            const int n = int(keys.size());
+            std::string key;
+            try {
+                while (scan.step()) {
+                    key.clear();
+                    for (int i = 0; i < n; ++i)
+                        appendKey(key, scan.get(), i);
+                    auto [it, fresh] = index.try_emplace(key, groups.size());
+                    if (fresh) {
+                        Group g;
+                        for (int i = 0; i < n; ++i)
+                            g.values.push_back(sqlite3_value_dup(sqlite3_column_value(scan.get(), i)));
+                        groups.push_back(std::move(g));
+                    }
+                    ++groups[it->second].rows;
+                }
+                jet::Stmt ins(&c, QStringLiteral("INSERT INTO temp.%1 VALUES (%2?)")
+                                      .arg(kGroups, QStringLiteral("?, ").repeated(n + 1)));
+                for (const Group& g : groups) {
+                    sqlite3_bind_int(ins.get(), 1, -1);   // the engine's True
+                    for (int i = 0; i < n; ++i)
+                        sqlite3_bind_value(ins.get(), i + 2, g.values[size_t(i)]);
+                    sqlite3_bind_int64(ins.get(), n + 2, g.rows);
+                    ins.step();
+                    ins.reset();
+                }
+            } catch (...) {
+                for (Group& g : groups)
+                    for (sqlite3_value* v : g.values)
+                        sqlite3_value_free(v);
+                throw;
+            }
+            for (Group& g : groups)
+                for (sqlite3_value* v : g.values)
+                    sqlite3_value_free(v);
+            QStringList binary, folded;
+            for (const QString& k : grouped) {
+                binary << jet::quoteName(k) + QStringLiteral(" COLLATE BINARY");
+                folded << jet::quoteName(k) + QStringLiteral(" COLLATE JETCI");
+            }
+            ok = scalarTrue(c, QStringLiteral("SELECT (SELECT count(*) FROM (SELECT 1 FROM temp.%1 GROUP BY %2)) = "
+                                              "(SELECT count(*) FROM (SELECT 1 FROM temp.%1 GROUP BY %3))")
+                                   .arg(kGroups, binary.join(QLatin1String(", ")), folded.join(QLatin1String(", "))));
+            if (ok)
+                rs = db.openRecordset(sorted(countsQueryOver(choice, kGroups, QStringLiteral("SUM(qb_n)"))),
+                                      jet::dbOpenSnapshot);
+            c.exec(QStringLiteral("DROP TABLE temp.") + kGroups);
+        }
+        c.releaseSavepoint(savepoint);
+    } catch (...) {
+        rs.reset();
+        c.rollbackSavepoint(savepoint);
+        return nullptr;
+    }
+    return rs;
+}
+
+} // namespace
+
+std::unique_ptr<jet::Recordset> openCounts(jet::Database& db, const CountsChoice& choice,
+                                           const std::function<QString(const QString&)>& sorted)
+{
+    if (auto rs = openGroupedCounts(db, choice, sorted))
+        return rs;
+    return db.openRecordset(sorted(countsQuery(choice)), jet::dbOpenSnapshot);
 }
 
 bool countsFiltered(const CountsChoice& choice)

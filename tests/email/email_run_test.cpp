@@ -2,6 +2,7 @@
 
 #include "common/general.h"
 #include "email/address_check.h"
+#include "email/counts_model.h"
 #include "platform/jet/connection.h"
 #include "platform/jet/database.h"
 #include "platform/jet/error.h"
@@ -335,6 +336,108 @@ TEST_F(EmailRunTest, CountsGroupTheValidAddressesByTheTickedParts)
         got.sort();
         expected.sort();
         EXPECT_EQ(got, expected);
+    }
+}
+
+TEST_F(EmailRunTest, CountsListGivesTheRowsOfItsQuery)
+{
+    // The counts list may count the parts ahead of its query; whatever the
+    // parts hold (spellings that differ only in case, Null and empty parts,
+    // invalid rows, codes missing from Z_ccTLD or listed twice in it) it shows
+    // exactly the query's rows, fields and order.
+    struct Row { int valid; const char* account; const char* sub; const char* domain; const char* country; };
+    const std::vector<Row> plain = {
+        {-1, "ann", "", "example", ""},   {-1, "bob", "", "example", ""},   {-1, "cy", "mail", "example", "uk"},
+        {-1, "dee", nullptr, "shop", "fr"}, {-1, "eve", "", "shop", "fr"},   {0, "fay", "", "example", "uk"},
+        {-1, "gus", "", "zone", "zz"},    {-1, "hal", "", "zone", nullptr}, {-1, "ann", "", "shop", "uk"},
+    };
+    std::vector<Row> mixed = plain;
+    mixed.push_back({-1, "Ann", "", "Example", "UK"});
+    mixed.push_back({-1, "ivy", "Mail", "example", "Uk"});
+    mixed.push_back({-1, "jo", "mail", "example", "uk"});
+    struct Case {
+        const std::vector<Row>* rows;
+        bool twiceListed;   // Z_ccTLD without its key, "uk" listed twice
+        std::vector<int> ticks;
+        std::vector<std::pair<int, const char*>> filters;
+        CountsSort sort;
+    };
+    const Case cases[] = {
+        {&plain, false, {3}, {}, {0, false}},
+        {&plain, false, {3}, {}, {1, true}},
+        {&plain, false, {2, 3}, {}, {2, true}},
+        {&plain, false, {4}, {}, {1, false}},
+        {&plain, false, {2, 3, 4}, {}, {4, true}},
+        {&plain, false, {3, 4}, {{3, "*o*"}, {5, "U*"}}, {0, false}},
+        {&plain, false, {1, 3}, {}, {0, false}},
+        {&plain, false, {}, {}, {0, false}},
+        {&mixed, false, {3}, {}, {0, false}},
+        {&mixed, false, {2, 3, 4}, {}, {3, true}},
+        {&mixed, false, {4}, {{4, "u*"}}, {2, false}},
+        {&mixed, false, {1, 2, 3, 4}, {}, {4, true}},
+        {&plain, true, {3, 4}, {}, {0, false}},
+        {&plain, true, {4}, {}, {2, true}},
+    };
+    auto read = [](jet::Recordset& rs) {
+        QStringList out;
+        QStringList head;
+        for (int i = 0; i < rs.fieldCount(); ++i)
+            head << rs.field(i).name + QLatin1Char(':') + QString::number(rs.field(i).type);
+        out << head.join(QLatin1Char('|'));
+        while (!rs.eof()) {
+            QStringList cells;
+            for (int i = 0; i < rs.fieldCount(); ++i) {
+                const jet::Value v = rs.value(i);
+                cells << (v.isNull() ? QStringLiteral("<null>") : v.toString());
+            }
+            out << cells.join(QLatin1Char('|'));
+            rs.moveNext();
+        }
+        return out;
+    };
+    jet::Connection& c = db.connection();
+    int n = 0;
+    for (const Case& k : cases) {
+        SCOPED_TRACE(++n);
+        c.exec(QStringLiteral("DELETE FROM tblEMails"));
+        {
+            jet::Stmt ins(&c, QStringLiteral("INSERT INTO tblEMails (LumacorPrimK, IsValid, Account, SubDomain, Domain, "
+                                             "Country) VALUES (?1, ?2, ?3, ?4, ?5, ?6)"));
+            int key = 0;
+            for (const Row& r : *k.rows) {
+                ins.bindInt(1, ++key);
+                ins.bindInt(2, r.valid);
+                const char* texts[] = {r.account, r.sub, r.domain, r.country};
+                for (int i = 0; i < 4; ++i)
+                    ins.bind(i + 3, texts[i] ? jet::Value(q(texts[i])) : jet::Value());
+                ins.step();
+                ins.reset();
+            }
+        }
+        if (k.twiceListed) {
+            db.execute(QStringLiteral("DROP TABLE Z_ccTLD"), jet::dbFailOnError);
+            db.execute(QStringLiteral("CREATE TABLE Z_ccTLD (ccTLD TEXT(2), ccTLD_Name TEXT(255))"), jet::dbFailOnError);
+            db.execute(QStringLiteral("INSERT INTO Z_ccTLD (ccTLD, ccTLD_Name) VALUES ('uk', 'United Kingdom')"));
+            db.execute(QStringLiteral("INSERT INTO Z_ccTLD (ccTLD, ccTLD_Name) VALUES ('UK', 'Great Britain')"));
+            db.execute(QStringLiteral("INSERT INTO Z_ccTLD (ccTLD, ccTLD_Name) VALUES ('fr', 'France')"));
+        }
+        c.bump();
+        CountsChoice choice;
+        for (int t : k.ticks)
+            choice.ticked[size_t(t)] = true;
+        for (const auto& [box, text] : k.filters)
+            choice.filter[size_t(box)] = q(text);
+        const QString sql = sortedCountsQuery(countsQuery(choice), k.sort);
+        SCOPED_TRACE(sql.toStdString());
+        auto direct = db.openRecordset(sql, jet::dbOpenSnapshot);
+        const QStringList expected = read(*direct);
+        direct.reset();
+        auto shown = openCounts(db, choice, [&](const QString& query) { return sortedCountsQuery(query, k.sort); });
+        ASSERT_TRUE(shown);
+        EXPECT_EQ(read(*shown), expected);
+        EXPECT_GT(expected.size(), 1);
+        shown.reset();
+        EXPECT_TRUE(c.tables().contains(QStringLiteral("tblEMails"), Qt::CaseInsensitive));
     }
 }
 
