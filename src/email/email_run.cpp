@@ -72,6 +72,24 @@ jet::Value fitted(const std::optional<QString>& v, qsizetype size, bool& overflo
     return jet::Value(*v);
 }
 
+/// Writes v as UTF-8 into out, reusing out's storage: the parts are nearly
+/// always plain ASCII, which is copied as it is; anything else goes through
+/// QString's own conversion.
+void utf8Into(QStringView v, std::string& out)
+{
+    const qsizetype n = v.size();
+    out.resize(size_t(n));
+    const char16_t* p = v.utf16();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (p[i] >= 0x80) {
+            const QByteArray b = v.toUtf8();
+            out.assign(b.constData(), size_t(b.size()));
+            return;
+        }
+        out[size_t(i)] = char(p[i]);
+    }
+}
+
 /// Binds IsValid, Account, SubDomain, Domain, Country and Suggest1 from
 /// parameter `first` on; true when a value had to be left Null.
 bool bindCheck(jet::Stmt& s, int first, const EmailCheck& r)
@@ -163,7 +181,7 @@ struct CheckPass {
     bool stopped = false;     ///< the user cancelled; the statement failed for it
     bool haveLast = false;
     qint64 lastKey = 0;
-    std::array<QByteArray, 6> parts;   ///< the last row's values as UTF-8
+    std::array<std::string, 6> parts;  ///< the last row's values as UTF-8
     std::array<bool, 6> isNull{};
     bool lastValid = false;
     std::vector<std::pair<qint64, QString>> trims;
@@ -191,9 +209,16 @@ struct CheckPass {
         const std::optional<QString>* texts[5] = {&r.account, &r.subDomain, &r.domain, &r.country, &r.suggestion};
         const qsizetype sizes[5] = {kTextSize, kTextSize, kTextSize, kCountrySize, kTextSize};
         for (int i = 0; i < 5; ++i) {
-            const jet::Value v = fitted(*texts[i], sizes[i], overflow);
-            isNull[size_t(i + 1)] = v.isNull();
-            parts[size_t(i + 1)] = v.isNull() ? QByteArray() : texts[i]->value().toUtf8();
+            const std::optional<QString>& t = *texts[i];
+            // As fitted(): Null for no value and for a text too long for its column.
+            bool null = !t;
+            if (t && t->size() > sizes[i] && characters(*t) > sizes[i]) {
+                overflow = true;
+                null = true;
+            }
+            isNull[size_t(i + 1)] = null;
+            if (!null)
+                utf8Into(*t, parts[size_t(i + 1)]);
         }
         lastValid = r.isValid;
         oversized += overflow;
@@ -220,8 +245,8 @@ void partFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
         } else if (part < 1 || part > 5 || pass->isNull[size_t(part)]) {
             sqlite3_result_null(ctx);
         } else {
-            const QByteArray& t = pass->parts[size_t(part)];
-            sqlite3_result_text(ctx, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+            const std::string& t = pass->parts[size_t(part)];
+            sqlite3_result_text(ctx, t.data(), int(t.size()), SQLITE_TRANSIENT);
         }
     } catch (const std::exception& e) {
         sqlite3_result_error(ctx, e.what(), -1);

@@ -246,6 +246,43 @@ TEST_F(EmailRunTest, ColumnChecksHoldAfterTheRunAndOnNarrowerColumns)
     }
 }
 
+TEST_F(EmailRunTest, PartsBeyondAsciiAreStoredAsTheyAre)
+{
+    // Accented letters, a character outside the first plane and a lone
+    // surrogate half: each part reaches its column with the text the check gave.
+    struct Case { QString cell; const char* row; };
+    const Case cases[] = {
+        {QStringLiteral("Jos\u00E9@Example.com"), "True|jos\u00E9|example|com|"},
+        {QStringLiteral("Zo\u00EB@mail.shop.fr"), "True|zo\u00EB|mail|shop|fr"},
+        {QString::fromUtf8("a\xF0\x9F\x98\x80" "b@example.com"), "False|a\xF0\x9F\x98\x80" "b|<null>|<null>|<null>"},
+        {QStringLiteral("ab@ex\u00E4mple.com"), "False|ab|<null>|<null>|<null>"},
+        {QStringLiteral("x") + QChar(0xD800) + QStringLiteral("y@example.com"), nullptr},
+    };
+    jet::Connection& c = db.connection();
+    {
+        jet::Stmt ins(&c, QStringLiteral("INSERT INTO tblData (Email) VALUES (?1)"));
+        for (const Case& k : cases) {
+            ins.bind(1, jet::Value(k.cell));
+            ins.step();
+            ins.reset();
+        }
+    }
+    c.bump();
+    db.appendField(QStringLiteral("tblData"), jet::FieldDef{QStringLiteral("LumacorPrimK"), jet::dbLong, 4, jet::dbAutoIncrField, 0});
+    run();
+    const QStringList stored = rows(QStringLiteral("SELECT IsValid, Account, SubDomain, Domain, Country FROM tblEMails "
+                                                   "ORDER BY LumacorPrimK"));
+    ASSERT_EQ(stored.size(), 5);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(stored[i], QString::fromUtf8(cases[i].row)) << "row " << i + 1 << " " << stored[i].toStdString();
+    // The lone half is stored as the engine stores any such text.
+    jet::Stmt s(&c, QStringLiteral("SELECT Account = ?1 FROM tblEMails WHERE LumacorPrimK = 5"));
+    const QString expected = QStringLiteral("x") + QChar(0xD800) + QStringLiteral("y");
+    s.bind(1, jet::Value(QString::fromUtf8(expected.toUtf8())));
+    ASSERT_TRUE(s.step());
+    EXPECT_EQ(s.int64(0), 1) << stored[4].toStdString();
+}
+
 TEST_F(EmailRunTest, FailedRunChangesNothing)
 {
     fill("Email", {" a@example.com", "bad", "c@example.com "});
