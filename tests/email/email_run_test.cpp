@@ -2,6 +2,7 @@
 
 #include "common/general.h"
 #include "email/address_check.h"
+#include "email/column_run.h"
 #include "email/counts_model.h"
 #include "platform/jet/connection.h"
 #include "platform/jet/database.h"
@@ -475,6 +476,38 @@ TEST_F(EmailRunTest, CountsListGivesTheRowsOfItsQuery)
         EXPECT_GT(expected.size(), 1);
         shown.reset();
         EXPECT_TRUE(c.tables().contains(QStringLiteral("tblEMails"), Qt::CaseInsensitive));
+    }
+}
+
+TEST_F(EmailRunTest, RefreshLeavesTheConnectionsReadSettingAsItFoundIt)
+{
+    fill("Email", {"ann@example.com", "broken", "cy@shop.fr"});
+    jet::Connection& c = db.connection();
+    auto mapLimit = [&] {
+        jet::Stmt s(&c, QStringLiteral("PRAGMA mmap_size"));
+        return s.step() ? s.int64(0) : qint64(-1);
+    };
+    struct Case { const char* column; qint64 limit; bool ok; };
+    const Case cases[] = {
+        {"Email", 0, true},
+        {"Email", 65536, true},
+        {"Missing", 0, false},
+        {"Missing", 65536, false},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(std::string(k.column) + " " + std::to_string(k.limit));
+        c.exec(QStringLiteral("PRAGMA mmap_size = %1").arg(k.limit));
+        const qint64 before = mapLimit();
+        CountsModel counts;
+        counts.setHeaders({QStringLiteral("Domain"), QStringLiteral("Count")});
+        ResultViews views{nullptr, &counts, {}};
+        CountsChoice choice;
+        choice.ticked[3] = true;
+        InvalidSort sort{4, false};
+        const RunResult r = validateAndShow(db, q(k.column), lists, specials, choice, CountsSort{}, sort, views);
+        EXPECT_EQ(r.ok, k.ok) << r.error.toStdString();
+        EXPECT_EQ(mapLimit(), before);
+        EXPECT_EQ(counts.rowCount(), 2);
     }
 }
 
