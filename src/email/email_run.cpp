@@ -23,13 +23,17 @@
 #include "common/general.h"
 #include "email/address_check.h"
 #include "platform/jet/connection.h"
+#include "platform/jet/database.h"
 #include "platform/jet/error.h"
 #include "platform/jet/schema.h"
 #include "platform/jet/sqlfunctions.h"
+#include "platform/jet/translator.h"
 
 #include <sqlite3.h>
 
 #include <optional>
+#include <string>
+#include <unordered_map>
 
 namespace email {
 
@@ -68,6 +72,24 @@ jet::Value fitted(const std::optional<QString>& v, qsizetype size, bool& overflo
     return jet::Value(*v);
 }
 
+/// Writes v as UTF-8 into out, reusing out's storage: the parts are nearly
+/// always plain ASCII, which is copied as it is; anything else goes through
+/// QString's own conversion.
+void utf8Into(QStringView v, std::string& out)
+{
+    const qsizetype n = v.size();
+    out.resize(size_t(n));
+    const char16_t* p = v.utf16();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (p[i] >= 0x80) {
+            const QByteArray b = v.toUtf8();
+            out.assign(b.constData(), size_t(b.size()));
+            return;
+        }
+        out[size_t(i)] = char(p[i]);
+    }
+}
+
 /// Binds IsValid, Account, SubDomain, Domain, Country and Suggest1 from
 /// parameter `first` on; true when a value had to be left Null.
 bool bindCheck(jet::Stmt& s, int first, const EmailCheck& r)
@@ -82,6 +104,72 @@ bool bindCheck(jet::Stmt& s, int first, const EmailCheck& r)
     return overflow;
 }
 
+/// True when every value the run writes into tblEMails already meets the
+/// column checks the table carries: the key comes from tblData's counter (a
+/// whole number), IsValid is -1 or 0 and fitted() keeps each text within its
+/// column. The engine can then leave the checks out of the run's INSERT.
+bool runMeetsChecks(const jet::ColumnList& emails, bool counterKey)
+{
+    if (!counterKey)
+        return false;
+    auto wide = [](const jet::ColumnInfo& ci, int size) {
+        return ci.type == jet::dbMemo || (ci.type == jet::dbText && ci.size >= size);
+    };
+    int seen = 0;
+    for (const jet::ColumnInfo& ci : emails) {
+        const QString& n = ci.name;
+        bool ok = true;
+        if (n.compare(kKey, Qt::CaseInsensitive) == 0)
+            ok = ci.type == jet::dbLong;
+        else if (n.compare(QLatin1String("IsValid"), Qt::CaseInsensitive) == 0)
+            ok = ci.type == jet::dbBoolean || ci.type == jet::dbInteger || ci.type == jet::dbLong;
+        else if (n.compare(QLatin1String("Country"), Qt::CaseInsensitive) == 0)
+            ok = wide(ci, kCountrySize);
+        else if (n.compare(QLatin1String("Account"), Qt::CaseInsensitive) == 0
+                 || n.compare(QLatin1String("SubDomain"), Qt::CaseInsensitive) == 0
+                 || n.compare(QLatin1String("Domain"), Qt::CaseInsensitive) == 0
+                 || n.compare(QLatin1String("Suggest1"), Qt::CaseInsensitive) == 0)
+            ok = wide(ci, kTextSize);
+        else
+            continue;   // written as Null or its default, as with the checks on
+        if (!ok)
+            return false;
+        ++seen;
+    }
+    return seen == 7;
+}
+
+/// Leaves the column checks out of the statements prepared while it lives
+/// (the engine's ignore_check_constraints), then puts them back as they were.
+class ChecksOff {
+public:
+    explicit ChecksOff(jet::Connection& c, bool on) : c_(c)
+    {
+        if (!on)
+            return;
+        jet::Stmt read(&c_, QStringLiteral("PRAGMA ignore_check_constraints"));
+        if (read.step() && read.int64(0) != 0)
+            return;   // already off
+        c_.exec(QStringLiteral("PRAGMA ignore_check_constraints = ON"));
+        active_ = true;
+    }
+    ~ChecksOff()
+    {
+        if (!active_)
+            return;
+        try {
+            c_.exec(QStringLiteral("PRAGMA ignore_check_constraints = OFF"));
+        } catch (...) {
+        }
+    }
+    ChecksOff(const ChecksOff&) = delete;
+    ChecksOff& operator=(const ChecksOff&) = delete;
+
+private:
+    jet::Connection& c_;
+    bool active_ = false;
+};
+
 /// The state of one run's INSERT ... SELECT, shared with its function.
 struct CheckPass {
     const DomainLists* lists = nullptr;
@@ -93,7 +181,7 @@ struct CheckPass {
     bool stopped = false;     ///< the user cancelled; the statement failed for it
     bool haveLast = false;
     qint64 lastKey = 0;
-    std::array<QByteArray, 6> parts;   ///< the last row's values as UTF-8
+    std::array<std::string, 6> parts;  ///< the last row's values as UTF-8
     std::array<bool, 6> isNull{};
     bool lastValid = false;
     std::vector<std::pair<qint64, QString>> trims;
@@ -121,9 +209,16 @@ struct CheckPass {
         const std::optional<QString>* texts[5] = {&r.account, &r.subDomain, &r.domain, &r.country, &r.suggestion};
         const qsizetype sizes[5] = {kTextSize, kTextSize, kTextSize, kCountrySize, kTextSize};
         for (int i = 0; i < 5; ++i) {
-            const jet::Value v = fitted(*texts[i], sizes[i], overflow);
-            isNull[size_t(i + 1)] = v.isNull();
-            parts[size_t(i + 1)] = v.isNull() ? QByteArray() : texts[i]->value().toUtf8();
+            const std::optional<QString>& t = *texts[i];
+            // As fitted(): Null for no value and for a text too long for its column.
+            bool null = !t;
+            if (t && t->size() > sizes[i] && characters(*t) > sizes[i]) {
+                overflow = true;
+                null = true;
+            }
+            isNull[size_t(i + 1)] = null;
+            if (!null)
+                utf8Into(*t, parts[size_t(i + 1)]);
         }
         lastValid = r.isValid;
         oversized += overflow;
@@ -150,8 +245,8 @@ void partFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
         } else if (part < 1 || part > 5 || pass->isNull[size_t(part)]) {
             sqlite3_result_null(ctx);
         } else {
-            const QByteArray& t = pass->parts[size_t(part)];
-            sqlite3_result_text(ctx, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+            const std::string& t = pass->parts[size_t(part)];
+            sqlite3_result_text(ctx, t.data(), int(t.size()), SQLITE_TRANSIENT);
         }
     } catch (const std::exception& e) {
         sqlite3_result_error(ctx, e.what(), -1);
@@ -209,13 +304,17 @@ RunResult validateColumn(jet::Database& db, const QString& column, const DomainL
     try {
         const QString data = realTable(c, QStringLiteral("tblData"));
         const QString emails = realTable(c, QStringLiteral("tblEMails"));
-        bool hasKey = false;
+        bool hasKey = false, counterKey = false;
         for (const jet::ColumnInfo& ci : c.columns(data)) {
             if (ci.name.compare(column, Qt::CaseInsensitive) == 0) {
                 run.column = ci.name;
             }
-            hasKey = hasKey || ci.name.compare(kKey, Qt::CaseInsensitive) == 0;
+            if (ci.name.compare(kKey, Qt::CaseInsensitive) == 0) {
+                hasKey = true;
+                counterKey = (ci.attributes & jet::dbAutoIncrField) != 0;
+            }
         }
+        const bool skipChecks = runMeetsChecks(c.columns(emails), counterKey);
         if (run.column.isEmpty() || !hasKey)
             throw jet::JetError(jet::errNoField, QStringLiteral("Item not found in this collection."));
         const QString dataQ = jet::quoteName(data);
@@ -237,6 +336,7 @@ RunResult validateColumn(jet::Database& db, const QString& column, const DomainL
             pass.progress = &progress;
             {
                 const jet::ScopedFunction function(c.handle(), "qb_email_part", 3, &pass, partFunction);
+                const ChecksOff checksOff(c, skipChecks);
                 QStringList values{QStringLiteral("K")};
                 for (int part = 0; part <= 5; ++part)
                     values << QStringLiteral("qb_email_part(K, C, %1)").arg(part);
@@ -408,7 +508,11 @@ QString countsWhere(const CountsChoice& choice)
 
 } // namespace
 
-QString countsQuery(const CountsChoice& choice)
+namespace {
+
+/// The counts query over table, counting with count ("COUNT(*)" for
+/// tblEmails itself).
+QString countsQueryOver(const CountsChoice& choice, const QString& table, const QString& count)
 {
     QString g, s;
     for (int i = 1; i <= 4; ++i) {
@@ -423,13 +527,203 @@ QString countsQuery(const CountsChoice& choice)
     QString q = QStringLiteral("SELECT ") + s;
     if (!s.isEmpty())
         q += QStringLiteral(", ");
-    q += QStringLiteral(" COUNT(*) AS Count ");
-    q += QStringLiteral("FROM Z_ccTLD Z RIGHT JOIN tblEmails E ON Z.ccTLD=E.Country ");
+    q += QLatin1Char(' ') + count + QStringLiteral(" AS Count ");
+    q += QStringLiteral("FROM Z_ccTLD Z RIGHT JOIN ") + table + QStringLiteral(" E ON Z.ccTLD=E.Country ");
     q += QStringLiteral("WHERE IsValid=TRUE ");
     q += countsWhere(choice);
     q += QLatin1Char(' ');
     q += g;
     return q;
+}
+
+} // namespace
+
+QString countsQuery(const CountsChoice& choice)
+{
+    return countsQueryOver(choice, QStringLiteral("tblEmails"), QStringLiteral("COUNT(*)"));
+}
+
+namespace {
+
+const QString kGroups = QStringLiteral("qb_email_groups");
+
+/// The key of one row's values by storage class and bytes: rows with the
+/// same key hold the same values.
+void appendKey(std::string& key, sqlite3_stmt* s, int i)
+{
+    const int type = sqlite3_column_type(s, i);
+    key += char(type);
+    switch (type) {
+    case SQLITE_INTEGER: {
+        const sqlite3_int64 v = sqlite3_column_int64(s, i);
+        key.append(reinterpret_cast<const char*>(&v), sizeof v);
+        break;
+    }
+    case SQLITE_FLOAT: {
+        const double v = sqlite3_column_double(s, i);
+        key.append(reinterpret_cast<const char*>(&v), sizeof v);
+        break;
+    }
+    case SQLITE_NULL: break;
+    default: {
+        const void* p = type == SQLITE_BLOB ? sqlite3_column_blob(s, i) : static_cast<const void*>(sqlite3_column_text(s, i));
+        const int n = sqlite3_column_bytes(s, i);
+        key.append(reinterpret_cast<const char*>(&n), sizeof n);
+        if (n > 0)
+            key.append(static_cast<const char*>(p), size_t(n));
+        break;
+    }
+    }
+}
+
+bool scalarTrue(jet::Connection& c, const QString& sql)
+{
+    jet::Stmt s(&c, sql);
+    return s.step() && s.int64(0) != 0;
+}
+
+/// The counts list over a table of the valid rows already counted by their
+/// parts (each distinct set of values once, with its number of rows): the
+/// query then joins and sorts a few thousand rows instead of every address.
+/// The table keeps tblEMails's declared types and collations, and the query
+/// is the counts query with SUM of those numbers for COUNT(*); it gives the
+/// same rows as long as every group of the query holds one spelling of its
+/// values and every country code one row of Z_ccTLD, which is checked first.
+/// nullptr when that does not hold or the parts cannot be counted ahead.
+std::unique_ptr<jet::Recordset> openGroupedCounts(jet::Database& db, const CountsChoice& choice,
+                                                  const std::function<QString(const QString&)>& sorted)
+{
+    static const char* const kParts[5] = {nullptr, "Account", "SubDomain", "Domain", "Country"};
+    // Accounts are nearly all distinct: counting them ahead saves nothing.
+    if (!db.isOpen() || choice.ticked[1])
+        return nullptr;
+    jet::Connection& c = db.connection();
+    const QString emails = c.tableName(QStringLiteral("tblEMails"));
+    const QString zones = c.tableName(QStringLiteral("Z_ccTLD"));
+    if (emails.isEmpty() || zones.isEmpty())
+        return nullptr;
+    const jet::ColumnList emailColumns = c.columns(emails);
+    auto realName = [&](const char* name) {
+        for (const jet::ColumnInfo& ci : emailColumns)
+            if (ci.name.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+                return ci.name;
+        return QString();
+    };
+    QStringList grouped;   // the ticked parts
+    for (int i = 2; i <= 4; ++i)
+        if (choice.ticked[size_t(i)])
+            grouped << realName(kParts[i]);
+    if (grouped.isEmpty())
+        return nullptr;
+    QStringList keys = grouped;   // the join needs the country code either way
+    if (!choice.ticked[4])
+        keys << realName("Country");
+    const QString valid = realName("IsValid");
+    if (valid.isEmpty() || keys.contains(QString()))
+        return nullptr;
+
+    QStringList defs;
+    const QByteArray table = emails.toUtf8();
+    for (const QString& name : QStringList{valid} + keys) {
+        const char* decl = nullptr;
+        const char* coll = nullptr;
+        if (sqlite3_table_column_metadata(c.handle(), nullptr, table.constData(), name.toUtf8().constData(), &decl, &coll,
+                                          nullptr, nullptr, nullptr)
+            != SQLITE_OK)
+            return nullptr;
+        defs << jet::quoteName(name) + QLatin1Char(' ') + QString::fromUtf8(decl ? decl : "") + QStringLiteral(" COLLATE ")
+                + QString::fromUtf8(coll ? coll : "BINARY");
+    }
+    defs << QStringLiteral("qb_n INTEGER");
+
+    const QString savepoint = QStringLiteral("qb_email_counts");
+    std::unique_ptr<jet::Recordset> rs;
+    try {
+        c.beginSavepoint(savepoint);
+        c.exec(QStringLiteral("DROP TABLE IF EXISTS temp.") + kGroups);
+        const QString zonesQ = jet::quoteName(zones);
+        bool ok = scalarTrue(c, QStringLiteral("SELECT (SELECT count(*) FROM %1) = (SELECT count(*) FROM (SELECT 1 FROM %1 "
+                                               "GROUP BY ccTLD COLLATE JETCI))")
+                                    .arg(zonesQ));
+        if (ok) {
+            c.exec(QStringLiteral("CREATE TEMP TABLE %1 (%2)").arg(kGroups, defs.join(QLatin1String(", "))));
+            QStringList keysQ;
+            for (const QString& k : keys)
+                keysQ << jet::quoteName(k);
+            jet::Stmt scan(&c, QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+                                   .arg(keysQ.join(QLatin1String(", ")), jet::quoteName(emails),
+                                        jet::translateExpression(QStringLiteral("IsValid=TRUE"))));
+            struct Group {
+                std::vector<sqlite3_value*> values;
+                qint64 rows = 0;
+            };
+            std::unordered_map<std::string, size_t> index;
+            std::vector<Group> groups;
+            const int n = int(keys.size());
+            std::string key;
+            try {
+                while (scan.step()) {
+                    key.clear();
+                    for (int i = 0; i < n; ++i)
+                        appendKey(key, scan.get(), i);
+                    auto [it, fresh] = index.try_emplace(key, groups.size());
+                    if (fresh) {
+                        Group g;
+                        for (int i = 0; i < n; ++i)
+                            g.values.push_back(sqlite3_value_dup(sqlite3_column_value(scan.get(), i)));
+                        groups.push_back(std::move(g));
+                    }
+                    ++groups[it->second].rows;
+                }
+                jet::Stmt ins(&c, QStringLiteral("INSERT INTO temp.%1 VALUES (%2?)")
+                                      .arg(kGroups, QStringLiteral("?, ").repeated(n + 1)));
+                for (const Group& g : groups) {
+                    sqlite3_bind_int(ins.get(), 1, -1);   // the engine's True
+                    for (int i = 0; i < n; ++i)
+                        sqlite3_bind_value(ins.get(), i + 2, g.values[size_t(i)]);
+                    sqlite3_bind_int64(ins.get(), n + 2, g.rows);
+                    ins.step();
+                    ins.reset();
+                }
+            } catch (...) {
+                for (Group& g : groups)
+                    for (sqlite3_value* v : g.values)
+                        sqlite3_value_free(v);
+                throw;
+            }
+            for (Group& g : groups)
+                for (sqlite3_value* v : g.values)
+                    sqlite3_value_free(v);
+            QStringList binary, folded;
+            for (const QString& k : grouped) {
+                binary << jet::quoteName(k) + QStringLiteral(" COLLATE BINARY");
+                folded << jet::quoteName(k) + QStringLiteral(" COLLATE JETCI");
+            }
+            ok = scalarTrue(c, QStringLiteral("SELECT (SELECT count(*) FROM (SELECT 1 FROM temp.%1 GROUP BY %2)) = "
+                                              "(SELECT count(*) FROM (SELECT 1 FROM temp.%1 GROUP BY %3))")
+                                   .arg(kGroups, binary.join(QLatin1String(", ")), folded.join(QLatin1String(", "))));
+            if (ok)
+                rs = db.openRecordset(sorted(countsQueryOver(choice, kGroups, QStringLiteral("SUM(qb_n)"))),
+                                      jet::dbOpenSnapshot);
+            c.exec(QStringLiteral("DROP TABLE temp.") + kGroups);
+        }
+        c.releaseSavepoint(savepoint);
+    } catch (...) {
+        rs.reset();
+        c.rollbackSavepoint(savepoint);
+        return nullptr;
+    }
+    return rs;
+}
+
+} // namespace
+
+std::unique_ptr<jet::Recordset> openCounts(jet::Database& db, const CountsChoice& choice,
+                                           const std::function<QString(const QString&)>& sorted)
+{
+    if (auto rs = openGroupedCounts(db, choice, sorted))
+        return rs;
+    return db.openRecordset(sorted(countsQuery(choice)), jet::dbOpenSnapshot);
 }
 
 bool countsFiltered(const CountsChoice& choice)

@@ -18,6 +18,8 @@
 #include <QString>
 #include <QStringView>
 #include <array>
+#include <functional>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -99,6 +101,10 @@ struct CountsChoice {
 /// The counts query of the valid addresses, grouped by the ticked parts and
 /// narrowed by the filled filter boxes of ticked parts.
 QString countsQuery(const CountsChoice& choice);
+/// The counts list's rows as a snapshot: the rows of sorted(countsQuery(choice)),
+/// where sorted appends the list's ORDER BY.
+std::unique_ptr<jet::Recordset> openCounts(jet::Database& db, const CountsChoice& choice,
+                                           const std::function<QString(const QString&)>& sorted);
 /// Whether any filter box contributes to the query ("VALID EMAILS  (FILTERED)").
 bool countsFiltered(const CountsChoice& choice);
 

@@ -2,6 +2,8 @@
 
 #include "common/general.h"
 #include "email/address_check.h"
+#include "email/column_run.h"
+#include "email/counts_model.h"
 #include "platform/jet/connection.h"
 #include "platform/jet/database.h"
 #include "platform/jet/error.h"
@@ -205,6 +207,83 @@ TEST_F(EmailRunTest, PartsTooLongForTheirColumnsAreStoredNull)
         EXPECT_EQ(stored[i], cases[i].row) << "row " << i + 1;
 }
 
+TEST_F(EmailRunTest, ColumnChecksHoldAfterTheRunAndOnNarrowerColumns)
+{
+    // The run's own insert may go without the column checks only because its
+    // values always meet them; a tblEMails with narrower columns keeps them,
+    // and the checks are back on for every statement after the run.
+    struct Case {
+        const char* table;   // tblEMails as made by hand or an older version
+        bool ok;
+    };
+    const Case cases[] = {
+        {"CREATE TABLE tblEMails (LumacorPrimK LONG, IsValid YESNO, Account TEXT(255), SubDomain TEXT(255), "
+         "Domain TEXT(255), Country TEXT(2), Suggest1 TEXT(255), CONSTRAINT pk PRIMARY KEY (LumacorPrimK))",
+         true},
+        {"CREATE TABLE tblEMails (LumacorPrimK LONG, IsValid YESNO, Account TEXT(255), SubDomain TEXT(255), "
+         "Domain TEXT(255), Country TEXT(1), Suggest1 TEXT(255), CONSTRAINT pk PRIMARY KEY (LumacorPrimK))",
+         false},
+        {"CREATE TABLE tblEMails (LumacorPrimK LONG, IsValid YESNO, Account TEXT(3), SubDomain TEXT(255), "
+         "Domain TEXT(255), Country TEXT(2), Suggest1 TEXT(255), CONSTRAINT pk PRIMARY KEY (LumacorPrimK))",
+         false},
+        {"CREATE TABLE tblEMails (LumacorPrimK LONG, IsValid YESNO, Account LONGTEXT, SubDomain TEXT(255), "
+         "Domain LONGTEXT, Country TEXT(2), Suggest1 TEXT(255), CONSTRAINT pk PRIMARY KEY (LumacorPrimK))",
+         true},
+    };
+    fill("Email", {"anna@mail.example.uk", "bad"});
+    int n = 0;
+    for (const Case& k : cases) {
+        SCOPED_TRACE(++n);
+        db.execute(QStringLiteral("DROP TABLE tblEMails"), jet::dbFailOnError);
+        db.execute(q(k.table), jet::dbFailOnError);
+        const RunResult r = validateColumn(db, QStringLiteral("Email"), lists, specials);
+        EXPECT_EQ(r.ok, k.ok) << r.error.toStdString();
+        const QStringList stored = rows(QStringLiteral("SELECT LumacorPrimK, Account, Country FROM tblEMails ORDER BY 1"));
+        EXPECT_EQ(stored, k.ok ? QStringList({"1|anna|uk", "2|<null>|<null>"}) : QStringList()) << stored.join(' ').toStdString();
+        jet::Connection& c = db.connection();
+        EXPECT_THROW(c.exec(QStringLiteral("INSERT INTO tblEMails (LumacorPrimK, Country) VALUES (9, 'abc')")),
+                     jet::JetError);
+        EXPECT_THROW(c.exec(QStringLiteral("INSERT INTO tblEMails (LumacorPrimK) VALUES ('nine')")), jet::JetError);
+    }
+}
+
+TEST_F(EmailRunTest, PartsBeyondAsciiAreStoredAsTheyAre)
+{
+    // Accented letters, a character outside the first plane and a lone
+    // surrogate half: each part reaches its column with the text the check gave.
+    struct Case { QString cell; const char* row; };
+    const Case cases[] = {
+        {QStringLiteral("Jos\u00E9@Example.com"), "True|jos\u00E9|example|com|"},
+        {QStringLiteral("Zo\u00EB@mail.shop.fr"), "True|zo\u00EB|mail|shop|fr"},
+        {QString::fromUtf8("a\xF0\x9F\x98\x80" "b@example.com"), "False|a\xF0\x9F\x98\x80" "b|<null>|<null>|<null>"},
+        {QStringLiteral("ab@ex\u00E4mple.com"), "False|ab|<null>|<null>|<null>"},
+        {QStringLiteral("x") + QChar(0xD800) + QStringLiteral("y@example.com"), nullptr},
+    };
+    jet::Connection& c = db.connection();
+    {
+        jet::Stmt ins(&c, QStringLiteral("INSERT INTO tblData (Email) VALUES (?1)"));
+        for (const Case& k : cases) {
+            ins.bind(1, jet::Value(k.cell));
+            ins.step();
+            ins.reset();
+        }
+    }
+    c.bump();
+    db.appendField(QStringLiteral("tblData"), jet::FieldDef{QStringLiteral("LumacorPrimK"), jet::dbLong, 4, jet::dbAutoIncrField, 0});
+    run();
+    const QStringList stored = rows(QStringLiteral("SELECT IsValid, Account, SubDomain, Domain, Country FROM tblEMails "
+                                                   "ORDER BY LumacorPrimK"));
+    ASSERT_EQ(stored.size(), 5);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(stored[i], QString::fromUtf8(cases[i].row)) << "row " << i + 1 << " " << stored[i].toStdString();
+    // The lone half is stored as the engine stores any such text.
+    jet::Stmt s(&c, QStringLiteral("SELECT Account = ?1 FROM tblEMails WHERE LumacorPrimK = 5"));
+    const QString expected = QStringLiteral("x") + QChar(0xD800) + QStringLiteral("y");
+    s.bind(1, jet::Value(QString::fromUtf8(expected.toUtf8())));
+    ASSERT_TRUE(s.step());
+    EXPECT_EQ(s.int64(0), 1) << stored[4].toStdString();
+}
+
 TEST_F(EmailRunTest, FailedRunChangesNothing)
 {
     fill("Email", {" a@example.com", "bad", "c@example.com "});
@@ -295,6 +374,140 @@ TEST_F(EmailRunTest, CountsGroupTheValidAddressesByTheTickedParts)
         got.sort();
         expected.sort();
         EXPECT_EQ(got, expected);
+    }
+}
+
+TEST_F(EmailRunTest, CountsListGivesTheRowsOfItsQuery)
+{
+    // The counts list may count the parts ahead of its query; whatever the
+    // parts hold (spellings that differ only in case, Null and empty parts,
+    // invalid rows, codes missing from Z_ccTLD or listed twice in it) it shows
+    // exactly the query's rows, fields and order.
+    struct Row { int valid; const char* account; const char* sub; const char* domain; const char* country; };
+    const std::vector<Row> plain = {
+        {-1, "ann", "", "example", ""},   {-1, "bob", "", "example", ""},   {-1, "cy", "mail", "example", "uk"},
+        {-1, "dee", nullptr, "shop", "fr"}, {-1, "eve", "", "shop", "fr"},   {0, "fay", "", "example", "uk"},
+        {-1, "gus", "", "zone", "zz"},    {-1, "hal", "", "zone", nullptr}, {-1, "ann", "", "shop", "uk"},
+    };
+    std::vector<Row> mixed = plain;
+    mixed.push_back({-1, "Ann", "", "Example", "UK"});
+    mixed.push_back({-1, "ivy", "Mail", "example", "Uk"});
+    mixed.push_back({-1, "jo", "mail", "example", "uk"});
+    struct Case {
+        const std::vector<Row>* rows;
+        bool twiceListed;   // Z_ccTLD without its key, "uk" listed twice
+        std::vector<int> ticks;
+        std::vector<std::pair<int, const char*>> filters;
+        CountsSort sort;
+    };
+    const Case cases[] = {
+        {&plain, false, {3}, {}, {0, false}},
+        {&plain, false, {3}, {}, {1, true}},
+        {&plain, false, {2, 3}, {}, {2, true}},
+        {&plain, false, {4}, {}, {1, false}},
+        {&plain, false, {2, 3, 4}, {}, {4, true}},
+        {&plain, false, {3, 4}, {{3, "*o*"}, {5, "U*"}}, {0, false}},
+        {&plain, false, {1, 3}, {}, {0, false}},
+        {&plain, false, {}, {}, {0, false}},
+        {&mixed, false, {3}, {}, {0, false}},
+        {&mixed, false, {2, 3, 4}, {}, {3, true}},
+        {&mixed, false, {4}, {{4, "u*"}}, {2, false}},
+        {&mixed, false, {1, 2, 3, 4}, {}, {4, true}},
+        {&plain, true, {3, 4}, {}, {0, false}},
+        {&plain, true, {4}, {}, {2, true}},
+    };
+    auto read = [](jet::Recordset& rs) {
+        QStringList out;
+        QStringList head;
+        for (int i = 0; i < rs.fieldCount(); ++i)
+            head << rs.field(i).name + QLatin1Char(':') + QString::number(rs.field(i).type);
+        out << head.join(QLatin1Char('|'));
+        while (!rs.eof()) {
+            QStringList cells;
+            for (int i = 0; i < rs.fieldCount(); ++i) {
+                const jet::Value v = rs.value(i);
+                cells << (v.isNull() ? QStringLiteral("<null>") : v.toString());
+            }
+            out << cells.join(QLatin1Char('|'));
+            rs.moveNext();
+        }
+        return out;
+    };
+    jet::Connection& c = db.connection();
+    int n = 0;
+    for (const Case& k : cases) {
+        SCOPED_TRACE(++n);
+        c.exec(QStringLiteral("DELETE FROM tblEMails"));
+        {
+            jet::Stmt ins(&c, QStringLiteral("INSERT INTO tblEMails (LumacorPrimK, IsValid, Account, SubDomain, Domain, "
+                                             "Country) VALUES (?1, ?2, ?3, ?4, ?5, ?6)"));
+            int key = 0;
+            for (const Row& r : *k.rows) {
+                ins.bindInt(1, ++key);
+                ins.bindInt(2, r.valid);
+                const char* texts[] = {r.account, r.sub, r.domain, r.country};
+                for (int i = 0; i < 4; ++i)
+                    ins.bind(i + 3, texts[i] ? jet::Value(q(texts[i])) : jet::Value());
+                ins.step();
+                ins.reset();
+            }
+        }
+        if (k.twiceListed) {
+            db.execute(QStringLiteral("DROP TABLE Z_ccTLD"), jet::dbFailOnError);
+            db.execute(QStringLiteral("CREATE TABLE Z_ccTLD (ccTLD TEXT(2), ccTLD_Name TEXT(255))"), jet::dbFailOnError);
+            db.execute(QStringLiteral("INSERT INTO Z_ccTLD (ccTLD, ccTLD_Name) VALUES ('uk', 'United Kingdom')"));
+            db.execute(QStringLiteral("INSERT INTO Z_ccTLD (ccTLD, ccTLD_Name) VALUES ('UK', 'Great Britain')"));
+            db.execute(QStringLiteral("INSERT INTO Z_ccTLD (ccTLD, ccTLD_Name) VALUES ('fr', 'France')"));
+        }
+        c.bump();
+        CountsChoice choice;
+        for (int t : k.ticks)
+            choice.ticked[size_t(t)] = true;
+        for (const auto& [box, text] : k.filters)
+            choice.filter[size_t(box)] = q(text);
+        const QString sql = sortedCountsQuery(countsQuery(choice), k.sort);
+        SCOPED_TRACE(sql.toStdString());
+        auto direct = db.openRecordset(sql, jet::dbOpenSnapshot);
+        const QStringList expected = read(*direct);
+        direct.reset();
+        auto shown = openCounts(db, choice, [&](const QString& query) { return sortedCountsQuery(query, k.sort); });
+        ASSERT_TRUE(shown);
+        EXPECT_EQ(read(*shown), expected);
+        EXPECT_GT(expected.size(), 1);
+        shown.reset();
+        EXPECT_TRUE(c.tables().contains(QStringLiteral("tblEMails"), Qt::CaseInsensitive));
+    }
+}
+
+TEST_F(EmailRunTest, RefreshLeavesTheConnectionsReadSettingAsItFoundIt)
+{
+    fill("Email", {"ann@example.com", "broken", "cy@shop.fr"});
+    jet::Connection& c = db.connection();
+    auto mapLimit = [&] {
+        jet::Stmt s(&c, QStringLiteral("PRAGMA mmap_size"));
+        return s.step() ? s.int64(0) : qint64(-1);
+    };
+    struct Case { const char* column; qint64 limit; bool ok; };
+    const Case cases[] = {
+        {"Email", 0, true},
+        {"Email", 65536, true},
+        {"Missing", 0, false},
+        {"Missing", 65536, false},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(std::string(k.column) + " " + std::to_string(k.limit));
+        c.exec(QStringLiteral("PRAGMA mmap_size = %1").arg(k.limit));
+        const qint64 before = mapLimit();
+        CountsModel counts;
+        counts.setHeaders({QStringLiteral("Domain"), QStringLiteral("Count")});
+        ResultViews views{nullptr, &counts, {}};
+        CountsChoice choice;
+        choice.ticked[3] = true;
+        InvalidSort sort{4, false};
+        const RunResult r = validateAndShow(db, q(k.column), lists, specials, choice, CountsSort{}, sort, views);
+        EXPECT_EQ(r.ok, k.ok) << r.error.toStdString();
+        EXPECT_EQ(mapLimit(), before);
+        EXPECT_EQ(counts.rowCount(), 2);
     }
 }
 
