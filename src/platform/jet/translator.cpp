@@ -308,6 +308,48 @@ bool endsDivisionOperand(const Toks& v, size_t i)
     return t.is("MOD") || isBoundary(v, i);
 }
 
+using OperandStop = bool (*)(const Toks&, size_t);
+
+// The operand that ends just before v[k] starts here: at the same parenthesis
+// depth, after the nearest token that stops it (by default a comparison,
+// logical word, comma or clause).
+size_t operandStart(const Toks& v, size_t k, OperandStop stops = isBoundary)
+{
+    long i = static_cast<long>(k) - 1;
+    int depth = 0;
+    for (; i >= 0; --i) {
+        if (v[i].t == T::RParen) {
+            ++depth;
+        } else if (v[i].t == T::LParen) {
+            if (depth == 0)
+                break;
+            --depth;
+        } else if (depth == 0 && stops(v, static_cast<size_t>(i))) {
+            break;
+        }
+    }
+    return static_cast<size_t>(i + 1);
+}
+
+/// One past the end of the operand that starts just after v[k].
+size_t operandEnd(const Toks& v, size_t k, OperandStop stops = isBoundary)
+{
+    size_t j = k + 1;
+    int depth = 0;
+    for (; j < v.size(); ++j) {
+        if (v[j].t == T::LParen) {
+            ++depth;
+        } else if (v[j].t == T::RParen) {
+            if (depth == 0)
+                break;
+            --depth;
+        } else if (depth == 0 && stops(v, j)) {
+            break;
+        }
+    }
+    return j;
+}
+
 // a \ b -> jet_idiv((a), (b)): the engine rounds both operands to whole
 // numbers and cuts the quotient towards zero, where SQLite's "/" would keep a
 // fraction of real operands and mix up the precedence of "*" and "/".
@@ -316,31 +358,8 @@ void rewriteWholeDivision(Toks& v)
     for (size_t k = 0; k < v.size(); ++k) {
         if (!v[k].op("\\"))
             continue;
-        long i = static_cast<long>(k) - 1;
-        for (int depth = 0; i >= 0; --i) {
-            if (v[i].t == T::RParen) {
-                ++depth;
-            } else if (v[i].t == T::LParen) {
-                if (depth == 0)
-                    break;
-                --depth;
-            } else if (depth == 0 && endsDivisionOperand(v, static_cast<size_t>(i))) {
-                break;
-            }
-        }
-        const size_t begin = static_cast<size_t>(i + 1);
-        size_t j = k + 1;
-        for (int depth = 0; j < v.size(); ++j) {
-            if (v[j].t == T::LParen) {
-                ++depth;
-            } else if (v[j].t == T::RParen) {
-                if (depth == 0)
-                    break;
-                --depth;
-            } else if (depth == 0 && endsDivisionOperand(v, j)) {
-                break;
-            }
-        }
+        const size_t begin = operandStart(v, k, endsDivisionOperand);
+        const size_t j = operandEnd(v, k, endsDivisionOperand);
         if (begin == k || j == k + 1)
             throw JetError(errSyntax, QStringLiteral("Syntax error (missing operand) in query expression."));
         const int pos = v[k].pos;
@@ -359,45 +378,6 @@ void rewriteWholeDivision(Toks& v)
         v.insert(v.begin() + static_cast<long>(begin), repl.begin(), repl.end());
         k = begin;   // a chain a \ b \ c goes on from the rewritten call
     }
-}
-
-// The operand that ends just before v[k] starts here: at the same parenthesis
-// depth, after the nearest comparison, logical word, comma or clause.
-size_t operandStart(const Toks& v, size_t k)
-{
-    long i = static_cast<long>(k) - 1;
-    int depth = 0;
-    for (; i >= 0; --i) {
-        if (v[i].t == T::RParen) {
-            ++depth;
-        } else if (v[i].t == T::LParen) {
-            if (depth == 0)
-                break;
-            --depth;
-        } else if (depth == 0 && isBoundary(v, static_cast<size_t>(i))) {
-            break;
-        }
-    }
-    return static_cast<size_t>(i + 1);
-}
-
-/// One past the end of the operand that starts just after v[k].
-size_t operandEnd(const Toks& v, size_t k)
-{
-    size_t j = k + 1;
-    int depth = 0;
-    for (; j < v.size(); ++j) {
-        if (v[j].t == T::LParen) {
-            ++depth;
-        } else if (v[j].t == T::RParen) {
-            if (depth == 0)
-                break;
-            --depth;
-        } else if (depth == 0 && isBoundary(v, j)) {
-            break;
-        }
-    }
-    return j;
 }
 
 /// v[a, b) is a column reference: name or alias.name.
