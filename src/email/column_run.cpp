@@ -62,7 +62,7 @@ RunResult validateAndShow(jet::Database& db, const QString& column, const Domain
             showInvalidList(*views.invalidList, r.run, sort);
     }
     if (views.counts)
-        showCounts(db, *views.counts, choice, countsSort);
+        showCounts(db, *views.counts, choice, countsSort, r.ok ? &r.groups : nullptr);
     return r;
 }
 
@@ -72,9 +72,11 @@ void showInvalidList(workbench::DataControl& invalidList, const EmailRun& run, c
     invalidList.Refresh();
 }
 
-void showCounts(jet::Database& db, CountsModel& counts, const CountsChoice& choice, const CountsSort& sort)
+void showCounts(jet::Database& db, CountsModel& counts, const CountsChoice& choice, const CountsSort& sort,
+                const ValidGroups* groups)
 {
-    counts.setRows(openCounts(db, choice, [&](const QString& query) { return sortedCountsQuery(query, sort); }));
+    counts.setRows(openCounts(
+        db, choice, [&](const QString& query) { return sortedCountsQuery(query, sort); }, groups));
 }
 
 ChangeResult changeAllInvalid(jet::Database& db, const EmailRun& run, const QString& column, bool useSuggestions,

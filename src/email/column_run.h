@@ -38,8 +38,9 @@ RunResult validateAndShow(jet::Database& db, const QString& column, const Domain
 /// Re-runs the invalid list's query for run in sort's order.
 void showInvalidList(workbench::DataControl& invalidList, const EmailRun& run, const InvalidSort& sort);
 
-/// Fills the counts list for choice in sort's order.
-void showCounts(jet::Database& db, CountsModel& counts, const CountsChoice& choice, const CountsSort& sort);
+/// Fills the counts list for choice in sort's order; groups as for openCounts.
+void showCounts(jet::Database& db, CountsModel& counts, const CountsChoice& choice, const CountsSort& sort,
+                const ValidGroups* groups = nullptr);
 
 /// Use All Corrections (useSuggestions) or Remove All Invalids: the bulk
 /// change, and views.listChanged once it went through.

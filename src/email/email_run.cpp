@@ -2,15 +2,15 @@
 // the SQL texts of the counts list, the invalid-address list and the grid
 // filters, and the corrections written back into tblData.
 //
-// The run is one INSERT INTO tblEMails ... SELECT over tblData: the engine
-// reads every filled cell once and writes its row, and a function of ours,
-// qb_email_part(key, cell, part), checks the address (once per row; the other
-// parts of the same key come from that check) and hands over each column's
-// value. It also reports progress, answers a Cancel by failing the statement
-// and remembers the cells that lose surrounding blanks (key and new text);
-// those are rewritten after the scan, so the scan never reads a table it is
-// changing. A million cells cost one statement, a million checks and as many
-// updates as there were padded cells, all inside one savepoint.
+// The run reads every filled cell of the column once, in batches of a few
+// thousand; worker threads check the batches' addresses while the scan reads
+// on, and this thread writes each checked batch into tblEMails in the order it
+// was read, through one prepared INSERT, reporting progress and answering a
+// Cancel between batches. The cells that lose surrounding blanks (key and new
+// text) are rewritten after the scan, so the scan never reads a table it is
+// changing. A million cells cost one scan, a million checks spread over the
+// cores, a million inserts and as many updates as there were padded cells,
+// all inside one savepoint.
 //
 // The corrections trust tblEMails only while it still describes tblData. The
 // connection's generation moves on every change made through the engine, the
@@ -31,7 +31,17 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <cstring>
+#include <array>
+#include <deque>
+#include <exception>
+#include <new>
+#include <future>
+#include <memory>
 #include <optional>
+#include <thread>
+#include <vector>
 #include <string>
 #include <unordered_map>
 
@@ -41,7 +51,6 @@ namespace {
 
 constexpr int kTextSize = 255;   // Account, SubDomain, Domain, Suggest1
 constexpr int kCountrySize = 2;  // Country
-constexpr qint64 kProgressEvery = 4096;
 
 const QString kKey = QStringLiteral("LumacorPrimK");
 
@@ -170,89 +179,397 @@ private:
     bool active_ = false;
 };
 
-/// The state of one run's INSERT ... SELECT, shared with its function.
-struct CheckPass {
-    const DomainLists* lists = nullptr;
-    QStringView specialChars;
-    common::Progress* progress = nullptr;
-    qint64 rows = 0;          ///< cells checked
+/// A slice of the column on its way through the run: the cells as the scan
+/// read them and, once a worker has checked them, their tblEMails values.
+struct Batch {
+    // Read by the scan.
+    std::vector<qint64> keys;
+    std::vector<quint32> cellEnd;   ///< end of each cell in cells
+    std::string cells;              ///< the cells' text as UTF-8
+    std::vector<char> isText;       ///< stored as text (only text cells are rewritten trimmed)
+
+    // Written by the worker.
+    struct Row {
+        bool valid = false;
+        quint8 nulls = 0;                  ///< bit i: part i (Account .. Suggest1) is Null
+        std::array<quint32, 5> end{};      ///< end of each part in parts
+    };
+    std::vector<Row> rows;
+    std::string parts;
+    std::vector<std::pair<qint64, QString>> trims;
+    std::unordered_map<std::string, qint64> groups;   ///< valid rows by groupKey
     qint64 invalid = 0;
     qint64 oversized = 0;
-    bool stopped = false;     ///< the user cancelled; the statement failed for it
-    bool haveLast = false;
-    qint64 lastKey = 0;
-    std::array<std::string, 6> parts;  ///< the last row's values as UTF-8
-    std::array<bool, 6> isNull{};
-    bool lastValid = false;
-    std::vector<std::pair<qint64, QString>> trims;
 
-    /// Checks the cell of key once; false when the run is to stop.
-    bool check(qint64 key, sqlite3_value* cell)
-    {
-        if (haveLast && key == lastKey)
-            return true;
-        if (++rows % kProgressEvery == 0) {
-            progress->step(rows);
-            if (progress->cancelled()) {
-                stopped = true;
-                return false;
-            }
-        }
-        const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(cell));
-        const QString whole = QString::fromUtf8(p, sqlite3_value_bytes(cell));
-        const QStringView trimmedView = trimBlanks(whole);
-        const QString address = trimmedView.size() == whole.size() ? whole : trimmedView.toString();
-        if (address.size() != whole.size() && sqlite3_value_type(cell) == SQLITE_TEXT)
-            trims.emplace_back(key, address);
-        const EmailCheck r = checkEmail(address, *lists, specialChars, true);
-        bool overflow = false;
-        const std::optional<QString>* texts[5] = {&r.account, &r.subDomain, &r.domain, &r.country, &r.suggestion};
-        const qsizetype sizes[5] = {kTextSize, kTextSize, kTextSize, kCountrySize, kTextSize};
-        for (int i = 0; i < 5; ++i) {
-            const std::optional<QString>& t = *texts[i];
-            // As fitted(): Null for no value and for a text too long for its column.
-            bool null = !t;
-            if (t && t->size() > sizes[i] && characters(*t) > sizes[i]) {
-                overflow = true;
-                null = true;
-            }
-            isNull[size_t(i + 1)] = null;
-            if (!null)
-                utf8Into(*t, parts[size_t(i + 1)]);
-        }
-        lastValid = r.isValid;
-        oversized += overflow;
-        invalid += !r.isValid;
-        lastKey = key;
-        haveLast = true;
-        return true;
-    }
+    qsizetype size() const { return qsizetype(keys.size()); }
 };
 
-/// qb_email_part(key, cell, part): part 0 IsValid, 1 Account, 2 SubDomain,
-/// 3 Domain, 4 Country, 5 Suggest1 of the cell's check.
-void partFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
+/// The key of a valid row's SubDomain, Domain and Country (parts 1 to 3), as
+/// written: for each a Null mark, or its length and UTF-8 bytes.
+void groupKey(const Batch& b, const Batch::Row& row, quint32 begin, std::string& key)
 {
-    auto* pass = static_cast<CheckPass*>(sqlite3_user_data(ctx));
-    try {
-        if (!pass->check(sqlite3_value_int64(argv[0]), argv[1])) {
-            sqlite3_result_error(ctx, "Operation cancelled.", -1);
-            return;
+    key.clear();
+    for (int p = 0; p < 5; ++p) {
+        const quint32 end = row.end[size_t(p)];
+        if (p >= 1 && p <= 3) {
+            if (row.nulls & (1u << p)) {
+                key += '\0';
+            } else {
+                key += '\1';
+                const quint32 n = end - begin;
+                key.append(reinterpret_cast<const char*>(&n), sizeof n);
+                key.append(b.parts.data() + begin, n);
+            }
         }
-        const int part = sqlite3_value_int(argv[2]);
-        if (part == 0) {
-            sqlite3_result_int(ctx, pass->lastValid ? -1 : 0);   // the engine's True
-        } else if (part < 1 || part > 5 || pass->isNull[size_t(part)]) {
-            sqlite3_result_null(ctx);
-        } else {
-            const std::string& t = pass->parts[size_t(part)];
-            sqlite3_result_text(ctx, t.data(), int(t.size()), SQLITE_TRANSIENT);
-        }
-    } catch (const std::exception& e) {
-        sqlite3_result_error(ctx, e.what(), -1);
+        begin = end;
     }
 }
 
+ValidGroups decodeGroups(const std::unordered_map<std::string, qint64>& groups)
+{
+    ValidGroups out;
+    out.reserve(groups.size());
+    for (const auto& [key, rows] : groups) {
+        ValidGroup g;
+        g.rows = rows;
+        size_t at = 0;
+        for (auto& part : g.parts) {
+            if (key[at++] == '\0')
+                continue;
+            quint32 n = 0;
+            std::memcpy(&n, key.data() + at, sizeof n);
+            at += sizeof n;
+            part.emplace(key.data() + at, n);
+            at += n;
+        }
+        out.push_back(std::move(g));
+    }
+    return out;
+}
+
+/// Checks every cell of b; runs on a worker thread and touches nothing else.
+void checkBatch(Batch& b, const DomainLists& lists, QStringView specialChars)
+{
+    const qsizetype n = b.size();
+    b.rows.resize(size_t(n));
+    b.parts.reserve(b.cells.size() + size_t(n) * 8);
+    std::string utf8;
+    quint32 begin = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const quint32 end = b.cellEnd[size_t(i)];
+        const QString whole = QString::fromUtf8(b.cells.data() + begin, qsizetype(end - begin));
+        begin = end;
+        const QStringView trimmedView = trimBlanks(whole);
+        const QString address = trimmedView.size() == whole.size() ? whole : trimmedView.toString();
+        if (address.size() != whole.size() && b.isText[size_t(i)])
+            b.trims.emplace_back(b.keys[size_t(i)], address);
+        const EmailCheck r = checkEmail(address, lists, specialChars, true);
+        Batch::Row& row = b.rows[size_t(i)];
+        row.valid = r.isValid;
+        const std::optional<QString>* texts[5] = {&r.account, &r.subDomain, &r.domain, &r.country, &r.suggestion};
+        const qsizetype sizes[5] = {kTextSize, kTextSize, kTextSize, kCountrySize, kTextSize};
+        bool overflow = false;
+        for (int p = 0; p < 5; ++p) {
+            const std::optional<QString>& t = *texts[p];
+            // As fitted(): Null for no value and for a text too long for its column.
+            bool null = !t;
+            if (t && t->size() > sizes[p] && characters(*t) > sizes[p]) {
+                overflow = true;
+                null = true;
+            }
+            if (null) {
+                row.nulls |= quint8(1u << p);
+            } else {
+                utf8Into(*t, utf8);
+                b.parts += utf8;
+            }
+            row.end[size_t(p)] = quint32(b.parts.size());
+        }
+        b.oversized += overflow;
+        b.invalid += !r.isValid;
+        if (r.isValid) {
+            groupKey(b, row, i == 0 ? 0 : b.rows[size_t(i - 1)].end[4], utf8);
+            ++b.groups[utf8];
+        }
+    }
+}
+
+/// Cells per batch, and how many batches may be read ahead of the one being
+/// written: enough to keep every core busy, few enough to keep memory flat on
+/// any length of list.
+constexpr qsizetype kBatchRows = 4096;
+
+int workerCount()
+{
+    const unsigned hw = std::thread::hardware_concurrency();
+    return int(std::clamp(hw, 1u, 16u));
+}
+
+/// The run's checked rows in the order the scan reads the cells. The scan is
+/// stepped batch by batch as the rows are taken; each batch is checked on a
+/// worker thread while earlier ones are written, and at most a few batches
+/// per core are held at any time.
+class CheckedRows {
+public:
+    CheckedRows(jet::Stmt& scan, const DomainLists& lists, QStringView specialChars, common::Progress& progress)
+        : scan_(scan), lists_(lists), specialChars_(specialChars), progress_(progress), ahead_(2 * workerCount())
+    {
+    }
+    ~CheckedRows() { waitAll(); }
+    CheckedRows(const CheckedRows&) = delete;
+    CheckedRows& operator=(const CheckedRows&) = delete;
+
+    /// Moves to the next row; false past the last. Throws Cancelled when the
+    /// user stops the run.
+    bool next()
+    {
+        if (current_ && ++at_ < current_->size()) {
+            begin_ = current_->rows[size_t(at_ - 1)].end[4];
+            return true;
+        }
+        if (current_) {
+            done_ += current_->size();
+            progress_.step(done_);
+            if (progress_.cancelled())
+                throw Cancelled{};
+        }
+        readAhead();
+        if (pending_.empty()) {
+            current_.reset();
+            return false;
+        }
+        auto [b, checked] = std::move(pending_.front());
+        pending_.pop_front();
+        checked.get();
+        current_ = std::move(b);
+        take(*current_);
+        readAhead();
+        at_ = 0;
+        begin_ = 0;
+        return current_->size() > 0 || next();
+    }
+
+    qint64 key() const { return current_->keys[size_t(at_)]; }
+
+    /// Column i of the current row: 0 the key, 1 IsValid, 2 to 6 Account,
+    /// SubDomain, Domain, Country and Suggest1.
+    void result(sqlite3_context* ctx, int i) const
+    {
+        const Batch& b = *current_;
+        const Batch::Row& row = b.rows[size_t(at_)];
+        if (i == 0) {
+            sqlite3_result_int64(ctx, b.keys[size_t(at_)]);
+            return;
+        }
+        if (i == 1) {
+            sqlite3_result_int(ctx, row.valid ? -1 : 0);   // the engine's True
+            return;
+        }
+        const int p = i - 2;
+        if (p < 0 || p > 4 || (row.nulls & (1u << p))) {
+            sqlite3_result_null(ctx);
+            return;
+        }
+        const quint32 from = p == 0 ? begin_ : row.end[size_t(p - 1)];
+        // The batch stays until the engine has moved past its rows.
+        sqlite3_result_text(ctx, b.parts.data() + from, int(row.end[size_t(p)] - from), SQLITE_STATIC);
+    }
+
+    qint64 rows = 0;
+    qint64 invalid = 0;
+    qint64 oversized = 0;
+    std::vector<std::pair<qint64, QString>> trims;
+    std::unordered_map<std::string, qint64> groups;
+    std::exception_ptr error;   ///< what stopped the engine's statement
+
+private:
+    void readAhead()
+    {
+        while (!scanned_ && qsizetype(pending_.size()) < ahead_) {
+            auto b = std::make_unique<Batch>();
+            b->keys.reserve(size_t(kBatchRows));
+            b->cellEnd.reserve(size_t(kBatchRows));
+            b->isText.reserve(size_t(kBatchRows));
+            sqlite3_stmt* const in = scan_.get();
+            while (b->size() < kBatchRows) {
+                if (!scan_.step()) {
+                    scanned_ = true;
+                    break;
+                }
+                b->keys.push_back(sqlite3_column_int64(in, 0));
+                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(in, 1));
+                b->cells.append(text, size_t(sqlite3_column_bytes(in, 1)));
+                b->cellEnd.push_back(quint32(b->cells.size()));
+                b->isText.push_back(char(sqlite3_column_int(in, 2) != 0));
+            }
+            if (b->size() == 0)
+                break;
+            Batch* raw = b.get();
+            std::future<void> checked = std::async(std::launch::async, [raw, this] {
+                checkBatch(*raw, lists_, specialChars_);
+            });
+            pending_.emplace_back(std::move(b), std::move(checked));
+        }
+    }
+
+    void take(Batch& b)
+    {
+        rows += b.size();
+        invalid += b.invalid;
+        oversized += b.oversized;
+        for (auto& t : b.trims)
+            trims.push_back(std::move(t));
+        for (const auto& [key, n] : b.groups)
+            groups[key] += n;
+        b.groups.clear();
+        b.cells.clear();
+        b.cells.shrink_to_fit();
+    }
+
+    void waitAll()
+    {
+        // No worker may outlive the batch it checks.
+        for (auto& p : pending_)
+            if (p.second.valid())
+                p.second.wait();
+    }
+
+    jet::Stmt& scan_;
+    const DomainLists& lists_;
+    QStringView specialChars_;
+    common::Progress& progress_;
+    const qsizetype ahead_;
+    std::deque<std::pair<std::unique_ptr<Batch>, std::future<void>>> pending_;
+    std::unique_ptr<Batch> current_;
+    qsizetype at_ = 0;
+    quint32 begin_ = 0;
+    bool scanned_ = false;
+    qint64 done_ = 0;
+};
+
+// qb_email_rows: the CheckedRows of a run as a table the engine reads, so the
+// rows go into tblEMails through one INSERT ... SELECT, at the engine's own
+// pace, rather than one statement per row.
+struct RowsTable {
+    sqlite3_vtab base;
+    CheckedRows* rows;
+};
+
+struct RowsCursor {
+    sqlite3_vtab_cursor base;
+    bool eof;
+};
+
+CheckedRows& rowsOf(sqlite3_vtab_cursor* cursor) { return *reinterpret_cast<RowsTable*>(cursor->pVtab)->rows; }
+
+int rowsStep(sqlite3_vtab_cursor* cursor)
+{
+    auto* cur = reinterpret_cast<RowsCursor*>(cursor);
+    CheckedRows& rows = rowsOf(cursor);
+    try {
+        cur->eof = !rows.next();
+        return SQLITE_OK;
+    } catch (const Cancelled&) {
+        rows.error = std::current_exception();
+        return SQLITE_INTERRUPT;
+    } catch (...) {
+        rows.error = std::current_exception();
+        return SQLITE_ERROR;
+    }
+}
+
+int rowsConnect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out, char**)
+{
+    const int rc = sqlite3_declare_vtab(db, "CREATE TABLE x(k, v, a, s, d, c, g)");
+    if (rc != SQLITE_OK)
+        return rc;
+    auto* t = new (std::nothrow) RowsTable{};
+    if (!t)
+        return SQLITE_NOMEM;
+    t->rows = static_cast<CheckedRows*>(aux);
+    *out = &t->base;
+    return SQLITE_OK;
+}
+
+int rowsBestIndex(sqlite3_vtab*, sqlite3_index_info* info)
+{
+    info->estimatedCost = 1e6;
+    return SQLITE_OK;
+}
+
+int rowsDisconnect(sqlite3_vtab* t)
+{
+    delete reinterpret_cast<RowsTable*>(t);
+    return SQLITE_OK;
+}
+
+int rowsOpen(sqlite3_vtab*, sqlite3_vtab_cursor** out)
+{
+    auto* cur = new (std::nothrow) RowsCursor{};
+    if (!cur)
+        return SQLITE_NOMEM;
+    cur->eof = true;
+    *out = &cur->base;
+    return SQLITE_OK;
+}
+
+int rowsClose(sqlite3_vtab_cursor* cur)
+{
+    delete reinterpret_cast<RowsCursor*>(cur);
+    return SQLITE_OK;
+}
+
+int rowsFilter(sqlite3_vtab_cursor* cursor, int, const char*, int, sqlite3_value**) { return rowsStep(cursor); }
+
+int rowsEof(sqlite3_vtab_cursor* cursor) { return reinterpret_cast<RowsCursor*>(cursor)->eof; }
+
+int rowsColumn(sqlite3_vtab_cursor* cursor, sqlite3_context* ctx, int i)
+{
+    rowsOf(cursor).result(ctx, i);
+    return SQLITE_OK;
+}
+
+int rowsRowid(sqlite3_vtab_cursor* cursor, sqlite3_int64* rowid)
+{
+    *rowid = rowsOf(cursor).key();
+    return SQLITE_OK;
+}
+
+const sqlite3_module& rowsModule()
+{
+    static const sqlite3_module m = [] {
+        sqlite3_module v{};
+        v.xCreate = nullptr;   // eponymous only
+        v.xConnect = rowsConnect;
+        v.xBestIndex = rowsBestIndex;
+        v.xDisconnect = rowsDisconnect;
+        v.xOpen = rowsOpen;
+        v.xClose = rowsClose;
+        v.xFilter = rowsFilter;
+        v.xNext = rowsStep;
+        v.xEof = rowsEof;
+        v.xColumn = rowsColumn;
+        v.xRowid = rowsRowid;
+        return v;
+    }();
+    return m;
+}
+
+/// Makes qb_email_rows read rows while it lives.
+class RowsModule {
+public:
+    RowsModule(jet::Connection& c, CheckedRows& rows) : db_(c.handle())
+    {
+        if (sqlite3_create_module_v2(db_, "qb_email_rows", &rowsModule(), &rows, nullptr) != SQLITE_OK)
+            throw jet::JetError(jet::errSyntax, QString::fromUtf8(sqlite3_errmsg(db_)));
+    }
+    ~RowsModule() { sqlite3_create_module_v2(db_, "qb_email_rows", nullptr, nullptr, nullptr); }
+    RowsModule(const RowsModule&) = delete;
+    RowsModule& operator=(const RowsModule&) = delete;
+
+private:
+    sqlite3* db_;
+};
 
 QString refusal(const jet::Database& db, const EmailRun& run, const QString& column)
 {
@@ -320,6 +637,7 @@ RunResult validateColumn(jet::Database& db, const QString& column, const DomainL
         const QString dataQ = jet::quoteName(data);
         const QString colQ = jet::quoteName(run.column);
 
+        std::unordered_map<std::string, qint64> groups;
         c.inSavepoint(QStringLiteral("qb_email_run"), [&]() {
             c.exec(QStringLiteral("DELETE FROM ") + jet::quoteName(emails));
             qint64 total = 0;
@@ -330,34 +648,34 @@ RunResult validateColumn(jet::Database& db, const QString& column, const DomainL
             }
             progress.start(total);
 
-            CheckPass pass;
-            pass.lists = &lists;
-            pass.specialChars = specialChars;
-            pass.progress = &progress;
+            // The engine reads the column once; workers check the cells while
+            // the scan reads on, and the INSERT takes the checked rows in the
+            // order they were read.
+            std::vector<std::pair<qint64, QString>> trims;
             {
-                const jet::ScopedFunction function(c.handle(), "qb_email_part", 3, &pass, partFunction);
-                const ChecksOff checksOff(c, skipChecks);
-                QStringList values{QStringLiteral("K")};
-                for (int part = 0; part <= 5; ++part)
-                    values << QStringLiteral("qb_email_part(K, C, %1)").arg(part);
-                jet::Stmt fill(&c, QStringLiteral("INSERT INTO %1 (LumacorPrimK, IsValid, Account, SubDomain, Domain, "
-                                                  "Country, Suggest1) SELECT %2 FROM (SELECT %3 AS K, %4 AS C FROM %5) "
+                jet::Stmt scan(&c, QStringLiteral("SELECT K, C, typeof(C) = 'text' FROM (SELECT %1 AS K, %2 AS C FROM %3) "
                                                   "WHERE length(C) > 0")
-                                       .arg(jet::quoteName(emails), values.join(QLatin1String(", ")),
-                                            jet::quoteName(kKey), colQ, dataQ));
+                                       .arg(jet::quoteName(kKey), colQ, dataQ));
+                CheckedRows checked(scan, lists, specialChars, progress);
+                const RowsModule module(c, checked);
+                const ChecksOff checksOff(c, skipChecks);
+                jet::Stmt fill(&c, QStringLiteral("INSERT INTO %1 (LumacorPrimK, IsValid, Account, SubDomain, Domain, "
+                                                  "Country, Suggest1) SELECT k, v, a, s, d, c, g FROM qb_email_rows")
+                                       .arg(jet::quoteName(emails)));
                 try {
                     fill.step();
                 } catch (const jet::JetError&) {
-                    if (pass.stopped)
-                        throw Cancelled{};
+                    if (checked.error)
+                        std::rethrow_exception(checked.error);
                     throw;
                 }
                 progress.step(total);
+                run.rows = checked.rows;
+                run.invalid = checked.invalid;
+                run.oversized = checked.oversized;
+                trims = std::move(checked.trims);
+                groups = std::move(checked.groups);
             }
-            run.rows = pass.rows;
-            run.invalid = pass.invalid;
-            run.oversized = pass.oversized;
-            const std::vector<std::pair<qint64, QString>>& trims = pass.trims;
             if (!trims.empty()) {
                 jet::Stmt upd(&c, QStringLiteral("UPDATE %1 SET %2 = ?1 WHERE %3 = ?2").arg(dataQ, colQ, jet::quoteName(kKey)));
                 for (const auto& [key, text] : trims) {
@@ -372,6 +690,7 @@ RunResult validateColumn(jet::Database& db, const QString& column, const DomainL
         run.generation = c.generation();
         r.ok = true;
         r.run = std::move(run);
+        r.groups = decodeGroups(groups);
     } catch (const Cancelled&) {
         r.cancelled = true;
         r.error = QStringLiteral("Operation cancelled.");
@@ -591,7 +910,8 @@ bool scalarTrue(jet::Connection& c, const QString& sql)
 /// values and every country code one row of Z_ccTLD, which is checked first.
 /// nullptr when that does not hold or the parts cannot be counted ahead.
 std::unique_ptr<jet::Recordset> openGroupedCounts(jet::Database& db, const CountsChoice& choice,
-                                                  const std::function<QString(const QString&)>& sorted)
+                                                  const std::function<QString(const QString&)>& sorted,
+                                                  const ValidGroups* runGroups)
 {
     static const char* const kParts[5] = {nullptr, "Account", "SubDomain", "Domain", "Country"};
     // Accounts are nearly all distinct: counting them ahead saves nothing.
@@ -618,6 +938,10 @@ std::unique_ptr<jet::Recordset> openGroupedCounts(jet::Database& db, const Count
     QStringList keys = grouped;   // the join needs the country code either way
     if (!choice.ticked[4])
         keys << realName("Country");
+    // The run's groups are by all three parts; the query's SUM adds them up
+    // into the ticked ones.
+    if (runGroups)
+        keys = QStringList{realName("SubDomain"), realName("Domain"), realName("Country")};
     const QString valid = realName("IsValid");
     if (valid.isEmpty() || keys.contains(QString()))
         return nullptr;
@@ -647,53 +971,70 @@ std::unique_ptr<jet::Recordset> openGroupedCounts(jet::Database& db, const Count
                                     .arg(zonesQ));
         if (ok) {
             c.exec(QStringLiteral("CREATE TEMP TABLE %1 (%2)").arg(kGroups, defs.join(QLatin1String(", "))));
-            QStringList keysQ;
-            for (const QString& k : keys)
-                keysQ << jet::quoteName(k);
-            jet::Stmt scan(&c, QStringLiteral("SELECT %1 FROM %2 WHERE %3")
-                                   .arg(keysQ.join(QLatin1String(", ")), jet::quoteName(emails),
-                                        jet::translateExpression(QStringLiteral("IsValid=TRUE"))));
-            struct Group {
-                std::vector<sqlite3_value*> values;
-                qint64 rows = 0;
-            };
-            std::unordered_map<std::string, size_t> index;
-            std::vector<Group> groups;
-            const int n = int(keys.size());
-            std::string key;
-            try {
-                while (scan.step()) {
-                    key.clear();
-                    for (int i = 0; i < n; ++i)
-                        appendKey(key, scan.get(), i);
-                    auto [it, fresh] = index.try_emplace(key, groups.size());
-                    if (fresh) {
-                        Group g;
-                        for (int i = 0; i < n; ++i)
-                            g.values.push_back(sqlite3_value_dup(sqlite3_column_value(scan.get(), i)));
-                        groups.push_back(std::move(g));
-                    }
-                    ++groups[it->second].rows;
-                }
-                jet::Stmt ins(&c, QStringLiteral("INSERT INTO temp.%1 VALUES (%2?)")
-                                      .arg(kGroups, QStringLiteral("?, ").repeated(n + 1)));
-                for (const Group& g : groups) {
+            if (runGroups) {
+                jet::Stmt ins(&c, QStringLiteral("INSERT INTO temp.%1 VALUES (?, ?, ?, ?, ?)").arg(kGroups));
+                for (const ValidGroup& g : *runGroups) {
                     sqlite3_bind_int(ins.get(), 1, -1);   // the engine's True
-                    for (int i = 0; i < n; ++i)
-                        sqlite3_bind_value(ins.get(), i + 2, g.values[size_t(i)]);
-                    sqlite3_bind_int64(ins.get(), n + 2, g.rows);
+                    for (int i = 0; i < 3; ++i) {
+                        const std::optional<std::string>& v = g.parts[size_t(i)];
+                        if (v)
+                            sqlite3_bind_text(ins.get(), i + 2, v->data(), int(v->size()), SQLITE_STATIC);
+                        else
+                            sqlite3_bind_null(ins.get(), i + 2);
+                    }
+                    sqlite3_bind_int64(ins.get(), 5, g.rows);
                     ins.step();
                     ins.reset();
                 }
-            } catch (...) {
+            } else {
+                QStringList keysQ;
+                for (const QString& k : keys)
+                    keysQ << jet::quoteName(k);
+                jet::Stmt scan(&c, QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+                                       .arg(keysQ.join(QLatin1String(", ")), jet::quoteName(emails),
+                                            jet::translateExpression(QStringLiteral("IsValid=TRUE"))));
+                struct Group {
+                    std::vector<sqlite3_value*> values;
+                    qint64 rows = 0;
+                };
+                std::unordered_map<std::string, size_t> index;
+                std::vector<Group> groups;
+                const int n = int(keys.size());
+                std::string key;
+                try {
+                    while (scan.step()) {
+                        key.clear();
+                        for (int i = 0; i < n; ++i)
+                            appendKey(key, scan.get(), i);
+                        auto [it, fresh] = index.try_emplace(key, groups.size());
+                        if (fresh) {
+                            Group g;
+                            for (int i = 0; i < n; ++i)
+                                g.values.push_back(sqlite3_value_dup(sqlite3_column_value(scan.get(), i)));
+                            groups.push_back(std::move(g));
+                        }
+                        ++groups[it->second].rows;
+                    }
+                    jet::Stmt ins(&c, QStringLiteral("INSERT INTO temp.%1 VALUES (%2?)")
+                                          .arg(kGroups, QStringLiteral("?, ").repeated(n + 1)));
+                    for (const Group& g : groups) {
+                        sqlite3_bind_int(ins.get(), 1, -1);   // the engine's True
+                        for (int i = 0; i < n; ++i)
+                            sqlite3_bind_value(ins.get(), i + 2, g.values[size_t(i)]);
+                        sqlite3_bind_int64(ins.get(), n + 2, g.rows);
+                        ins.step();
+                        ins.reset();
+                    }
+                } catch (...) {
+                    for (Group& g : groups)
+                        for (sqlite3_value* v : g.values)
+                            sqlite3_value_free(v);
+                    throw;
+                }
                 for (Group& g : groups)
                     for (sqlite3_value* v : g.values)
                         sqlite3_value_free(v);
-                throw;
             }
-            for (Group& g : groups)
-                for (sqlite3_value* v : g.values)
-                    sqlite3_value_free(v);
             QStringList binary, folded;
             for (const QString& k : grouped) {
                 binary << jet::quoteName(k) + QStringLiteral(" COLLATE BINARY");
@@ -719,9 +1060,10 @@ std::unique_ptr<jet::Recordset> openGroupedCounts(jet::Database& db, const Count
 } // namespace
 
 std::unique_ptr<jet::Recordset> openCounts(jet::Database& db, const CountsChoice& choice,
-                                           const std::function<QString(const QString&)>& sorted)
+                                           const std::function<QString(const QString&)>& sorted,
+                                           const ValidGroups* groups)
 {
-    if (auto rs = openGroupedCounts(db, choice, sorted))
+    if (auto rs = openGroupedCounts(db, choice, sorted, groups))
         return rs;
     return db.openRecordset(sorted(countsQuery(choice)), jet::dbOpenSnapshot);
 }

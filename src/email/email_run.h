@@ -20,6 +20,8 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -38,11 +40,22 @@ struct EmailRun {
     QString specialChars;
 };
 
+/// The valid rows of a run that share one SubDomain, Domain and Country (each
+/// Null or its text as UTF-8), and how many they are.
+struct ValidGroup {
+    std::array<std::optional<std::string>, 3> parts;
+    qint64 rows = 0;
+};
+using ValidGroups = std::vector<ValidGroup>;
+
 struct RunResult {
     bool ok = false;
     bool cancelled = false;  ///< the progress asked to stop; nothing was changed
     QString error;           ///< why the run failed; nothing was changed then
     EmailRun run;            ///< filled when ok
+    /// The run's valid rows counted as it wrote them: the counts list right
+    /// after the run is made from these instead of reading tblEMails again.
+    ValidGroups groups;
 };
 
 /// Validates every filled cell (neither Null nor "") of column in tblData:
@@ -103,8 +116,11 @@ struct CountsChoice {
 QString countsQuery(const CountsChoice& choice);
 /// The counts list's rows as a snapshot: the rows of sorted(countsQuery(choice)),
 /// where sorted appends the list's ORDER BY.
+/// groups, when given, are the valid rows of the run that just filled
+/// tblEMails (nothing changed since): then tblEMails is not read again.
 std::unique_ptr<jet::Recordset> openCounts(jet::Database& db, const CountsChoice& choice,
-                                           const std::function<QString(const QString&)>& sorted);
+                                           const std::function<QString(const QString&)>& sorted,
+                                           const ValidGroups* groups = nullptr);
 /// Whether any filter box contributes to the query ("VALID EMAILS  (FILTERED)").
 bool countsFiltered(const CountsChoice& choice);
 

@@ -10,6 +10,8 @@
 
 #include <QTemporaryDir>
 #include <functional>
+#include <map>
+#include <optional>
 #include <gtest/gtest.h>
 
 using namespace email;
@@ -321,6 +323,7 @@ TEST_F(EmailRunTest, CancelledRunRollsBackAndReportsProgress)
         qint64 started = -1, last = 0;
     } stop;
     jet::Connection& c = db.connection();
+    c.exec(QStringLiteral("BEGIN"));
     {
         jet::Stmt ins(&c, QStringLiteral("INSERT INTO tblData (Email) VALUES (?1)"));
         for (int i = 0; i < 5000; ++i) {
@@ -329,6 +332,7 @@ TEST_F(EmailRunTest, CancelledRunRollsBackAndReportsProgress)
             ins.reset();
         }
     }
+    c.exec(QStringLiteral("COMMIT"));
     c.bump();
     db.appendField(QStringLiteral("tblData"), jet::FieldDef{QStringLiteral("LumacorPrimK"), jet::dbLong, 4, jet::dbAutoIncrField, 0});
 
@@ -475,7 +479,112 @@ TEST_F(EmailRunTest, CountsListGivesTheRowsOfItsQuery)
         EXPECT_EQ(read(*shown), expected);
         EXPECT_GT(expected.size(), 1);
         shown.reset();
+        // The same list from the valid rows counted as a run writes them.
+        std::map<std::array<std::optional<std::string>, 3>, qint64> counted;
+        for (const Row& r : *k.rows) {
+            if (r.valid == 0)
+                continue;
+            std::array<std::optional<std::string>, 3> parts;
+            const char* texts[] = {r.sub, r.domain, r.country};
+            for (int i = 0; i < 3; ++i)
+                if (texts[i])
+                    parts[size_t(i)] = texts[i];
+            ++counted[parts];
+        }
+        ValidGroups groups;
+        for (const auto& [parts, n] : counted)
+            groups.push_back(ValidGroup{parts, n});
+        auto fromRun = openCounts(
+            db, choice, [&](const QString& query) { return sortedCountsQuery(query, k.sort); }, &groups);
+        ASSERT_TRUE(fromRun);
+        EXPECT_EQ(read(*fromRun), expected);
+        fromRun.reset();
         EXPECT_TRUE(c.tables().contains(QStringLiteral("tblEMails"), Qt::CaseInsensitive));
+    }
+}
+
+TEST_F(EmailRunTest, LongRunWritesEachCellsOwnResultAndCountsWhatItWrote)
+{
+    // Enough cells for many batches checked side by side: every row of
+    // tblEMails must still be the check of its own cell, trims must land on
+    // their own rows, and the run's counts must be those of what it wrote.
+    const char* const shapes[] = {"user%1@example.com", " padded%1@shop.fr ", "bad%1@example.zz", "Mixed%1@Mail.Example.CO.UK",
+                                  "nodomain%1", "x%1@EXAMPLE.com", "%1@sub.shop.fr", "a@@b%1.com", "tab%1@example.com\t"};
+    const int count = 30011;
+    jet::Connection& c = db.connection();
+    c.exec(QStringLiteral("BEGIN"));
+    {
+        jet::Stmt ins(&c, QStringLiteral("INSERT INTO tblData (Name, Email) VALUES (?1, ?2)"));
+        for (int i = 0; i < count; ++i) {
+            ins.bind(1, jet::Value(QStringLiteral("r%1").arg(i + 1)));
+            // Every 97th cell empty or Null: those get no row.
+            const QString cell = i % 97 == 5 ? QString() : QString::fromLatin1(shapes[(i * 7) % 9]).arg(i % 500);
+            ins.bind(2, i % 194 == 5 ? jet::Value() : jet::Value(cell));
+            ins.step();
+            ins.reset();
+        }
+    }
+    c.exec(QStringLiteral("COMMIT"));
+    c.bump();
+    db.appendField(QStringLiteral("tblData"), jet::FieldDef{QStringLiteral("LumacorPrimK"), jet::dbLong, 4, jet::dbAutoIncrField, 0});
+    const QStringList before = column("Email");
+
+    const RunResult r = validateColumn(db, QStringLiteral("Email"), lists, specials);
+    ASSERT_TRUE(r.ok) << r.error.toStdString();
+
+    const QStringList written = rows(QStringLiteral("SELECT D.LumacorPrimK, E.IsValid, E.Account, E.SubDomain, E.Domain, "
+                                                    "E.Country, E.Suggest1 FROM tblData D INNER JOIN tblEMails E ON "
+                                                    "D.LumacorPrimK=E.LumacorPrimK ORDER BY D.LumacorPrimK"));
+    QStringList expected;
+    qint64 invalid = 0;
+    for (int i = 0; i < before.size(); ++i) {
+        if (before[i] == QLatin1String("<null>") || before[i].isEmpty())
+            continue;
+        const EmailCheck k = checkEmail(trimBlanks(before[i]).toString(), lists, specials, true);
+        invalid += !k.isValid;
+        auto text = [](const std::optional<QString>& v) { return v ? *v : QStringLiteral("<null>"); };
+        expected << QStringList{QString::number(i + 1), k.isValid ? QStringLiteral("True") : QStringLiteral("False"),
+                                text(k.account), text(k.subDomain), text(k.domain), text(k.country), text(k.suggestion)}
+                        .join(QLatin1Char('|'));
+    }
+    EXPECT_EQ(written.size(), expected.size());
+    EXPECT_EQ(written, expected);
+    EXPECT_EQ(r.run.rows, expected.size());
+    EXPECT_EQ(r.run.invalid, invalid);
+    // Each padded cell trimmed in its own row, every other cell as it was.
+    const QStringList after = column("Email");
+    ASSERT_EQ(after.size(), before.size());
+    qint64 trimmed = 0;
+    for (int i = 0; i < before.size(); ++i) {
+        const QString want = before[i] == QLatin1String("<null>") ? before[i] : trimBlanks(before[i]).toString();
+        trimmed += want != before[i];
+        EXPECT_EQ(after[i], want) << "row " << i + 1;
+    }
+    EXPECT_GT(trimmed, 0);
+    EXPECT_EQ(r.run.trimmed, trimmed);
+
+    const CountsSort sort{0, false};
+    for (const std::vector<int>& ticks : std::vector<std::vector<int>>{{3}, {2, 3}, {4}, {2, 3, 4}, {3, 4}}) {
+        CountsChoice choice;
+        for (int t : ticks)
+            choice.ticked[size_t(t)] = true;
+        auto sorted = [&](const QString& query) { return sortedCountsQuery(query, sort); };
+        auto fromTable = openCounts(db, choice, sorted);
+        auto fromRun = openCounts(db, choice, sorted, &r.groups);
+        ASSERT_TRUE(fromTable && fromRun);
+        QStringList a, b;
+        for (auto* rs : {fromTable.get(), fromRun.get()}) {
+            QStringList& out = rs == fromTable.get() ? a : b;
+            while (!rs->eof()) {
+                QStringList cells;
+                for (int i = 0; i < rs->fieldCount(); ++i)
+                    cells << rs->value(i).toString();
+                out << cells.join(QLatin1Char('|'));
+                rs->moveNext();
+            }
+        }
+        EXPECT_GT(a.size(), 1);
+        EXPECT_EQ(b, a);
     }
 }
 
