@@ -25,8 +25,8 @@
 #include "platform/jet/connection.h"
 #include "platform/jet/database.h"
 #include "platform/jet/error.h"
+#include "platform/jet/rowfeed.h"
 #include "platform/jet/schema.h"
-#include "platform/jet/sqlfunctions.h"
 #include "platform/jet/translator.h"
 
 #include <sqlite3.h>
@@ -35,8 +35,6 @@
 #include <cstring>
 #include <array>
 #include <deque>
-#include <exception>
-#include <new>
 #include <future>
 #include <memory>
 #include <optional>
@@ -309,7 +307,7 @@ int workerCount()
 /// stepped batch by batch as the rows are taken; each batch is checked on a
 /// worker thread while earlier ones are written, and at most a few batches
 /// per core are held at any time.
-class CheckedRows {
+class CheckedRows : public jet::RowFeed {
 public:
     CheckedRows(jet::Stmt& scan, const DomainLists& lists, QStringView specialChars, common::Progress& progress)
         : scan_(scan), lists_(lists), specialChars_(specialChars), progress_(progress), ahead_(2 * workerCount())
@@ -321,7 +319,9 @@ public:
 
     /// Moves to the next row; false past the last. Throws Cancelled when the
     /// user stops the run.
-    bool next()
+    int columnCount() const override { return 7; }
+
+    bool next() override
     {
         if (current_ && ++at_ < current_->size()) {
             begin_ = current_->rows[size_t(at_ - 1)].end[4];
@@ -349,11 +349,9 @@ public:
         return current_->size() > 0 || next();
     }
 
-    qint64 key() const { return current_->keys[size_t(at_)]; }
-
     /// Column i of the current row: 0 the key, 1 IsValid, 2 to 6 Account,
     /// SubDomain, Domain, Country and Suggest1.
-    void result(sqlite3_context* ctx, int i) const
+    void result(sqlite3_context* ctx, int i) const override
     {
         const Batch& b = *current_;
         const Batch::Row& row = b.rows[size_t(at_)];
@@ -380,7 +378,6 @@ public:
     qint64 oversized = 0;
     std::vector<std::pair<qint64, QString>> trims;
     std::unordered_map<std::string, qint64> groups;
-    std::exception_ptr error;   ///< what stopped the engine's statement
 
 private:
     void readAhead()
@@ -445,130 +442,6 @@ private:
     quint32 begin_ = 0;
     bool scanned_ = false;
     qint64 done_ = 0;
-};
-
-// qb_email_rows: the CheckedRows of a run as a table the engine reads, so the
-// rows go into tblEMails through one INSERT ... SELECT, at the engine's own
-// pace, rather than one statement per row.
-struct RowsTable {
-    sqlite3_vtab base;
-    CheckedRows* rows;
-};
-
-struct RowsCursor {
-    sqlite3_vtab_cursor base;
-    bool eof;
-};
-
-CheckedRows& rowsOf(sqlite3_vtab_cursor* cursor) { return *reinterpret_cast<RowsTable*>(cursor->pVtab)->rows; }
-
-int rowsStep(sqlite3_vtab_cursor* cursor)
-{
-    auto* cur = reinterpret_cast<RowsCursor*>(cursor);
-    CheckedRows& rows = rowsOf(cursor);
-    try {
-        cur->eof = !rows.next();
-        return SQLITE_OK;
-    } catch (const Cancelled&) {
-        rows.error = std::current_exception();
-        return SQLITE_INTERRUPT;
-    } catch (...) {
-        rows.error = std::current_exception();
-        return SQLITE_ERROR;
-    }
-}
-
-int rowsConnect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out, char**)
-{
-    const int rc = sqlite3_declare_vtab(db, "CREATE TABLE x(k, v, a, s, d, c, g)");
-    if (rc != SQLITE_OK)
-        return rc;
-    auto* t = new (std::nothrow) RowsTable{};
-    if (!t)
-        return SQLITE_NOMEM;
-    t->rows = static_cast<CheckedRows*>(aux);
-    *out = &t->base;
-    return SQLITE_OK;
-}
-
-int rowsBestIndex(sqlite3_vtab*, sqlite3_index_info* info)
-{
-    info->estimatedCost = 1e6;
-    return SQLITE_OK;
-}
-
-int rowsDisconnect(sqlite3_vtab* t)
-{
-    delete reinterpret_cast<RowsTable*>(t);
-    return SQLITE_OK;
-}
-
-int rowsOpen(sqlite3_vtab*, sqlite3_vtab_cursor** out)
-{
-    auto* cur = new (std::nothrow) RowsCursor{};
-    if (!cur)
-        return SQLITE_NOMEM;
-    cur->eof = true;
-    *out = &cur->base;
-    return SQLITE_OK;
-}
-
-int rowsClose(sqlite3_vtab_cursor* cur)
-{
-    delete reinterpret_cast<RowsCursor*>(cur);
-    return SQLITE_OK;
-}
-
-int rowsFilter(sqlite3_vtab_cursor* cursor, int, const char*, int, sqlite3_value**) { return rowsStep(cursor); }
-
-int rowsEof(sqlite3_vtab_cursor* cursor) { return reinterpret_cast<RowsCursor*>(cursor)->eof; }
-
-int rowsColumn(sqlite3_vtab_cursor* cursor, sqlite3_context* ctx, int i)
-{
-    rowsOf(cursor).result(ctx, i);
-    return SQLITE_OK;
-}
-
-int rowsRowid(sqlite3_vtab_cursor* cursor, sqlite3_int64* rowid)
-{
-    *rowid = rowsOf(cursor).key();
-    return SQLITE_OK;
-}
-
-const sqlite3_module& rowsModule()
-{
-    static const sqlite3_module m = [] {
-        sqlite3_module v{};
-        v.xCreate = nullptr;   // eponymous only
-        v.xConnect = rowsConnect;
-        v.xBestIndex = rowsBestIndex;
-        v.xDisconnect = rowsDisconnect;
-        v.xOpen = rowsOpen;
-        v.xClose = rowsClose;
-        v.xFilter = rowsFilter;
-        v.xNext = rowsStep;
-        v.xEof = rowsEof;
-        v.xColumn = rowsColumn;
-        v.xRowid = rowsRowid;
-        return v;
-    }();
-    return m;
-}
-
-/// Makes qb_email_rows read rows while it lives.
-class RowsModule {
-public:
-    RowsModule(jet::Connection& c, CheckedRows& rows) : db_(c.handle())
-    {
-        if (sqlite3_create_module_v2(db_, "qb_email_rows", &rowsModule(), &rows, nullptr) != SQLITE_OK)
-            throw jet::JetError(jet::errSyntax, QString::fromUtf8(sqlite3_errmsg(db_)));
-    }
-    ~RowsModule() { sqlite3_create_module_v2(db_, "qb_email_rows", nullptr, nullptr, nullptr); }
-    RowsModule(const RowsModule&) = delete;
-    RowsModule& operator=(const RowsModule&) = delete;
-
-private:
-    sqlite3* db_;
 };
 
 QString refusal(const jet::Database& db, const EmailRun& run, const QString& column)
@@ -657,18 +530,12 @@ RunResult validateColumn(jet::Database& db, const QString& column, const DomainL
                                                   "WHERE length(C) > 0")
                                        .arg(jet::quoteName(kKey), colQ, dataQ));
                 CheckedRows checked(scan, lists, specialChars, progress);
-                const RowsModule module(c, checked);
+                const jet::ScopedFeed feed(c, "qb_email_rows", checked);
                 const ChecksOff checksOff(c, skipChecks);
                 jet::Stmt fill(&c, QStringLiteral("INSERT INTO %1 (LumacorPrimK, IsValid, Account, SubDomain, Domain, "
-                                                  "Country, Suggest1) SELECT k, v, a, s, d, c, g FROM qb_email_rows")
+                                                  "Country, Suggest1) SELECT c0, c1, c2, c3, c4, c5, c6 FROM qb_email_rows")
                                        .arg(jet::quoteName(emails)));
-                try {
-                    fill.step();
-                } catch (const jet::JetError&) {
-                    if (checked.error)
-                        std::rethrow_exception(checked.error);
-                    throw;
-                }
+                jet::runFeed(fill, checked);
                 progress.step(total);
                 run.rows = checked.rows;
                 run.invalid = checked.invalid;

@@ -3,10 +3,11 @@
 //
 // Cost: each pass reads the file once in large blocks (TextLineReader) and
 // splits each line in place (LineSplitter); only one line's fields are held at
-// a time, so memory stays flat in the file's size. The load binds every record
-// to one prepared INSERT inside one savepoint, which is what makes a million
-// rows take seconds instead of minutes, and what lets a failure or a cancel
-// put the working database back as it was.
+// a time, so memory stays flat in the file's size. The loading pass reads and
+// converts on a thread of its own while the engine inserts what is ready
+// through one INSERT ... SELECT, inside one savepoint, which is what makes a
+// million rows take seconds, and what lets a failure or a cancel put the
+// working database back as it was.
 #include "exchange/text_import.h"
 
 #include "exchange/text_records.h"
@@ -15,12 +16,19 @@
 #include "platform/jet/connection.h"
 #include "platform/jet/database.h"
 #include "platform/jet/error.h"
+#include "platform/jet/rowfeed.h"
 
 #include <QFile>
 
 #include <sqlite3.h>
 
+#include <condition_variable>
+#include <deque>
 #include <exception>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
 
 namespace exchange {
 namespace {
@@ -79,32 +87,259 @@ qint64 readPass(QFile& file, const TextImportRequest& request, qint64 before, qi
     return reader.bytesConsumed();
 }
 
-/// Binds what a column of the type stores for the text, as storedValue would
-/// give it, but without building a Value: text is bound straight from the
-/// splitter's buffer, which stays put until the next line is split, after the
-/// row has been stepped. False when the column gets Null.
-bool bindStored(jet::Stmt& ins, int index, ColumnType type, QStringView text, const DateSettings& dates)
+QString tooManyColumns();
+QString columnsChanged();
+
+/// A slice of the loading pass: its records' values as tblData stores them
+/// made by the reading thread.
+struct RecordBatch {
+    struct Cell {
+        enum Kind : quint8 { Null, Int, Real, Utf8, Utf16 };
+        Kind kind = Null;
+        quint32 begin = 0;   ///< text: its bytes in `bytes`
+        quint32 size = 0;
+        qint64 i = 0;
+        double d = 0;
+    };
+    std::vector<Cell> cells;   ///< columns per row, row after row
+    std::string bytes;
+    qsizetype rows = 0;        ///< rows to insert (records holding a value)
+    qint64 bytesConsumed = 0;  ///< of the file, after the batch's last record
+};
+
+/// Stores what a column of the type keeps for the text (storedValue's value;
+/// Text and Memo as the field's own UTF-16, cut to the column's length);
+/// false when the column gets Null.
+bool storeCell(RecordBatch& b, ColumnType type, QStringView text, const DateSettings& dates)
 {
-    sqlite3_stmt* s = ins.get();
+    RecordBatch::Cell c;
+    auto keepText = [&](const char* data, size_t n, RecordBatch::Cell::Kind kind) {
+        c.kind = kind;
+        c.begin = quint32(b.bytes.size());
+        c.size = quint32(n);
+        b.bytes.append(data, n);
+    };
     if (type == ColumnType::Text || type == ColumnType::Memo) {
         qsizetype len = text.size();
         if (type == ColumnType::Text && len > kTextColumnLength) {
             len = kTextColumnLength;
-            // Never leave half of a surrogate pair at the cut.
             if (text[len - 1].isHighSurrogate())
                 --len;
         }
-        if (len == 0) {
-            sqlite3_bind_null(s, index);
-            return false;
+        if (len > 0) {
+            // The engine stores UTF-8: convert here, off its thread. Text with
+            // a surrogate goes as UTF-16, for the engine to convert as it
+            // always has (a broken pair included).
+            const QStringView kept = text.first(len);
+            bool plain = true;
+            for (QChar ch : kept)
+                if (ch.isSurrogate()) {
+                    plain = false;
+                    break;
+                }
+            if (plain) {
+                const QByteArray u = kept.toUtf8();
+                keepText(u.constData(), size_t(u.size()), RecordBatch::Cell::Utf8);
+            } else {
+                keepText(reinterpret_cast<const char*>(kept.utf16()), size_t(len) * 2, RecordBatch::Cell::Utf16);
+            }
         }
-        sqlite3_bind_text16(s, index, text.utf16(), int(len * 2), SQLITE_STATIC);
-        return true;
+        b.cells.push_back(c);
+        return len > 0;
     }
     const jet::Value v = storedValue(type, text, dates);
-    ins.bind(index, v);
-    return !v.isNull();
+    switch (v.kind()) {
+    case jet::Kind::Null: break;
+    case jet::Kind::Bool: c.kind = RecordBatch::Cell::Int; c.i = v.toBool() ? -1 : 0; break;
+    case jet::Kind::Long: c.kind = RecordBatch::Cell::Int; c.i = v.toLong(); break;
+    case jet::Kind::Double: c.kind = RecordBatch::Cell::Real; c.d = v.toDouble(); break;
+    case jet::Kind::Date: {
+        const QByteArray u = jet::storedDate(v.toDate()).toUtf8();
+        keepText(u.constData(), size_t(u.size()), RecordBatch::Cell::Utf8);
+        break;
+    }
+    case jet::Kind::Text: {
+        const QByteArray u = v.textPtr()->toUtf8();
+        keepText(u.constData(), size_t(u.size()), RecordBatch::Cell::Utf8);
+        break;
+    }
+    }
+    b.cells.push_back(c);
+    return c.kind != RecordBatch::Cell::Null;
 }
+
+/// The loading pass: a thread reads and converts the records into batches
+/// while the engine inserts the batches already made, through one
+/// INSERT ... SELECT over this feed. A few batches wait at most, so memory
+/// stays flat in the file's size.
+class LoadingPass : public jet::RowFeed {
+public:
+    LoadingPass(const TextImportRequest& request, const std::vector<ColumnType>& types, const DateSettings& dates,
+                qint64 before, qint64 total, TextImportObserver& observer)
+        : types_(types), observer_(observer), before_(before), total_(total)
+    {
+        reader_ = std::thread([this, request, dates] { read(request, dates); });
+    }
+    ~LoadingPass() override
+    {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        reader_.join();
+    }
+    LoadingPass(const LoadingPass&) = delete;
+    LoadingPass& operator=(const LoadingPass&) = delete;
+
+    int columnCount() const override { return int(types_.size()); }
+
+    bool next() override
+    {
+        if (current_ && ++at_ < current_->rows)
+            return true;
+        for (;;) {
+            if (current_ && !observer_.progress(before_ + current_->bytesConsumed, total_))
+                cancel();
+            current_ = take();
+            if (!current_) {
+                if (failure_)
+                    std::rethrow_exception(failure_);
+                if (!observer_.progress(before_ + consumed_, total_))
+                    cancel();
+                return false;
+            }
+            rows += current_->rows;
+            at_ = 0;
+            if (current_->rows > 0)
+                return true;
+        }
+    }
+
+    void result(sqlite3_context* ctx, int i) const override
+    {
+        const RecordBatch& b = *current_;
+        const RecordBatch::Cell& c = b.cells[size_t(at_) * types_.size() + size_t(i)];
+        switch (c.kind) {
+        case RecordBatch::Cell::Null: sqlite3_result_null(ctx); break;
+        case RecordBatch::Cell::Int: sqlite3_result_int64(ctx, c.i); break;
+        case RecordBatch::Cell::Real: sqlite3_result_double(ctx, c.d); break;
+        case RecordBatch::Cell::Utf8: sqlite3_result_text(ctx, b.bytes.data() + c.begin, int(c.size), SQLITE_STATIC); break;
+        case RecordBatch::Cell::Utf16: sqlite3_result_text16(ctx, b.bytes.data() + c.begin, int(c.size), SQLITE_STATIC); break;
+        }
+    }
+
+    qint64 rows = 0;
+    qint64 nulsDropped = 0;
+    qint64 consumed() const { return consumed_; }
+
+private:
+    static constexpr size_t kWaiting = 8;
+
+    // The reading thread.
+    void read(const TextImportRequest& request, const DateSettings& dates)
+    {
+        try {
+            QFile file(request.path);
+            if (!file.open(QIODevice::ReadOnly))
+                fail(file.errorString());
+            TextRecordReader reader(file, request.encoding, request.choices.splitOptions());
+            bool headerPending = request.choices.firstRowHasNames;
+            const size_t count = types_.size();
+            auto batch = std::make_unique<RecordBatch>();
+            int records = 0;
+            while (reader.next()) {
+                if (headerPending) {
+                    headerPending = false;
+                    continue;
+                }
+                const std::vector<QStringView>& fields = reader.fields();
+                if (fields.size() > count)
+                    fail(columnsChanged());
+                const size_t start = batch->cells.size();
+                const size_t bytes = batch->bytes.size();
+                bool hasData = false;
+                for (size_t i = 0; i < count; ++i) {
+                    if (i < fields.size())
+                        hasData = storeCell(*batch, types_[i], fields[i], dates) || hasData;
+                    else
+                        batch->cells.emplace_back();
+                }
+                if (hasData) {
+                    ++batch->rows;
+                } else {
+                    batch->cells.resize(start);
+                    batch->bytes.resize(bytes);
+                }
+                if (++records == kProgressLineStep) {
+                    records = 0;
+                    batch->bytesConsumed = reader.bytesConsumed();
+                    if (!put(std::move(batch)))
+                        return;
+                    batch = std::make_unique<RecordBatch>();
+                }
+            }
+            if (reader.hasError())
+                fail(reader.errorString() + QStringLiteral("\r\rImport cannot continue."));
+            batch->bytesConsumed = reader.bytesConsumed();
+            if (batch->rows > 0 && !put(std::move(batch)))
+                return;
+            const std::lock_guard<std::mutex> lock(mutex_);
+            nulsDropped = reader.nulsDropped();
+            consumed_ = reader.bytesConsumed();
+        } catch (...) {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            failure_ = std::current_exception();
+        }
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            finished_ = true;
+        }
+        changed_.notify_all();
+    }
+
+    bool put(std::unique_ptr<RecordBatch> b)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return stop_ || waiting_.size() < kWaiting; });
+        if (stop_)
+            return false;
+        waiting_.push_back(std::move(b));
+        lock.unlock();
+        changed_.notify_all();
+        return true;
+    }
+
+    // The engine's thread: the next batch, nullptr once the reader is done.
+    std::unique_ptr<RecordBatch> take()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return finished_ || !waiting_.empty(); });
+        if (waiting_.empty())
+            return nullptr;
+        auto b = std::move(waiting_.front());
+        waiting_.pop_front();
+        lock.unlock();
+        changed_.notify_all();
+        return b;
+    }
+
+    const std::vector<ColumnType>& types_;
+    TextImportObserver& observer_;
+    const qint64 before_;
+    const qint64 total_;
+    std::unique_ptr<RecordBatch> current_;
+    qsizetype at_ = 0;
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::unique_ptr<RecordBatch>> waiting_;
+    bool stop_ = false;
+    bool finished_ = false;
+    std::exception_ptr failure_;
+    qint64 consumed_ = 0;
+    std::thread reader_;
+};
 
 QString tooManyColumns()
 {
@@ -231,25 +466,16 @@ TextImportResult importTextFile(jet::Database& db, const TextImportRequest& requ
         // Loading.
         observer.stage(TextImportStage::Importing);
         {
-            jet::Stmt ins(conn, QStringLiteral("INSERT INTO tblData VALUES (%1)").arg(placeholders(names.size())));
-            const size_t count = static_cast<size_t>(names.size());
-            readPass(file, request, firstPass, total, observer, &result.nulsDropped,
-                     [&](const std::vector<QStringView>& fields) {
-                if (fields.size() > count)
-                    fail(columnsChanged());
-                bool hasData = false;
-                for (size_t i = 0; i < count; ++i) {
-                    if (i < fields.size())
-                        hasData = bindStored(ins, int(i) + 1, types[i], fields[i], dates) || hasData;
-                    else
-                        ins.bind(int(i) + 1, jet::Value());
-                }
-                if (hasData) {
-                    ins.step();
-                    ++result.rows;
-                }
-                ins.reset();
-            });
+            LoadingPass pass(request, types, dates, firstPass, total, observer);
+            const jet::ScopedFeed feed(*conn, "qb_import_rows", pass);
+            QStringList columns;
+            for (qsizetype i = 0; i < names.size(); ++i)
+                columns << QStringLiteral("c%1").arg(i);
+            jet::Stmt ins(conn, QStringLiteral("INSERT INTO tblData SELECT %1 FROM qb_import_rows")
+                                    .arg(columns.join(QLatin1String(", "))));
+            jet::runFeed(ins, pass);
+            result.rows = pass.rows;
+            result.nulsDropped = pass.nulsDropped;
         }
         conn->releaseSavepoint(kSavepoint);
         inSavepoint = false;

@@ -467,3 +467,44 @@ TEST_F(TextImport, UnclosedQualifierInALongFileEndsQuickly)
     const TextPreview p = buildTextPreview(path, TextEncoding::Utf8, withHeader());
     EXPECT_EQ(p.error, unclosedQualifierMessage(2));
 }
+
+// Many batches of the loading pass: every record lands in its order, with its
+// own values; a record without any value is left out; text beyond the basic
+// plane comes out whole, and so does a long value past the sample (its column
+// becomes Memo).
+TEST_F(TextImport, LongFileKeepsEveryRecordInOrderWithItsValues)
+{
+    const QString smile = QStringLiteral("\U0001F600");
+    const QString longNote = QString(254, QLatin1Char('x')) + smile + QStringLiteral("tail");
+    QByteArray bytes = "Name,Note,Amount\r\n";
+    std::vector<Row> expected;
+    const int count = 3 * kProgressLineStep + 17;
+    for (int i = 0; i < count; ++i) {
+        if (i % 1000 == 999) {
+            bytes += ",,\r\n";
+            continue;
+        }
+        QString note;
+        if (i == 5000)
+            note = longNote;
+        else if (i % 3 == 0)
+            note = QStringLiteral("Ünïcode %1 %2").arg(smile).arg(i);
+        else
+            note = QStringLiteral("plain %1").arg(i);
+        bytes += QStringLiteral("n%1,%2,%3\r\n").arg(i).arg(note).arg(i).toUtf8();
+        expected.push_back({jet::Value(QStringLiteral("n%1").arg(i)),
+                            jet::Value(note), jet::Value(double(i))});
+    }
+    const TextImportRequest req = request(write(bytes));
+    ASSERT_EQ(req.types.size(), 3u);
+    ASSERT_EQ(req.types[2], ColumnType::Number);
+    const TextImportResult r = run(req);
+    ASSERT_EQ(r.outcome, Outcome::Done) << r.error.toStdString();
+    EXPECT_EQ(r.rows, qint64(expected.size()));
+    const std::vector<Row> got = rows();
+    ASSERT_EQ(got.size(), expected.size());
+    for (size_t i = 0; i < got.size(); ++i) {
+        ASSERT_EQ(show({got[i]}), show({expected[i]})) << "row " << i;
+        ASSERT_EQ(got[i][1].toString(), expected[i][1].toString()) << "row " << i;
+    }
+}

@@ -186,6 +186,14 @@ std::shared_ptr<Connection> Connection::open(const QString& pathIn, bool create)
                 throw JetError(errExternal, QStringLiteral("Unrecognized database format '%1'.").arg(pathIn));
         }
     }
+    // The engine's allocation statistics take a process-wide lock on every
+    // allocation; nothing reads them. They can only be switched off before
+    // the engine's first use (later the call is refused, harmlessly).
+    static const bool configured = [] {
+        sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+        return true;
+    }();
+    (void)configured;
     std::shared_ptr<Connection> c(new Connection);
     const QByteArray u = utf8(fi.absoluteFilePath());
     const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
