@@ -34,7 +34,12 @@
 
 #include <QByteArray>
 
+#include <sqlite3.h>
+
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string>
 #include <unordered_map>
 
 namespace cleaning {
@@ -146,6 +151,269 @@ bool groupLess(const Group& a, const Group& b)
 
 bool isNumberKind(jet::Kind k) { return k == jet::Kind::Long || k == jet::Kind::Double || k == jet::Kind::Bool; }
 
+bool isAscii(const char* p, std::size_t n)
+{
+    unsigned char any = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        any |= static_cast<unsigned char>(p[i]);
+    return any < 0x80;
+}
+
+std::uint64_t load8(const char* p, std::size_t n)
+{
+    std::uint64_t w = 0;
+    std::memcpy(&w, p, std::min<std::size_t>(n, 8));
+    return w;
+}
+
+std::uint64_t hashBytes(const char* p, std::size_t n)
+{
+    std::uint64_t h = 0x9E3779B97F4A7C15ull ^ (n * 0xC2B2AE3D27D4EB4Full);
+    for (std::size_t i = 0; i < n; i += 8) {
+        h ^= load8(p + i, n - i);
+        h *= 0xFF51AFD7ED558CCDull;
+        h ^= h >> 32;
+    }
+    h *= 0xC4CEB9FE1A85EC53ull;
+    return h ^ (h >> 29);
+}
+
+// The first eight bytes, most significant first: orders as the bytes do
+// wherever two of them differ.
+std::uint64_t sortPrefix(const char* p, std::size_t n)
+{
+    std::uint64_t w = 0;
+    for (std::size_t i = 0; i < 8; ++i)
+        w = (w << 8) | (i < n ? static_cast<unsigned char>(p[i]) : 0u);
+    return w;
+}
+
+// The groups of a text or memo column, read from the stored UTF-8.
+//
+// Two texts are one group when the collation calls them equal: case folded per
+// character. A text whose folded characters are all ASCII is keyed by its
+// folded bytes, in one arena with the first row's text, and looked up in an
+// open-addressed table; that is nearly every value on a mailing list, and it
+// costs no QString per row. Such keys also sort by their bytes exactly as the
+// collation orders their texts, since the collation compares folded ASCII
+// characters one by one and a shorter text before a longer one it begins. The
+// rare text with a folded character beyond ASCII is grouped as a QString under
+// FoldHash and FoldEqual and sorted by the collation's compare, as is any pair
+// of groups that includes one.
+class TextGroups {
+public:
+    TextGroups() : slots_(std::size_t(1) << 12, 0) {}
+
+    /// Counts one non-empty row's text.
+    void add(const char* p, std::size_t n)
+    {
+        if (isAscii(p, n)) {
+            fold_.resize(n);
+            bool same = true;
+            for (std::size_t i = 0; i < n; ++i) {
+                char c = p[i];
+                if (c >= 'A' && c <= 'Z') {
+                    c = static_cast<char>(c + 32);
+                    same = false;
+                }
+                fold_[i] = c;
+            }
+            addFolded(p, n, same);
+            return;
+        }
+        const QString s = QString::fromUtf8(p, static_cast<qsizetype>(n));
+        fold_.clear();
+        const qsizetype len = s.size();
+        const QChar* u = s.constData();
+        for (qsizetype i = 0; i < len; ++i) {
+            char32_t c = u[i].unicode();
+            if (QChar::isHighSurrogate(c) && i + 1 < len && u[i + 1].isLowSurrogate()) {
+                c = QChar::surrogateToUcs4(u[i].unicode(), u[i + 1].unicode());
+                ++i;
+            }
+            c = QChar::toCaseFolded(c);
+            if (c >= 0x80) {
+                addOther(s);
+                return;
+            }
+            fold_.push_back(static_cast<char>(c));
+        }
+        const QByteArray text = s.toUtf8();
+        addFolded(text.constData(), static_cast<std::size_t>(text.size()), false);
+    }
+
+    std::size_t size() const { return groups_.size(); }
+
+    /// The groups in the collation's order: for each its count and the first
+    /// row's text.
+    template <class F>
+    void sorted(F&& each) const
+    {
+        struct Item {
+            std::uint64_t prefix;
+            std::uint32_t group;
+            bool ascii;
+        };
+        std::vector<Item> items(groups_.size());
+        for (std::size_t i = 0; i < groups_.size(); ++i) {
+            const G& g = groups_[i];
+            items[i] = {g.asciiKey ? sortPrefix(arena_.data() + g.key, g.keyLen) : 0, static_cast<std::uint32_t>(i),
+                        g.asciiKey};
+        }
+        const auto less = [this](const Item& a, const Item& b) {
+            const G& ga = groups_[a.group];
+            const G& gb = groups_[b.group];
+            if (a.ascii && b.ascii) {
+                if (a.prefix != b.prefix)
+                    return a.prefix < b.prefix;
+                const std::size_t n = std::min(ga.keyLen, gb.keyLen);
+                const int c = n > 8 ? std::memcmp(arena_.data() + ga.key + 8, arena_.data() + gb.key + 8, n - 8) : 0;
+                return c != 0 ? c < 0 : ga.keyLen < gb.keyLen;
+            }
+            return jet::jetCompare(arena_.data() + ga.text, static_cast<int>(ga.textLen), arena_.data() + gb.text,
+                                   static_cast<int>(gb.textLen))
+                < 0;
+        };
+        std::sort(items.begin(), items.end(), less);
+        for (const Item& it : items) {
+            const G& g = groups_[it.group];
+            each(g.count, arena_.data() + g.text, g.textLen);
+        }
+    }
+
+private:
+    struct G {
+        std::size_t text = 0;    // arena offset of the first row's text
+        std::size_t key = 0;     // arena offset of the folded key (asciiKey)
+        qint64 count = 0;
+        std::uint32_t textLen = 0;
+        std::uint32_t keyLen = 0;
+        bool asciiKey = false;
+    };
+
+    std::size_t put(const char* p, std::size_t n)
+    {
+        const std::size_t at = arena_.size();
+        arena_.insert(arena_.end(), p, p + n);
+        return at;
+    }
+
+    // fold_ holds the folded key; (p, n) is the row's text, the same bytes
+    // when same.
+    void addFolded(const char* p, std::size_t n, bool same)
+    {
+        const std::size_t klen = fold_.size();
+        const std::uint64_t h = hashBytes(fold_.data(), klen);
+        const std::uint64_t tag = h >> 32;
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+            const std::uint64_t slot = slots_[i];
+            if (slot == 0)
+                break;
+            if ((slot >> 32) != tag)
+                continue;
+            G& g = groups_[(slot & 0xFFFFFFFFu) - 1];
+            if (g.keyLen == klen && std::memcmp(arena_.data() + g.key, fold_.data(), klen) == 0) {
+                ++g.count;
+                return;
+            }
+        }
+        G g;
+        g.count = 1;
+        g.asciiKey = true;
+        g.keyLen = static_cast<std::uint32_t>(klen);
+        g.textLen = static_cast<std::uint32_t>(n);
+        g.key = put(fold_.data(), klen);
+        g.text = same ? g.key : put(p, n);
+        groups_.push_back(g);
+        insertSlot(h, groups_.size());
+        if (groups_.size() * 2 > slots_.size())
+            grow();
+    }
+
+    void addOther(const QString& s)
+    {
+        auto it = others_.find(s);
+        if (it != others_.end()) {
+            ++groups_[it->second].count;
+            return;
+        }
+        const QByteArray text = s.toUtf8();
+        G g;
+        g.count = 1;
+        g.textLen = static_cast<std::uint32_t>(text.size());
+        g.text = put(text.constData(), static_cast<std::size_t>(text.size()));
+        groups_.push_back(g);
+        others_.emplace(s, groups_.size() - 1);
+    }
+
+    void insertSlot(std::uint64_t h, std::size_t groupPlusOne)
+    {
+        const std::size_t mask = slots_.size() - 1;
+        std::size_t i = h & mask;
+        while (slots_[i] != 0)
+            i = (i + 1) & mask;
+        slots_[i] = ((h >> 32) << 32) | groupPlusOne;
+    }
+
+    void grow()
+    {
+        slots_.assign(slots_.size() * 2, 0);
+        for (std::size_t i = 0; i < groups_.size(); ++i) {
+            const G& g = groups_[i];
+            if (g.asciiKey)
+                insertSlot(hashBytes(arena_.data() + g.key, g.keyLen), i + 1);
+        }
+    }
+
+    std::vector<char> arena_;
+    std::vector<G> groups_;
+    std::vector<std::uint64_t> slots_;   // hash's high half << 32 | group + 1; 0 free
+    std::unordered_map<QString, std::size_t, FoldHash, FoldEqual> others_;
+    std::string fold_;
+};
+
+// A text or memo column's list. Every value is text here (numbers stored in
+// the column come back as their text), and "" is empty like Null.
+void listText(jet::Stmt& s, int fieldType, bool listEmpty, const ClassFilter* test, DistinctList& list)
+{
+    sqlite3_stmt* st = s.get();
+    TextGroups groups;
+    qint64 empties = 0;
+    QByteArray converted;
+    while (s.step()) {
+        const int type = sqlite3_column_type(st, 0);
+        if (type == SQLITE_NULL) {
+            empties += listEmpty;
+            continue;
+        }
+        const char* p;
+        std::size_t n;
+        if (type == SQLITE_TEXT || type == SQLITE_BLOB) {
+            p = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+            n = static_cast<std::size_t>(sqlite3_column_bytes(st, 0));
+        } else {
+            converted = s.value(0, fieldType).toString().toUtf8();
+            p = converted.constData();
+            n = static_cast<std::size_t>(converted.size());
+        }
+        if (n == 0 && listEmpty) {
+            ++empties;
+            continue;
+        }
+        if (test && !test->passes(QString::fromUtf8(p, static_cast<qsizetype>(n))))
+            continue;
+        groups.add(p, n);
+    }
+
+    list.rows.reserve(groups.size() + 1);
+    if (empties > 0)
+        list.rows.push_back(DistinctRow{jet::Value(), empties, true});
+    groups.sorted([&](qint64 count, const char* p, std::size_t n) {
+        list.rows.push_back(DistinctRow{jet::Value(QString::fromUtf8(p, static_cast<qsizetype>(n))), count, false});
+    });
+}
+
 } // namespace
 
 DistinctQuery distinctQuery(const QString& column, int fieldType, const DistinctFilter& filter)
@@ -196,12 +464,17 @@ DistinctList distinctValues(jet::Database& db, const QString& column, const Dist
         const bool text = isTextType(info.type);
         const ClassFilter test(q.valueTest, filter.specChars);
 
+        jet::Stmt s(&c, jet::translate(q.scanSql).sql);
+        if (text) {
+            listText(s, info.type, listEmpty, q.valueTest != CharClass::None ? &test : nullptr, list);
+            return list;
+        }
+
         std::vector<Group> groups;
         std::unordered_map<QString, std::size_t, FoldHash, FoldEqual> byText;
         std::unordered_map<double, std::size_t> byNumber;
         qint64 empties = 0;
 
-        jet::Stmt s(&c, jet::translate(q.scanSql).sql);
         while (s.step()) {
             jet::Value v = s.value(0, info.type);
             if (v.isNull()) {
@@ -223,10 +496,6 @@ DistinctList distinctValues(jet::Database& db, const QString& column, const Dist
             }
             // Dates group and sort as the text they are stored as.
             QString key = v.kind() == jet::Kind::Date ? jet::storedDate(v.toDate()) : v.toString();
-            if (listEmpty && text && key.isEmpty()) {
-                ++empties;
-                continue;
-            }
             if (q.valueTest != CharClass::None && !test.passes(v.toString()))
                 continue;
             auto it = byText.find(key);
