@@ -5,6 +5,8 @@
 // values on a million rows; --column picks another generator column.
 // --csv FILE lists a column of that list instead of a generated one;
 // --repeat N lists it N times on the one loaded database, one figure each.
+// --dump FILE writes the last list there, a row a line: the value's kind, the
+// count and the text, tab-separated.
 #include "benchdb.h"
 #include "csvload.h"
 #include "registry.h"
@@ -12,11 +14,32 @@
 #include "cleaning/distinct_values.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 
 namespace {
+
+bool writeDump(const cleaning::DistinctList& list, const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) {
+        std::fprintf(stderr, "distinct: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    QByteArray out;
+    for (const cleaning::DistinctRow& r : list.rows) {
+        out += QByteArray::number(static_cast<int>(r.value.kind())) + '\t' + QByteArray::number(r.count) + '\t'
+            + (r.empty ? QByteArray("(empty)") : r.value.toString().toUtf8()) + '\n';
+        if (out.size() > (1 << 20)) {
+            f.write(out);
+            out.clear();
+        }
+    }
+    f.write(out);
+    return true;
+}
 
 int runDistinct(const QStringList& args)
 {
@@ -36,6 +59,7 @@ int runDistinct(const QStringList& args)
     } else if (!bench::loadTimedList(db, args)) {
         return 1;
     }
+    const QString dump = bench::option(args, QStringLiteral("--dump"));
     const int repeat = std::max(1, bench::option(args, QStringLiteral("--repeat"), QStringLiteral("1")).toInt());
     for (int i = 0; i < repeat; ++i) {
         QElapsedTimer t;
@@ -47,10 +71,12 @@ int runDistinct(const QStringList& args)
             return 1;
         }
         std::fprintf(stderr, "%s: %zu rows listed\n", qPrintable(column), list.rows.size());
+        if (i + 1 == repeat && !dump.isEmpty() && !writeDump(list, dump))
+            return 1;
     }
     return 0;
 }
 
-bench::Registrar reg("distinct", "--rows N | --csv FILE [--column C] [--repeat N]: the distinct-values list of one column", runDistinct);
+bench::Registrar reg("distinct", "--rows N | --csv FILE [--column C] [--repeat N] [--dump FILE]: the distinct-values list of one column", runDistinct);
 
 } // namespace

@@ -202,7 +202,7 @@ std::uint64_t sortPrefix(const char* p, std::size_t n)
 // of groups that includes one.
 class TextGroups {
 public:
-    TextGroups() : slots_(std::size_t(1) << 12, 0) {}
+    TextGroups() : slots_(std::size_t(1) << 12) {}
 
     /// Counts one non-empty row's text.
     void add(const char* p, std::size_t n)
@@ -247,8 +247,9 @@ public:
     /// The groups in the collation's order: for each its count and the first
     /// row's text.
     template <class F>
-    void sorted(F&& each) const
+    void sorted(F&& each)
     {
+        settle();
         struct Item {
             std::uint64_t prefix;
             std::uint32_t group;
@@ -299,35 +300,39 @@ private:
     }
 
     // fold_ holds the folded key; (p, n) is the row's text, the same bytes
-    // when same.
+    // when same. A slot holds the key's first eight bytes and its length, so
+    // a key of up to eight bytes is found without leaving the table.
     void addFolded(const char* p, std::size_t n, bool same)
     {
         const std::size_t klen = fold_.size();
         const std::uint64_t h = hashBytes(fold_.data(), klen);
-        const std::uint64_t tag = h >> 32;
+        const std::uint64_t head = load8(fold_.data(), klen);
+        const std::uint64_t tagLen = (h & ~std::uint64_t(0xFFFFFFFFu)) | std::min<std::size_t>(klen, 0xFFFFFFFFu);
         const std::size_t mask = slots_.size() - 1;
-        for (std::size_t i = h & mask;; i = (i + 1) & mask) {
-            const std::uint64_t slot = slots_[i];
-            if (slot == 0)
+        std::size_t i = h & mask;
+        for (;; i = (i + 1) & mask) {
+            Slot& slot = slots_[i];
+            if (slot.group == 0)
                 break;
-            if ((slot >> 32) != tag)
+            if (slot.tagLen != tagLen || slot.head != head)
                 continue;
-            G& g = groups_[(slot & 0xFFFFFFFFu) - 1];
-            if (g.keyLen == klen && std::memcmp(arena_.data() + g.key, fold_.data(), klen) == 0) {
-                ++g.count;
-                return;
+            if (klen > 8) {
+                const G& g = groups_[slot.group - 1];
+                if (g.keyLen != klen || std::memcmp(arena_.data() + g.key + 8, fold_.data() + 8, klen - 8) != 0)
+                    continue;
             }
+            ++slot.count;
+            return;
         }
         G g;
-        g.count = 1;
         g.asciiKey = true;
         g.keyLen = static_cast<std::uint32_t>(klen);
         g.textLen = static_cast<std::uint32_t>(n);
         g.key = put(fold_.data(), klen);
         g.text = same ? g.key : put(p, n);
         groups_.push_back(g);
-        insertSlot(h, groups_.size());
-        if (groups_.size() * 2 > slots_.size())
+        slots_[i] = Slot{head, tagLen, groups_.size(), 1};
+        if (groups_.size() * 4 > slots_.size() * 3)
             grow();
     }
 
@@ -347,28 +352,40 @@ private:
         others_.emplace(s, groups_.size() - 1);
     }
 
-    void insertSlot(std::uint64_t h, std::size_t groupPlusOne)
-    {
-        const std::size_t mask = slots_.size() - 1;
-        std::size_t i = h & mask;
-        while (slots_[i] != 0)
-            i = (i + 1) & mask;
-        slots_[i] = ((h >> 32) << 32) | groupPlusOne;
-    }
-
     void grow()
     {
-        slots_.assign(slots_.size() * 2, 0);
-        for (std::size_t i = 0; i < groups_.size(); ++i) {
-            const G& g = groups_[i];
-            if (g.asciiKey)
-                insertSlot(hashBytes(arena_.data() + g.key, g.keyLen), i + 1);
+        std::vector<Slot> old(slots_.size() * 2);
+        old.swap(slots_);
+        const std::size_t mask = slots_.size() - 1;
+        for (const Slot& slot : old) {
+            if (slot.group == 0)
+                continue;
+            const G& g = groups_[slot.group - 1];
+            std::size_t i = hashBytes(arena_.data() + g.key, g.keyLen) & mask;
+            while (slots_[i].group != 0)
+                i = (i + 1) & mask;
+            slots_[i] = slot;
         }
     }
 
+    // Counts move into the groups before they are read.
+    void settle()
+    {
+        for (const Slot& slot : slots_)
+            if (slot.group != 0)
+                groups_[slot.group - 1].count = slot.count;
+    }
+
+    struct Slot {
+        std::uint64_t head = 0;     // the key's first eight bytes
+        std::uint64_t tagLen = 0;   // the hash's high half, the key's length in the low
+        std::size_t group = 0;      // group + 1; 0 for a free slot
+        qint64 count = 0;
+    };
+
     std::vector<char> arena_;
     std::vector<G> groups_;
-    std::vector<std::uint64_t> slots_;   // hash's high half << 32 | group + 1; 0 free
+    std::vector<Slot> slots_;
     std::unordered_map<QString, std::size_t, FoldHash, FoldEqual> others_;
     std::string fold_;
 };
