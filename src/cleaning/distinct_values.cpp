@@ -208,7 +208,9 @@ public:
     void add(const char* p, std::size_t n)
     {
         if (isAscii(p, n)) {
-            fold_.resize(n);
+            const std::size_t at = pending_.size();
+            pending_.resize(at + n);
+            char* key = pending_.data() + at;
             bool same = true;
             for (std::size_t i = 0; i < n; ++i) {
                 char c = p[i];
@@ -216,13 +218,15 @@ public:
                     c = static_cast<char>(c + 32);
                     same = false;
                 }
-                fold_[i] = c;
+                key[i] = c;
             }
-            addFolded(p, n, same);
+            if (!same)
+                pending_.append(p, n);
+            queue(at, n, n, same);
             return;
         }
         const QString s = QString::fromUtf8(p, static_cast<qsizetype>(n));
-        fold_.clear();
+        const std::size_t at = pending_.size();
         const qsizetype len = s.size();
         const QChar* u = s.constData();
         for (qsizetype i = 0; i < len; ++i) {
@@ -233,23 +237,34 @@ public:
             }
             c = QChar::toCaseFolded(c);
             if (c >= 0x80) {
+                pending_.resize(at);
                 addOther(s);
                 return;
             }
-            fold_.push_back(static_cast<char>(c));
+            pending_.push_back(static_cast<char>(c));
         }
+        const std::size_t klen = pending_.size() - at;
         const QByteArray text = s.toUtf8();
-        addFolded(text.constData(), static_cast<std::size_t>(text.size()), false);
+        pending_.append(text.constData(), static_cast<std::size_t>(text.size()));
+        queue(at, klen, static_cast<std::size_t>(text.size()), false);
+    }
+
+    /// Counts the rows still waiting; call once, after the last add.
+    void finish()
+    {
+        flush();
+        for (const Slot& slot : slots_)
+            if (slot.group != 0)
+                groups_[slot.group - 1].count = slot.count;
     }
 
     std::size_t size() const { return groups_.size(); }
 
-    /// The groups in the collation's order: for each its count and the first
-    /// row's text.
+    /// The groups in the collation's order, after finish: for each its count
+    /// and the first row's text.
     template <class F>
-    void sorted(F&& each)
+    void sorted(F&& each) const
     {
-        settle();
         struct Item {
             std::uint64_t prefix;
             std::uint32_t group;
@@ -299,14 +314,43 @@ private:
         return at;
     }
 
-    // fold_ holds the folded key; (p, n) is the row's text, the same bytes
-    // when same. A slot holds the key's first eight bytes and its length, so
-    // a key of up to eight bytes is found without leaving the table.
-    void addFolded(const char* p, std::size_t n, bool same)
+    // Rows wait in small batches: their slots are fetched from memory
+    // while the rows before them are counted, which on a table larger than
+    // the caches halves the time of the count.
+    struct Pending {
+        std::uint64_t hash;
+        std::size_t at;     // the folded key in pending_, the row's text after it unless same
+        std::size_t keyLen;
+        std::size_t textLen;
+        bool same;
+    };
+    static constexpr std::size_t kBatch = 16;
+
+    void queue(std::size_t at, std::size_t klen, std::size_t n, bool same)
     {
-        const std::size_t klen = fold_.size();
-        const std::uint64_t h = hashBytes(fold_.data(), klen);
-        const std::uint64_t head = load8(fold_.data(), klen);
+        const std::uint64_t h = hashBytes(pending_.data() + at, klen);
+        __builtin_prefetch(&slots_[h & (slots_.size() - 1)]);
+        batch_[queued_++] = Pending{h, at, klen, n, same};
+        if (queued_ == kBatch)
+            flush();
+    }
+
+    void flush()
+    {
+        for (std::size_t i = 0; i < queued_; ++i) {
+            const Pending& r = batch_[i];
+            const char* key = pending_.data() + r.at;
+            addFolded(r.hash, key, r.keyLen, r.same ? key : key + r.keyLen, r.textLen);
+        }
+        queued_ = 0;
+        pending_.clear();
+    }
+
+    // A slot holds the key's first eight bytes and its length, so a key of up
+    // to eight bytes is found without leaving the table.
+    void addFolded(std::uint64_t h, const char* key, std::size_t klen, const char* text, std::size_t n)
+    {
+        const std::uint64_t head = load8(key, klen);
         const std::uint64_t tagLen = (h & ~std::uint64_t(0xFFFFFFFFu)) | std::min<std::size_t>(klen, 0xFFFFFFFFu);
         const std::size_t mask = slots_.size() - 1;
         std::size_t i = h & mask;
@@ -318,7 +362,7 @@ private:
                 continue;
             if (klen > 8) {
                 const G& g = groups_[slot.group - 1];
-                if (g.keyLen != klen || std::memcmp(arena_.data() + g.key + 8, fold_.data() + 8, klen - 8) != 0)
+                if (g.keyLen != klen || std::memcmp(arena_.data() + g.key + 8, key + 8, klen - 8) != 0)
                     continue;
             }
             ++slot.count;
@@ -328,8 +372,8 @@ private:
         g.asciiKey = true;
         g.keyLen = static_cast<std::uint32_t>(klen);
         g.textLen = static_cast<std::uint32_t>(n);
-        g.key = put(fold_.data(), klen);
-        g.text = same ? g.key : put(p, n);
+        g.key = put(key, klen);
+        g.text = text == key ? g.key : put(text, n);
         groups_.push_back(g);
         slots_[i] = Slot{head, tagLen, groups_.size(), 1};
         if (groups_.size() * 4 > slots_.size() * 3)
@@ -368,14 +412,6 @@ private:
         }
     }
 
-    // Counts move into the groups before they are read.
-    void settle()
-    {
-        for (const Slot& slot : slots_)
-            if (slot.group != 0)
-                groups_[slot.group - 1].count = slot.count;
-    }
-
     struct Slot {
         std::uint64_t head = 0;     // the key's first eight bytes
         std::uint64_t tagLen = 0;   // the hash's high half, the key's length in the low
@@ -387,7 +423,9 @@ private:
     std::vector<G> groups_;
     std::vector<Slot> slots_;
     std::unordered_map<QString, std::size_t, FoldHash, FoldEqual> others_;
-    std::string fold_;
+    std::string pending_;
+    Pending batch_[kBatch];
+    std::size_t queued_ = 0;
 };
 
 // A text or memo column's list. Every value is text here (numbers stored in
@@ -422,6 +460,7 @@ void listText(jet::Stmt& s, int fieldType, bool listEmpty, const ClassFilter* te
             continue;
         groups.add(p, n);
     }
+    groups.finish();
 
     list.rows.reserve(groups.size() + 1);
     if (empties > 0)
