@@ -12,8 +12,12 @@
 // same rows (scanSql, with the same WHERE text, so the engine's LIKE decides
 // what is selected), counts the values in a hash table keyed as the
 // collation compares (case-folded text; numbers by value), and sorts only the
-// groups, with the collation's own compare. Results equal the grouping
-// statements', down to the order.
+// groups, in the collation's order. Results equal the grouping statements',
+// down to the order.
+//
+// Text and memo columns, the lists of millions of rows, take their own road
+// (TextGroups): the stored UTF-8 is read as it is, without a Value or a
+// QString per row, and grouped under folded bytes.
 //
 // The aliases: the engine resolves an ORDER BY name against the result's
 // aliases before the table's columns, so a column named like an alias would
@@ -448,9 +452,8 @@ private:
         return at;
     }
 
-    // Rows wait in small batches: their slots are fetched from memory
-    // while the rows before them are counted, which on a table larger than
-    // the caches halves the time of the count.
+    // Rows wait in small batches: their slots are fetched from memory while
+    // the rows before them are counted, for a table larger than the caches.
     struct Pending {
         std::uint64_t hash;
         std::size_t at;     // the folded key in pending_, the row's text after it unless same
