@@ -340,6 +340,7 @@ public:
     /// Counts one non-empty row's text.
     void add(const char* p, std::size_t n)
     {
+        std::string& pending_ = batches_[filling_].bytes;
         if (isAscii(p, n)) {
             const std::size_t at = pending_.size();
             pending_.resize(at + n);
@@ -385,7 +386,8 @@ public:
     /// Counts the rows still waiting; call once, after the last add.
     void finish()
     {
-        flush();
+        count(batches_[1 - filling_]);
+        count(batches_[filling_]);
         for (const Slot& slot : slots_)
             if (slot.group != 0)
                 groups_[slot.group - 1].count = slot.count;
@@ -452,35 +454,43 @@ private:
         return at;
     }
 
-    // Rows wait in small batches: their slots are fetched from memory while
-    // the rows before them are counted, for a table larger than the caches.
+    // Rows wait in batches: a batch's slots are fetched from memory while the
+    // batch before it is counted, for a table larger than the caches.
     struct Pending {
         std::uint64_t hash;
-        std::size_t at;     // the folded key in pending_, the row's text after it unless same
+        std::size_t at;     // the folded key in bytes, the row's text after it unless same
         std::size_t keyLen;
         std::size_t textLen;
         bool same;
     };
     static constexpr std::size_t kBatch = 16;
+    struct Batch {
+        std::string bytes;
+        Pending rows[kBatch];
+        std::size_t size = 0;
+    };
 
     void queue(std::size_t at, std::size_t klen, std::size_t n, bool same)
     {
-        const std::uint64_t h = hashBytes(pending_.data() + at, klen);
+        Batch& b = batches_[filling_];
+        const std::uint64_t h = hashBytes(b.bytes.data() + at, klen);
         __builtin_prefetch(&slots_[h & (slots_.size() - 1)]);
-        batch_[queued_++] = Pending{h, at, klen, n, same};
-        if (queued_ == kBatch)
-            flush();
+        b.rows[b.size++] = Pending{h, at, klen, n, same};
+        if (b.size == kBatch) {
+            filling_ = 1 - filling_;
+            count(batches_[filling_]);
+        }
     }
 
-    void flush()
+    void count(Batch& b)
     {
-        for (std::size_t i = 0; i < queued_; ++i) {
-            const Pending& r = batch_[i];
-            const char* key = pending_.data() + r.at;
+        for (std::size_t i = 0; i < b.size; ++i) {
+            const Pending& r = b.rows[i];
+            const char* key = b.bytes.data() + r.at;
             addFolded(r.hash, key, r.keyLen, r.same ? key : key + r.keyLen, r.textLen);
         }
-        queued_ = 0;
-        pending_.clear();
+        b.size = 0;
+        b.bytes.clear();
     }
 
     // A slot holds the key's first eight bytes and its length, so a key of up
@@ -488,18 +498,17 @@ private:
     void addFolded(std::uint64_t h, const char* key, std::size_t klen, const char* text, std::size_t n)
     {
         const std::uint64_t head = load8(key, klen);
-        const std::uint64_t tagLen = (h & ~std::uint64_t(0xFFFFFFFFu)) | std::min<std::size_t>(klen, 0xFFFFFFFFu);
         const std::size_t mask = slots_.size() - 1;
         std::size_t i = h & mask;
         for (;; i = (i + 1) & mask) {
             Slot& slot = slots_[i];
             if (slot.group == 0)
                 break;
-            if (slot.tagLen != tagLen || slot.head != head)
+            if (slot.hash != h || slot.head != head || slot.keyLen != klen)
                 continue;
             if (klen > 8) {
                 const G& g = groups_[slot.group - 1];
-                if (g.keyLen != klen || std::memcmp(arena_.data() + g.key + 8, key + 8, klen - 8) != 0)
+                if (std::memcmp(arena_.data() + g.key + 8, key + 8, klen - 8) != 0)
                     continue;
             }
             ++slot.count;
@@ -512,7 +521,7 @@ private:
         g.key = put(key, klen);
         g.text = text == key ? g.key : put(text, n);
         groups_.push_back(g);
-        slots_[i] = Slot{head, tagLen, groups_.size(), 1};
+        slots_[i] = Slot{head, h, static_cast<std::uint32_t>(groups_.size()), g.keyLen, 1};
         if (groups_.size() * 4 > slots_.size() * 3)
             grow();
     }
@@ -541,8 +550,7 @@ private:
         for (const Slot& slot : old) {
             if (slot.group == 0)
                 continue;
-            const G& g = groups_[slot.group - 1];
-            std::size_t i = hashBytes(arena_.data() + g.key, g.keyLen) & mask;
+            std::size_t i = slot.hash & mask;
             while (slots_[i].group != 0)
                 i = (i + 1) & mask;
             slots_[i] = slot;
@@ -551,8 +559,9 @@ private:
 
     struct Slot {
         std::uint64_t head = 0;     // the key's first eight bytes
-        std::uint64_t tagLen = 0;   // the hash's high half, the key's length in the low
-        std::size_t group = 0;      // group + 1; 0 for a free slot
+        std::uint64_t hash = 0;
+        std::uint32_t group = 0;    // group + 1; 0 for a free slot
+        std::uint32_t keyLen = 0;
         qint64 count = 0;
     };
 
@@ -560,9 +569,8 @@ private:
     std::vector<G> groups_;
     ZeroArray<Slot> slots_;
     std::unordered_map<QString, std::size_t, FoldHash, FoldEqual> others_;
-    std::string pending_;
-    Pending batch_[kBatch];
-    std::size_t queued_ = 0;
+    Batch batches_[2];
+    std::size_t filling_ = 0;   // the batch rows go to; the other waits to be counted
 };
 
 // A text or memo column's list. Every value is text here (numbers stored in
