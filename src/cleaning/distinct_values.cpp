@@ -390,8 +390,6 @@ public:
         count(batches_[filling_]);
     }
 
-    std::size_t size() const { return groups_.size(); }
-
     struct Item {
         std::uint64_t prefix;   // folded keys: the first eight bytes, most significant first
         qint64 count;
@@ -439,7 +437,7 @@ private:
     struct G {
         std::size_t text = 0;    // arena offset of the first row's text
         std::size_t key = 0;     // arena offset of the folded key (asciiKey)
-        qint64 count = 0;
+        qint64 count = 0;        // groups beyond ASCII; a folded key's count is in its slot
         std::uint32_t textLen = 0;
         std::uint32_t keyLen = 0;
         bool asciiKey = false;
