@@ -12,8 +12,12 @@
 // same rows (scanSql, with the same WHERE text, so the engine's LIKE decides
 // what is selected), counts the values in a hash table keyed as the
 // collation compares (case-folded text; numbers by value), and sorts only the
-// groups, with the collation's own compare. Results equal the grouping
-// statements', down to the order.
+// groups, in the collation's order. Results equal the grouping statements',
+// down to the order.
+//
+// Text and memo columns, the lists of millions of rows, take their own road
+// (TextGroups): the stored UTF-8 is read as it is, without a Value or a
+// QString per row, and grouped under folded bytes.
 //
 // The aliases: the engine resolves an ORDER BY name against the result's
 // aliases before the table's columns, so a column named like an alias would
@@ -34,7 +38,21 @@
 
 #include <QByteArray>
 
+#include <sqlite3.h>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 #include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <new>
+#include <string>
+#include <thread>
 #include <unordered_map>
 
 namespace cleaning {
@@ -146,6 +164,457 @@ bool groupLess(const Group& a, const Group& b)
 
 bool isNumberKind(jet::Kind k) { return k == jet::Kind::Long || k == jet::Kind::Double || k == jet::Kind::Bool; }
 
+bool isAscii(const char* p, std::size_t n)
+{
+    unsigned char any = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        any |= static_cast<unsigned char>(p[i]);
+    return any < 0x80;
+}
+
+std::uint64_t load8(const char* p, std::size_t n)
+{
+    std::uint64_t w = 0;
+    std::memcpy(&w, p, std::min<std::size_t>(n, 8));
+    return w;
+}
+
+std::uint64_t hashBytes(const char* p, std::size_t n)
+{
+    std::uint64_t h = 0x9E3779B97F4A7C15ull ^ (n * 0xC2B2AE3D27D4EB4Full);
+    for (std::size_t i = 0; i < n; i += 8) {
+        h ^= load8(p + i, n - i);
+        h *= 0xFF51AFD7ED558CCDull;
+        h ^= h >> 32;
+    }
+    h *= 0xC4CEB9FE1A85EC53ull;
+    return h ^ (h >> 29);
+}
+
+// Eight bytes loaded as they lie in memory (load8), turned to order as the
+// bytes do wherever two of them differ: the first byte most significant.
+std::uint64_t byteSwapped(std::uint64_t w)
+{
+    if constexpr (std::endian::native == std::endian::little)
+        return __builtin_bswap64(w);
+    return w;
+}
+
+// Runs work(from, to) over [0, n) in up to eight pieces at once, one thread
+// each, when n is large enough to pay for the threads; the first failure is
+// rethrown once all have ended.
+template <class F>
+void parallelFor(std::size_t n, F&& work)
+{
+    constexpr std::size_t kMinPiece = 65536;
+    const std::size_t pieces =
+        std::clamp<std::size_t>(std::min<std::size_t>(std::thread::hardware_concurrency(), 8), 1, n / kMinPiece + 1);
+    if (pieces <= 1) {
+        work(std::size_t(0), n);
+        return;
+    }
+    std::vector<std::exception_ptr> failed(pieces);
+    std::vector<std::thread> threads;
+    threads.reserve(pieces - 1);
+    const auto piece = [&](std::size_t k) {
+        try {
+            work(n * k / pieces, n * (k + 1) / pieces);
+        } catch (...) {
+            failed[k] = std::current_exception();
+        }
+    };
+    for (std::size_t k = 1; k < pieces; ++k)
+        threads.emplace_back(piece, k);
+    piece(0);
+    for (std::thread& t : threads)
+        t.join();
+    for (const std::exception_ptr& e : failed)
+        if (e)
+            std::rethrow_exception(e);
+}
+
+// std::sort in pieces on several threads, then the pieces merged pairwise.
+template <class T, class Less>
+void parallelSort(std::vector<T>& v, Less less)
+{
+    constexpr std::size_t kPieces = 8;
+    constexpr std::size_t kUnit = 65536;   // parallelFor's smallest piece: one sort or merge each
+    const std::size_t n = v.size();
+    if (n < 2 * kUnit) {
+        std::sort(v.begin(), v.end(), less);
+        return;
+    }
+    std::size_t bounds[kPieces + 1];
+    for (std::size_t k = 0; k <= kPieces; ++k)
+        bounds[k] = n * k / kPieces;
+    parallelFor(kPieces * kUnit, [&](std::size_t from, std::size_t to) {
+        for (std::size_t k = from / kUnit; k < to / kUnit; ++k)
+            std::sort(v.begin() + bounds[k], v.begin() + bounds[k + 1], less);
+    });
+    for (std::size_t width = 1; width < kPieces; width *= 2) {
+        const std::size_t merges = kPieces / (2 * width);
+        parallelFor(merges * kUnit, [&](std::size_t from, std::size_t to) {
+            for (std::size_t m = from / kUnit; m < to / kUnit; ++m) {
+                const std::size_t lo = 2 * width * m;
+                std::inplace_merge(v.begin() + bounds[lo], v.begin() + bounds[lo + width],
+                                   v.begin() + bounds[lo + 2 * width], less);
+            }
+        });
+    }
+}
+
+// A zero-filled array for the groups' table. Every row lands at a random
+// place in it; on Linux a large one asks for huge pages, so that on a table of
+// a hundred megabytes a row costs one cache miss rather than a page-table walk
+// as well.
+template <class T>
+class ZeroArray {
+public:
+    explicit ZeroArray(std::size_t n) : n_(n), bytes_(n * sizeof(T))
+    {
+#if defined(__linux__)
+        if (bytes_ >= kHuge) {
+            bytes_ = (bytes_ + kHuge - 1) / kHuge * kHuge;
+            void* p = mmap(nullptr, bytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (p != MAP_FAILED) {
+                madvise(p, bytes_, MADV_HUGEPAGE);
+                p_ = static_cast<T*>(p);
+                mapped_ = true;
+                return;
+            }
+        }
+#endif
+        p_ = static_cast<T*>(std::calloc(n, sizeof(T)));
+        if (!p_)
+            throw std::bad_alloc();
+    }
+    ~ZeroArray()
+    {
+#if defined(__linux__)
+        if (mapped_) {
+            munmap(p_, bytes_);
+            return;
+        }
+#endif
+        std::free(p_);
+    }
+    ZeroArray(const ZeroArray&) = delete;
+    ZeroArray& operator=(const ZeroArray&) = delete;
+    void swap(ZeroArray& o) noexcept
+    {
+        std::swap(p_, o.p_);
+        std::swap(n_, o.n_);
+        std::swap(bytes_, o.bytes_);
+        std::swap(mapped_, o.mapped_);
+    }
+
+    std::size_t size() const { return n_; }
+    T& operator[](std::size_t i) { return p_[i]; }
+    const T* begin() const { return p_; }
+    const T* end() const { return p_ + n_; }
+
+private:
+    static constexpr std::size_t kHuge = std::size_t(2) << 20;
+    T* p_ = nullptr;
+    std::size_t n_ = 0;
+    std::size_t bytes_ = 0;
+    bool mapped_ = false;
+};
+
+// The groups of a text or memo column, read from the stored UTF-8.
+//
+// Two texts are one group when the collation calls them equal: case folded per
+// character. A text whose folded characters are all ASCII is keyed by its
+// folded bytes, in one arena with the first row's text, and looked up in an
+// open-addressed table; that is nearly every value on a mailing list, and it
+// costs no QString per row. Such keys also sort by their bytes exactly as the
+// collation orders their texts, since the collation compares folded ASCII
+// characters one by one and a shorter text before a longer one it begins. The
+// rare text with a folded character beyond ASCII is grouped as a QString under
+// FoldHash and FoldEqual and sorted by the collation's compare, as is any pair
+// of groups that includes one.
+class TextGroups {
+public:
+    TextGroups() : slots_(std::size_t(1) << 12) {}
+
+    /// Counts one non-empty row's text.
+    void add(const char* p, std::size_t n)
+    {
+        std::string& pending_ = batches_[filling_].bytes;
+        if (isAscii(p, n)) {
+            const std::size_t at = pending_.size();
+            pending_.resize(at + n);
+            char* key = pending_.data() + at;
+            bool same = true;
+            for (std::size_t i = 0; i < n; ++i) {
+                char c = p[i];
+                if (c >= 'A' && c <= 'Z') {
+                    c = static_cast<char>(c + 32);
+                    same = false;
+                }
+                key[i] = c;
+            }
+            if (!same)
+                pending_.append(p, n);
+            queue(at, n, n, same);
+            return;
+        }
+        const QString s = QString::fromUtf8(p, static_cast<qsizetype>(n));
+        const std::size_t at = pending_.size();
+        const qsizetype len = s.size();
+        const QChar* u = s.constData();
+        for (qsizetype i = 0; i < len; ++i) {
+            char32_t c = u[i].unicode();
+            if (QChar::isHighSurrogate(c) && i + 1 < len && u[i + 1].isLowSurrogate()) {
+                c = QChar::surrogateToUcs4(u[i].unicode(), u[i + 1].unicode());
+                ++i;
+            }
+            c = QChar::toCaseFolded(c);
+            if (c >= 0x80) {
+                pending_.resize(at);
+                addOther(s);
+                return;
+            }
+            pending_.push_back(static_cast<char>(c));
+        }
+        const std::size_t klen = pending_.size() - at;
+        const QByteArray text = s.toUtf8();
+        pending_.append(text.constData(), static_cast<std::size_t>(text.size()));
+        queue(at, klen, static_cast<std::size_t>(text.size()), false);
+    }
+
+    /// Counts the rows still waiting; call once, after the last add.
+    void finish()
+    {
+        count(batches_[1 - filling_]);
+        count(batches_[filling_]);
+    }
+
+    struct Item {
+        std::uint64_t prefix;   // folded keys: the first eight bytes, most significant first
+        qint64 count;
+        std::uint32_t group;
+        bool ascii;
+    };
+
+    /// The groups in the collation's order, after finish. The folded keys
+    /// come from the table's slots, read in turn, rather than from the
+    /// groups, which on millions of them would be a cache miss each.
+    std::vector<Item> order() const
+    {
+        std::vector<Item> items;
+        items.reserve(groups_.size());
+        for (const Slot& slot : slots_)
+            if (slot.group != 0)
+                items.push_back(Item{byteSwapped(slot.head), slot.count, slot.group - 1, true});
+        for (const auto& [text, group] : others_)
+            items.push_back(Item{0, groups_[group].count, static_cast<std::uint32_t>(group), false});
+        const auto less = [this](const Item& a, const Item& b) {
+            const G& ga = groups_[a.group];
+            const G& gb = groups_[b.group];
+            if (a.ascii && b.ascii) {
+                if (a.prefix != b.prefix)
+                    return a.prefix < b.prefix;
+                const std::size_t n = std::min(ga.keyLen, gb.keyLen);
+                const int c = n > 8 ? std::memcmp(arena_.data() + ga.key + 8, arena_.data() + gb.key + 8, n - 8) : 0;
+                return c != 0 ? c < 0 : ga.keyLen < gb.keyLen;
+            }
+            return jet::jetCompare(arena_.data() + ga.text, static_cast<int>(ga.textLen), arena_.data() + gb.text,
+                                   static_cast<int>(gb.textLen))
+                < 0;
+        };
+        parallelSort(items, less);
+        return items;
+    }
+
+    QString text(std::uint32_t group) const
+    {
+        const G& g = groups_[group];
+        return QString::fromUtf8(arena_.data() + g.text, static_cast<qsizetype>(g.textLen));
+    }
+
+private:
+    struct G {
+        std::size_t text = 0;    // arena offset of the first row's text
+        std::size_t key = 0;     // arena offset of the folded key (asciiKey)
+        qint64 count = 0;        // groups beyond ASCII; a folded key's count is in its slot
+        std::uint32_t textLen = 0;
+        std::uint32_t keyLen = 0;
+        bool asciiKey = false;
+    };
+
+    std::size_t put(const char* p, std::size_t n)
+    {
+        const std::size_t at = arena_.size();
+        arena_.insert(arena_.end(), p, p + n);
+        return at;
+    }
+
+    // Rows wait in batches: a batch's slots are fetched from memory while the
+    // batch before it is counted, for a table larger than the caches.
+    struct Pending {
+        std::uint64_t hash;
+        std::size_t at;     // the folded key in bytes, the row's text after it unless same
+        std::size_t keyLen;
+        std::size_t textLen;
+        bool same;
+    };
+    static constexpr std::size_t kBatch = 16;
+    struct Batch {
+        std::string bytes;
+        Pending rows[kBatch];
+        std::size_t size = 0;
+    };
+
+    void queue(std::size_t at, std::size_t klen, std::size_t n, bool same)
+    {
+        Batch& b = batches_[filling_];
+        const std::uint64_t h = hashBytes(b.bytes.data() + at, klen);
+        __builtin_prefetch(&slots_[h & (slots_.size() - 1)]);
+        b.rows[b.size++] = Pending{h, at, klen, n, same};
+        if (b.size == kBatch) {
+            filling_ = 1 - filling_;
+            count(batches_[filling_]);
+        }
+    }
+
+    void count(Batch& b)
+    {
+        for (std::size_t i = 0; i < b.size; ++i) {
+            const Pending& r = b.rows[i];
+            const char* key = b.bytes.data() + r.at;
+            addFolded(r.hash, key, r.keyLen, r.same ? key : key + r.keyLen, r.textLen);
+        }
+        b.size = 0;
+        b.bytes.clear();
+    }
+
+    // A slot holds the key's first eight bytes and its length, so a key of up
+    // to eight bytes is found without leaving the table.
+    void addFolded(std::uint64_t h, const char* key, std::size_t klen, const char* text, std::size_t n)
+    {
+        const std::uint64_t head = load8(key, klen);
+        const std::size_t mask = slots_.size() - 1;
+        std::size_t i = h & mask;
+        for (;; i = (i + 1) & mask) {
+            Slot& slot = slots_[i];
+            if (slot.group == 0)
+                break;
+            if (slot.hash != h || slot.head != head || slot.keyLen != klen)
+                continue;
+            if (klen > 8) {
+                const G& g = groups_[slot.group - 1];
+                if (std::memcmp(arena_.data() + g.key + 8, key + 8, klen - 8) != 0)
+                    continue;
+            }
+            ++slot.count;
+            return;
+        }
+        G g;
+        g.asciiKey = true;
+        g.keyLen = static_cast<std::uint32_t>(klen);
+        g.textLen = static_cast<std::uint32_t>(n);
+        g.key = put(key, klen);
+        g.text = text == key ? g.key : put(text, n);
+        groups_.push_back(g);
+        slots_[i] = Slot{head, h, static_cast<std::uint32_t>(groups_.size()), g.keyLen, 1};
+        if (groups_.size() * 4 > slots_.size() * 3)
+            grow();
+    }
+
+    void addOther(const QString& s)
+    {
+        auto it = others_.find(s);
+        if (it != others_.end()) {
+            ++groups_[it->second].count;
+            return;
+        }
+        const QByteArray text = s.toUtf8();
+        G g;
+        g.count = 1;
+        g.textLen = static_cast<std::uint32_t>(text.size());
+        g.text = put(text.constData(), static_cast<std::size_t>(text.size()));
+        groups_.push_back(g);
+        others_.emplace(s, groups_.size() - 1);
+    }
+
+    void grow()
+    {
+        ZeroArray<Slot> old(slots_.size() * 2);
+        old.swap(slots_);
+        const std::size_t mask = slots_.size() - 1;
+        for (const Slot& slot : old) {
+            if (slot.group == 0)
+                continue;
+            std::size_t i = slot.hash & mask;
+            while (slots_[i].group != 0)
+                i = (i + 1) & mask;
+            slots_[i] = slot;
+        }
+    }
+
+    struct Slot {
+        std::uint64_t head = 0;     // the key's first eight bytes
+        std::uint64_t hash = 0;
+        std::uint32_t group = 0;    // group + 1; 0 for a free slot
+        std::uint32_t keyLen = 0;
+        qint64 count = 0;
+    };
+
+    std::vector<char> arena_;
+    std::vector<G> groups_;
+    ZeroArray<Slot> slots_;
+    std::unordered_map<QString, std::size_t, FoldHash, FoldEqual> others_;
+    Batch batches_[2];
+    std::size_t filling_ = 0;   // the batch rows go to; the other waits to be counted
+};
+
+// A text or memo column's list. Every value is text here (numbers stored in
+// the column come back as their text), and "" is empty like Null.
+void listText(jet::Stmt& s, int fieldType, bool listEmpty, const ClassFilter* test, DistinctList& list)
+{
+    sqlite3_stmt* st = s.get();
+    TextGroups groups;
+    qint64 empties = 0;
+    QByteArray converted;
+    while (s.step()) {
+        const int type = sqlite3_column_type(st, 0);
+        if (type == SQLITE_NULL) {
+            empties += listEmpty;
+            continue;
+        }
+        const char* p;
+        std::size_t n;
+        if (type == SQLITE_TEXT || type == SQLITE_BLOB) {
+            p = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+            n = static_cast<std::size_t>(sqlite3_column_bytes(st, 0));
+        } else {
+            converted = s.value(0, fieldType).toString().toUtf8();
+            p = converted.constData();
+            n = static_cast<std::size_t>(converted.size());
+        }
+        if (n == 0 && listEmpty) {
+            ++empties;
+            continue;
+        }
+        if (test && !test->passes(QString::fromUtf8(p, static_cast<qsizetype>(n))))
+            continue;
+        groups.add(p, n);
+    }
+    groups.finish();
+
+    const std::vector<TextGroups::Item> order = groups.order();
+    const std::size_t first = empties > 0 ? 1 : 0;
+    list.rows.resize(first + order.size());
+    if (empties > 0)
+        list.rows[0] = DistinctRow{jet::Value(), empties, true};
+    // Each row's text is its own allocation: made on several threads.
+    parallelFor(order.size(), [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i)
+            list.rows[first + i] = DistinctRow{jet::Value(groups.text(order[i].group)), order[i].count, false};
+    });
+}
+
 } // namespace
 
 DistinctQuery distinctQuery(const QString& column, int fieldType, const DistinctFilter& filter)
@@ -196,12 +665,17 @@ DistinctList distinctValues(jet::Database& db, const QString& column, const Dist
         const bool text = isTextType(info.type);
         const ClassFilter test(q.valueTest, filter.specChars);
 
+        jet::Stmt s(&c, jet::translate(q.scanSql).sql);
+        if (text) {
+            listText(s, info.type, listEmpty, q.valueTest != CharClass::None ? &test : nullptr, list);
+            return list;
+        }
+
         std::vector<Group> groups;
         std::unordered_map<QString, std::size_t, FoldHash, FoldEqual> byText;
         std::unordered_map<double, std::size_t> byNumber;
         qint64 empties = 0;
 
-        jet::Stmt s(&c, jet::translate(q.scanSql).sql);
         while (s.step()) {
             jet::Value v = s.value(0, info.type);
             if (v.isNull()) {
@@ -223,10 +697,6 @@ DistinctList distinctValues(jet::Database& db, const QString& column, const Dist
             }
             // Dates group and sort as the text they are stored as.
             QString key = v.kind() == jet::Kind::Date ? jet::storedDate(v.toDate()) : v.toString();
-            if (listEmpty && text && key.isEmpty()) {
-                ++empties;
-                continue;
-            }
             if (q.valueTest != CharClass::None && !test.passes(v.toString()))
                 continue;
             auto it = byText.find(key);

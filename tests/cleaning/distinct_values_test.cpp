@@ -352,3 +352,84 @@ TEST(DistinctValueFilter, DelimiterByType)
     EXPECT_EQ(literalDelimiter(jet::dbDouble), QString());
     EXPECT_EQ(literalDelimiter(jet::dbBoolean), QString());
 }
+
+namespace {
+
+// Values that group only under the collation's case folding, keys that share
+// their first eight bytes, characters beyond ASCII that fold into it, and
+// enough of them for the listing's table to grow several times. Each value
+// comes in several spellings, the first written being the one the list shows.
+class DistinctValuesManyTest : public listfixture::ListTest {
+protected:
+    void SetUp() override
+    {
+        ListTest::SetUp();
+        db = open(QStringLiteral("many.sys"));
+        std::vector<listfixture::Row> rows;
+        const auto add = [&](const QString& name) { rows.push_back(listfixture::Row{name, std::nullopt, {}, {}, {}}); };
+        for (int i = 0; i < 3000; ++i) {
+            const QString zip = QStringLiteral("%1").arg((i * 7919) % 100000, 5, 10, QLatin1Char('0'));
+            add(i % 3 ? zip : QStringLiteral("x") + zip);
+            add(QStringLiteral("LongPrefix-%1").arg(i % 700));
+            add(QStringLiteral("longprefix-%1").arg(i % 500));
+            if (i % 5 == 0)
+                add(QStringLiteral("LONGPREFIX-%1").arg(i % 900));
+        }
+        const char16_t* spellings[] = {
+            u"\u212Aelvin", u"kelvin", u"KELVIN",        // Kelvin sign folds to k
+            u"cla\u017Fs", u"Class", u"CLASS",           // long s folds to s
+            u"Z\u00FCrich", u"z\u00FCrich", u"Z\u00DCRICH", u"Zurich",
+            u"abcdefgh", u"ABCDEFGH", u"abcdefghi", u"abcdefgh ", u"abcdefg",
+            u"\u00C5ngstr\u00F6m", u"\u00E5ngstr\u00F6m", u"\u212Bngstr\u00F6m",
+            u"", u"stra\u00DFe", u"STRASSE", u"Stra\u1E9Ee",
+            u"\U00010400x", u"\U00010428x", u"\u65E5\u672C",
+        };
+        for (const char16_t* s : spellings)
+            add(QString::fromUtf16(s));
+        rows.push_back(listfixture::Row{});
+        listfixture::makeList(db, rows);
+        for (const listfixture::Row& r : rows)
+            names.push_back(r.name);
+    }
+    void TearDown() override { db.close(); }
+
+    jet::Database db;
+    std::vector<std::optional<QString>> names;
+};
+
+} // namespace
+
+TEST_F(DistinctValuesManyTest, EqualsTheGroupingStatementsAndShowsTheFirstSpelling)
+{
+    for (const DistinctFilter& f : {DistinctFilter{}, typed(u"*e*"_qs), special(CharClass::Alpha)}) {
+        const DistinctList list = distinctValues(db, u"Name"_qs, f);
+        ASSERT_TRUE(list.ok()) << list.error.toStdString();
+        const DistinctQuery q = distinctQuery(u"Name"_qs, list.fieldType, f);
+        QStringList want;
+        for (const QString& sql : {q.emptySql, q.mainSql}) {
+            if (sql.isEmpty())
+                continue;
+            auto rs = db.openRecordset(sql, jet::dbOpenSnapshot);
+            for (; !rs->eof(); rs->moveNext()) {
+                const qint64 n = rs->value(1).toLong();
+                if (sql == q.emptySql && n == 0)
+                    continue;
+                want << rs->value(0).toString().toCaseFolded() + u'=' + QString::number(n);
+            }
+        }
+        QStringList got;
+        for (const DistinctRow& r : list.rows) {
+            got << r.text().toCaseFolded() + u'=' + QString::number(r.count);
+            if (r.empty)
+                continue;
+            EXPECT_EQ(r.value.kind(), jet::Kind::Text) << r.text().toStdString();
+            // The first row written that the collation calls equal.
+            const auto first = std::find_if(names.begin(), names.end(), [&](const std::optional<QString>& n) {
+                return n && n->compare(r.text(), Qt::CaseInsensitive) == 0;
+            });
+            ASSERT_NE(first, names.end()) << r.text().toStdString();
+            EXPECT_EQ(r.text(), **first);
+        }
+        EXPECT_EQ(got, want) << q.mainSql.toStdString();
+    }
+}
