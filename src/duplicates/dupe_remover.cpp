@@ -45,6 +45,7 @@ const QString kKey = QStringLiteral("LumacorPrimK");
 constexpr qint64 kProgressEvery = 4096;   // records between two progress reports
 const QString kLayout = QStringLiteral("temp.qb_dupe_layout");
 const QString kKeep = QStringLiteral("temp.qb_dupe_keep");
+const char* const kKeyList = "qb_dupe_keys";   // the key list a removal reads
 
 bool isText(const Column& c) { return c.type == jet::dbText || c.type == jet::dbMemo; }
 
@@ -676,9 +677,9 @@ SearchResult searchDuplicates(jet::Database& db, Scope scope, const std::vector<
         progress.start(steps);
         qint64 seen = 0;
         auto surplus = std::make_shared<std::vector<qint64>>();
+        auto firsts = std::make_shared<std::vector<qint64>>();
         const RecordGrouper g = groupRecords(c, data, columns, [&](qint64 key, std::uint32_t, bool opened) {
-            if (!opened)
-                surplus->push_back(key);
+            (opened ? firsts : surplus)->push_back(key);
             if (++seen % kProgressEvery == 0)
                 progress.step(std::min(key, lastKey));
         });
@@ -693,6 +694,7 @@ SearchResult searchDuplicates(jet::Database& db, Scope scope, const std::vector<
         r.generation = c.generation();
         std::tie(r.writtenRows, r.dataVersion) = writeStamp(c);
         r.surplus = std::move(surplus);
+        r.firsts = std::move(firsts);
         r.ok = true;
     } catch (const jet::JetError& e) {
         r.ok = false;
@@ -764,7 +766,7 @@ RemovalResult removeDuplicates(jet::Database& db, const SearchResult& search, co
         const QString data = realTable(c, QStringLiteral("tblData"));
         const QString minTable = realTable(c, QStringLiteral("tblDupes_Min"));
         const QString delTable = realTable(c, QStringLiteral("tblDupes_Del"));
-        const bool unchanged = search.surplus && c.generation() == search.generation
+        const bool unchanged = search.surplus && search.firsts && c.generation() == search.generation
                                && writeStamp(c) == std::make_pair(search.writtenRows, search.dataVersion);
         jet::Workspace::beginTrans();
         began = true;
@@ -777,24 +779,21 @@ RemovalResult removeDuplicates(jet::Database& db, const SearchResult& search, co
         // Every record after the first of its group goes, in key order.
         // Nothing written since the search (checked before this transaction
         // wrote anything): its groups hold.
-        std::vector<qint64> regrouped;
+        std::vector<qint64> regrouped, regroupedFirsts;
         if (!unchanged)
             groupRecords(c, data, search.columns, [&](qint64 key, std::uint32_t, bool opened) {
-                if (!opened)
-                    regrouped.push_back(key);
+                (opened ? regroupedFirsts : regrouped).push_back(key);
             });
         const std::vector<qint64>& doomed = unchanged ? *search.surplus : regrouped;
+        const std::vector<qint64>& kept = unchanged ? *search.firsts : regroupedFirsts;
         const auto counted = qint64(doomed.size());
 
         step(3);
         const QString key = jet::quoteName(kKey);
         {
-            jet::Stmt ins(&c, QStringLiteral("INSERT INTO main.%1 (%2) VALUES (?1)").arg(jet::quoteName(delTable), key));
-            for (qint64 k : doomed) {
-                ins.bindInt(1, k);
-                ins.step();
-                ins.reset();
-            }
+            const jet::ScopedKeyTable list(c.handle(), kKeyList, doomed);
+            c.exec(QStringLiteral("INSERT INTO main.%1 (%2) SELECT value FROM %3 ORDER BY value")
+                       .arg(jet::quoteName(delTable), key, QLatin1String(kKeyList)));
         }
 
         step(4);
@@ -808,8 +807,11 @@ RemovalResult removeDuplicates(jet::Database& db, const SearchResult& search, co
 
         // What is left is the lowest key of every group.
         step(5);
-        c.exec(QStringLiteral("INSERT INTO main.%1 (%2) SELECT T.%2 FROM main.%3 T ORDER BY 1")
-                   .arg(jet::quoteName(minTable), key, jet::quoteName(data)));
+        {
+            const jet::ScopedKeyTable list(c.handle(), kKeyList, kept);
+            c.exec(QStringLiteral("INSERT INTO main.%1 (%2) SELECT value FROM %3 ORDER BY value")
+                       .arg(jet::quoteName(minTable), key, QLatin1String(kKeyList)));
+        }
         jet::Workspace::commitTrans();
         began = false;
         r.ok = true;
