@@ -8,7 +8,9 @@
 // CSV before the removal. --save FILE keeps a copy of the loaded list's
 // database; --from FILE starts from a copy of one so kept instead of loading
 // (a ten-million-row list takes long to load, and the removal changes it).
-// --no-reference skips the reference GROUP BY.
+// --no-reference skips the reference GROUP BY. --keep FILE copies the
+// database as the removal left it (tblDupes_AllX, tblDupes_Min, tblDupes_Del
+// and what is left of tblData) to FILE.
 #include "benchdb.h"
 #include "csvload.h"
 #include "registry.h"
@@ -128,6 +130,12 @@ int runDupes(const QStringList& args)
         const dupes::RemovalResult r = dupes::removeDuplicates(db, s);
         const double remove = t.nsecsElapsed() / 1e9;
         bench::figure("dupe_remove", remove, "s");
+        const QString keep = bench::option(args, QStringLiteral("--keep"));
+        if (!keep.isEmpty()) {
+            QFile::remove(keep);
+            if (!QFile::copy(file, keep))
+                std::fprintf(stderr, "dupes: cannot write %s\n", qPrintable(keep));
+        }
         std::fprintf(stderr, "distinct %lld (reference groups %lld), duplicate %lld, removed %lld: %s\n",
                      static_cast<long long>(s.distinct), static_cast<long long>(groups),
                      static_cast<long long>(s.duplicate), static_cast<long long>(r.removed), qPrintable(r.message));
@@ -140,6 +148,6 @@ int runDupes(const QStringList& args)
     }
 }
 
-bench::Registrar reg("dupes", "--rows N | --csv FILE | --from DB [--save DB] [--column NAME ...] [--dump] [--no-reference]: Dupe Remover search and removal", runDupes);
+bench::Registrar reg("dupes", "--rows N | --csv FILE | --from DB [--save DB] [--column NAME ...] [--dump] [--no-reference] [--keep DB]: Dupe Remover search and removal", runDupes);
 
 } // namespace
