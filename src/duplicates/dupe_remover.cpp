@@ -31,6 +31,8 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -44,8 +46,7 @@ namespace {
 const QString kKey = QStringLiteral("LumacorPrimK");
 constexpr qint64 kProgressEvery = 4096;   // records between two progress reports
 const QString kLayout = QStringLiteral("temp.qb_dupe_layout");
-const QString kKeep = QStringLiteral("temp.qb_dupe_keep");
-const char* const kKeyList = "qb_dupe_keys";   // the key list a removal reads
+const char* const kKeyList = "qb_dupe_keys";   // a key list handed to SQLite
 
 bool isText(const Column& c) { return c.type == jet::dbText || c.type == jet::dbMemo; }
 
@@ -466,6 +467,75 @@ int compareValues(const char* a, const char* b, const std::vector<bool>& textCol
     return 0;
 }
 
+// A row's place in the sort, told by its first bytes where they suffice.
+// The prefix is the row's text values one after the other, each ended by a
+// zero byte, ASCII letters in lower case, read as big-endian words. It ends
+// early (the rest zero, `known` saying how far it reaches) at a value that is
+// no text or at a byte outside ASCII or a zero byte in a value. Where two
+// prefixes first differ within what both know, they order the rows as
+// compareValues does: the collation compares ASCII as lower-case bytes, a
+// shorter value first, and the zero after a value sorts before any byte of a
+// longer one. Anything else is left to compareValues.
+struct SortEntry {
+    std::array<std::uint64_t, 3> prefix{};
+    std::uint32_t row = 0;
+    std::uint32_t known = 0;   ///< bytes of the prefix that count
+};
+
+SortEntry sortEntry(const char* p, const std::vector<bool>& textColumn, std::uint32_t row)
+{
+    SortEntry e;
+    e.row = row;
+    constexpr std::size_t kBytes = sizeof(e.prefix);
+    unsigned char bytes[kBytes] = {};
+    std::size_t n = 0;
+    bool whole = true;   // all the values are in, the zero padding counts
+    for (bool text : textColumn) {
+        if (n == kBytes)
+            break;
+        const StoredValue v = readValue(p);
+        if (!text || v.type != 'T') {
+            whole = false;
+            break;
+        }
+        int i = 0;
+        for (; i < v.size && n < kBytes; ++i) {
+            const auto ch = static_cast<unsigned char>(v.bytes[i]);
+            if (ch == 0 || ch >= 0x80)
+                break;
+            bytes[n++] = ch >= 'A' && ch <= 'Z' ? ch + 32 : ch;
+        }
+        if (i < v.size && n < kBytes) {
+            whole = false;   // stopped at a byte the prefix cannot order
+            break;
+        }
+        if (n < kBytes)
+            bytes[n++] = 0;
+    }
+    for (std::size_t w = 0; w < e.prefix.size(); ++w) {
+        std::uint64_t x = 0;
+        for (std::size_t b = 0; b < 8; ++b)
+            x = (x << 8) | bytes[w * 8 + b];
+        e.prefix[w] = x;
+    }
+    e.known = std::uint32_t(whole ? kBytes : n);
+    return e;
+}
+
+/// -1 or 1 when the prefixes order the two rows, 0 when they cannot.
+int comparePrefixes(const SortEntry& a, const SortEntry& b)
+{
+    const std::uint32_t known = std::min(a.known, b.known);
+    for (std::size_t w = 0; w < a.prefix.size(); ++w) {
+        const std::uint64_t x = a.prefix[w] ^ b.prefix[w];
+        if (x == 0)
+            continue;
+        const auto at = std::uint32_t(w * 8 + std::size_t(std::countl_zero(x)) / 8);
+        return at < known ? (a.prefix[w] < b.prefix[w] ? -1 : 1) : 0;
+    }
+    return 0;
+}
+
 void bindValues(sqlite3_stmt* st, int first, const char* p, int n)
 {
     for (int k = 0; k < n; ++k) {
@@ -499,49 +569,64 @@ void writeResultTable(jet::Connection& c, const QString& data, const std::vector
         fields << jet::quoteName(col.name);
     }
     c.exec(QStringLiteral("DROP TABLE IF EXISTS ") + kLayout);
-    c.exec(QStringLiteral("DROP TABLE IF EXISTS ") + kKeep);
     c.exec(QStringLiteral("CREATE TEMP TABLE qb_dupe_layout (%1)").arg(cols.join(QLatin1String(", "))));
     jet::createTableFromSelect(c, QString(), QStringLiteral("tblDupes_AllX"),
                                QStringLiteral("SELECT %1 FROM %2 WHERE 0").arg(fields.join(QLatin1String(", ")), kLayout));
     c.exec(QStringLiteral("DROP TABLE ") + kLayout);
 
-    c.exec(QStringLiteral("CREATE TEMP TABLE qb_dupe_keep (qb_keep INTEGER PRIMARY KEY, qb_n INTEGER)"));
+    // The lowest key of every group of two or more, ascending (the groups
+    // opened in key order), and the group's size.
+    std::vector<qint64> firstKeys;
+    std::vector<qint64> sizes;
+    for (const RecordGrouper::Group& grp : g.groups()) {
+        if (grp.count < 2)
+            continue;
+        firstKeys.push_back(grp.firstKey);
+        sizes.push_back(grp.count);
+    }
     // One transaction for all the rows written here, not a commit for each.
     jet::Savepoint sp(c, QStringLiteral("qb_dupe_result"));
-    {
-        jet::Stmt ins(&c, QStringLiteral("INSERT INTO %1 VALUES (?1, ?2)").arg(kKeep));
-        for (const RecordGrouper::Group& grp : g.groups()) {
-            if (grp.count < 2)
-                continue;
-            ins.bindInt(1, grp.firstKey);
-            ins.bindInt(2, grp.count);
-            ins.step();
-            ins.reset();
-        }
-    }
     // The rows come in key order and are put in the GROUP BY's order here:
     // the engine's sort under the text collation is its slowest step on
     // millions of rows, this sort compares as that collation does.
     std::vector<KeptRow> kept;
-    kept.reserve(g.groups().size() / 4);
+    kept.reserve(firstKeys.size());
     ValueArena values;
     {
-        jet::Stmt read(&c, QStringLiteral("SELECT K.qb_n, %1 FROM %2 K JOIN main.%3 T ON T.%4 = K.qb_keep ORDER BY K.qb_keep")
+        const jet::ScopedKeyTable list(c.handle(), kKeyList, firstKeys);
+        jet::Stmt read(&c, QStringLiteral("SELECT K.value, %1 FROM %2 K JOIN main.%3 T ON T.%4 = K.value ORDER BY K.value")
                                .arg(joinTerms(columns, [](const Column& col) { return valueExpr(col, QStringLiteral("T")); }),
-                                    kKeep, jet::quoteName(data), jet::quoteName(kKey)));
-        while (read.step())
-            kept.push_back(KeptRow{sqlite3_column_int64(read.get(), 0), values.store(read.get(), 1, int(columns.size()))});
+                                    QLatin1String(kKeyList), jet::quoteName(data), jet::quoteName(kKey)));
+        std::size_t at = 0;
+        while (read.step()) {
+            const qint64 key = sqlite3_column_int64(read.get(), 0);
+            while (at < firstKeys.size() && firstKeys[at] != key)
+                ++at;
+            if (at == firstKeys.size())
+                break;
+            kept.push_back(KeptRow{sizes[at], values.store(read.get(), 1, int(columns.size()))});
+        }
     }
     std::vector<bool> textColumn;
     for (const Column& col : columns)
         textColumn.push_back(isText(col));
-    std::stable_sort(kept.begin(), kept.end(), [&](const KeptRow& a, const KeptRow& b) {
-        return compareValues(a.values, b.values, textColumn) < 0;
+    std::vector<SortEntry> order;
+    order.reserve(kept.size());
+    for (std::size_t i = 0; i < kept.size(); ++i)
+        order.push_back(sortEntry(kept[i].values, textColumn, std::uint32_t(i)));
+    // Equal values keep their key order, as the stable sort of the records by
+    // key would.
+    std::sort(order.begin(), order.end(), [&](const SortEntry& a, const SortEntry& b) {
+        if (const int p = comparePrefixes(a, b))
+            return p < 0;
+        const int r = compareValues(kept[a.row].values, kept[b.row].values, textColumn);
+        return r != 0 ? r < 0 : a.row < b.row;
     });
     {
         jet::Stmt ins(&c, QStringLiteral("INSERT INTO main.tblDupes_AllX VALUES (%1)")
                               .arg(QStringList(qsizetype(columns.size()) + 1, QStringLiteral("?")).join(QLatin1String(", "))));
-        for (const KeptRow& row : kept) {
+        for (const SortEntry& e : order) {
+            const KeptRow& row = kept[e.row];
             ins.bindInt(1, row.count);
             bindValues(ins.get(), 2, row.values, int(columns.size()));
             ins.step();
@@ -549,7 +634,6 @@ void writeResultTable(jet::Connection& c, const QString& data, const std::vector
         }
     }
     sp.commit();
-    c.exec(QStringLiteral("DROP TABLE ") + kKeep);
 }
 
 QString partTerms(const std::vector<Column>& cols, const std::function<QString(const Column&)>& f, bool joinWithComma)
