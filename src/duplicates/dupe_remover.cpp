@@ -34,6 +34,7 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -536,19 +537,120 @@ int comparePrefixes(const SortEntry& a, const SortEntry& b)
     return 0;
 }
 
-void bindValues(sqlite3_stmt* st, int first, const char* p, int n)
+// The sorted result rows as a table SQLite reads (Count, then the values):
+// one INSERT ... SELECT writes them all instead of a statement step each.
+struct ResultRows {
+    const std::vector<KeptRow>* kept = nullptr;
+    const std::vector<SortEntry>* order = nullptr;
+    int values = 0;
+};
+
+struct ResultRowsTable : sqlite3_vtab {
+    const ResultRows* rows = nullptr;
+};
+
+struct ResultRowsCursor : sqlite3_vtab_cursor {
+    std::size_t at = 0;
+    std::size_t parsed = SIZE_MAX;   // the row whose values are in `values`
+    std::vector<StoredValue> values;
+};
+
+const ResultRows& rowsOf(sqlite3_vtab_cursor* cur) { return *static_cast<ResultRowsTable*>(cur->pVtab)->rows; }
+
+int rowsConnect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out, char**)
 {
-    for (int k = 0; k < n; ++k) {
-        const StoredValue v = readValue(p);
-        switch (v.type) {
-        case 'I': sqlite3_bind_int64(st, first + k, v.i); break;
-        case 'F': sqlite3_bind_double(st, first + k, v.d); break;
-        case 'T': sqlite3_bind_text(st, first + k, v.bytes, v.size, SQLITE_STATIC); break;
-        case 'B': sqlite3_bind_blob(st, first + k, v.bytes, v.size, SQLITE_STATIC); break;
-        default: sqlite3_bind_null(st, first + k); break;
-        }
-    }
+    const auto* rows = static_cast<const ResultRows*>(aux);
+    std::string schema = "CREATE TABLE x(n";
+    for (int k = 0; k < rows->values; ++k)
+        schema += ", v" + std::to_string(k);
+    schema += ")";
+    const int rc = sqlite3_declare_vtab(db, schema.c_str());
+    if (rc != SQLITE_OK)
+        return rc;
+    auto* t = new ResultRowsTable{};
+    t->rows = rows;
+    *out = t;
+    return SQLITE_OK;
 }
+
+int rowsDisconnect(sqlite3_vtab* t)
+{
+    delete static_cast<ResultRowsTable*>(t);
+    return SQLITE_OK;
+}
+
+int rowsBestIndex(sqlite3_vtab* t, sqlite3_index_info* info)
+{
+    info->estimatedCost = double(static_cast<ResultRowsTable*>(t)->rows->order->size());
+    return SQLITE_OK;
+}
+
+int rowsOpen(sqlite3_vtab*, sqlite3_vtab_cursor** out)
+{
+    *out = new ResultRowsCursor{};
+    return SQLITE_OK;
+}
+
+int rowsClose(sqlite3_vtab_cursor* cur)
+{
+    delete static_cast<ResultRowsCursor*>(cur);
+    return SQLITE_OK;
+}
+
+int rowsFilter(sqlite3_vtab_cursor* cur, int, const char*, int, sqlite3_value**)
+{
+    static_cast<ResultRowsCursor*>(cur)->at = 0;
+    return SQLITE_OK;
+}
+
+int rowsNext(sqlite3_vtab_cursor* cur)
+{
+    ++static_cast<ResultRowsCursor*>(cur)->at;
+    return SQLITE_OK;
+}
+
+int rowsEof(sqlite3_vtab_cursor* cur) { return static_cast<ResultRowsCursor*>(cur)->at >= rowsOf(cur).order->size(); }
+
+int rowsColumn(sqlite3_vtab_cursor* cur, sqlite3_context* ctx, int col)
+{
+    auto* c = static_cast<ResultRowsCursor*>(cur);
+    const ResultRows& rows = rowsOf(cur);
+    const KeptRow& row = (*rows.kept)[(*rows.order)[c->at].row];
+    if (col == 0) {
+        sqlite3_result_int64(ctx, row.count);
+        return SQLITE_OK;
+    }
+    if (c->parsed != c->at) {
+        c->values.clear();
+        const char* p = row.values;
+        for (int k = 0; k < rows.values; ++k)
+            c->values.push_back(readValue(p));
+        c->parsed = c->at;
+    }
+    const StoredValue& v = c->values[std::size_t(col - 1)];
+    switch (v.type) {
+    case 'I': sqlite3_result_int64(ctx, v.i); break;
+    case 'F': sqlite3_result_double(ctx, v.d); break;
+    case 'T': sqlite3_result_text(ctx, v.bytes, v.size, SQLITE_STATIC); break;
+    case 'B': sqlite3_result_blob(ctx, v.bytes, v.size, SQLITE_STATIC); break;
+    default: sqlite3_result_null(ctx); break;
+    }
+    return SQLITE_OK;
+}
+
+int rowsRowid(sqlite3_vtab_cursor* cur, sqlite3_int64* rowid)
+{
+    *rowid = sqlite3_int64(static_cast<ResultRowsCursor*>(cur)->at);
+    return SQLITE_OK;
+}
+
+const sqlite3_module kResultRowsModule = {
+    0, nullptr, rowsConnect, rowsBestIndex, rowsDisconnect, rowsDisconnect, rowsOpen, rowsClose, rowsFilter, rowsNext,
+    rowsEof, rowsColumn, rowsRowid, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    nullptr, nullptr,
+};
+
+const char* const kResultRows = "qb_dupe_rows";
 
 // Makes tblDupes_AllX afresh (after it has been dropped): Count, then the
 // compared columns under their own names and types, one row per group of two
@@ -623,15 +725,13 @@ void writeResultTable(jet::Connection& c, const QString& data, const std::vector
         return r != 0 ? r < 0 : a.row < b.row;
     });
     {
-        jet::Stmt ins(&c, QStringLiteral("INSERT INTO main.tblDupes_AllX VALUES (%1)")
-                              .arg(QStringList(qsizetype(columns.size()) + 1, QStringLiteral("?")).join(QLatin1String(", "))));
-        for (const SortEntry& e : order) {
-            const KeptRow& row = kept[e.row];
-            ins.bindInt(1, row.count);
-            bindValues(ins.get(), 2, row.values, int(columns.size()));
-            ins.step();
-            ins.reset();
-        }
+        const ResultRows rows{&kept, &order, int(columns.size())};
+        sqlite3_create_module(c.handle(), kResultRows, &kResultRowsModule, const_cast<ResultRows*>(&rows));
+        struct Unregister {
+            sqlite3* db;
+            ~Unregister() { sqlite3_create_module(db, kResultRows, nullptr, nullptr); }
+        } unregister{c.handle()};
+        c.exec(QStringLiteral("INSERT INTO main.tblDupes_AllX SELECT * FROM %1").arg(QLatin1String(kResultRows)));
     }
     sp.commit();
 }
