@@ -10,9 +10,15 @@
 // compares them (see RecordGrouper). The first record of a group is its
 // lowest key. A search then knows the distinct and duplicate counts at once
 // and fetches the values of the groups of two or more by key; a removal knows
-// every record to delete as it reads it. A million records cost one scan and
-// a million hash probes, no sort; the table holds one folded copy of the
-// compared values of each group.
+// every record to delete and every record to keep as it reads it. A million
+// records cost one scan and a million hash probes (taken in batches, so that
+// their cache misses overlap); the table holds one folded copy of the
+// compared values of each group. Only the groups of two or more are sorted,
+// for the result table's order, mostly on a prefix of their values.
+//
+// Lists of millions of keys or rows go to SQLite as tables it reads from
+// memory (jet::ScopedKeyTable, the result rows' table here): one INSERT ...
+// SELECT or join instead of a statement step for each row.
 //
 // Hazards: a removal must never trust groups the list no longer has, so it
 // groups the records again inside its own transaction rather than reusing the
@@ -292,9 +298,12 @@ private:
         }
         row_.push_back('T');
         putLength(n);
+        const std::size_t at = row_.size();
+        row_.resize(at + std::size_t(n));
+        char* out = row_.data() + at;
         for (int i = 0; i < n; ++i) {
             const unsigned char ch = p[i];
-            row_.push_back(char(ch >= 'A' && ch <= 'Z' ? ch + 32 : ch));
+            out[i] = char(ch >= 'A' && ch <= 'Z' ? ch + 32 : ch);
         }
     }
 
@@ -520,12 +529,13 @@ int compareText(const char* a, int na, const char* b, int nb)
     constexpr int kMax = 1024;
     if (na - i > kMax || nb - i > kMax)
         return jet::jetCompare(a, na, b, nb);
-    QChar ua[kMax], ub[kMax];
+    char16_t ua[kMax], ub[kMax];   // left as they are: QChar arrays would be zeroed first
     QStringDecoder da(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
     QStringDecoder db(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    const QChar* ea = da.appendToBuffer(ua, QByteArrayView(a + i, na - i));
-    const QChar* eb = db.appendToBuffer(ub, QByteArrayView(b + i, nb - i));
-    const int c = QStringView(ua, ea - ua).compare(QStringView(ub, eb - ub), Qt::CaseInsensitive);
+    const QChar* ea = da.appendToBuffer(reinterpret_cast<QChar*>(ua), QByteArrayView(a + i, na - i));
+    const QChar* eb = db.appendToBuffer(reinterpret_cast<QChar*>(ub), QByteArrayView(b + i, nb - i));
+    const auto la = ea - reinterpret_cast<const QChar*>(ua), lb = eb - reinterpret_cast<const QChar*>(ub);
+    const int c = QStringView(ua, la).compare(QStringView(ub, lb), Qt::CaseInsensitive);
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
