@@ -10,9 +10,15 @@
 // compares them (see RecordGrouper). The first record of a group is its
 // lowest key. A search then knows the distinct and duplicate counts at once
 // and fetches the values of the groups of two or more by key; a removal knows
-// every record to delete as it reads it. A million records cost one scan and
-// a million hash probes, no sort; the table holds one folded copy of the
-// compared values of each group.
+// every record to delete and every record to keep as it reads it. A million
+// records cost one scan and a million hash probes (taken in batches, so that
+// their cache misses overlap); the table holds one folded copy of the
+// compared values of each group. Only the groups of two or more are sorted,
+// for the result table's order, mostly on a prefix of their values.
+//
+// Lists of millions of keys or rows go to SQLite as tables it reads from
+// memory (jet::ScopedKeyTable, the result rows' table here): one INSERT ...
+// SELECT or join instead of a statement step for each row.
 //
 // Hazards: a removal must never trust groups the list no longer has, so it
 // groups the records again inside its own transaction rather than reusing the
@@ -28,10 +34,15 @@
 
 #include <QByteArray>
 #include <QHashFunctions>
+#include <QStringDecoder>
+#include <QStringView>
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -44,7 +55,7 @@ namespace {
 const QString kKey = QStringLiteral("LumacorPrimK");
 constexpr qint64 kProgressEvery = 4096;   // records between two progress reports
 const QString kLayout = QStringLiteral("temp.qb_dupe_layout");
-const QString kKeep = QStringLiteral("temp.qb_dupe_keep");
+const char* const kKeyList = "qb_dupe_keys";   // a key list handed to SQLite
 
 bool isText(const Column& c) { return c.type == jet::dbText || c.type == jet::dbMemo; }
 
@@ -110,16 +121,18 @@ std::vector<ColumnRule> columnRules(jet::Connection& c, const QString& data, con
 // put, and growing never holds two copies of everything.
 class ByteBlocks {
 public:
-    const char* store(const std::string& bytes)
+    const char* store(const std::string& bytes) { return store(bytes.data(), bytes.size()); }
+
+    const char* store(const char* bytes, std::size_t size)
     {
-        if (blocks_.empty() || bytes.size() > blockSize_ - used_) {
-            blockSize_ = std::max(kBlock, bytes.size());
+        if (blocks_.empty() || size > blockSize_ - used_) {
+            blockSize_ = std::max(kBlock, size);
             blocks_.push_back(std::make_unique<char[]>(blockSize_));
             used_ = 0;
         }
         char* at = blocks_.back().get() + used_;
-        std::memcpy(at, bytes.data(), bytes.size());
-        used_ += bytes.size();
+        std::memcpy(at, bytes, size);
+        used_ += size;
         return at;
     }
 
@@ -168,12 +181,54 @@ public:
         groups_.reserve(std::size_t(std::clamp<qint64>(expectedRecords, 0, qint64(1) << 31)));
     }
 
-    /// Groups the current row of st, whose columns from `first` on are the
-    /// compared ones; returns the group's number and whether the row opened it.
-    std::pair<std::uint32_t, bool> add(sqlite3_stmt* st, int first, qint64 key)
+    /// Takes the current row of st, whose columns from `first` on are the
+    /// compared ones, into the batch that flush groups.
+    void stage(sqlite3_stmt* st, int first, qint64 key)
     {
         encode(st, first);
         const std::uint64_t h = qHashBits(row_.data(), row_.size(), 0);
+        staged_.push_back(Staged{batch_.size(), row_.size(), h, key});
+        batch_.append(row_);
+        __builtin_prefetch(&slots_[slotOf(h, slots_.size() - 1)]);
+    }
+
+    std::size_t staged() const { return staged_.size(); }
+
+    /// Groups the staged rows in the order they came and calls
+    /// onRow(key, group number, whether the row opened its group) for each.
+    /// On millions of groups nearly every look-up misses the processor's
+    /// cache three times over (slot, group, bytes); the batch asks for each
+    /// of these for all its rows before the rows are grouped one by one, so
+    /// that the waits overlap.
+    template <typename F>
+    void flush(F&& onRow)
+    {
+        const std::size_t mask = slots_.size() - 1;
+        for (const Staged& r : staged_) {
+            const Slot& slot = slots_[slotOf(r.hash, mask)];
+            if (slot.group != 0 && slot.tag == std::uint32_t(r.hash >> 32))
+                __builtin_prefetch(&groups_[slot.group - 1]);
+        }
+        for (const Staged& r : staged_) {
+            const Slot& slot = slots_[slotOf(r.hash, mask)];
+            if (slot.group != 0 && slot.tag == std::uint32_t(r.hash >> 32))
+                __builtin_prefetch(groups_[slot.group - 1].bytes);
+        }
+        for (const Staged& r : staged_) {
+            const auto [group, opened] = add(batch_.data() + r.offset, r.size, r.hash, r.key);
+            onRow(r.key, group, opened);
+        }
+        staged_.clear();
+        batch_.clear();
+    }
+
+    const std::vector<Group>& groups() const { return groups_; }
+
+private:
+    // Groups one encoded row; returns the group's number and whether the row
+    // opened it.
+    std::pair<std::uint32_t, bool> add(const char* bytes, std::size_t size, std::uint64_t h, qint64 key)
+    {
         const std::size_t mask = slots_.size() - 1;
         const auto tag = std::uint32_t(h >> 32);
         std::size_t i = slotOf(h, mask);
@@ -181,22 +236,26 @@ public:
             if (slots_[i].tag != tag)
                 continue;
             Group& g = groups_[slots_[i].group - 1];
-            if (g.size == row_.size() && std::memcmp(g.bytes, row_.data(), row_.size()) == 0) {
+            if (g.size == size && std::memcmp(g.bytes, bytes, size) == 0) {
                 ++g.count;
                 return {slots_[i].group - 1, false};
             }
         }
         const auto n = std::uint32_t(groups_.size());
-        groups_.push_back(Group{arena_.store(row_), key, std::uint32_t(row_.size()), 1});
+        groups_.push_back(Group{arena_.store(bytes, size), key, std::uint32_t(size), 1});
         slots_[i] = Slot{tag, n + 1};
         if (groups_.size() * 4 > slots_.size() * 3)
             grow();
         return {n, true};
     }
 
-    const std::vector<Group>& groups() const { return groups_; }
+    struct Staged {
+        std::size_t offset = 0;   ///< in batch_
+        std::size_t size = 0;
+        std::uint64_t hash = 0;
+        qint64 key = 0;
+    };
 
-private:
     template <typename T>
     void put(T v)
     {
@@ -239,9 +298,12 @@ private:
         }
         row_.push_back('T');
         putLength(n);
+        const std::size_t at = row_.size();
+        row_.resize(at + std::size_t(n));
+        char* out = row_.data() + at;
         for (int i = 0; i < n; ++i) {
             const unsigned char ch = p[i];
-            row_.push_back(char(ch >= 'A' && ch <= 'Z' ? ch + 32 : ch));
+            out[i] = char(ch >= 'A' && ch <= 'Z' ? ch + 32 : ch);
         }
     }
 
@@ -307,6 +369,8 @@ private:
 
     std::vector<ColumnRule> rules_;
     std::string row_;
+    std::string batch_;              // the staged rows' bytes, one after the other
+    std::vector<Staged> staged_;
     ByteBlocks arena_;
     std::vector<Group> groups_;
     struct Slot {
@@ -342,11 +406,13 @@ RecordGrouper groupRecords(jet::Connection& c, const QString& data, const std::v
     for (const Column& col : columns)
         refs << QStringLiteral("T.") + jet::quoteName(col.name);
     jet::Stmt s(&c, QStringLiteral("SELECT %1 FROM main.%2 T ORDER BY 1").arg(refs.join(QLatin1String(", ")), jet::quoteName(data)));
+    constexpr std::size_t kBatch = 32;
     while (s.step()) {
-        const qint64 key = sqlite3_column_int64(s.get(), 0);
-        const auto [group, opened] = g.add(s.get(), 1, key);
-        onRow(key, group, opened);
+        g.stage(s.get(), 1, sqlite3_column_int64(s.get(), 0));
+        if (g.staged() == kBatch)
+            g.flush(onRow);
     }
+    g.flush(onRow);
     return g;
 }
 
@@ -435,6 +501,44 @@ int typeRank(char t) { return t == 'N' ? 0 : (t == 'I' || t == 'F') ? 1 : t == '
 /// SQLite's order of two values: Null, then numbers by value, then text (by
 /// the engine's collation in a Text or Memo column, byte by byte elsewhere),
 /// then blobs byte by byte.
+// The text collation's compare, step for step as jet::jetCompare does it
+// (ASCII as lower-case bytes; from the first byte beyond ASCII the rest of
+// both values by Qt's case-insensitive compare), with the rests turned into
+// UTF-16 on the stack instead of two strings on the heap; a long one (a
+// memo) goes to jetCompare itself.
+int compareText(const char* a, int na, const char* b, int nb)
+{
+    const int n = std::min(na, nb);
+    int i = 0;
+    for (; i < n; ++i) {
+        auto ca = static_cast<unsigned char>(a[i]);
+        auto cb = static_cast<unsigned char>(b[i]);
+        if ((ca | cb) & 0x80)
+            break;
+        if (ca >= 'A' && ca <= 'Z')
+            ca += 32;
+        if (cb >= 'A' && cb <= 'Z')
+            cb += 32;
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+    }
+    if (i == n)
+        return na == nb ? 0 : (na < nb ? -1 : 1);
+    while (i > 0 && (static_cast<unsigned char>(a[i]) & 0xC0) == 0x80)
+        --i;
+    constexpr int kMax = 1024;
+    if (na - i > kMax || nb - i > kMax)
+        return jet::jetCompare(a, na, b, nb);
+    char16_t ua[kMax], ub[kMax];   // left as they are: QChar arrays would be zeroed first
+    QStringDecoder da(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QStringDecoder db(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    const QChar* ea = da.appendToBuffer(reinterpret_cast<QChar*>(ua), QByteArrayView(a + i, na - i));
+    const QChar* eb = db.appendToBuffer(reinterpret_cast<QChar*>(ub), QByteArrayView(b + i, nb - i));
+    const auto la = ea - reinterpret_cast<const QChar*>(ua), lb = eb - reinterpret_cast<const QChar*>(ub);
+    const int c = QStringView(ua, la).compare(QStringView(ub, lb), Qt::CaseInsensitive);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
 int compareValue(const StoredValue& a, const StoredValue& b, bool text)
 {
     const int ra = typeRank(a.type), rb = typeRank(b.type);
@@ -450,7 +554,7 @@ int compareValue(const StoredValue& a, const StoredValue& b, bool text)
         return x < y ? -1 : x > y ? 1 : 0;
     }
     if (ra == 2 && text)
-        return jet::jetCompare(a.bytes, a.size, b.bytes, b.size);
+        return compareText(a.bytes, a.size, b.bytes, b.size);
     const int m = std::memcmp(a.bytes, b.bytes, std::size_t(std::min(a.size, b.size)));
     return m != 0 ? (m < 0 ? -1 : 1) : (a.size < b.size ? -1 : a.size > b.size ? 1 : 0);
 }
@@ -465,19 +569,197 @@ int compareValues(const char* a, const char* b, const std::vector<bool>& textCol
     return 0;
 }
 
-void bindValues(sqlite3_stmt* st, int first, const char* p, int n)
+// A row's place in the sort, told by its first bytes where they suffice.
+// The prefix is the row's text values one after the other, each ended by a
+// zero byte, ASCII letters in lower case, read as big-endian words. It ends
+// early (the rest zero, `known` saying how far it reaches) at a value that is
+// no text or at a byte outside ASCII or a zero byte in a value. Where two
+// prefixes first differ within what both know, they order the rows as
+// compareValues does: the collation compares ASCII as lower-case bytes, a
+// shorter value first, and the zero after a value sorts before any byte of a
+// longer one. Anything else is left to compareValues.
+struct SortEntry {
+    std::array<std::uint64_t, 3> prefix{};
+    std::uint32_t row = 0;
+    std::uint32_t known = 0;   ///< bytes of the prefix that count
+};
+
+SortEntry sortEntry(const char* p, const std::vector<bool>& textColumn, std::uint32_t row)
 {
-    for (int k = 0; k < n; ++k) {
+    SortEntry e;
+    e.row = row;
+    constexpr std::size_t kBytes = sizeof(e.prefix);
+    unsigned char bytes[kBytes] = {};
+    std::size_t n = 0;
+    bool whole = true;   // all the values are in, the zero padding counts
+    for (bool text : textColumn) {
+        if (n == kBytes)
+            break;
         const StoredValue v = readValue(p);
-        switch (v.type) {
-        case 'I': sqlite3_bind_int64(st, first + k, v.i); break;
-        case 'F': sqlite3_bind_double(st, first + k, v.d); break;
-        case 'T': sqlite3_bind_text(st, first + k, v.bytes, v.size, SQLITE_STATIC); break;
-        case 'B': sqlite3_bind_blob(st, first + k, v.bytes, v.size, SQLITE_STATIC); break;
-        default: sqlite3_bind_null(st, first + k); break;
+        if (!text || v.type != 'T') {
+            whole = false;
+            break;
         }
+        int i = 0;
+        for (; i < v.size && n < kBytes; ++i) {
+            const auto ch = static_cast<unsigned char>(v.bytes[i]);
+            if (ch == 0 || ch >= 0x80)
+                break;
+            bytes[n++] = ch >= 'A' && ch <= 'Z' ? ch + 32 : ch;
+        }
+        if (i < v.size && n < kBytes) {
+            whole = false;   // stopped at a byte the prefix cannot order
+            break;
+        }
+        if (n < kBytes)
+            bytes[n++] = 0;
     }
+    for (std::size_t w = 0; w < e.prefix.size(); ++w) {
+        std::uint64_t x = 0;
+        for (std::size_t b = 0; b < 8; ++b)
+            x = (x << 8) | bytes[w * 8 + b];
+        e.prefix[w] = x;
+    }
+    e.known = std::uint32_t(whole ? kBytes : n);
+    return e;
 }
+
+/// -1 or 1 when the prefixes order the two rows, 0 when they cannot.
+int comparePrefixes(const SortEntry& a, const SortEntry& b)
+{
+    const std::uint32_t known = std::min(a.known, b.known);
+    for (std::size_t w = 0; w < a.prefix.size(); ++w) {
+        const std::uint64_t x = a.prefix[w] ^ b.prefix[w];
+        if (x == 0)
+            continue;
+        const auto at = std::uint32_t(w * 8 + std::size_t(std::countl_zero(x)) / 8);
+        return at < known ? (a.prefix[w] < b.prefix[w] ? -1 : 1) : 0;
+    }
+    return 0;
+}
+
+// The sorted result rows as a table SQLite reads (Count, then the values):
+// one INSERT ... SELECT writes them all instead of a statement step each.
+struct ResultRows {
+    const std::vector<KeptRow>* kept = nullptr;
+    const std::vector<SortEntry>* order = nullptr;
+    int values = 0;
+};
+
+struct ResultRowsTable : sqlite3_vtab {
+    const ResultRows* rows = nullptr;
+};
+
+struct ResultRowsCursor : sqlite3_vtab_cursor {
+    std::size_t at = 0;
+    std::size_t parsed = SIZE_MAX;   // the row whose values are in `values`
+    std::vector<StoredValue> values;
+};
+
+const ResultRows& rowsOf(sqlite3_vtab_cursor* cur) { return *static_cast<ResultRowsTable*>(cur->pVtab)->rows; }
+
+int rowsConnect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out, char**)
+{
+    const auto* rows = static_cast<const ResultRows*>(aux);
+    std::string schema = "CREATE TABLE x(n";
+    for (int k = 0; k < rows->values; ++k)
+        schema += ", v" + std::to_string(k);
+    schema += ")";
+    const int rc = sqlite3_declare_vtab(db, schema.c_str());
+    if (rc != SQLITE_OK)
+        return rc;
+    auto* t = new ResultRowsTable{};
+    t->rows = rows;
+    *out = t;
+    return SQLITE_OK;
+}
+
+int rowsDisconnect(sqlite3_vtab* t)
+{
+    delete static_cast<ResultRowsTable*>(t);
+    return SQLITE_OK;
+}
+
+int rowsBestIndex(sqlite3_vtab* t, sqlite3_index_info* info)
+{
+    info->estimatedCost = double(static_cast<ResultRowsTable*>(t)->rows->order->size());
+    return SQLITE_OK;
+}
+
+int rowsOpen(sqlite3_vtab*, sqlite3_vtab_cursor** out)
+{
+    *out = new ResultRowsCursor{};
+    return SQLITE_OK;
+}
+
+int rowsClose(sqlite3_vtab_cursor* cur)
+{
+    delete static_cast<ResultRowsCursor*>(cur);
+    return SQLITE_OK;
+}
+
+int rowsFilter(sqlite3_vtab_cursor* cur, int, const char*, int, sqlite3_value**)
+{
+    static_cast<ResultRowsCursor*>(cur)->at = 0;
+    return SQLITE_OK;
+}
+
+// The rows go out in sorted order, which visits the kept rows and their
+// values at random: the ones a few rows ahead are asked for early.
+int rowsNext(sqlite3_vtab_cursor* cur)
+{
+    auto* c = static_cast<ResultRowsCursor*>(cur);
+    const ResultRows& rows = rowsOf(cur);
+    ++c->at;
+    if (c->at + 16 < rows.order->size())
+        __builtin_prefetch(&(*rows.kept)[(*rows.order)[c->at + 16].row]);
+    if (c->at + 8 < rows.order->size())
+        __builtin_prefetch((*rows.kept)[(*rows.order)[c->at + 8].row].values);
+    return SQLITE_OK;
+}
+
+int rowsEof(sqlite3_vtab_cursor* cur) { return static_cast<ResultRowsCursor*>(cur)->at >= rowsOf(cur).order->size(); }
+
+int rowsColumn(sqlite3_vtab_cursor* cur, sqlite3_context* ctx, int col)
+{
+    auto* c = static_cast<ResultRowsCursor*>(cur);
+    const ResultRows& rows = rowsOf(cur);
+    const KeptRow& row = (*rows.kept)[(*rows.order)[c->at].row];
+    if (col == 0) {
+        sqlite3_result_int64(ctx, row.count);
+        return SQLITE_OK;
+    }
+    if (c->parsed != c->at) {
+        c->values.clear();
+        const char* p = row.values;
+        for (int k = 0; k < rows.values; ++k)
+            c->values.push_back(readValue(p));
+        c->parsed = c->at;
+    }
+    const StoredValue& v = c->values[std::size_t(col - 1)];
+    switch (v.type) {
+    case 'I': sqlite3_result_int64(ctx, v.i); break;
+    case 'F': sqlite3_result_double(ctx, v.d); break;
+    case 'T': sqlite3_result_text(ctx, v.bytes, v.size, SQLITE_STATIC); break;
+    case 'B': sqlite3_result_blob(ctx, v.bytes, v.size, SQLITE_STATIC); break;
+    default: sqlite3_result_null(ctx); break;
+    }
+    return SQLITE_OK;
+}
+
+int rowsRowid(sqlite3_vtab_cursor* cur, sqlite3_int64* rowid)
+{
+    *rowid = sqlite3_int64(static_cast<ResultRowsCursor*>(cur)->at);
+    return SQLITE_OK;
+}
+
+const sqlite3_module kResultRowsModule = {
+    0, nullptr, rowsConnect, rowsBestIndex, rowsDisconnect, rowsDisconnect, rowsOpen, rowsClose, rowsFilter, rowsNext,
+    rowsEof, rowsColumn, rowsRowid, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    nullptr, nullptr,
+};
+
+const char* const kResultRows = "qb_dupe_rows";
 
 // Makes tblDupes_AllX afresh (after it has been dropped): Count, then the
 // compared columns under their own names and types, one row per group of two
@@ -498,57 +780,69 @@ void writeResultTable(jet::Connection& c, const QString& data, const std::vector
         fields << jet::quoteName(col.name);
     }
     c.exec(QStringLiteral("DROP TABLE IF EXISTS ") + kLayout);
-    c.exec(QStringLiteral("DROP TABLE IF EXISTS ") + kKeep);
     c.exec(QStringLiteral("CREATE TEMP TABLE qb_dupe_layout (%1)").arg(cols.join(QLatin1String(", "))));
     jet::createTableFromSelect(c, QString(), QStringLiteral("tblDupes_AllX"),
                                QStringLiteral("SELECT %1 FROM %2 WHERE 0").arg(fields.join(QLatin1String(", ")), kLayout));
     c.exec(QStringLiteral("DROP TABLE ") + kLayout);
 
-    c.exec(QStringLiteral("CREATE TEMP TABLE qb_dupe_keep (qb_keep INTEGER PRIMARY KEY, qb_n INTEGER)"));
+    // The lowest key of every group of two or more, ascending (the groups
+    // opened in key order), and the group's size.
+    std::vector<qint64> firstKeys;
+    std::vector<qint64> sizes;
+    for (const RecordGrouper::Group& grp : g.groups()) {
+        if (grp.count < 2)
+            continue;
+        firstKeys.push_back(grp.firstKey);
+        sizes.push_back(grp.count);
+    }
     // One transaction for all the rows written here, not a commit for each.
     jet::Savepoint sp(c, QStringLiteral("qb_dupe_result"));
-    {
-        jet::Stmt ins(&c, QStringLiteral("INSERT INTO %1 VALUES (?1, ?2)").arg(kKeep));
-        for (const RecordGrouper::Group& grp : g.groups()) {
-            if (grp.count < 2)
-                continue;
-            ins.bindInt(1, grp.firstKey);
-            ins.bindInt(2, grp.count);
-            ins.step();
-            ins.reset();
-        }
-    }
     // The rows come in key order and are put in the GROUP BY's order here:
     // the engine's sort under the text collation is its slowest step on
     // millions of rows, this sort compares as that collation does.
     std::vector<KeptRow> kept;
-    kept.reserve(g.groups().size() / 4);
+    kept.reserve(firstKeys.size());
     ValueArena values;
     {
-        jet::Stmt read(&c, QStringLiteral("SELECT K.qb_n, %1 FROM %2 K JOIN main.%3 T ON T.%4 = K.qb_keep ORDER BY K.qb_keep")
+        const jet::ScopedKeyTable list(c.handle(), kKeyList, firstKeys);
+        jet::Stmt read(&c, QStringLiteral("SELECT K.value, %1 FROM %2 K JOIN main.%3 T ON T.%4 = K.value ORDER BY K.value")
                                .arg(joinTerms(columns, [](const Column& col) { return valueExpr(col, QStringLiteral("T")); }),
-                                    kKeep, jet::quoteName(data), jet::quoteName(kKey)));
-        while (read.step())
-            kept.push_back(KeptRow{sqlite3_column_int64(read.get(), 0), values.store(read.get(), 1, int(columns.size()))});
+                                    QLatin1String(kKeyList), jet::quoteName(data), jet::quoteName(kKey)));
+        std::size_t at = 0;
+        while (read.step()) {
+            const qint64 key = sqlite3_column_int64(read.get(), 0);
+            while (at < firstKeys.size() && firstKeys[at] != key)
+                ++at;
+            if (at == firstKeys.size())
+                break;
+            kept.push_back(KeptRow{sizes[at], values.store(read.get(), 1, int(columns.size()))});
+        }
     }
     std::vector<bool> textColumn;
     for (const Column& col : columns)
         textColumn.push_back(isText(col));
-    std::stable_sort(kept.begin(), kept.end(), [&](const KeptRow& a, const KeptRow& b) {
-        return compareValues(a.values, b.values, textColumn) < 0;
+    std::vector<SortEntry> order;
+    order.reserve(kept.size());
+    for (std::size_t i = 0; i < kept.size(); ++i)
+        order.push_back(sortEntry(kept[i].values, textColumn, std::uint32_t(i)));
+    // Equal values keep their key order, as the stable sort of the records by
+    // key would.
+    std::sort(order.begin(), order.end(), [&](const SortEntry& a, const SortEntry& b) {
+        if (const int p = comparePrefixes(a, b))
+            return p < 0;
+        const int r = compareValues(kept[a.row].values, kept[b.row].values, textColumn);
+        return r != 0 ? r < 0 : a.row < b.row;
     });
     {
-        jet::Stmt ins(&c, QStringLiteral("INSERT INTO main.tblDupes_AllX VALUES (%1)")
-                              .arg(QStringList(qsizetype(columns.size()) + 1, QStringLiteral("?")).join(QLatin1String(", "))));
-        for (const KeptRow& row : kept) {
-            ins.bindInt(1, row.count);
-            bindValues(ins.get(), 2, row.values, int(columns.size()));
-            ins.step();
-            ins.reset();
-        }
+        const ResultRows rows{&kept, &order, int(columns.size())};
+        sqlite3_create_module(c.handle(), kResultRows, &kResultRowsModule, const_cast<ResultRows*>(&rows));
+        struct Unregister {
+            sqlite3* db;
+            ~Unregister() { sqlite3_create_module(db, kResultRows, nullptr, nullptr); }
+        } unregister{c.handle()};
+        c.exec(QStringLiteral("INSERT INTO main.tblDupes_AllX SELECT * FROM %1").arg(QLatin1String(kResultRows)));
     }
     sp.commit();
-    c.exec(QStringLiteral("DROP TABLE ") + kKeep);
 }
 
 QString partTerms(const std::vector<Column>& cols, const std::function<QString(const Column&)>& f, bool joinWithComma)
@@ -676,9 +970,9 @@ SearchResult searchDuplicates(jet::Database& db, Scope scope, const std::vector<
         progress.start(steps);
         qint64 seen = 0;
         auto surplus = std::make_shared<std::vector<qint64>>();
+        auto firsts = std::make_shared<std::vector<qint64>>();
         const RecordGrouper g = groupRecords(c, data, columns, [&](qint64 key, std::uint32_t, bool opened) {
-            if (!opened)
-                surplus->push_back(key);
+            (opened ? firsts : surplus)->push_back(key);
             if (++seen % kProgressEvery == 0)
                 progress.step(std::min(key, lastKey));
         });
@@ -693,6 +987,7 @@ SearchResult searchDuplicates(jet::Database& db, Scope scope, const std::vector<
         r.generation = c.generation();
         std::tie(r.writtenRows, r.dataVersion) = writeStamp(c);
         r.surplus = std::move(surplus);
+        r.firsts = std::move(firsts);
         r.ok = true;
     } catch (const jet::JetError& e) {
         r.ok = false;
@@ -764,7 +1059,7 @@ RemovalResult removeDuplicates(jet::Database& db, const SearchResult& search, co
         const QString data = realTable(c, QStringLiteral("tblData"));
         const QString minTable = realTable(c, QStringLiteral("tblDupes_Min"));
         const QString delTable = realTable(c, QStringLiteral("tblDupes_Del"));
-        const bool unchanged = search.surplus && c.generation() == search.generation
+        const bool unchanged = search.surplus && search.firsts && c.generation() == search.generation
                                && writeStamp(c) == std::make_pair(search.writtenRows, search.dataVersion);
         jet::Workspace::beginTrans();
         began = true;
@@ -777,24 +1072,21 @@ RemovalResult removeDuplicates(jet::Database& db, const SearchResult& search, co
         // Every record after the first of its group goes, in key order.
         // Nothing written since the search (checked before this transaction
         // wrote anything): its groups hold.
-        std::vector<qint64> regrouped;
+        std::vector<qint64> regrouped, regroupedFirsts;
         if (!unchanged)
             groupRecords(c, data, search.columns, [&](qint64 key, std::uint32_t, bool opened) {
-                if (!opened)
-                    regrouped.push_back(key);
+                (opened ? regroupedFirsts : regrouped).push_back(key);
             });
         const std::vector<qint64>& doomed = unchanged ? *search.surplus : regrouped;
+        const std::vector<qint64>& kept = unchanged ? *search.firsts : regroupedFirsts;
         const auto counted = qint64(doomed.size());
 
         step(3);
         const QString key = jet::quoteName(kKey);
         {
-            jet::Stmt ins(&c, QStringLiteral("INSERT INTO main.%1 (%2) VALUES (?1)").arg(jet::quoteName(delTable), key));
-            for (qint64 k : doomed) {
-                ins.bindInt(1, k);
-                ins.step();
-                ins.reset();
-            }
+            const jet::ScopedKeyTable list(c.handle(), kKeyList, doomed);
+            c.exec(QStringLiteral("INSERT INTO main.%1 (%2) SELECT value FROM %3 ORDER BY value")
+                       .arg(jet::quoteName(delTable), key, QLatin1String(kKeyList)));
         }
 
         step(4);
@@ -808,8 +1100,11 @@ RemovalResult removeDuplicates(jet::Database& db, const SearchResult& search, co
 
         // What is left is the lowest key of every group.
         step(5);
-        c.exec(QStringLiteral("INSERT INTO main.%1 (%2) SELECT T.%2 FROM main.%3 T ORDER BY 1")
-                   .arg(jet::quoteName(minTable), key, jet::quoteName(data)));
+        {
+            const jet::ScopedKeyTable list(c.handle(), kKeyList, kept);
+            c.exec(QStringLiteral("INSERT INTO main.%1 (%2) SELECT value FROM %3 ORDER BY value")
+                       .arg(jet::quoteName(minTable), key, QLatin1String(kKeyList)));
+        }
         jet::Workspace::commitTrans();
         began = false;
         r.ok = true;

@@ -68,6 +68,9 @@ struct SearchResult {
     /// The keys of the records after the first of their group, ascending:
     /// what a removal deletes while the list is as the search left it.
     std::shared_ptr<const std::vector<qint64>> surplus;
+    /// The lowest key of every group, single records included, ascending:
+    /// what a removal leaves of the list.
+    std::shared_ptr<const std::vector<qint64>> firsts;
     /// The database's own count of written rows and its data version as the
     /// search ended: they move with any change, made through the engine or not.
     qint64 writtenRows = 0;

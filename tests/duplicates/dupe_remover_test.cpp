@@ -111,18 +111,25 @@ PartSearch runPartSearch(jet::Database& d, Scope scope, const std::vector<Column
     return p;
 }
 
-// tblDupes_AllX as comparable text: field names, then one line per row with
-// text folded (which spelling stands for a group is the engine's choice).
-QStringList groupTableText(jet::Database& d)
+// The rows of tblDupes_AllX in table order, one line each, text folded
+// (which spelling stands for a group is the engine's choice).
+QStringList groupTableRows(jet::Database& d)
 {
-    const GroupTable t = readGroupTable(d);
     QStringList lines;
-    for (const Group& g : t.rows) {
+    for (const Group& g : readGroupTable(d).rows) {
         QStringList cells{QString::number(g.count)};
         for (const Value& v : g.values)
             cells << (v.isNull() ? QStringLiteral("<null>") : v.toString().toCaseFolded());
         lines << cells.join(QLatin1Char('|'));
     }
+    return lines;
+}
+
+// tblDupes_AllX as comparable text: field names, then its rows sorted.
+QStringList groupTableText(jet::Database& d)
+{
+    const GroupTable t = readGroupTable(d);
+    QStringList lines = groupTableRows(d);
     lines.sort();
     lines.prepend(t.fields.join(QLatin1Char('|')));
     return lines;
@@ -217,6 +224,45 @@ TEST(DupeRemoverDrawn, SearchAndRemovalMatchThePagesStatements)
             EXPECT_EQ(testdb::longs(ours, QStringLiteral("SELECT LumacorPrimK FROM %1").arg(QLatin1String(table))),
                       testdb::longs(part, QStringLiteral("SELECT LumacorPrimK FROM %1").arg(QLatin1String(table))))
                 << table;
+    }
+}
+
+// The result table lists its groups in the order of the engine's GROUP BY:
+// values that agree on a long stretch, one the start of another, letters
+// beyond ASCII early and late, empty and Null, a number in a text column.
+TEST(DupeRemoverOrder, ResultRowsInTheEnginesOrder)
+{
+    const std::vector<Value> names = {
+        "Ann", "ANNE", "ann ", "Anna", "", Value(), "anna-maria josephine catherine", "Anna-Maria Josephine Catherina",
+        "Anna-Maria Josephine Cather", "Anna-Maria Josephine Catherine X", QString::fromUtf8("Zo\u00eb"), "Zoe", "ZZ",
+        QString::fromUtf8("\u00c9mile"), "Emile", QString::fromUtf8("Emil\u00e9"), QString::fromUtf8("Anna-Maria \u00c9"),
+        "Anna-Maria Z", "12", "Anna\tB"};
+    const std::vector<Value> cities = {"Oslo", "oslo a", QString::fromUtf8("D\u00fan Laoghaire"), "Dun Laoghaire",
+                                       "Dunmore East and the long road out", "Dunmore East and the long road in", ""};
+    std::vector<std::vector<Value>> rows;
+    std::mt19937 rng(11u);
+    for (const Value& name : names)
+        for (const Value& city : cities)
+            for (int copy = 0; copy < 2; ++copy)
+                rows.push_back({name, city, Value(), Value(), Value()});
+    std::shuffle(rows.begin(), rows.end(), rng);
+
+    QTemporaryDir here;
+    jet::Database engine = jet::Database::open(here.filePath(QStringLiteral("engine.sys")), true);
+    testdb::makeData(engine, kDefs, rows);
+    jet::Database ours = jet::Database::open(here.filePath(QStringLiteral("ours.sys")), true);
+    testdb::makeData(ours, kDefs, rows);
+    for (const QStringList& selected : {QStringList{QStringLiteral("Name"), QStringLiteral("City")},
+                                        QStringList{QStringLiteral("City"), QStringLiteral("Name")}}) {
+        SCOPED_TRACE(selected.join(QLatin1Char(',')).toStdString());
+        const std::vector<Column> cols = comparedColumns(engine, Scope::Selected, selected);
+        if (engine.hasTable(QStringLiteral("tblDupes_AllX")))
+            engine.execute(QStringLiteral("DROP TABLE tblDupes_AllX"));
+        engine.execute(resultTableSql(searchSelectList(cols, Scope::Selected), searchGroupList(cols, Scope::Selected)));
+        ASSERT_TRUE(searchDuplicates(ours, Scope::Selected, cols).ok);
+        const QStringList expected = groupTableRows(engine);
+        EXPECT_EQ(expected.size(), qsizetype(names.size() * cities.size()) - qsizetype(cities.size()));
+        EXPECT_EQ(groupTableRows(ours), expected);
     }
 }
 

@@ -667,6 +667,100 @@ ScopedFunction::~ScopedFunction()
     sqlite3_create_function(db_, name_, args_, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr);
 }
 
+namespace {
+
+// The key table: a cursor is an index into the list, which is its rowid too.
+struct KeyTable : sqlite3_vtab {
+    const std::vector<qint64>* keys = nullptr;
+};
+
+struct KeyCursor : sqlite3_vtab_cursor {
+    std::size_t at = 0;
+};
+
+const std::vector<qint64>& keysOf(sqlite3_vtab_cursor* cur) { return *static_cast<KeyTable*>(cur->pVtab)->keys; }
+
+int keyConnect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out, char**)
+{
+    const int rc = sqlite3_declare_vtab(db, "CREATE TABLE x(value INTEGER)");
+    if (rc != SQLITE_OK)
+        return rc;
+    auto* t = new KeyTable{};
+    t->keys = static_cast<const std::vector<qint64>*>(aux);
+    *out = t;
+    return SQLITE_OK;
+}
+
+int keyDisconnect(sqlite3_vtab* t)
+{
+    delete static_cast<KeyTable*>(t);
+    return SQLITE_OK;
+}
+
+// A full scan, already in ascending order of value and of rowid.
+int keyBestIndex(sqlite3_vtab* t, sqlite3_index_info* info)
+{
+    const auto n = double(static_cast<KeyTable*>(t)->keys->size());
+    info->estimatedCost = n;
+    info->estimatedRows = sqlite3_int64(n);
+    if (info->nOrderBy == 1 && (info->aOrderBy[0].iColumn == 0 || info->aOrderBy[0].iColumn == -1) && !info->aOrderBy[0].desc)
+        info->orderByConsumed = 1;
+    return SQLITE_OK;
+}
+
+int keyOpen(sqlite3_vtab*, sqlite3_vtab_cursor** out)
+{
+    *out = new KeyCursor{};
+    return SQLITE_OK;
+}
+
+int keyClose(sqlite3_vtab_cursor* cur)
+{
+    delete static_cast<KeyCursor*>(cur);
+    return SQLITE_OK;
+}
+
+int keyFilter(sqlite3_vtab_cursor* cur, int, const char*, int, sqlite3_value**)
+{
+    static_cast<KeyCursor*>(cur)->at = 0;
+    return SQLITE_OK;
+}
+
+int keyNext(sqlite3_vtab_cursor* cur)
+{
+    ++static_cast<KeyCursor*>(cur)->at;
+    return SQLITE_OK;
+}
+
+int keyEof(sqlite3_vtab_cursor* cur) { return static_cast<KeyCursor*>(cur)->at >= keysOf(cur).size(); }
+
+int keyColumn(sqlite3_vtab_cursor* cur, sqlite3_context* ctx, int)
+{
+    sqlite3_result_int64(ctx, keysOf(cur)[static_cast<KeyCursor*>(cur)->at]);
+    return SQLITE_OK;
+}
+
+int keyRowid(sqlite3_vtab_cursor* cur, sqlite3_int64* rowid)
+{
+    *rowid = sqlite3_int64(static_cast<KeyCursor*>(cur)->at);
+    return SQLITE_OK;
+}
+
+// Eponymous only (no xCreate): the table exists by the module's name alone.
+const sqlite3_module kKeyModule = {
+    0, nullptr, keyConnect, keyBestIndex, keyDisconnect, keyDisconnect, keyOpen, keyClose, keyFilter, keyNext, keyEof,
+    keyColumn, keyRowid, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+};
+
+} // namespace
+
+ScopedKeyTable::ScopedKeyTable(sqlite3* db, const char* name, const std::vector<qint64>& keys) : db_(db), name_(name)
+{
+    sqlite3_create_module(db_, name_, &kKeyModule, const_cast<std::vector<qint64>*>(&keys));
+}
+
+ScopedKeyTable::~ScopedKeyTable() { sqlite3_create_module(db_, name_, nullptr, nullptr); }
+
 int jetCompare(const char* a, int na, const char* b, int nb)
 {
     const int n = std::min(na, nb);
