@@ -17,7 +17,7 @@
 // for the result table's order, mostly on a prefix of their values.
 //
 // Lists of millions of keys or rows go to SQLite as tables it reads from
-// memory (jet::ScopedKeyTable, the result rows' table here): one INSERT ...
+// memory (jet::ScopedKeyTable, and the result rows as a jet::RowFeed): one INSERT ...
 // SELECT or join instead of a statement step for each row.
 //
 // Hazards: a removal must never trust groups the list no longer has, so it
@@ -30,6 +30,7 @@
 #include "platform/jet/connection.h"
 #include "platform/jet/error.h"
 #include "platform/jet/schema.h"
+#include "platform/jet/rowfeed.h"
 #include "platform/jet/sqlfunctions.h"
 
 #include <QByteArray>
@@ -640,123 +641,63 @@ int comparePrefixes(const SortEntry& a, const SortEntry& b)
 
 // The sorted result rows as a table SQLite reads (Count, then the values):
 // one INSERT ... SELECT writes them all instead of a statement step each.
-struct ResultRows {
-    const std::vector<KeptRow>* kept = nullptr;
-    const std::vector<SortEntry>* order = nullptr;
-    int values = 0;
-};
-
-struct ResultRowsTable : sqlite3_vtab {
-    const ResultRows* rows = nullptr;
-};
-
-struct ResultRowsCursor : sqlite3_vtab_cursor {
-    std::size_t at = 0;
-    std::size_t parsed = SIZE_MAX;   // the row whose values are in `values`
-    std::vector<StoredValue> values;
-};
-
-const ResultRows& rowsOf(sqlite3_vtab_cursor* cur) { return *static_cast<ResultRowsTable*>(cur->pVtab)->rows; }
-
-int rowsConnect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out, char**)
-{
-    const auto* rows = static_cast<const ResultRows*>(aux);
-    std::string schema = "CREATE TABLE x(n";
-    for (int k = 0; k < rows->values; ++k)
-        schema += ", v" + std::to_string(k);
-    schema += ")";
-    const int rc = sqlite3_declare_vtab(db, schema.c_str());
-    if (rc != SQLITE_OK)
-        return rc;
-    auto* t = new ResultRowsTable{};
-    t->rows = rows;
-    *out = t;
-    return SQLITE_OK;
-}
-
-int rowsDisconnect(sqlite3_vtab* t)
-{
-    delete static_cast<ResultRowsTable*>(t);
-    return SQLITE_OK;
-}
-
-int rowsBestIndex(sqlite3_vtab* t, sqlite3_index_info* info)
-{
-    info->estimatedCost = double(static_cast<ResultRowsTable*>(t)->rows->order->size());
-    return SQLITE_OK;
-}
-
-int rowsOpen(sqlite3_vtab*, sqlite3_vtab_cursor** out)
-{
-    *out = new ResultRowsCursor{};
-    return SQLITE_OK;
-}
-
-int rowsClose(sqlite3_vtab_cursor* cur)
-{
-    delete static_cast<ResultRowsCursor*>(cur);
-    return SQLITE_OK;
-}
-
-int rowsFilter(sqlite3_vtab_cursor* cur, int, const char*, int, sqlite3_value**)
-{
-    static_cast<ResultRowsCursor*>(cur)->at = 0;
-    return SQLITE_OK;
-}
-
-// The rows go out in sorted order, which visits the kept rows and their
-// values at random: the ones a few rows ahead are asked for early.
-int rowsNext(sqlite3_vtab_cursor* cur)
-{
-    auto* c = static_cast<ResultRowsCursor*>(cur);
-    const ResultRows& rows = rowsOf(cur);
-    ++c->at;
-    if (c->at + 16 < rows.order->size())
-        __builtin_prefetch(&(*rows.kept)[(*rows.order)[c->at + 16].row]);
-    if (c->at + 8 < rows.order->size())
-        __builtin_prefetch((*rows.kept)[(*rows.order)[c->at + 8].row].values);
-    return SQLITE_OK;
-}
-
-int rowsEof(sqlite3_vtab_cursor* cur) { return static_cast<ResultRowsCursor*>(cur)->at >= rowsOf(cur).order->size(); }
-
-int rowsColumn(sqlite3_vtab_cursor* cur, sqlite3_context* ctx, int col)
-{
-    auto* c = static_cast<ResultRowsCursor*>(cur);
-    const ResultRows& rows = rowsOf(cur);
-    const KeptRow& row = (*rows.kept)[(*rows.order)[c->at].row];
-    if (col == 0) {
-        sqlite3_result_int64(ctx, row.count);
-        return SQLITE_OK;
+class ResultRows : public jet::RowFeed {
+public:
+    ResultRows(const std::vector<KeptRow>& kept, const std::vector<SortEntry>& order, int values)
+        : kept_(kept), order_(order), values_(values)
+    {
     }
-    if (c->parsed != c->at) {
-        c->values.clear();
-        const char* p = row.values;
-        for (int k = 0; k < rows.values; ++k)
-            c->values.push_back(readValue(p));
-        c->parsed = c->at;
+    int columnCount() const override { return values_ + 1; }
+    qint64 expectedRows() const override { return qint64(order_.size()); }
+    bool rewind() override
+    {
+        at_ = SIZE_MAX;
+        return true;
     }
-    const StoredValue& v = c->values[std::size_t(col - 1)];
-    switch (v.type) {
-    case 'I': sqlite3_result_int64(ctx, v.i); break;
-    case 'F': sqlite3_result_double(ctx, v.d); break;
-    case 'T': sqlite3_result_text(ctx, v.bytes, v.size, SQLITE_STATIC); break;
-    case 'B': sqlite3_result_blob(ctx, v.bytes, v.size, SQLITE_STATIC); break;
-    default: sqlite3_result_null(ctx); break;
+
+    // The rows go out in sorted order, which visits the kept rows and their
+    // values at random: the ones a few rows ahead are asked for early.
+    bool next() override
+    {
+        ++at_;
+        if (at_ + 16 < order_.size())
+            __builtin_prefetch(&kept_[order_[at_ + 16].row]);
+        if (at_ + 8 < order_.size())
+            __builtin_prefetch(kept_[order_[at_ + 8].row].values);
+        return at_ < order_.size();
     }
-    return SQLITE_OK;
-}
 
-int rowsRowid(sqlite3_vtab_cursor* cur, sqlite3_int64* rowid)
-{
-    *rowid = sqlite3_int64(static_cast<ResultRowsCursor*>(cur)->at);
-    return SQLITE_OK;
-}
+    void result(sqlite3_context* ctx, int col) const override
+    {
+        const KeptRow& row = kept_[order_[at_].row];
+        if (col == 0) {
+            sqlite3_result_int64(ctx, row.count);
+            return;
+        }
+        if (parsed_ != at_) {
+            parsedValues_.clear();
+            const char* p = row.values;
+            for (int k = 0; k < values_; ++k)
+                parsedValues_.push_back(readValue(p));
+            parsed_ = at_;
+        }
+        const StoredValue& v = parsedValues_[std::size_t(col - 1)];
+        switch (v.type) {
+        case 'I': sqlite3_result_int64(ctx, v.i); break;
+        case 'F': sqlite3_result_double(ctx, v.d); break;
+        case 'T': sqlite3_result_text(ctx, v.bytes, v.size, SQLITE_STATIC); break;
+        case 'B': sqlite3_result_blob(ctx, v.bytes, v.size, SQLITE_STATIC); break;
+        default: sqlite3_result_null(ctx); break;
+        }
+    }
 
-const sqlite3_module kResultRowsModule = {
-    0, nullptr, rowsConnect, rowsBestIndex, rowsDisconnect, rowsDisconnect, rowsOpen, rowsClose, rowsFilter, rowsNext,
-    rowsEof, rowsColumn, rowsRowid, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-    nullptr, nullptr,
+private:
+    const std::vector<KeptRow>& kept_;
+    const std::vector<SortEntry>& order_;
+    const int values_;
+    std::size_t at_ = SIZE_MAX;
+    mutable std::size_t parsed_ = SIZE_MAX;   // the row whose values are in parsedValues_
+    mutable std::vector<StoredValue> parsedValues_;
 };
 
 const char* const kResultRows = "qb_dupe_rows";
@@ -834,13 +775,10 @@ void writeResultTable(jet::Connection& c, const QString& data, const std::vector
         return r != 0 ? r < 0 : a.row < b.row;
     });
     {
-        const ResultRows rows{&kept, &order, int(columns.size())};
-        sqlite3_create_module(c.handle(), kResultRows, &kResultRowsModule, const_cast<ResultRows*>(&rows));
-        struct Unregister {
-            sqlite3* db;
-            ~Unregister() { sqlite3_create_module(db, kResultRows, nullptr, nullptr); }
-        } unregister{c.handle()};
-        c.exec(QStringLiteral("INSERT INTO main.tblDupes_AllX SELECT * FROM %1").arg(QLatin1String(kResultRows)));
+        ResultRows rows(kept, order, int(columns.size()));
+        const jet::ScopedFeed feed(c, kResultRows, rows);
+        jet::Stmt fill(&c, QStringLiteral("INSERT INTO main.tblDupes_AllX SELECT * FROM %1").arg(QLatin1String(kResultRows)));
+        jet::runFeed(fill, rows);
     }
     sp.commit();
 }

@@ -13,6 +13,7 @@ namespace {
 struct FeedTable {
     sqlite3_vtab base;
     RowFeed* feed;
+    bool read;   ///< a statement has read the feed already
 };
 
 struct FeedCursor {
@@ -44,7 +45,7 @@ int feedConnect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** 
     for (int i = 0; i < feed->columnCount(); ++i) {
         if (i)
             ddl += ", ";
-        ddl += 'c' + QByteArray::number(i);
+        ddl += '"' + feed->columnName(i) + '"';
     }
     ddl += ')';
     const int rc = sqlite3_declare_vtab(db, ddl.constData());
@@ -58,9 +59,18 @@ int feedConnect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** 
     return SQLITE_OK;
 }
 
-int feedBestIndex(sqlite3_vtab*, sqlite3_index_info* info)
+int feedBestIndex(sqlite3_vtab* t, sqlite3_index_info* info)
 {
-    info->estimatedCost = 1e9;
+    const RowFeed& feed = *reinterpret_cast<FeedTable*>(t)->feed;
+    const qint64 rows = feed.expectedRows();
+    info->estimatedCost = rows > 0 ? double(rows) : 1e9;
+    if (rows > 0)
+        info->estimatedRows = rows;
+    // Rows go out in the order of the row number, and of column 0 when the
+    // feed says so.
+    if (info->nOrderBy == 1 && !info->aOrderBy[0].desc
+        && (info->aOrderBy[0].iColumn == -1 || (info->aOrderBy[0].iColumn == 0 && feed.ascending())))
+        info->orderByConsumed = 1;
     return SQLITE_OK;
 }
 
@@ -86,7 +96,19 @@ int feedClose(sqlite3_vtab_cursor* cur)
     return SQLITE_OK;
 }
 
-int feedFilter(sqlite3_vtab_cursor* cursor, int, const char*, int, sqlite3_value**) { return feedNext(cursor); }
+int feedFilter(sqlite3_vtab_cursor* cursor, int, const char*, int, sqlite3_value**)
+{
+    auto* cur = reinterpret_cast<FeedCursor*>(cursor);
+    auto* table = reinterpret_cast<FeedTable*>(cursor->pVtab);
+    if (table->read && !table->feed->rewind()) {
+        sqlite3_free(table->base.zErrMsg);
+        table->base.zErrMsg = sqlite3_mprintf("these rows can be read only once");
+        return SQLITE_ERROR;
+    }
+    table->read = true;
+    cur->row = 0;
+    return feedNext(cursor);
+}
 
 int feedEof(sqlite3_vtab_cursor* cursor) { return reinterpret_cast<FeedCursor*>(cursor)->eof; }
 
@@ -124,16 +146,27 @@ const sqlite3_module& feedModule()
 
 } // namespace
 
-ScopedFeed::ScopedFeed(Connection& c, const char* name, RowFeed& feed) : c_(c), name_(name)
+QByteArray RowFeed::columnName(int i) const { return 'c' + QByteArray::number(i); }
+
+ScopedFeed::ScopedFeed(Connection& c, const char* name, RowFeed& feed) : ScopedFeed(c.handle(), name, feed) {}
+
+ScopedFeed::ScopedFeed(sqlite3* db, const char* name, RowFeed& feed) : db_(db), name_(name)
 {
-    if (sqlite3_create_module_v2(c_.handle(), name_.constData(), &feedModule(), &feed, nullptr) != SQLITE_OK)
-        throw JetError(errSyntax, QString::fromUtf8(sqlite3_errmsg(c_.handle())));
+    if (sqlite3_create_module_v2(db_, name_.constData(), &feedModule(), &feed, nullptr) != SQLITE_OK)
+        throw JetError(errSyntax, QString::fromUtf8(sqlite3_errmsg(db_)));
 }
 
 ScopedFeed::~ScopedFeed()
 {
     // A null module drops the name (and disconnects its table).
-    sqlite3_create_module_v2(c_.handle(), name_.constData(), nullptr, nullptr, nullptr);
+    sqlite3_create_module_v2(db_, name_.constData(), nullptr, nullptr, nullptr);
+}
+
+void ScopedKeyTable::Keys::result(sqlite3_context* ctx, int) const { sqlite3_result_int64(ctx, keys_[at_]); }
+
+ScopedKeyTable::ScopedKeyTable(sqlite3* db, const char* name, const std::vector<qint64>& keys)
+    : keys_(keys), table_(db, name, keys_)
+{
 }
 
 void runFeed(Stmt& insert, RowFeed& feed)

@@ -5,41 +5,89 @@
 
 #include "platform/jet/connection.h"
 
+#include <QByteArray>
 #include <QString>
 #include <exception>
+#include <vector>
 
+struct sqlite3;
 struct sqlite3_context;
 
 namespace jet {
 
-/// The rows of a feed, read once from first to last. next() and result()
-/// run inside the engine's statement on the connection's thread; next() may
-/// throw, and the statement then fails with what it threw (runFeed rethrows it).
+/// The rows of a feed, from first to last. next() and result() run inside
+/// the engine's statement on the connection's thread; next() may throw, and
+/// the statement then fails with what it threw (runFeed rethrows it). The
+/// position is the feed's own: one statement reads a feed at a time.
 class RowFeed {
 public:
     virtual ~RowFeed() = default;
     virtual int columnCount() const = 0;
+    /// The name of column i in statements: c0, c1, ... unless a feed says.
+    virtual QByteArray columnName(int i) const;
     /// Moves to the next row (the first on the first call); false past the last.
     virtual bool next() = 0;
     /// Sets the value of column i of the current row. Text may point into the
     /// feed's own storage as long as it stays until the following next().
     virtual void result(sqlite3_context* ctx, int i) const = 0;
+    /// Goes back before the first row, for a statement that reads the table
+    /// again; false (the default) when the rows can be read only once.
+    virtual bool rewind() { return false; }
+    /// How many rows to expect, for the engine's plan (0: many).
+    virtual qint64 expectedRows() const { return 0; }
+    /// True when the rows come in ascending order of column 0, so an
+    /// ORDER BY of it needs no sort.
+    virtual bool ascending() const { return false; }
 
     std::exception_ptr error;   ///< what next() threw, kept for runFeed
 };
 
-/// While it lives, the connection has the table `name` (columns c0, c1, ...)
-/// reading feed's rows. One feed per name at a time.
+/// While it lives, the connection has the table `name` reading feed's rows.
+/// One feed per name at a time.
 class ScopedFeed {
 public:
     ScopedFeed(Connection& c, const char* name, RowFeed& feed);
+    ScopedFeed(sqlite3* db, const char* name, RowFeed& feed);
     ~ScopedFeed();
     ScopedFeed(const ScopedFeed&) = delete;
     ScopedFeed& operator=(const ScopedFeed&) = delete;
 
 private:
-    Connection& c_;
+    sqlite3* db_;
     QByteArray name_;
+};
+
+/// A list of keys in memory, readable on a connection as the one-column
+/// table `name` (column value) for as long as this object lives: a run hands
+/// millions of keys to one INSERT ... SELECT or DELETE instead of stepping a
+/// statement for each. The keys must be ascending (the table says it is
+/// ordered by value) and must outlive this object.
+class ScopedKeyTable {
+public:
+    ScopedKeyTable(sqlite3* db, const char* name, const std::vector<qint64>& keys);
+
+private:
+    class Keys : public RowFeed {
+    public:
+        explicit Keys(const std::vector<qint64>& keys) : keys_(keys) {}
+        int columnCount() const override { return 1; }
+        QByteArray columnName(int) const override { return QByteArrayLiteral("value"); }
+        bool next() override { return ++at_ < keys_.size(); }
+        void result(sqlite3_context* ctx, int i) const override;
+        bool rewind() override
+        {
+            at_ = size_t(-1);
+            return true;
+        }
+        qint64 expectedRows() const override { return qint64(keys_.size()); }
+        bool ascending() const override { return true; }
+
+    private:
+        const std::vector<qint64>& keys_;
+        size_t at_ = size_t(-1);
+    };
+    Keys keys_;
+    ScopedFeed table_;
 };
 
 /// Steps insert (a statement reading a ScopedFeed) to its end. When the feed

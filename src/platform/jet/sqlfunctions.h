@@ -39,21 +39,4 @@ private:
     int args_;
 };
 
-/// A list of keys in memory, readable on a connection as the one-column
-/// table `name` (column value) for as long as this object lives: a run hands
-/// millions of keys to one INSERT ... SELECT or DELETE instead of stepping a
-/// statement for each. The keys must be ascending (the table says it is
-/// ordered by value) and must outlive this object.
-class ScopedKeyTable {
-public:
-    ScopedKeyTable(sqlite3* db, const char* name, const std::vector<qint64>& keys);
-    ~ScopedKeyTable();
-    ScopedKeyTable(const ScopedKeyTable&) = delete;
-    ScopedKeyTable& operator=(const ScopedKeyTable&) = delete;
-
-private:
-    sqlite3* db_;
-    const char* name_;
-};
-
 } // namespace jet

@@ -1,12 +1,14 @@
-#include "platform/jet/sqlfunctions.h"
+#include "platform/jet/rowfeed.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <stdexcept>
+
 namespace {
 
 // An in-memory connection with a table t of the rowids 1 to 10.
-class KeyTable : public ::testing::Test {
+class FeedTables : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -32,7 +34,7 @@ protected:
     sqlite3* db = nullptr;
 };
 
-TEST_F(KeyTable, ListsTheKeysWhereverATableMayStand)
+TEST_F(FeedTables, ListsTheKeysWhereverATableMayStand)
 {
     const std::vector<qint64> keys{2, 3, 7, 10, 42};
     const jet::ScopedKeyTable list(db, "keys", keys);
@@ -51,7 +53,7 @@ TEST_F(KeyTable, ListsTheKeysWhereverATableMayStand)
     EXPECT_EQ(column("SELECT k FROM t"), (std::vector<qint64>{1, 4, 5, 6, 8, 9}));
 }
 
-TEST_F(KeyTable, EmptyListAndGoneWithItsObject)
+TEST_F(FeedTables, EmptyListAndGoneWithItsObject)
 {
     {
         const std::vector<qint64> none;
@@ -62,6 +64,44 @@ TEST_F(KeyTable, EmptyListAndGoneWithItsObject)
     sqlite3_stmt* st = nullptr;
     EXPECT_NE(sqlite3_prepare_v2(db, "SELECT value FROM keys", -1, &st, nullptr), SQLITE_OK);
     sqlite3_finalize(st);
+    EXPECT_EQ(column("SELECT count(*) FROM t"), std::vector<qint64>{10});
+}
+
+// A feed that can be read only once, and one whose reading fails.
+TEST_F(FeedTables, OneTimeFeedRefusesASecondReadAndAFailingFeedFailsItsStatement)
+{
+    struct Once : jet::RowFeed {
+        int columnCount() const override { return 1; }
+        bool next() override
+        {
+            if (throwAt == n + 1)
+                throw std::runtime_error("read error");
+            return ++n <= 3;
+        }
+        void result(sqlite3_context* ctx, int) const override { sqlite3_result_int64(ctx, n); }
+        int n = 0;
+        int throwAt = 0;
+    };
+    Once once;
+    {
+        const jet::ScopedFeed feed(db, "once", once);
+        EXPECT_EQ(column("SELECT c0 FROM once"), (std::vector<qint64>{1, 2, 3}));
+        sqlite3_stmt* st = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT c0 FROM once", -1, &st, nullptr), SQLITE_OK);
+        EXPECT_EQ(sqlite3_step(st), SQLITE_ERROR);
+        EXPECT_STREQ(sqlite3_errmsg(db), "these rows can be read only once");
+        sqlite3_finalize(st);
+    }
+    Once failing;
+    failing.throwAt = 2;
+    const jet::ScopedFeed feed(db, "failing", failing);
+    sqlite3_stmt* st = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "INSERT INTO t (k) SELECT c0 + 100 FROM failing", -1, &st, nullptr), SQLITE_OK);
+    EXPECT_EQ(sqlite3_step(st), SQLITE_ERROR);
+    sqlite3_finalize(st);
+    ASSERT_TRUE(failing.error);
+    EXPECT_THROW(std::rethrow_exception(failing.error), std::runtime_error);
+    // The statement failed whole: not even the row read before the failure stays.
     EXPECT_EQ(column("SELECT count(*) FROM t"), std::vector<qint64>{10});
 }
 
