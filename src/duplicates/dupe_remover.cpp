@@ -35,7 +35,6 @@
 
 #include <QByteArray>
 #include <QHashFunctions>
-#include <QStringDecoder>
 #include <QStringView>
 #include <sqlite3.h>
 
@@ -502,44 +501,6 @@ int typeRank(char t) { return t == 'N' ? 0 : (t == 'I' || t == 'F') ? 1 : t == '
 /// SQLite's order of two values: Null, then numbers by value, then text (by
 /// the engine's collation in a Text or Memo column, byte by byte elsewhere),
 /// then blobs byte by byte.
-// The text collation's compare, step for step as jet::jetCompare does it
-// (ASCII as lower-case bytes; from the first byte beyond ASCII the rest of
-// both values by Qt's case-insensitive compare), with the rests turned into
-// UTF-16 on the stack instead of two strings on the heap; a long one (a
-// memo) goes to jetCompare itself.
-int compareText(const char* a, int na, const char* b, int nb)
-{
-    const int n = std::min(na, nb);
-    int i = 0;
-    for (; i < n; ++i) {
-        auto ca = static_cast<unsigned char>(a[i]);
-        auto cb = static_cast<unsigned char>(b[i]);
-        if ((ca | cb) & 0x80)
-            break;
-        if (ca >= 'A' && ca <= 'Z')
-            ca += 32;
-        if (cb >= 'A' && cb <= 'Z')
-            cb += 32;
-        if (ca != cb)
-            return ca < cb ? -1 : 1;
-    }
-    if (i == n)
-        return na == nb ? 0 : (na < nb ? -1 : 1);
-    while (i > 0 && (static_cast<unsigned char>(a[i]) & 0xC0) == 0x80)
-        --i;
-    constexpr int kMax = 1024;
-    if (na - i > kMax || nb - i > kMax)
-        return jet::jetCompare(a, na, b, nb);
-    char16_t ua[kMax], ub[kMax];   // left as they are: QChar arrays would be zeroed first
-    QStringDecoder da(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    QStringDecoder db(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    const QChar* ea = da.appendToBuffer(reinterpret_cast<QChar*>(ua), QByteArrayView(a + i, na - i));
-    const QChar* eb = db.appendToBuffer(reinterpret_cast<QChar*>(ub), QByteArrayView(b + i, nb - i));
-    const auto la = ea - reinterpret_cast<const QChar*>(ua), lb = eb - reinterpret_cast<const QChar*>(ub);
-    const int c = QStringView(ua, la).compare(QStringView(ub, lb), Qt::CaseInsensitive);
-    return c < 0 ? -1 : (c > 0 ? 1 : 0);
-}
-
 int compareValue(const StoredValue& a, const StoredValue& b, bool text)
 {
     const int ra = typeRank(a.type), rb = typeRank(b.type);
@@ -555,7 +516,7 @@ int compareValue(const StoredValue& a, const StoredValue& b, bool text)
         return x < y ? -1 : x > y ? 1 : 0;
     }
     if (ra == 2 && text)
-        return compareText(a.bytes, a.size, b.bytes, b.size);
+        return jet::jetCompare(a.bytes, a.size, b.bytes, b.size);
     const int m = std::memcmp(a.bytes, b.bytes, std::size_t(std::min(a.size, b.size)));
     return m != 0 ? (m < 0 ? -1 : 1) : (a.size < b.size ? -1 : a.size > b.size ? 1 : 0);
 }

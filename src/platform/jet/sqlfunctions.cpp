@@ -14,6 +14,7 @@
 #include <sqlite3.h>
 
 #include <QDateTime>
+#include <QStringDecoder>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -688,9 +689,23 @@ int jetCompare(const char* a, int na, const char* b, int nb)
     // Back up to the start of the UTF-8 sequence.
     while (i > 0 && (static_cast<unsigned char>(a[i]) & 0xC0) == 0x80)
         --i;
-    const QString qa = QString::fromUtf8(a + i, na - i);
-    const QString qb = QString::fromUtf8(b + i, nb - i);
-    const int c = QString::compare(qa, qb, Qt::CaseInsensitive);
+    // The rests as UTF-16: on the stack when short (the usual case in a
+    // sort's millions of compares), in strings when long.
+    constexpr int kMax = 1024;
+    int c = 0;
+    if (na - i > kMax || nb - i > kMax) {
+        const QString qa = QString::fromUtf8(a + i, na - i);
+        const QString qb = QString::fromUtf8(b + i, nb - i);
+        c = QString::compare(qa, qb, Qt::CaseInsensitive);
+    } else {
+        char16_t ua[kMax], ub[kMax];   // left as they are: QChar arrays would be zeroed first
+        QStringDecoder da(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        QStringDecoder db(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        const QChar* ea = da.appendToBuffer(reinterpret_cast<QChar*>(ua), QByteArrayView(a + i, na - i));
+        const QChar* eb = db.appendToBuffer(reinterpret_cast<QChar*>(ub), QByteArrayView(b + i, nb - i));
+        const auto la = ea - reinterpret_cast<const QChar*>(ua), lb = eb - reinterpret_cast<const QChar*>(ub);
+        c = QStringView(ua, la).compare(QStringView(ub, lb), Qt::CaseInsensitive);
+    }
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
