@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace cleaning;
 using listfixture::Row;
 
@@ -47,6 +49,25 @@ QStringList listed(const DistinctList& list)
     for (const DistinctRow& r : list.rows)
         out << r.text() + QLatin1Char('=') + QString::number(r.count);
     return out;
+}
+
+/// The rows of the grouping statements of q as "value=count" (value passed
+/// through key), the empty-value row left out when it counts nothing.
+QStringList groupingRows(jet::Database& db, const DistinctQuery& q, const std::function<QString(const QString&)>& key)
+{
+    QStringList want;
+    for (const QString& sql : {q.emptySql, q.mainSql}) {
+        if (sql.isEmpty())
+            continue;
+        auto rs = db.openRecordset(sql, jet::dbOpenSnapshot);
+        for (; !rs->eof(); rs->moveNext()) {
+            const qint64 n = rs->value(1).toLong();
+            if (sql == q.emptySql && n == 0)
+                continue;
+            want << key(rs->value(0).toString()) + u'=' + QString::number(n);
+        }
+    }
+    return want;
 }
 
 class DistinctValuesTest : public listfixture::ListTest {
@@ -181,18 +202,7 @@ TEST_F(DistinctValuesTest, EqualsTheGroupingStatements)
             const DistinctList list = distinctValues(db, c, f);
             ASSERT_TRUE(list.ok()) << column << ": " << list.error.toStdString();
             const DistinctQuery q = distinctQuery(c, list.fieldType, f);
-            QStringList want;
-            for (const QString& sql : {q.emptySql, q.mainSql}) {
-                if (sql.isEmpty())
-                    continue;
-                auto rs = db.openRecordset(sql, jet::dbOpenSnapshot);
-                for (; !rs->eof(); rs->moveNext()) {
-                    const qint64 n = rs->value(1).toLong();
-                    if (sql == q.emptySql && n == 0)
-                        continue;
-                    want << rs->value(0).toString().toLower() + u'=' + QString::number(n);
-                }
-            }
+            const QStringList want = groupingRows(db, q, [](const QString& v) { return v.toLower(); });
             QStringList got = listed(list);
             for (QString& g : got)
                 g = g.toLower();
@@ -405,18 +415,7 @@ TEST_F(DistinctValuesManyTest, EqualsTheGroupingStatementsAndShowsTheFirstSpelli
         const DistinctList list = distinctValues(db, u"Name"_qs, f);
         ASSERT_TRUE(list.ok()) << list.error.toStdString();
         const DistinctQuery q = distinctQuery(u"Name"_qs, list.fieldType, f);
-        QStringList want;
-        for (const QString& sql : {q.emptySql, q.mainSql}) {
-            if (sql.isEmpty())
-                continue;
-            auto rs = db.openRecordset(sql, jet::dbOpenSnapshot);
-            for (; !rs->eof(); rs->moveNext()) {
-                const qint64 n = rs->value(1).toLong();
-                if (sql == q.emptySql && n == 0)
-                    continue;
-                want << rs->value(0).toString().toCaseFolded() + u'=' + QString::number(n);
-            }
-        }
+        const QStringList want = groupingRows(db, q, [](const QString& v) { return v.toCaseFolded(); });
         QStringList got;
         for (const DistinctRow& r : list.rows) {
             got << r.text().toCaseFolded() + u'=' + QString::number(r.count);
