@@ -4,8 +4,8 @@
 //
 // The run reads every filled cell of the column once, in batches of a few
 // thousand; worker threads check the batches' addresses while the scan reads
-// on, and this thread writes each checked batch into tblEMails in the order it
-// was read, through one prepared INSERT, reporting progress and answering a
+// on, and one INSERT ... SELECT takes the checked rows into tblEMails in the
+// order they were read (a row feed), reporting progress and answering a
 // Cancel between batches. The cells that lose surrounding blanks (key and new
 // text) are rewritten after the scan, so the scan never reads a table it is
 // changing. A million cells cost one scan, a million checks spread over the
@@ -32,16 +32,16 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <cstring>
 #include <array>
+#include <cstring>
 #include <deque>
 #include <future>
 #include <memory>
 #include <optional>
-#include <thread>
-#include <vector>
 #include <string>
+#include <thread>
 #include <unordered_map>
+#include <vector>
 
 namespace email {
 
@@ -317,10 +317,10 @@ public:
     CheckedRows(const CheckedRows&) = delete;
     CheckedRows& operator=(const CheckedRows&) = delete;
 
-    /// Moves to the next row; false past the last. Throws Cancelled when the
-    /// user stops the run.
     int columnCount() const override { return 7; }
 
+    /// Moves to the next row; false past the last. Throws Cancelled when the
+    /// user stops the run.
     bool next() override
     {
         if (current_ && ++at_ < current_->size()) {

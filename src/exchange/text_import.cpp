@@ -55,15 +55,13 @@ QString placeholders(qsizetype n)
 }
 
 /// One pass over the file's records (TextRecordReader), the header left out.
-/// `each` gets the fields of a record; the observer hears of the progress every
-/// kProgressLineStep records and at the end. Returns the bytes the pass read;
-/// nuls gets the NUL characters the pass dropped.
-template <typename Each>
-qint64 readPass(QFile& file, const TextImportRequest& request, qint64 before, qint64 total,
-                TextImportObserver& observer, qint64* nuls, Each each)
+/// `each` gets the fields of a record; `every(bytesRead, atEnd)` is called
+/// every kProgressLineStep records and once at the end, and stops the pass by
+/// returning false (then readRecords returns false). A read error fails the
+/// import. nuls gets the NUL characters the pass dropped.
+template <typename Each, typename Every>
+bool readRecords(QFile& file, const TextImportRequest& request, qint64* nuls, Each each, Every every)
 {
-    if (!file.seek(0))
-        fail(file.errorString());
     TextRecordReader reader(file, request.encoding, request.choices.splitOptions());
     bool headerPending = request.choices.firstRowHasNames;
     int sinceReport = 0;
@@ -75,16 +73,32 @@ qint64 readPass(QFile& file, const TextImportRequest& request, qint64 before, qi
         each(reader.fields());
         if (++sinceReport == kProgressLineStep) {
             sinceReport = 0;
-            if (!observer.progress(before + reader.bytesConsumed(), total))
-                cancel();
+            if (!every(reader.bytesConsumed(), false))
+                return false;
         }
     }
     if (reader.hasError())
         fail(reader.errorString() + QStringLiteral("\r\rImport cannot continue."));
-    if (!observer.progress(before + reader.bytesConsumed(), total))
-        cancel();
     *nuls = reader.nulsDropped();
-    return reader.bytesConsumed();
+    return every(reader.bytesConsumed(), true);
+}
+
+/// The examining pass: readRecords with the observer hearing of the progress.
+/// Returns the bytes the pass read.
+template <typename Each>
+qint64 readPass(QFile& file, const TextImportRequest& request, qint64 before, qint64 total,
+                TextImportObserver& observer, qint64* nuls, Each each)
+{
+    if (!file.seek(0))
+        fail(file.errorString());
+    qint64 read = 0;
+    readRecords(file, request, nuls, each, [&](qint64 consumed, bool) {
+        read = consumed;
+        if (!observer.progress(before + consumed, total))
+            cancel();
+        return true;
+    });
+    return read;
 }
 
 QString tooManyColumns();
@@ -243,50 +257,46 @@ private:
             QFile file(request.path);
             if (!file.open(QIODevice::ReadOnly))
                 fail(file.errorString());
-            TextRecordReader reader(file, request.encoding, request.choices.splitOptions());
-            bool headerPending = request.choices.firstRowHasNames;
             const size_t count = types_.size();
             auto batch = std::make_unique<RecordBatch>();
-            int records = 0;
-            while (reader.next()) {
-                if (headerPending) {
-                    headerPending = false;
-                    continue;
-                }
-                const std::vector<QStringView>& fields = reader.fields();
-                if (fields.size() > count)
-                    fail(columnsChanged());
-                const size_t start = batch->cells.size();
-                const size_t bytes = batch->bytes.size();
-                bool hasData = false;
-                for (size_t i = 0; i < count; ++i) {
-                    if (i < fields.size())
-                        hasData = storeCell(*batch, types_[i], fields[i], dates) || hasData;
-                    else
-                        batch->cells.emplace_back();
-                }
-                if (hasData) {
-                    ++batch->rows;
-                } else {
-                    batch->cells.resize(start);
-                    batch->bytes.resize(bytes);
-                }
-                if (++records == kProgressLineStep) {
-                    records = 0;
-                    batch->bytesConsumed = reader.bytesConsumed();
+            qint64 nuls = 0;
+            qint64 read = 0;
+            const bool whole = readRecords(
+                file, request, &nuls,
+                [&](const std::vector<QStringView>& fields) {
+                    if (fields.size() > count)
+                        fail(columnsChanged());
+                    const size_t start = batch->cells.size();
+                    const size_t bytes = batch->bytes.size();
+                    bool hasData = false;
+                    for (size_t i = 0; i < count; ++i) {
+                        if (i < fields.size())
+                            hasData = storeCell(*batch, types_[i], fields[i], dates) || hasData;
+                        else
+                            batch->cells.emplace_back();
+                    }
+                    if (hasData) {
+                        ++batch->rows;
+                    } else {
+                        batch->cells.resize(start);
+                        batch->bytes.resize(bytes);
+                    }
+                },
+                [&](qint64 consumed, bool atEnd) {
+                    read = consumed;
+                    batch->bytesConsumed = consumed;
+                    if (atEnd && batch->rows == 0)
+                        return true;
                     if (!put(std::move(batch)))
-                        return;
+                        return false;
                     batch = std::make_unique<RecordBatch>();
-                }
-            }
-            if (reader.hasError())
-                fail(reader.errorString() + QStringLiteral("\r\rImport cannot continue."));
-            batch->bytesConsumed = reader.bytesConsumed();
-            if (batch->rows > 0 && !put(std::move(batch)))
+                    return true;
+                });
+            if (!whole)
                 return;
             const std::lock_guard<std::mutex> lock(mutex_);
-            nulsDropped = reader.nulsDropped();
-            consumed_ = reader.bytesConsumed();
+            nulsDropped = nuls;
+            consumed_ = read;
         } catch (...) {
             const std::lock_guard<std::mutex> lock(mutex_);
             failure_ = std::current_exception();

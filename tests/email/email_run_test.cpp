@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <vector>
 #include <gtest/gtest.h>
 
 using namespace email;
@@ -52,21 +53,35 @@ protected:
     }
     void TearDown() override { db.close(); }
 
-    /// Fills tblData's column with the cells (nullptr for Null), Name "r1".."rn", and keys it.
-    void fill(const char* column, std::initializer_list<const char*> cells)
+    /// Fills tblData's column with the values, Name "r1".."rn", in one
+    /// transaction, and keys the table.
+    void fillValues(const char* column, const std::vector<jet::Value>& cells)
     {
         jet::Connection& c = db.connection();
-        jet::Stmt ins(&c, QStringLiteral("INSERT INTO tblData (Name, \"%1\") VALUES (?1, ?2)").arg(q(column)));
-        int n = 0;
-        for (const char* cell : cells) {
-            ins.bind(1, jet::Value(QStringLiteral("r%1").arg(++n)));
-            ins.bind(2, cell ? jet::Value(q(cell)) : jet::Value());
-            ins.step();
-            ins.reset();
+        c.exec(QStringLiteral("BEGIN"));
+        {
+            jet::Stmt ins(&c, QStringLiteral("INSERT INTO tblData (Name, \"%1\") VALUES (?1, ?2)").arg(q(column)));
+            int n = 0;
+            for (const jet::Value& cell : cells) {
+                ins.bind(1, jet::Value(QStringLiteral("r%1").arg(++n)));
+                ins.bind(2, cell);
+                ins.step();
+                ins.reset();
+            }
         }
+        c.exec(QStringLiteral("COMMIT"));
         c.bump();
         db.appendField(QStringLiteral("tblData"),
                        jet::FieldDef{QStringLiteral("LumacorPrimK"), jet::dbLong, 4, jet::dbAutoIncrField, 0});
+    }
+
+    /// The same with text cells (nullptr for Null).
+    void fill(const char* column, std::initializer_list<const char*> cells)
+    {
+        std::vector<jet::Value> values;
+        for (const char* cell : cells)
+            values.push_back(cell ? jet::Value(q(cell)) : jet::Value());
+        fillValues(column, values);
     }
 
     EmailRun run(const QString& column = QStringLiteral("Email"))
@@ -187,17 +202,10 @@ TEST_F(EmailRunTest, PartsTooLongForTheirColumnsAreStoredNull)
         {QStringLiteral("ab@example.abc"), QStringLiteral("True|ab||example|<null>|<null>")},
     };
     lists = DomainLists({"com"}, {{"abc", "Too long a code"}});
-    jet::Connection& c = db.connection();
-    {
-        jet::Stmt ins(&c, QStringLiteral("INSERT INTO tblData (Notes) VALUES (?1)"));
-        for (const Case& k : cases) {
-            ins.bind(1, jet::Value(k.cell));
-            ins.step();
-            ins.reset();
-        }
-    }
-    c.bump();
-    db.appendField(QStringLiteral("tblData"), jet::FieldDef{QStringLiteral("LumacorPrimK"), jet::dbLong, 4, jet::dbAutoIncrField, 0});
+    std::vector<jet::Value> cells;
+    for (const Case& k : cases)
+        cells.push_back(jet::Value(k.cell));
+    fillValues("Notes", cells);
 
     const EmailRun r = run(QStringLiteral("Notes"));
     EXPECT_EQ(r.rows, 5);
@@ -261,17 +269,10 @@ TEST_F(EmailRunTest, PartsBeyondAsciiAreStoredAsTheyAre)
         {QStringLiteral("ab@ex\u00E4mple.com"), "False|ab|<null>|<null>|<null>"},
         {QStringLiteral("x") + QChar(0xD800) + QStringLiteral("y@example.com"), nullptr},
     };
-    jet::Connection& c = db.connection();
-    {
-        jet::Stmt ins(&c, QStringLiteral("INSERT INTO tblData (Email) VALUES (?1)"));
-        for (const Case& k : cases) {
-            ins.bind(1, jet::Value(k.cell));
-            ins.step();
-            ins.reset();
-        }
-    }
-    c.bump();
-    db.appendField(QStringLiteral("tblData"), jet::FieldDef{QStringLiteral("LumacorPrimK"), jet::dbLong, 4, jet::dbAutoIncrField, 0});
+    std::vector<jet::Value> cells;
+    for (const Case& k : cases)
+        cells.push_back(jet::Value(k.cell));
+    fillValues("Email", cells);
     run();
     const QStringList stored = rows(QStringLiteral("SELECT IsValid, Account, SubDomain, Domain, Country FROM tblEMails "
                                                    "ORDER BY LumacorPrimK"));
@@ -279,7 +280,7 @@ TEST_F(EmailRunTest, PartsBeyondAsciiAreStoredAsTheyAre)
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(stored[i], QString::fromUtf8(cases[i].row)) << "row " << i + 1 << " " << stored[i].toStdString();
     // The lone half is stored as the engine stores any such text.
-    jet::Stmt s(&c, QStringLiteral("SELECT Account = ?1 FROM tblEMails WHERE LumacorPrimK = 5"));
+    jet::Stmt s(&db.connection(), QStringLiteral("SELECT Account = ?1 FROM tblEMails WHERE LumacorPrimK = 5"));
     const QString expected = QStringLiteral("x") + QChar(0xD800) + QStringLiteral("y");
     s.bind(1, jet::Value(QString::fromUtf8(expected.toUtf8())));
     ASSERT_TRUE(s.step());
@@ -322,19 +323,10 @@ TEST_F(EmailRunTest, CancelledRunRollsBackAndReportsProgress)
         bool cancelled() const override { return last > 0; }
         qint64 started = -1, last = 0;
     } stop;
-    jet::Connection& c = db.connection();
-    c.exec(QStringLiteral("BEGIN"));
-    {
-        jet::Stmt ins(&c, QStringLiteral("INSERT INTO tblData (Email) VALUES (?1)"));
-        for (int i = 0; i < 5000; ++i) {
-            ins.bind(1, jet::Value(QStringLiteral(" u%1@example.com").arg(i)));
-            ins.step();
-            ins.reset();
-        }
-    }
-    c.exec(QStringLiteral("COMMIT"));
-    c.bump();
-    db.appendField(QStringLiteral("tblData"), jet::FieldDef{QStringLiteral("LumacorPrimK"), jet::dbLong, 4, jet::dbAutoIncrField, 0});
+    std::vector<jet::Value> cells;
+    for (int i = 0; i < 5000; ++i)
+        cells.push_back(jet::Value(QStringLiteral(" u%1@example.com").arg(i)));
+    fillValues("Email", cells);
 
     const RunResult r = validateColumn(db, QStringLiteral("Email"), lists, specials, stop);
     EXPECT_FALSE(r.ok);
@@ -511,22 +503,13 @@ TEST_F(EmailRunTest, LongRunWritesEachCellsOwnResultAndCountsWhatItWrote)
     const char* const shapes[] = {"user%1@example.com", " padded%1@shop.fr ", "bad%1@example.zz", "Mixed%1@Mail.Example.CO.UK",
                                   "nodomain%1", "x%1@EXAMPLE.com", "%1@sub.shop.fr", "a@@b%1.com", "tab%1@example.com\t"};
     const int count = 30011;
-    jet::Connection& c = db.connection();
-    c.exec(QStringLiteral("BEGIN"));
-    {
-        jet::Stmt ins(&c, QStringLiteral("INSERT INTO tblData (Name, Email) VALUES (?1, ?2)"));
-        for (int i = 0; i < count; ++i) {
-            ins.bind(1, jet::Value(QStringLiteral("r%1").arg(i + 1)));
-            // Every 97th cell empty or Null: those get no row.
-            const QString cell = i % 97 == 5 ? QString() : QString::fromLatin1(shapes[(i * 7) % 9]).arg(i % 500);
-            ins.bind(2, i % 194 == 5 ? jet::Value() : jet::Value(cell));
-            ins.step();
-            ins.reset();
-        }
+    std::vector<jet::Value> cells;
+    for (int i = 0; i < count; ++i) {
+        // Every 97th cell empty or Null: those get no row.
+        const QString cell = i % 97 == 5 ? QString() : QString::fromLatin1(shapes[(i * 7) % 9]).arg(i % 500);
+        cells.push_back(i % 194 == 5 ? jet::Value() : jet::Value(cell));
     }
-    c.exec(QStringLiteral("COMMIT"));
-    c.bump();
-    db.appendField(QStringLiteral("tblData"), jet::FieldDef{QStringLiteral("LumacorPrimK"), jet::dbLong, 4, jet::dbAutoIncrField, 0});
+    fillValues("Email", cells);
     const QStringList before = column("Email");
 
     const RunResult r = validateColumn(db, QStringLiteral("Email"), lists, specials);
