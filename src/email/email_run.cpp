@@ -35,7 +35,9 @@
 #include <array>
 #include <cstring>
 #include <deque>
-#include <future>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
 #include <memory>
 #include <optional>
 #include <string>
@@ -195,12 +197,33 @@ struct Batch {
     std::vector<Row> rows;
     std::string parts;
     std::vector<std::pair<qint64, QString>> trims;
-    std::unordered_map<std::string, qint64> groups;   ///< valid rows by groupKey
     qint64 invalid = 0;
     qint64 oversized = 0;
 
+    // Set by the worker under the checkers' lock.
+    bool checked = false;
+    std::exception_ptr error;
+
     qsizetype size() const { return qsizetype(keys.size()); }
+
+    /// Empties the batch for the next slice, keeping its storage.
+    void clear()
+    {
+        keys.clear();
+        cellEnd.clear();
+        cells.clear();
+        isText.clear();
+        rows.clear();
+        parts.clear();
+        trims.clear();
+        invalid = 0;
+        oversized = 0;
+        checked = false;
+        error = nullptr;
+    }
 };
+
+using GroupCounts = std::unordered_map<std::string, qint64>;   ///< valid rows by groupKey
 
 /// The key of a valid row's SubDomain, Domain and Country (parts 1 to 3), as
 /// written: for each a Null mark, or its length and UTF-8 bytes.
@@ -223,7 +246,7 @@ void groupKey(const Batch& b, const Batch::Row& row, quint32 begin, std::string&
     }
 }
 
-ValidGroups decodeGroups(const std::unordered_map<std::string, qint64>& groups)
+ValidGroups decodeGroups(const GroupCounts& groups)
 {
     ValidGroups out;
     out.reserve(groups.size());
@@ -245,8 +268,9 @@ ValidGroups decodeGroups(const std::unordered_map<std::string, qint64>& groups)
     return out;
 }
 
-/// Checks every cell of b; runs on a worker thread and touches nothing else.
-void checkBatch(Batch& b, const DomainLists& lists, QStringView specialChars)
+/// Checks every cell of b and counts its valid rows into groups; runs on a
+/// worker thread and touches nothing else.
+void checkBatch(Batch& b, const DomainLists& lists, QStringView specialChars, GroupCounts& groups)
 {
     const qsizetype n = b.size();
     b.rows.resize(size_t(n));
@@ -287,7 +311,7 @@ void checkBatch(Batch& b, const DomainLists& lists, QStringView specialChars)
         b.invalid += !r.isValid;
         if (r.isValid) {
             groupKey(b, row, i == 0 ? 0 : b.rows[size_t(i - 1)].end[4], utf8);
-            ++b.groups[utf8];
+            ++groups[utf8];
         }
     }
 }
@@ -303,17 +327,105 @@ int workerCount()
     return int(std::clamp(hw, 1u, 16u));
 }
 
+/// The worker threads of one run. Each takes posted batches in turn, checks
+/// them and counts the valid rows it saw into a table of its own, so the
+/// threads never wait on one another's counts; the tables are added up once
+/// at the end.
+class Checkers {
+public:
+    Checkers(int threads, const DomainLists& lists, QStringView specialChars)
+        : lists_(lists), specialChars_(specialChars), groups_(size_t(threads))
+    {
+        threads_.reserve(size_t(threads));
+        for (int i = 0; i < threads; ++i)
+            threads_.emplace_back([this, i] { work(groups_[size_t(i)]); });
+    }
+    ~Checkers()
+    {
+        {
+            const std::lock_guard lock(m_);
+            stop_ = true;
+        }
+        posted_.notify_all();
+        for (std::thread& t : threads_)
+            t.join();
+    }
+    Checkers(const Checkers&) = delete;
+    Checkers& operator=(const Checkers&) = delete;
+
+    void post(Batch* b)
+    {
+        {
+            const std::lock_guard lock(m_);
+            todo_.push_back(b);
+        }
+        posted_.notify_one();
+    }
+
+    /// Waits until b is checked; rethrows what its check threw.
+    void wait(Batch& b)
+    {
+        std::unique_lock lock(m_);
+        checked_.wait(lock, [&] { return b.checked; });
+        if (b.error)
+            std::rethrow_exception(b.error);
+    }
+
+    /// The counts of every thread added up; call once every batch is checked.
+    GroupCounts takeGroups()
+    {
+        const std::lock_guard lock(m_);
+        GroupCounts all = std::move(groups_[0]);
+        for (size_t i = 1; i < groups_.size(); ++i)
+            for (const auto& [key, n] : groups_[i])
+                all[key] += n;
+        return all;
+    }
+
+private:
+    void work(GroupCounts& groups)
+    {
+        std::unique_lock lock(m_);
+        for (;;) {
+            posted_.wait(lock, [&] { return stop_ || !todo_.empty(); });
+            if (stop_)
+                return;
+            Batch* b = todo_.front();
+            todo_.pop_front();
+            lock.unlock();
+            std::exception_ptr error;
+            try {
+                checkBatch(*b, lists_, specialChars_, groups);
+            } catch (...) {
+                error = std::current_exception();
+            }
+            lock.lock();
+            b->error = error;
+            b->checked = true;
+            checked_.notify_all();
+        }
+    }
+
+    const DomainLists& lists_;
+    QStringView specialChars_;
+    std::vector<GroupCounts> groups_;   ///< one per thread
+    std::mutex m_;
+    std::condition_variable posted_, checked_;
+    std::deque<Batch*> todo_;
+    bool stop_ = false;
+    std::vector<std::thread> threads_;
+};
+
 /// The run's checked rows in the order the scan reads the cells. The scan is
 /// stepped batch by batch as the rows are taken; each batch is checked on a
 /// worker thread while earlier ones are written, and at most a few batches
-/// per core are held at any time.
+/// per core are held at any time, each used again once its rows are written.
 class CheckedRows : public jet::RowFeed {
 public:
     CheckedRows(jet::Stmt& scan, const DomainLists& lists, QStringView specialChars, common::Progress& progress)
-        : scan_(scan), lists_(lists), specialChars_(specialChars), progress_(progress), ahead_(2 * workerCount())
+        : scan_(scan), progress_(progress), ahead_(2 * workerCount()), checkers_(workerCount(), lists, specialChars)
     {
     }
-    ~CheckedRows() { waitAll(); }
     CheckedRows(const CheckedRows&) = delete;
     CheckedRows& operator=(const CheckedRows&) = delete;
 
@@ -329,19 +441,17 @@ public:
         }
         if (current_) {
             done_ += current_->size();
+            spare_.push_back(std::move(current_));
             progress_.step(done_);
             if (progress_.cancelled())
                 throw Cancelled{};
         }
         readAhead();
-        if (pending_.empty()) {
-            current_.reset();
+        if (pending_.empty())
             return false;
-        }
-        auto [b, checked] = std::move(pending_.front());
+        current_ = std::move(pending_.front());
         pending_.pop_front();
-        checked.get();
-        current_ = std::move(b);
+        checkers_.wait(*current_);
         take(*current_);
         readAhead();
         at_ = 0;
@@ -373,20 +483,29 @@ public:
         sqlite3_result_text(ctx, b.parts.data() + from, int(row.end[size_t(p)] - from), SQLITE_STATIC);
     }
 
+    /// The valid rows by their parts; once every row was taken.
+    GroupCounts takeGroups() { return checkers_.takeGroups(); }
+
     qint64 rows = 0;
     qint64 invalid = 0;
     qint64 oversized = 0;
     std::vector<std::pair<qint64, QString>> trims;
-    std::unordered_map<std::string, qint64> groups;
 
 private:
     void readAhead()
     {
         while (!scanned_ && qsizetype(pending_.size()) < ahead_) {
-            auto b = std::make_unique<Batch>();
-            b->keys.reserve(size_t(kBatchRows));
-            b->cellEnd.reserve(size_t(kBatchRows));
-            b->isText.reserve(size_t(kBatchRows));
+            std::unique_ptr<Batch> b;
+            if (spare_.empty()) {
+                b = std::make_unique<Batch>();
+                b->keys.reserve(size_t(kBatchRows));
+                b->cellEnd.reserve(size_t(kBatchRows));
+                b->isText.reserve(size_t(kBatchRows));
+            } else {
+                b = std::move(spare_.back());
+                spare_.pop_back();
+                b->clear();
+            }
             sqlite3_stmt* const in = scan_.get();
             while (b->size() < kBatchRows) {
                 if (!scan_.step()) {
@@ -399,13 +518,12 @@ private:
                 b->cellEnd.push_back(quint32(b->cells.size()));
                 b->isText.push_back(char(sqlite3_column_int(in, 2) != 0));
             }
-            if (b->size() == 0)
+            if (b->size() == 0) {
+                spare_.push_back(std::move(b));
                 break;
-            Batch* raw = b.get();
-            std::future<void> checked = std::async(std::launch::async, [raw, this] {
-                checkBatch(*raw, lists_, specialChars_);
-            });
-            pending_.emplace_back(std::move(b), std::move(checked));
+            }
+            checkers_.post(b.get());
+            pending_.push_back(std::move(b));
         }
     }
 
@@ -416,32 +534,20 @@ private:
         oversized += b.oversized;
         for (auto& t : b.trims)
             trims.push_back(std::move(t));
-        for (const auto& [key, n] : b.groups)
-            groups[key] += n;
-        b.groups.clear();
-        b.cells.clear();
-        b.cells.shrink_to_fit();
-    }
-
-    void waitAll()
-    {
-        // No worker may outlive the batch it checks.
-        for (auto& p : pending_)
-            if (p.second.valid())
-                p.second.wait();
     }
 
     jet::Stmt& scan_;
-    const DomainLists& lists_;
-    QStringView specialChars_;
     common::Progress& progress_;
     const qsizetype ahead_;
-    std::deque<std::pair<std::unique_ptr<Batch>, std::future<void>>> pending_;
+    std::deque<std::unique_ptr<Batch>> pending_;
     std::unique_ptr<Batch> current_;
+    std::vector<std::unique_ptr<Batch>> spare_;
     qsizetype at_ = 0;
     quint32 begin_ = 0;
     bool scanned_ = false;
     qint64 done_ = 0;
+    // Last, so that its threads stop before any batch they may hold goes.
+    Checkers checkers_;
 };
 
 QString refusal(const jet::Database& db, const EmailRun& run, const QString& column)
@@ -544,7 +650,7 @@ RunResult validateColumn(jet::Database& db, const QString& column, const DomainL
                 run.invalid = checked.invalid;
                 run.oversized = checked.oversized;
                 trims = std::move(checked.trims);
-                groups = std::move(checked.groups);
+                groups = checked.takeGroups();
             }
             if (!trims.empty()) {
                 jet::Stmt upd(&c, QStringLiteral("UPDATE %1 SET %2 = ?1 WHERE %3 = ?2").arg(dataQ, colQ, jet::quoteName(kKey)));
