@@ -1,6 +1,8 @@
 // Shared connections, prepared statements and value conversion. See connection.h.
 #include "platform/jet/connection.h"
 
+#include "platform/jet/buffered_vfs.h"
+
 #include "platform/jet/error.h"
 #include "platform/jet/schema.h"
 #include "platform/jet/sqlfunctions.h"
@@ -188,9 +190,11 @@ std::shared_ptr<Connection> Connection::open(const QString& pathIn, bool create)
     }
     // The engine's allocation statistics take a process-wide lock on every
     // allocation; nothing reads them. They can only be switched off before
-    // the engine's first use (later the call is refused, harmlessly).
+    // the engine's first use (later the call is refused, harmlessly). The
+    // files are written through the gathering layer (buffered_vfs.h).
     static const bool configured = [] {
         sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+        installBufferedFiles();
         return true;
     }();
     (void)configured;
