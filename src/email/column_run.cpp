@@ -15,17 +15,18 @@ RunResult validateAndShow(jet::Database& db, const QString& column, const Domain
         if (r.run.trimmed > 0 && views.listChanged)
             views.listChanged();
         if (views.invalidList && clickInvalidHeader(sort, sort.column - 1))
-            showInvalidList(*views.invalidList, r.run, sort);
+            showInvalidList(*views.invalidList, r.run, sort, invalidListRows(db, r.run, r.invalid, sort).get());
     }
     if (views.counts)
         showCounts(db, *views.counts, choice, countsSort, r.ok ? &r.groups : nullptr);
     return r;
 }
 
-void showInvalidList(workbench::DataControl& invalidList, const EmailRun& run, const InvalidSort& sort)
+void showInvalidList(workbench::DataControl& invalidList, const EmailRun& run, const InvalidSort& sort,
+                     jet::RowFeed* knownRows)
 {
     invalidList.setRecordSource(invalidListSource(run.column, sort.column, sort.descending));
-    invalidList.Refresh();
+    invalidList.Refresh(knownRows);
 }
 
 void showCounts(jet::Database& db, CountsModel& counts, const CountsChoice& choice, const CountsSort& sort,

@@ -35,8 +35,10 @@ RunResult validateAndShow(jet::Database& db, const QString& column, const Domain
                           const CountsChoice& choice, const CountsSort& countsSort, InvalidSort& sort,
                           ResultViews& views, common::Progress& progress = common::noProgress());
 
-/// Re-runs the invalid list's query for run in sort's order.
-void showInvalidList(workbench::DataControl& invalidList, const EmailRun& run, const InvalidSort& sort);
+/// Re-runs the invalid list's query for run in sort's order; knownRows, when
+/// given, are its rows already made (invalidListRows).
+void showInvalidList(workbench::DataControl& invalidList, const EmailRun& run, const InvalidSort& sort,
+                     jet::RowFeed* knownRows = nullptr);
 
 /// Fills the counts list for choice in sort's order; groups as for openCounts.
 void showCounts(jet::Database& db, CountsModel& counts, const CountsChoice& choice, const CountsSort& sort,

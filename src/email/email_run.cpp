@@ -27,6 +27,7 @@
 #include "platform/jet/error.h"
 #include "platform/jet/rowfeed.h"
 #include "platform/jet/schema.h"
+#include "platform/jet/sqlfunctions.h"
 #include "platform/jet/translator.h"
 
 #include <sqlite3.h>
@@ -35,6 +36,7 @@
 #include <array>
 #include <cstring>
 #include <deque>
+#include <limits>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -199,6 +201,7 @@ struct Batch {
     std::vector<std::pair<qint64, QString>> trims;
     qint64 invalid = 0;
     qint64 oversized = 0;
+    InvalidRows invalidRows;   ///< complete unless an invalid cell was not text
 
     // Set by the worker under the checkers' lock.
     bool checked = false;
@@ -216,6 +219,9 @@ struct Batch {
         rows.clear();
         parts.clear();
         trims.clear();
+        invalidRows.complete = true;
+        invalidRows.text.clear();
+        invalidRows.rows.clear();
         invalid = 0;
         oversized = 0;
         checked = false;
@@ -309,6 +315,28 @@ void checkBatch(Batch& b, const DomainLists& lists, QStringView specialChars, Gr
         }
         b.oversized += overflow;
         b.invalid += !r.isValid;
+        if (!r.isValid) {
+            // The row as the invalid list shows it: the cell as tblData holds
+            // it once the run is done, and the suggestion as stored.
+            InvalidRows& inv = b.invalidRows;
+            if (!b.isText[size_t(i)]) {
+                inv.complete = false;
+            } else if (address.size() == whole.size()) {
+                const quint32 from = i == 0 ? 0 : b.cellEnd[size_t(i - 1)];
+                inv.text.append(b.cells.data() + from, b.cellEnd[size_t(i)] - from);
+            } else {
+                utf8Into(address, utf8);
+                inv.text += utf8;
+            }
+            InvalidRows::Row out;
+            out.key = b.keys[size_t(i)];
+            out.cellEnd = inv.text.size();
+            out.noSuggestion = (row.nulls & (1u << 4)) != 0;
+            if (!out.noSuggestion)
+                inv.text.append(b.parts.data() + row.end[3], row.end[4] - row.end[3]);
+            out.suggestionEnd = inv.text.size();
+            inv.rows.push_back(out);
+        }
         if (r.isValid) {
             groupKey(b, row, i == 0 ? 0 : b.rows[size_t(i - 1)].end[4], utf8);
             ++groups[utf8];
@@ -425,6 +453,7 @@ public:
     CheckedRows(jet::Stmt& scan, const DomainLists& lists, QStringView specialChars, common::Progress& progress)
         : scan_(scan), progress_(progress), ahead_(2 * workerCount()), checkers_(workerCount(), lists, specialChars)
     {
+        invalidRows.complete = true;
     }
     CheckedRows(const CheckedRows&) = delete;
     CheckedRows& operator=(const CheckedRows&) = delete;
@@ -490,6 +519,7 @@ public:
     qint64 invalid = 0;
     qint64 oversized = 0;
     std::vector<std::pair<qint64, QString>> trims;
+    InvalidRows invalidRows;
 
 private:
     void readAhead()
@@ -501,6 +531,7 @@ private:
                 b->keys.reserve(size_t(kBatchRows));
                 b->cellEnd.reserve(size_t(kBatchRows));
                 b->isText.reserve(size_t(kBatchRows));
+                b->clear();
             } else {
                 b = std::move(spare_.back());
                 spare_.pop_back();
@@ -534,6 +565,14 @@ private:
         oversized += b.oversized;
         for (auto& t : b.trims)
             trims.push_back(std::move(t));
+        invalidRows.complete = invalidRows.complete && b.invalidRows.complete;
+        const quint64 base = invalidRows.text.size();
+        invalidRows.text += b.invalidRows.text;
+        for (InvalidRows::Row r : b.invalidRows.rows) {
+            r.cellEnd += base;
+            r.suggestionEnd += base;
+            invalidRows.rows.push_back(r);
+        }
     }
 
     jet::Stmt& scan_;
@@ -616,7 +655,8 @@ RunResult validateColumn(jet::Database& db, const QString& column, const DomainL
         const QString dataQ = jet::quoteName(data);
         const QString colQ = jet::quoteName(run.column);
 
-        std::unordered_map<std::string, qint64> groups;
+        GroupCounts groups;
+        InvalidRows invalidRows;
         c.inSavepoint(QStringLiteral("qb_email_run"), [&]() {
             c.exec(QStringLiteral("DELETE FROM ") + jet::quoteName(emails));
             // The rows ahead, for the progress bar: the highest row number
@@ -651,6 +691,7 @@ RunResult validateColumn(jet::Database& db, const QString& column, const DomainL
                 run.oversized = checked.oversized;
                 trims = std::move(checked.trims);
                 groups = checked.takeGroups();
+                invalidRows = std::move(checked.invalidRows);
             }
             if (!trims.empty()) {
                 jet::Stmt upd(&c, QStringLiteral("UPDATE %1 SET %2 = ?1 WHERE %3 = ?2").arg(dataQ, colQ, jet::quoteName(kKey)));
@@ -667,6 +708,7 @@ RunResult validateColumn(jet::Database& db, const QString& column, const DomainL
         r.ok = true;
         r.run = std::move(run);
         r.groups = decodeGroups(groups);
+        r.invalid = std::move(invalidRows);
     } catch (const Cancelled&) {
         r.cancelled = true;
         r.error = QStringLiteral("Operation cancelled.");
@@ -1087,6 +1129,91 @@ QString invalidListSource(const QString& column, int sortColumn, bool descending
         + QStringLiteral("FROM tblData D INNER JOIN tblEMails E ON D.LumacorPrimK=E.LumacorPrimK ")
         + QStringLiteral("WHERE E.IsValid=FALSE ") + QStringLiteral("ORDER BY ") + QString::number(sortColumn)
         + QLatin1Char(' ') + (descending ? QStringLiteral("DESC") : QStringLiteral("ASC"));
+}
+
+namespace {
+
+/// The invalid list's rows in their order: D.LumacorPrimK, E.LumacorPrimK,
+/// EMail, Possible Correction.
+class InvalidListFeed : public jet::RowFeed {
+public:
+    InvalidListFeed(const InvalidRows& rows, std::vector<quint32> order) : rows_(rows), order_(std::move(order)) {}
+    int columnCount() const override { return 4; }
+    bool next() override { return ++at_ < order_.size(); }
+    void result(sqlite3_context* ctx, int i) const override
+    {
+        const quint32 n = order_[at_];
+        const InvalidRows::Row& r = rows_.rows[n];
+        const quint64 begin = n == 0 ? 0 : rows_.rows[n - 1].suggestionEnd;
+        if (i <= 1)
+            sqlite3_result_int64(ctx, r.key);
+        else if (i == 2)
+            sqlite3_result_text(ctx, rows_.text.data() + begin, int(r.cellEnd - begin), SQLITE_STATIC);
+        else if (r.noSuggestion)
+            sqlite3_result_null(ctx);
+        else
+            sqlite3_result_text(ctx, rows_.text.data() + r.cellEnd, int(r.suggestionEnd - r.cellEnd), SQLITE_STATIC);
+    }
+    qint64 expectedRows() const override { return qint64(order_.size()); }
+
+private:
+    const InvalidRows& rows_;
+    std::vector<quint32> order_;
+    size_t at_ = size_t(-1);
+};
+
+bool comparesAsText(jet::Connection& c, const QString& table, const QString& column)
+{
+    const char* coll = nullptr;
+    return sqlite3_table_column_metadata(c.handle(), nullptr, table.toUtf8().constData(), column.toUtf8().constData(),
+                                         nullptr, &coll, nullptr, nullptr, nullptr)
+        == SQLITE_OK
+        && coll && qstricmp(coll, "JETCI") == 0;
+}
+
+} // namespace
+
+std::unique_ptr<jet::RowFeed> invalidListRows(jet::Database& db, const EmailRun& run, const InvalidRows& rows,
+                                              const InvalidSort& sort)
+{
+    if (!rows.complete || (sort.column != 3 && sort.column != 4) || !isCurrent(db, run, run.column)
+        || rows.rows.size() > std::numeric_limits<quint32>::max())
+        return nullptr;
+    jet::Connection& c = db.connection();
+    const bool byCell = sort.column == 3;
+    const QString table = c.tableName(byCell ? QStringLiteral("tblData") : QStringLiteral("tblEMails"));
+    if (table.isEmpty() || !comparesAsText(c, table, byCell ? run.column : QStringLiteral("Suggest1")))
+        return nullptr;
+
+    // The engine's sort keeps equal values in the order they come, the
+    // key's, as the run read them.
+    std::vector<quint32> order(rows.rows.size());
+    for (quint32 i = 0; i < order.size(); ++i)
+        order[i] = i;
+    auto value = [&](quint32 n, const char*& p, int& size) {
+        const InvalidRows::Row& r = rows.rows[n];
+        const quint64 begin = n == 0 ? 0 : rows.rows[n - 1].suggestionEnd;
+        if (byCell) {
+            p = rows.text.data() + begin;
+            size = int(r.cellEnd - begin);
+            return true;
+        }
+        p = rows.text.data() + r.cellEnd;
+        size = int(r.suggestionEnd - r.cellEnd);
+        return !r.noSuggestion;
+    };
+    std::stable_sort(order.begin(), order.end(), [&](quint32 a, quint32 b) {
+        const char *pa = nullptr, *pb = nullptr;
+        int na = 0, nb = 0;
+        const bool ha = value(a, pa, na), hb = value(b, pb, nb);
+        int cmp = 0;
+        if (!ha || !hb)
+            cmp = int(ha) - int(hb);   // Null before any text
+        else
+            cmp = jet::jetCompare(pa, na, pb, nb);
+        return sort.descending ? cmp > 0 : cmp < 0;
+    });
+    return std::make_unique<InvalidListFeed>(rows, std::move(order));
 }
 
 bool clickInvalidHeader(InvalidSort& sort, int colIndex)

@@ -14,6 +14,7 @@
 #include "common/progress.h"
 #include "email/domain_lists.h"
 #include "platform/jet/database.h"
+#include "platform/jet/rowfeed.h"
 
 #include <QString>
 #include <QStringView>
@@ -48,6 +49,21 @@ struct ValidGroup {
 };
 using ValidGroups = std::vector<ValidGroup>;
 
+/// The invalid rows of a run as the invalid list shows them, in the order the
+/// run read them (the key's): the cell as tblData holds it after the run and
+/// the stored suggestion, as UTF-8 one after another in text.
+struct InvalidRows {
+    struct Row {
+        qint64 key = 0;
+        quint64 cellEnd = 0;        ///< the cell is text[previous row's suggestionEnd, cellEnd)
+        quint64 suggestionEnd = 0;  ///< the suggestion is text[cellEnd, suggestionEnd)
+        bool noSuggestion = false;  ///< Suggest1 is Null
+    };
+    bool complete = false;   ///< false when an invalid cell was not stored as text
+    std::string text;
+    std::vector<Row> rows;
+};
+
 struct RunResult {
     bool ok = false;
     bool cancelled = false;  ///< the progress asked to stop; nothing was changed
@@ -56,6 +72,9 @@ struct RunResult {
     /// The run's valid rows counted as it wrote them: the counts list right
     /// after the run is made from these instead of reading tblEMails again.
     ValidGroups groups;
+    /// The run's invalid rows: the invalid list right after the run is made
+    /// from these (see invalidListRows).
+    InvalidRows invalid;
 };
 
 /// Validates every filled cell (neither Null nor "") of column in tblData:
@@ -151,6 +170,15 @@ struct InvalidSort {
 /// Correction" sort): a new column sorts ascending, the same one reverses.
 /// False, and sort unchanged, for any other header.
 bool clickInvalidHeader(InvalidSort& sort, int colIndex);
+
+/// The rows of invalidListSource(run.column, sort.column, sort.descending)
+/// made from the run's own invalid rows, without the join: ordered as the
+/// engine orders them (the column's compare, Null first ascending and last
+/// descending, equal values in key order). nullptr when they cannot stand for
+/// the query: the rows are incomplete, the list changed since the run, or a
+/// sorted column does not compare as the engine's text collation.
+std::unique_ptr<jet::RowFeed> invalidListRows(jet::Database& db, const EmailRun& run, const InvalidRows& rows,
+                                              const InvalidSort& sort);
 
 // ---- The settings lists as the run takes them ----
 

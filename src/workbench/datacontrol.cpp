@@ -17,13 +17,13 @@ void DataControl::setDatabaseName(const QString& path)
     databaseName_ = path;
 }
 
-void DataControl::Refresh()
+void DataControl::Refresh(jet::RowFeed* knownRows)
 {
     if (!db_.isOpen())
         db_ = jet::Database::open(databaseName_);
     std::unique_ptr<jet::Recordset> fresh;
     try {
-        fresh = db_.openRecordset(recordSource_, jet::dbOpenDynaset);
+        fresh = db_.openRecordset(recordSource_, jet::dbOpenDynaset, knownRows);
     } catch (...) {
         recordSource_ = lastGoodSource_;
         throw;

@@ -28,7 +28,9 @@ public:
     /// Opens the database when needed and runs the record source. On failure
     /// the JetError propagates and the recordset and record source are the ones
     /// that last worked, so the grid keeps showing rows that exist.
-    void Refresh();
+    /// knownRows, when given, are the source's rows already computed by the
+    /// caller (see jet::Recordset).
+    void Refresh(jet::RowFeed* knownRows = nullptr);
 
     /// The open recordset, nullptr before the first Refresh and after closing.
     jet::Recordset* Recordset() const { return rs_.get(); }

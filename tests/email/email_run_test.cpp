@@ -676,6 +676,69 @@ TEST_F(EmailRunTest, InvalidListAndItsFilters)
               (QStringList{"r2", "r3", "r4"}));
 }
 
+TEST_F(EmailRunTest, InvalidListFromTheRunGivesTheRowsOfItsQuery)
+{
+    // The list shown right after a run is made from the run's own rows. Over
+    // several batches of cells (trimmed cells, suggestions equal but for case,
+    // Null suggestions, text beyond ASCII) it must be the query's list row for
+    // row, in the engine's order for each sort, equal values in key order.
+    const char* pool[] = {"infoexample.com", "  sales@examplecom ", "x\"y@example.zz", "ok@example.com", nullptr, "",
+                          "Infoexample.com", "bad@@", "sales@examplecom", "\xc3\x84NN@example.zz", "b@example.zz",
+                          "ann smith@examplecom", "INFOEXAMPLE.COM", "\tzed@examplecom"};
+    std::vector<jet::Value> cells;
+    for (int i = 0; i < 9000; ++i) {
+        const char* c = pool[(i * 7 + i / 14) % std::size(pool)];
+        cells.push_back(c ? jet::Value(q(c)) : jet::Value());
+    }
+    fillValues("Email", cells);
+    auto read = [](jet::Recordset& rs) {
+        QStringList out;
+        QStringList head;
+        for (int i = 0; i < rs.fieldCount(); ++i)
+            head << rs.field(i).name + QLatin1Char(':') + QString::number(rs.field(i).type);
+        out << head.join(QLatin1Char('|'));
+        for (; !rs.eof(); rs.moveNext()) {
+            QStringList row;
+            for (int i = 0; i < rs.fieldCount(); ++i) {
+                const jet::Value v = rs.value(i);
+                row << (v.isNull() ? QStringLiteral("<null>") : v.toString());
+            }
+            out << row.join(QLatin1Char('|'));
+        }
+        return out;
+    };
+    const InvalidSort sorts[] = {{4, true}, {4, false}, {3, false}, {3, true}};
+    for (const InvalidSort& sort : sorts) {
+        SCOPED_TRACE(sort.column * 10 + sort.descending);
+        const RunResult r = validateColumn(db, QStringLiteral("Email"), lists, specials);
+        ASSERT_TRUE(r.ok);
+        ASSERT_GT(r.run.invalid, 4096);
+        EXPECT_EQ(qint64(r.invalid.rows.size()), r.run.invalid);
+        const auto known = invalidListRows(db, r.run, r.invalid, sort);
+        ASSERT_TRUE(known);
+        const QString source = invalidListSource(r.run.column, sort.column, sort.descending);
+        auto fromRun = db.openRecordset(source, jet::dbOpenDynaset, known.get());
+        auto fromQuery = db.openRecordset(source, jet::dbOpenDynaset);
+        const QStringList expected = read(*fromQuery);
+        EXPECT_EQ(read(*fromRun), expected);
+        // A requery runs the query itself.
+        fromRun->requery();
+        EXPECT_EQ(read(*fromRun), expected);
+    }
+
+    // Rows that no longer describe the list, or a cell that is not text, are
+    // not used.
+    RunResult r = validateColumn(db, QStringLiteral("Email"), lists, specials);
+    ASSERT_TRUE(r.ok);
+    db.execute(QStringLiteral("UPDATE tblData SET Email = 'x' WHERE LumacorPrimK = 1"), jet::dbFailOnError);
+    EXPECT_FALSE(invalidListRows(db, r.run, r.invalid, InvalidSort{4, true}));
+    db.connection().exec(QStringLiteral("UPDATE tblData SET Email = x'41' WHERE LumacorPrimK = 2"));
+    r = validateColumn(db, QStringLiteral("Email"), lists, specials);
+    ASSERT_TRUE(r.ok);
+    EXPECT_FALSE(r.invalid.complete);
+    EXPECT_FALSE(invalidListRows(db, r.run, r.invalid, InvalidSort{4, true}));
+}
+
 TEST_F(EmailRunTest, UseAllSuggestionsWritesOnlyRealSuggestions)
 {
     fill("Email", {"ok@example.com", "infoexample.com", "sales@examplecom", "sales@example.zz"});

@@ -6,6 +6,7 @@
 #include "platform/drivers/external.h"
 #include "platform/jet/connection.h"
 #include "platform/jet/error.h"
+#include "platform/jet/rowfeed.h"
 #include "platform/jet/schema.h"
 #include "platform/jet/translator.h"
 
@@ -118,7 +119,8 @@ ColumnList resultColumns(Stmt& s, bool& stepped, bool& hasRow)
 
 } // namespace
 
-void createTableFromSelect(Connection& c, const QString& schema, const QString& name, const QString& selectSql)
+void createTableFromSelect(Connection& c, const QString& schema, const QString& name, const QString& selectSql,
+                           RowFeed* knownRows)
 {
     Stmt s(&c, selectSql);
     bool stepped = false, hasRow = false;
@@ -129,6 +131,16 @@ void createTableFromSelect(Connection& c, const QString& schema, const QString& 
     c.exec(QStringLiteral("CREATE %1TABLE %2 (%3)")
                .arg(schema == QLatin1String("temp") ? QStringLiteral("TEMP ") : QString(), quoteName(name),
                     defs.join(QLatin1String(", "))));
+    if (!stepped && knownRows && knownRows->columnCount() == static_cast<int>(cols.size())) {
+        QStringList names;
+        for (int i = 0; i < knownRows->columnCount(); ++i)
+            names << QString::fromUtf8(knownRows->columnName(i));
+        const ScopedFeed feed(c, "qb_known_rows", *knownRows);
+        Stmt ins(&c, QStringLiteral("INSERT INTO %1 SELECT %2 FROM qb_known_rows")
+                         .arg(qualified(schema, name), names.join(QLatin1String(", "))));
+        runFeed(ins, *knownRows);
+        return;
+    }
     if (!stepped) {
         c.exec(QStringLiteral("INSERT INTO %1 %2").arg(qualified(schema, name), selectSql));
         return;
@@ -330,7 +342,7 @@ void Database::execute(const QString& sql, int options)
     dropTemps();
 }
 
-std::unique_ptr<Recordset> Database::openRecordset(const QString& sourceIn, int type)
+std::unique_ptr<Recordset> Database::openRecordset(const QString& sourceIn, int type, RowFeed* knownRows)
 {
     if (!conn_)
         throw JetError(3420, QStringLiteral("Object invalid or no longer set."));
@@ -347,7 +359,7 @@ std::unique_ptr<Recordset> Database::openRecordset(const QString& sourceIn, int 
     }
     const Translated t = translate(source);
     if (t.externals.empty())
-        return std::make_unique<Recordset>(conn_, source, type);
+        return std::make_unique<Recordset>(conn_, source, type, knownRows);
     // A query over another database: load its tables, compute the result once.
     QStringList temps;
     materializeExternals(t, temps);

@@ -19,6 +19,7 @@
 namespace jet {
 
 class Connection;
+class RowFeed;
 
 enum ExecuteOption { dbFailOnError = 128 };
 
@@ -53,7 +54,9 @@ public:
     qint64 recordsAffected() const { return affected_; }
 
     /// A recordset over a table name or a SELECT.
-    std::unique_ptr<Recordset> openRecordset(const QString& source, int type = dbOpenDynaset);
+    /// knownRows: see Recordset's constructor.
+    std::unique_ptr<Recordset> openRecordset(const QString& source, int type = dbOpenDynaset,
+                                             RowFeed* knownRows = nullptr);
 
     // Table definitions.
     std::vector<TableDef> tableDefs() const;   ///< refreshed on every call
@@ -84,6 +87,9 @@ QString rollback();
 
 /// Creates table name from a SELECT's result, keeping the source columns' types
 /// and order (expression columns take the type of their first value).
-void createTableFromSelect(Connection& c, const QString& schemaPrefix, const QString& name, const QString& selectSql);
+/// knownRows, when given, are the rows selectSql gives, in its order, already
+/// computed by the caller: the table then takes them instead of running it.
+void createTableFromSelect(Connection& c, const QString& schemaPrefix, const QString& name, const QString& selectSql,
+                           RowFeed* knownRows = nullptr);
 
 } // namespace jet

@@ -20,10 +20,10 @@ int tempCounter = 0;
 
 } // namespace
 
-Recordset::Recordset(std::shared_ptr<Connection> c, const QString& sql, int type)
+Recordset::Recordset(std::shared_ptr<Connection> c, const QString& sql, int type, RowFeed* knownRows)
     : conn_(std::move(c)), sql_(sql), type_(type)
 {
-    build();
+    build(knownRows);
 }
 
 Recordset::Recordset(std::shared_ptr<Connection> c, const SqliteText& sql)
@@ -40,7 +40,7 @@ Recordset::~Recordset()
     }
 }
 
-void Recordset::build()
+void Recordset::build(RowFeed* knownRows)
 {
     Translated t;
     if (!sqliteSql_.isEmpty()) {
@@ -66,7 +66,7 @@ void Recordset::build()
         if (!t.externals.empty())
             throw JetError(errSyntax, QStringLiteral("Open external tables through Database::openRecordset."));
         table_ = QStringLiteral("qb_rs_%1").arg(++tempCounter);
-        createTableFromSelect(*conn_, QStringLiteral("temp"), table_, t.sql);
+        createTableFromSelect(*conn_, QStringLiteral("temp"), table_, t.sql, knownRows);
         tempTable_ = true;
         selectList_ = QStringLiteral("*");
         updatable_ = false;

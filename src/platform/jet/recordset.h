@@ -27,6 +27,7 @@
 namespace jet {
 
 class Connection;
+class RowFeed;
 class Stmt;
 
 enum RecordsetType { dbOpenTable = 1, dbOpenDynaset = 2, dbOpenSnapshot = 4, dbOpenForwardOnly = 8 };
@@ -41,7 +42,10 @@ public:
         QString sourceColumn;   ///< base-table column, "" when not updatable
     };
 
-    Recordset(std::shared_ptr<Connection> c, const QString& sql, int type);
+    /// knownRows, when given, are the rows sql gives, in its order, already
+    /// computed by the caller: a query that is computed once (not over one
+    /// table) takes them instead of running. A requery runs the query.
+    Recordset(std::shared_ptr<Connection> c, const QString& sql, int type, RowFeed* knownRows = nullptr);
     /// A read-only recordset over SQL already in SQLite's dialect (computed once).
     struct SqliteText { QString sql; };
     Recordset(std::shared_ptr<Connection> c, const SqliteText& sql);
@@ -97,7 +101,7 @@ public:
 
 private:
     enum class Mode { None = 0, Edit = 1, Add = 2 };
-    void build();
+    void build(RowFeed* knownRows = nullptr);
     void loadKeys();
     void requireCurrent() const;
     int fieldOrThrow(const QString& name) const;
