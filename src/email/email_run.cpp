@@ -40,6 +40,7 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -589,6 +590,37 @@ private:
     Checkers checkers_;
 };
 
+/// For its lifetime the connection reads the database file through a memory
+/// map of at most kMappedBytes: a page read is then a memory access instead
+/// of a system call. The map goes with the object, so the pages it touched do
+/// not stay counted as the program's memory.
+class MappedReads {
+public:
+    static constexpr qint64 kMappedBytes = 256LL << 20;
+    explicit MappedReads(jet::Connection& c) : c_(c)
+    {
+        jet::Stmt read(&c_, QStringLiteral("PRAGMA mmap_size"));
+        if (read.step())
+            before_ = read.int64(0);
+        if (before_ < kMappedBytes)
+            c_.exec(QStringLiteral("PRAGMA mmap_size = %1").arg(kMappedBytes));
+    }
+    ~MappedReads()
+    {
+        try {
+            if (before_ < kMappedBytes)
+                c_.exec(QStringLiteral("PRAGMA mmap_size = %1").arg(before_));
+        } catch (...) {
+        }
+    }
+    MappedReads(const MappedReads&) = delete;
+    MappedReads& operator=(const MappedReads&) = delete;
+
+private:
+    jet::Connection& c_;
+    qint64 before_ = 0;
+};
+
 QString refusal(const jet::Database& db, const EmailRun& run, const QString& column)
 {
     if (run.column.isEmpty() || !db.isOpen())
@@ -657,6 +689,7 @@ RunResult validateColumn(jet::Database& db, const QString& column, const DomainL
 
         GroupCounts groups;
         InvalidRows invalidRows;
+        const MappedReads mapped(c);
         c.inSavepoint(QStringLiteral("qb_email_run"), [&]() {
             c.exec(QStringLiteral("DELETE FROM ") + jet::quoteName(emails));
             // The rows ahead, for the progress bar: the highest row number
@@ -956,10 +989,6 @@ std::unique_ptr<jet::Recordset> openGroupedCounts(jet::Database& db, const Count
     QStringList keys = grouped;   // the join needs the country code either way
     if (!choice.ticked[4])
         keys << realName("Country");
-    // The run's groups are by all three parts; the query's SUM adds them up
-    // into the ticked ones.
-    if (runGroups)
-        keys = QStringList{realName("SubDomain"), realName("Domain"), realName("Country")};
     const QString valid = realName("IsValid");
     if (valid.isEmpty() || keys.contains(QString()))
         return nullptr;
@@ -990,17 +1019,34 @@ std::unique_ptr<jet::Recordset> openGroupedCounts(jet::Database& db, const Count
         if (ok) {
             c.exec(QStringLiteral("CREATE TEMP TABLE %1 (%2)").arg(kGroups, defs.join(QLatin1String(", "))));
             if (runGroups) {
-                jet::Stmt ins(&c, QStringLiteral("INSERT INTO temp.%1 VALUES (?, ?, ?, ?, ?)").arg(kGroups));
+                // The run counted by SubDomain, Domain and Country; added up
+                // here by the parts in keys (the same values, byte for byte),
+                // the table holds one row per group the query can tell apart
+                // at most.
+                std::vector<int> parts;   // index into ValidGroup::parts, in keys' order
+                for (const QString& k : keys)
+                    parts.push_back(k.compare(QLatin1String("SubDomain"), Qt::CaseInsensitive) == 0 ? 0
+                                    : k.compare(QLatin1String("Domain"), Qt::CaseInsensitive) == 0  ? 1
+                                                                                                     : 2);
+                std::map<std::vector<std::optional<std::string>>, qint64> summed;
+                std::vector<std::optional<std::string>> key(parts.size());
                 for (const ValidGroup& g : *runGroups) {
+                    for (size_t i = 0; i < parts.size(); ++i)
+                        key[i] = g.parts[size_t(parts[i])];
+                    summed[key] += g.rows;
+                }
+                jet::Stmt ins(&c, QStringLiteral("INSERT INTO temp.%1 VALUES (%2?)")
+                                      .arg(kGroups, QStringLiteral("?, ").repeated(int(parts.size()) + 1)));
+                for (const auto& [values, rows] : summed) {
                     sqlite3_bind_int(ins.get(), 1, -1);   // the engine's True
-                    for (int i = 0; i < 3; ++i) {
-                        const std::optional<std::string>& v = g.parts[size_t(i)];
+                    for (size_t i = 0; i < values.size(); ++i) {
+                        const std::optional<std::string>& v = values[i];
                         if (v)
-                            sqlite3_bind_text(ins.get(), i + 2, v->data(), int(v->size()), SQLITE_STATIC);
+                            sqlite3_bind_text(ins.get(), int(i) + 2, v->data(), int(v->size()), SQLITE_STATIC);
                         else
-                            sqlite3_bind_null(ins.get(), i + 2);
+                            sqlite3_bind_null(ins.get(), int(i) + 2);
                     }
-                    sqlite3_bind_int64(ins.get(), 5, g.rows);
+                    sqlite3_bind_int64(ins.get(), int(values.size()) + 2, rows);
                     ins.step();
                     ins.reset();
                 }
@@ -1162,6 +1208,40 @@ private:
     size_t at_ = size_t(-1);
 };
 
+/// std::stable_sort over slices on several threads, merged pairwise (each
+/// merge keeps the earlier slice's elements first among equals).
+template <class Less>
+void parallelStableSort(std::vector<quint32>& v, Less less)
+{
+    constexpr size_t kMinSlice = 8192;
+    const size_t slices = std::clamp<size_t>(v.size() / kMinSlice, 1, size_t(workerCount()));
+    std::vector<size_t> bounds;
+    for (size_t i = 0; i <= slices; ++i)
+        bounds.push_back(v.size() * i / slices);
+    auto each = [](size_t n, auto&& work) {
+        std::vector<std::thread> threads;
+        for (size_t i = 1; i < n; ++i)
+            threads.emplace_back(work, i);
+        work(0);
+        for (std::thread& t : threads)
+            t.join();
+    };
+    each(slices, [&](size_t i) { std::stable_sort(v.begin() + bounds[i], v.begin() + bounds[i + 1], less); });
+    while (bounds.size() > 2) {
+        std::vector<size_t> merged;
+        const size_t pairs = (bounds.size() - 1) / 2;
+        each(pairs, [&](size_t i) {
+            std::inplace_merge(v.begin() + bounds[2 * i], v.begin() + bounds[2 * i + 1], v.begin() + bounds[2 * i + 2],
+                               less);
+        });
+        for (size_t i = 0; i < bounds.size(); i += 2)
+            merged.push_back(bounds[i]);
+        if (merged.back() != bounds.back())
+            merged.push_back(bounds.back());
+        bounds = std::move(merged);
+    }
+}
+
 bool comparesAsText(jet::Connection& c, const QString& table, const QString& column)
 {
     const char* coll = nullptr;
@@ -1202,7 +1282,7 @@ std::unique_ptr<jet::RowFeed> invalidListRows(jet::Database& db, const EmailRun&
         size = int(r.suggestionEnd - r.cellEnd);
         return !r.noSuggestion;
     };
-    std::stable_sort(order.begin(), order.end(), [&](quint32 a, quint32 b) {
+    parallelStableSort(order, [&](quint32 a, quint32 b) {
         const char *pa = nullptr, *pb = nullptr;
         int na = 0, nb = 0;
         const bool ha = value(a, pa, na), hb = value(b, pb, nb);
