@@ -3,9 +3,6 @@
 
 #include <sqlite3.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -17,7 +14,6 @@ namespace {
 // most 128 KiB to one system call (it masks larger counts), so one gathering
 // stays below that.
 constexpr int kBufferBytes = 64 * 1024;
-constexpr sqlite3_int64 kWritebackBytes = 4 << 20;
 
 sqlite3_vfs* g_base = nullptr;   // the platform's own layer underneath
 sqlite3_vfs g_vfs;
@@ -30,9 +26,6 @@ struct File {
     char* buffer;            // gathered bytes, nullptr for files written through
     sqlite3_int64 start;     // file offset of buffer[0]
     int length;              // bytes gathered
-    int writeback;           // a descriptor of the same file for writeback hints, -1 for none
-    sqlite3_int64 outFrom;   // the span written out since the last hint
-    sqlite3_int64 outTo;
 };
 
 File* self(sqlite3_file* f) { return reinterpret_cast<File*>(f); }
@@ -45,26 +38,9 @@ int flush(File* f)
     if (f->length == 0)
         return SQLITE_OK;
     const int rc = f->real->pMethods->xWrite(f->real, f->buffer, f->length, f->start);
-    if (rc != SQLITE_OK)
-        return rc;
-    // The system is asked to start writing every few megabytes, so that the
-    // disk works while the engine goes on and the sync at the commit finds
-    // little left to wait for.
-    if (f->writeback >= 0) {
-        if (f->outTo <= f->outFrom) {
-            f->outFrom = f->start;
-            f->outTo = f->start + f->length;
-        } else {
-            f->outFrom = std::min(f->outFrom, f->start);
-            f->outTo = std::max(f->outTo, f->start + f->length);
-        }
-        if (f->outTo - f->outFrom >= kWritebackBytes) {
-            sync_file_range(f->writeback, f->outFrom, f->outTo - f->outFrom, SYNC_FILE_RANGE_WRITE);
-            f->outFrom = f->outTo = 0;
-        }
-    }
-    f->length = 0;
-    return SQLITE_OK;
+    if (rc == SQLITE_OK)
+        f->length = 0;
+    return rc;
 }
 
 int xClose(sqlite3_file* file)
@@ -75,9 +51,6 @@ int xClose(sqlite3_file* file)
     sqlite3_free(f->buffer);
     f->buffer = nullptr;
     f->length = 0;
-    if (f->writeback >= 0)
-        ::close(f->writeback);
-    f->writeback = -1;
     return flushed != SQLITE_OK ? flushed : rc;
 }
 
@@ -249,8 +222,6 @@ int xOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, in
     f->buffer = nullptr;
     f->start = 0;
     f->length = 0;
-    f->writeback = -1;
-    f->outFrom = f->outTo = 0;
     f->base.pMethods = nullptr;
     const int rc = g_base->xOpen(g_base, name, f->real, flags, outFlags);
     if (rc != SQLITE_OK) {
@@ -262,8 +233,6 @@ int xOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, in
     }
     if (flags & (SQLITE_OPEN_MAIN_DB | SQLITE_OPEN_MAIN_JOURNAL)) {
         f->buffer = static_cast<char*>(sqlite3_malloc(kBufferBytes));
-        if (name)
-            f->writeback = ::open(name, O_RDONLY | O_CLOEXEC);
         // Without room to gather, the file is written through.
     }
     f->base.pMethods = &g_methods;
