@@ -421,7 +421,17 @@ ColumnList Connection::columns(const QString& table) const
         pkCount += pks.back() > 0;
     }
     for (size_t i = 0; i < rows.size(); ++i) {
-        const bool rowidKey = pkCount == 1 && pks[i] == 1 && rows[i].second.compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0;
+        // The row number as a key is a counter when the engine numbers it
+        // (AUTOINCREMENT); a Long key of its own is stored the same way.
+        bool rowidKey = pkCount == 1 && pks[i] == 1 && rows[i].second.compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0;
+        if (rowidKey) {
+            int autoinc = 0;
+            rowidKey = sqlite3_table_column_metadata(db_, nullptr, table.toUtf8().constData(),
+                                                     rows[i].first.toUtf8().constData(), nullptr, nullptr, nullptr,
+                                                     nullptr, &autoinc)
+                    != SQLITE_OK
+                || autoinc != 0;
+        }
         out.push_back(columnFromDecl(rows[i].first, rows[i].second, rowidKey));
     }
     return out;

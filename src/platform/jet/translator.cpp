@@ -843,6 +843,14 @@ Translated translateCreateTable(const Toks& v, const QString& sql)
                              && (pk.isEmpty() || (pk.size() == 1 && inPk));
         if (autoKey)
             pkDone = true;
+        // A whole-number key of its own is the table's row number: rows are
+        // stored in key order and found by it, with no separate index to
+        // keep beside them.
+        if (!autoKey && c.type == dbLong && pk.size() == 1 && inPk) {
+            pkDone = true;
+            defs << quoteName(c.name) + QStringLiteral(" INTEGER PRIMARY KEY NOT NULL");
+            continue;
+        }
         defs << columnDefinition(c, inPk || notNull.contains(c.name.toLower()), autoKey);
     }
     if (!pk.isEmpty() && !pkDone) {

@@ -20,6 +20,31 @@ TEST_F(EngineTest, CounterKeyNumbersRowsAndBecomesLastField)
     EXPECT_EQ(scalar(QStringLiteral("SELECT MAX(LumacorPrimK) AS m FROM tblData")), QStringLiteral("5"));
 }
 
+// A table whose key is one Long column of its own (the e-mail work table's)
+// keeps its rows by that key: no index beside them, read back in key order,
+// and the key is still a plain Long (not a counter) that refuses repeats and
+// text.
+TEST_F(EngineTest, ALongKeyOfItsOwnIsTheRowNumber)
+{
+    db.execute(QStringLiteral("CREATE TABLE tblWork (K LONG, V TEXT(10), CONSTRAINT pk PRIMARY KEY (K));"), dbFailOnError);
+    for (const char* row : {"(5, 'five')", "(2, 'two')", "(9, 'nine')"})
+        db.execute(QStringLiteral("INSERT INTO tblWork (K, V) VALUES ") + QString::fromUtf8(row), dbFailOnError);
+    EXPECT_EQ(rows(QStringLiteral("SELECT K, V FROM tblWork")), (QStringList{"2|two", "5|five", "9|nine"}));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) FROM tblWork WHERE K = rowid")), QStringLiteral("3"));
+    Stmt ix(&db.connection(), QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND tbl_name = 'tblWork'"));
+    ASSERT_TRUE(ix.step());
+    EXPECT_EQ(ix.int64(0), 0);
+
+    const TableDef t = db.tableDef(QStringLiteral("tblWork"));
+    ASSERT_EQ(t.fields.size(), 2u);
+    EXPECT_EQ(t.fields[0].type, dbLong);
+    EXPECT_FALSE(t.fields[0].attributes & dbAutoIncrField);
+    EXPECT_EQ(db.connection().primaryKey(QStringLiteral("tblWork")), QStringList{QStringLiteral("K")});
+    EXPECT_THROW(db.execute(QStringLiteral("INSERT INTO tblWork (K, V) VALUES (2, 'again')"), dbFailOnError), JetError);
+    EXPECT_THROW(db.execute(QStringLiteral("INSERT INTO tblWork (K, V) VALUES ('x', 'text')"), dbFailOnError), JetError);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) FROM tblWork")), QStringLiteral("3"));
+}
+
 // The counter numbers the rows 1..n in table order whether the table's own
 // numbering can serve (a freshly filled table) or has gaps (rows deleted, a
 // row put first out of order): either way the key is last, is the primary
