@@ -30,6 +30,26 @@ DomainLists standardLists()
     return DomainLists({"com", "net", "org"}, {{"uk", "United Kingdom"}, {"fr", "France"}});
 }
 
+/// A recordset as a list shows it: a line of field names and types, then
+/// each row as "a|b|c", Null shown as <null>.
+QStringList listed(jet::Recordset& rs)
+{
+    QStringList out;
+    QStringList head;
+    for (int i = 0; i < rs.fieldCount(); ++i)
+        head << rs.field(i).name + QLatin1Char(':') + QString::number(rs.field(i).type);
+    out << head.join(QLatin1Char('|'));
+    for (; !rs.eof(); rs.moveNext()) {
+        QStringList row;
+        for (int i = 0; i < rs.fieldCount(); ++i) {
+            const jet::Value v = rs.value(i);
+            row << (v.isNull() ? QStringLiteral("<null>") : v.toString());
+        }
+        out << row.join(QLatin1Char('|'));
+    }
+    return out;
+}
+
 /// A working database with tblData (Name, Email and a narrow Short column,
 /// then the key) and the two e-mail work tables as the workbench makes them.
 class EmailRunTest : public ::testing::Test {
@@ -412,23 +432,6 @@ TEST_F(EmailRunTest, CountsListGivesTheRowsOfItsQuery)
         {&plain, true, {3, 4}, {}, {0, false}},
         {&plain, true, {4}, {}, {2, true}},
     };
-    auto read = [](jet::Recordset& rs) {
-        QStringList out;
-        QStringList head;
-        for (int i = 0; i < rs.fieldCount(); ++i)
-            head << rs.field(i).name + QLatin1Char(':') + QString::number(rs.field(i).type);
-        out << head.join(QLatin1Char('|'));
-        while (!rs.eof()) {
-            QStringList cells;
-            for (int i = 0; i < rs.fieldCount(); ++i) {
-                const jet::Value v = rs.value(i);
-                cells << (v.isNull() ? QStringLiteral("<null>") : v.toString());
-            }
-            out << cells.join(QLatin1Char('|'));
-            rs.moveNext();
-        }
-        return out;
-    };
     jet::Connection& c = db.connection();
     int n = 0;
     for (const Case& k : cases) {
@@ -464,11 +467,11 @@ TEST_F(EmailRunTest, CountsListGivesTheRowsOfItsQuery)
         const QString sql = sortedCountsQuery(countsQuery(choice), k.sort);
         SCOPED_TRACE(sql.toStdString());
         auto direct = db.openRecordset(sql, jet::dbOpenSnapshot);
-        const QStringList expected = read(*direct);
+        const QStringList expected = listed(*direct);
         direct.reset();
         auto shown = openCounts(db, choice, [&](const QString& query) { return sortedCountsQuery(query, k.sort); });
         ASSERT_TRUE(shown);
-        EXPECT_EQ(read(*shown), expected);
+        EXPECT_EQ(listed(*shown), expected);
         EXPECT_GT(expected.size(), 1);
         shown.reset();
         // The same list from the valid rows counted as a run writes them.
@@ -489,7 +492,7 @@ TEST_F(EmailRunTest, CountsListGivesTheRowsOfItsQuery)
         auto fromRun = openCounts(
             db, choice, [&](const QString& query) { return sortedCountsQuery(query, k.sort); }, &groups);
         ASSERT_TRUE(fromRun);
-        EXPECT_EQ(read(*fromRun), expected);
+        EXPECT_EQ(listed(*fromRun), expected);
         fromRun.reset();
         EXPECT_TRUE(c.tables().contains(QStringLiteral("tblEMails"), Qt::CaseInsensitive));
     }
@@ -691,22 +694,6 @@ TEST_F(EmailRunTest, InvalidListFromTheRunGivesTheRowsOfItsQuery)
         cells.push_back(c ? jet::Value(q(c)) : jet::Value());
     }
     fillValues("Email", cells);
-    auto read = [](jet::Recordset& rs) {
-        QStringList out;
-        QStringList head;
-        for (int i = 0; i < rs.fieldCount(); ++i)
-            head << rs.field(i).name + QLatin1Char(':') + QString::number(rs.field(i).type);
-        out << head.join(QLatin1Char('|'));
-        for (; !rs.eof(); rs.moveNext()) {
-            QStringList row;
-            for (int i = 0; i < rs.fieldCount(); ++i) {
-                const jet::Value v = rs.value(i);
-                row << (v.isNull() ? QStringLiteral("<null>") : v.toString());
-            }
-            out << row.join(QLatin1Char('|'));
-        }
-        return out;
-    };
     const InvalidSort sorts[] = {{4, true}, {4, false}, {3, false}, {3, true}};
     for (const InvalidSort& sort : sorts) {
         SCOPED_TRACE(sort.column * 10 + sort.descending);
@@ -719,11 +706,11 @@ TEST_F(EmailRunTest, InvalidListFromTheRunGivesTheRowsOfItsQuery)
         const QString source = invalidListSource(r.run.column, sort.column, sort.descending);
         auto fromRun = db.openRecordset(source, jet::dbOpenDynaset, known.get());
         auto fromQuery = db.openRecordset(source, jet::dbOpenDynaset);
-        const QStringList expected = read(*fromQuery);
-        EXPECT_EQ(read(*fromRun), expected);
+        const QStringList expected = listed(*fromQuery);
+        EXPECT_EQ(listed(*fromRun), expected);
         // A requery runs the query itself.
         fromRun->requery();
-        EXPECT_EQ(read(*fromRun), expected);
+        EXPECT_EQ(listed(*fromRun), expected);
     }
 
     // Rows that no longer describe the list, or a cell that is not text, are
