@@ -31,6 +31,7 @@
 #include "cleaning/distinct_values.h"
 
 #include "common/general.h"
+#include "common/parallel.h"
 #include "platform/jet/connection.h"
 #include "platform/jet/error.h"
 #include "platform/jet/sqlfunctions.h"
@@ -57,6 +58,9 @@
 
 namespace cleaning {
 namespace {
+
+using common::parallelFor;
+using common::parallelSort;
 
 struct Aliases {
     QString value;
@@ -198,69 +202,6 @@ std::uint64_t byteSwapped(std::uint64_t w)
     if constexpr (std::endian::native == std::endian::little)
         return __builtin_bswap64(w);
     return w;
-}
-
-// Runs work(from, to) over [0, n) in up to eight pieces at once, one thread
-// each, when n is large enough to pay for the threads; the first failure is
-// rethrown once all have ended.
-template <class F>
-void parallelFor(std::size_t n, F&& work)
-{
-    constexpr std::size_t kMinPiece = 65536;
-    const std::size_t pieces =
-        std::clamp<std::size_t>(std::min<std::size_t>(std::thread::hardware_concurrency(), 8), 1, n / kMinPiece + 1);
-    if (pieces <= 1) {
-        work(std::size_t(0), n);
-        return;
-    }
-    std::vector<std::exception_ptr> failed(pieces);
-    std::vector<std::thread> threads;
-    threads.reserve(pieces - 1);
-    const auto piece = [&](std::size_t k) {
-        try {
-            work(n * k / pieces, n * (k + 1) / pieces);
-        } catch (...) {
-            failed[k] = std::current_exception();
-        }
-    };
-    for (std::size_t k = 1; k < pieces; ++k)
-        threads.emplace_back(piece, k);
-    piece(0);
-    for (std::thread& t : threads)
-        t.join();
-    for (const std::exception_ptr& e : failed)
-        if (e)
-            std::rethrow_exception(e);
-}
-
-// std::sort in pieces on several threads, then the pieces merged pairwise.
-template <class T, class Less>
-void parallelSort(std::vector<T>& v, Less less)
-{
-    constexpr std::size_t kPieces = 8;
-    constexpr std::size_t kUnit = 65536;   // parallelFor's smallest piece: one sort or merge each
-    const std::size_t n = v.size();
-    if (n < 2 * kUnit) {
-        std::sort(v.begin(), v.end(), less);
-        return;
-    }
-    std::size_t bounds[kPieces + 1];
-    for (std::size_t k = 0; k <= kPieces; ++k)
-        bounds[k] = n * k / kPieces;
-    parallelFor(kPieces * kUnit, [&](std::size_t from, std::size_t to) {
-        for (std::size_t k = from / kUnit; k < to / kUnit; ++k)
-            std::sort(v.begin() + bounds[k], v.begin() + bounds[k + 1], less);
-    });
-    for (std::size_t width = 1; width < kPieces; width *= 2) {
-        const std::size_t merges = kPieces / (2 * width);
-        parallelFor(merges * kUnit, [&](std::size_t from, std::size_t to) {
-            for (std::size_t m = from / kUnit; m < to / kUnit; ++m) {
-                const std::size_t lo = 2 * width * m;
-                std::inplace_merge(v.begin() + bounds[lo], v.begin() + bounds[lo + width],
-                                   v.begin() + bounds[lo + 2 * width], less);
-            }
-        });
-    }
 }
 
 // A zero-filled array for the groups' table. Every row lands at a random

@@ -21,6 +21,7 @@
 #include "email/email_run.h"
 
 #include "common/general.h"
+#include "common/parallel.h"
 #include "email/address_check.h"
 #include "platform/jet/connection.h"
 #include "platform/jet/database.h"
@@ -1189,16 +1190,15 @@ public:
     void result(sqlite3_context* ctx, int i) const override
     {
         const quint32 n = order_[at_];
-        const InvalidRows::Row& r = rows_.rows[n];
-        const quint64 begin = n == 0 ? 0 : rows_.rows[n - 1].suggestionEnd;
-        if (i <= 1)
-            sqlite3_result_int64(ctx, r.key);
-        else if (i == 2)
-            sqlite3_result_text(ctx, rows_.text.data() + begin, int(r.cellEnd - begin), SQLITE_STATIC);
-        else if (r.noSuggestion)
-            sqlite3_result_null(ctx);
+        if (i <= 1) {
+            sqlite3_result_int64(ctx, rows_.rows[n].key);
+            return;
+        }
+        const std::optional<std::string_view> v = i == 2 ? rows_.cell(n) : rows_.suggestion(n);
+        if (v)
+            sqlite3_result_text(ctx, v->data(), int(v->size()), SQLITE_STATIC);
         else
-            sqlite3_result_text(ctx, rows_.text.data() + r.cellEnd, int(r.suggestionEnd - r.cellEnd), SQLITE_STATIC);
+            sqlite3_result_null(ctx);
     }
     qint64 expectedRows() const override { return qint64(order_.size()); }
 
@@ -1207,40 +1207,6 @@ private:
     std::vector<quint32> order_;
     size_t at_ = size_t(-1);
 };
-
-/// std::stable_sort over slices on several threads, merged pairwise (each
-/// merge keeps the earlier slice's elements first among equals).
-template <class Less>
-void parallelStableSort(std::vector<quint32>& v, Less less)
-{
-    constexpr size_t kMinSlice = 8192;
-    const size_t slices = std::clamp<size_t>(v.size() / kMinSlice, 1, size_t(workerCount()));
-    std::vector<size_t> bounds;
-    for (size_t i = 0; i <= slices; ++i)
-        bounds.push_back(v.size() * i / slices);
-    auto each = [](size_t n, auto&& work) {
-        std::vector<std::thread> threads;
-        for (size_t i = 1; i < n; ++i)
-            threads.emplace_back(work, i);
-        work(0);
-        for (std::thread& t : threads)
-            t.join();
-    };
-    each(slices, [&](size_t i) { std::stable_sort(v.begin() + bounds[i], v.begin() + bounds[i + 1], less); });
-    while (bounds.size() > 2) {
-        std::vector<size_t> merged;
-        const size_t pairs = (bounds.size() - 1) / 2;
-        each(pairs, [&](size_t i) {
-            std::inplace_merge(v.begin() + bounds[2 * i], v.begin() + bounds[2 * i + 1], v.begin() + bounds[2 * i + 2],
-                               less);
-        });
-        for (size_t i = 0; i < bounds.size(); i += 2)
-            merged.push_back(bounds[i]);
-        if (merged.back() != bounds.back())
-            merged.push_back(bounds.back());
-        bounds = std::move(merged);
-    }
-}
 
 bool comparesAsText(jet::Connection& c, const QString& table, const QString& column)
 {
@@ -1270,29 +1236,18 @@ std::unique_ptr<jet::RowFeed> invalidListRows(jet::Database& db, const EmailRun&
     std::vector<quint32> order(rows.rows.size());
     for (quint32 i = 0; i < order.size(); ++i)
         order[i] = i;
-    auto value = [&](quint32 n, const char*& p, int& size) {
-        const InvalidRows::Row& r = rows.rows[n];
-        const quint64 begin = n == 0 ? 0 : rows.rows[n - 1].suggestionEnd;
-        if (byCell) {
-            p = rows.text.data() + begin;
-            size = int(r.cellEnd - begin);
-            return true;
-        }
-        p = rows.text.data() + r.cellEnd;
-        size = int(r.suggestionEnd - r.cellEnd);
-        return !r.noSuggestion;
+    auto value = [&](quint32 n) -> std::optional<std::string_view> {
+        return byCell ? rows.cell(n) : rows.suggestion(n);
     };
-    parallelStableSort(order, [&](quint32 a, quint32 b) {
-        const char *pa = nullptr, *pb = nullptr;
-        int na = 0, nb = 0;
-        const bool ha = value(a, pa, na), hb = value(b, pb, nb);
+    common::parallelSort(order, [&](quint32 a, quint32 b) {
+        const std::optional<std::string_view> va = value(a), vb = value(b);
         int cmp = 0;
-        if (!ha || !hb)
-            cmp = int(ha) - int(hb);   // Null before any text
+        if (!va || !vb)
+            cmp = int(bool(va)) - int(bool(vb));   // Null before any text
         else
-            cmp = jet::jetCompare(pa, na, pb, nb);
+            cmp = jet::jetCompare(va->data(), int(va->size()), vb->data(), int(vb->size()));
         return sort.descending ? cmp > 0 : cmp < 0;
-    });
+    }, true, 16384);
     return std::make_unique<InvalidListFeed>(rows, std::move(order));
 }
 

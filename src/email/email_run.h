@@ -23,6 +23,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -62,6 +63,20 @@ struct InvalidRows {
     bool complete = false;   ///< false when an invalid cell was not stored as text
     std::string text;
     std::vector<Row> rows;
+
+    /// Row n's cell.
+    std::string_view cell(size_t n) const
+    {
+        const quint64 begin = n == 0 ? 0 : rows[n - 1].suggestionEnd;
+        return std::string_view(text).substr(begin, rows[n].cellEnd - begin);
+    }
+    /// Row n's suggestion; nullopt for Null.
+    std::optional<std::string_view> suggestion(size_t n) const
+    {
+        if (rows[n].noSuggestion)
+            return std::nullopt;
+        return std::string_view(text).substr(rows[n].cellEnd, rows[n].suggestionEnd - rows[n].cellEnd);
+    }
 };
 
 struct RunResult {
