@@ -27,6 +27,7 @@
 #include "duplicates/dupe_remover.h"
 
 #include "common/general.h"
+#include "common/parallel.h"
 #include "platform/jet/connection.h"
 #include "platform/jet/error.h"
 #include "platform/jet/schema.h"
@@ -152,6 +153,28 @@ void appendBytes(std::string& out, T v)
     out.append(b, sizeof(T));
 }
 
+/// Appends a length: one byte below 128, else a marked four-byte one. Either
+/// way the prefix is as long as its value needs and never ambiguous.
+void appendLength(std::string& out, int n)
+{
+    if (n < 128) {
+        out.push_back(char(n));
+        return;
+    }
+    out.push_back(char(0x80));
+    appendBytes(out, std::int32_t(n));
+}
+
+/// Appends a value as SQLite hands it over, in the form readValue reads: a
+/// type byte ('N', 'I', 'F', 'T', 'B'), then the integer or the double, or
+/// the length and the bytes.
+void appendStored(std::string& out, char type, const char* bytes, int n)
+{
+    out.push_back(type);
+    appendLength(out, n);
+    out.append(bytes ? bytes : "", std::size_t(n));
+}
+
 // Groups records by the values of the compared columns, one record at a time.
 // Each record's values are written as one byte string in which two records
 // are equal exactly when SQLite's GROUP BY puts them together: a type tag per
@@ -166,12 +189,18 @@ class RecordGrouper {
 public:
     // 24 bytes a group: ten million groups must fit in memory with room to
     // spare. The hash is not kept; growing the table hashes the values again.
+    // The folded values are followed in the arena by the first record's
+    // values as they are stored (see storedValues), which the result table
+    // shows: reading them back by key would cost a look-up for every group.
     struct Group {
         const char* bytes = nullptr;   ///< the folded values, in the arena
         qint64 firstKey = 0;
-        std::uint32_t size = 0;
+        std::uint32_t size = 0;        ///< of the folded values
         std::uint32_t count = 0;
     };
+
+    /// The values of the group's first record, in the form readValue reads.
+    static const char* storedValues(const Group& g) { return g.bytes + g.size; }
 
     /// expectedRecords: about how many records will come (the group list is
     /// reserved for them, which costs address space, not memory, until used).
@@ -187,8 +216,9 @@ public:
     {
         encode(st, first);
         const std::uint64_t h = qHashBits(row_.data(), row_.size(), 0);
-        staged_.push_back(Staged{batch_.size(), row_.size(), h, key});
+        staged_.push_back(Staged{batch_.size(), row_.size(), raw_.size(), h, key});
         batch_.append(row_);
+        batch_.append(raw_);
         __builtin_prefetch(&slots_[slotOf(h, slots_.size() - 1)]);
     }
 
@@ -215,7 +245,7 @@ public:
                 __builtin_prefetch(groups_[slot.group - 1].bytes);
         }
         for (const Staged& r : staged_) {
-            const auto [group, opened] = add(batch_.data() + r.offset, r.size, r.hash, r.key);
+            const auto [group, opened] = add(batch_.data() + r.offset, r.size, r.rawSize, r.hash, r.key);
             onRow(r.key, group, opened);
         }
         staged_.clear();
@@ -227,7 +257,7 @@ public:
 private:
     // Groups one encoded row; returns the group's number and whether the row
     // opened it.
-    std::pair<std::uint32_t, bool> add(const char* bytes, std::size_t size, std::uint64_t h, qint64 key)
+    std::pair<std::uint32_t, bool> add(const char* bytes, std::size_t size, std::size_t rawSize, std::uint64_t h, qint64 key)
     {
         const std::size_t mask = slots_.size() - 1;
         const auto tag = std::uint32_t(h >> 32);
@@ -242,7 +272,7 @@ private:
             }
         }
         const auto n = std::uint32_t(groups_.size());
-        groups_.push_back(Group{arena_.store(bytes, size), key, std::uint32_t(size), 1});
+        groups_.push_back(Group{arena_.store(bytes, size + rawSize), key, std::uint32_t(size), 1});
         slots_[i] = Slot{tag, n + 1};
         if (groups_.size() * 4 > slots_.size() * 3)
             grow();
@@ -250,8 +280,9 @@ private:
     }
 
     struct Staged {
-        std::size_t offset = 0;   ///< in batch_
+        std::size_t offset = 0;   ///< in batch_, the folded values and then the stored ones
         std::size_t size = 0;
+        std::size_t rawSize = 0;
         std::uint64_t hash = 0;
         qint64 key = 0;
     };
@@ -262,17 +293,7 @@ private:
         appendBytes(row_, v);
     }
 
-    // A length: one byte below 128, else a marked four-byte one. Either way
-    // the prefix is as long as its value needs and never ambiguous.
-    void putLength(int n)
-    {
-        if (n < 128) {
-            row_.push_back(char(n));
-            return;
-        }
-        row_.push_back(char(0x80));
-        put(std::int32_t(n));
-    }
+    void putLength(int n) { appendLength(row_, n); }
 
     void putBytes(char tag, const char* p, int n)
     {
@@ -307,9 +328,11 @@ private:
         }
     }
 
+    // The row's folded values into row_ and its values as stored into raw_.
     void encode(sqlite3_stmt* st, int first)
     {
         row_.clear();
+        raw_.clear();
         for (std::size_t k = 0; k < rules_.size(); ++k) {
             const ColumnRule& r = rules_[k];
             const int col = first + int(k);
@@ -318,14 +341,20 @@ private:
                 if (r.nullIsEmpty) {
                     row_.push_back('T');
                     putLength(0);
+                    appendStored(raw_, 'T', nullptr, 0);
                 } else {
                     row_.push_back('N');
+                    raw_.push_back('N');
                 }
                 break;
-            case SQLITE_INTEGER:
+            case SQLITE_INTEGER: {
+                const auto i = std::int64_t(sqlite3_column_int64(st, col));
                 row_.push_back('I');
-                put(std::int64_t(sqlite3_column_int64(st, col)));
+                put(i);
+                raw_.push_back('I');
+                appendBytes(raw_, i);
                 break;
+            }
             case SQLITE_FLOAT: {
                 // A whole real within the integers' range equals that integer.
                 const double d = sqlite3_column_double(st, col);
@@ -336,16 +365,24 @@ private:
                     row_.push_back('F');
                     put(d);
                 }
+                raw_.push_back('F');
+                appendBytes(raw_, d);
                 break;
             }
             case SQLITE_TEXT: {
                 const unsigned char* p = sqlite3_column_text(st, col);
-                putText(r, p, sqlite3_column_bytes(st, col));
+                const int n = sqlite3_column_bytes(st, col);
+                putText(r, p, n);
+                appendStored(raw_, 'T', reinterpret_cast<const char*>(p), n);
                 break;
             }
-            default:
-                putBytes('B', static_cast<const char*>(sqlite3_column_blob(st, col)), sqlite3_column_bytes(st, col));
+            default: {
+                const auto* p = static_cast<const char*>(sqlite3_column_blob(st, col));
+                const int n = sqlite3_column_bytes(st, col);
+                putBytes('B', p, n);
+                appendStored(raw_, 'B', p, n);
                 break;
+            }
             }
         }
     }
@@ -369,6 +406,7 @@ private:
 
     std::vector<ColumnRule> rules_;
     std::string row_;
+    std::string raw_;
     std::string batch_;              // the staged rows' bytes, one after the other
     std::vector<Staged> staged_;
     ByteBlocks arena_;
@@ -416,50 +454,6 @@ RecordGrouper groupRecords(jet::Connection& c, const QString& data, const std::v
     return g;
 }
 
-// The values of a record as SQLite hands them over, one after the other:
-// a type byte ('N', 'I', 'F', 'T', 'B'), then the integer or the double, or
-// the length and the bytes. Kept in blocks that never move.
-class ValueArena {
-public:
-    const char* store(sqlite3_stmt* st, int first, int n)
-    {
-        row_.clear();
-        for (int k = 0; k < n; ++k) {
-            const int col = first + k;
-            switch (sqlite3_column_type(st, col)) {
-            case SQLITE_NULL: row_.push_back('N'); break;
-            case SQLITE_INTEGER: row_.push_back('I'); put(std::int64_t(sqlite3_column_int64(st, col))); break;
-            case SQLITE_FLOAT: row_.push_back('F'); put(sqlite3_column_double(st, col)); break;
-            case SQLITE_TEXT: {
-                const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
-                row_.push_back('T');
-                put(std::int32_t(sqlite3_column_bytes(st, col)));
-                row_.append(p, std::size_t(sqlite3_column_bytes(st, col)));
-                break;
-            }
-            default: {
-                const auto* p = static_cast<const char*>(sqlite3_column_blob(st, col));
-                const int len = sqlite3_column_bytes(st, col);
-                row_.push_back('B');
-                put(std::int32_t(len));
-                row_.append(p ? p : "", std::size_t(len));
-                break;
-            }
-            }
-        }
-        return blocks_.store(row_);
-    }
-
-private:
-    template <typename T>
-    void put(T v)
-    {
-        appendBytes(row_, v);
-    }
-    std::string row_;
-    ByteBlocks blocks_;
-};
-
 struct KeptRow {
     qint64 count = 0;
     const char* values = nullptr;
@@ -483,9 +477,11 @@ StoredValue readValue(const char*& p)
     case 'F': std::memcpy(&v.d, p, 8); p += 8; break;
     case 'T':
     case 'B': {
-        std::int32_t n = 0;
-        std::memcpy(&n, p, 4);
-        p += 4;
+        std::int32_t n = static_cast<unsigned char>(*p++);
+        if (n == 0x80) {
+            std::memcpy(&n, p, 4);
+            p += 4;
+        }
         v.bytes = p;
         v.size = n;
         p += n;
@@ -687,49 +683,29 @@ void writeResultTable(jet::Connection& c, const QString& data, const std::vector
                                QStringLiteral("SELECT %1 FROM %2 WHERE 0").arg(fields.join(QLatin1String(", ")), kLayout));
     c.exec(QStringLiteral("DROP TABLE ") + kLayout);
 
-    // The lowest key of every group of two or more, ascending (the groups
-    // opened in key order), and the group's size.
-    std::vector<qint64> firstKeys;
-    std::vector<qint64> sizes;
-    for (const RecordGrouper::Group& grp : g.groups()) {
-        if (grp.count < 2)
-            continue;
-        firstKeys.push_back(grp.firstKey);
-        sizes.push_back(grp.count);
-    }
     // One transaction for all the rows written here, not a commit for each.
     jet::Savepoint sp(c, QStringLiteral("qb_dupe_result"));
-    // The rows come in key order and are put in the GROUP BY's order here:
-    // the engine's sort under the text collation is its slowest step on
-    // millions of rows, this sort compares as that collation does.
+    // Every group of two or more with its first record's values, in the
+    // order of their lowest keys (the groups opened in key order); put in the
+    // GROUP BY's order here: the engine's sort under the text collation is
+    // its slowest step on millions of rows, this sort compares as that
+    // collation does.
     std::vector<KeptRow> kept;
-    kept.reserve(firstKeys.size());
-    ValueArena values;
-    {
-        const jet::ScopedKeyTable list(c.handle(), kKeyList, firstKeys);
-        jet::Stmt read(&c, QStringLiteral("SELECT K.value, %1 FROM %2 K JOIN main.%3 T ON T.%4 = K.value ORDER BY K.value")
-                               .arg(joinTerms(columns, [](const Column& col) { return valueExpr(col, QStringLiteral("T")); }),
-                                    QLatin1String(kKeyList), jet::quoteName(data), jet::quoteName(kKey)));
-        std::size_t at = 0;
-        while (read.step()) {
-            const qint64 key = sqlite3_column_int64(read.get(), 0);
-            while (at < firstKeys.size() && firstKeys[at] != key)
-                ++at;
-            if (at == firstKeys.size())
-                break;
-            kept.push_back(KeptRow{sizes[at], values.store(read.get(), 1, int(columns.size()))});
-        }
-    }
+    for (const RecordGrouper::Group& grp : g.groups())
+        if (grp.count >= 2)
+            kept.push_back(KeptRow{grp.count, RecordGrouper::storedValues(grp)});
     std::vector<bool> textColumn;
     for (const Column& col : columns)
         textColumn.push_back(isText(col));
-    std::vector<SortEntry> order;
-    order.reserve(kept.size());
-    for (std::size_t i = 0; i < kept.size(); ++i)
-        order.push_back(sortEntry(kept[i].values, textColumn, std::uint32_t(i)));
+    std::vector<SortEntry> order(kept.size());
+    common::parallelFor(kept.size(), [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i)
+            order[i] = sortEntry(kept[i].values, textColumn, std::uint32_t(i));
+    });
     // Equal values keep their key order, as the stable sort of the records by
-    // key would.
-    std::sort(order.begin(), order.end(), [&](const SortEntry& a, const SortEntry& b) {
+    // key would: the row number breaks ties, so the order is the same on any
+    // number of threads.
+    common::parallelSort(order, [&](const SortEntry& a, const SortEntry& b) {
         if (const int p = comparePrefixes(a, b))
             return p < 0;
         const int r = compareValues(kept[a.row].values, kept[b.row].values, textColumn);

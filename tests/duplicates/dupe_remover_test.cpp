@@ -9,6 +9,7 @@
 
 #include <QTemporaryDir>
 #include <algorithm>
+#include <map>
 #include <random>
 
 using namespace dupes;
@@ -229,7 +230,8 @@ TEST(DupeRemoverDrawn, SearchAndRemovalMatchThePagesStatements)
 
 // The result table lists its groups in the order of the engine's GROUP BY:
 // values that agree on a long stretch, one the start of another, letters
-// beyond ASCII early and late, empty and Null, a number in a text column.
+// beyond ASCII early and late, empty and Null, a number in a text column,
+// values longer than 127 bytes.
 TEST(DupeRemoverOrder, ResultRowsInTheEnginesOrder)
 {
     const std::vector<Value> names = {
@@ -238,7 +240,9 @@ TEST(DupeRemoverOrder, ResultRowsInTheEnginesOrder)
         QString::fromUtf8("\u00c9mile"), "Emile", QString::fromUtf8("Emil\u00e9"), QString::fromUtf8("Anna-Maria \u00c9"),
         "Anna-Maria Z", "12", "Anna\tB"};
     const std::vector<Value> cities = {"Oslo", "oslo a", QString::fromUtf8("D\u00fan Laoghaire"), "Dun Laoghaire",
-                                       "Dunmore East and the long road out", "Dunmore East and the long road in", ""};
+                                       "Dunmore East and the long road out", "Dunmore East and the long road in", "",
+                                       QStringLiteral("Dunmore ") + QString(150, QLatin1Char('e')) + QStringLiteral("b"),
+                                       QStringLiteral("DUNMORE ") + QString(150, QLatin1Char('E')) + QStringLiteral("A")};
     std::vector<std::vector<Value>> rows;
     std::mt19937 rng(11u);
     for (const Value& name : names)
@@ -263,6 +267,21 @@ TEST(DupeRemoverOrder, ResultRowsInTheEnginesOrder)
         const QStringList expected = groupTableRows(engine);
         EXPECT_EQ(expected.size(), qsizetype(names.size() * cities.size()) - qsizetype(cities.size()));
         EXPECT_EQ(groupTableRows(ours), expected);
+
+        // Each group shows its lowest key's record as it is stored, letter
+        // case and all (the keys follow the rows' order).
+        const bool nameFirst = selected.front() == QLatin1String("Name");
+        auto text = [](const Value& v) { return v.isNull() ? QString() : v.toString(); };
+        std::map<QString, QString> firstOfGroup;
+        for (const std::vector<Value>& row : rows) {
+            const QString shown = nameFirst ? text(row[0]) + QLatin1Char('|') + text(row[1])
+                                            : text(row[1]) + QLatin1Char('|') + text(row[0]);
+            firstOfGroup.emplace(shown.toCaseFolded(), shown);
+        }
+        for (const Group& g : readGroupTable(ours).rows) {
+            const QString shown = text(g.values[0]) + QLatin1Char('|') + text(g.values[1]);
+            EXPECT_EQ(shown.toStdString(), firstOfGroup[shown.toCaseFolded()].toStdString());
+        }
     }
 }
 
