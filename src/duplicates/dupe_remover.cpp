@@ -7,14 +7,16 @@
 // (distinct count, duplicate count, result table) and once more for a
 // removal. Here each run reads tblData once, in key order, and groups the
 // records in a hash table on their compared values, folded as the engine
-// compares them (see RecordGrouper). The first record of a group is its
-// lowest key. A search then knows the distinct and duplicate counts at once
-// and fetches the values of the groups of two or more by key; a removal knows
-// every record to delete and every record to keep as it reads it. A million
-// records cost one scan and a million hash probes (taken in batches, so that
-// their cache misses overlap); the table holds one folded copy of the
-// compared values of each group. Only the groups of two or more are sorted,
-// for the result table's order, mostly on a prefix of their values.
+// compares them (see RecordGrouper). One thread reads the records while a
+// second groups the ones read before. The first record of a group is its
+// lowest key. A search then knows the distinct and duplicate counts at once,
+// and the values its result table shows are the ones each group kept of its
+// first record; a removal knows every record to delete and every record to
+// keep as it reads it. A million records cost one scan and a million hash
+// probes (taken in windows, so that their cache misses overlap); the table
+// holds the folded values of each group and its first record's values. Only
+// the groups of two or more are sorted, for the result table's order, mostly
+// on a prefix of their values, on several threads.
 //
 // Lists of millions of keys or rows go to SQLite as tables it reads from
 // memory (jet::ScopedKeyTable, and the result rows as a jet::RowFeed): one INSERT ...
@@ -49,6 +51,11 @@
 #include <string>
 #include <tuple>
 #include <utility>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
 
 namespace dupes {
 namespace {
@@ -210,49 +217,79 @@ public:
         groups_.reserve(std::size_t(std::clamp<qint64>(expectedRecords, 0, qint64(1) << 31)));
     }
 
-    /// Takes the current row of st, whose columns from `first` on are the
-    /// compared ones, into the batch that flush groups.
-    void stage(sqlite3_stmt* st, int first, qint64 key)
+    /// Encoded rows on their way from the thread that reads them to the one
+    /// that groups them.
+    struct Batch {
+        struct Row {
+            std::size_t offset = 0;   ///< in bytes: the folded values, then the stored ones
+            std::uint32_t size = 0;
+            std::uint32_t rawSize = 0;
+            qint64 key = 0;
+        };
+        std::string bytes;
+        std::vector<Row> rows;
+        void clear()
+        {
+            bytes.clear();
+            rows.clear();
+        }
+    };
+
+    /// Adds the current row of st, whose columns from `first` on are the
+    /// compared ones, to b. Touches nothing group() uses, so one thread can
+    /// read and encode while another groups.
+    void encode(Batch& b, sqlite3_stmt* st, int first, qint64 key)
     {
         encode(st, first);
-        const std::uint64_t h = qHashBits(row_.data(), row_.size(), 0);
-        staged_.push_back(Staged{batch_.size(), row_.size(), raw_.size(), h, key});
-        batch_.append(row_);
-        batch_.append(raw_);
-        __builtin_prefetch(&slots_[slotOf(h, slots_.size() - 1)]);
+        b.rows.push_back(Batch::Row{b.bytes.size(), std::uint32_t(row_.size()), std::uint32_t(raw_.size()), key});
+        b.bytes.append(row_);
+        b.bytes.append(raw_);
     }
 
-    std::size_t staged() const { return staged_.size(); }
-
-    /// Groups the staged rows in the order they came and calls
+    /// Groups the rows of b in the order they came and calls
     /// onRow(key, group number, whether the row opened its group) for each.
     /// On millions of groups nearly every look-up misses the processor's
-    /// cache three times over (slot, group, bytes); the batch asks for each
-    /// of these for all its rows before the rows are grouped one by one, so
-    /// that the waits overlap.
+    /// cache three times over (slot, group, bytes); each window of rows asks
+    /// for each of these for all its rows before the rows are grouped one by
+    /// one, so that the waits overlap.
     template <typename F>
-    void flush(F&& onRow)
+    void group(const Batch& b, F&& onRow)
     {
-        const std::size_t mask = slots_.size() - 1;
-        for (const Staged& r : staged_) {
-            const Slot& slot = slots_[slotOf(r.hash, mask)];
-            if (slot.group != 0 && slot.tag == std::uint32_t(r.hash >> 32))
-                __builtin_prefetch(&groups_[slot.group - 1]);
+        constexpr std::size_t kWindow = 32;
+        std::uint64_t hashes[kWindow];
+        for (std::size_t from = 0; from < b.rows.size(); from += kWindow) {
+            const std::size_t n = std::min(kWindow, b.rows.size() - from);
+            const Batch::Row* rows = b.rows.data() + from;
+            std::size_t mask = slots_.size() - 1;
+            for (std::size_t i = 0; i < n; ++i) {
+                hashes[i] = qHashBits(b.bytes.data() + rows[i].offset, rows[i].size, 0);
+                __builtin_prefetch(&slots_[slotOf(hashes[i], mask)]);
+            }
+            for (std::size_t i = 0; i < n; ++i) {
+                const Slot& slot = slots_[slotOf(hashes[i], mask)];
+                if (slot.group != 0 && slot.tag == std::uint32_t(hashes[i] >> 32))
+                    __builtin_prefetch(&groups_[slot.group - 1]);
+            }
+            for (std::size_t i = 0; i < n; ++i) {
+                const Slot& slot = slots_[slotOf(hashes[i], mask)];
+                if (slot.group != 0 && slot.tag == std::uint32_t(hashes[i] >> 32))
+                    __builtin_prefetch(groups_[slot.group - 1].bytes);
+            }
+            for (std::size_t i = 0; i < n; ++i) {
+                const auto [group, opened] =
+                    add(b.bytes.data() + rows[i].offset, rows[i].size, rows[i].rawSize, hashes[i], rows[i].key);
+                onRow(rows[i].key, group, opened);
+            }
         }
-        for (const Staged& r : staged_) {
-            const Slot& slot = slots_[slotOf(r.hash, mask)];
-            if (slot.group != 0 && slot.tag == std::uint32_t(r.hash >> 32))
-                __builtin_prefetch(groups_[slot.group - 1].bytes);
-        }
-        for (const Staged& r : staged_) {
-            const auto [group, opened] = add(batch_.data() + r.offset, r.size, r.rawSize, r.hash, r.key);
-            onRow(r.key, group, opened);
-        }
-        staged_.clear();
-        batch_.clear();
     }
 
     const std::vector<Group>& groups() const { return groups_; }
+
+    /// Frees the look-up table once every record is in (the groups stay).
+    void releaseIndex() { std::vector<Slot>().swap(slots_); }
+
+    /// Frees the list of groups; their values stay in the arena.
+    void releaseGroups() { std::vector<Group>().swap(groups_); }
 
 private:
     // Groups one encoded row; returns the group's number and whether the row
@@ -278,14 +315,6 @@ private:
             grow();
         return {n, true};
     }
-
-    struct Staged {
-        std::size_t offset = 0;   ///< in batch_, the folded values and then the stored ones
-        std::size_t size = 0;
-        std::size_t rawSize = 0;
-        std::uint64_t hash = 0;
-        qint64 key = 0;
-    };
 
     template <typename T>
     void put(T v)
@@ -407,8 +436,6 @@ private:
     std::vector<ColumnRule> rules_;
     std::string row_;
     std::string raw_;
-    std::string batch_;              // the staged rows' bytes, one after the other
-    std::vector<Staged> staged_;
     ByteBlocks arena_;
     std::vector<Group> groups_;
     struct Slot {
@@ -428,10 +455,83 @@ std::pair<qint64, qint64> writeStamp(jet::Connection& c)
     return {qint64(sqlite3_total_changes64(c.handle())), version};
 }
 
-// Reads every record of tblData in key order and groups it; onRow(key, group,
-// opened) is called for each. Returns the grouper with the groups' sizes.
-template <typename F>
-RecordGrouper groupRecords(jet::Connection& c, const QString& data, const std::vector<Column>& columns, F&& onRow)
+// Hands batches from one thread to another in the order they were put, with
+// a fixed set of batches going round: the reader waits when all of them are
+// full, the grouper when none is. Either side can stop the other.
+class BatchPipe {
+public:
+    using Batch = RecordGrouper::Batch;
+
+    explicit BatchPipe(std::size_t batches) : all_(batches)
+    {
+        for (Batch& b : all_)
+            empty_.push_back(&b);
+    }
+
+    /// An empty batch for the reader; nullptr once the pipe is stopped.
+    Batch* takeEmpty() { return take(empty_); }
+    /// A full batch for the grouper, in order; nullptr once all are taken
+    /// after finish, or once the pipe is stopped.
+    Batch* takeFull() { return take(full_); }
+
+    void putFull(Batch* b) { put(full_, b); }
+    void putEmpty(Batch* b)
+    {
+        b->clear();
+        put(empty_, b);
+    }
+
+    /// No more batches will come.
+    void finish()
+    {
+        const std::lock_guard lock(m_);
+        finished_ = true;
+        cv_.notify_all();
+    }
+
+    /// Both sides stop at their next take.
+    void stop()
+    {
+        const std::lock_guard lock(m_);
+        stopped_ = true;
+        cv_.notify_all();
+    }
+
+private:
+    Batch* take(std::deque<Batch*>& q)
+    {
+        std::unique_lock lock(m_);
+        cv_.wait(lock, [&] { return stopped_ || !q.empty() || (&q == &full_ && finished_); });
+        if (stopped_ || q.empty())
+            return nullptr;
+        Batch* b = q.front();
+        q.pop_front();
+        return b;
+    }
+
+    void put(std::deque<Batch*>& q, Batch* b)
+    {
+        const std::lock_guard lock(m_);
+        q.push_back(b);
+        cv_.notify_all();
+    }
+
+    std::vector<Batch> all_;
+    std::deque<Batch*> empty_, full_;
+    std::mutex m_;
+    std::condition_variable cv_;
+    bool finished_ = false;
+    bool stopped_ = false;
+};
+
+// Reads every record of tblData in key order and groups it. This thread
+// reads and encodes the records (all the SQLite work); a second one groups
+// them meanwhile and calls onRow(key, group, opened) for each, in key order.
+// onRead(key) is called on this thread every few thousand records, with the
+// key reached. Returns the grouper with the groups' sizes.
+template <typename F, typename R>
+RecordGrouper groupRecords(jet::Connection& c, const QString& data, const std::vector<Column>& columns, F&& onRow,
+                           R&& onRead)
 {
     qint64 expected = 0;
     {
@@ -444,13 +544,46 @@ RecordGrouper groupRecords(jet::Connection& c, const QString& data, const std::v
     for (const Column& col : columns)
         refs << QStringLiteral("T.") + jet::quoteName(col.name);
     jet::Stmt s(&c, QStringLiteral("SELECT %1 FROM main.%2 T ORDER BY 1").arg(refs.join(QLatin1String(", ")), jet::quoteName(data)));
-    constexpr std::size_t kBatch = 32;
-    while (s.step()) {
-        g.stage(s.get(), 1, sqlite3_column_int64(s.get(), 0));
-        if (g.staged() == kBatch)
-            g.flush(onRow);
+
+    constexpr std::size_t kBatchRows = 4096;
+    BatchPipe pipe(4);
+    std::exception_ptr groupingFailed;
+    std::thread grouping([&] {
+        try {
+            while (RecordGrouper::Batch* b = pipe.takeFull()) {
+                g.group(*b, onRow);
+                pipe.putEmpty(b);
+            }
+        } catch (...) {
+            groupingFailed = std::current_exception();
+            pipe.stop();
+        }
+    });
+    try {
+        RecordGrouper::Batch* b = pipe.takeEmpty();
+        qint64 read = 0;
+        while (b && s.step()) {
+            const qint64 key = sqlite3_column_int64(s.get(), 0);
+            g.encode(*b, s.get(), 1, key);
+            if (b->rows.size() == kBatchRows) {
+                pipe.putFull(b);
+                b = pipe.takeEmpty();
+            }
+            if (++read % kProgressEvery == 0)
+                onRead(key);
+        }
+        if (b)
+            pipe.putFull(b);
+        pipe.finish();
+    } catch (...) {
+        pipe.stop();
+        grouping.join();
+        throw;
     }
-    g.flush(onRow);
+    grouping.join();
+    if (groupingFailed)
+        std::rethrow_exception(groupingFailed);
+    g.releaseIndex();
     return g;
 }
 
@@ -664,7 +797,7 @@ const char* const kResultRows = "qb_dupe_rows";
 // or more with the values of its lowest key's record, in the order a GROUP BY
 // of the values lists them. The types come from an empty temporary table
 // declared like the columns, the rows from the records by key.
-void writeResultTable(jet::Connection& c, const QString& data, const std::vector<Column>& columns, const RecordGrouper& g)
+void writeResultTable(jet::Connection& c, const QString& data, const std::vector<Column>& columns, RecordGrouper& g)
 {
     const jet::ColumnList defs = c.columns(data);
     QStringList cols{QStringLiteral("qb_n INTEGER")};
@@ -691,9 +824,12 @@ void writeResultTable(jet::Connection& c, const QString& data, const std::vector
     // its slowest step on millions of rows, this sort compares as that
     // collation does.
     std::vector<KeptRow> kept;
+    kept.reserve(std::size_t(std::count_if(g.groups().begin(), g.groups().end(),
+                                           [](const RecordGrouper::Group& grp) { return grp.count >= 2; })));
     for (const RecordGrouper::Group& grp : g.groups())
         if (grp.count >= 2)
             kept.push_back(KeptRow{grp.count, RecordGrouper::storedValues(grp)});
+    g.releaseGroups();   // a tenth of a gigabyte on ten million records
     std::vector<bool> textColumn;
     for (const Column& col : columns)
         textColumn.push_back(isText(col));
@@ -843,14 +979,11 @@ SearchResult searchDuplicates(jet::Database& db, Scope scope, const std::vector<
         }
         const qint64 steps = lastKey + 1;
         progress.start(steps);
-        qint64 seen = 0;
         auto surplus = std::make_shared<std::vector<qint64>>();
         auto firsts = std::make_shared<std::vector<qint64>>();
-        const RecordGrouper g = groupRecords(c, data, columns, [&](qint64 key, std::uint32_t, bool opened) {
-            (opened ? firsts : surplus)->push_back(key);
-            if (++seen % kProgressEvery == 0)
-                progress.step(std::min(key, lastKey));
-        });
+        RecordGrouper g = groupRecords(
+            c, data, columns, [&](qint64 key, std::uint32_t, bool opened) { (opened ? firsts : surplus)->push_back(key); },
+            [&](qint64 key) { progress.step(std::min(key, lastKey)); });
         progress.step(lastKey);
         r.distinct = qint64(g.groups().size());
         r.duplicate = qint64(surplus->size());
@@ -949,9 +1082,10 @@ RemovalResult removeDuplicates(jet::Database& db, const SearchResult& search, co
         // wrote anything): its groups hold.
         std::vector<qint64> regrouped, regroupedFirsts;
         if (!unchanged)
-            groupRecords(c, data, search.columns, [&](qint64 key, std::uint32_t, bool opened) {
-                (opened ? regroupedFirsts : regrouped).push_back(key);
-            });
+            groupRecords(
+                c, data, search.columns,
+                [&](qint64 key, std::uint32_t, bool opened) { (opened ? regroupedFirsts : regrouped).push_back(key); },
+                [](qint64) {});
         const std::vector<qint64>& doomed = unchanged ? *search.surplus : regrouped;
         const std::vector<qint64>& kept = unchanged ? *search.firsts : regroupedFirsts;
         const auto counted = qint64(doomed.size());
