@@ -38,6 +38,7 @@
 
 #include <QByteArray>
 #include <QHashFunctions>
+#include <QChar>
 #include <QStringView>
 #include <sqlite3.h>
 
@@ -662,18 +663,50 @@ int compareValues(const char* a, const char* b, const std::vector<bool>& textCol
 
 // A row's place in the sort, told by its first bytes where they suffice.
 // The prefix is the row's text values one after the other, each ended by a
-// zero byte, ASCII letters in lower case, read as big-endian words. It ends
-// early (the rest zero, `known` saying how far it reaches) at a value that is
-// no text or at a byte outside ASCII or a zero byte in a value. Where two
-// prefixes first differ within what both know, they order the rows as
-// compareValues does: the collation compares ASCII as lower-case bytes, a
-// shorter value first, and the zero after a value sorts before any byte of a
-// longer one. Anything else is left to compareValues.
+// zero byte, every character case-folded as the collation folds it and
+// written in UTF-8, read as big-endian words. It ends early (the rest zero,
+// `known` saying how far it reaches) at a value that is no text, at a zero
+// byte in a value, or at bytes that are no UTF-8 character of the Basic
+// Multilingual Plane (or that fold to none). Where two prefixes first differ
+// within what both know, they order the rows as compareValues does: the
+// collation compares the folded characters by their numbers, which is the
+// order of their UTF-8 bytes, a shorter value first, and the zero after a
+// value sorts before any byte of a longer one. Anything else is left to
+// compareValues.
 struct SortEntry {
     std::array<std::uint64_t, 3> prefix{};
     std::uint32_t row = 0;
     std::uint32_t known = 0;   ///< bytes of the prefix that count
 };
+
+/// The character of the Basic Multilingual Plane whose UTF-8 bytes start at
+/// p[i] (of n); moves i past them. 0 when the bytes are no such character.
+char32_t bmpCharAt(const unsigned char* p, int n, int& i)
+{
+    const unsigned char lead = p[i];
+    int more = 0;
+    char32_t c = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        more = 1;
+        c = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        more = 2;
+        c = lead & 0x0F;
+    } else {
+        return 0;   // a continuation byte, an overlong lead, or beyond the plane
+    }
+    if (i + more >= n)
+        return 0;   // cut short
+    for (int k = 1; k <= more; ++k) {
+        if ((p[i + k] & 0xC0) != 0x80)
+            return 0;
+        c = (c << 6) | (p[i + k] & 0x3F);
+    }
+    if (c < 0x80 || (more == 2 && c < 0x800) || (c >= 0xD800 && c <= 0xDFFF))
+        return 0;
+    i += more + 1;
+    return c;
+}
 
 SortEntry sortEntry(const char* p, const std::vector<bool>& textColumn, std::uint32_t row)
 {
@@ -683,6 +716,10 @@ SortEntry sortEntry(const char* p, const std::vector<bool>& textColumn, std::uin
     unsigned char bytes[kBytes] = {};
     std::size_t n = 0;
     bool whole = true;   // all the values are in, the zero padding counts
+    auto put = [&](unsigned char b) {
+        if (n < kBytes)
+            bytes[n++] = b;
+    };
     for (bool text : textColumn) {
         if (n == kBytes)
             break;
@@ -691,15 +728,35 @@ SortEntry sortEntry(const char* p, const std::vector<bool>& textColumn, std::uin
             whole = false;
             break;
         }
+        const auto* t = reinterpret_cast<const unsigned char*>(v.bytes);
         int i = 0;
-        for (; i < v.size && n < kBytes; ++i) {
-            const auto ch = static_cast<unsigned char>(v.bytes[i]);
-            if (ch == 0 || ch >= 0x80)
+        bool stopped = false;
+        while (i < v.size && n < kBytes) {
+            const unsigned char ch = t[i];
+            if (ch != 0 && ch < 0x80) {
+                bytes[n++] = ch >= 'A' && ch <= 'Z' ? ch + 32 : ch;
+                ++i;
+                continue;
+            }
+            const char32_t c = ch == 0 ? 0 : bmpCharAt(t, v.size, i);
+            const char32_t f = c == 0 ? 0 : QChar::toCaseFolded(c);
+            if (f == 0 || f > 0xFFFF || (f >= 0xD800 && f <= 0xDFFF)) {
+                stopped = true;   // a byte or character the prefix cannot order
                 break;
-            bytes[n++] = ch >= 'A' && ch <= 'Z' ? ch + 32 : ch;
+            }
+            if (f < 0x80) {
+                put(static_cast<unsigned char>(f));
+            } else if (f < 0x800) {
+                put(static_cast<unsigned char>(0xC0 | (f >> 6)));
+                put(static_cast<unsigned char>(0x80 | (f & 0x3F)));
+            } else {
+                put(static_cast<unsigned char>(0xE0 | (f >> 12)));
+                put(static_cast<unsigned char>(0x80 | ((f >> 6) & 0x3F)));
+                put(static_cast<unsigned char>(0x80 | (f & 0x3F)));
+            }
         }
-        if (i < v.size && n < kBytes) {
-            whole = false;   // stopped at a byte the prefix cannot order
+        if (stopped) {
+            whole = false;
             break;
         }
         if (n < kBytes)

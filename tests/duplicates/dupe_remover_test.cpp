@@ -231,14 +231,19 @@ TEST(DupeRemoverDrawn, SearchAndRemovalMatchThePagesStatements)
 // The result table lists its groups in the order of the engine's GROUP BY:
 // values that agree on a long stretch, one the start of another, letters
 // beyond ASCII early and late, empty and Null, a number in a text column,
-// values longer than 127 bytes.
+// values longer than 127 bytes, letters that fold to ASCII (the long s),
+// Greek and Japanese, letters outside the Basic Multilingual Plane, and a
+// letter of two bytes cut where the sort's prefix ends.
 TEST(DupeRemoverOrder, ResultRowsInTheEnginesOrder)
 {
     const std::vector<Value> names = {
         "Ann", "ANNE", "ann ", "Anna", "", Value(), "anna-maria josephine catherine", "Anna-Maria Josephine Catherina",
         "Anna-Maria Josephine Cather", "Anna-Maria Josephine Catherine X", QString::fromUtf8("Zo\u00eb"), "Zoe", "ZZ",
         QString::fromUtf8("\u00c9mile"), "Emile", QString::fromUtf8("Emil\u00e9"), QString::fromUtf8("Anna-Maria \u00c9"),
-        "Anna-Maria Z", "12", "Anna\tB"};
+        "Anna-Maria Z", "12", "Anna\tB", QString::fromUtf8("\u017Ftarling"), "Starr", "Stars",
+        QString::fromUtf8("\u03A9megb"), QString::fromUtf8("\u03C9mega"), QString::fromUtf8("\u65E5\u672C"),
+        QString::fromUtf8("\u65E5\u672Ca"), QString::fromUtf8("Zo\u00eb \U0001F600"), QString::fromUtf8("Zo\u00eb \U0001F601"),
+        QString::fromUtf8("Anna-Maria Josephine Cat\u00e9"), QString::fromUtf8("Anna-Maria Josephine Cat\u00c8")};
     const std::vector<Value> cities = {"Oslo", "oslo a", QString::fromUtf8("D\u00fan Laoghaire"), "Dun Laoghaire",
                                        "Dunmore East and the long road out", "Dunmore East and the long road in", "",
                                        QStringLiteral("Dunmore ") + QString(150, QLatin1Char('e')) + QStringLiteral("b"),
