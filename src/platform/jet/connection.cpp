@@ -221,8 +221,12 @@ std::shared_ptr<Connection> Connection::open(const QString& pathIn, bool create)
     // keeps commits safe without a sync per page. The journal leaves no file
     // beside a closed database (a copied or exported file is whole), and a
     // 32 MB page cache keeps the bulk statements of a 1M-row list quick.
+    // Deleted rows are still wiped from every page that is written anyway,
+    // but pages left empty by a delete are not written once more only to be
+    // zeroed (the system's library does that by default): removing six
+    // million duplicates of a ten-million-row list took a second longer.
     sqlite3_exec(c->db_, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=NORMAL; PRAGMA temp_store=MEMORY; "
-                         "PRAGMA cache_size=-32768;",
+                         "PRAGMA cache_size=-32768; PRAGMA secure_delete=FAST;",
                  nullptr, nullptr, nullptr);
     registry()[QFileInfo(pathIn).canonicalFilePath()] = c;
     liveList().append(c.get());
