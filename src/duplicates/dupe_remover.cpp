@@ -261,7 +261,7 @@ public:
         for (std::size_t from = 0; from < b.rows.size(); from += kWindow) {
             const std::size_t n = std::min(kWindow, b.rows.size() - from);
             const Batch::Row* rows = b.rows.data() + from;
-            std::size_t mask = slots_.size() - 1;
+            const std::size_t mask = slots_.size() - 1;   // an add may grow the table: only the hints use it
             for (std::size_t i = 0; i < n; ++i) {
                 hashes[i] = qHashBits(b.bytes.data() + rows[i].offset, rows[i].size, 0);
                 __builtin_prefetch(&slots_[slotOf(hashes[i], mask)]);
