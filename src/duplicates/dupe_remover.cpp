@@ -28,6 +28,7 @@
 // all of it, tblDupes_Min and tblDupes_Del included, and returns the reason.
 #include "duplicates/dupe_remover.h"
 
+#include "common/batch_queue.h"
 #include "common/general.h"
 #include "common/parallel.h"
 #include "platform/jet/connection.h"
@@ -52,10 +53,8 @@
 #include <string>
 #include <tuple>
 #include <utility>
-#include <condition_variable>
-#include <deque>
 #include <exception>
-#include <mutex>
+#include <optional>
 #include <thread>
 
 namespace dupes {
@@ -456,75 +455,6 @@ std::pair<qint64, qint64> writeStamp(jet::Connection& c)
     return {qint64(sqlite3_total_changes64(c.handle())), version};
 }
 
-// Hands batches from one thread to another in the order they were put, with
-// a fixed set of batches going round: the reader waits when all of them are
-// full, the grouper when none is. Either side can stop the other.
-class BatchPipe {
-public:
-    using Batch = RecordGrouper::Batch;
-
-    explicit BatchPipe(std::size_t batches) : all_(batches)
-    {
-        for (Batch& b : all_)
-            empty_.push_back(&b);
-    }
-
-    /// An empty batch for the reader; nullptr once the pipe is stopped.
-    Batch* takeEmpty() { return take(empty_); }
-    /// A full batch for the grouper, in order; nullptr once all are taken
-    /// after finish, or once the pipe is stopped.
-    Batch* takeFull() { return take(full_); }
-
-    void putFull(Batch* b) { put(full_, b); }
-    void putEmpty(Batch* b)
-    {
-        b->clear();
-        put(empty_, b);
-    }
-
-    /// No more batches will come.
-    void finish()
-    {
-        const std::lock_guard lock(m_);
-        finished_ = true;
-        cv_.notify_all();
-    }
-
-    /// Both sides stop at their next take.
-    void stop()
-    {
-        const std::lock_guard lock(m_);
-        stopped_ = true;
-        cv_.notify_all();
-    }
-
-private:
-    Batch* take(std::deque<Batch*>& q)
-    {
-        std::unique_lock lock(m_);
-        cv_.wait(lock, [&] { return stopped_ || !q.empty() || (&q == &full_ && finished_); });
-        if (stopped_ || q.empty())
-            return nullptr;
-        Batch* b = q.front();
-        q.pop_front();
-        return b;
-    }
-
-    void put(std::deque<Batch*>& q, Batch* b)
-    {
-        const std::lock_guard lock(m_);
-        q.push_back(b);
-        cv_.notify_all();
-    }
-
-    std::vector<Batch> all_;
-    std::deque<Batch*> empty_, full_;
-    std::mutex m_;
-    std::condition_variable cv_;
-    bool finished_ = false;
-    bool stopped_ = false;
-};
-
 // Reads every record of tblData in key order and groups it. This thread
 // reads and encodes the records (all the SQLite work); a second one groups
 // them meanwhile and calls onRow(key, group, opened) for each, in key order.
@@ -546,38 +476,50 @@ RecordGrouper groupRecords(jet::Connection& c, const QString& data, const std::v
         refs << QStringLiteral("T.") + jet::quoteName(col.name);
     jet::Stmt s(&c, QStringLiteral("SELECT %1 FROM main.%2 T ORDER BY 1").arg(refs.join(QLatin1String(", ")), jet::quoteName(data)));
 
+    // A fixed set of batches goes round: full ones to the grouping thread,
+    // emptied ones back to this one.
     constexpr std::size_t kBatchRows = 4096;
-    BatchPipe pipe(4);
+    constexpr std::size_t kBatches = 4;
+    using Batch = RecordGrouper::Batch;
+    std::vector<Batch> batches(kBatches);
+    common::BatchQueue<Batch*> full(kBatches), empty(kBatches);
+    for (Batch& b : batches)
+        empty.put(&b);
+    auto stopBoth = [&] {
+        full.stop();
+        empty.stop();
+    };
     std::exception_ptr groupingFailed;
     std::thread grouping([&] {
         try {
-            while (RecordGrouper::Batch* b = pipe.takeFull()) {
-                g.group(*b, onRow);
-                pipe.putEmpty(b);
+            while (const std::optional<Batch*> b = full.take()) {
+                g.group(**b, onRow);
+                (*b)->clear();
+                empty.put(*b);
             }
         } catch (...) {
             groupingFailed = std::current_exception();
-            pipe.stop();
+            stopBoth();
         }
     });
     try {
-        RecordGrouper::Batch* b = pipe.takeEmpty();
+        std::optional<Batch*> b = empty.take();
         qint64 read = 0;
         while (b && s.step()) {
             const qint64 key = sqlite3_column_int64(s.get(), 0);
-            g.encode(*b, s.get(), 1, key);
-            if (b->rows.size() == kBatchRows) {
-                pipe.putFull(b);
-                b = pipe.takeEmpty();
+            g.encode(**b, s.get(), 1, key);
+            if ((*b)->rows.size() == kBatchRows) {
+                full.put(*b);
+                b = empty.take();
             }
             if (++read % kProgressEvery == 0)
                 onRead(key);
         }
         if (b)
-            pipe.putFull(b);
-        pipe.finish();
+            full.put(*b);
+        full.finish();
     } catch (...) {
-        pipe.stop();
+        stopBoth();
         grouping.join();
         throw;
     }

@@ -12,6 +12,7 @@
 
 #include "exchange/text_records.h"
 
+#include "common/batch_queue.h"
 #include "common/general.h"
 #include "platform/jet/connection.h"
 #include "platform/jet/database.h"
@@ -22,11 +23,9 @@
 
 #include <sqlite3.h>
 
-#include <condition_variable>
-#include <deque>
 #include <exception>
 #include <memory>
-#include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -196,11 +195,7 @@ public:
     }
     ~LoadingPass() override
     {
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            stop_ = true;
-        }
-        changed_.notify_all();
+        waiting_.stop();
         reader_.join();
     }
     LoadingPass(const LoadingPass&) = delete;
@@ -215,7 +210,8 @@ public:
         for (;;) {
             if (current_ && !observer_.progress(before_ + current_->bytesConsumed, total_))
                 cancel();
-            current_ = take();
+            std::optional<std::unique_ptr<RecordBatch>> next = waiting_.take();
+            current_ = next ? std::move(*next) : nullptr;
             if (!current_) {
                 if (failure_)
                     std::rethrow_exception(failure_);
@@ -287,51 +283,21 @@ private:
                     batch->bytesConsumed = consumed;
                     if (atEnd && batch->rows == 0)
                         return true;
-                    if (!put(std::move(batch)))
+                    if (!waiting_.put(std::move(batch)))
                         return false;
                     batch = std::make_unique<RecordBatch>();
                     return true;
                 });
-            if (!whole)
-                return;
-            const std::lock_guard<std::mutex> lock(mutex_);
-            nulsDropped = nuls;
-            consumed_ = read;
+            if (whole) {
+                nulsDropped = nuls;
+                consumed_ = read;
+            }
         } catch (...) {
-            const std::lock_guard<std::mutex> lock(mutex_);
             failure_ = std::current_exception();
         }
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            finished_ = true;
-        }
-        changed_.notify_all();
-    }
-
-    bool put(std::unique_ptr<RecordBatch> b)
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] { return stop_ || waiting_.size() < kWaiting; });
-        if (stop_)
-            return false;
-        waiting_.push_back(std::move(b));
-        lock.unlock();
-        changed_.notify_all();
-        return true;
-    }
-
-    // The engine's thread: the next batch, nullptr once the reader is done.
-    std::unique_ptr<RecordBatch> take()
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] { return finished_ || !waiting_.empty(); });
-        if (waiting_.empty())
-            return nullptr;
-        auto b = std::move(waiting_.front());
-        waiting_.pop_front();
-        lock.unlock();
-        changed_.notify_all();
-        return b;
+        // What was set above is read by the engine's thread once the queue
+        // says it is finished.
+        waiting_.finish();
     }
 
     const std::vector<ColumnType>& types_;
@@ -341,11 +307,7 @@ private:
     std::unique_ptr<RecordBatch> current_;
     qsizetype at_ = 0;
 
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<std::unique_ptr<RecordBatch>> waiting_;
-    bool stop_ = false;
-    bool finished_ = false;
+    common::BatchQueue<std::unique_ptr<RecordBatch>> waiting_{kWaiting};
     std::exception_ptr failure_;
     qint64 consumed_ = 0;
     std::thread reader_;
