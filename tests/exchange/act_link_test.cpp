@@ -371,8 +371,34 @@ TEST_F(ActLink, ExportThatFailsLeavesTheDatabaseAsItWas)
                                 .arg(QString(41, QLatin1Char('x'))));
     EXPECT_TRUE(exportTo(path, {ui::vbYes},
                          QStringLiteral("The field CITY cannot hold this value: it is longer than 40 characters. (City)"
-                                        "  Unable to Export.")));
+                                        " Contact \"Long\", row 4 of the list.  Unable to Export.")));
     EXPECT_EQ(contacttest::snapshot(folder), before);
+
+    // A refused value of a contact that is updated, in its own table or in
+    // the e-mail table, names that contact and its row.
+    general::dbWork.execute(QStringLiteral("DELETE FROM tblData WHERE [Contact]=\"Long\""));
+    const struct {
+        const char* change;   // %1: a text of length characters
+        int length;
+        const char* message;
+    } refusals[] = {
+        {"[City]=\"%1\" WHERE [Contact]=\"Ann Smith\"", 41,
+         "The field CITY cannot hold this value: it is longer than 40 characters. (City) Contact \"Ann Smith\", row 1 of "
+         "the list."},
+        {"[E-mail]=\"%1@x.org\" WHERE [Contact]=\"Bo Lee\"", 123,
+         "The field ADDRESS cannot hold this value: it is longer than 128 characters. (Address) Contact \"Bo Lee\", row 2 "
+         "of the list."},
+    };
+    for (const auto& r : refusals) {
+        SCOPED_TRACE(r.change);
+        general::dbWork.execute(QStringLiteral("UPDATE tblData SET ")
+                                + QString::fromLatin1(r.change).arg(QString(r.length, QLatin1Char('x'))));
+        EXPECT_TRUE(exportTo(path, {}, QString::fromLatin1(r.message) + QStringLiteral("  Unable to Export.")));
+        EXPECT_EQ(contacttest::snapshot(folder), before);
+        general::dbWork.execute(QStringLiteral("UPDATE tblData SET [City]=\"boston\", [E-mail]=\"ann@acme.com\" "
+                                               "WHERE [Contact]=\"Ann Smith\""));
+        general::dbWork.execute(QStringLiteral("UPDATE tblData SET [E-mail]=Null WHERE [Contact]=\"Bo Lee\""));
+    }
 }
 
 // A list marked as coming from a contact database but without its system
