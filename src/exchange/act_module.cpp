@@ -611,8 +611,8 @@ int ExportToAct(const QString& source, const QString& destination, QString& mess
                        ui::vbInformation);
         QString done = QStringLiteral("Successfully exported to Act!");
         if (!unfinished.isEmpty())
-            done += QStringLiteral("\r\rNot every file of the Act! database is in place yet (%1). The export is "
-                                   "completed the next time the database is opened.")
+            done += QStringLiteral("\r\rThe export's last step did not finish (%1); it is completed the next time "
+                                   "the database is opened.")
                         .arg(unfinished);
         if (!notRecorded.isEmpty())
             done += QStringLiteral("\r\rThe %1 contacts added could not be recorded in the list (%2): exporting this "
