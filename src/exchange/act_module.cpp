@@ -615,11 +615,15 @@ int ExportToAct(const QString& source, const QString& destination, QString& mess
                                    "the database is opened.")
                         .arg(unfinished);
         if (!notRecorded.isEmpty())
-            done += QStringLiteral("\r\rThe %1 contacts added could not be recorded in the list (%2): exporting this "
-                                   "list again would add them again. Import the Act! database again before the next "
-                                   "export.")
-                        .arg(added.size())
-                        .arg(notRecorded);
+            done += (added.size() == 1
+                         ? QStringLiteral("\r\rThe contact added could not be recorded in the list (%1): exporting "
+                                          "this list again would add it again.")
+                               .arg(notRecorded)
+                         : QStringLiteral("\r\rThe %1 contacts added could not be recorded in the list (%2): "
+                                          "exporting this list again would add them again.")
+                               .arg(added.size())
+                               .arg(notRecorded))
+                    + QStringLiteral(" Import the Act! database again before the next export.");
         ui::msgBox(done, unfinished.isEmpty() && notRecorded.isEmpty() ? ui::vbInformation : ui::vbExclamation);
         return 0;
     } catch (const ui::Cancelled&) {

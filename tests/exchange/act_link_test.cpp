@@ -17,6 +17,8 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <sqlite3.h>
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -749,4 +751,67 @@ TEST_F(ActLink, ExportStoppedAtEachRenameIsAllOldOrAllNew)
         expectOwnNotes(path, n == 1 ? 40 : 41);
         EXPECT_TRUE(contactFiles(folder) == (n == 1 ? oldFiles : newFiles));
     }
+}
+
+// The record of the contacts an export adds lands with the contact files or
+// not at all: when it cannot be written the export fails and changes
+// nothing; when it cannot be kept once the files have switched (another
+// program holds the working database), the closing message says so.
+TEST_F(ActLink, AddedContactsAreRecordedWithTheFilesOrTheClosingMessageSaysSo)
+{
+    const QString path = contacttest::makeDatabase(folder, contacttest::threeContacts());
+    importThroughDialog(path);
+    ASSERT_NE(frmdataform::loaded(), nullptr);
+    general::dbWork.execute(QStringLiteral("INSERT INTO tblData ([Contact], [City]) VALUES (\"Dee New\", \"Oslo\")"));
+    const auto before = contacttest::snapshot(folder);
+    const auto hidden = [] {
+        return jet::Database::open(general::gstrWorkDBPath)
+            .openRecordset(QStringLiteral("SELECT COUNT(*) FROM tblActHiddenFields"), jet::dbOpenSnapshot)
+            ->value(0)
+            .toString();
+    };
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(general::gstrWorkDBPath).constData(), &other), SQLITE_OK);
+
+    // The record refused: nothing changes in the contact database.
+    ASSERT_EQ(sqlite3_exec(other, "CREATE TRIGGER refuse BEFORE INSERT ON tblActHiddenFields "
+                                  "BEGIN SELECT RAISE(ABORT, 'the record is refused'); END",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    ui.answerFile(path, 3);
+    ui.answerMessage(ui::vbYes, kWarning);
+    ui.answerMessage(ui::vbOK);
+    EXPECT_TRUE(main->ExportFile());
+    EXPECT_TRUE(ui.shown().back().text.contains(QStringLiteral("the record is refused"))) << ui.shown().back().text.toStdString();
+    EXPECT_EQ(contacttest::snapshot(folder), before);
+    EXPECT_EQ(hidden(), QStringLiteral("3"));
+    ASSERT_EQ(sqlite3_exec(other, "DROP TRIGGER refuse", nullptr, nullptr, nullptr), SQLITE_OK);
+
+    // Another reader of the working database from the moment the files
+    // switch: the record cannot be kept, and the closing message says so.
+    contacts::setRenameHook([&](const QString&, const QString& to) {
+        if (to.isEmpty()) {   // the last step of the switch
+            EXPECT_EQ(sqlite3_exec(other, "BEGIN; SELECT COUNT(*) FROM tblData;", nullptr, nullptr, nullptr), SQLITE_OK);
+        }
+        return 0;
+    });
+    ui.answerFile(path, 3);
+    ui.answerMessage(ui::vbYes, kWarning);
+    ui.answerMessage(ui::vbOK);
+    EXPECT_FALSE(main->ExportFile());
+    contacts::setRenameHook(nullptr);
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    const QString said = ui.shown().back().text;
+    EXPECT_TRUE(said.startsWith(kSuccess + QStringLiteral("\r\rThe contact added could not be recorded in the list (")))
+        << said.toStdString();
+    EXPECT_TRUE(said.endsWith(QStringLiteral("exporting this list again would add it again. Import the Act! database "
+                                             "again before the next export.")));
+    EXPECT_EQ(ui.shown().back().style, ui::vbExclamation);
+    EXPECT_EQ(hidden(), QStringLiteral("3"));
+    contacts::Database db;
+    db.Open(path);
+    ASSERT_TRUE(db.isopen());
+    EXPECT_EQ(contactNames(db), (QStringList{"000000000001 Ann Smith", "000000000002 Bo Lee", "000000000003 Cy O'Brien",
+                                             "000000000004 Dee New"}));
 }
