@@ -455,9 +455,13 @@ int ExportToAct(const QString& source, const QString& destination, QString& mess
             if (uidColumn < 0)
                 exchange::failImport(QStringLiteral("Could not link field names"));
             int rowColumn = -1;   // the list's key: the first of the two
-            for (int j = rs->fieldCount() - 1; j >= 0; --j)
+            int nameColumn = -1;  // the contact's name
+            for (int j = rs->fieldCount() - 1; j >= 0; --j) {
                 if (isKeyColumn(rs->field(j).name))
                     rowColumn = j;
+                if (links[size_t(j)] == contacts::kContactNameField)
+                    nameColumn = j;
+            }
             QHash<QString, QString> newAddress;   // unique id -> the row's e-mail
             QHash<QString, Origin> origins;       // unique id -> its contact and row
             QStringList order;
@@ -467,8 +471,12 @@ int ExportToAct(const QString& source, const QString& destination, QString& mess
                     ++missing;   // no longer in the database: nothing to update
                     continue;
                 }
-                const Origin origin{contact.Data(contacts::kContactNameField),
-                                    rowColumn >= 0 ? rs->value(rowColumn).toString() : QString()};
+                // Named as the list shows it, else as the database holds it.
+                Origin origin{QString(), rowColumn >= 0 ? rs->value(rowColumn).toString() : QString()};
+                if (nameColumn >= 0)
+                    origin.name = contactText(rs->value(nameColumn));
+                if (origin.name.isEmpty() && contact.Fields().Type(contacts::kContactNameField) != 0)
+                    origin.name = contact.Data(contacts::kContactNameField);
                 origins.insert(uid, origin);
                 contact.Edit();
                 try {
