@@ -19,4 +19,9 @@ QString xlsDamage(const QByteArray& file);
 /// library then reports it as missing or unreadable).
 QString xlsFileDamage(const QString& path);
 
+/// The workbook stream ("Workbook" or "Book") of a file that xlsDamage
+/// passes, followed through the same allocation tables the check walked;
+/// empty when the file has none or is damaged.
+QByteArray xlsWorkbookStream(const QByteArray& file);
+
 } // namespace drivers
