@@ -35,6 +35,11 @@ struct XlsTable {
     long long formulaErrors = 0;
 };
 
+/// The formula errors (XlsTable::formulaErrors) of the sheets the engine's
+/// Excel driver has read on this thread since the last call; the count
+/// starts again at 0.
+long long takeExcelFormulaErrors();
+
 /// Receives one data row; returns false to stop reading.
 using XlsRowSink = std::function<bool(std::vector<jet::Value>& row)>;
 
