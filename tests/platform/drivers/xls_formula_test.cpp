@@ -7,6 +7,7 @@
 #include "support/xls_fixture.h"
 
 #include "exchange/import_sources.h"
+#include "platform/drivers/xls_biff.h"
 #include "platform/drivers/xls_reader.h"
 #include "platform/drivers/xls_writer.h"
 #include "platform/jet/database.h"
@@ -415,3 +416,83 @@ TEST(XlsAllocationDamage, OneFlippedBitNeverChangesAValue)
 }
 
 } // namespace
+
+// The number formats other programs give date cells, and those of numbers,
+// which must stay numbers.
+TEST(XlsDateFormats, DatesAndTimesAreToldFromNumbers)
+{
+    const std::pair<const char*, bool> cases[] = {
+        {"yyyy-mm-dd", true},
+        {"[$-409]d mmmm yyyy;@", true},
+        {"[h]:mm:ss", true},
+        {"mm:ss.0", true},
+        {"dd/mm/yy\\ hh:mm", true},
+        {"General", false},
+        {"@", false},
+        {"0.00", false},
+        {"#,##0 \"days\"", false},
+        {"[Red]#,##0.00;[Blue]-#,##0.00", false},
+        {"0.00E+00", false},
+        {"_-* #,##0.00 \"\u20ac\"_-;-* #,##0.00 \"\u20ac\"_-", false},
+    };
+    for (const auto& [code, date] : cases)
+        EXPECT_EQ(drivers::xlsIsDateFormat(QString::fromUtf8(code)), date) << code;
+}
+
+// A workbook of four sheets: each is listed, in order, and each reads as its
+// own (their places in the stream all differ from the one our writer uses).
+TEST_P(XlsFormulas, EverySheetOfTheWorkbookIsListedAndRead)
+{
+    const QString book = dir.filePath(QStringLiteral("four.xls"));
+    ASSERT_TRUE(drivers::writeXls(book, GetParam(), QStringLiteral("First"), {column("N", jet::dbDouble)},
+                                  std::vector<std::vector<Value>>{{Value(100.0)}, {Value(200.0)}}));
+    ASSERT_TRUE(xlsfixture::editRecords(book, [](std::vector<Record>& recs, bool v8) {
+        const long long sheetAt = find(recs, 0x0085);
+        ASSERT_GE(sheetAt, 0);
+        std::size_t bof = 0;
+        while (bof < recs.size() && !(recs[bof].id == 0x0809 && (long long)xlsfixture::u32(recs[std::size_t(sheetAt)].body, 0) == recs[bof].origin))
+            ++bof;
+        ASSERT_LT(bof, recs.size());
+        std::size_t eof = bof;
+        while (recs[eof].id != 0x000A)
+            ++eof;
+        const std::vector<Record> sheet(recs.begin() + long(bof), recs.begin() + long(eof) + 1);
+        std::vector<Record> copies;
+        std::vector<Record> lists;
+        for (int k = 1; k <= 3; ++k) {
+            const long long base = 10'000'000LL * k;
+            for (const Record& r : sheet) {
+                Record c = r;
+                c.origin = base + r.origin;
+                if (c.id == 0x0203 && xlsfixture::f64(c.body, 6) == 100.0)
+                    c.body.replace(6, 8, xlsfixture::le64(100.0 + k));
+                copies.push_back(c);
+            }
+            Record list = recs[std::size_t(sheetAt)];
+            list.origin = -1;
+            const std::string name = "Sheet " + std::to_string(k + 1);
+            list.body = xlsfixture::le32(std::uint32_t(base + sheet.front().origin)) + xlsfixture::le16(0)
+                + char(name.size()) + (v8 ? std::string(1, '\0') : std::string()) + name;
+            lists.push_back(list);
+        }
+        recs.insert(recs.begin() + long(eof) + 1, copies.begin(), copies.end());
+        recs.insert(recs.begin() + sheetAt + 1, lists.begin(), lists.end());
+    }));
+
+    EXPECT_EQ(exchange::sheetChoices(exchange::workbookCatalog(book)),
+              (QStringList{"First", "Sheet 2", "Sheet 3", "Sheet 4"}));
+    const xlsfixture::XlrdSheet x = xlsfixture::xlrdRead(book, 3);
+    ASSERT_TRUE(x.error.isEmpty()) << x.error.toStdString();
+    EXPECT_EQ(x.sheets, (QStringList{"First", "Sheet 2", "Sheet 3", "Sheet 4"}));
+    drivers::XlsWorkbook wb;
+    QString why;
+    ASSERT_TRUE(wb.open(book, &why)) << why.toStdString();
+    for (int s = 0; s < 4; ++s) {
+        drivers::XlsTable t;
+        ASSERT_TRUE(wb.readSheet(s, {}, t, &why)) << why.toStdString();
+        ASSERT_EQ(t.rows.size(), 2u);
+        EXPECT_EQ(t.rows[0][0], Value(100.0 + s)) << s;
+        EXPECT_EQ(t.rows[1][0], Value(200.0)) << s;
+    }
+    EXPECT_EQ(xlrdRows(x, 1), (std::vector<QStringList>{{"n:103"}, {"n:200"}}));
+}
