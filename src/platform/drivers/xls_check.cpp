@@ -4,7 +4,7 @@
 // sectors chained by the mini FAT, and a directory of 128-byte entries. Every
 // chain must stay inside the file and end without running in a circle. The
 // workbook stream is then walked record by record (4-byte header: type and
-// body length), and the records the library takes strings, indexes or
+// body length), and the records a reader takes strings, indexes or
 // offsets from are checked against their own bodies.
 //
 // Cost: one pass over the file; the workbook stream is copied once.
@@ -305,8 +305,8 @@ private:
     }
 
     /// A cell's row and column (and the last column of a run of cells) must
-    /// lie inside the area its sheet declares: the library drops, and
-    /// partly leaks, cells outside it.
+    /// lie inside the area its sheet declares: a cell outside it is
+    /// damage that readers treat each in their own way.
     /// Blank cells (formatting without a value) outside the area are left
     /// out by every reader and harm nothing.
     void inside(const Record& r, unsigned lastColumn, bool blank = false)
@@ -322,8 +322,8 @@ private:
                 return;
             damaged("a cell lies outside the area its sheet declares");
         }
-        // A second record for the same cell replaces the first, whose text
-        // the library then loses.
+        // A second record for the same cell: one of the two values would be
+        // lost without a word.
         for (unsigned c = first; c <= lastColumn; ++c) {
             const std::size_t at = std::size_t(row) * dimCols_ + c;
             if (taken_[at])
