@@ -16,7 +16,8 @@
 // follows), a Boolean, an error code or an empty text.
 //
 // Costs: one pass over the globals on open, one over a sheet's records per
-// read; a cell takes 16 bytes and a text is stored once.
+// read; a cell takes 16 bytes, and a shared text is held once however many
+// cells show it.
 #include "platform/drivers/xls_biff.h"
 
 #include "common/codepage.h"
@@ -446,16 +447,11 @@ bool XlsBiff::readSheet(int index, XlsSheetCells& out, QString* why) const
             damaged("a sheet's place in the workbook does not hold a sheet");
         const bool v8 = version_ == 8;
         bool haveArea = false;
-        QHash<QString, std::int32_t> textIndex;
+        std::vector<std::int32_t> sharedSlot;   // by shared text: its place in out.texts, or -1
 
         auto addText = [&](const QString& t) {
-            const auto it = textIndex.constFind(t);
-            if (it != textIndex.constEnd())
-                return *it;
-            const auto i = std::int32_t(out.texts.size());
             out.texts.push_back(t);
-            textIndex.insert(t, i);
-            return i;
+            return std::int32_t(out.texts.size() - 1);
         };
         auto place = [&](unsigned row, unsigned col) -> XlsCell& {
             if (haveArea ? (row >= out.rows || col >= out.columns) : (row >= kMostRows || col >= kMostColumns))
@@ -562,7 +558,18 @@ bool XlsBiff::readSheet(int index, XlsSheetCells& out, QString* why) const
                 const std::uint32_t k = u32(s_, b + 6);
                 if (k >= shared_.size())
                     damaged("a cell refers to a shared text the workbook does not have");
-                text(u16(s_, b), u16(s_, b + 2), shared_[k]);
+                XlsCell& c = place(u16(s_, b), u16(s_, b + 2));
+                c = XlsCell();
+                if (shared_[k].isEmpty())
+                    break;
+                if (sharedSlot.empty())
+                    sharedSlot.assign(shared_.size(), -1);
+                if (sharedSlot[k] < 0) {
+                    sharedSlot[k] = std::int32_t(out.texts.size());
+                    out.texts.push_back(shared_[k]);
+                }
+                c.kind = XlsCell::Kind::Text;
+                c.text = sharedSlot[k];
                 break;
             }
             case kBoolErr: {
