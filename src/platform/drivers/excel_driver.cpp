@@ -10,6 +10,8 @@
 
 #include <QFileInfo>
 
+#include <utility>
+
 namespace drivers {
 namespace {
 
@@ -38,6 +40,8 @@ private:
     size_t at_ = 0;
 };
 
+thread_local long long formulaErrors = 0;
+
 [[noreturn]] void external(const QString& why)
 {
     throw jet::JetError(jet::errExternal, why);
@@ -64,6 +68,7 @@ public:
         XlsTable t;
         if (!wb.readSheet(table, o, t, &error))
             external(error);
+        formulaErrors += t.formulaErrors;
         return std::make_unique<TableReader>(std::move(t));
     }
 
@@ -90,6 +95,11 @@ private:
 };
 
 } // namespace
+
+long long takeExcelFormulaErrors()
+{
+    return std::exchange(formulaErrors, 0);
+}
 
 void registerExcelDrivers()
 {
