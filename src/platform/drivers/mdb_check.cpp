@@ -9,6 +9,12 @@
 // pages) and the page and row of its first part; every part begins with the
 // page and row of the next, 0 ending the chain.
 //
+// A table's usage map lists the pages it owns: either a bitmap of pages from
+// a first page on (type 0), or the page numbers of bitmap pages that each
+// cover (page size - 4) * 8 pages (type 1). Every page it lists must lie in
+// the file: a file cut short loses them, and the library would then end the
+// table early as if it had no more rows.
+//
 // Cost: the definition pages once; mdbTableDamage reads the table's pages once.
 
 // libmdb's header is C and needs glib's declarations before it.
@@ -16,6 +22,8 @@
 #include <mdbtools.h>
 
 #include "platform/drivers/mdb_check.h"
+
+#include "platform/drivers/read_boundary.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -52,8 +60,8 @@ public:
     explicit Checker(const QString& path) : h_(mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS))
     {
         if (h_) {
-            const qint64 size = QFileInfo(path).size();
-            pages_ = (size + h_->fmt->pg_size - 1) / h_->fmt->pg_size;
+            // Only whole pages can be read: a last page cut short is lost.
+            pages_ = QFileInfo(path).size() / h_->fmt->pg_size;
         }
     }
     MdbHandle* handle() const { return h_.get(); }
@@ -97,6 +105,51 @@ public:
                 damaged(QStringLiteral("the page map of %1 lies outside the file").arg(what));
     }
 
+    /// Every page the table's usage map lists lies in the file.
+    void usageMap(const MdbTableDef* t, const QString& what)
+    {
+        MdbHandle* h = h_.get();
+        const auto* map = static_cast<const unsigned char*>(t->usage_map);
+        const size_t size = t->map_sz;
+        if (!map || size < 1)
+            damaged(QStringLiteral("the page map of %1 cannot be read").arg(what));
+        const auto beyond = [&] { damaged(QStringLiteral("pages of %1 lie beyond the end of the file").arg(what)); };
+        if (map[0] == 0) {
+            if (size < 5)
+                return;
+            const quint64 first = static_cast<quint32>(mdb_get_int32(const_cast<unsigned char*>(map), 1));
+            for (size_t byte = 5; byte < size; ++byte)
+                if (map[byte])
+                    for (int bit = 7; bit >= 0; --bit)
+                        if ((map[byte] >> bit) & 1) {
+                            if (qint64(first + (byte - 5) * 8 + bit) >= pages_)
+                                beyond();
+                            break;
+                        }
+            return;
+        }
+        if (map[0] != 1)
+            damaged(QStringLiteral("the page map of %1 is of an unknown kind").arg(what));
+        const quint64 perPage = quint64(h->fmt->pg_size - 4) * 8;
+        for (size_t i = 0; i + 5 <= size; i += 4) {
+            const quint32 mapPage = static_cast<quint32>(mdb_get_int32(const_cast<unsigned char*>(map), int(i) + 1));
+            if (mapPage == 0)
+                continue;
+            if (qint64(mapPage) >= pages_ || mdb_read_alt_pg(h, mapPage) != h->fmt->pg_size)
+                beyond();
+            const unsigned char* bits = h->alt_pg_buf + 4;
+            for (quint64 byte = 0; byte < perPage / 8; ++byte)
+                if (bits[byte])
+                    for (int bit = 7; bit >= 0; --bit)
+                        if ((bits[byte] >> bit) & 1) {
+                            if (qint64((i / 4) * perPage + byte * 8 + quint64(bit)) >= pages_)
+                                beyond();
+                            break;
+                        }
+            stillReading();
+        }
+    }
+
     /// Every long value of the table's rows: its chain of pages must end.
     void longValues(MdbTableDef* t, const QString& what)
     {
@@ -111,7 +164,9 @@ public:
             return;
         std::vector<MdbField> fields(t->num_cols);
         mdb_rewind_table(t);
-        while (mdb_fetch_row(t)) {
+        for (unsigned rows = 0; mdb_fetch_row(t); ++rows) {
+            if ((rows & 1023) == 0)
+                stillReading();
             mdb_read_pg(h, t->cur_phys_pg);
             int start = 0;
             size_t size = 0;
@@ -143,7 +198,7 @@ private:
                 damaged(QStringLiteral("a long value of %1 runs in a circle of pages").arg(what));
             seen.insert(at);
             if (qint64(static_cast<unsigned long>(at) >> 8) >= pages_)
-                return;   // the library stops at a page it cannot read
+                damaged(QStringLiteral("a long value of %1 lies beyond the end of the file").arg(what));
             void* buf = nullptr;
             int offset = 0;
             size_t len = 0;
@@ -187,6 +242,7 @@ QString mdbDamage(const QString& path)
         std::unique_ptr<MdbTableDef, TableFreer> t(mdb_read_table(&entry));
         if (!t || !mdb_read_columns(t.get()))
             return;   // the reader reports a catalogue it cannot read
+        c.usageMap(t.get(), what);
         c.longValues(t.get(), what);
     });
 }
@@ -205,7 +261,10 @@ QString mdbTableDamage(const QString& path, const QString& table)
             const QString what = QStringLiteral("table '%1'").arg(table);
             c.definition(e->table_pg, what);
             std::unique_ptr<MdbTableDef, TableFreer> t(mdb_read_table(e));
-            if (t && mdb_read_columns(t.get()))
+            if (!t)
+                return;   // the reader reports a table it cannot read
+            c.usageMap(t.get(), what);
+            if (mdb_read_columns(t.get()))
                 c.longValues(t.get(), what);
             return;
         }
