@@ -151,14 +151,19 @@ public:
     }
 
     /// Every long value of the table's rows: its chain of pages must end.
-    void longValues(MdbTableDef* t, const QString& what)
+    /// With properties, the catalogue's property blocks (LvProp) must also
+    /// hold together as the library walks them.
+    void longValues(MdbTableDef* t, const QString& what, bool properties = false)
     {
         MdbHandle* h = h_.get();
         std::vector<int> columns;
+        int propertyColumn = -1;
         for (guint i = 0; i < t->columns->len; ++i) {
             const auto* c = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
             if (c->col_type == MDB_MEMO || c->col_type == MDB_OLE)
                 columns.push_back(static_cast<int>(i));
+            if (properties && c->col_type == MDB_OLE && std::strcmp(c->name, "LvProp") == 0)
+                propertyColumn = static_cast<int>(i);
         }
         if (columns.empty())
             return;
@@ -181,12 +186,108 @@ public:
                 unsigned char head[kLongValueField];
                 std::memcpy(head, f.value, sizeof head);
                 chain(head, what);
+                if (i == propertyColumn)
+                    propertyBlock(longValue(f), what);
                 mdb_read_pg(h, t->cur_phys_pg);   // the walk read other pages
             }
         }
     }
 
 private:
+    /// A long value's bytes as the library's reading of it gives them (its
+    /// chain known to end).
+    QByteArray longValue(const MdbField& f)
+    {
+        const auto* head = static_cast<const unsigned char*>(f.value);
+        const quint32 word = static_cast<quint32>(mdb_get_int32(const_cast<unsigned char*>(head), 0));
+        if (word & 0x80000000u)
+            return QByteArray(static_cast<const char*>(f.value) + kLongValueField, f.siz - kLongValueField);
+        long at = mdb_get_int32(const_cast<unsigned char*>(head), 4);
+        QByteArray out;
+        void* buf = nullptr;
+        int offset = 0;
+        size_t len = 0;
+        if (word & 0x40000000u) {
+            if (mdb_find_pg_row(h_.get(), static_cast<int>(at), &buf, &offset, &len) == 0)
+                out.append(static_cast<const char*>(buf) + offset, qsizetype(len));
+            return out;
+        }
+        if (word & 0xf0000000u)
+            return out;
+        while (at != 0 && mdb_find_pg_row(h_.get(), static_cast<int>(at), &buf, &offset, &len) == 0 && len >= 4) {
+            out.append(static_cast<const char*>(buf) + offset + 4, qsizetype(len - 4));
+            at = mdb_get_int32(buf, offset);
+        }
+        return out;
+    }
+
+    /// A property block ("KKD" or "MR2", then chunks of a 4-byte length and a
+    /// 2-byte type: 0x80 a list of names, each with a 2-byte length; 0 to 2 a
+    /// named block of values, each with a 2-byte length, its type, the index
+    /// of its name and its size): every length must stay inside what holds
+    /// it and move on, or the library walks without end or past the block.
+    void propertyBlock(const QByteArray& b, const QString& what)
+    {
+        const auto bad = [&] { damaged(QStringLiteral("the properties of an object in %1 are damaged").arg(what)); };
+        const auto* p = reinterpret_cast<const unsigned char*>(b.constData());
+        const qsizetype len = b.size();
+        if (len < 4)
+            bad();
+        if (std::memcmp(p, "KKD", 4) != 0 && std::memcmp(p, "MR2", 4) != 0)
+            return;   // the library leaves other blocks alone
+        const auto u16 = [&](qsizetype at) { return qsizetype(p[at] | p[at + 1] << 8); };
+        qsizetype names = -1;
+        for (qsizetype pos = 4; pos < len;) {
+            if (pos + 6 > len)
+                bad();
+            const quint32 chunk = quint32(p[pos]) | quint32(p[pos + 1]) << 8 | quint32(p[pos + 2]) << 16 | quint32(p[pos + 3]) << 24;
+            const qsizetype type = u16(pos + 4);
+            if (chunk < 6 || qint64(chunk) > len - pos)
+                bad();
+            const qsizetype body = pos + 6, end = pos + qsizetype(chunk);
+            if (type == 0x80) {
+                names = 0;
+                for (qsizetype at = body; at < end; ++names) {
+                    if (at + 2 > end || u16(at) > end - at - 2)
+                        bad();
+                    at += 2 + u16(at);
+                }
+            } else if (type <= 2 && names >= 0) {
+                if (body + 6 > end || u16(body + 4) > end - body - 6)
+                    bad();
+                for (qsizetype at = body + 6 + u16(body + 4); at < end;) {
+                    if (at + 8 > end)
+                        bad();
+                    const qsizetype record = u16(at), dtype = p[at + 3], elem = u16(at + 4), dsize = u16(at + 6);
+                    if (elem >= names || at + 8 + dsize > end)
+                        break;   // where the library stops
+                    if (record < 8 || dsize < valueWidth(int(dtype)))
+                        bad();
+                    at += record;
+                }
+            }
+            pos = end;
+        }
+    }
+
+    /// The bytes the library reads for a property value of a type.
+    static int valueWidth(int type)
+    {
+        switch (type) {
+        case MDB_BOOL:
+        case MDB_BYTE: return 1;
+        case MDB_INT: return 2;
+        case MDB_LONGINT:
+        case MDB_COMPLEX:
+        case MDB_FLOAT: return 4;
+        case MDB_MONEY:
+        case MDB_DOUBLE:
+        case MDB_DATETIME: return 8;
+        case MDB_REPID: return 16;
+        default: return 0;
+        }
+    }
+
     void chain(unsigned char* head, const QString& what)
     {
         const unsigned long length = static_cast<unsigned long>(mdb_get_int32(head, 0));
@@ -243,7 +344,7 @@ QString mdbDamage(const QString& path)
         if (!t || !mdb_read_columns(t.get()))
             return;   // the reader reports a catalogue it cannot read
         c.usageMap(t.get(), what);
-        c.longValues(t.get(), what);
+        c.longValues(t.get(), what, true);
     });
 }
 
