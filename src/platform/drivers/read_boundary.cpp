@@ -193,6 +193,7 @@ class Child {
 public:
     Child(const QString& path, const ReadLimits& limits, const std::function<void(Out&)>& work) : path_(path)
     {
+        quiet_ = limits.quietSeconds;
         memory_ = limits.memoryBytes > 0 ? limits.memoryBytes : kBaseMemory + 16 * QFileInfo(path).size();
         baseline_ = statmBytes(getpid(), 1);
         int fds[2];
@@ -341,8 +342,8 @@ private:
                 if (n == 0 || errno != EINTR)
                     ended();
             }
-            if (nowNanos() - quietSince > qint64(kQuietSeconds) * 1'000'000'000)
-                refuse(QStringLiteral("its reader did not finish (it sent nothing for %1 seconds)").arg(kQuietSeconds));
+            if (nowNanos() - quietSince > qint64(quiet_) * 1'000'000'000)
+                refuse(QStringLiteral("its reader did not finish (it sent nothing for %1 seconds)").arg(quiet_));
         }
     }
 
@@ -379,6 +380,7 @@ private:
     }
 
     QString path_;
+    int quiet_ = kQuietSeconds;
     qint64 memory_ = 0;
     qint64 baseline_ = 0;
     int fd_ = -1;

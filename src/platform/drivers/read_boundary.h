@@ -39,6 +39,8 @@ struct ReadLimits {
     qint64 memoryBytes = 0;
     /// Most rows the table may have; negative for no limit.
     qint64 maxRows = -1;
+    /// Seconds the child may send nothing.
+    int quietSeconds = kQuietSeconds;
 };
 
 /// Runs open() in a child process and hands out the rows of the reader it
