@@ -2,8 +2,12 @@
 // sheet (HDR, IMEX) and writing a new workbook of one sheet. A workbook that
 // already exists is never written into: the export deletes it first, and
 // anything else is refused, so no sheet of the user's is overwritten.
+//
+// Reading runs in a child process (read_boundary.h): the workbook library
+// can read outside its buffers on a damaged file.
 #include "platform/drivers/builtin.h"
 #include "platform/drivers/external.h"
+#include "platform/drivers/read_boundary.h"
 #include "platform/drivers/xls_reader.h"
 #include "platform/drivers/xls_writer.h"
 #include "platform/jet/error.h"
@@ -53,6 +57,26 @@ public:
 
     std::unique_ptr<RowReader> read(const Spec& spec, const QString& table) override
     {
+        return readInChild(spec.database, [&] { return readHere(spec, table); });
+    }
+
+    void write(const Spec& spec, const QString& table, const jet::ColumnList& columns, const RowSource& rows) override
+    {
+        if (QFileInfo::exists(spec.database))
+            throw jet::JetError(jet::errTableExists, QStringLiteral("Table '%1' already exists.").arg(table));
+        QString error;
+        if (!writeXls(spec.database, version_, table, columns, rows, &error))
+            external(error);
+    }
+
+    QStringList tables(const Spec& spec) override
+    {
+        return listInChild(spec.database, [&] { return tablesHere(spec); });
+    }
+
+private:
+    static std::unique_ptr<RowReader> readHere(const Spec& spec, const QString& table)
+    {
         XlsWorkbook wb;
         QString error;
         if (!wb.open(spec.database, &error))
@@ -72,16 +96,7 @@ public:
         return std::make_unique<TableReader>(std::move(t));
     }
 
-    void write(const Spec& spec, const QString& table, const jet::ColumnList& columns, const RowSource& rows) override
-    {
-        if (QFileInfo::exists(spec.database))
-            throw jet::JetError(jet::errTableExists, QStringLiteral("Table '%1' already exists.").arg(table));
-        QString error;
-        if (!writeXls(spec.database, version_, table, columns, rows, &error))
-            external(error);
-    }
-
-    QStringList tables(const Spec& spec) override
+    static QStringList tablesHere(const Spec& spec)
     {
         XlsWorkbook wb;
         QString error;
@@ -90,7 +105,6 @@ public:
         return wb.catalogNames();
     }
 
-private:
     XlsVersion version_;
 };
 
