@@ -31,6 +31,7 @@ class TableReader : public RowReader {
 public:
     explicit TableReader(XlsTable t) : t_(std::move(t)) {}
     const jet::ColumnList& columns() const override { return t_.columns; }
+    long long emptiedCells() const override { return t_.formulaErrors; }
     bool next(std::vector<jet::Value>& row) override
     {
         if (at_ >= t_.rows.size())
@@ -57,7 +58,11 @@ public:
 
     std::unique_ptr<RowReader> read(const Spec& spec, const QString& table) override
     {
-        return readInChild(spec.database, [&] { return readHere(spec, table); });
+        // The count of formula errors comes back across the boundary with
+        // the columns; the import's closing message names it.
+        std::unique_ptr<RowReader> r = readInChild(spec.database, [&] { return readHere(spec, table); });
+        formulaErrors += r->emptiedCells();
+        return r;
     }
 
     void write(const Spec& spec, const QString& table, const jet::ColumnList& columns, const RowSource& rows) override
@@ -92,7 +97,6 @@ private:
         XlsTable t;
         if (!wb.readSheet(table, o, t, &error))
             external(error);
-        formulaErrors += t.formulaErrors;
         return std::make_unique<TableReader>(std::move(t));
     }
 

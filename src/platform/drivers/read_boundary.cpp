@@ -1,7 +1,8 @@
 // The child-process boundary of read_boundary.h.
 //
 // The child's answer is a series of messages: a tag byte, a 4-byte length
-// and the body. 'C' the columns, 'R' a batch of rows, 'L' a list of names,
+// and the body. 'C' the columns (then the count of cells handed out as Null
+// for want of a value), 'R' a batch of rows, 'L' a list of names,
 // 'H' "still at work", 'E' the reader's error, 'D' the end. Numbers are
 // little-endian; text is UTF-16 with its length in code units.
 #include "platform/drivers/read_boundary.h"
@@ -406,6 +407,7 @@ public:
                          o.u32(quint32(c.size));
                          o.u32(quint32(c.attributes));
                      }
+                     o.u64(quint64(reader->emptiedCells()));
                      o.end();
                      o.send();
                      // Rows are gathered into one message per batch.
@@ -451,9 +453,11 @@ public:
             c.attributes = int(child_.u32());
             cols_.push_back(std::move(c));
         }
+        emptied_ = static_cast<long long>(child_.u64());
     }
 
     const jet::ColumnList& columns() const override { return cols_; }
+    long long emptiedCells() const override { return emptied_; }
 
     bool next(std::vector<jet::Value>& row) override
     {
@@ -488,6 +492,7 @@ private:
     jet::ColumnList cols_;
     qint64 maxRows_ = -1;
     qint64 rows_ = 0;
+    long long emptied_ = 0;
     bool inBatch_ = false;
     bool done_ = false;
 };
