@@ -236,7 +236,8 @@ std::optional<QString> fromCodepage(const char* bytes, qsizetype n, int codepage
     iconv_close(cd);
     if (!ok)
         return std::nullopt;
-    return QString::fromUtf16(reinterpret_cast<const char16_t*>(out.constData()), (o - out.constData()) / 2);
+    // Copied as it is: fromUtf16 would drop a U+FEFF that starts the text.
+    return QString(reinterpret_cast<const QChar*>(out.constData()), (o - out.constData()) / 2);
 }
 
 // Formats a sheet shows as dates or times without a FORMAT record of their
