@@ -144,6 +144,13 @@ ContactImport importContacts(contacts::Table& table, jet::Database& work)
     // else would open with no column at all.
     if (std::all_of(names.cbegin(), names.cend(), [](const QString& n) { return hiddenContactColumns().contains(n); }))
         throw jet::JetError(jet::errGeneral, QStringLiteral("The Act database holds no contact data to import."));
+    // The list opens by moving the system columns aside: a contact table
+    // without one of them (a damaged file) could never open, and the list it
+    // replaced would be gone.
+    for (const QString& hidden : hiddenContactColumns())
+        if (!names.contains(hidden))
+            throw jet::JetError(jet::errGeneral, QStringLiteral("The Act database has no field '%1' and cannot be imported.")
+                                                     .arg(hidden));
     for (const QString& name : names)
         if (const QString problem = columnNameProblem(name); !problem.isEmpty())
             throw jet::JetError(jet::errGeneral, problem);

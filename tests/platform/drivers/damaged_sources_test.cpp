@@ -461,12 +461,11 @@ TEST_F(DamagedSources, DamagedContactDatabaseEndsInSeconds)
         clock.start();
         main->Open_Source_File();
         EXPECT_LT(clock.elapsed(), kSeconds);
-        // A refusal says so. (Whether the previous list survives is the
-        // contact import's own matter: a damage it reads past can still
-        // fail later, when the workbench splits the system columns off.)
+        // A refusal says so and keeps the previous list.
         if (!frmdataform::loaded()) {
             ++refused;
             EXPECT_FALSE(lenient.messageTexts().isEmpty());
+            EXPECT_EQ(tblData(), QStringList{QStringLiteral("kept")}) << lenient.messageTexts().join(QStringLiteral(" / ")).toStdString();
         }
     }
     EXPECT_GT(refused, 0);
