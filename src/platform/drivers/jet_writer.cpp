@@ -6,13 +6,21 @@
 // A "data pointer" names a row as page * 256 + row.
 //
 // Page plan of an empty database: 0 header; 1 the free-page map (empty:
-// every page is in use); 2 the catalogue's definition (readers look for it
-// there); 3 the catalogue's rows; 4 the usage maps of the four system tables;
-// 5, 6 and 7 the definitions of MSysACEs, MSysQueries and MSysRelationships,
-// which hold no rows. A new table takes pages from the end of the file: its
-// definition, a page for its two usage maps, then its data and long-value
-// pages as the rows come, and last any pages of its usage map that do not
-// fit in the map's row. A table's usage map lists its data pages only.
+// every page is in use); 2 to 5 the definitions of MSysObjects (readers look
+// for it there), MSysACEs, MSysQueries and MSysRelationships, whose ids are
+// these page numbers; 6 the catalogue's rows; 7 the rows of MSysACEs; 8 to 14
+// the leaf page of each of the system tables' seven indexes; then the pages
+// of usage-map rows and, in Jet 4, the long-value page of MSysDb's
+// properties. A new table takes pages from the end of the file: its
+// definition, then its data and long-value pages as the rows come, then the
+// rows of its usage maps and any map pages they need. A table's usage map
+// lists its data pages; each memo column's, its long-value pages.
+//
+// A table definition: the counts, the indexes' entries, the columns and their
+// names, the indexes' columns and pages, their names, then the usage maps of
+// each memo or OLE column and FF FF; its length field counts all of it from
+// the page's start. An index here is one leaf page of entries (a key, then
+// the row's page and row) in the order of their bytes.
 //
 // A row: column count; the fixed-width values at their columns' offsets; the
 // variable-width values; then from the end backwards the null mask (one bit
