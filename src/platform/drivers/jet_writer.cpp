@@ -5,8 +5,8 @@
 // format's fixed key so that it unmasks to "no encryption, no password".
 // A "data pointer" names a row as page * 256 + row.
 //
-// Page plan of an empty database: 0 header; 1 the free-page map (empty:
-// every page is in use); 2 to 5 the definitions of MSysObjects (readers look
+// Page plan of an empty database: 0 header; 1 the free-page map (the pages
+// past the file's end are free); 2 to 5 the definitions of MSysObjects (readers look
 // for it there), MSysACEs, MSysQueries and MSysRelationships, whose ids are
 // these page numbers; 6 the catalogue's rows; 7 the rows of MSysACEs; 8 to 14
 // the leaf page of each of the system tables' seven indexes; then the pages
@@ -1238,6 +1238,66 @@ std::string usageMapRow(const Format& f, const std::vector<std::uint32_t>& pages
     return row;
 }
 
+/// Page 1, the database's map of free pages, as Access keeps it: every page
+/// of the file is in use, the pages past its end (as far as the map reaches)
+/// are free. A file past what the map's row covers gets map pages: `mapPages`
+/// holds those it has (0 where none), new ones are taken through allocate, and
+/// all are written through write. Access puts a second, empty map after it.
+std::string freePageMapPage(const Format& f, const std::function<std::uint32_t()>& pageCount,
+                            std::vector<std::uint32_t> mapPages, const std::function<std::uint32_t()>& allocate,
+                            const std::function<void(std::uint32_t, const std::string&)>& write)
+{
+    const std::uint32_t inlinePages = static_cast<std::uint32_t>(f.mapBytes) * 8;
+    std::string row;
+    if (mapPages.empty() && pageCount() <= inlinePages) {
+        row = inlineMap(f, 0, {});
+        for (std::uint32_t p = pageCount(); p < inlinePages; ++p)
+            row[5 + p / 8] = static_cast<char>(row[5 + p / 8] | (1 << (p % 8)));
+    } else {
+        const std::uint32_t perPage = static_cast<std::uint32_t>(f.page - 4) * 8;
+        const std::size_t slotCount = static_cast<std::size_t>(f.mapBytes + 4) / 4;
+        mapPages.resize(slotCount, 0);
+        // Each slot up to the one that holds the file's end has its page.
+        for (bool more = true; more;) {
+            more = false;
+            for (std::size_t k = 0; k < slotCount && k * perPage <= pageCount(); ++k)
+                if (mapPages[k] == 0) {
+                    mapPages[k] = allocate();
+                    more = true;
+                }
+        }
+        const std::uint32_t n = pageCount();
+        add8(row, 1);
+        for (std::size_t k = 0; k < slotCount; ++k) {
+            add32(row, mapPages[k]);
+            if (mapPages[k] == 0)
+                continue;
+            std::string bitmap(static_cast<std::size_t>(f.page), '\0');
+            bitmap[0] = 0x05;
+            bitmap[1] = 0x01;
+            const std::uint32_t lo = static_cast<std::uint32_t>(k) * perPage;
+            for (std::uint32_t p = std::max(n, lo); p < lo + perPage; ++p)
+                bitmap[4 + (p - lo) / 8] = static_cast<char>(bitmap[4 + (p - lo) / 8] | (1 << ((p - lo) % 8)));
+            write(mapPages[k], bitmap);
+        }
+    }
+    PageBuilder page(f, kFreeMapPage);
+    page.add(row);
+    page.add(inlineMap(f, 0, {}));
+    return page.finish();
+}
+
+/// The map pages of a free-page map that has them (see freePageMapPage).
+std::vector<std::uint32_t> freePageMapPages(const Format& f, const std::string& page)
+{
+    const std::size_t at = get16(&page[static_cast<std::size_t>(f.rowCountAt) + 2]) & 0x1fff;
+    std::vector<std::uint32_t> mapPages;
+    if (page[at] == 1)
+        for (std::size_t k = at + 1; k + 4 <= at + 5 + static_cast<std::size_t>(f.mapBytes); k += 4)
+            mapPages.push_back(get32(&page[k]));
+    return mapPages;
+}
+
 /// Adds a row to a data page of the file that has room for it; its data
 /// pointer, or 0 when it has none.
 std::uint32_t addRowToPage(const Format& f, std::string& page, std::uint32_t number, const std::string& row)
@@ -1641,10 +1701,6 @@ QByteArray emptyJetDatabase(JetVersion version)
     std::vector<std::string> pages(kFirstMapPage);
     pages[0] = headerPage(f);
 
-    PageBuilder freeMap(f, 0);
-    freeMap.add(inlineMap(f, 0, {}));
-    pages[kFreeMapPage] = freeMap.finish();
-
     const std::function<std::uint32_t()> allocate = [&pages] {
         pages.emplace_back();
         return static_cast<std::uint32_t>(pages.size() - 1);
@@ -1737,6 +1793,8 @@ QByteArray emptyJetDatabase(JetVersion version)
         pages[t.page] = definitionPageImages(f, definitionBytes(f, def), t.page).front();
     }
     maps.finish();
+    pages[kFreeMapPage] = freePageMapPage(
+        f, [&pages] { return static_cast<std::uint32_t>(pages.size()); }, {}, allocate, write);
 
     QByteArray out;
     for (const std::string& p : pages)
@@ -1798,6 +1856,10 @@ void writeJetTable(const QString& path, const QString& table, const jet::ColumnL
         while (rows(row))
             writer.add(row);
         writer.finish();
+        const std::string freeMap = freePageMapPage(
+            f, [&file] { return file.pages(); }, freePageMapPages(f, file.read(kFreeMapPage)),
+            [&file] { return file.allocate(); }, [&file](std::uint32_t n, const std::string& p) { file.write(n, p); });
+        file.write(kFreeMapPage, freeMap);
         file.close();
     } catch (...) {
         file.cutBack();

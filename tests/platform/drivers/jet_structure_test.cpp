@@ -59,7 +59,7 @@ public:
         }
         pages_ = static_cast<std::uint32_t>(file_.size() / page_);
         own(0, QStringLiteral("header"));
-        own(1, QStringLiteral("free-page map"));
+        checkFreePages();
         // The catalogue's own definition, then every table it names.
         const Table catalog = table(2, QStringLiteral("MSysObjects"));
         std::set<std::uint32_t> ids;
@@ -207,6 +207,37 @@ private:
             fail(QStringLiteral("%1: a usage map of type %2").arg(what).arg(u8(row, 0)));
         }
         return pagesListed;
+    }
+
+    /// Page 1 maps the free pages: none of the file's own, every page past
+    /// its end as far as the map reaches.
+    void checkFreePages()
+    {
+        const QByteArray p = page(1);
+        if (p[0] != 0x01 || u16(p, jet3_ ? 8 : 12) < 1) {
+            fail(QStringLiteral("page 1 is not the free-page map"));
+            return;
+        }
+        const QByteArray row = rowAt(1u << 8, QStringLiteral("the free-page map"));
+        const std::vector<std::uint32_t> listed = usageMap(1u << 8, QStringLiteral("the free-page map"));
+        std::uint32_t reach = 0;
+        if (row[0] == 0) {
+            reach = std::uint32_t(row.size() - 5) * 8;
+        } else {
+            for (qsizetype i = 1; i + 4 <= row.size(); i += 4)
+                if (u32(row, i) != 0)
+                    reach = std::uint32_t((i - 1) / 4 + 1) * std::uint32_t(page_ - 4) * 8;
+        }
+        std::vector<std::uint32_t> free;
+        for (std::uint32_t n = pages_; n < reach; ++n)
+            free.push_back(n);
+        if (listed != free)
+            fail(QStringLiteral("the free-page map lists %1 pages as free, from %2; the file has %3 pages and the "
+                                "map reaches %4")
+                     .arg(listed.size())
+                     .arg(listed.empty() ? 0 : listed.front())
+                     .arg(pages_)
+                     .arg(reach));
     }
 
     /// Reads and checks a table's definition, pages, maps and rows.
