@@ -90,6 +90,9 @@ public:
 
     /// The key bytes of each catalogue name (after its flag), by name.
     std::map<QByteArray, QByteArray> catalogNameKeys;
+    /// Each table's definition: its length and the columns its list of
+    /// long-value usage maps names, in its order.
+    std::map<QString, std::pair<std::uint32_t, std::vector<int>>> definitions;
 
 private:
     struct Column {
@@ -304,7 +307,7 @@ private:
             at += (jet3_ ? 1 + u8(def, at) : 2 + u16(def, at));
         // The long-value columns' usage maps, closed by FF FF.
         std::set<int> mapped;
-        std::set<std::uint32_t> lvPages;
+        std::vector<int> listed;
         while (at + 2 <= def.size() && u16(def, at) != 0xffff && mapped.size() <= ncols) {
             const int c = int(u16(def, at));
             const auto named = std::find_if(t.cols.begin(), t.cols.end(), [c](const Column& k) { return k.number == c; });
@@ -315,6 +318,7 @@ private:
                 return t;
             }
             mapped.insert(c);
+            listed.push_back(c);
             const QString col = what + QStringLiteral(" column %1").arg(c);
             const auto used = usageMap(u32(def, at + 2), col);
             for (std::uint32_t p : used) {
@@ -333,6 +337,7 @@ private:
             return t;
         }
         at += 2;
+        definitions[name] = {std::uint32_t(at), listed};
         if (u32(def, 8) != at)
             fail(QStringLiteral("%1: the definition's length field says %2, its bytes are %3").arg(what).arg(u32(def, 8)).arg(at));
         if (!jet3_) {   // each page's free count
@@ -732,6 +737,29 @@ TEST_P(JetStructure, TheCatalogueKeysItsNamesAsAccessDoes)
     for (const auto& k : keyed)
         byKey << k.second;
     EXPECT_EQ(byKey, (QStringList{"Alpha 10", "alpha 2", "b_c", "data", "DATA2", "Zeta"}));
+}
+
+// The system tables' definitions are as long as those of an empty database
+// made by Access, and list the long-value columns' maps in its order.
+TEST_P(JetStructure, TheSystemTablesAreDefinedAsAccessDefinesThem)
+{
+    JetFileCheck check(bytesOf(templatePath()));
+    check.run();
+    EXPECT_EQ(check.problems.join(QLatin1Char('\n')).toStdString(), "");
+    using Definition = std::pair<std::uint32_t, std::vector<int>>;
+    const std::map<QString, Definition> access3 = {
+        {"MSysObjects", {708, {9, 8, 13, 16, 15, 14, 12}}},
+        {"MSysACEs", {223, {}}},
+        {"MSysQueries", {319, {5}}},
+        {"MSysRelationships", {526, {}}},
+    };
+    const std::map<QString, Definition> access4 = {
+        {"MSysObjects", {1050, {9, 8, 13, 16, 15, 14, 12}}},
+        {"MSysACEs", {335, {}}},
+        {"MSysQueries", {525, {5}}},
+        {"MSysRelationships", {813, {}}},
+    };
+    EXPECT_EQ(check.definitions, jet3() ? access3 : access4);
 }
 
 // A table name with a character the writer has no sort code for is refused
