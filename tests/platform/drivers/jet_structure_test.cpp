@@ -21,6 +21,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -789,8 +790,12 @@ QString mdbReader(const QStringList& files, QJsonArray& report)
     if (node.isEmpty() || npm.isEmpty())
         return QStringLiteral("node and npm are not installed");
     const QString prefix = QStringLiteral(QB_BINARY_DIR "/npm-readers");
+    QDir().mkpath(prefix);
+    QLockFile lock(prefix + QStringLiteral("/.lock"));   // tests run side by side install once
+    lock.setStaleLockTime(300000);
+    if (!lock.lock())
+        return QStringLiteral("cannot lock ") + prefix;
     if (!QFile::exists(prefix + QStringLiteral("/node_modules/mdb-reader/package.json"))) {
-        QDir().mkpath(prefix);
         QProcess install;
         install.start(npm, {QStringLiteral("install"), QStringLiteral("--no-audit"), QStringLiteral("--no-fund"),
                             QStringLiteral("--prefix"), prefix, QStringLiteral("mdb-reader@3.2.0")});
