@@ -763,6 +763,31 @@ TEST_P(JetStructure, TheSystemTablesAreDefinedAsAccessDefinesThem)
     EXPECT_EQ(check.definitions, jet3() ? access3 : access4);
 }
 
+// Tables are added until the catalogue is full: the one refused leaves the
+// file as it was, byte for byte, and every file on the way is whole.
+TEST_P(JetStructure, AFullCatalogueRefusesTheNextTableAndKeepsTheFile)
+{
+    const QString path = copyOfTemplate(QStringLiteral("full.mdb"));
+    QString refusal;
+    int added = 0;
+    for (; added < 300 && refusal.isEmpty(); ++added) {
+        const QByteArray before = bytesOf(path);
+        const QByteArray name = QStringLiteral("A table of a long name, number %1").arg(added).toLatin1();
+        try {
+            write(path, {name.constData(), {{"Notes", jet::dbMemo, 0}, {"N", jet::dbLong, 4}},
+                         [](int i) { return std::vector<Value>{Value(repeated(QStringLiteral("n"), 200)), Value(i)}; }, 3});
+        } catch (const jet::JetError& e) {
+            refusal = e.description();
+            EXPECT_EQ(bytesOf(path), before);
+        }
+    }
+    EXPECT_EQ(refusal, QStringLiteral("The database's catalogue has no room for another table."));
+    EXPECT_GT(added, 10);
+    JetFileCheck check(bytesOf(path));
+    check.run();
+    EXPECT_EQ(check.problems.join(QLatin1Char('\n')).toStdString(), "");
+}
+
 // A table name with a character the writer has no sort code for is refused
 // before anything is written.
 TEST_P(JetStructure, ANameTheIndexCannotKeyIsRefused)
