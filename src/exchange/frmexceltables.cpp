@@ -17,6 +17,7 @@
 #include "exchange/imported_list.h"
 #include "platform/jet/database.h"
 #include "platform/jet/error.h"
+#include "platform/ui/job.h"
 #include "platform/ui/ui.h"
 
 #include <QCheckBox>
@@ -206,6 +207,7 @@ void frmExcelTables::Form::ImportWorksheet()
     const QString sheet = Combo1->currentText();
     QString error;
     try {
+        const ui::JobScope job{cmdCancel};   // the Cancel and this window's close box stop it
         jet::Database db = jet::Database::open(general::gstrWorkDBPath);
         const QString source = sheetSource(sheet, chkFirstRow->isChecked());
         exchange::allOrNothing(db, [&] {
