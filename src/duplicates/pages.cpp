@@ -813,7 +813,7 @@ void Pages::followColumnCombo()
 {
     if (ui::jobRunning()) {
         // Events are being let run inside a job: follow once it has ended.
-        QMetaObject::invokeMethod(this, [this] { followColumnCombo(); }, Qt::QueuedConnection);
+        ui::whenNoJob(this, [this] { followColumnCombo(); });
         return;
     }
     if (busy_ || !cleaning::IsInList(f.cmbColumn1A) || f.cmbColumn1A->currentText() == lengthsColumn_)

@@ -95,6 +95,11 @@ protected:
         frmdataform& f = frmdataform::instance();
         EXPECT_EQ(frmdataform::loaded(), &f);
         MDIMain::instance().showWorkbench();
+        // The grid's dialogs stay open beside the tools, as a user leaves them.
+        f.tab1->setCurrentIndex(0);
+        QCoreApplication::processEvents();
+        for (const char* command : {"mnufind", "mnureplace", "mnufilter"})
+            MDIMain::instance().command(QString::fromLatin1(command))->trigger();
         f.tab1->setCurrentIndex(tab);
         QCoreApplication::processEvents();
         return f;
@@ -157,12 +162,18 @@ protected:
                                       QKeySequence(QStringLiteral("Ctrl+S")), QKeySequence(QStringLiteral("Ctrl+D")),
                                       QKeySequence(QStringLiteral("Ctrl+V")), QKeySequence(QStringLiteral("F7"))})
             QTest::keySequence(&m, k);
-        // Every button of every tool, by code and by the mouse: a second
-        // click on the running one too.
-        for (QAbstractButton* b : m.findChildren<QAbstractButton*>()) {
-            b->click();
-            QTest::mouseClick(b, Qt::LeftButton);
+        // Every button of every tool and open dialog, by code and by the
+        // mouse: a second click on the running one too.
+        int dialogs = 0;
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window != &m && window->isVisible() && window->findChild<QAbstractButton*>())
+                ++dialogs;
+            for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
+                b->click();
+                QTest::mouseClick(b, Qt::LeftButton);
+            }
         }
+        EXPECT_GE(dialogs, 3) << "Find, Replace and Filter are not open";
         // Every tab.
         for (int i = 0; i < f.tab1->count(); ++i) {
             f.tab1->setCurrentIndex(i);

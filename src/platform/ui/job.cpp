@@ -9,8 +9,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QMdiSubWindow>
 #include <QWidget>
+#include <utility>
 
 namespace ui {
 
@@ -27,6 +29,7 @@ struct State {
     QList<QPointer<QWidget>> cancel;     ///< every open scope's Cancel widgets
     QList<QPointer<QObject>> held;       ///< objects whose signals the guard blocked
     Filter* filter = nullptr;
+    QList<QPair<QPointer<QObject>, std::function<void()>>> deferred;   ///< whenNoJob's calls
     bool waiting = false;                ///< the wait message is up
 };
 
@@ -115,6 +118,11 @@ bool Filter::eventFilter(QObject* watched, QEvent* event)
         const auto* w = qobject_cast<const QWidget*>(watched);
         if (w && takesInput(w))
             return false;
+        // Escape in the window of the job's Cancel is that Cancel, as its close box is.
+        const bool key = event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease
+            || event->type() == QEvent::ShortcutOverride;
+        if (w && key && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && holdsCancel(w->window()))
+            return false;
         if (event->type() == QEvent::ShortcutOverride)
             event->accept();   // the key is the widget's, not a shortcut's: and the widget gets none
         return true;
@@ -174,6 +182,10 @@ void end(const QList<QPointer<QWidget>>& cancel)
     s.held.clear();
     s.before.clear();
     s.cancel.clear();
+    const auto deferred = std::exchange(s.deferred, {});
+    for (const auto& [context, f] : deferred)
+        if (context)
+            QMetaObject::invokeMethod(context, f, Qt::QueuedConnection);
 }
 
 }  // namespace
@@ -188,6 +200,14 @@ JobScope::JobScope(std::initializer_list<QWidget*> cancel)
 JobScope::~JobScope() { end(cancel_); }
 
 bool jobRunning() { return state().depth > 0; }
+
+void whenNoJob(QObject* context, std::function<void()> f)
+{
+    if (jobRunning())
+        state().deferred.append({QPointer<QObject>(context), std::move(f)});
+    else
+        QMetaObject::invokeMethod(context, std::move(f), Qt::QueuedConnection);
+}
 
 QString jobWaitMessage() { return QStringLiteral("Please wait until the current operation has finished."); }
 

@@ -10,7 +10,8 @@
 // - do nothing on their menu and toolbar commands and push buttons, even
 //   when code triggers or clicks them (their signals are held back);
 // - answer their close box with the wait message and stay open, but for a
-//   window that holds the job's Cancel: there the close box is that Cancel.
+//   window that holds the job's Cancel: there the close box and Escape are
+//   that Cancel.
 // Painting, timers and the progress go on; windows opened during the job
 // (its own message boxes) work as usual. Scopes nest.
 //
@@ -22,6 +23,7 @@
 #include <QList>
 #include <QPointer>
 #include <QString>
+#include <functional>
 #include <initializer_list>
 
 class QWidget;
@@ -43,6 +45,10 @@ private:
 /// True while a job runs or events are being let run: a handler that could
 /// reach the list, its database or its windows does nothing then.
 bool jobRunning();
+
+/// Queues f to run on context's event loop once no job runs: a reaction to
+/// the program's own change that arrived while events were let run.
+void whenNoJob(QObject* context, std::function<void()> f);
 
 /// "Please wait until the current operation has finished."
 QString jobWaitMessage();

@@ -7,7 +7,9 @@
 #include "platform/ui/ui.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -123,6 +125,25 @@ TEST_F(JobGuardTest, ACloseBoxDuringAJobAsksToWaitButTheCancelsWindowCloses)
         ASSERT_EQ(ui.shown().size(), 1);
         EXPECT_EQ(ui.shown()[0].style, ui::vbInformation + ui::vbOKOnly);
 
+        // Escape goes to the Cancel's window only.
+        int escapes = 0;
+        struct EscapeCounter : QObject {
+            int* n;
+            explicit EscapeCounter(int* count) : n(count) {}
+            bool eventFilter(QObject*, QEvent* e) override
+            {
+                if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape)
+                    ++*n;
+                return false;
+            }
+        } counter(&escapes);
+        plain.edit->installEventFilter(&counter);
+        withCancel.edit->installEventFilter(&counter);
+        QTest::keyClick(plain.edit, Qt::Key_Escape);
+        EXPECT_EQ(escapes, 0);
+        QTest::keyClick(withCancel.edit, Qt::Key_Escape);
+        EXPECT_EQ(escapes, 1);
+
         EXPECT_TRUE(withCancel.w->close());   // its close box is the job's Cancel
         ui::ScriptedHandler none([](const QString& m) { ADD_FAILURE() << m.toStdString(); });
         QWidget opened;
@@ -131,6 +152,29 @@ TEST_F(JobGuardTest, ACloseBoxDuringAJobAsksToWaitButTheCancelsWindowCloses)
     }
     EXPECT_TRUE(plain.w->close());
     EXPECT_EQ(ui.shown().size(), 1);
+}
+
+TEST_F(JobGuardTest, AReactionDeferredDuringAJobRunsOnceAfterIt)
+{
+    QObject context;
+    int runs = 0;
+    {
+        const ui::JobScope job;
+        ui::whenNoJob(&context, [&] { ++runs; });
+        ui::doEvents();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(runs, 0);
+    }
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(runs, 1);
+    {
+        auto gone = std::make_unique<QObject>();
+        const ui::JobScope job;
+        ui::whenNoJob(gone.get(), [&] { ++runs; });
+    }   // the job ends, then its context goes before the call runs: nothing happens
+    QCoreApplication::processEvents();
+    EXPECT_EQ(runs, 1);
 }
 
 }  // namespace
