@@ -11,6 +11,7 @@
 #include <QEvent>
 #include <QKeyEvent>
 #include <QMdiSubWindow>
+#include <QThread>
 #include <QWidget>
 #include <utility>
 
@@ -192,12 +193,20 @@ void end(const QList<QPointer<QWidget>>& cancel)
 
 JobScope::JobScope(std::initializer_list<QWidget*> cancel)
 {
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (app && QThread::currentThread() != app->thread())
+        return;
     for (QWidget* w : cancel)
         cancel_ << QPointer<QWidget>(w);
+    counted_ = true;
     begin(cancel_);
 }
 
-JobScope::~JobScope() { end(cancel_); }
+JobScope::~JobScope()
+{
+    if (counted_)
+        end(cancel_);
+}
 
 bool jobRunning() { return state().depth > 0; }
 

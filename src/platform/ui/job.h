@@ -13,7 +13,8 @@
 //   window that holds the job's Cancel: there the close box and Escape are
 //   that Cancel.
 // Painting, timers and the progress go on; windows opened during the job
-// (its own message boxes) work as usual. Scopes nest.
+// (its own message boxes) work as usual. Scopes nest. The guard belongs
+// to the main thread: a scope taken on another thread does nothing.
 //
 // Handlers that reach the list by other roads than a push button or a
 // command (a tab switch, a list's click, the grid's editing, a close) call
@@ -40,6 +41,7 @@ public:
 
 private:
     QList<QPointer<QWidget>> cancel_;
+    bool counted_ = false;   ///< false off the main thread: windows belong to that one
 };
 
 /// True while a job runs or events are being let run: a handler that could
