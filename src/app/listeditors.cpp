@@ -1,6 +1,7 @@
 // The editor registry and the stand-in window.
 #include "app/listeditors.h"
 
+#include "platform/ui/job.h"
 #include "platform/ui/ui.h"
 
 #include <QDialog>
@@ -60,6 +61,9 @@ bool hasEditor(const QString& formName) { return factories().contains(formName);
 
 QDialog* showEditor(const QString& formName, QWidget* parent, bool modal)
 {
+    // An editor writes its list and the work tables that the running job reads.
+    if (ui::jobRunning())
+        return nullptr;
     // One window per list: two open editors of one file would each write
     // what they hold when they close, and the last one would win. A second
     // request brings the open window forward instead.

@@ -20,6 +20,7 @@
 #include "common/general.h"
 #include "email/domain_editors.h"
 #include "platform/ui/settings.h"
+#include "platform/ui/job.h"
 #include "platform/ui/ui.h"
 #include "workbench/frmdataform.h"
 #include "workbench/spelling.h"
@@ -736,6 +737,8 @@ QStringList MDIMain::recentFiles() const { return mruPaths_; }
 
 void MDIMain::mnuMRU_Click(int index)
 {
+    if (ui::jobRunning())
+        return;
     if (index < 1 || index > mruPaths_.size())
         return;
     const QString path = mruPaths_[index - 1];

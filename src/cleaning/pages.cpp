@@ -28,6 +28,7 @@
 #include "common/general.h"
 #include "common/progress.h"
 #include "platform/jet/error.h"
+#include "platform/ui/job.h"
 #include "platform/ui/ui.h"
 #include "workbench/datacontrol.h"
 #include "workbench/frmdataform.h"
@@ -540,6 +541,8 @@ void Panel::setActionButtons(bool on)
 
 void Panel::cmbColumn1_Click()
 {
+    if (ui::jobRunning())
+        return;
     const QString c = f.cmbColumn1->currentText();
     try {
         int type = -1;
@@ -618,6 +621,8 @@ void Panel::resetActionCaptions()
 
 void Panel::lstMain_Update_Source()
 {
+    if (ui::jobRunning())
+        return;
     if (!IsInList(f.cmbColumn1)) {
         setCaption(lblAll_Values, kAllValues);
     } else {

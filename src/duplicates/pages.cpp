@@ -33,6 +33,7 @@
 #include "platform/jet/connection.h"
 #include "platform/jet/error.h"
 #include "platform/jet/schema.h"
+#include "platform/ui/job.h"
 #include "platform/ui/ui.h"
 #include "workbench/datacontrol.h"
 #include "workbench/frmdataform.h"
@@ -810,6 +811,11 @@ bool Pages::eventFilter(QObject* watched, QEvent* event)
 
 void Pages::followColumnCombo()
 {
+    if (ui::jobRunning()) {
+        // Events are being let run inside a job: follow once it has ended.
+        ui::whenNoJob(this, [this] { followColumnCombo(); });
+        return;
+    }
     if (busy_ || !cleaning::IsInList(f.cmbColumn1A) || f.cmbColumn1A->currentText() == lengthsColumn_)
         return;
     cmbColumn1A_Click();
@@ -826,6 +832,8 @@ bool isTextColumn(const QString& column)
 
 void Pages::cmbColumn1A_Click()
 {
+    if (ui::jobRunning())
+        return;
     using namespace general;
     if (busy_ || !cleaning::IsInList(f.cmbColumn1A))
         return;

@@ -11,6 +11,7 @@
 #include "duplicates/statistics.h"
 #include "platform/jet/error.h"
 #include "platform/jet/recordset.h"
+#include "platform/ui/job.h"
 #include "platform/ui/ui.h"
 #include "workbench/datacontrol.h"
 #include "workbench/frmdataform.h"
@@ -230,6 +231,8 @@ void StatsPage::Set_Column_Move_Buttons()
 
 void StatsPage::Combo1_Click()
 {
+    if (ui::jobRunning())
+        return;
     if (f.lstRight->count() == 0) {
         ui::msgBox(QStringLiteral("Please Select at least 1 column"), ui::vbExclamation | ui::vbOKOnly);
         return;
@@ -302,6 +305,8 @@ void StatsPage::Combo1_Click()
 
 void StatsPage::GraphCombo_Click()
 {
+    if (ui::jobRunning())
+        return;
     const int type = int(kChartTypes.indexOf(GraphCombo->currentText()));
     if (type < 0)
         return;
@@ -362,6 +367,8 @@ void StatsPage::drawChart()
 
 void StatsPage::flex1_DblClick(int row)
 {
+    if (ui::jobRunning())
+        return;
     using namespace general;
     try {
         const QTableWidgetItem* item = f.flex1->item(row, 1);
@@ -402,6 +409,8 @@ void StatsPage::flex1_DblClick(int row)
 
 void flxDupes_DblClick(frmdataform& f, const QModelIndex& index)
 {
+    if (ui::jobRunning())
+        return;
     using namespace general;
     jet::Recordset* groups = f.Data2->Recordset();
     if (!index.isValid() || !groups || index.row() >= groups->recordCount())

@@ -27,6 +27,7 @@
 #include "email/domain_editors.h"
 #include "email/email_run.h"
 #include "platform/jet/error.h"
+#include "platform/ui/job.h"
 #include "platform/ui/ui.h"
 #include "workbench/datacontrol.h"
 #include "workbench/frmdataform.h"
@@ -453,6 +454,8 @@ void EmailPage::cmbColumn2_LostFocus()
 
 void EmailPage::cmbColumn2_Click()
 {
+    if (ui::jobRunning())
+        return;
     if (running_ || !general::dbWork.isOpen())
         return;
     const QScopedValueRollback<bool> busy(running_, true);
@@ -519,6 +522,8 @@ void EmailPage::Validate_EMail_Column()
 
 void EmailPage::chk_Click(int index)
 {
+    if (ui::jobRunning())
+        return;
     if (index == 5)
         return;
     if (index == 4)
@@ -620,6 +625,8 @@ void EmailPage::countsShown(const CountsChoice& choice)
 
 void EmailPage::lstEMail_ColumnClick(int section)
 {
+    if (ui::jobRunning())
+        return;
     if (!clickCountsHeader(countsSort_, counts_->headers(), section, counts_->rowCount() > 0)) {
         lstEMail->header()->setSortIndicator(countsSort_.column,
                                              countsSort_.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
@@ -630,6 +637,8 @@ void EmailPage::lstEMail_ColumnClick(int section)
 
 void EmailPage::lstEMail_DblClick(const QModelIndex& index)
 {
+    if (ui::jobRunning())
+        return;
     if (counts_->rowCount() == 0 || !index.isValid())
         return;
     std::vector<std::pair<QString, QString>> shown;
@@ -664,6 +673,8 @@ void EmailPage::layoutInvalidGrid()
 
 void EmailPage::DataGrid1_HeadClick(int colIndex)
 {
+    if (ui::jobRunning())
+        return;
     if (run_.column.isEmpty())
         return;   // nothing validated yet: the list has nothing to sort
     if (!clickInvalidHeader(invalidSort_, colIndex))
@@ -683,6 +694,8 @@ void EmailPage::requeryInvalidList()
 
 void EmailPage::DataGrid1_DblClick(const QModelIndex& index)
 {
+    if (ui::jobRunning())
+        return;
     const QAbstractItemModel* m = DataGrid1->model();
     if (!m || m->columnCount() != 4 || !index.isValid() || run_.column.isEmpty())
         return;

@@ -22,6 +22,7 @@
 #include "platform/files/checked_file.h"
 #include "platform/jet/database.h"
 #include "platform/jet/error.h"
+#include "platform/ui/job.h"
 #include "platform/ui/ui.h"
 
 #include <QDir>
@@ -305,6 +306,8 @@ bool MDIMain::CreateAccessExportDB(int version, const QString& path, const QStri
 
 bool MDIMain::ExportFile()
 {
+    if (ui::jobRunning())
+        return true;   // refused: the list is in use
     const QString filter = general::gstrFilter;
     try {
         if (!filter.isEmpty()

@@ -18,6 +18,7 @@
 #include "platform/drivers/xls_reader.h"
 #include "platform/jet/database.h"
 #include "platform/jet/error.h"
+#include "platform/ui/job.h"
 #include "platform/ui/ui.h"
 
 #include <QCheckBox>
@@ -208,6 +209,7 @@ void frmExcelTables::Form::ImportWorksheet()
     QString error;
     long long formulaErrors = 0;
     try {
+        const ui::JobScope job{cmdCancel};   // the Cancel and this window's close box stop it
         jet::Database db = jet::Database::open(general::gstrWorkDBPath);
         const QString source = sheetSource(sheet, chkFirstRow->isChecked());
         exchange::allOrNothing(db, [&] {

@@ -19,6 +19,7 @@
 #include "exchange/text_import.h"
 #include "platform/jet/database.h"
 #include "platform/jet/error.h"
+#include "platform/ui/job.h"
 #include "platform/ui/ui.h"
 
 #include <QCheckBox>
@@ -488,6 +489,7 @@ void frmtxtWizard::Form::cmdImport_Click()
     try {
         jet::Database db = jet::Database::open(general::gstrWorkDBPath);
         const exchange::TextImportRequest request{general::gstrSourceFile, encoding, c, mstrColNames, mstrColTypes};
+        const ui::JobScope job{cmdCancel};   // the Cancel and this window's close box stop it
         result = exchange::importTextFile(db, request, observer);
         db.close();
     } catch (const jet::JetError& e) {

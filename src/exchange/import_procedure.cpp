@@ -20,6 +20,7 @@
 #include "exchange/import_sources.h"
 #include "exchange/imported_list.h"
 #include "platform/jet/error.h"
+#include "platform/ui/job.h"
 #include "platform/ui/ui.h"
 #include "workbench/datacontrol.h"
 #include "workbench/frmdataform.h"
@@ -77,6 +78,8 @@ void closeOpenList(MDIMain& main)
 void MDIMain::Open_Source_File()
 {
     using namespace general;
+    if (ui::jobRunning())
+        return;   // the open list is in use
     ui::FileDialog commondialog1;
     frmTablenames::unload();
     try {

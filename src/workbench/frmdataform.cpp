@@ -14,6 +14,7 @@
 #include "app/mdimain.h"
 #include "common/general.h"
 #include "platform/jet/error.h"
+#include "platform/ui/job.h"
 #include "platform/ui/ui.h"
 #include "workbench/datacontrol.h"
 #include "workbench/gridmodel.h"
@@ -28,6 +29,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QSignalBlocker>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -672,6 +674,12 @@ bool frmdataform::Form_Load()
 void frmdataform::Form_Unload(bool& cancel)
 {
     using namespace general;
+    // A job that is running works on this list and its windows.
+    if (ui::jobRunning()) {
+        ui::showJobWait();
+        cancel = true;
+        return;
+    }
     unloading_ = true;
     try {
         if (!gblnNewImport) {
@@ -731,6 +739,14 @@ void frmdataform::fillColumnPicker(QComboBox* combo, bool textOnly)
 void frmdataform::tab1_Click()
 {
     using namespace general;
+    // The page shown stays while a job runs: switching would reach the list.
+    static const char* const kShown = "shownTab";
+    if (ui::jobRunning()) {
+        const QSignalBlocker keep(tab1);
+        tab1->setCurrentIndex(tab1->property(kShown).toInt());
+        return;
+    }
+    tab1->setProperty(kShown, tab1->currentIndex());
     const int page = tab1->currentIndex() + 1;
     QGroupBox* const frames[] = {frmstats, frCaseConv, frEMailClean, frDupes, frTextClean, frColumnClean, frAdozIvidor, frDistinctValues};
     try {

@@ -6,6 +6,7 @@
 #include "workbench/gridmodel.h"
 
 #include "platform/jet/error.h"
+#include "platform/ui/job.h"
 
 #include <cmath>
 
@@ -117,8 +118,9 @@ Qt::ItemFlags GridModel::flags(const QModelIndex& index) const
 {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
     const jet::Recordset* rs = data_->Recordset();
+    // No cell opens for editing while a job works on the list.
     if (index.isValid() && rs && rs->updatable() && index.column() < cols_
-        && !rs->field(index.column()).sourceColumn.isEmpty())
+        && !rs->field(index.column()).sourceColumn.isEmpty() && !ui::jobRunning())
         f |= Qt::ItemIsEditable;
     return f;
 }
@@ -126,7 +128,7 @@ Qt::ItemFlags GridModel::flags(const QModelIndex& index) const
 bool GridModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
     jet::Recordset* rs = data_->Recordset();
-    if (role != Qt::EditRole || !index.isValid() || !rs || index.column() >= cols_)
+    if (role != Qt::EditRole || !index.isValid() || !rs || index.column() >= cols_ || ui::jobRunning())
         return false;
     const bool adding = isAddRow(index.row());
     if (!adding && index.row() >= rows_)

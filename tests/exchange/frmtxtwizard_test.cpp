@@ -6,9 +6,14 @@
 #include "common/general.h"
 #include "platform/jet/database.h"
 #include "platform/jet/types.h"
+#include "platform/ui/job.h"
 #include "platform/ui/scripted.h"
 
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -21,6 +26,7 @@
 #include <QRadioButton>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -256,6 +262,42 @@ TEST_F(Wizard, ImportStoresTheListWithTheChosenTypes)
     EXPECT_EQ(column(QStringLiteral("Amount")), QStringList({"10.5", "7", "-3"}));
     EXPECT_EQ(ui_.pendingAnswers(), 0);
     EXPECT_EQ(ui_.shown().size(), 2);
+}
+
+// While the import runs, the main window's commands, the wizard's other
+// buttons and the main window's close box are refused; the list arrives whole.
+TEST_F(Wizard, CommandsPressedDuringTheImportAreRefusedAndTheListArrivesWhole)
+{
+    MDIMain& m = MDIMain::instance();
+    load();
+    setFirstRow();
+    int pumps = 0;
+    ui_.onProcessEvents([&] {
+        ++pumps;
+        ui::ScriptedHandler waits([](const QString& msg) { ADD_FAILURE() << msg.toStdString(); });
+        waits.answerMessage(ui::vbOK, ui::jobWaitMessage());
+        for (QAction* a : m.findChildren<QAction*>())
+            a->trigger();
+        for (QAbstractButton* b : w_->findChildren<QAbstractButton*>()) {
+            if (b->objectName() == QLatin1String("cmdCancel"))
+                continue;
+            b->click();
+            QTest::mouseClick(b, Qt::LeftButton);
+        }
+        QCloseEvent close;
+        QApplication::sendEvent(&m, &close);
+        EXPECT_FALSE(close.isAccepted());
+        EXPECT_EQ(waits.messageTexts(), QStringList{ui::jobWaitMessage()});
+    });
+    c<QPushButton>("cmdImport")->click();
+    ui_.onProcessEvents({});
+    EXPECT_GT(pumps, 0);
+    EXPECT_TRUE(opened());
+    EXPECT_EQ(w_->result(), QDialog::Accepted);
+    EXPECT_EQ(column(QStringLiteral("Name")), QStringList({"Smith, John", "Say \"Hi\"", "Lee"}));
+    EXPECT_EQ(column(QStringLiteral("Amount")), QStringList({"10.5", "7", "-3"}));
+    EXPECT_TRUE(ui_.shown().isEmpty());
+    EXPECT_EQ(MDIMain::loaded(), &m);
 }
 
 TEST_F(Wizard, CancelStopsTheImportInEitherPass)

@@ -80,7 +80,8 @@ public:
 
     // The rest of the desktop, kept in memory.
     int eventPumps() const { return pumps_; }
-    /// Runs on every pump, e.g. to press a Cancel button mid-run.
+    /// Runs on every pump, e.g. to press a Cancel button mid-run. The pump
+    /// is a job (platform/ui/job.h): only the running job's Cancel answers.
     void onProcessEvents(std::function<void()> hook) { pumpHook_ = std::move(hook); }
     /// Whether a pump also runs Qt's pending events (default true).
     void setPumpQtEvents(bool on) { pumpQt_ = on; }

@@ -4,6 +4,7 @@
 // touches a widget; the Qt handler does that.
 #include "platform/ui/ui.h"
 
+#include "platform/ui/job.h"
 #include "platform/ui/qthandler.h"
 
 #include <QWidget>
@@ -123,7 +124,13 @@ std::optional<QString> FileDialog::show(FileDialogKind kind)
     return a->path;
 }
 
-void doEvents() { handler().processEvents(); }
+void doEvents()
+{
+    // Whatever handler is reached while the events run must not start
+    // another job or pull the list from under this one: a pump is a job.
+    const JobScope pump;
+    handler().processEvents();
+}
 void setPointer(QWidget* target, Pointer pointer) { handler().setPointer(target, pointer); }
 QSize screenSize() { return handler().screenSize(); }
 QString clipboardText() { return handler().clipboardText(); }

@@ -205,7 +205,9 @@ private:
     std::optional<QString> show(FileDialogKind kind);
 };
 
-/// Lets pending events run (timers, clicks, repaints).
+/// Lets pending events run (timers, repaints, the progress bar) as a modal
+/// progress would: user input and commands are held off meanwhile
+/// (platform/ui/job.h).
 void doEvents();
 void setPointer(QWidget* target, Pointer pointer);
 /// The screen's size in pixels.

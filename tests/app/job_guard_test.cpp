@@ -1,0 +1,320 @@
+// One job at a time: every long run of the workbench is run twice over the
+// same list, once undisturbed and once while, at each turn of the event
+// pump, every command of the main window is triggered, every button clicked
+// (by code and by mouse), every tab chosen, the grid edited, the tools'
+// lists picked, shortcuts typed and both close boxes pressed. The disturbed
+// run must end with the same result, the program still running and the
+// workbench still open; each close asks the user to wait.
+#include "app/mdimain.h"
+#include "common/general.h"
+#include "platform/jet/connection.h"
+#include "platform/jet/database.h"
+#include "platform/ui/job.h"
+#include "platform/ui/scripted.h"
+#include "workbench/frmdataform.h"
+
+#include "support/workbench_fixture.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QCheckBox>
+#include <QTabBar>
+#include <QTableView>
+#include <QTest>
+#include <functional>
+#include <gtest/gtest.h>
+
+using namespace general;
+
+namespace {
+
+constexpr int kCaseTab = 2;
+constexpr int kTextCleanTab = 3;
+constexpr int kEmailTab = 5;
+constexpr int kNearTab = 6;
+constexpr int kDupesTab = 7;
+
+struct Job {
+    const char* name;
+    int tab;
+    std::function<void(frmdataform&)> prepare;   ///< choices made before the run, undisturbed
+    std::function<void(frmdataform&)> run;       ///< the click that starts it
+    std::vector<int> answers;                    ///< the run's own boxes, in order
+    std::function<QStringList(frmdataform&)> shown;   ///< what the page shows of the result
+};
+
+class JobGuard : public testsupport::WorkbenchFixture {
+protected:
+    void SetUp() override
+    {
+        WorkbenchFixture::SetUp();
+        if (HasFatalFailure())
+            return;
+        QDir(dir.path()).mkpath(QStringLiteral("Settings"));
+        write(QStringLiteral("Settings/gTLDs.txt"), "\"com\"\r\n\"net\"\r\n");
+        write(QStringLiteral("Settings/ccTLDs.txt"), "\"uk\",\"United Kingdom\"\r\n");
+        write(QStringLiteral("Settings/PreFixes.txt"), "\"Mc\"\r\n");
+        write(QStringLiteral("Settings/Exceptions.txt"), "\"IBM\"\r\n");
+    }
+
+    void write(const QString& name, const QByteArray& bytes)
+    {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    /// 3000 rows, each of 300 records ten times over, some in other letter
+    /// cases: names, e-mails valid and not, codes with spaces to clean.
+    void makeList()
+    {
+        db.connection().exec(QStringLiteral("DROP TABLE IF EXISTS tblData"));
+        db.execute(QStringLiteral("CREATE TABLE tblData ([Name] TEXT(50), [Email] TEXT(255), [Code] TEXT(50))"),
+                   jet::dbFailOnError);
+        db.connection().exec(QStringLiteral(
+            "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 2999) "
+            "INSERT INTO tblData SELECT CASE WHEN i % 3 = 0 THEN 'SMITH' ELSE 'smith' END || (i % 300), "
+            "'p' || (i % 300) || CASE WHEN i % 7 = 0 THEN '@examplecom' ELSE '@example.com' END, "
+            "'  c  ' || (i % 300) || '  ' FROM n"));
+    }
+
+    frmdataform& openOn(int tab)
+    {
+        makeList();
+        frmdataform& f = frmdataform::instance();
+        EXPECT_EQ(frmdataform::loaded(), &f);
+        MDIMain::instance().showWorkbench();
+        // The grid's dialogs stay open beside the tools, as a user leaves them.
+        f.tab1->setCurrentIndex(0);
+        QCoreApplication::processEvents();
+        for (const char* command : {"mnufind", "mnureplace", "mnufilter"})
+            MDIMain::instance().command(QString::fromLatin1(command))->trigger();
+        f.tab1->setCurrentIndex(tab);
+        QCoreApplication::processEvents();
+        return f;
+    }
+
+    void closeList()
+    {
+        gblnNewImport = true;   // no export question
+        frmdataform::unload();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    QStringList table()
+    {
+        QStringList out;
+        for (auto rs = db.openRecordset(QStringLiteral("SELECT * FROM tblData ORDER BY LumacorPrimK"), jet::dbOpenSnapshot);
+             !rs->eof(); rs->moveNext()) {
+            QStringList cells;
+            for (int c = 0; c < rs->fieldCount(); ++c)
+                cells << rs->value(c).toString();
+            out << cells.join(QLatin1Char('|'));
+        }
+        return out;
+    }
+
+    static QStringList rows(const QTableView* view)
+    {
+        QStringList out;
+        const QAbstractItemModel* m = view ? view->model() : nullptr;
+        for (int r = 0; m && r < m->rowCount(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < m->columnCount(); ++c)
+                cells << m->index(r, c).data().toString();
+            out << cells.join(QLatin1Char('|'));
+        }
+        return out;
+    }
+
+    static void pickIn(QComboBox* combo, const QString& text)
+    {
+        const int i = combo->findText(text);
+        ASSERT_GE(i, 0) << text.toStdString();
+        combo->setCurrentIndex(i);
+        emit combo->activated(i);
+        QCoreApplication::processEvents();
+    }
+
+    /// Everything a user could press, once. Returns the close attempts that must each have asked to wait.
+    static int pressEverything(frmdataform& f)
+    {
+        MDIMain& m = MDIMain::instance();
+        const int tab = f.tab1->currentIndex();
+        int closes = 0;
+
+        // The menus, toolbars and the grid's pop-up menu, by code.
+        for (QAction* a : m.findChildren<QAction*>())
+            a->trigger();
+        // Their keys.
+        for (const QKeySequence& k : {QKeySequence(QStringLiteral("Ctrl+E")), QKeySequence(QStringLiteral("Ctrl+O")),
+                                      QKeySequence(QStringLiteral("Ctrl+S")), QKeySequence(QStringLiteral("Ctrl+D")),
+                                      QKeySequence(QStringLiteral("Ctrl+V")), QKeySequence(QStringLiteral("F7"))})
+            QTest::keySequence(&m, k);
+        // Every button of every tool and open dialog, by code and by the
+        // mouse: a second click on the running one too.
+        int dialogs = 0;
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window != &m && window->isVisible() && window->findChild<QAbstractButton*>())
+                ++dialogs;
+            for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
+                b->click();
+                QTest::mouseClick(b, Qt::LeftButton);
+            }
+        }
+        EXPECT_GE(dialogs, 3) << "Find, Replace and Filter are not open";
+        // Every tab.
+        for (int i = 0; i < f.tab1->count(); ++i) {
+            f.tab1->setCurrentIndex(i);
+            QTest::mouseClick(f.tab1, Qt::LeftButton, {}, f.tab1->tabRect(i).center());
+        }
+        EXPECT_EQ(f.tab1->currentIndex(), tab) << "a tab switch went through";
+        // The grid's editing.
+        if (QAbstractItemModel* grid = f.DBGridData->model(); grid && grid->rowCount() > 0) {
+            EXPECT_FALSE(grid->flags(grid->index(0, 0)) & Qt::ItemIsEditable);
+            EXPECT_FALSE(grid->setData(grid->index(0, 0), QStringLiteral("EDITED"), Qt::EditRole));
+        }
+        // The tools' lists, which run a query or a whole job when picked.
+        for (QComboBox* c : {f.cmbColumn1, f.cmbColumn2, f.cmbColumn1A, f.Combo1})
+            if (c->count() > 0)
+                emit c->activated(c->count() - 1);
+        // The roads that end in the list's closing or replacing.
+        EXPECT_TRUE(m.ExportFile());
+        m.Open_Source_File();
+        m.mnuMRU_Click(1);
+        EXPECT_FALSE(frmdataform::unload());
+        ++closes;
+        QCloseEvent mainClose;
+        QApplication::sendEvent(&m, &mainClose);
+        EXPECT_FALSE(mainClose.isAccepted());
+        ++closes;
+        EXPECT_FALSE(m.close());
+        ++closes;
+        for (QMdiSubWindow* sub : m.mdiArea()->subWindowList()) {
+            QCloseEvent subClose;
+            QApplication::sendEvent(sub, &subClose);
+            EXPECT_FALSE(subClose.isAccepted());
+            ++closes;
+        }
+        return closes;
+    }
+
+    /// Runs the job undisturbed, then again over a fresh copy of the list while
+    /// everything is pressed at each pump, and compares.
+    void check(const Job& job)
+    {
+        SCOPED_TRACE(job.name);
+        bool ended = false;
+        QObject::connect(&MDIMain::instance(), &MDIMain::programEnded, &MDIMain::instance(), [&] { ended = true; });
+
+        frmdataform* f = &openOn(job.tab);
+        job.prepare(*f);
+        for (int a : job.answers)
+            ui.answerMessage(a);
+        const qsizetype before = ui.shown().size();
+        job.run(*f);
+        const QStringList quietMessages = ui.messageTexts().mid(before);
+        const QStringList quietShown = job.shown(*f);
+        const QStringList quietTable = table();
+        closeList();
+
+        f = &openOn(job.tab);
+        job.prepare(*f);
+        for (int a : job.answers)
+            ui.answerMessage(a);
+        int disturbed = 0;
+        ui.onProcessEvents([&] {
+            // The waits go to a handler of their own, so the run's own boxes keep their order.
+            ui::ScriptedHandler waits([](const QString& m) { ADD_FAILURE() << m.toStdString(); });
+            const int expected = 3 + int(MDIMain::instance().mdiArea()->subWindowList().size());
+            for (int i = 0; i < expected; ++i)
+                waits.answerMessage(ui::vbOK, ui::jobWaitMessage());
+            EXPECT_EQ(pressEverything(*f), expected);
+            EXPECT_EQ(waits.messageTexts().size(), expected);
+            ++disturbed;
+        });
+        const qsizetype start = ui.shown().size();
+        job.run(*f);
+        ui.onProcessEvents({});
+
+        EXPECT_GT(disturbed, 0) << "the run let no events run";
+        EXPECT_EQ(frmdataform::loaded(), f);
+        ASSERT_NE(MDIMain::loaded(), nullptr);
+        EXPECT_FALSE(ended);
+        EXPECT_EQ(f->tab1->currentIndex(), job.tab);
+        EXPECT_EQ(ui.messageTexts().mid(start), quietMessages);
+        EXPECT_EQ(job.shown(*f), quietShown);
+        EXPECT_EQ(table(), quietTable);
+        EXPECT_FALSE(ui::jobRunning());
+        closeList();
+    }
+};
+
+TEST_F(JobGuard, EveryLongRunEndsWholeWhileEverythingElseIsPressed)
+{
+    auto dupesShown = [](frmdataform& f) {
+        QStringList out{f.txtCountA1->text(), f.txtCountA2->text()};
+        out << rows(f.flxDupes);
+        return out;
+    };
+    const Job jobs[] = {
+        {"Dupe Remover search", kDupesTab, [](frmdataform&) {},
+         [](frmdataform& f) { f.findChild<QPushButton*>(QStringLiteral("cmdRefresh1"))->click(); }, {}, dupesShown},
+        {"Dupe Remover removal", kDupesTab,
+         [](frmdataform& f) { f.findChild<QPushButton*>(QStringLiteral("cmdRefresh1"))->click(); },
+         [](frmdataform& f) { f.cmdRemov1->click(); }, {ui::vbYes, ui::vbOK}, dupesShown},
+        {"near-duplicate search", kNearTab,
+         [](frmdataform& f) {
+             pickIn(f.cmbColumn1A, QStringLiteral("Name"));
+             pickIn(f.cmbSearchType, QStringLiteral("1 character difference"));
+             f.findChild<QComboBox*>(QStringLiteral("cmbMinLen"))->setEditText(QStringLiteral("6"));
+         },
+         [](frmdataform& f) { f.findChild<QPushButton*>(QStringLiteral("cmdShow"))->click(); }, {},
+         [](frmdataform& f) {
+             QStringList out{f.txtPairs->text()};
+             out << rows(f.DataRepeater1);
+             return out;
+         }},
+        {"Case Converter", kCaseTab,
+         [](frmdataform& f) {
+             testsupport::WorkbenchFixture::pick(f, QStringLiteral("Name"));
+             f.findChild<QRadioButton*>(QStringLiteral("opt1"))->click();
+         },
+         [](frmdataform& f) { f.findChild<QPushButton*>(QStringLiteral("cmdChangeCase"))->click(); }, {ui::vbOK},
+         [](frmdataform&) { return QStringList(); }},
+        {"Text Cleaner", kTextCleanTab,
+         [](frmdataform& f) {
+             testsupport::WorkbenchFixture::pick(f, QStringLiteral("Code"));
+             f.findChild<QCheckBox*>(QStringLiteral("Check1"))->setChecked(true);
+         },
+         [](frmdataform& f) { f.findChild<QPushButton*>(QStringLiteral("cmdTextClean"))->click(); }, {ui::vbOK},
+         [](frmdataform&) { return QStringList(); }},
+        {"e-mail check", kEmailTab, [](frmdataform&) {},
+         [](frmdataform& f) {
+             const int at = f.cmbColumn2->findText(QStringLiteral("Email"));
+             f.cmbColumn2->setCurrentIndex(at);
+             emit f.cmbColumn2->activated(at);
+         },
+         {},
+         [](frmdataform& f) {
+             QStringList out{f.findChild<QLineEdit*>(QStringLiteral("txtEmail_Nof_Records"))->text()};
+             out << rows(f.DataGrid1);
+             return out;
+         }},
+    };
+    for (const Job& job : jobs)
+        check(job);
+}
+
+}  // namespace
