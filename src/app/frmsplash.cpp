@@ -55,8 +55,10 @@ Restore restoreWorkingDatabase(const QString& pristine, const QString& working, 
     // a read-only old file must still give a working database that can be written.
     QFile::setPermissions(working, QFile::permissions(working) | QFile::WriteOwner | QFile::ReadOwner);
     // The fresh copy must open sound before anything uses it.
-    const QString damage = jet::checkDatabaseFile(working);
+    QString damage = jet::checkDatabaseFile(working);
     if (!damage.isEmpty()) {
+        if (damage.endsWith(QLatin1Char('.')))
+            damage.chop(1);
         if (error)
             *error = QStringLiteral("The working database \"%1\" made from \"%2\" is damaged: %3.\r\r"
                                     "You must re-install the application.")
