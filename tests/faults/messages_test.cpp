@@ -8,6 +8,7 @@
 #include "cleaning/list_editors.h"
 #include "common/general.h"
 #include "exchange/export.h"
+#include "platform/jet/connection.h"
 #include "platform/jet/database.h"
 #include "platform/ui/scripted.h"
 #include "workbench/spelling.h"
@@ -131,10 +132,12 @@ TEST_P(FailedWrite, SaysWhatFailedInTheUsersWords)
 {
     const Road& road = *GetParam().road;
     const Disk disk = GetParam().disk;
+    db.connection().exec(QStringLiteral("BEGIN"));
     for (int i = 0; i < 40; ++i)
         db.execute(QStringLiteral("INSERT INTO tblData ([Name], [City]) VALUES (\"%1 %2\", \"Paris\")")
                        .arg(QString(120, QLatin1Char('n')))
                        .arg(i));
+    db.connection().exec(QStringLiteral("COMMIT"));
     const QString folder = dir.filePath(QLatin1String(road.folder));
     const QString file = folder + QLatin1Char('/') + QLatin1String(road.file);
     std::optional<testsupport::SmallDisk> small;
