@@ -10,9 +10,12 @@
 #include "app/mdimain.h"
 #include "app/programfiles.h"
 #include "common/general.h"
+#include "platform/files/checked_file.h"
 #include "platform/jet/connection.h"
+#include "platform/jet/dbfiles.h"
 #include "platform/ui/ui.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -36,22 +39,32 @@ Restore restoreWorkingDatabase(const QString& pristine, const QString& working, 
                 *error = QStringLiteral("The working database \"%1\" could not be replaced: it is in use.").arg(working);
             return Restore::Failed;
         }
-    QFile old(working);
-    if (old.exists() && !old.remove()) {
+    // The old file goes with the journal or log a killed run may have left
+    // beside it: the engine would play such a journal back into the fresh
+    // copy at its first open, writing the old list's pages into it. The
+    // side files go first; the copy is then made whole under a temporary
+    // name and renamed over the old file in one step.
+    QString why;
+    if (!jet::removeSideFiles(working, &why) || !files::copyFile(pristine, working, &why)) {
         if (error)
-            *error = QStringLiteral("The working database \"%1\" could not be replaced: %2.").arg(working, old.errorString());
+            *error = QStringLiteral("The working database \"%1\" could not be made from \"%2\".\r\r%3")
+                         .arg(QDir::toNativeSeparators(working), QDir::toNativeSeparators(pristine), why);
         return Restore::Failed;
     }
-    QFile source(pristine);
-    if (!source.copy(working)) {
-        if (error)
-            *error = QStringLiteral("The working database \"%1\" could not be made from \"%2\": %3.")
-                         .arg(working, pristine, source.errorString());
-        return Restore::Failed;
-    }
-    // The copy keeps the pristine file's permissions; a read-only pristine
-    // copy must still give a working database that can be written.
+    // The copy keeps the old file's permissions (0644 when there was none);
+    // a read-only old file must still give a working database that can be written.
     QFile::setPermissions(working, QFile::permissions(working) | QFile::WriteOwner | QFile::ReadOwner);
+    // The fresh copy must open sound before anything uses it.
+    QString damage = jet::checkDatabaseFile(working);
+    if (!damage.isEmpty()) {
+        if (damage.endsWith(QLatin1Char('.')))
+            damage.chop(1);
+        if (error)
+            *error = QStringLiteral("The working database \"%1\" made from \"%2\" is damaged: %3.\r\r"
+                                    "You must re-install the application.")
+                         .arg(QDir::toNativeSeparators(working), QDir::toNativeSeparators(pristine), damage);
+        return Restore::Failed;
+    }
     return Restore::Restored;
 }
 

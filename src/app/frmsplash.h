@@ -19,8 +19,12 @@ namespace startup {
 
 enum class Restore { Restored, PristineMissing, Failed };
 
-/// Replaces working with a copy of pristine. Failed: error says why (the
-/// old file could not be removed, or the copy could not be made).
+/// Replaces working with a copy of pristine: the old file's journal and log
+/// files are removed, the copy is written whole under a temporary name and
+/// renamed over the old file, and the fresh database must pass the engine's
+/// integrity check. Failed: error says why (the working database is in use,
+/// a side file could not be removed, the copy could not be made, or the
+/// copy is damaged), naming the file and the system's or engine's reason.
 Restore restoreWorkingDatabase(const QString& pristine, const QString& working, QString* error);
 
 /// The hand-over: the main window's load and show, then the tip window

@@ -15,6 +15,9 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    // Whichever way main returns, the shared databases are closed first,
+    // while the application and the engine's connection list still exist.
+    const general::DatabasesClosedAtEnd closeDatabases;
     QApplication::setApplicationName(QStringLiteral("Quillabrand"));
     {
         // The product mark on every window, the workbench's corner included.

@@ -66,6 +66,12 @@ void Wait(int seconds)
     }
 }
 
+void closeDatabases()
+{
+    gdbWork.close();
+    dbWork.close();
+}
+
 QString programFolder()
 {
     if (!folderOverride().isEmpty())

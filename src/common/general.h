@@ -72,6 +72,19 @@ bool DropTable(jet::Database& db, const QString& name);
 /// Waits about seconds while letting pending events run.
 void Wait(int seconds);
 
+/// Closes gdbWork and dbWork (either may be closed already). The program
+/// calls it before main returns, while everything they use still exists.
+void closeDatabases();
+
+/// Calls closeDatabases() when it goes: main makes one right after the
+/// application object, so that every way out of main closes them first.
+struct DatabasesClosedAtEnd {
+    DatabasesClosedAtEnd() = default;
+    DatabasesClosedAtEnd(const DatabasesClosedAtEnd&) = delete;
+    DatabasesClosedAtEnd& operator=(const DatabasesClosedAtEnd&) = delete;
+    ~DatabasesClosedAtEnd() { closeDatabases(); }
+};
+
 /// The program folder (where the working database, settings and help live).
 QString programFolder();
 /// Points the program folder elsewhere (tests).

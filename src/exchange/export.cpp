@@ -187,6 +187,10 @@ public:
         if (folder.isEmpty())
             folder = lastSeparator(path) == 0 ? QStringLiteral("/") : QStringLiteral(".");
         dir_.emplace(QDir(folder).filePath(QStringLiteral(".qb-export-XXXXXX")));
+        // A folder that is there but cannot take a new file (a read-only or
+        // full disk, no permission) is told with the system's reason.
+        if (!dir_->isValid() && QFileInfo(folder).isDir())
+            throw jet::JetError(jet::errCannotOpen, files::cannotWrite(path, dir_->errorString()));
         if (!dir_->isValid())
             throw jet::JetError(errInvalidPath,
                                 QStringLiteral("'%1' is not a valid path.  Make sure that the path name is spelled "
@@ -198,6 +202,32 @@ public:
 
     /// Where the statement writes.
     const QString& file() const { return file_; }
+
+    /// A failure's message in the user's words: the hidden folder and the
+    /// file in it are named as the destination they stand for.
+    QString inUserWords(QString message) const
+    {
+        if (!dir_)
+            return message;
+        const QString folder = dir_->path();
+        const QString destinationFolder = QFileInfo(path_).absolutePath();
+        for (const auto& [from, to] : {std::pair{file_, path_}, std::pair{folder, destinationFolder}}) {
+            message.replace(from, to);
+            message.replace(QDir::toNativeSeparators(from), QDir::toNativeSeparators(to));
+        }
+        return message;
+    }
+
+    /// Runs one step of the export; a failure comes out naming the destination.
+    template <class Step>
+    void run(Step step) const
+    {
+        try {
+            step();
+        } catch (const jet::JetError& e) {
+            throw jet::JetError(e.number(), inUserWords(e.description()));
+        }
+    }
 
     /// Moves the finished file over the destination in one step. An existing
     /// destination passes its permissions on; a new one gets the usual 0644.
@@ -226,10 +256,11 @@ void copyTemplate(int kind, const QString& copyTo)
     const QString source = app::programFile(QStringLiteral("\\") + name);
     if (!QFileInfo(source).isFile())
         throw jet::JetError(errFileNotFound, QStringLiteral("File not found: %1").arg(source));
-    QFile in(source);
-    if (!in.copy(copyTo))
-        throw jet::JetError(jet::errCannotOpen,
-                            QStringLiteral("Cannot copy '%1' to '%2': %3.").arg(source, copyTo, in.errorString()));
+    // The copy is written whole (every write checked, synced) before it
+    // takes its name; a failure names the file and the system's reason.
+    QString why;
+    if (!files::copyFile(source, copyTo, &why))
+        throw jet::JetError(jet::errCannotOpen, why);
     // The installed template may be read-only; the copy must take the new table.
     QFile::setPermissions(copyTo, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
 }
@@ -275,9 +306,11 @@ void writeExport(int kind, const QString& path, const QString& workDb, const QSt
     if (kind == ExportAct || kind < 1 || kind > kDestinationCount)
         throw jet::JetError(jet::errGeneral, QStringLiteral("Unknown export destination %1.").arg(kind));
     Staging staging(path);
-    if (isAccess(kind))
-        copyTemplate(kind, staging.file());
-    runExport(kind, staging.file(), workDb, fieldList, filter);
+    staging.run([&] {
+        if (isAccess(kind))
+            copyTemplate(kind, staging.file());
+        runExport(kind, staging.file(), workDb, fieldList, filter);
+    });
     staging.commit();
 }
 
@@ -298,7 +331,14 @@ bool MDIMain::CreateAccessExportDB(int version, const QString& path, const QStri
     try {
         copyTemplate(version == 97 ? exchange::ExportAccess97 : exchange::ExportAccess2000, copyTo);
     } catch (const jet::JetError& e) {
-        ui::msgBox(e.description(), ui::vbCritical);
+        // The copy is made under a hidden name beside the destination; the
+        // user is told of the destination itself.
+        QString text = e.description();
+        if (!copyTo.isEmpty() && copyTo != path) {
+            text.replace(copyTo, path);
+            text.replace(QDir::toNativeSeparators(copyTo), QDir::toNativeSeparators(path));
+        }
+        ui::msgBox(text, ui::vbCritical);
         return true;
     }
     return false;
@@ -366,7 +406,7 @@ bool MDIMain::ExportFile()
 
         {
             HourglassScope busy(this);
-            runExport(kind, staging.file(), workDb, general::gstrFieldList, filter);
+            staging.run([&] { runExport(kind, staging.file(), workDb, general::gstrFieldList, filter); });
             staging.commit();
         }
         ui::msgBox(QStringLiteral("Exported data to: ") + path, ui::vbInformation);

@@ -105,8 +105,11 @@ bool addWord(const QString& word)
                    ui::vbExclamation);
         return false;
     }
-    if (!spelling::appendEntry(spelling::dictionaryFile(), word).ok) {
-        ui::msgBox(kUnableToOpen, ui::vbExclamation);
+    const spelling::Result added = spelling::appendEntry(spelling::dictionaryFile(), word);
+    if (!added.ok) {
+        // The reason names the dictionary and what the system said.
+        ui::msgBox(added.error.isEmpty() ? kUnableToOpen : kUnableToOpen + QStringLiteral("\r\r") + added.error,
+                   ui::vbExclamation);
         return false;
     }
     ui::msgBox(word + QStringLiteral(" now added onto the dictionary"), ui::vbExclamation);

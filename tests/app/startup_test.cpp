@@ -6,14 +6,19 @@
 #include "app/mdimain.h"
 #include "common/general.h"
 #include "platform/jet/database.h"
+#include "platform/jet/dbfiles.h"
 #include "platform/ui/scripted.h"
 #include "platform/ui/settings.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
+
+#include "support/write_limit.h"
 
 namespace {
 
@@ -108,6 +113,98 @@ TEST_F(Startup, WorkingDatabaseInUseStopsTheStartAndIsLeftAlone)
     EXPECT_FALSE(splash.timerActive());
     EXPECT_TRUE(holder.hasTable(QStringLiteral("tblData")));
     holder.close();
+}
+
+TEST_F(Startup, LeftoverJournalAndLogFilesGoWithTheOldDatabase)
+{
+    makePristine();
+    makeStaleWorking();
+    const QByteArray junk(4096, 'j');
+    for (const QString& side : jet::sideFiles(path("sysfls.sys"))) {
+        QFile f(side);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(junk);
+    }
+    ui::ScriptedHandler ui(failTest());
+    frmSplash splash;
+    ASSERT_TRUE(splash.Form_Load());
+    for (const QString& side : jet::sideFiles(path("sysfls.sys")))
+        EXPECT_FALSE(QFile::exists(side)) << side.toStdString();
+    EXPECT_EQ(jet::checkDatabaseFile(path("sysfls.sys")).toStdString(), "");
+    EXPECT_FALSE(workingHasList());
+}
+
+// A pristine copy that is no sound database must not become the working
+// database silently: the start stops and says what is wrong.
+TEST_F(Startup, DamagedPristineCopyStopsTheStartWithItsReason)
+{
+    struct Case { const char* name; std::function<void(const QString&)> damage; const char* reason; };
+    const Case cases[] = {
+        {"not a database", [](const QString& p) {
+             QFile f(p);
+             ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+             f.write(QByteArray(8192, 'x'));
+         }, "Unrecognized database format"},
+        {"a page overwritten", [](const QString& p) {
+             {
+                 jet::Database db = jet::Database::open(p, true);
+                 db.execute(QStringLiteral("CREATE TABLE t ([Name] LONGTEXT)"));
+                 db.execute(QStringLiteral("CREATE INDEX ix ON t ([Name])"));
+                 for (int i = 0; i < 6; ++i)
+                     db.execute(QStringLiteral("INSERT INTO t ([Name]) VALUES (\"%1\")").arg(QString(600, QChar(u'a' + i))));
+             }
+             QFile f(p);
+             ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+             ASSERT_GE(f.size(), 3 * 4096);
+             f.seek(4096);   // the header of the table's page
+             f.write(QByteArray(16, '\xff'));
+         }, "damaged"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(path("sysbkfls.sys"));
+        c.damage(path("sysbkfls.sys"));
+        makeStaleWorking();
+        ui::ScriptedHandler ui(failTest());
+        ui.answerMessage(ui::vbOK);
+        frmSplash splash;
+        EXPECT_FALSE(splash.Form_Load());
+        ASSERT_EQ(ui.shown().size(), 1);
+        const QString text = ui.shown()[0].text;
+        EXPECT_EQ(ui.shown()[0].style, ui::vbCritical);
+        EXPECT_TRUE(text.contains(path("sysfls.sys"))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QLatin1String(c.reason))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QLatin1String("You must re-install the application."))) << text.toStdString();
+        EXPECT_FALSE(splash.timerActive());
+        QFile::remove(path("sysfls.sys"));
+    }
+}
+
+// With no room for the copy the old working database stays whole and the
+// message names it and gives the system's reason.
+TEST_F(Startup, FullDiskLeavesTheOldDatabaseAndSaysWhy)
+{
+    {
+        jet::Database db = jet::Database::open(path("sysbkfls.sys"), true);
+        db.execute(QStringLiteral("CREATE TABLE t ([Name] LONGTEXT)"));
+        db.execute(QStringLiteral("INSERT INTO t ([Name]) VALUES (\"%1\")").arg(QString(20000, u'p')));
+    }
+    makeStaleWorking();
+    ui::ScriptedHandler ui(failTest());
+    ui.answerMessage(ui::vbOK);
+    frmSplash splash;
+    {
+        testsupport::WriteLimit full(4096);
+        EXPECT_FALSE(splash.Form_Load());
+    }
+    ASSERT_EQ(ui.shown().size(), 1);
+    const QString text = ui.shown()[0].text;
+    EXPECT_TRUE(text.contains(QStringLiteral("Cannot write the file '%1': File too large.").arg(path("sysfls.sys"))))
+        << text.toStdString();
+    EXPECT_FALSE(text.contains(QLatin1String("Unknown error"))) << text.toStdString();
+    EXPECT_TRUE(workingHasList());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{QStringLiteral("sysbkfls.sys"), QStringLiteral("sysfls.sys")}));
 }
 
 TEST_F(Startup, HandsOverOnceByTickOrClick)

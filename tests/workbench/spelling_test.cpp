@@ -287,7 +287,8 @@ TEST_F(Spelling, ADictionaryThatCannotBeOpenedIsSaidSo)
     // A dictionary that cannot be written: Add says so and adds nothing.
     writeDict("Street\r\nSmith\r\n");
     ASSERT_TRUE(QFile::setPermissions(dictPath(), QFileDevice::ReadOwner | QFileDevice::ReadGroup));
-    ui.answerMessage(ui::vbOK, kUnable);
+    ui.answerMessage(ui::vbOK, kUnable + QStringLiteral("\r\rCannot write the file '") + dictPath()
+                                   + QStringLiteral("': Permission denied."));
     frmSpellChecker::loaded()->cmdAdd->click();
     expectStop(f, 2, QStringLiteral("smith"));
     EXPECT_EQ(dictBytes(), QByteArray("Street\r\nSmith\r\n"));
@@ -443,7 +444,8 @@ TEST_F(Spelling, TheManagerLeavesAReadOnlyOrMissingDictionaryAlone)
     m.show();
     ASSERT_EQ(m.flexspell->rowCount(), 2);
     m.txtspell->setText(QStringLiteral("Brown"));
-    ui.answerMessage(ui::vbOK, kUnable);
+    ui.answerMessage(ui::vbOK, kUnable + QStringLiteral("\r\rCannot write the file '") + dictPath()
+                                   + QStringLiteral("': Permission denied."));
     m.cmdAdd->click();
     clickWord(m, 1);
     ui.answerMessage(ui::vbOK, QStringLiteral("Smith could not be removed from the dictionary. Cannot write the file '")

@@ -53,6 +53,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -1089,8 +1090,18 @@ public:
         if (qint64(n) * f_.page < size_
             && std::none_of(before_.begin(), before_.end(), [n](const auto& p) { return p.first == n; }))
             before_.emplace_back(n, read(n));
-        if (!file_.seek(qint64(n) * f_.page) || file_.write(page.data(), f_.page) != f_.page)
+        if (!file_.seek(qint64(n) * f_.page))
             fail();
+        const qint64 done = file_.write(page.data(), f_.page);
+        if (done == f_.page)
+            return;
+        if (done < 0)
+            fail();
+        // A short write (a full disk, a size limit) leaves no reason in the
+        // file object: the rest, written once more, gives the system's.
+        const ssize_t more = ::pwrite(file_.handle(), page.data() + done, size_t(f_.page - done), qint64(n) * f_.page + done);
+        if (more != f_.page - done)
+            fail(more < 0 ? errno : ENOSPC);
     }
 
     /// Puts the file back as it was opened, as far as the system lets it:
@@ -1119,16 +1130,19 @@ public:
     /// Flushes and syncs; throws when the data did not reach the disk.
     void close()
     {
-        if (!file_.flush() || ::fsync(file_.handle()) != 0)
+        if (!file_.flush())
             fail();
+        if (::fsync(file_.handle()) != 0)
+            fail(errno);
         file_.close();
     }
 
 private:
-    [[noreturn]] void fail()
+    /// err: the system's error number where the file object has none.
+    [[noreturn]] void fail(int err = 0)
     {
-        throw jet::JetError(jet::errCannotOpen,
-                            QStringLiteral("Cannot write the file '%1': %2.").arg(file_.fileName(), file_.errorString()));
+        const QString reason = err ? QString::fromLocal8Bit(std::strerror(err)) : file_.errorString();
+        throw jet::JetError(jet::errCannotOpen, QStringLiteral("Cannot write the file '%1': %2.").arg(file_.fileName(), reason));
     }
 
     QFile file_;

@@ -19,8 +19,6 @@ namespace {
 
 constexpr qsizetype kBlock = 1 << 20;
 
-QString reasonOf(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
-
 /// write(2) until every byte is out; the errno of the first failure otherwise.
 int writeAll(int fd, const char* data, qint64 size)
 {
@@ -40,6 +38,8 @@ int writeAll(int fd, const char* data, qint64 size)
 }
 
 } // namespace
+
+QString systemReason(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
 
 QString cannotWrite(const QString& path, const QString& reason)
 {
@@ -64,7 +64,7 @@ bool CheckedFile::fail(const QString& what, int err)
 {
     if (!failed_) {
         failed_ = true;
-        error_ = cannotWrite(path_, what.isEmpty() ? reasonOf(err) : what);
+        error_ = cannotWrite(path_, what.isEmpty() ? systemReason(err) : what);
     }
     discard();
     return false;
@@ -147,6 +147,44 @@ bool writeWholeFile(const QString& path, const QByteArray& data, QString* error)
     if (!ok && error)
         *error = f.error();
     return ok;
+}
+
+bool copyFile(const QString& source, const QString& dest, QString* error)
+{
+    auto failed = [&](const QString& why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    const QByteArray from = QFile::encodeName(source);
+    const int in = ::open(from.constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return failed(QStringLiteral("Cannot read the file '%1': %2.")
+                          .arg(QDir::toNativeSeparators(source), systemReason(errno)));
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{in};
+    CheckedFile out(dest);
+    if (!out.open())
+        return failed(out.error());
+    QByteArray block(int(kBlock), Qt::Uninitialized);
+    for (;;) {
+        const ssize_t n = ::read(in, block.data(), size_t(block.size()));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return failed(QStringLiteral("Cannot read the file '%1': %2.")
+                              .arg(QDir::toNativeSeparators(source), systemReason(errno)));
+        }
+        if (n == 0)
+            break;
+        if (!out.write(block.constData(), n))
+            return failed(out.error());
+    }
+    if (!out.commit())
+        return failed(out.error());
+    return true;
 }
 
 bool saveFileOrSay(const QString& path, const QByteArray& data)

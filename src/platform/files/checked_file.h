@@ -53,6 +53,12 @@ private:
 /// Replaces path with data in one step; false and *error set when it failed.
 bool writeWholeFile(const QString& path, const QByteArray& data, QString* error = nullptr);
 
+/// Makes dest a byte copy of source through a CheckedFile: the copy is whole
+/// on disk before it takes dest's name, and a failure leaves dest as it was.
+/// *error, when it fails, names the file that could not be read or written
+/// and the system's reason ("No space left on device").
+bool copyFile(const QString& source, const QString& dest, QString* error = nullptr);
+
 /// writeWholeFile(), and on failure the critical message box
 /// "Unable to save <path>." with the reason.
 bool saveFileOrSay(const QString& path, const QByteArray& data);
@@ -60,5 +66,8 @@ bool saveFileOrSay(const QString& path, const QByteArray& data);
 /// The usual words for a file that could not be written:
 /// "Cannot write the file '<path>': <reason>."
 QString cannotWrite(const QString& path, const QString& reason);
+
+/// The system's words for an errno value ("No space left on device").
+QString systemReason(int err);
 
 } // namespace files

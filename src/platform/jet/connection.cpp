@@ -18,16 +18,20 @@
 namespace jet {
 namespace {
 
+// Both lists outlive every connection: a Database at namespace scope (the
+// program's globals) is destroyed at exit, after any function-local static,
+// and its connection still unregisters here. They are therefore made once
+// and never destroyed.
 QMap<QString, std::weak_ptr<Connection>>& registry()
 {
-    static QMap<QString, std::weak_ptr<Connection>> r;
-    return r;
+    static auto* r = new QMap<QString, std::weak_ptr<Connection>>;
+    return *r;
 }
 
 QList<Connection*>& liveList()
 {
-    static QList<Connection*> l;
-    return l;
+    static auto* l = new QList<Connection*>;
+    return *l;
 }
 
 QByteArray utf8(const QString& s) { return s.toUtf8(); }
