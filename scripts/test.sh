@@ -20,7 +20,7 @@ case "${1:-}" in
   --tsan)
     scripts/build.sh --tsan
     cd build-tsan
-    export TSAN_OPTIONS="halt_on_error=1:exitcode=66:second_deadlock_stack=1:suppressions=$PWD/../scripts/tsan.supp:print_suppressions=0"
+    export TSAN_OPTIONS="halt_on_error=1:exitcode=66:second_deadlock_stack=1:ignore_noninstrumented_modules=1:suppressions=$PWD/../scripts/tsan.supp:print_suppressions=0"
     ;;
   *)
     scripts/build.sh
