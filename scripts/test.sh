@@ -20,6 +20,11 @@ case "${1:-}" in
   --tsan)
     scripts/build.sh --tsan
     cd build-tsan
+    # Debian's Qt, SQLite and the other system libraries are not built with
+    # ThreadSanitizer: it cannot see the locks they take inside themselves
+    # (Qt's mutexes wait on the kernel directly), so what their own threads
+    # do is not checked (ignore_noninstrumented_modules); the program's code,
+    # Qt's inline code compiled into it included, is.
     export TSAN_OPTIONS="halt_on_error=1:exitcode=66:second_deadlock_stack=1:ignore_noninstrumented_modules=1:suppressions=$PWD/../scripts/tsan.supp:print_suppressions=0"
     ;;
   *)

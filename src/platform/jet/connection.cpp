@@ -242,6 +242,7 @@ std::shared_ptr<Connection> Connection::open(const QString& pathIn, bool create)
     // A connection is used by one thread at a time (the worker threads of a
     // run never call the engine), so it takes no lock of its own on every
     // call: on a million-row scan those locks cost more than reading a column.
+    // Debug and sanitizer builds check it on every call (thread_check.h).
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
     const int rc = sqlite3_open_v2(u.constData(), &c->db_, flags, nullptr);
     if (rc != SQLITE_OK) {
