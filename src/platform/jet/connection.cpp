@@ -36,12 +36,25 @@ QList<Connection*>& liveList()
 
 QByteArray utf8(const QString& s) { return s.toUtf8(); }
 
+#if QB_THREAD_CHECKS
+// The list of connections is one thread's at a time too.
+ThreadUse& registryUse()
+{
+    static ThreadUse use;
+    return use;
+}
+#define QB_JET_REGISTRY() const ThreadUseScope qbJetRegistry_(registryUse(), __func__, QStringLiteral("(the list of connections)"))
+#else
+#define QB_JET_REGISTRY() ((void)0)
+#endif
+
 } // namespace
 
 // ---- Stmt ---------------------------------------------------------------------
 
 Stmt::Stmt(Connection* c, const QString& sql) : c_(c)
 {
+    QB_JET_CALL(c_);
     const QByteArray u = utf8(sql);
     const int rc = sqlite3_prepare_v2(c->handle(), u.constData(), u.size(), &s_, nullptr);
     if (rc != SQLITE_OK) {
@@ -52,8 +65,10 @@ Stmt::Stmt(Connection* c, const QString& sql) : c_(c)
 
 Stmt::~Stmt()
 {
-    if (s_)
+    if (s_) {
+        QB_JET_CALL(c_);
         sqlite3_finalize(s_);
+    }
 }
 
 Stmt::Stmt(Stmt&& o) noexcept : c_(o.c_), s_(o.s_) { o.s_ = nullptr; }
@@ -61,8 +76,10 @@ Stmt::Stmt(Stmt&& o) noexcept : c_(o.c_), s_(o.s_) { o.s_ = nullptr; }
 Stmt& Stmt::operator=(Stmt&& o) noexcept
 {
     if (this != &o) {
-        if (s_)
+        if (s_) {
+            QB_JET_CALL(c_);
             sqlite3_finalize(s_);
+        }
         c_ = o.c_;
         s_ = o.s_;
         o.s_ = nullptr;
@@ -72,6 +89,7 @@ Stmt& Stmt::operator=(Stmt&& o) noexcept
 
 void Stmt::bind(int i, const Value& v)
 {
+    QB_JET_CALL(c_);
     switch (v.kind()) {
     case Kind::Null: sqlite3_bind_null(s_, i); break;
     case Kind::Bool: sqlite3_bind_int(s_, i, v.toBool() ? -1 : 0); break;
@@ -90,10 +108,15 @@ void Stmt::bind(int i, const Value& v)
     }
 }
 
-void Stmt::bindInt(int i, qint64 v) { sqlite3_bind_int64(s_, i, v); }
+void Stmt::bindInt(int i, qint64 v)
+{
+    QB_JET_CALL(c_);
+    sqlite3_bind_int64(s_, i, v);
+}
 
 bool Stmt::step()
 {
+    QB_JET_CALL(c_);
     const int rc = sqlite3_step(s_);
     if (rc == SQLITE_ROW)
         return true;
@@ -105,24 +128,39 @@ bool Stmt::step()
 
 void Stmt::reset()
 {
+    QB_JET_CALL(c_);
     sqlite3_reset(s_);
     sqlite3_clear_bindings(s_);
 }
 
-int Stmt::columnCount() const { return sqlite3_column_count(s_); }
+int Stmt::columnCount() const
+{
+    QB_JET_CALL(c_);
+    return sqlite3_column_count(s_);
+}
 
-QString Stmt::columnName(int i) const { return QString::fromUtf8(sqlite3_column_name(s_, i)); }
+QString Stmt::columnName(int i) const
+{
+    QB_JET_CALL(c_);
+    return QString::fromUtf8(sqlite3_column_name(s_, i));
+}
 
 QString Stmt::declType(int i) const
 {
+    QB_JET_CALL(c_);
     const char* d = sqlite3_column_decltype(s_, i);
     return d ? QString::fromUtf8(d) : QString();
 }
 
-qint64 Stmt::int64(int i) const { return sqlite3_column_int64(s_, i); }
+qint64 Stmt::int64(int i) const
+{
+    QB_JET_CALL(c_);
+    return sqlite3_column_int64(s_, i);
+}
 
 Value Stmt::value(int i, int fieldType) const
 {
+    QB_JET_CALL(c_);
     const int st = sqlite3_column_type(s_, i);
     if (st == SQLITE_NULL)
         return Value();
@@ -178,6 +216,7 @@ Value Stmt::value(int i, int fieldType) const
 
 std::shared_ptr<Connection> Connection::open(const QString& pathIn, bool create)
 {
+    QB_JET_REGISTRY();
     QFileInfo fi(pathIn);
     if (!create && !fi.isFile())
         throw JetError(errCannotOpen, QStringLiteral("Could not find file '%1'.").arg(pathIn));
@@ -207,6 +246,7 @@ std::shared_ptr<Connection> Connection::open(const QString& pathIn, bool create)
     // A connection is used by one thread at a time (the worker threads of a
     // run never call the engine), so it takes no lock of its own on every
     // call: on a million-row scan those locks cost more than reading a column.
+    // Debug and sanitizer builds check it on every call (thread_check.h).
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
     const int rc = sqlite3_open_v2(u.constData(), &c->db_, flags, nullptr);
     if (rc != SQLITE_OK) {
@@ -239,15 +279,22 @@ std::shared_ptr<Connection> Connection::open(const QString& pathIn, bool create)
 
 Connection::~Connection()
 {
+    QB_JET_REGISTRY();
+    QB_JET_CALL(this);
     liveList().removeAll(this);
     if (db_)
         sqlite3_close_v2(db_);
 }
 
-const QList<Connection*>& Connection::all() { return liveList(); }
+const QList<Connection*>& Connection::all()
+{
+    QB_JET_REGISTRY();
+    return liveList();
+}
 
 void Connection::exec(const QString& sql)
 {
+    QB_JET_CALL(this);
     char* err = nullptr;
     const QByteArray u = utf8(sql);
     const int rc = sqlite3_exec(db_, u.constData(), nullptr, nullptr, &err);
@@ -256,10 +303,15 @@ void Connection::exec(const QString& sql)
         raise(rc, sql);
 }
 
-qint64 Connection::changes() const { return sqlite3_changes64(db_); }
+qint64 Connection::changes() const
+{
+    QB_JET_CALL(this);
+    return sqlite3_changes64(db_);
+}
 
 void Connection::raise(int rc, const QString& context) const
 {
+    QB_JET_CALL(this);
     const QString msg = QString::fromUtf8(sqlite3_errmsg(db_));
     const int primary = rc & 0xff;
     auto after = [&](const char* prefix) {
@@ -301,6 +353,7 @@ void Connection::raise(int rc, const QString& context) const
 
 QString Connection::tableName(const QString& name) const
 {
+    QB_JET_CALL(this);
     Stmt s(const_cast<Connection*>(this),
            QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND name = ?1 COLLATE NOCASE"));
     s.bind(1, Value(name));
@@ -315,6 +368,7 @@ QString Connection::tableName(const QString& name) const
 
 QString Connection::requireTable(const QString& name) const
 {
+    QB_JET_CALL(this);
     const QString real = tableName(name);
     if (real.isEmpty())
         throw JetError(errNoTable, QStringLiteral("The database engine cannot find the input table or query '%1'. "
@@ -323,12 +377,17 @@ QString Connection::requireTable(const QString& name) const
     return real;
 }
 
-bool Connection::inTransaction() const { return db_ && !sqlite3_get_autocommit(db_); }
+bool Connection::inTransaction() const
+{
+    QB_JET_CALL(this);
+    return db_ && !sqlite3_get_autocommit(db_);
+}
 
 void Connection::beginSavepoint(const QString& name) { exec(QStringLiteral("SAVEPOINT ") + name); }
 
 void Connection::releaseSavepoint(const QString& name)
 {
+    QB_JET_CALL(this);
     // With no transaction open the engine has rolled it back already: the
     // work is lost and must not be reported as kept.
     if (!inTransaction())
@@ -339,6 +398,7 @@ void Connection::releaseSavepoint(const QString& name)
 
 QString Connection::rollbackSavepoint(const QString& name) noexcept
 {
+    QB_JET_CALL(this);
     if (!inTransaction())
         return QString();
     QString error;
@@ -381,6 +441,7 @@ void Savepoint::commit()
 
 QStringList Connection::tables() const
 {
+    QB_JET_CALL(this);
     QStringList out;
     Stmt s(const_cast<Connection*>(this),
            QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
@@ -420,6 +481,7 @@ ColumnInfo columnFromDecl(const QString& name, const QString& declIn, bool rowid
 
 ColumnList Connection::columns(const QString& table) const
 {
+    QB_JET_CALL(this);
     ColumnList out;
     Stmt s(const_cast<Connection*>(this), QStringLiteral("SELECT name, type, pk FROM pragma_table_info(?1)"));
     s.bind(1, Value(table));
@@ -450,6 +512,7 @@ ColumnList Connection::columns(const QString& table) const
 
 QStringList Connection::primaryKey(const QString& table) const
 {
+    QB_JET_CALL(this);
     Stmt s(const_cast<Connection*>(this), QStringLiteral("SELECT name FROM pragma_table_info(?1) WHERE pk > 0 ORDER BY pk"));
     s.bind(1, Value(table));
     QStringList out;
@@ -467,13 +530,18 @@ QStringList Connection::primaryKey(const QString& table) const
 
 void Connection::holdTable(const QString& table, int delta)
 {
+    QB_JET_CALL(this);
     const QString k = table.toLower();
     held_[k] += delta;
     if (held_[k] <= 0)
         held_.remove(k);
 }
 
-bool Connection::tableHeld(const QString& table) const { return held_.value(table.toLower()) > 0; }
+bool Connection::tableHeld(const QString& table) const
+{
+    QB_JET_CALL(this);
+    return held_.value(table.toLower()) > 0;
+}
 
 Value coerce(const Value& v, int fieldType)
 {

@@ -5,6 +5,7 @@
 // SQLite's, and the mapping of SQLite's errors to the engine's messages.
 #pragma once
 
+#include "platform/jet/thread_check.h"
 #include "platform/jet/types.h"
 #include "platform/jet/value.h"
 
@@ -52,7 +53,11 @@ public:
     static std::shared_ptr<Connection> open(const QString& path, bool create = false);
     ~Connection();
 
-    sqlite3* handle() const { return db_; }
+    sqlite3* handle() const
+    {
+        QB_JET_CALL(this);
+        return db_;
+    }
     const QString& path() const { return path_; }
 
     /// Runs SQLite text; throws JetError with the engine's message.
@@ -116,12 +121,20 @@ public:
 
     static const QList<Connection*>& all();
 
+#if QB_THREAD_CHECKS
+    /// The mark of the thread inside this connection (thread_check.h).
+    ThreadUse& threadUse() const { return threadUse_; }
+#endif
+
 private:
     Connection() = default;
     sqlite3* db_ = nullptr;
     QString path_;
     quint64 generation_ = 0;
     QHash<QString, int> held_;
+#if QB_THREAD_CHECKS
+    mutable ThreadUse threadUse_;
+#endif
 };
 
 /// A savepoint: everything done on the connection between its making and

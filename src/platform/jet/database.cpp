@@ -8,6 +8,7 @@
 #include "platform/jet/error.h"
 #include "platform/jet/rowfeed.h"
 #include "platform/jet/schema.h"
+#include "platform/jet/thread_check.h"
 #include "platform/jet/translator.h"
 
 #include <sqlite3.h>
@@ -122,6 +123,7 @@ ColumnList resultColumns(Stmt& s, bool& stepped, bool& hasRow)
 void createTableFromSelect(Connection& c, const QString& schema, const QString& name, const QString& selectSql,
                            RowFeed* knownRows)
 {
+    QB_JET_CALL(&c);
     Stmt s(&c, selectSql);
     bool stepped = false, hasRow = false;
     const ColumnList cols = resultColumns(s, stepped, hasRow);
@@ -174,6 +176,7 @@ void Database::materializeExternals(const Translated& t, QStringList& temps)
 
 void Database::execute(const QString& sql, int options)
 {
+    QB_JET_CALL(conn_);
     (void)options;
     if (!conn_)
         throw JetError(3420, QStringLiteral("Object invalid or no longer set."));
@@ -344,6 +347,7 @@ void Database::execute(const QString& sql, int options)
 
 std::unique_ptr<Recordset> Database::openRecordset(const QString& sourceIn, int type, RowFeed* knownRows)
 {
+    QB_JET_CALL(conn_);
     if (!conn_)
         throw JetError(3420, QStringLiteral("Object invalid or no longer set."));
     QString source = sourceIn.trimmed();
@@ -378,6 +382,7 @@ std::unique_ptr<Recordset> Database::openRecordset(const QString& sourceIn, int 
 
 std::vector<TableDef> Database::tableDefs() const
 {
+    QB_JET_CALL(conn_);
     std::vector<TableDef> out;
     for (const QString& n : conn_->tables())
         out.push_back(tableDef(n));
@@ -386,6 +391,7 @@ std::vector<TableDef> Database::tableDefs() const
 
 TableDef Database::tableDef(const QString& name) const
 {
+    QB_JET_CALL(conn_);
     const QString real = conn_->tableName(name);
     if (real.isEmpty())
         noTable(name);
@@ -397,7 +403,11 @@ TableDef Database::tableDef(const QString& name) const
     return t;
 }
 
-bool Database::hasTable(const QString& name) const { return !conn_->tableName(name).isEmpty(); }
+bool Database::hasTable(const QString& name) const
+{
+    QB_JET_CALL(conn_);
+    return !conn_->tableName(name).isEmpty();
+}
 
 void Database::deleteTableDef(const QString& name) { execute(QStringLiteral("DROP TABLE [%1]").arg(name)); }
 
@@ -485,6 +495,7 @@ bool appendRowidKey(Connection& c, const QString& table, const ColumnInfo& key)
 
 void Database::appendField(const QString& table, const FieldDef& f)
 {
+    QB_JET_CALL(conn_);
     Connection& c = *conn_;
     const QString real = c.tableName(table);
     if (real.isEmpty())

@@ -5,6 +5,7 @@
 #include "platform/jet/database.h"
 #include "platform/jet/error.h"
 #include "platform/jet/schema.h"
+#include "platform/jet/thread_check.h"
 #include "platform/jet/translator.h"
 
 #include <sqlite3.h>
@@ -23,12 +24,14 @@ int tempCounter = 0;
 Recordset::Recordset(std::shared_ptr<Connection> c, const QString& sql, int type, RowFeed* knownRows)
     : conn_(std::move(c)), sql_(sql), type_(type)
 {
+    QB_JET_CALL(conn_);
     build(knownRows);
 }
 
 Recordset::Recordset(std::shared_ptr<Connection> c, const SqliteText& sql)
     : conn_(std::move(c)), sqliteSql_(sql.sql), type_(dbOpenSnapshot)
 {
+    QB_JET_CALL(conn_);
     build();
 }
 
@@ -131,13 +134,17 @@ void Recordset::close()
 {
     if (!conn_)
         return;
-    conn_->holdTable(table_, -1);
-    fetch_.reset();
-    fetchRange_.reset();
-    if (tempTable_) {
-        try {
-            conn_->exec(QStringLiteral("DROP TABLE IF EXISTS temp.") + quoteName(table_));
-        } catch (...) {
+    {
+        // Let go before the connection may go with the last recordset.
+        QB_JET_CALL(conn_);
+        conn_->holdTable(table_, -1);
+        fetch_.reset();
+        fetchRange_.reset();
+        if (tempTable_) {
+            try {
+                conn_->exec(QStringLiteral("DROP TABLE IF EXISTS temp.") + quoteName(table_));
+            } catch (...) {
+            }
         }
     }
     conn_.reset();
@@ -147,6 +154,7 @@ void Recordset::close()
 
 void Recordset::requery()
 {
+    QB_JET_CALL(conn_);
     if (!conn_)
         throw JetError(3420, QStringLiteral("Object invalid or no longer set."));
     if (tempTable_) {
@@ -173,6 +181,7 @@ void Recordset::requireCurrent() const
 
 void Recordset::moveFirst()
 {
+    QB_JET_CALL(conn_);
     if (keys_.empty())
         noCurrent();
     cancelUpdate();
@@ -182,6 +191,7 @@ void Recordset::moveFirst()
 
 void Recordset::moveLast()
 {
+    QB_JET_CALL(conn_);
     if (keys_.empty())
         noCurrent();
     if (type_ == dbOpenForwardOnly && pos_ > static_cast<long>(keys_.size()) - 1)
@@ -193,6 +203,7 @@ void Recordset::moveLast()
 
 void Recordset::moveNext()
 {
+    QB_JET_CALL(conn_);
     cancelUpdate();
     if (deleted_) {
         deleted_ = false;   // the next record has moved into the deleted one's place
@@ -205,6 +216,7 @@ void Recordset::moveNext()
 
 void Recordset::movePrevious()
 {
+    QB_JET_CALL(conn_);
     if (type_ == dbOpenForwardOnly)
         throw JetError(3219, QStringLiteral("Invalid operation."));
     cancelUpdate();
@@ -216,6 +228,7 @@ void Recordset::movePrevious()
 
 void Recordset::move(long rows)
 {
+    QB_JET_CALL(conn_);
     cancelUpdate();
     if (keys_.empty() && rows != 0)
         noCurrent();
@@ -238,6 +251,7 @@ long Recordset::absolutePosition() const
 
 void Recordset::setAbsolutePosition(long pos)
 {
+    QB_JET_CALL(conn_);
     if (pos < 0 || pos >= static_cast<long>(keys_.size()))
         throw JetError(3001, QStringLiteral("Invalid argument."));
     cancelUpdate();
@@ -254,6 +268,7 @@ QByteArray Recordset::bookmark() const
 
 void Recordset::setBookmark(const QByteArray& b)
 {
+    QB_JET_CALL(conn_);
     if (b.size() != sizeof(qint64))
         throw JetError(3159, QStringLiteral("Not a valid bookmark."));
     qint64 k = 0;
@@ -287,6 +302,7 @@ const std::unordered_set<qint64>& Recordset::matches(const QString& criteria)
 
 void Recordset::findFrom(long start, int step, const QString& criteria)
 {
+    QB_JET_CALL(conn_);
     if (!conn_)
         throw JetError(3420, QStringLiteral("Object invalid or no longer set."));
     cancelUpdate();
@@ -343,6 +359,7 @@ int Recordset::fieldOrThrow(const QString& name) const
 
 const std::vector<Value>& Recordset::rowAt(long pos) const
 {
+    QB_JET_CALL(conn_);
     if (cacheGen_ != conn_->generation()) {
         pages_.clear();
         cacheGen_ = conn_->generation();
@@ -425,6 +442,7 @@ qint64 Recordset::memoryUse() const
 
 Value Recordset::value(int i) const
 {
+    QB_JET_CALL(conn_);
     field(i);
     if (mode_ != Mode::None)
         return buffer_[static_cast<size_t>(i)];
@@ -436,6 +454,7 @@ Value Recordset::value(const QString& name) const { return value(fieldOrThrow(na
 
 void Recordset::setValue(int i, const Value& v)
 {
+    QB_JET_CALL(conn_);
     const Field& f = field(i);
     if (mode_ == Mode::None)
         throw JetError(errUpdateWithoutEdit, QStringLiteral("Update or CancelUpdate without AddNew or Edit."));
@@ -455,6 +474,7 @@ void Recordset::setValue(const QString& name, const Value& v) { setValue(fieldOr
 
 void Recordset::edit()
 {
+    QB_JET_CALL(conn_);
     if (!updatable_)
         throw JetError(errNotUpdatable, QStringLiteral("Cannot update.  Database or object is read-only."));
     requireCurrent();
@@ -465,6 +485,7 @@ void Recordset::edit()
 
 void Recordset::addNew()
 {
+    QB_JET_CALL(conn_);
     if (!updatable_)
         throw JetError(errNotUpdatable, QStringLiteral("Cannot update.  Database or object is read-only."));
     buffer_.assign(fields_.size(), Value());
@@ -475,6 +496,7 @@ void Recordset::addNew()
 
 void Recordset::cancelUpdate()
 {
+    QB_JET_CALL(conn_);
     if (mode_ == Mode::Add)
         pos_ = savedPos_;
     mode_ = Mode::None;
@@ -484,6 +506,7 @@ void Recordset::cancelUpdate()
 
 void Recordset::update()
 {
+    QB_JET_CALL(conn_);
     if (mode_ == Mode::None)
         throw JetError(errUpdateWithoutEdit, QStringLiteral("Update or CancelUpdate without AddNew or Edit."));
     QStringList cols;
@@ -539,6 +562,7 @@ void Recordset::update()
 
 void Recordset::deleteRecord()
 {
+    QB_JET_CALL(conn_);
     if (!updatable_)
         throw JetError(errNotUpdatable, QStringLiteral("Cannot update.  Database or object is read-only."));
     if (mode_ != Mode::None)
