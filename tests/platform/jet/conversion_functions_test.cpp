@@ -40,7 +40,7 @@ TEST_F(ConversionFunctions, ValuesNullAndTextThatDoesNotConvert)
         {"CBYTE(NULL)", null},
         {"CINT(\"1,234\")", "1234"}, {"CINT(40000)", overflow},
         {"CCUR(\"1.23456\")", "1.2346"}, {"CCUR(2.00005)", "2"}, {"CCUR(1e20)", overflow}, {"CCUR(NULL)", null},
-        {"CSNG(\"0.1\")", "0.100000001490116"}, {"CSNG(1e39)", overflow}, {"CSNG(\"one\")", mismatch},
+        {"CSNG(\"0.1\")", "0.1"}, {"CSNG(1e39)", overflow}, {"CSNG(\"one\")", mismatch},
         {"CDBL(\"0.30000000000000004\")", "0.3"}, {"CDEC(\"2.5\")", "2.5"}, {"CDEC(NULL)", null},
         {"CVAR(NULL)", "<null>"}, {"CVAR(\"text\")", "text"}, {"CVAR(12)", "12"},
         {"CDATE(\"1/2/2003\")", "1/2/2003"}, {"CDATE(\"2003-01-02 13:04:05\")", "1/2/2003 1:04:05 PM"},
