@@ -600,21 +600,21 @@ void fnPut(sqlite3_context* ctx, int, sqlite3_value** argv)
     }
 }
 
-// The divisor of "/": the engine stops at a division by zero where SQLite
-// would give Null. Null passes (the quotient is Null).
-void fnDivisor(sqlite3_context* ctx, int, sqlite3_value** argv)
+// a / b: a double, Null when either is Null; the engine stops at a division
+// by zero where SQLite would give Null.
+void fnDiv(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
-    sqlite3_value* v = argv[0];
-    if (sqlite3_value_type(v) == SQLITE_NULL)
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
         return sqlite3_result_null(ctx);
-    double d = 0;
-    if (!numberArgument(ctx, v, d))
+    double a = 0, b = 0;
+    if (!numberArgument(ctx, argv[0], a) || !numberArgument(ctx, argv[1], b))
         return;
-    if (d == 0)
+    if (b == 0)
         return sqlite3_result_error(ctx, "Division by zero", -1);
-    if (sqlite3_value_type(v) == SQLITE_TEXT)
-        return sqlite3_result_double(ctx, d);
-    sqlite3_result_value(ctx, v);
+    const double q = a / b;
+    if (!std::isfinite(q))
+        return sqlite3_result_error(ctx, "Overflow", -1);
+    sqlite3_result_double(ctx, q);
 }
 
 void fnNz(sqlite3_context* ctx, int argc, sqlite3_value** argv)
@@ -823,7 +823,7 @@ void registerSqlFunctions(sqlite3* db)
     add(db, "jet_isnull", 1, fnIsNull);
     add(db, "jet_store", 1, fnStore);
     add(db, "jet_put", 2, fnPut);
-    add(db, "jet_divisor", 1, fnDivisor);
+    add(db, "jet_div", 2, fnDiv);
     add(db, "jet_nz", 1, fnNz);
     add(db, "jet_nz", 2, fnNz);
     add(db, "jet_asc", 1, fnAsc);

@@ -390,20 +390,34 @@ bool endsDivisor(const Toks& v, size_t i)
     return t.is("MOD") || isBoundary(v, i);
 }
 
-// a / b -> a / jet_divisor(b): the engine's division by zero is an error
-// where SQLite's gives Null.
+// a / b -> jet_div((a), (b)): the engine's quotient is a double, and a
+// division by zero is an error where SQLite's gives Null. The dividend
+// reaches back over "*" and "/" (they bind alike, from the left), the
+// divisor only over "^" and signs.
 void rewriteDivision(Toks& v)
 {
     for (size_t k = 0; k < v.size(); ++k) {
         if (!v[k].op("/"))
             continue;
+        const size_t begin = operandStart(v, k, endsDivisionOperand);
         const size_t j = operandEnd(v, k, endsDivisor);
-        if (j == k + 1)
+        if (begin == k || j == k + 1)
             throw JetError(errSyntax, QStringLiteral("Syntax error (missing operand) in query expression."));
         const int pos = v[k].pos;
-        v.insert(v.begin() + static_cast<long>(j), Tok{T::RParen, QStringLiteral(")"), pos});
-        v.insert(v.begin() + static_cast<long>(k + 1),
-                 {Tok{T::Word, QStringLiteral("jet_divisor"), pos}, Tok{T::LParen, QStringLiteral("("), pos}});
+        Toks repl;
+        repl.push_back({T::Word, QStringLiteral("jet_div"), pos});
+        repl.push_back({T::LParen, QStringLiteral("("), pos});
+        repl.push_back({T::LParen, QStringLiteral("("), pos});
+        repl.insert(repl.end(), v.begin() + static_cast<long>(begin), v.begin() + static_cast<long>(k));
+        repl.push_back({T::RParen, QStringLiteral(")"), pos});
+        repl.push_back({T::Comma, QStringLiteral(","), pos});
+        repl.push_back({T::LParen, QStringLiteral("("), pos});
+        repl.insert(repl.end(), v.begin() + static_cast<long>(k + 1), v.begin() + static_cast<long>(j));
+        repl.push_back({T::RParen, QStringLiteral(")"), pos});
+        repl.push_back({T::RParen, QStringLiteral(")"), pos});
+        v.erase(v.begin() + static_cast<long>(begin), v.begin() + static_cast<long>(j));
+        v.insert(v.begin() + static_cast<long>(begin), repl.begin(), repl.end());
+        k = begin;   // a chain a / b / c goes on from the rewritten call
     }
 }
 
@@ -1460,6 +1474,8 @@ bool isExternalSpec(const QString& t)
 QString dateLiteralToStored(const QString& inner)
 {
     const QString s = inner.trimmed();
+    if (s.isEmpty())
+        return QString();   // no date at all, not the day the serial counts from
     DateParts p;
     QString datePart = s, timePart;
     const int sp = s.indexOf(QLatin1Char(' '));

@@ -7,7 +7,7 @@
 //   True/False -> -1/0, a & b -> jet_concat(a, b), SELECT TOP n -> LIMIT n,
 //   DELETE * FROM -> DELETE FROM, UPDATE a INNER JOIN b ON c SET -> UPDATE .. FROM,
 //   functions -> jet_* functions, ORDER BY / GROUP BY terms -> COLLATE JETCI,
-//   a / b -> a * 1.0 / jet_divisor(b) (a division by zero is an error).
+//   a / b -> jet_div(a, b) (a double; a division by zero is an error).
 // SELECT ... INTO and references to external databases ([specifier].[table]) are
 // returned apart for the database to carry out. Anything unrecognised is an
 // error that names the statement, never a guess.
