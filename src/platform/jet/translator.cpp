@@ -399,7 +399,9 @@ void rewriteDivision(Toks& v)
     for (size_t k = 0; k < v.size(); ++k) {
         if (!v[k].op("/"))
             continue;
-        const size_t begin = operandStart(v, k, endsDivisionOperand);
+        size_t begin = operandStart(v, k, endsDivisionOperand);
+        if (begin > 0 && begin < k && v[begin - 1].is("TOP") && v[begin].t == T::Num)
+            ++begin;   // SELECT TOP n a / b: the count is not part of the dividend
         const size_t j = operandEnd(v, k, endsDivisor);
         if (begin == k || j == k + 1)
             throw JetError(errSyntax, QStringLiteral("Syntax error (missing operand) in query expression."));

@@ -50,6 +50,8 @@ TEST_F(ConversionFunctions, ValuesNullAndTextThatDoesNotConvert)
     };
     for (const auto& c : cases)
         EXPECT_EQ(eval(QString::fromLatin1(c.expression)).toStdString(), c.value.toStdString()) << c.expression;
+    auto top = db.openRecordset(QStringLiteral("SELECT TOP 1 9/2 AS V FROM tblData"), jet::dbOpenSnapshot);
+    EXPECT_EQ(top->value(0).toString(), QStringLiteral("4.5"));
 }
 
 } // namespace
@@ -88,6 +90,8 @@ TEST_F(ConversionFunctions, NoNumberAndOutOfRangeAreErrorsNeverValues)
     };
     for (const auto& c : cases)
         EXPECT_EQ(eval(QString::fromLatin1(c.expression)).toStdString(), c.value.toStdString()) << c.expression;
+    auto top = db.openRecordset(QStringLiteral("SELECT TOP 1 9/2 AS V FROM tblData"), jet::dbOpenSnapshot);
+    EXPECT_EQ(top->value(0).toString(), QStringLiteral("4.5"));
 }
 
 } // namespace
