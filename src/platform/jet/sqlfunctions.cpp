@@ -487,8 +487,12 @@ void fnCSng(sqlite3_context* ctx, int, sqlite3_value** argv)
 void fnCDec(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
     double d = 0;
-    if (numberArgument(ctx, argv[0], d))
-        sqlite3_result_double(ctx, d);
+    if (!numberArgument(ctx, argv[0], d))
+        return;
+    // The Decimal type's range: 28 digits, 79,228,162,514,264,337,593,543,950,335 at most.
+    if (!(std::fabs(d) <= 79228162514264337593543950335.0))
+        return sqlite3_result_error(ctx, "Overflow", -1);
+    sqlite3_result_double(ctx, d);
 }
 
 void fnCVar(sqlite3_context* ctx, int, sqlite3_value** argv) { sqlite3_result_value(ctx, argv[0]); }

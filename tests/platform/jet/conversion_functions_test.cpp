@@ -84,7 +84,7 @@ TEST_F(ConversionFunctions, NoNumberAndOutOfRangeAreErrorsNeverValues)
         {"CSNG(\"0.16\")", "0.16"}, {"CCUR(922337203685478)", overflow}, {"CCUR(-922337203685477)", "-922337203685477"},
         {"CDATE(2958465.99998)", "12/31/9999 11:59:58 PM"}, {"CDATE(2958465.999995)", overflow},
         {"CDATE(-657434)", "1/1/100"}, {"CDATE(-657435)", overflow}, {"CBOOL(\"Yes\")", "-1"}, {"CBOOL(\"off\")", "0"},
-        {"CBOOL(\"Tru\")", mismatch},
+        {"CBOOL(\"Tru\")", mismatch}, {"CDEC(1e29)", overflow}, {"CDEC(\"-7.9e28\")", "-7.9E+28"}, {"CDBL(\"1e308\")", "1E+308"},
         {"1/0", byZero}, {"0/0", byZero}, {"5/(2-2)", byZero}, {"1/\"0\"", byZero}, {"7/2", "3.5"}, {"8/2/2", "2"},
         {"2*3/4*2", "3"}, {"1+6/3-1", "2"}, {"1/-4", "-0.25"}, {"NULL/0", "<null>"}, {"1/NULL", "<null>"}, {"7\\0", byZero},
     };
