@@ -8,12 +8,11 @@
 
 namespace bench {
 
-/// Loads a CSV file (header row of names, comma-separated, fields optionally
-/// in double quotes with inner quotes doubled, CR LF or LF line ends) as
-/// tblData with one TEXT(255) column per header name, empty fields as Null,
-/// and appends the key LumacorPrimK. Short rows are padded with Null; a row
-/// with more fields than the header, or a field longer than 255 characters,
-/// fails the load with the reason in error.
+/// Loads a CSV file (a header row of names, comma-separated, fields optionally
+/// in double quotes) as the program's text import loads it: the encoding
+/// detected, the column types guessed from the sample as the wizard guesses
+/// them, both passes of the import into tblData; then the key appended as the
+/// workbench appends it. False with the import's own message in error.
 bool loadCsv(jet::Database& db, const QString& path, QString* error);
 
 } // namespace bench

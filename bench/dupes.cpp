@@ -103,6 +103,7 @@ int runDupes(const QStringList& args)
         for (const dupes::Column& c : cols)
             refs << jet::quoteName(c.name);
         jet::Connection& c = db.connection();
+        const bool dumping = bench::flag(args, QStringLiteral("--dump"));   // the figures then go to stderr
         t.restart();
         qint64 groups = -1;
         if (!bench::flag(args, QStringLiteral("--no-reference"))) {
@@ -113,23 +114,23 @@ int runDupes(const QStringList& args)
         }
         const double reference = groups < 0 ? 0.0 : t.nsecsElapsed() / 1e9;
         if (groups >= 0)
-            bench::figure("group_by_reference", reference, "s");
+            bench::figure("group_by_reference", reference, "s", dumping);
 
         t.restart();
         const dupes::SearchResult s = dupes::searchDuplicates(db, dupes::Scope::Selected, cols);
         const double search = t.nsecsElapsed() / 1e9;
-        bench::figure("dupe_search", search, "s");
+        bench::figure("dupe_search", search, "s", dumping);
         if (!s.ok) {
             std::fprintf(stderr, "dupes: %s\n", qPrintable(s.error));
             return 1;
         }
-        if (bench::flag(args, QStringLiteral("--dump")))
+        if (dumping)
             dump(db, cols);
 
         t.restart();
         const dupes::RemovalResult r = dupes::removeDuplicates(db, s);
         const double remove = t.nsecsElapsed() / 1e9;
-        bench::figure("dupe_remove", remove, "s");
+        bench::figure("dupe_remove", remove, "s", dumping);
         const QString keep = bench::option(args, QStringLiteral("--keep"));
         if (!keep.isEmpty()) {
             QFile::remove(keep);

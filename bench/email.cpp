@@ -16,6 +16,7 @@
 //                                           of each address as CSV on stdout (the
 //                                           figure then goes to stderr)
 #include "generator.h"
+#include "csvload.h"
 #include "registry.h"
 
 #include "reference.h"
@@ -88,34 +89,6 @@ bool loadGenerated(jet::Database& db, qint64 rows)
     return ok;
 }
 
-bool loadCsv(jet::Database& db, const QString& path, QString* error)
-{
-    const auto encoding = exchange::detectTextEncoding(path);
-    QFile f(path);
-    if (!encoding || !f.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot open ") + path;
-        return false;
-    }
-    exchange::TextLineReader reader(f, *encoding);
-    exchange::LineSplitter split(exchange::SplitOptions{QChar(u','), QChar(u'"')});
-    QString line;
-    if (!reader.readLine(line)) {
-        *error = QStringLiteral("no header row in ") + path;
-        return false;
-    }
-    QStringList columns;
-    for (QStringView name : split.split(line))
-        columns << name.toString();
-    makeList(db, columns, [&](const auto& put) {
-        while (reader.readLine(line))
-            put(split.split(line));
-    });
-    if (reader.hasError()) {
-        *error = reader.errorString();
-        return false;
-    }
-    return true;
-}
 
 void createEmailTables(jet::Database& db, const email::DomainLists& lists)
 {
@@ -224,7 +197,7 @@ int runEmail(const QStringList& args)
         QElapsedTimer t;
         t.start();
         QString error;
-        if (csv.isEmpty() ? !loadGenerated(db, rows) : !loadCsv(db, csv, &error)) {
+        if (csv.isEmpty() ? !loadGenerated(db, rows) : !bench::loadCsv(db, csv, &error)) {
             std::fprintf(stderr, "email: could not load the list: %s\n", qPrintable(error));
             return 1;
         }

@@ -10,7 +10,8 @@
 // --dbf FILE [--user NAME --password TEXT] imports a contact-manager database
 // (one from `qb-bench gen --contacts DIR`) with the figures import, key and
 // split (the system columns moved aside, as the workbench does on opening).
-// --dump N then prints the first N rows of tblData as CSV, key included.
+// --dump N then prints the first N rows of tblData as CSV, key included, on
+// stdout; the figures then go to stderr.
 #include "registry.h"
 
 #include "exchange/act_module.h"
@@ -103,7 +104,7 @@ qint64 importByEngine(jet::Database& db, const QString& xls, const QString& mdb,
 
 /// The workbench's opening checks of the new tblData, then its key; false
 /// (with the workbench's own message on stderr) when the list would be refused.
-bool keyTheList(jet::Database& db)
+bool keyTheList(jet::Database& db, bool dumping)
 {
     const QString refusal = workbench::columnRefusal(workbench::listColumns(db));
     if (!refusal.isEmpty()) {
@@ -113,7 +114,7 @@ bool keyTheList(jet::Database& db)
     QElapsedTimer t;
     t.start();
     workbench::appendKey(db);
-    bench::figure("key", t.nsecsElapsed() / 1e9, "s");
+    bench::figure("key", t.nsecsElapsed() / 1e9, "s", dumping);
     return true;
 }
 
@@ -121,6 +122,7 @@ bool keyTheList(jet::Database& db)
 /// takes --user and --password.
 int importContactDatabase(const QString& dbf, const QStringList& args)
 {
+    const int rows = bench::option(args, QStringLiteral("--dump"), QStringLiteral("0")).toInt();
     contacts::Database act;
     act.Open(dbf);
     if (!act.isopen()) {
@@ -143,16 +145,15 @@ int importContactDatabase(const QString& dbf, const QStringList& args)
     QElapsedTimer t;
     t.start();
     const exchange::ContactImport r = exchange::importContacts(act.CONTACT(), db);
-    bench::figure("import", t.nsecsElapsed() / 1e9, "s");
+    bench::figure("import", t.nsecsElapsed() / 1e9, "s", rows > 0);
     std::fprintf(stderr, "import: %lld rows, %lld columns, %lld columns left out as empty, %lld unreadable dates\n",
                  static_cast<long long>(r.rows), static_cast<long long>(r.columns.size()),
                  static_cast<long long>(r.dropped.size()), static_cast<long long>(r.unreadableDates));
-    if (!keyTheList(db))
+    if (!keyTheList(db, rows > 0))
         return 1;
     t.restart();
     exchange::splitHiddenColumns(db);
-    bench::figure("split", t.nsecsElapsed() / 1e9, "s");
-    const int rows = bench::option(args, QStringLiteral("--dump"), QStringLiteral("0")).toInt();
+    bench::figure("split", t.nsecsElapsed() / 1e9, "s", rows > 0);
     if (rows > 0)
         dump(db, rows);
     return 0;
@@ -174,17 +175,18 @@ int importCommand(const QStringList& args)
     }
     QTemporaryDir dir;
     jet::Database db = jet::Database::open(dir.filePath(QStringLiteral("sysfls.sys")), true);
+    const int dumpRows = bench::option(args, QStringLiteral("--dump"), QStringLiteral("0")).toInt();
+    const bool dumping = dumpRows > 0;
 
     QElapsedTimer t;
     t.start();
     if (csv.isEmpty()) {
         const qint64 rows = importByEngine(db, xls, mdb, args);
-        bench::figure("import", t.nsecsElapsed() / 1e9, "s");
+        bench::figure("import", t.nsecsElapsed() / 1e9, "s", dumping);
         std::fprintf(stderr, "import: %lld rows\n", static_cast<long long>(rows));
-        if (!keyTheList(db))
+        if (!keyTheList(db, dumping))
             return 1;
-        const int dumpRows = bench::option(args, QStringLiteral("--dump"), QStringLiteral("0")).toInt();
-        if (dumpRows > 0)
+        if (dumping)
             dump(db, dumpRows);
         return 0;
     }
@@ -203,20 +205,19 @@ int importCommand(const QStringList& args)
         std::fprintf(stderr, "import: %s\n", qPrintable(r.error));
         return 1;
     }
-    bench::figure("import", t.nsecsElapsed() / 1e9, "s");
+    bench::figure("import", t.nsecsElapsed() / 1e9, "s", dumping);
     std::fprintf(stderr, "import: %lld rows, %lld columns\n", static_cast<long long>(r.rows),
                  static_cast<long long>(r.names.size()));
 
-    if (!keyTheList(db))
+    if (!keyTheList(db, dumping))
         return 1;
 
     const double shell = sqliteShellImport(csv, dir.path());
     if (shell >= 0)
-        bench::figure("sqlite3_import", shell, "s");
+        bench::figure("sqlite3_import", shell, "s", dumping);
 
-    const int rows = bench::option(args, QStringLiteral("--dump"), QStringLiteral("0")).toInt();
-    if (rows > 0)
-        dump(db, rows);
+    if (dumping)
+        dump(db, dumpRows);
     return 0;
 }
 

@@ -300,7 +300,7 @@ public:
             queue(at, n, n, same);
             return;
         }
-        const QString s = QString::fromUtf8(p, static_cast<qsizetype>(n));
+        const QString s = jet::textFromUtf8(p, static_cast<qsizetype>(n));
         const std::size_t at = pending_.size();
         const qsizetype len = s.size();
         const QChar* u = s.constData();
@@ -371,7 +371,7 @@ public:
     QString text(std::uint32_t group) const
     {
         const G& g = groups_[group];
-        return QString::fromUtf8(arena_.data() + g.text, static_cast<qsizetype>(g.textLen));
+        return jet::textFromUtf8(arena_.data() + g.text, static_cast<qsizetype>(g.textLen));
     }
 
 private:
@@ -538,7 +538,7 @@ void listText(jet::Stmt& s, int fieldType, bool listEmpty, const ClassFilter* te
             ++empties;
             continue;
         }
-        if (test && !test->passes(QString::fromUtf8(p, static_cast<qsizetype>(n))))
+        if (test && !test->passes(jet::textFromUtf8(p, static_cast<qsizetype>(n))))
             continue;
         groups.add(p, n);
     }
@@ -623,6 +623,10 @@ DistinctList distinctValues(jet::Database& db, const QString& column, const Dist
                 empties += listEmpty;
                 continue;
             }
+            // The class test reads every kind of value as its text, numbers
+            // and flags as well as dates.
+            if (q.valueTest != CharClass::None && !test.passes(v.toString()))
+                continue;
             if (isNumberKind(v.kind())) {
                 const double d = v.toDouble();
                 auto [it, fresh] = byNumber.try_emplace(d, groups.size());
@@ -638,8 +642,6 @@ DistinctList distinctValues(jet::Database& db, const QString& column, const Dist
             }
             // Dates group and sort as the text they are stored as.
             QString key = v.kind() == jet::Kind::Date ? jet::storedDate(v.toDate()) : v.toString();
-            if (q.valueTest != CharClass::None && !test.passes(v.toString()))
-                continue;
             auto it = byText.find(key);
             if (it == byText.end()) {
                 Group g;

@@ -75,7 +75,7 @@ struct CleanPass {
 QString textOf(sqlite3_value* v)
 {
     const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
-    return p ? QString::fromUtf8(p, sqlite3_value_bytes(v)) : QString();
+    return p ? jet::textFromUtf8(p, sqlite3_value_bytes(v)) : QString();
 }
 
 void pickFunction(sqlite3_context* ctx, int, sqlite3_value** argv)

@@ -342,7 +342,7 @@ private:
         for (int i = 0; i < n && ascii; ++i)
             ascii = p[i] < 0x80;
         if (!ascii && r.fold == ColumnRule::Fold::Full) {
-            const QByteArray folded = QString::fromUtf8(bytes, n).toCaseFolded().toUtf8();
+            const QByteArray folded = jet::textFromUtf8(bytes, n).toCaseFolded().toUtf8();
             putBytes('T', folded.constData(), int(folded.size()));
             return;
         }

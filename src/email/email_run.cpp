@@ -287,7 +287,7 @@ void checkBatch(Batch& b, const DomainLists& lists, QStringView specialChars, Gr
     quint32 begin = 0;
     for (qsizetype i = 0; i < n; ++i) {
         const quint32 end = b.cellEnd[size_t(i)];
-        const QString whole = QString::fromUtf8(b.cells.data() + begin, qsizetype(end - begin));
+        const QString whole = jet::textFromUtf8(b.cells.data() + begin, qsizetype(end - begin));
         begin = end;
         const QStringView trimmedView = trimBlanks(whole);
         const QString address = trimmedView.size() == whole.size() ? whole : trimmedView.toString();

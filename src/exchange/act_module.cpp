@@ -15,6 +15,9 @@
 // new addresses by contact), not once per row. Every change stays in the
 // database object until its Close(), which the export reaches only when
 // everything before it worked: a failure leaves the files as they were.
+// Close() switches the files all at once, inside the savepoint that links
+// the added contacts to their rows. A value the contact database refuses is
+// named with its contact and its row of the list.
 #include "exchange/act_module.h"
 
 #include "app/mdimain.h"
@@ -141,6 +144,13 @@ ContactImport importContacts(contacts::Table& table, jet::Database& work)
     // else would open with no column at all.
     if (std::all_of(names.cbegin(), names.cend(), [](const QString& n) { return hiddenContactColumns().contains(n); }))
         throw jet::JetError(jet::errGeneral, QStringLiteral("The Act database holds no contact data to import."));
+    // The list opens by moving the system columns aside: a contact table
+    // without one of them (a damaged file) could never open, and the list it
+    // replaced would be gone.
+    for (const QString& hidden : hiddenContactColumns())
+        if (!names.contains(hidden))
+            throw jet::JetError(jet::errGeneral, QStringLiteral("The Act database has no field '%1' and cannot be imported.")
+                                                     .arg(hidden));
     for (const QString& name : names)
         if (const QString problem = columnNameProblem(name); !problem.isEmpty())
             throw jet::JetError(jet::errGeneral, problem);
@@ -286,22 +296,36 @@ std::optional<QString> openDatabase(contacts::Database& db, const QString& path)
 }
 
 /// The rows an export added as contacts, linked to them, so that the next
-/// export updates those contacts instead of adding them again.
+/// export updates those contacts instead of adding them again. Runs inside
+/// the caller's savepoint, which commits it with the contact files.
 void rememberAdded(jet::Database& work, const std::vector<std::pair<qint64, QString>>& added)
 {
     if (added.empty())
         return;
-    exchange::allOrNothing(work, [&] {
-        jet::Connection& c = work.connection();
-        jet::Stmt ins(&c, QStringLiteral("INSERT INTO \"%1\" (LumacorPrimK, \"Unique Id\") VALUES (?1, ?2)")
-                              .arg(c.requireTable(QStringLiteral("tblActHiddenFields"))));
-        for (const auto& [key, uid] : added) {
-            ins.bind(1, jet::Value(static_cast<long long>(key)));
-            ins.bind(2, jet::Value(uid));
-            ins.step();
-            ins.reset();
-        }
-    });
+    jet::Connection& c = work.connection();
+    jet::Stmt ins(&c, QStringLiteral("INSERT INTO \"%1\" (LumacorPrimK, \"Unique Id\") VALUES (?1, ?2)")
+                          .arg(c.requireTable(QStringLiteral("tblActHiddenFields"))));
+    for (const auto& [key, uid] : added) {
+        ins.bind(1, jet::Value(static_cast<long long>(key)));
+        ins.bind(2, jet::Value(uid));
+        ins.step();
+        ins.reset();
+    }
+}
+
+/// Which contact and which row of the list a value came from, for the
+/// message when the contact database refuses it.
+struct Origin {
+    QString name;   ///< the contact's name
+    QString row;    ///< the row's key, as the list shows it
+};
+
+[[noreturn]] void refused(const contacts::ContactError& e, const Origin& from)
+{
+    const QString who = from.name.isEmpty() ? QStringLiteral("A contact without a name")
+                                            : QStringLiteral("Contact \"%1\"").arg(from.name);
+    throw contacts::ContactError(
+        QStringLiteral("%1 %2, row %3 of the list.").arg(e.description(), who, from.row));
 }
 
 class BusyScope {
@@ -421,6 +445,7 @@ int ExportToAct(const QString& source, const QString& destination, QString& mess
         }
         long missing = 0;
         std::vector<std::pair<qint64, QString>> added;   // row key, new unique id
+        QString unfinished, notRecorded;   // what the closing message adds
         {
             BusyScope busy(QStringLiteral("Exporting to Act!"));
             ui::doEvents();
@@ -436,7 +461,16 @@ int ExportToAct(const QString& source, const QString& destination, QString& mess
             const int uidColumn = rs->fieldIndex(QStringLiteral("Unique Id"));
             if (uidColumn < 0)
                 exchange::failImport(QStringLiteral("Could not link field names"));
+            int rowColumn = -1;   // the list's key: the first of the two
+            int nameColumn = -1;  // the contact's name
+            for (int j = rs->fieldCount() - 1; j >= 0; --j) {
+                if (isKeyColumn(rs->field(j).name))
+                    rowColumn = j;
+                if (links[size_t(j)] == contacts::kContactNameField)
+                    nameColumn = j;
+            }
             QHash<QString, QString> newAddress;   // unique id -> the row's e-mail
+            QHash<QString, Origin> origins;       // unique id -> its contact and row
             QStringList order;
             for (; !rs->eof(); rs->moveNext()) {
                 const QString uid = rs->value(uidColumn).toString();
@@ -444,21 +478,32 @@ int ExportToAct(const QString& source, const QString& destination, QString& mess
                     ++missing;   // no longer in the database: nothing to update
                     continue;
                 }
+                // Named as the list shows it, else as the database holds it.
+                Origin origin{QString(), rowColumn >= 0 ? rs->value(rowColumn).toString() : QString()};
+                if (nameColumn >= 0)
+                    origin.name = contactText(rs->value(nameColumn));
+                if (origin.name.isEmpty() && contact.Fields().Type(contacts::kContactNameField) != 0)
+                    origin.name = contact.Data(contacts::kContactNameField);
+                origins.insert(uid, origin);
                 contact.Edit();
-                for (int j = 0; j < rs->fieldCount(); ++j) {
-                    if (links[size_t(j)] == -1)
-                        continue;
-                    const int id = links[size_t(j)];
-                    const QString value = contactText(rs->value(j));
-                    if (id == contacts::kEmailField) {
-                        if (!value.isEmpty() && !newAddress.contains(uid)) {
-                            newAddress.insert(uid, value);
-                            order << uid;
+                try {
+                    for (int j = 0; j < rs->fieldCount(); ++j) {
+                        if (links[size_t(j)] == -1)
+                            continue;
+                        const int id = links[size_t(j)];
+                        const QString value = contactText(rs->value(j));
+                        if (id == contacts::kEmailField) {
+                            if (!value.isEmpty() && !newAddress.contains(uid)) {
+                                newAddress.insert(uid, value);
+                                order << uid;
+                            }
+                            continue;
                         }
-                        continue;
+                        if (!unchanged(contact.Fields().Type(id), contact.Data(id), rs->value(j)))
+                            contact.setData(id, value);
                     }
-                    if (!unchanged(contact.Fields().Type(id), contact.Data(id), rs->value(j)))
-                        contact.setData(id, value);
+                } catch (const contacts::ContactError& e) {
+                    refused(e, origin);
                 }
                 contact.Update();
             }
@@ -476,20 +521,28 @@ int ExportToAct(const QString& source, const QString& destination, QString& mess
                     if (email.Data(contacts::kEmailAddressField) == *it)
                         continue;
                     email.Edit();
-                    email.setData(contacts::kEmailAddressField, *it);
+                    try {
+                        email.setData(contacts::kEmailAddressField, *it);
+                    } catch (const contacts::ContactError& e) {
+                        refused(e, origins.value(owner));
+                    }
                     email.Update();
                 }
             }
-            const auto addEmail = [&](const QString& owner, const QString& address) {
+            const auto addEmail = [&](const QString& owner, const QString& address, const Origin& origin) {
                 email.Add();
-                email.setData(contacts::kEmailAddressField, address);
-                email.setData(contacts::kEmailPrimaryField, QStringLiteral("1"));
-                email.setData(contacts::kEmailOwnerField, owner);
+                try {
+                    email.setData(contacts::kEmailAddressField, address);
+                    email.setData(contacts::kEmailPrimaryField, QStringLiteral("1"));
+                    email.setData(contacts::kEmailOwnerField, owner);
+                } catch (const contacts::ContactError& e) {
+                    refused(e, origin);
+                }
                 email.Update();
             };
             for (const QString& uid : order)
                 if (!matched.contains(uid))
-                    addEmail(uid, newAddress.value(uid));
+                    addEmail(uid, newAddress.value(uid), origins.value(uid));
 
             // Delete: the contacts whose rows were removed, each on a Yes.
             rs = gdbWork.openRecordset(QStringLiteral("SELECT A.* FROM tblData T RIGHT JOIN tblActHiddenFields A ON "
@@ -518,20 +571,28 @@ int ExportToAct(const QString& source, const QString& destination, QString& mess
                 if (isKeyColumn(rs->field(j).name))
                     keyColumn = j;
             for (; !rs->eof(); rs->moveNext()) {
+                Origin origin{QString(), keyColumn >= 0 ? rs->value(keyColumn).toString() : QString()};
+                for (int j = 0; j < rs->fieldCount(); ++j)
+                    if (newLinks[size_t(j)] == contacts::kContactNameField)
+                        origin.name = contactText(rs->value(j));
                 contact.Add();
                 QString address;
-                for (int j = 0; j < rs->fieldCount(); ++j) {
-                    const int id = newLinks[size_t(j)];
-                    if (id == -1)
-                        continue;
-                    if (id == contacts::kEmailField)
-                        address = contactText(rs->value(j));
-                    else
-                        contact.setData(id, contactText(rs->value(j)));
+                try {
+                    for (int j = 0; j < rs->fieldCount(); ++j) {
+                        const int id = newLinks[size_t(j)];
+                        if (id == -1)
+                            continue;
+                        if (id == contacts::kEmailField)
+                            address = contactText(rs->value(j));
+                        else
+                            contact.setData(id, contactText(rs->value(j)));
+                    }
+                } catch (const contacts::ContactError& e) {
+                    refused(e, origin);
                 }
                 const QString uid = contact.Update();
                 if (!address.isEmpty())
-                    addEmail(uid, address);
+                    addEmail(uid, address, origin);
                 if (keyColumn >= 0)
                     added.emplace_back(rs->value(keyColumn).toLong(), uid);
             }
@@ -539,19 +600,46 @@ int ExportToAct(const QString& source, const QString& destination, QString& mess
 
             contact.Close();
             email.Close();
-            act.Close();   // the files change here, all at once
+            // The record of the added contacts and the contact files change
+            // together: the rows are written first, uncommitted; the files
+            // switch (all at once, or not at all, which undoes the rows);
+            // then the rows are committed. Only that commit can fail after
+            // the files changed, and the closing message says so.
+            bool switched = false;
             try {
-                rememberAdded(gdbWork, added);
-            } catch (const std::exception&) {
-                // The contacts are written; a later export may only add them again.
+                exchange::allOrNothing(gdbWork, [&] {
+                    rememberAdded(gdbWork, added);
+                    act.Close();
+                    switched = true;
+                });
+            } catch (const std::exception& e) {
+                if (!switched)
+                    throw;
+                notRecorded = exchange::errorText(e);
             }
+            unfinished = act.closeWarning();
         }
         if (missing > 0)
             ui::msgBox(QStringLiteral("%1 of the list's contacts are no longer in the Act! database and were not "
                                       "exported.")
                            .arg(missing),
                        ui::vbInformation);
-        ui::msgBox(QStringLiteral("Successfully exported to Act!"), ui::vbInformation);
+        QString done = QStringLiteral("Successfully exported to Act!");
+        if (!unfinished.isEmpty())
+            done += QStringLiteral("\r\rThe export's last step did not finish (%1); it is completed the next time "
+                                   "the database is opened.")
+                        .arg(unfinished);
+        if (!notRecorded.isEmpty())
+            done += (added.size() == 1
+                         ? QStringLiteral("\r\rThe contact added could not be recorded in the list (%1): exporting "
+                                          "this list again would add it again.")
+                               .arg(notRecorded)
+                         : QStringLiteral("\r\rThe %1 contacts added could not be recorded in the list (%2): "
+                                          "exporting this list again would add them again.")
+                               .arg(added.size())
+                               .arg(notRecorded))
+                    + QStringLiteral(" Import the Act! database again before the next export.");
+        ui::msgBox(done, unfinished.isEmpty() && notRecorded.isEmpty() ? ui::vbInformation : ui::vbExclamation);
         return 0;
     } catch (const ui::Cancelled&) {
         message = kCancelled;

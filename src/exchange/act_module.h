@@ -90,7 +90,11 @@ QString lastSplitError();
 
 /// Writes the list back into the database it was imported from. 0 after a
 /// successful export (the success box has been shown), 1 with the reason in
-/// message otherwise; on failure the database is left as it was.
+/// message otherwise; on failure the database is left as it was. The
+/// contact files switch all at once, together with the list's record of
+/// the contacts added; a record that cannot be kept once the files have
+/// switched is said in the success box. A value the database refuses is
+/// named with its contact and its row of the list.
 int ExportToAct(const QString& source, const QString& destination, QString& message);
 
 } // namespace Act_Module1

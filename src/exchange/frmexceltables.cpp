@@ -15,6 +15,7 @@
 #include "exchange/import_sources.h"
 #include "exchange/import_window.h"
 #include "exchange/imported_list.h"
+#include "platform/drivers/xls_reader.h"
 #include "platform/jet/database.h"
 #include "platform/jet/error.h"
 #include "platform/ui/ui.h"
@@ -205,6 +206,7 @@ void frmExcelTables::Form::ImportWorksheet()
 
     const QString sheet = Combo1->currentText();
     QString error;
+    long long formulaErrors = 0;
     try {
         jet::Database db = jet::Database::open(general::gstrWorkDBPath);
         const QString source = sheetSource(sheet, chkFirstRow->isChecked());
@@ -221,7 +223,9 @@ void frmExcelTables::Form::ImportWorksheet()
                 if (!mblnImporting)
                     exchange::failImport(QStringLiteral("Operation cancelled."));
             }
+            drivers::takeExcelFormulaErrors();
             db.execute(QStringLiteral("SELECT * INTO tblData FROM ") + source);
+            formulaErrors = drivers::takeExcelFormulaErrors();
         });
         db.close();
     } catch (const std::exception& e) {
@@ -234,6 +238,9 @@ void frmExcelTables::Form::ImportWorksheet()
     }
     self->done(QDialog::Accepted);
     exchange::openImportedList();
+    // Cells whose formula ended in an error hold no value in the list: say so.
+    if (formulaErrors > 0)
+        ui::msgBox(exchange::formulaErrorsNote(formulaErrors), ui::vbExclamation + ui::vbOKOnly);
 }
 
 void frmExcelTables::Form::cmdCancel_Click()

@@ -75,6 +75,10 @@ QStringList accessLeftOutColumns(const jet::ColumnList& columns);
 /// The status note for columns left out of an import ("" for none).
 QString leftOutColumnsNote(const QStringList& names);
 
+/// The message after a worksheet import whose formulas ended in an error in
+/// `cells` cells ("" for none).
+QString formulaErrorsNote(long long cells);
+
 /// "SELECT <list> INTO tblData FROM [<file>].[<table>] AS T;".
 QString accessImportSql(const QString& selectList, const QString& file, const QString& table);
 

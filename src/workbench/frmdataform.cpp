@@ -1009,6 +1009,9 @@ void frmdataform::DBGridData_Recount()
 {
     if (const jet::Recordset* rs = Data1->Recordset())
         general::glngTotalRecords = rs->recordCount();
+    // The status bar's total follows a deleted or added row at once, not at
+    // the next move.
+    writeStatus();
     Reset_Dupe_Counts();
     Reset_AdozIvidor();
 }

@@ -124,6 +124,8 @@ bool GridSplits::removeFirst()
     if (splits_.empty())
         return false;
     QTableView* v = splits_.front();
+    // What is being typed in the split is stored before the split goes.
+    static_cast<GridView*>(v)->endEdit();
     splits_.erase(splits_.begin());
     if (current_ == v)
         current_ = form_.DBGridData;

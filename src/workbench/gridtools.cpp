@@ -89,25 +89,13 @@ int takeCurrentColumn(const frmdataform& f)
     return general::gintCurCol;
 }
 
-/// Names the dialog's column in its caption, "Find on: " and the like. The
-/// column a header click named (gstrCurColumn) becomes the grid's current
-/// column first, in the same row, so that the column the caption names is
-/// the one the dialog acts on: the dialogs work on the grid's current column.
+/// Names the dialog's column in its caption, "Find on: " and the like, after
+/// the column a header click named has become the grid's current column.
 void nameColumn(QDialog& d, const QString& prefix)
 {
     QString name = general::gstrCurColumn;
-    if (frmdataform* f = form()) {
-        const jet::Recordset* rs = f->Data1->Recordset();
-        const QModelIndex cur = f->DBGridData->currentIndex();
-        const int at = rs && !name.isEmpty() ? rs->fieldIndex(name) : -1;
-        if (at >= 0 && (!cur.isValid() || cur.column() != at)) {
-            const QModelIndex target = f->gridModel()->index(cur.isValid() ? cur.row() : 0, at);
-            if (target.isValid())
-                f->DBGridData->setCurrentIndex(target);
-        } else if (at < 0 && rs && cur.isValid() && cur.column() < rs->fieldCount()) {
-            name = rs->field(cur.column()).name;
-        }
-    }
+    if (frmdataform* f = form())
+        name = workbench::takeNamedColumn(*f);
     d.setWindowTitle(prefix + name);
 }
 
@@ -183,7 +171,7 @@ void sqlReplaceNoCase(sqlite3_context* ctx, int, sqlite3_value** argv)
         return;
     }
     auto text = [](sqlite3_value* v) {
-        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
+        return jet::textFromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
     };
     const QString out = workbench::replaceIgnoringCase(text(argv[0]), text(argv[1]), text(argv[2]));
     if (out.isEmpty()) {
@@ -223,7 +211,7 @@ jet::Value storedValue(sqlite3_value* v, int type)
         return jet::Value(static_cast<long long>(sqlite3_value_int64(v)));
     case SQLITE_FLOAT: return jet::Value(sqlite3_value_double(v));
     default: {
-        const QString text = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
+        const QString text = jet::textFromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
         if (type == jet::dbDate)
             if (const auto d = jet::parseStoredDate(text))
                 return jet::Value(*d);
@@ -911,6 +899,27 @@ void frmReplace::Command2_Click()
 // ---- installation --------------------------------------------------------------------------
 
 namespace workbench {
+
+QString takeNamedColumn(frmdataform& f)
+{
+    // The column a header click named (gstrCurColumn) becomes the grid's
+    // current column first, in the same row, so that the column a caption
+    // names is the one the command acts on: the commands work on the grid's
+    // current column.
+    QString name = general::gstrCurColumn;
+    const jet::Recordset* rs = f.Data1->Recordset();
+    const QModelIndex cur = f.DBGridData->currentIndex();
+    const int at = rs && !name.isEmpty() ? rs->fieldIndex(name) : -1;
+    if (at >= 0 && (!cur.isValid() || cur.column() != at)) {
+        const QModelIndex target = f.gridModel()->index(cur.isValid() ? cur.row() : 0, at);
+        if (target.isValid())
+            f.DBGridData->setCurrentIndex(target);
+    } else if (at < 0 && rs && cur.isValid() && cur.column() < rs->fieldCount()) {
+        name = rs->field(cur.column()).name;
+    }
+    return name;
+}
+
 
 void present(QDialog& d, bool modal)
 {

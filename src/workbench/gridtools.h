@@ -22,6 +22,9 @@ void installGridTools(frmdataform& form);
 /// Shows a dialog made once; modal blocks the rest of the program's windows
 /// without waiting here. An open window keeps its modality.
 void present(QDialog& d, bool modal);
+/// Makes the column a header click named the grid's current column (in the
+/// same row) and returns the name of the column the grid is now on.
+QString takeNamedColumn(frmdataform& f);
 }
 
 /// The grid's pop-up menu and its items by name ("mnufind", "mnurefresh", ...).

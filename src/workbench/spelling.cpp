@@ -98,6 +98,13 @@ bool addWord(const QString& word)
         ui::msgBox(kEnterWord, ui::vbExclamation);
         return false;
     }
+    // The dictionary holds one entry a line: a value with a line break
+    // would come back as two entries, neither of them the value.
+    if (word.contains(QLatin1Char('\n')) || word.contains(QLatin1Char('\r'))) {
+        ui::msgBox(QStringLiteral("A word that holds a line break cannot be added to the dictionary."),
+                   ui::vbExclamation);
+        return false;
+    }
     if (!spelling::appendEntry(spelling::dictionaryFile(), word).ok) {
         ui::msgBox(kUnableToOpen, ui::vbExclamation);
         return false;
@@ -163,11 +170,17 @@ void MDIMain::mnuspell_Click()
     if (!f || !rs)
         return;
     f->endGridEdit();
-    const QString caption = QStringLiteral("Spelling Checker on: ") + general::gstrCurColumn;
+    // The walk, Change and the caption all act on the column the caption
+    // names: a header click's column first becomes the grid's current one.
+    const QString caption = QStringLiteral("Spelling Checker on: ") + workbench::takeNamedColumn(*f);
     if (frmSpellChecker* c = frmSpellChecker::loaded())
         c->setWindowTitle(caption);
     const int column = f->currentGridColumn();
-    if (rs->eof() || column >= rs->fieldCount()) {
+    // The empty row for a new record has no record of its own: the check
+    // starts from the first record, not from the one the list last stood on.
+    const QModelIndex cur = f->DBGridData->currentIndex();
+    const bool onAddRow = cur.isValid() && f->gridModel()->isAddRow(cur.row());
+    if ((rs->eof() && !onAddRow) || column >= rs->fieldCount()) {
         ui::msgBox(kComplete, ui::vbInformation);
         f->moveFirstRecord();
         return;
@@ -180,7 +193,7 @@ void MDIMain::mnuspell_Click()
     ui::setPointer(nullptr, ui::Pointer::Hourglass);
     try {
         const long count = rs->recordCount();
-        for (long pos = std::max(0L, rs->absolutePosition()); pos < count; ++pos) {
+        for (long pos = onAddRow ? 0L : std::max(0L, rs->absolutePosition()); pos < count; ++pos) {
             const QString text = rs->rowAt(pos)[size_t(column)].toString();
             if (!words->contains(text)) {
                 ui::setPointer(nullptr, ui::Pointer::Default);

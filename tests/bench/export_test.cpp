@@ -73,3 +73,49 @@ TEST(BenchExport, EveryDestinationLeavesAReadableFile)
 }
 
 } // namespace
+
+namespace {
+
+// A list given with --csv is typed as the program's import types it and goes
+// out as it stands: text longer than 255 characters leaves as a memo, and a
+// letter Access 97 cannot hold refuses the export with the program's message
+// instead of becoming "?".
+TEST(BenchExport, AGivenListGoesOutAsItStands)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const auto csv = [&](const char* name, const QByteArray& text) {
+        const QString p = dir.filePath(QString::fromLatin1(name));
+        QFile f(p);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+        return p;
+    };
+    const QString longText = csv("long.csv", "Name,Notes,Born,Amount\r\nAnn," + QByteArray(400, 'x')
+                                                 + ",1/2/1990,12.5\r\nBob,short,3/4/1985,7\r\n");
+    const QString polish = csv("polish.csv", "Name,City\r\nAnn,\xC5\x81\xC3\xB3\x64\xC5\xBA\r\n");
+
+    const QString txt = dir.filePath(QStringLiteral("long.txt"));
+    Outcome r = run(QStringLiteral(QB_BENCH_PROGRAM), {QStringLiteral("export"), QStringLiteral("--csv"), longText,
+                                                       QStringLiteral("--to"), QStringLiteral("txt"),
+                                                       QStringLiteral("--out"), txt});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    QFile f(txt);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    // Typed: the date and the number go out as such, not as quoted text.
+    EXPECT_EQ(f.readAll(), "\"Name\",\"Notes\",\"Born\",\"Amount\"\r\n\"Ann\",\"" + QByteArray(400, 'x')
+                               + "\",1/2/1990 0:00:00,12.5\r\n\"Bob\",\"short\",3/4/1985 0:00:00,7\r\n");
+
+    r = run(QStringLiteral(QB_BENCH_PROGRAM), {QStringLiteral("export"), QStringLiteral("--csv"), longText,
+                                               QStringLiteral("--to"), QStringLiteral("access")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+
+    r = run(QStringLiteral(QB_BENCH_PROGRAM), {QStringLiteral("export"), QStringLiteral("--csv"), polish,
+                                               QStringLiteral("--to"), QStringLiteral("access97")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_FALSE(r.err.contains(QStringLiteral("fitted to Windows-1252"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Unable to Export."))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("City"))) << r.err.toStdString();
+}
+
+} // namespace

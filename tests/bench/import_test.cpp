@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -71,6 +72,43 @@ TEST(BenchImport, RefusesWhatTheProgramRefusesWithItsMessage)
         EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.said))) << r.err.toStdString();
         EXPECT_EQ(r.out.contains(QStringLiteral("key ")), c.exitCode == 0) << r.out.toStdString();
+    }
+}
+
+} // namespace
+
+namespace {
+
+// A dump is the whole of stdout: CSV rows only, the figures go to stderr.
+TEST(BenchImport, DumpsCarryNoFigureLines)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("list.csv"));
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("FirstName,LastName,City\r\nAnn,Lee,Boston\r\nAnn,Lee,Boston\r\nBob,Ray,Ohio\r\n");
+    }
+    const QRegularExpression figure(QStringLiteral("^[a-z0-9_]+ [0-9.e+-]+ [a-zA-Z]+$"), QRegularExpression::MultilineOption);
+    const struct {
+        const char* command;
+        QStringList args;
+    } cases[] = {
+        {"import", {QStringLiteral("--csv"), path, QStringLiteral("--dump"), QStringLiteral("10")}},
+        {"dupes", {QStringLiteral("--csv"), path, QStringLiteral("--dump")}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        QProcess p;
+        p.start(QStringLiteral(QB_BENCH_PROGRAM), QStringList{QString::fromLatin1(c.command)} + c.args);
+        ASSERT_TRUE(p.waitForFinished(60000));
+        const QString out = QString::fromUtf8(p.readAllStandardOutput());
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        ASSERT_EQ(p.exitCode(), 0) << err.toStdString();
+        EXPECT_FALSE(out.contains(figure)) << out.toStdString();
+        EXPECT_TRUE(err.contains(figure)) << err.toStdString();
+        EXPECT_TRUE(out.contains(QStringLiteral("Lee"))) << out.toStdString();
     }
 }
 

@@ -432,3 +432,30 @@ TEST_F(DistinctValuesManyTest, EqualsTheGroupingStatementsAndShowsTheFirstSpelli
         EXPECT_EQ(got, want) << q.mainSql.toStdString();
     }
 }
+
+// "Other" on columns that hold numbers, flags and dates lists what the class
+// condition selects there: the value's text holds no control or extended
+// character, so nothing, where every value used to be listed.
+TEST_F(DistinctValuesTest, OtherOnNumberFlagAndDateColumnsListsWhatItsConditionSelects)
+{
+    db.execute(QStringLiteral("DROP TABLE tblData"), jet::dbFailOnError);
+    db.execute(QStringLiteral("CREATE TABLE tblData ([Amount] DOUBLE, [Code] LONG, [Small] SHORT, [Flag] BIT, "
+                              "[Born] DATETIME)"),
+               jet::dbFailOnError);
+    for (const char* row : {"1.5, 7, 3, True, #1/2/2003#", "-2E+20, -12, 0, False, #12/31/1899#",
+                            "1.5, 7, 3, True, Null", "Null, Null, Null, False, #5/6/2020 10:11:12#"})
+        db.execute(QStringLiteral("INSERT INTO tblData VALUES (%1)").arg(QLatin1String(row)), jet::dbFailOnError);
+    for (const char* column : {"Amount", "Code", "Small", "Flag", "Born"}) {
+        const QString c = QString::fromLatin1(column);
+        const DistinctList list = distinctValues(db, c, special(CharClass::Other));
+        ASSERT_TRUE(list.ok()) << column << ": " << list.error.toStdString();
+        EXPECT_EQ(listed(list), QStringList()) << column;
+        // The condition itself, run by the engine, selects no row either.
+        const QString where = classCondition(c, CharClass::Other, {}).mid(int(qstrlen("WHERE ")));
+        EXPECT_EQ(listfixture::count(db, where), 0) << column;
+        // The other classes still list by the value's text.
+        const DistinctList digits = distinctValues(db, c, special(CharClass::Numeric));
+        ASSERT_TRUE(digits.ok()) << column << ": " << digits.error.toStdString();
+        EXPECT_FALSE(digits.rows.empty()) << column;
+    }
+}

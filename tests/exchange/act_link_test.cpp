@@ -9,9 +9,21 @@
 #include "exchange/imported_list.h"
 #include "import_fixture.h"
 
+#include "platform/contacts/file_switch.h"
+
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTimer>
+
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
 
 using contacttest::Contact;
 using importtest::ImportTest;
@@ -371,8 +383,34 @@ TEST_F(ActLink, ExportThatFailsLeavesTheDatabaseAsItWas)
                                 .arg(QString(41, QLatin1Char('x'))));
     EXPECT_TRUE(exportTo(path, {ui::vbYes},
                          QStringLiteral("The field CITY cannot hold this value: it is longer than 40 characters. (City)"
-                                        "  Unable to Export.")));
+                                        " Contact \"Long\", row 4 of the list.  Unable to Export.")));
     EXPECT_EQ(contacttest::snapshot(folder), before);
+
+    // A refused value of a contact that is updated, in its own table or in
+    // the e-mail table, names that contact and its row.
+    general::dbWork.execute(QStringLiteral("DELETE FROM tblData WHERE [Contact]=\"Long\""));
+    const struct {
+        const char* change;   // %1: a text of length characters
+        int length;
+        const char* message;
+    } refusals[] = {
+        {"[City]=\"%1\" WHERE [Contact]=\"Ann Smith\"", 41,
+         "The field CITY cannot hold this value: it is longer than 40 characters. (City) Contact \"Ann Smith\", row 1 of "
+         "the list."},
+        {"[E-mail]=\"%1@x.org\" WHERE [Contact]=\"Bo Lee\"", 123,
+         "The field ADDRESS cannot hold this value: it is longer than 128 characters. (Address) Contact \"Bo Lee\", row 2 "
+         "of the list."},
+    };
+    for (const auto& r : refusals) {
+        SCOPED_TRACE(r.change);
+        general::dbWork.execute(QStringLiteral("UPDATE tblData SET ")
+                                + QString::fromLatin1(r.change).arg(QString(r.length, QLatin1Char('x'))));
+        EXPECT_TRUE(exportTo(path, {}, QString::fromLatin1(r.message) + QStringLiteral("  Unable to Export.")));
+        EXPECT_EQ(contacttest::snapshot(folder), before);
+        general::dbWork.execute(QStringLiteral("UPDATE tblData SET [City]=\"boston\", [E-mail]=\"ann@acme.com\" "
+                                               "WHERE [Contact]=\"Ann Smith\""));
+        general::dbWork.execute(QStringLiteral("UPDATE tblData SET [E-mail]=Null WHERE [Contact]=\"Bo Lee\""));
+    }
 }
 
 // A list marked as coming from a contact database but without its system
@@ -458,4 +496,322 @@ TEST_F(ActLink, LabelsBecomeColumnNamesAndMapBack)
     EXPECT_EQ((QStringList{value(db, "000000000001", 40), value(db, "000000000001", 41), value(db, "000000000001", 42),
                            value(db, "000000000001", 43)}),
               (QStringList{"10", "20", "30", "40"}));
+}
+
+// ---- an export stopped at each rename of its file switch ----------------------
+
+namespace {
+
+const char* const kChildTest = "ActLinkChild.DISABLED_ExportOrOpen";
+
+QString ownNote(const QString& name, int length)
+{
+    QString s = QStringLiteral("Notes of ") + name + QLatin1Char(':');
+    while (s.size() < length)
+        s += QStringLiteral(" and more");
+    return s;
+}
+
+bool notesAreOwn(const QString& name, const QString& notes)
+{
+    return notes.startsWith(QStringLiteral("Notes of ") + name + QLatin1Char(':'));
+}
+
+/// Forty contacts whose notes say whose they are, of lengths that put them
+/// in one or two memo blocks, so that one note growing moves all later ones.
+std::vector<Contact> notedContacts()
+{
+    std::vector<Contact> out;
+    for (int i = 1; i <= 40; ++i) {
+        Contact c;
+        const QString name = QStringLiteral("Person %1").arg(i, 2, 10, QLatin1Char('0'));
+        c.values = {{contacts::kContactNameField, name}, {17, QStringLiteral("old town")}, {23, ownNote(name, 40 + (i * 97) % 700)}};
+        if (i % 3 == 0)
+            c.email = QStringLiteral("p%1@old.org").arg(i);
+        out.push_back(c);
+    }
+    return out;
+}
+
+/// The files of a contact folder, with the date of last update in each
+/// table's header blanked (a run after midnight writes another one).
+std::map<QString, QByteArray> contactFiles(const QString& folder)
+{
+    auto files = contacttest::snapshot(folder);
+    for (auto& [name, bytes] : files)
+        if (name.endsWith(QStringLiteral(".DBF"), Qt::CaseInsensitive) && bytes.size() > 4)
+            bytes.replace(1, 3, QByteArray(3, '\0'));
+    return files;
+}
+
+void copyFolder(const QString& from, const QString& to)
+{
+    QDir(to).removeRecursively();
+    ASSERT_TRUE(QDir().mkpath(to));
+    for (const QString& name : QDir(from).entryList(QDir::Files))
+        ASSERT_TRUE(QFile::copy(from + QLatin1Char('/') + name, to + QLatin1Char('/') + name)) << name.toStdString();
+}
+
+struct ChildEnd {
+    bool stopped = false;   ///< killed, or ended by _exit, at the rename
+    QString output;
+};
+
+/// Runs this test program again as a child that exports the list of the
+/// program folder into its contact table ("export") or only opens that
+/// table ("open"), and is killed (SIGKILL, or _exit with exitInstead) at
+/// the rename killAt of its file switch (0: never).
+ChildEnd runChild(const QString& mode, const QString& programFolder, const QString& table, int killAt, bool exitInstead)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QB_CHILD_MODE"), mode);
+    env.insert(QStringLiteral("QB_CHILD_FOLDER"), programFolder);
+    env.insert(QStringLiteral("QB_CHILD_TABLE"), table);
+    env.insert(QStringLiteral("QB_CHILD_KILL_AT"), QString::number(killAt));
+    env.insert(QStringLiteral("QB_CHILD_EXIT"), exitInstead ? QStringLiteral("1") : QStringLiteral("0"));
+    p.setProcessEnvironment(env);
+    p.start(QCoreApplication::applicationFilePath(),
+            {QStringLiteral("--gtest_filter=%1").arg(QLatin1String(kChildTest)), QStringLiteral("--gtest_also_run_disabled_tests")});
+    EXPECT_TRUE(p.waitForFinished(120000));
+    ChildEnd end;
+    end.output = QString::fromUtf8(p.readAllStandardOutput());
+    const bool atRename = end.output.contains(QStringLiteral("stopping at rename %1\n").arg(killAt));
+    if (exitInstead)
+        end.stopped = p.exitStatus() == QProcess::NormalExit && p.exitCode() == 9 && atRename;
+    else
+        end.stopped = p.exitStatus() == QProcess::CrashExit && atRename;
+    if (!end.stopped) {
+        EXPECT_EQ(p.exitCode(), 0) << end.output.toStdString() << p.readAllStandardError().toStdString();
+    }
+    return end;
+}
+
+/// Every contact's notes are its own, through our reader and Python's dbfread.
+void expectOwnNotes(const QString& table, qsizetype contactsExpected)
+{
+    contacts::Database db;
+    db.Open(table);
+    ASSERT_TRUE(db.isopen()) << db.openFailure().toStdString();
+    contacts::Table& c = db.CONTACT();
+    EXPECT_EQ(c.RecordCount(), contactsExpected);
+    for (c.MoveFirst(); !c.isEOF(); c.MoveNext())
+        EXPECT_TRUE(notesAreOwn(c.Data(contacts::kContactNameField), c.Data(23)))
+            << c.Data(contacts::kContactNameField).toStdString() << ": " << c.Data(23).left(30).toStdString();
+    const auto rows = contacttest::readWithDbfread(table);
+    if (!rows)
+        return;
+    EXPECT_EQ(rows->size(), contactsExpected);
+    for (const auto& r : *rows) {
+        const QJsonObject o = r.toObject();
+        EXPECT_TRUE(notesAreOwn(o.value("CONTACT").toString(), o.value("NOTES").toString()))
+            << "dbfread: " << o.value("CONTACT").toString().toStdString();
+    }
+}
+
+} // namespace
+
+// The child of the test below; it does nothing when run on its own.
+TEST(ActLinkChild, DISABLED_ExportOrOpen)
+{
+    const QString mode = qEnvironmentVariable("QB_CHILD_MODE");
+    if (mode.isEmpty())
+        GTEST_SKIP() << "run by ActLink.ExportStoppedAtEachRenameIsAllOldOrAllNew";
+    const QString table = qEnvironmentVariable("QB_CHILD_TABLE");
+    const int killAt = qEnvironmentVariableIntValue("QB_CHILD_KILL_AT");
+    const bool exitInstead = qEnvironmentVariableIntValue("QB_CHILD_EXIT") != 0;
+    int renames = 0;
+    contacts::setRenameHook([&](const QString& from, const QString& to) {
+        if (++renames == killAt) {
+            std::printf("stopping at rename %d\n", renames);
+            std::fflush(stdout);
+            if (exitInstead)
+                _exit(9);
+            raise(SIGKILL);
+        }
+        std::printf("rename %d: %s -> %s\n", renames, qPrintable(QFileInfo(from).fileName()), qPrintable(QFileInfo(to).fileName()));
+        return 0;
+    });
+    if (mode == QLatin1String("open")) {
+        contacts::Database db;
+        db.Open(table);
+        std::printf("open: %s\n", db.isopen() ? "yes" : qPrintable(db.openFailure()));
+    } else {
+        const QString folder = qEnvironmentVariable("QB_CHILD_FOLDER");
+        general::setProgramFolder(folder);
+        general::gstrWorkDBPath = folder + QStringLiteral("/sysfls.sys");
+        ui::ScriptedHandler ui{[](const QString& m) { ADD_FAILURE() << m.toStdString(); }};
+        ui.answerMessage(ui::vbYes, kWarning);
+        ui.answerMessage(ui::vbOK);
+        QString message;
+        const int result = Act_Module1::ExportToAct(table, table, message);
+        std::printf("export: %d %s | %s\n", result, qPrintable(message), qPrintable(ui.messageTexts().join(QLatin1Char('|'))));
+        general::gdbWork.close();
+    }
+    std::printf("renames: %d\n", renames);
+    contacts::setRenameHook(nullptr);
+}
+
+// The export's file switch stopped at each of its renames, by a kill (the
+// child's SIGKILL or _exit, with a recovery killed too) or by a rename that
+// fails: at the next open the contact files are exactly the old ones (before
+// the switch happened) or exactly the new ones (after), never a mix, and
+// every contact shows its own notes.
+TEST_F(ActLink, ExportStoppedAtEachRenameIsAllOldOrAllNew)
+{
+    const QString path = contacttest::makeDatabase(folder, notedContacts());
+    importThroughDialog(path);
+    ASSERT_NE(frmdataform::loaded(), nullptr);
+    // Every contact's table record changes, the first note grows by two
+    // blocks (moving every later note), two e-mails change or come, and a
+    // contact is added.
+    general::dbWork.execute(QStringLiteral("UPDATE tblData SET [Notes]=[Notes] & \"%1\" WHERE [Contact]=\"Person 01\"")
+                                .arg(QString(900, QLatin1Char('x'))));
+    general::dbWork.execute(QStringLiteral("UPDATE tblData SET [City]=\"Town \" & [LumacorPrimK]"));
+    general::dbWork.execute(QStringLiteral("UPDATE tblData SET [E-mail]=\"p\" & [LumacorPrimK] & \"@new.org\" "
+                                           "WHERE [Contact] IN (\"Person 03\", \"Person 04\")"));
+    general::dbWork.execute(QStringLiteral("INSERT INTO tblData ([Contact], [City], [E-mail], [Notes]) VALUES "
+                                           "(\"Dee New\", \"Oslo\", \"dee@new.no\", \"%1\")")
+                                .arg(ownNote(QStringLiteral("Dee New"), 700)));
+    const auto oldFiles = contactFiles(folder);
+    const QString pristine = dir.filePath(QStringLiteral("pristine"));
+    copyFolder(folder, pristine);
+
+    // A run of the export in a copy of the program folder.
+    const auto runIn = [&](const QString& name) {
+        const QString run = dir.filePath(name);
+        copyFolder(pristine, run + QStringLiteral("/contacts"));
+        QFile::remove(run + QStringLiteral("/sysfls.sys"));
+        EXPECT_TRUE(QFile::copy(general::gstrWorkDBPath, run + QStringLiteral("/sysfls.sys")));
+        return run;
+    };
+    const QString reference = runIn(QStringLiteral("reference"));
+    const ChildEnd whole = runChild(QStringLiteral("export"), reference, reference + QStringLiteral("/contacts/CONTACTS.DBF"), 0, false);
+    ASSERT_TRUE(whole.output.contains(QStringLiteral("export: 0")) && whole.output.contains(kSuccess)) << whole.output.toStdString();
+    const auto newFiles = contactFiles(reference + QStringLiteral("/contacts"));
+    ASSERT_EQ(newFiles.size(), oldFiles.size());
+    for (const char* changed : {"CONTACTS.DBF", "CONTACTS.DBT", "EMAIL.DBF"})
+        EXPECT_NE(newFiles.at(QString::fromLatin1(changed)), oldFiles.at(QString::fromLatin1(changed))) << changed;
+    const int renames = QRegularExpression(QStringLiteral("renames: (\\d+)")).match(whole.output).captured(1).toInt();
+    ASSERT_EQ(renames, 5);   // the record, the three tables' files, the record's removal
+    expectOwnNotes(reference + QStringLiteral("/contacts/CONTACTS.DBF"), 41);
+
+    for (int n = 1; n <= renames; ++n) {
+        SCOPED_TRACE(n);
+        const bool exitInstead = n % 2 == 0;
+        const QString run = runIn(QStringLiteral("kill%1").arg(n));
+        const QString contactFolder = run + QStringLiteral("/contacts");
+        const QString table = contactFolder + QStringLiteral("/CONTACTS.DBF");
+        ASSERT_TRUE(runChild(QStringLiteral("export"), run, table, n, exitInstead).stopped);
+        if (n > 1) {
+            // The switch had happened: the open that finishes it is killed
+            // at its first step too, and the next one finishes it.
+            EXPECT_TRUE(QFileInfo::exists(contactFolder + QStringLiteral("/QBSWITCH.LST")));
+            EXPECT_TRUE(runChild(QStringLiteral("open"), run, table, 1, !exitInstead).stopped);
+        }
+        expectOwnNotes(table, n == 1 ? 40 : 41);
+        EXPECT_TRUE(contactFiles(contactFolder) == (n == 1 ? oldFiles : newFiles))
+            << (contactFiles(contactFolder) == oldFiles ? "old" : contactFiles(contactFolder) == newFiles ? "new" : "mixed");
+    }
+
+    // The same renames refused by the system, on the road through File >
+    // Export: before the switch the export fails and changes nothing; after
+    // it the export is done, says that its last step is left, and the next
+    // open completes it. The added contact is recorded only with the files.
+    const auto hiddenRows = [] {
+        return jet::Database::open(general::gstrWorkDBPath)
+            .openRecordset(QStringLiteral("SELECT COUNT(*) FROM tblActHiddenFields"), jet::dbOpenSnapshot)
+            ->value(0)
+            .toString();
+    };
+    for (int n = 1; n <= renames; ++n) {
+        SCOPED_TRACE(n);
+        copyFolder(pristine, folder);
+        general::dbWork.execute(QStringLiteral("DELETE FROM tblActHiddenFields WHERE LumacorPrimK > 40"));
+        int calls = 0;
+        contacts::setRenameHook([&](const QString&, const QString&) { return ++calls == n ? EIO : 0; });
+        ui.answerFile(path, 3);
+        ui.answerMessage(ui::vbYes, kWarning);
+        ui.answerMessage(ui::vbOK);
+        const bool failed = main->ExportFile();
+        contacts::setRenameHook(nullptr);
+        const QString said = ui.shown().back().text;
+        if (n == 1) {
+            EXPECT_TRUE(failed);
+            EXPECT_EQ(said, QStringLiteral("Cannot replace '%1/CONTACTS.DBT': %2  Unable to Export.")
+                                .arg(folder, QString::fromLocal8Bit(std::strerror(EIO))));
+            EXPECT_EQ(hiddenRows(), QStringLiteral("40"));
+        } else {
+            EXPECT_FALSE(failed);
+            EXPECT_TRUE(said.startsWith(kSuccess + QStringLiteral("\r\rThe export's last step")) && said.contains(QStringLiteral("Input/output error")))
+                << said.toStdString();
+            EXPECT_EQ(ui.shown().back().style, ui::vbExclamation);
+            EXPECT_EQ(hiddenRows(), QStringLiteral("41"));
+        }
+        expectOwnNotes(path, n == 1 ? 40 : 41);
+        EXPECT_TRUE(contactFiles(folder) == (n == 1 ? oldFiles : newFiles));
+    }
+}
+
+// The record of the contacts an export adds lands with the contact files or
+// not at all: when it cannot be written the export fails and changes
+// nothing; when it cannot be kept once the files have switched (another
+// program holds the working database), the closing message says so.
+TEST_F(ActLink, AddedContactsAreRecordedWithTheFilesOrTheClosingMessageSaysSo)
+{
+    const QString path = contacttest::makeDatabase(folder, contacttest::threeContacts());
+    importThroughDialog(path);
+    ASSERT_NE(frmdataform::loaded(), nullptr);
+    general::dbWork.execute(QStringLiteral("INSERT INTO tblData ([Contact], [City]) VALUES (\"Dee New\", \"Oslo\")"));
+    const auto before = contacttest::snapshot(folder);
+    const auto hidden = [] {
+        return jet::Database::open(general::gstrWorkDBPath)
+            .openRecordset(QStringLiteral("SELECT COUNT(*) FROM tblActHiddenFields"), jet::dbOpenSnapshot)
+            ->value(0)
+            .toString();
+    };
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(general::gstrWorkDBPath).constData(), &other), SQLITE_OK);
+
+    // The record refused: nothing changes in the contact database.
+    ASSERT_EQ(sqlite3_exec(other, "CREATE TRIGGER refuse BEFORE INSERT ON tblActHiddenFields "
+                                  "BEGIN SELECT RAISE(ABORT, 'the record is refused'); END",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    ui.answerFile(path, 3);
+    ui.answerMessage(ui::vbYes, kWarning);
+    ui.answerMessage(ui::vbOK);
+    EXPECT_TRUE(main->ExportFile());
+    EXPECT_TRUE(ui.shown().back().text.contains(QStringLiteral("the record is refused"))) << ui.shown().back().text.toStdString();
+    EXPECT_EQ(contacttest::snapshot(folder), before);
+    EXPECT_EQ(hidden(), QStringLiteral("3"));
+    ASSERT_EQ(sqlite3_exec(other, "DROP TRIGGER refuse", nullptr, nullptr, nullptr), SQLITE_OK);
+
+    // Another reader of the working database from the moment the files
+    // switch: the record cannot be kept, and the closing message says so.
+    contacts::setRenameHook([&](const QString&, const QString& to) {
+        if (to.isEmpty()) {   // the last step of the switch
+            EXPECT_EQ(sqlite3_exec(other, "BEGIN; SELECT COUNT(*) FROM tblData;", nullptr, nullptr, nullptr), SQLITE_OK);
+        }
+        return 0;
+    });
+    ui.answerFile(path, 3);
+    ui.answerMessage(ui::vbYes, kWarning);
+    ui.answerMessage(ui::vbOK);
+    EXPECT_FALSE(main->ExportFile());
+    contacts::setRenameHook(nullptr);
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    const QString said = ui.shown().back().text;
+    EXPECT_TRUE(said.startsWith(kSuccess + QStringLiteral("\r\rThe contact added could not be recorded in the list (")))
+        << said.toStdString();
+    EXPECT_TRUE(said.endsWith(QStringLiteral("exporting this list again would add it again. Import the Act! database "
+                                             "again before the next export.")));
+    EXPECT_EQ(ui.shown().back().style, ui::vbExclamation);
+    EXPECT_EQ(hidden(), QStringLiteral("3"));
+    contacts::Database db;
+    db.Open(path);
+    ASSERT_TRUE(db.isopen());
+    EXPECT_EQ(contactNames(db), (QStringList{"000000000001 Ann Smith", "000000000002 Bo Lee", "000000000003 Cy O'Brien",
+                                             "000000000004 Dee New"}));
 }

@@ -4,6 +4,7 @@
 #include "exchange/frmexceltables.h"
 #include "exchange/frmtablenames.h"
 #include "import_fixture.h"
+#include "support/xls_fixture.h"
 
 #include "platform/jet/connection.h"
 #include "platform/jet/types.h"
@@ -129,6 +130,26 @@ TEST_F(ExcelChooser, WithoutHeadersTheNamesRowIsImportedAsData)
     QTest::mouseDClick(child<QComboBox>(form.get(), "Combo1"), Qt::LeftButton);
     ASSERT_NE(frmdataform::loaded(), nullptr);
     EXPECT_EQ(tblData(QStringLiteral("[F1], [F3]")), (QStringList{"Name|Amount", "Smith|10.5", "Lee|7", "O'Brien|-3"}));
+}
+
+TEST_F(ExcelChooser, FormulaResultsComeInAndTheirErrorsAreNamedAtTheEnd)
+{
+    makePreviousList();
+    const QString book = writeWorkbook("people.xls", QStringLiteral("Sheet1"), kPeople);
+    // Lee's amount is a formula that ended in #DIV/0!, O'Brien's one that gave -4.
+    ASSERT_TRUE(xlsfixture::putFormulas(book, {{7.0, xlsfixture::Result::error(0x07)},
+                                               {-3.0, xlsfixture::Result::num(-4)}}));
+    open(book, {QStringLiteral("Sheet1")});
+    child<QCheckBox>(form.get(), "chkFirstRow")->click();
+    ui.answerMessage(ui::vbOK);
+    child<QPushButton>(form.get(), "cmdContinue")->click();
+
+    EXPECT_EQ(form->result(), QDialog::Accepted);
+    ASSERT_NE(frmdataform::loaded(), nullptr);
+    EXPECT_EQ(tblData(QStringLiteral("[Name], [Amount]")), (QStringList{"Smith|10.5", "Lee|", "O'Brien|-4"}));
+    ASSERT_EQ(ui.shown().size(), 1);
+    EXPECT_EQ(ui.shown()[0].text, QStringLiteral("1 cell held a formula error and came in empty"));
+    EXPECT_EQ(ui.shown()[0].style, ui::vbExclamation);
 }
 
 TEST_F(ExcelChooser, AFailingImportLeavesThePreviousListAndTheWindowOpen)

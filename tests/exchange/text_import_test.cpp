@@ -508,3 +508,34 @@ TEST_F(TextImport, LongFileKeepsEveryRecordInOrderWithItsValues)
         ASSERT_EQ(got[i][1].toString(), expected[i][1].toString()) << "row " << i;
     }
 }
+
+// A U+FEFF is a mark of the file only at its very start: at the start of a
+// value further down, or inside one, it is part of the value and comes in.
+TEST_F(TextImport, AMarkAtTheStartOfAValueIsKept)
+{
+    const QString text = QStringLiteral("Name,City\r\n\uFEFFZoë,x\uFEFF\r\nAnn,\uFEFFŁódź\r\n\"\uFEFFq\",w\r\n");
+    const struct {
+        const char* what;
+        QStringConverter::Encoding enc;
+        bool bom;
+    } cases[] = {{"UTF-8", QStringConverter::Utf8, false},
+                 {"UTF-8 with its mark", QStringConverter::Utf8, true},
+                 {"UTF-16", QStringConverter::Utf16LE, true},
+                 {"UTF-32", QStringConverter::Utf32BE, true}};
+    for (const auto& c : cases) {
+        QStringEncoder enc(c.enc, c.bom ? QStringConverter::Flag::WriteBom : QStringConverter::Flag::Default);
+        const QString path = write(enc.encode(text));
+        const auto encoding = detectTextEncoding(path);
+        ASSERT_TRUE(encoding) << c.what;
+        const TextPreview p = buildTextPreview(path, *encoding, withHeader());
+        ASSERT_EQ(p.error.toStdString(), "") << c.what;
+        EXPECT_EQ(p.names, (QStringList{"Name", "City"})) << c.what;
+        const TextImportResult r = run(TextImportRequest{path, *encoding, withHeader(), p.names, p.types});
+        ASSERT_EQ(r.outcome, Outcome::Done) << c.what << ": " << r.error.toStdString();
+        EXPECT_EQ(show(rows()),
+                  show(std::vector<Row>{{jet::Value(QStringLiteral("\uFEFFZoë")), jet::Value(QStringLiteral("x\uFEFF"))},
+                                        {jet::Value("Ann"), jet::Value(QStringLiteral("\uFEFFŁódź"))},
+                                        {jet::Value(QStringLiteral("\uFEFFq")), jet::Value("w")}}))
+            << c.what;
+    }
+}

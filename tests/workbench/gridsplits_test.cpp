@@ -168,7 +168,15 @@ TEST_F(GridSplitsTest, ASplitIsASecondViewOfTheSameGrid)
     EXPECT_NE(second, split);
     EXPECT_EQ(splits(f).splitter()->widget(1), second);
     EXPECT_EQ(splits(f).splitter()->widget(2), split);
+    // What is being typed in the split that goes is stored first.
+    second->setCurrentIndex(f.gridModel()->index(12, 1));
+    second->edit(f.gridModel()->index(12, 1));
+    auto* typing = qobject_cast<QLineEdit*>(second->indexWidget(f.gridModel()->index(12, 1)));
+    ASSERT_NE(typing, nullptr);
+    typing->setText(QStringLiteral("typed before removal"));
     trigger("mnuRemoveSplit");
+    rs = db.openRecordset(QStringLiteral("SELECT [C2] FROM tblData WHERE [C1] = 'r13c1'"));
+    EXPECT_EQ(rs->value(0).toString(), QStringLiteral("typed before removal"));
     EXPECT_EQ(splits(f).count(), 1);
     EXPECT_EQ(splits(f).split(1), split);
     trigger("mnuRemoveSplit");

@@ -361,6 +361,10 @@ TEST_F(GridTools, DeleteRowTakesOneRecordUntilTheGridMoves)
     trigger("delrow");
     trigger("delrow");   // no move in between: no current record
     EXPECT_EQ(column(QStringLiteral("Last")), QStringList({"Robert", "Smith", "Rupert", "Anderson", "<null>"}));
+    // The status bar's total follows at once.
+    EXPECT_EQ(glngTotalRecords, 5);
+    EXPECT_TRUE(MDIMain::instance().panelText(1).startsWith(QStringLiteral("Total Records = 5 ")))
+        << MDIMain::instance().panelText(1).toStdString();
     goTo(f, 0, 0);
     frmbitmaps::item(QStringLiteral("delrow"))->trigger();
     EXPECT_EQ(column(QStringLiteral("Last")), QStringList({"Smith", "Rupert", "Anderson", "<null>"}));

@@ -334,6 +334,58 @@ TEST_F(Spelling, TheCheckFollowsTheGridsFilterAndColumn)
     EXPECT_EQ(f.DBGridData->currentIndex().column(), 1);
 }
 
+// A header click names another column than the grid's current cell: the
+// caption, the walk and Change all take the column the caption names.
+TEST_F(Spelling, AfterAHeaderClickTheCheckActsOnTheColumnItNames)
+{
+    writeDict("Street\r\nSmith\r\nA\r\nB\r\n");
+    frmdataform& f = openList();
+    goTo(f, 0, 0);   // on Last ...
+    f.DBGridData_HeadClick(1);   // ... the header of Code clicked
+    ASSERT_EQ(gstrCurColumn, QStringLiteral("Code"));
+    trigger("mnuspell");
+    expectStop(f, 2, QStringLiteral("C"));
+    frmSpellChecker* c = frmSpellChecker::loaded();
+    EXPECT_EQ(c->windowTitle(), QStringLiteral("Spelling Checker on: Code"));
+    EXPECT_EQ(f.DBGridData->currentIndex().column(), 1);
+    c->txtreplace->setText(QStringLiteral("Z"));
+    c->cmdchange->click();
+    expectStop(f, 3, QStringLiteral("D"));
+    auto rs = db.openRecordset(QStringLiteral("SELECT [Last], [Code] FROM tblData ORDER BY [LumacorPrimK]"));
+    rs->move(2);
+    EXPECT_EQ(rs->value(0).toString(), QStringLiteral("smith"));   // Last untouched
+    EXPECT_EQ(rs->value(1).toString(), QStringLiteral("Z"));
+}
+
+// F7 on the empty row for a new record checks from the first record.
+TEST_F(Spelling, OnTheNewRecordRowTheCheckStartsFromTheFirstRecord)
+{
+    writeDict("Smith\r\n");
+    frmdataform& f = openList();
+    goTo(f, 7, 0);   // the list stood on Jones last ...
+    goTo(f, f.gridModel()->rowCount() - 1, 0);   // ... and now on the new-record row
+    ASSERT_TRUE(f.gridModel()->isAddRow(gridRow(f)));
+    trigger("mnuspell");
+    expectStop(f, 0, QStringLiteral("Street"));
+}
+
+// A value holding a line break cannot be one entry of a file of lines: it is
+// refused, and the dictionary stays as it was.
+TEST_F(Spelling, AWordWithALineBreakIsRefused)
+{
+    writeDict("Street\r\n");
+    frmSpellManager m;
+    m.show();
+    for (const char* word : {"Ann\nLee", "Ann\r\nLee", "Ann\rLee"}) {
+        m.txtspell->setText(QString::fromLatin1(word));
+        ui.answerMessage(ui::vbOK, QStringLiteral("A word that holds a line break cannot be added to the dictionary."));
+        m.cmdAdd->click();
+        EXPECT_EQ(dictBytes(), QByteArray("Street\r\n")) << word;
+    }
+    EXPECT_EQ(ui.pendingAnswers(), 0);
+    EXPECT_EQ(ui.failures(), QStringList());
+}
+
 // ---- the manager ---------------------------------------------------------------------
 
 TEST_F(Spelling, TheManagerListsAddsAndRemovesWords)

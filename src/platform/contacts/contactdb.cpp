@@ -5,6 +5,8 @@
 // hash lookup.
 #include "platform/contacts/contactdb.h"
 
+#include "platform/contacts/file_switch.h"
+
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -12,7 +14,6 @@
 #include <QRegularExpression>
 #include <QTime>
 
-#include <cstdio>
 #include <optional>
 
 namespace contacts {
@@ -378,6 +379,8 @@ void Database::Open(const QString& path)
         if (!fi.isFile())
             throw ContactError(QStringLiteral("'%1' does not exist.").arg(path));
         folder_ = fi.absolutePath();
+        // A change that a crash interrupted is finished or cleared away first.
+        recoverSwitch(folder_);
         const DbfTable info = DbfTable::read(findFile(folder_, kInfoFile));
         const int cContacts = info.fieldIndex(QStringLiteral("CONTACTS"));
         const int cVersion = info.fieldIndex(QStringLiteral("VERSION"));
@@ -484,33 +487,26 @@ void Database::Close()
 {
     if (!open_)
         return;
-    std::vector<std::pair<QString, QString>> renames;   // new file, old file
-    const auto cleanUp = [&] {
-        for (const auto& [made, target] : renames)
-            QFile::remove(made);
-    };
+    closeWarning_.clear();
+    std::vector<FileSwap> swaps;   // new file, old file; memos first
     try {
         for (Table* t : {&contact_, &email_}) {
             if (!t->dirty_)
                 continue;
-            const QString staged = t->file_ + QStringLiteral(".qbnew");
-            const QString stagedMemo = t->memoFile_ + QStringLiteral(".qbnew");
-            renames.emplace_back(staged, t->file_);
+            const QString staged = t->file_ + QLatin1String(kStagedSuffix);
+            const QString stagedMemo = t->memoFile_ + QLatin1String(kStagedSuffix);
             if (t->table_.hasMemo())
-                renames.emplace_back(stagedMemo, t->memoFile_);
+                swaps.push_back({stagedMemo, t->memoFile_});
+            swaps.push_back({staged, t->file_});
             t->table_.write(staged, stagedMemo);
         }
     } catch (...) {
-        cleanUp();
+        for (const FileSwap& s : swaps)
+            QFile::remove(s.staged);
         throw;
     }
-    // Every file is written: now they replace the old ones. The memo goes
-    // first, so that a table never points into a memo file older than itself.
-    for (auto it = renames.rbegin(); it != renames.rend(); ++it)
-        if (std::rename(QFile::encodeName(it->first).constData(), QFile::encodeName(it->second).constData()) != 0) {
-            cleanUp();
-            throw ContactError(QStringLiteral("Cannot replace '%1'.").arg(it->second));
-        }
+    // Every file is written: they replace the old ones in one step.
+    closeWarning_ = switchFiles(folder_, swaps);
     contact_.dirty_ = email_.dirty_ = false;
     open_ = false;
 }

@@ -18,9 +18,11 @@
 // stored); both forms, "" for none, are what a write takes.
 //
 // Changes stay in memory until Close(), which writes every changed table to a
-// new file beside the old one and renames them over the old files only when
-// all are written. A Database dropped without Close() leaves the files as
-// they were: a failed export changes nothing.
+// new file beside the old one and switches all of them in at once
+// (platform/contacts/file_switch.h); Open() first finishes or clears away a
+// switch that a crash interrupted, so the files are always all old or all
+// new. A Database dropped without Close() leaves the files as they were: a
+// failed export changes nothing.
 #pragma once
 
 #include "platform/contacts/dbase.h"
@@ -148,8 +150,11 @@ public:
     Table& CONTACT() { return contact_; }
     Table& Email() { return email_; }
     /// Writes the changes (all files or, on failure, none) and closes.
-    /// Throws ContactError when the files cannot be written.
+    /// Throws ContactError when the files cannot be written: nothing changed.
     void Close();
+    /// After a Close that wrote the changes: "" when every file is in place,
+    /// else why one is not yet (the next Open puts it in place).
+    QString closeWarning() const { return closeWarning_; }
 
 private:
     friend class Table;
@@ -158,6 +163,7 @@ private:
 
     bool open_ = false;
     QString failure_;
+    QString closeWarning_;
     QString folder_;
     bool multiUser_ = false;
     bool error_ = false;

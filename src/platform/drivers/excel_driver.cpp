@@ -2,13 +2,19 @@
 // sheet (HDR, IMEX) and writing a new workbook of one sheet. A workbook that
 // already exists is never written into: the export deletes it first, and
 // anything else is refused, so no sheet of the user's is overwritten.
+//
+// Reading runs in a child process (read_boundary.h): the workbook library
+// can read outside its buffers on a damaged file.
 #include "platform/drivers/builtin.h"
 #include "platform/drivers/external.h"
+#include "platform/drivers/read_boundary.h"
 #include "platform/drivers/xls_reader.h"
 #include "platform/drivers/xls_writer.h"
 #include "platform/jet/error.h"
 
 #include <QFileInfo>
+
+#include <utility>
 
 namespace drivers {
 namespace {
@@ -25,6 +31,7 @@ class TableReader : public RowReader {
 public:
     explicit TableReader(XlsTable t) : t_(std::move(t)) {}
     const jet::ColumnList& columns() const override { return t_.columns; }
+    long long emptiedCells() const override { return t_.formulaErrors; }
     bool next(std::vector<jet::Value>& row) override
     {
         if (at_ >= t_.rows.size())
@@ -38,6 +45,8 @@ private:
     size_t at_ = 0;
 };
 
+thread_local long long formulaErrors = 0;
+
 [[noreturn]] void external(const QString& why)
 {
     throw jet::JetError(jet::errExternal, why);
@@ -48,6 +57,30 @@ public:
     explicit ExcelDriver(XlsVersion v) : version_(v) {}
 
     std::unique_ptr<RowReader> read(const Spec& spec, const QString& table) override
+    {
+        // The count of formula errors comes back across the boundary with
+        // the columns; the import's closing message names it.
+        std::unique_ptr<RowReader> r = readInChild(spec.database, [&] { return readHere(spec, table); });
+        formulaErrors += r->emptiedCells();
+        return r;
+    }
+
+    void write(const Spec& spec, const QString& table, const jet::ColumnList& columns, const RowSource& rows) override
+    {
+        if (QFileInfo::exists(spec.database))
+            throw jet::JetError(jet::errTableExists, QStringLiteral("Table '%1' already exists.").arg(table));
+        QString error;
+        if (!writeXls(spec.database, version_, table, columns, rows, &error))
+            external(error);
+    }
+
+    QStringList tables(const Spec& spec) override
+    {
+        return listInChild(spec.database, [&] { return tablesHere(spec); });
+    }
+
+private:
+    static std::unique_ptr<RowReader> readHere(const Spec& spec, const QString& table)
     {
         XlsWorkbook wb;
         QString error;
@@ -67,16 +100,7 @@ public:
         return std::make_unique<TableReader>(std::move(t));
     }
 
-    void write(const Spec& spec, const QString& table, const jet::ColumnList& columns, const RowSource& rows) override
-    {
-        if (QFileInfo::exists(spec.database))
-            throw jet::JetError(jet::errTableExists, QStringLiteral("Table '%1' already exists.").arg(table));
-        QString error;
-        if (!writeXls(spec.database, version_, table, columns, rows, &error))
-            external(error);
-    }
-
-    QStringList tables(const Spec& spec) override
+    static QStringList tablesHere(const Spec& spec)
     {
         XlsWorkbook wb;
         QString error;
@@ -85,11 +109,15 @@ public:
         return wb.catalogNames();
     }
 
-private:
     XlsVersion version_;
 };
 
 } // namespace
+
+long long takeExcelFormulaErrors()
+{
+    return std::exchange(formulaErrors, 0);
+}
 
 void registerExcelDrivers()
 {

@@ -32,6 +32,10 @@ public:
     virtual const jet::ColumnList& columns() const = 0;
     /// Fills row (one value per column); false at the end.
     virtual bool next(std::vector<jet::Value>& row) = 0;
+    /// Cells the file holds no value for that the reader hands out as Null
+    /// all the same (a worksheet formula whose result is an error); known
+    /// once the columns are.
+    virtual long long emptiedCells() const { return 0; }
 };
 
 /// Supplies rows to a writer: fills row and returns true, or false at the end.

@@ -1,17 +1,22 @@
 // Writing Access databases of our own: Jet 3 (Access 97, 2 KB pages) and
 // Jet 4 (Access 2000, 4 KB pages). Two things are written:
 //
-// - an empty database: the header page, the free-page map, the object
-//   catalogue MSysObjects with the containers "Tables", "Databases" and
-//   "Relationships" and the database object "MSysDb", and the empty system
-//   tables MSysACEs (access control), MSysQueries and MSysRelationships;
+// - an empty database as Access makes one under its default workgroup: the
+//   header page, the free-page map, the object catalogue MSysObjects (with
+//   its indexes "Id" and "ParentIdName") holding the containers "Tables",
+//   "Databases" and "Relationships", the database object "MSysDb" (with the
+//   format's "AccessVersion" property) and the system tables MSysACEs (the
+//   objects' default rights), MSysQueries and MSysRelationships (empty, with
+//   their indexes); every object has its owner;
 // - one new table with its rows, added to such a database: its definition,
-//   its data pages, long-value pages for memos, its two usage maps (pages it
-//   owns, pages with free space) and its row in the catalogue.
+//   its data pages, long-value pages for memos, the usage maps of the table
+//   and of each memo column, its row and keys in the catalogue and its
+//   owner's rights.
 //
-// Not written: indexes, relationships, properties, queries, forms, reports.
-// A table is added only to a database this writer made (its catalogue has no
-// index to keep up); any other .mdb file is refused untouched.
+// Not written: the new table's indexes, relationships, properties, queries,
+// forms, reports. A table is added only to a database this writer made (its
+// catalogue and indexes lie where the writer keeps them up); any other .mdb
+// file is refused untouched.
 #pragma once
 
 #include "platform/drivers/external.h"

@@ -9,6 +9,12 @@
 // pages) and the page and row of its first part; every part begins with the
 // page and row of the next, 0 ending the chain.
 //
+// A table's usage map lists the pages it owns: either a bitmap of pages from
+// a first page on (type 0), or the page numbers of bitmap pages that each
+// cover (page size - 4) * 8 pages (type 1). Every page it lists must lie in
+// the file: a file cut short loses them, and the library would then end the
+// table early as if it had no more rows.
+//
 // Cost: the definition pages once; mdbTableDamage reads the table's pages once.
 
 // libmdb's header is C and needs glib's declarations before it.
@@ -16,6 +22,8 @@
 #include <mdbtools.h>
 
 #include "platform/drivers/mdb_check.h"
+
+#include "platform/drivers/read_boundary.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -52,8 +60,8 @@ public:
     explicit Checker(const QString& path) : h_(mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS))
     {
         if (h_) {
-            const qint64 size = QFileInfo(path).size();
-            pages_ = (size + h_->fmt->pg_size - 1) / h_->fmt->pg_size;
+            // Only whole pages can be read: a last page cut short is lost.
+            pages_ = QFileInfo(path).size() / h_->fmt->pg_size;
         }
     }
     MdbHandle* handle() const { return h_.get(); }
@@ -97,21 +105,73 @@ public:
                 damaged(QStringLiteral("the page map of %1 lies outside the file").arg(what));
     }
 
+    /// Every page the table's usage map lists lies in the file.
+    void usageMap(const MdbTableDef* t, const QString& what)
+    {
+        MdbHandle* h = h_.get();
+        const auto* map = static_cast<const unsigned char*>(t->usage_map);
+        const size_t size = t->map_sz;
+        if (!map || size < 1)
+            damaged(QStringLiteral("the page map of %1 cannot be read").arg(what));
+        const auto beyond = [&] { damaged(QStringLiteral("pages of %1 lie beyond the end of the file").arg(what)); };
+        if (map[0] == 0) {
+            if (size < 5)
+                return;
+            const quint64 first = static_cast<quint32>(mdb_get_int32(const_cast<unsigned char*>(map), 1));
+            for (size_t byte = 5; byte < size; ++byte)
+                if (map[byte])
+                    for (int bit = 7; bit >= 0; --bit)
+                        if ((map[byte] >> bit) & 1) {
+                            if (qint64(first + (byte - 5) * 8 + bit) >= pages_)
+                                beyond();
+                            break;
+                        }
+            return;
+        }
+        if (map[0] != 1)
+            damaged(QStringLiteral("the page map of %1 is of an unknown kind").arg(what));
+        const quint64 perPage = quint64(h->fmt->pg_size - 4) * 8;
+        for (size_t i = 0; i + 5 <= size; i += 4) {
+            const quint32 mapPage = static_cast<quint32>(mdb_get_int32(const_cast<unsigned char*>(map), int(i) + 1));
+            if (mapPage == 0)
+                continue;
+            if (qint64(mapPage) >= pages_ || mdb_read_alt_pg(h, mapPage) != h->fmt->pg_size)
+                beyond();
+            const unsigned char* bits = h->alt_pg_buf + 4;
+            for (quint64 byte = 0; byte < perPage / 8; ++byte)
+                if (bits[byte])
+                    for (int bit = 7; bit >= 0; --bit)
+                        if ((bits[byte] >> bit) & 1) {
+                            if (qint64((i / 4) * perPage + byte * 8 + quint64(bit)) >= pages_)
+                                beyond();
+                            break;
+                        }
+            stillReading();
+        }
+    }
+
     /// Every long value of the table's rows: its chain of pages must end.
-    void longValues(MdbTableDef* t, const QString& what)
+    /// With properties, the catalogue's property blocks (LvProp) must also
+    /// hold together as the library walks them.
+    void longValues(MdbTableDef* t, const QString& what, bool properties = false)
     {
         MdbHandle* h = h_.get();
         std::vector<int> columns;
+        int propertyColumn = -1;
         for (guint i = 0; i < t->columns->len; ++i) {
             const auto* c = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
             if (c->col_type == MDB_MEMO || c->col_type == MDB_OLE)
                 columns.push_back(static_cast<int>(i));
+            if (properties && c->col_type == MDB_OLE && std::strcmp(c->name, "LvProp") == 0)
+                propertyColumn = static_cast<int>(i);
         }
         if (columns.empty())
             return;
         std::vector<MdbField> fields(t->num_cols);
         mdb_rewind_table(t);
-        while (mdb_fetch_row(t)) {
+        for (unsigned rows = 0; mdb_fetch_row(t); ++rows) {
+            if ((rows & 1023) == 0)
+                stillReading();
             mdb_read_pg(h, t->cur_phys_pg);
             int start = 0;
             size_t size = 0;
@@ -126,12 +186,108 @@ public:
                 unsigned char head[kLongValueField];
                 std::memcpy(head, f.value, sizeof head);
                 chain(head, what);
+                if (i == propertyColumn)
+                    propertyBlock(longValue(f), what);
                 mdb_read_pg(h, t->cur_phys_pg);   // the walk read other pages
             }
         }
     }
 
 private:
+    /// A long value's bytes as the library's reading of it gives them (its
+    /// chain known to end).
+    QByteArray longValue(const MdbField& f)
+    {
+        const auto* head = static_cast<const unsigned char*>(f.value);
+        const quint32 word = static_cast<quint32>(mdb_get_int32(const_cast<unsigned char*>(head), 0));
+        if (word & 0x80000000u)
+            return QByteArray(static_cast<const char*>(f.value) + kLongValueField, f.siz - kLongValueField);
+        long at = mdb_get_int32(const_cast<unsigned char*>(head), 4);
+        QByteArray out;
+        void* buf = nullptr;
+        int offset = 0;
+        size_t len = 0;
+        if (word & 0x40000000u) {
+            if (mdb_find_pg_row(h_.get(), static_cast<int>(at), &buf, &offset, &len) == 0)
+                out.append(static_cast<const char*>(buf) + offset, qsizetype(len));
+            return out;
+        }
+        if (word & 0xf0000000u)
+            return out;
+        while (at != 0 && mdb_find_pg_row(h_.get(), static_cast<int>(at), &buf, &offset, &len) == 0 && len >= 4) {
+            out.append(static_cast<const char*>(buf) + offset + 4, qsizetype(len - 4));
+            at = mdb_get_int32(buf, offset);
+        }
+        return out;
+    }
+
+    /// A property block ("KKD" or "MR2", then chunks of a 4-byte length and a
+    /// 2-byte type: 0x80 a list of names, each with a 2-byte length; 0 to 2 a
+    /// named block of values, each with a 2-byte length, its type, the index
+    /// of its name and its size): every length must stay inside what holds
+    /// it and move on, or the library walks without end or past the block.
+    void propertyBlock(const QByteArray& b, const QString& what)
+    {
+        const auto bad = [&] { damaged(QStringLiteral("the properties of an object in %1 are damaged").arg(what)); };
+        const auto* p = reinterpret_cast<const unsigned char*>(b.constData());
+        const qsizetype len = b.size();
+        if (len < 4)
+            bad();
+        if (std::memcmp(p, "KKD", 4) != 0 && std::memcmp(p, "MR2", 4) != 0)
+            return;   // the library leaves other blocks alone
+        const auto u16 = [&](qsizetype at) { return qsizetype(p[at] | p[at + 1] << 8); };
+        qsizetype names = -1;
+        for (qsizetype pos = 4; pos < len;) {
+            if (pos + 6 > len)
+                bad();
+            const quint32 chunk = quint32(p[pos]) | quint32(p[pos + 1]) << 8 | quint32(p[pos + 2]) << 16 | quint32(p[pos + 3]) << 24;
+            const qsizetype type = u16(pos + 4);
+            if (chunk < 6 || qint64(chunk) > len - pos)
+                bad();
+            const qsizetype body = pos + 6, end = pos + qsizetype(chunk);
+            if (type == 0x80) {
+                names = 0;
+                for (qsizetype at = body; at < end; ++names) {
+                    if (at + 2 > end || u16(at) > end - at - 2)
+                        bad();
+                    at += 2 + u16(at);
+                }
+            } else if (type <= 2 && names >= 0) {
+                if (body + 6 > end || u16(body + 4) > end - body - 6)
+                    bad();
+                for (qsizetype at = body + 6 + u16(body + 4); at < end;) {
+                    if (at + 8 > end)
+                        bad();
+                    const qsizetype record = u16(at), dtype = p[at + 3], elem = u16(at + 4), dsize = u16(at + 6);
+                    if (elem >= names || at + 8 + dsize > end)
+                        break;   // where the library stops
+                    if (record < 8 || dsize < valueWidth(int(dtype)))
+                        bad();
+                    at += record;
+                }
+            }
+            pos = end;
+        }
+    }
+
+    /// The bytes the library reads for a property value of a type.
+    static int valueWidth(int type)
+    {
+        switch (type) {
+        case MDB_BOOL:
+        case MDB_BYTE: return 1;
+        case MDB_INT: return 2;
+        case MDB_LONGINT:
+        case MDB_COMPLEX:
+        case MDB_FLOAT: return 4;
+        case MDB_MONEY:
+        case MDB_DOUBLE:
+        case MDB_DATETIME: return 8;
+        case MDB_REPID: return 16;
+        default: return 0;
+        }
+    }
+
     void chain(unsigned char* head, const QString& what)
     {
         const unsigned long length = static_cast<unsigned long>(mdb_get_int32(head, 0));
@@ -143,7 +299,7 @@ private:
                 damaged(QStringLiteral("a long value of %1 runs in a circle of pages").arg(what));
             seen.insert(at);
             if (qint64(static_cast<unsigned long>(at) >> 8) >= pages_)
-                return;   // the library stops at a page it cannot read
+                damaged(QStringLiteral("a long value of %1 lies beyond the end of the file").arg(what));
             void* buf = nullptr;
             int offset = 0;
             size_t len = 0;
@@ -187,7 +343,8 @@ QString mdbDamage(const QString& path)
         std::unique_ptr<MdbTableDef, TableFreer> t(mdb_read_table(&entry));
         if (!t || !mdb_read_columns(t.get()))
             return;   // the reader reports a catalogue it cannot read
-        c.longValues(t.get(), what);
+        c.usageMap(t.get(), what);
+        c.longValues(t.get(), what, true);
     });
 }
 
@@ -205,7 +362,10 @@ QString mdbTableDamage(const QString& path, const QString& table)
             const QString what = QStringLiteral("table '%1'").arg(table);
             c.definition(e->table_pg, what);
             std::unique_ptr<MdbTableDef, TableFreer> t(mdb_read_table(e));
-            if (t && mdb_read_columns(t.get()))
+            if (!t)
+                return;   // the reader reports a table it cannot read
+            c.usageMap(t.get(), what);
+            if (mdb_read_columns(t.get()))
                 c.longValues(t.get(), what);
             return;
         }

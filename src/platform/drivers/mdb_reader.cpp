@@ -3,14 +3,22 @@
 //
 // Call order inside libmdb: mdb_open, mdb_read_catalog, mdb_read_table,
 // mdb_read_columns, mdb_rewind_table, mdb_bind_column, mdb_fetch_row per row,
-// mdb_free_tabledef, mdb_close. Only text-like columns are bound (libmdb turns
-// them into UTF-8 for us); every other value is taken from the row's raw
-// bytes, because libmdb's own date text is wrong before 1900 and in 9999 and
-// its number text would have to be parsed back. Null comes from the row's
-// null mask, so an empty text stays "" and a missing one stays Null.
+// mdb_free_tabledef, mdb_close. Only scaled decimals are bound (libmdb's text
+// of them is read back as a number); every other value is taken from the
+// row's raw bytes (mdb_crack_row), because libmdb's own texts change values:
+// its dates are wrong before 1900 and in 9999, a GUID loses its fourth hyphen,
+// the five bytes Windows-1252 leaves undefined become "?", characters beyond
+// the Basic Multilingual Plane become "??", and a memo longer than its bind
+// buffer is cut. Text is decoded here: Jet 3 in Windows-1252, Jet 4 in UTF-16
+// with its compressed form (FF FE, then one byte per character, a zero byte
+// switching between one and two). Memos are followed onto their long-value
+// pages here too; a page that cannot be read refuses the table. Null comes
+// from the row's null mask, so an empty text stays "" and a missing one Null.
 //
-// Cost: one pass over the data pages; one buffer of kBindSize per text column,
-// allocated once per table and touched only as far as the longest value.
+// mdbTables and readMdbTable read in a child process (read_boundary.h): the
+// library loops without end on some damaged files.
+//
+// Cost: one pass over the data pages, plus the long-value pages of memos.
 
 // libmdb's header is C and needs glib's declarations before it.
 #include <glib.h>
@@ -19,10 +27,13 @@
 #include "platform/drivers/mdb_reader.h"
 
 #include "platform/drivers/mdb_check.h"
+#include "platform/drivers/read_boundary.h"
 
+#include "common/codepage.h"
 #include "platform/jet/error.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -31,9 +42,13 @@
 namespace drivers {
 namespace {
 
-// Well above libmdb's 16384-byte default, which silently cut long memos.
-// A value that still fills the buffer is reported, never passed on cut.
-constexpr size_t kBindSize = size_t(1) << 20;
+// libmdb's own bind size: the text of a scaled decimal is short.
+constexpr size_t kBindSize = MDB_BIND_SIZE;
+
+// A memo's field: its length (flags in the top byte) and where it lies.
+constexpr int kLongValueField = 12;
+constexpr quint32 kInline = 0x80000000u;
+constexpr quint32 kOnePage = 0x40000000u;
 
 // Row offsets on a data page carry flags in their top bits.
 constexpr int kOffsetMask = 0x1fff;
@@ -64,10 +79,7 @@ struct TableFreer {
 };
 using Table = std::unique_ptr<MdbTableDef, TableFreer>;
 
-[[noreturn]] void damagedFile(const QString& path, const QString& why)
-{
-    throw jet::JetError(jet::errExternal, QStringLiteral("'%1' is damaged and cannot be read: %2.").arg(path, why));
-}
+[[noreturn]] void damagedFile(const QString& path, const QString& why) { throwDamaged(path, why); }
 
 /// Opens the file and reads its table catalogue; throws when either fails.
 Handle openWithCatalog(const QString& path)
@@ -79,7 +91,6 @@ Handle openWithCatalog(const QString& path)
     Handle h(mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS));
     if (!h)
         badFormat(path);
-    mdb_set_bind_size(h.get(), kBindSize);
     if (!mdb_read_catalog(h.get(), MDB_TABLE))
         badFormat(path);
     return h;
@@ -87,6 +98,8 @@ Handle openWithCatalog(const QString& path)
 
 QString entryName(const MdbCatalogEntry* e) { return QString::fromUtf8(e->object_name); }
 
+/// Whether libmdb's text of the column is used: scaled decimals and kinds we
+/// do not know.
 bool boundAsText(int jetType)
 {
     switch (jetType) {
@@ -99,10 +112,68 @@ bool boundAsText(int jetType)
     case MDB_DOUBLE:
     case MDB_DATETIME:
     case MDB_BINARY:
-    case MDB_OLE: return false;
-    default: return true;   // text, memo, GUID, decimal and kinds we do not know
+    case MDB_OLE:
+    case MDB_TEXT:
+    case MDB_MEMO:
+    case MDB_REPID: return false;
+    default: return true;
     }
 }
+
+quint32 le32(const unsigned char* p) { return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24; }
+quint16 le16(const unsigned char* p) { return quint16(p[0] | p[1] << 8); }
+
+} // namespace
+
+QString jetText(bool jet3, const char* bytes, qsizetype size)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes);
+    if (size <= 0)
+        return QString();
+    if (jet3) {
+        QString out(size, Qt::Uninitialized);
+        for (qsizetype i = 0; i < size; ++i)
+            out[i] = codepage::charOfCode(p[i]);
+        return out;
+    }
+    QString out;
+    if (size >= 2 && p[0] == 0xff && p[1] == 0xfe) {
+        out.reserve(size - 2);
+        bool narrow = true;
+        for (qsizetype i = 2; i < size;) {
+            if (p[i] == 0) {
+                narrow = !narrow;
+                ++i;
+            } else if (narrow) {
+                out.append(QChar(char16_t(p[i])));
+                ++i;
+            } else if (i + 1 < size) {
+                out.append(QChar(char16_t(le16(p + i))));
+                i += 2;
+            } else {
+                break;   // an odd byte at the end holds no character
+            }
+        }
+        return out;
+    }
+    out.resize(size / 2);
+    for (qsizetype i = 0; i < size / 2; ++i)
+        out[i] = QChar(char16_t(le16(p + 2 * i)));
+    return out;
+}
+
+QString jetGuidText(const unsigned char* b)
+{
+    return QStringLiteral("{%1-%2-%3-%4-%5}")
+        .arg(le32(b), 8, 16, QLatin1Char('0'))
+        .arg(le16(b + 4), 4, 16, QLatin1Char('0'))
+        .arg(le16(b + 6), 4, 16, QLatin1Char('0'))
+        .arg(QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(b + 8), 2).toHex()))
+        .arg(QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(b + 10), 6).toHex()))
+        .toUpper();
+}
+
+namespace {
 
 jet::ColumnInfo columnInfo(const MdbHandle* mdb, const MdbColumn* c)
 {
@@ -204,6 +275,9 @@ public:
         if (!t_ || !mdb_read_columns(t_.get()))
             badFormat(path_);
         mdb_rewind_table(t_.get());
+        jet3_ = h_->f->jet_version == MDB_VER_JET3;
+        pages_ = QFileInfo(path).size() / h_->fmt->pg_size;
+        tableName_ = QString::fromUtf8(t_->name);
 
         const guint n = t_->columns->len;
         fields_.resize(n);
@@ -235,30 +309,39 @@ public:
         if (!mdb_fetch_row(t))
             return false;
         MdbHandle* mdb = h_.get();
-        // Following a memo onto its own pages may have replaced the page buffer.
-        mdb_read_pg(mdb, t->cur_phys_pg);
         int start = 0;
         size_t size = 0;
         if (t->cur_row < 1 || mdb_find_row(mdb, static_cast<int>(t->cur_row) - 1, &start, &size) != 0)
             badFormat(path_);
-        mdb_crack_row(t, start & kOffsetMask, size, fields_.data());
+        if (mdb_crack_row(t, start & kOffsetMask, size, fields_.data()) < 0)
+            damagedFile(path_, QStringLiteral("a row of table '%1' cannot be read").arg(tableName_));
 
         row.resize(cols_.size());
         for (size_t i = 0; i < cols_.size(); ++i) {
+            const MdbField& f = fields_[i];
+            switch (types_[i]) {
+            case MDB_TEXT:
+                row[i] = f.is_null ? jet::Value() : jet::Value(jetText(jet3_, static_cast<const char*>(f.value), f.value ? f.siz : 0));
+                continue;
+            case MDB_MEMO:
+                row[i] = f.is_null ? jet::Value() : jet::Value(memoText(f, cols_[i].name));
+                continue;
+            case MDB_REPID:
+                row[i] = f.is_null || !f.value || f.siz < 16 ? jet::Value()
+                                                            : jet::Value(jetGuidText(static_cast<const unsigned char*>(f.value)));
+                continue;
+            default: break;
+            }
             if (!text_[i]) {
-                row[i] = rawValue(types_[i], fields_[i]);
+                row[i] = rawValue(types_[i], f);
                 continue;
             }
-            if (fields_[i].is_null) {
+            if (f.is_null) {
                 row[i] = jet::Value();
                 continue;
             }
             const char* s = text_[i].get();
-            const size_t len = strnlen(s, kBindSize);
-            if (len >= kBindSize - 1)
-                throw jet::JetError(jet::errExternal, QStringLiteral("The value of field '%1' in table '%2' is too long to be read.")
-                                                          .arg(cols_[i].name, QString::fromUtf8(t->name)));
-            QString v = QString::fromUtf8(s, static_cast<qsizetype>(len));
+            QString v = QString::fromUtf8(s, static_cast<qsizetype>(strnlen(s, kBindSize)));
             if (types_[i] == MDB_NUMERIC) {
                 bool ok = false;
                 const double d = v.toDouble(&ok);
@@ -275,15 +358,85 @@ private:
         void operator()(char* p) const { g_free(p); }
     };
 
+    [[noreturn]] void badLongValue(const QString& column, const QString& why) const
+    {
+        damagedFile(path_, QStringLiteral("a value of field '%1' in table '%2' %3").arg(column, tableName_, why));
+    }
+
+    /// A memo's text: inline in the row, on one long-value page, or on a
+    /// chain of them, each part starting with the page and row of the next.
+    QString memoText(const MdbField& f, const QString& column)
+    {
+        if (!f.value || f.siz < kLongValueField)
+            return QString();   // an empty memo keeps no long-value field
+        const auto* head = static_cast<const unsigned char*>(f.value);
+        const quint32 word = le32(head);
+        const quint32 length = word & 0x3fffffffu;
+        if (word & kInline)
+            return jetText(jet3_, static_cast<const char*>(f.value) + kLongValueField,
+                           std::min<qsizetype>(f.siz - kLongValueField, length));
+        QByteArray bytes;
+        qint32 at = static_cast<qint32>(le32(head + 4));
+        const bool onePage = word & kOnePage;
+        if (!onePage && (word & 0xff000000u))
+            badLongValue(column, QStringLiteral("is of a kind this reader does not know"));
+        long parts = 0;
+        while (at != 0) {
+            if (qint64(static_cast<quint32>(at) >> 8) >= pages_)
+                badLongValue(column, QStringLiteral("lies beyond the end of the file"));
+            void* buf = nullptr;
+            int offset = 0;
+            size_t len = 0;
+            if (mdb_find_pg_row(h_.get(), at, &buf, &offset, &len) != 0)
+                badLongValue(column, QStringLiteral("cannot be read"));
+            const char* part = static_cast<const char*>(buf) + offset;
+            if (onePage) {
+                bytes.append(part, qsizetype(std::min<size_t>(len, length)));
+                break;
+            }
+            if (len < 4 || ++parts > pages_ * 256)
+                badLongValue(column, QStringLiteral("cannot be read"));
+            bytes.append(part + 4, qsizetype(len - 4));
+            if (quint64(bytes.size()) > length)
+                badLongValue(column, QStringLiteral("is longer than its length says"));
+            at = static_cast<qint32>(le32(reinterpret_cast<const unsigned char*>(part)));
+        }
+        return jetText(jet3_, bytes.constData(), bytes.size());
+    }
+
     QString path_;
     Handle h_;
     Table t_;
+    bool jet3_ = false;
+    qint64 pages_ = 0;
+    QString tableName_;
     jet::ColumnList cols_;
     std::vector<MdbField> fields_;
     std::vector<int> types_;
     std::vector<std::unique_ptr<char, GFree>> text_;
     std::vector<int> lens_;
 };
+
+QStringList listTables(const QString& path)
+{
+    Handle h = openWithCatalog(path);
+    QStringList out;
+    GPtrArray* cat = h->catalog;
+    for (guint i = 0; cat && i < cat->len; ++i) {
+        auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(cat, i));
+        if (e->object_type == MDB_TABLE && !mdb_is_system_table(e))
+            out << entryName(e);
+    }
+    return out;
+}
+
+/// The child's limits for a file: at least 4 bytes a row.
+ReadLimits limitsFor(const QString& path)
+{
+    ReadLimits l;
+    l.maxRows = QFileInfo(path).size() / 4;
+    return l;
+}
 
 } // namespace
 
@@ -301,18 +454,17 @@ bool isJetFile(const QString& path)
 
 QStringList mdbTables(const QString& path)
 {
-    Handle h = openWithCatalog(path);
-    QStringList out;
-    GPtrArray* cat = h->catalog;
-    for (guint i = 0; cat && i < cat->len; ++i) {
-        auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(cat, i));
-        if (e->object_type == MDB_TABLE && !mdb_is_system_table(e))
-            out << entryName(e);
-    }
-    return out;
+    return listInChild(path, [&path] { return listTables(path); }, limitsFor(path));
 }
 
 std::unique_ptr<RowReader> readMdbTable(const QString& path, const QString& table)
+{
+    return readInChild(path, [&] { return readMdbTableInProcess(path, table); }, limitsFor(path));
+}
+
+QStringList mdbTablesInProcess(const QString& path) { return listTables(path); }
+
+std::unique_ptr<RowReader> readMdbTableInProcess(const QString& path, const QString& table)
 {
     return std::make_unique<MdbRowReader>(path, table);
 }

@@ -19,12 +19,27 @@ namespace drivers {
 bool isJetFile(const QString& path);
 
 /// The user tables of the database, in catalogue order (system tables left out).
-/// Throws jet::JetError when the file cannot be read as a database.
+/// Throws jet::JetError when the file cannot be read as a database. Read in
+/// a child process (read_boundary.h), like readMdbTable.
 QStringList mdbTables(const QString& path);
 
 /// The rows of one table (its name compared without regard to case).
-/// Throws jet::JetError when the file or the table cannot be read.
+/// Throws jet::JetError when the file or the table cannot be read, and
+/// "'path' is damaged and cannot be read: ..." when the table's pages, its
+/// long values or its reader fail.
 std::unique_ptr<RowReader> readMdbTable(const QString& path, const QString& table);
+
+/// The same two in this process, without the child's limits: for the child
+/// itself and for tests of the reader's own code.
+QStringList mdbTablesInProcess(const QString& path);
+std::unique_ptr<RowReader> readMdbTableInProcess(const QString& path, const QString& table);
+
+/// Jet text as stored: Jet 3 in Windows-1252, Jet 4 in UTF-16, compressed
+/// when it starts with FF FE.
+QString jetText(bool jet3, const char* bytes, qsizetype size);
+
+/// A stored GUID (16 bytes) as "{8E39276A-BCA8-4AC4-891E-49911D8438DD}".
+QString jetGuidText(const unsigned char* bytes);
 
 /// The engine's field type for a Jet column type code; dbText for codes it does not know.
 int mdbFieldType(int jetColumnType);

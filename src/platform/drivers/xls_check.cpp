@@ -4,7 +4,7 @@
 // sectors chained by the mini FAT, and a directory of 128-byte entries. Every
 // chain must stay inside the file and end without running in a circle. The
 // workbook stream is then walked record by record (4-byte header: type and
-// body length), and the records the library takes strings, indexes or
+// body length), and the records a reader takes strings, indexes or
 // offsets from are checked against their own bodies.
 //
 // Cost: one pass over the file; the workbook stream is copied once.
@@ -132,9 +132,13 @@ private:
             difat = u32(f_, base + 4 * perSector);
         }
         fat_.reserve(ids.size() * std::size_t(sector_ / 4));
+        owner_.assign(std::size_t(count_), kFree);
+        for (std::uint32_t s : seen)
+            owner_[s] = kTableSector;
         for (std::uint32_t id : ids) {
             if (qsizetype(id) >= count_)
                 damaged("its allocation table lies outside the file");
+            owner_[id] = kTableSector;
             const qsizetype base = (qsizetype(id) + 1) * sector_;
             for (qsizetype i = 0; i < sector_ / 4; ++i)
                 fat_.push_back(u32(f_, base + 4 * i));
@@ -158,6 +162,10 @@ private:
         }
     }
 
+    /// The sectors of the chain from `start`. A sector belongs to one chain
+    /// only and never to the allocation table itself: a damaged table entry
+    /// that leads a stream into another one's sectors would otherwise hand
+    /// out another stream's bytes as the workbook's.
     std::vector<std::uint32_t> chain(std::uint32_t start) const
     {
         std::vector<std::uint32_t> out;
@@ -165,6 +173,11 @@ private:
         for (std::uint32_t s = start; s != kEndOfChain;) {
             if (qsizetype(s) >= count_ || s >= fat_.size() || seen.contains(s))
                 damaged("a chain of sectors runs outside the file or in a circle");
+            if (owner_[s] == kTableSector)
+                damaged("a chain of sectors runs through the allocation table");
+            if (owner_[s] != kFree && owner_[s] != start)
+                damaged("two streams of the file claim the same sector");
+            owner_[s] = start;
             seen.insert(s);
             out.push_back(s);
             s = fat_[s];
@@ -207,10 +220,13 @@ private:
         return out.left(size);
     }
 
+    static constexpr std::uint32_t kFree = 0xFFFFFFFFu, kTableSector = 0xFFFFFFFDu;
+
     const QByteArray& f_;
     qsizetype sector_ = 512;
     qsizetype count_ = 0;
     std::vector<std::uint32_t> fat_, miniFat_;
+    mutable std::vector<std::uint32_t> owner_;   ///< the first sector of the chain each sector belongs to
     QByteArray directory_, mini_;
 };
 
@@ -246,7 +262,9 @@ public:
         for (const Record& r : recs_)
             if ((r.type & 0xFF) == 0x09 && (r.type >> 8) <= 8)
                 bofs_.insert(r.at);
-        for (std::size_t i = 0; i < recs_.size(); ++i)
+        // After FILEPASS the record bodies are encrypted: only their lengths
+        // can be checked, and the reader refuses the file as encrypted.
+        for (std::size_t i = 0; i < recs_.size() && recs_[i].type != 0x002F; ++i)
             check(i);
     }
 
@@ -287,18 +305,25 @@ private:
     }
 
     /// A cell's row and column (and the last column of a run of cells) must
-    /// lie inside the area its sheet declares: the library drops, and
-    /// partly leaks, cells outside it.
-    void inside(const Record& r, unsigned lastColumn)
+    /// lie inside the area its sheet declares: a cell outside it is
+    /// damage that readers treat each in their own way.
+    /// Blank cells (formatting without a value) outside the area are left
+    /// out by every reader and harm nothing.
+    void inside(const Record& r, unsigned lastColumn, bool blank = false)
     {
         need(r, 4);
         if (!haveDims_)
             return;
         const unsigned row = u16(s_, body(r)), first = u16(s_, body(r) + 2);
-        if (row >= dimRows_ || lastColumn >= dimCols_ || first > lastColumn)
+        if (first > lastColumn)
             damaged("a cell lies outside the area its sheet declares");
-        // A second record for the same cell replaces the first, whose text
-        // the library then loses.
+        if (row >= dimRows_ || lastColumn >= dimCols_) {
+            if (blank)
+                return;
+            damaged("a cell lies outside the area its sheet declares");
+        }
+        // A second record for the same cell: one of the two values would be
+        // lost without a word.
         for (unsigned c = first; c <= lastColumn; ++c) {
             const std::size_t at = std::size_t(row) * dimCols_ + c;
             if (taken_[at])
@@ -364,9 +389,12 @@ private:
         case 0x0031:   // FONT
             string(r, 14, 1);
             break;
+        case 0x0201:   // BLANK
+            inside(r, u16(s_, b + 2), true);
+            cellFormat(r, 4);
+            break;
         case 0x0203:   // NUMBER
         case 0x027E:   // RK
-        case 0x0201:   // BLANK
         case 0x0205:   // BOOLERR
         case 0x0006:   // FORMULA
             cell(r);
@@ -383,7 +411,7 @@ private:
             need(r, 6);
             if ((r.len - 6) % 2 != 0)
                 damaged("a record of the workbook has an impossible length");
-            inside(r, u16(s_, b + r.len - 2));
+            inside(r, u16(s_, b + r.len - 2), true);
             break;
         case 0x0200: {   // DIMENSIONS
             need(r, biff8_ ? 12 : 8);
@@ -496,6 +524,16 @@ QString xlsDamage(const QByteArray& file)
         return QString();
     } catch (const Damage& d) {
         return d.why;
+    }
+}
+
+QByteArray xlsWorkbookStream(const QByteArray& file)
+{
+    try {
+        const Container c(file);
+        return c.stream({QStringLiteral("Workbook"), QStringLiteral("Book")}).value_or(QByteArray());
+    } catch (const Damage&) {
+        return QByteArray();
     }
 }
 

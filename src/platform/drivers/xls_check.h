@@ -1,7 +1,7 @@
-// A look at an .xls file's structure before the Excel library parses it. The
-// library trusts what the file claims (directory names, record and string
-// lengths, sheet offsets) and reads past its buffers when a damaged file
-// claims too much, so such a file is refused here with a reason instead.
+// A look at an .xls file's structure before a value is read from it: a
+// damaged file claims what it does not hold (directory names, record and
+// string lengths, sheet offsets, chains of sectors), and is refused here with
+// a reason instead of handing out another part of the file as cells.
 #pragma once
 
 #include <QByteArray>
@@ -9,14 +9,19 @@
 
 namespace drivers {
 
-/// Why the workbook must not be handed to the library, or "" when its
+/// Why the workbook must not be read, or "" when its
 /// container (an OLE2 compound file: header, allocation tables, directory)
 /// and its workbook stream (record lengths, string lengths and counts, the
 /// sheets' offsets) hold together.
 QString xlsDamage(const QByteArray& file);
 
 /// The same for a file on disk; a file that cannot be read gives "" (the
-/// library then reports it as missing or unreadable).
+/// reader then reports it as missing or unreadable).
 QString xlsFileDamage(const QString& path);
+
+/// The workbook stream ("Workbook" or "Book") of a file that xlsDamage
+/// passes, followed through the same allocation tables the check walked;
+/// empty when the file has none or is damaged.
+QByteArray xlsWorkbookStream(const QByteArray& file);
 
 } // namespace drivers

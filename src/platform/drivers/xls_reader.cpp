@@ -1,30 +1,27 @@
-// The Excel import driver: reads .xls workbooks through FreeXL and hands out a
-// sheet as columns and rows of the engine's values.
+// The Excel import driver: reads .xls workbooks (Excel 5.0/95 and 97-2003)
+// through our own reader of their records (xls_biff.h) and hands out a sheet
+// as columns and rows of the engine's values.
 //
 // Call order: open(), then catalogNames() / findSheet(), then readSheet() as
 // often as needed, then close() (or let the destructor do it).
 //
-// Cells: FreeXL gives numbers as int or double, text as UTF-8 and date, time
-// and date-time cells as text ("YYYY-MM-DD", "HH:MM:SS", "YYYY-MM-DD
-// HH:MM:SS"), counted from the workbook's own 1900 or 1904 epoch; those texts
-// are turned back into the engine's day serial here (see parseCellDate for
-// the library's calendar, which needs undoing after February 2100).
+// Cells: numbers as they are stored; a number whose cell format shows a date
+// or time as the engine's date (counted from the workbook's own 1900 or 1904
+// epoch, dates before 1900 included); text as it is; a Boolean as 1 or 0; a
+// formula as its last result, a formula error as Null (counted).
 //
 // Column types come from every data row that is read (not from a sample of
 // the first rows), so a text far down a column of numbers cannot turn into
 // Null: numbers only -> Double, dates only -> Date/Time, anything else -> Text
-// (Memo when a value is longer than 255 characters). Costs: the library holds
-// all cells in memory from open(); a read walks the sheet twice.
+// (Memo when a value is longer than 255 characters). Costs: the workbook
+// stream is held in memory from open(); a read holds the sheet's cells.
 #include "platform/drivers/xls_reader.h"
 
+#include "platform/drivers/xls_biff.h"
 #include "platform/drivers/xls_check.h"
-#include "platform/drivers/xls_serials.h"
-
-#include <freexl.h>
 
 #include <QFile>
 #include <QSet>
-#include <optional>
 
 namespace drivers {
 namespace {
@@ -36,160 +33,21 @@ struct Cell {
     jet::Value value;
 };
 
-// FreeXL (1.0.6) turns a date cell's serial into year, month and day by a
-// calendar in which every fourth year is a leap year. That matches Excel up to
-// 28 February 2100 (including Excel's 29 February 1900) and drifts a day per
-// skipped leap year after it, so the text is counted back into the serial by
-// the same calendar and the serial then converted properly.
-bool freexlLeap(int year)
+Cell readCell(const XlsSheetCells& sheet, unsigned row, unsigned col)
 {
-    return year % 4 == 0;
-}
-
-int freexlMonthDays(int year, int month)
-{
-    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && freexlLeap(year) ? 29 : days[month - 1];
-}
-
-// Days from 1 January of `base` (a leap year of that calendar) to the date.
-long long freexlDaysSince(int base, int year, int month, int day)
-{
-    const long long years = year - base;
-    long long days = 365 * years + (years + 3) / 4;
-    for (int m = 1; m < month; ++m)
-        days += freexlMonthDays(year, m);
-    return days + day - 1;
-}
-
-// "YYYY-MM-DD", "HH:MM:SS" or both, as FreeXL writes them, to the engine's
-// serial. dateMode is 1900 or 1904.
-std::optional<jet::DateTime> parseCellDate(const char* text, unsigned char type, int dateMode)
-{
-    const QString s = QString::fromLatin1(text);
-    bool ok = true;
-    auto num = [&](qsizetype at, qsizetype len) {
-        bool good = false;
-        const int v = s.mid(at, len).toInt(&good);
-        ok = ok && good;
-        return v;
-    };
-    auto timeOfDay = [&](qsizetype at) -> std::optional<double> {
-        const int h = num(at, 2), m = num(at + 3, 2), sec = num(at + 6, 2);
-        if (!ok || h < 0 || h > 23 || m < 0 || m > 59 || sec < 0 || sec > 59)
-            return std::nullopt;
-        return (h * 3600 + m * 60 + sec) / 86400.0;
-    };
-    if (type == FREEXL_CELL_TIME) {
-        if (s.size() != 8)
-            return std::nullopt;
-        const auto t = timeOfDay(0);
-        return t ? std::optional(jet::DateTime{*t}) : std::nullopt;
-    }
-    const bool withTime = type == FREEXL_CELL_DATETIME;
-    if (s.size() != (withTime ? 19 : 10))
-        return std::nullopt;
-    const int year = num(0, 4), month = num(5, 2), day = num(8, 2);
-    if (!ok || month < 1 || month > 12 || day < 1 || day > freexlMonthDays(year, month))
-        return std::nullopt;
-    double fraction = 0;
-    if (withTime) {
-        const auto t = timeOfDay(11);
-        if (!t)
-            return std::nullopt;
-        fraction = *t;
-    }
-    double serial = 0;
-    if (dateMode == 1904) {
-        if (year < 1904)
-            return std::nullopt;
-        serial = static_cast<double>(freexlDaysSince(1904, year, month, day)) + 1462; // 1904-01-01
-    } else {
-        if (year < 1900)
-            return std::nullopt;
-        const long long excel = freexlDaysSince(1900, year, month, day) + 1; // 1900-01-01 is 1
-        // Below Excel's 29 February 1900 the engine counts one more; that
-        // day itself, which never was, becomes 1 March.
-        serial = static_cast<double>(excel < 60 ? excel + 1 : std::max(excel, 61LL));
-    }
-    return jet::DateTime{serial + fraction};
-}
-
-// Cells whose stored number is below 1, for the dates FreeXL's text gets wrong:
-// read from the file when the first date cell asks, so a sheet without dates
-// costs nothing more. A workbook of the 1904 day count has none to mend.
-class SmallNumbers {
-public:
-    SmallNumbers(const QString& path, int sheet, int dateMode) : path_(path), sheet_(sheet), used_(dateMode == 1900) {}
-
-    const double* find(quint64 key) const
-    {
-        if (!used_)
-            return nullptr;
-        if (!numbers_)
-            numbers_ = xlsSmallNumbers(path_, sheet_);
-        const auto it = numbers_->constFind(key);
-        return it == numbers_->constEnd() ? nullptr : &*it;
-    }
-
-private:
-    QString path_;
-    int sheet_;
-    bool used_;
-    mutable std::optional<QHash<quint64, double>> numbers_;
-};
-
-// A date cell whose stored number lies before 1900 (or that FreeXL could not
-// show) is read from the number itself: its date, or Null when the engine
-// holds no such date. nullopt: FreeXL's text is right.
-std::optional<jet::Value> earlyDate(const SmallNumbers& small, unsigned row, unsigned short col, bool parsed)
-{
-    const double* it = small.find(xlsCellKey(row, col));
-    if (!it || (parsed && *it >= 0))
-        return std::nullopt;
-    const std::optional<double> serial = xlsSerialBefore1900(*it);
-    return serial ? jet::Value(jet::DateTime{*serial}) : jet::Value();
-}
-
-Cell readCell(const void* h, unsigned row, unsigned short col, int dateMode, const SmallNumbers& small)
-{
-    FreeXL_CellValue v;
-    if (freexl_get_cell_value(h, row, col, &v) != FREEXL_OK)
+    const XlsCell* c = sheet.at(row, col);
+    if (!c)
         return {};
-    switch (v.type) {
-    case FREEXL_CELL_INT:
-        return {CellKind::Number, jet::Value(static_cast<double>(v.value.int_value))};
-    case FREEXL_CELL_DOUBLE:
-        return {CellKind::Number, jet::Value(v.value.double_value)};
-    case FREEXL_CELL_TEXT:
-    case FREEXL_CELL_SST_TEXT:
-        return {CellKind::Text, jet::Value(QString::fromUtf8(v.value.text_value))};
-    case FREEXL_CELL_DATE:
-    case FREEXL_CELL_DATETIME:
-    case FREEXL_CELL_TIME: {
-        const auto d = parseCellDate(v.value.text_value, v.type, dateMode);
-        if (const auto early = earlyDate(small, row, col, d.has_value()))
-            return early->isNull() ? Cell{} : Cell{CellKind::Date, *early};
-        if (d)
-            return {CellKind::Date, jet::Value(*d)};
-        return {CellKind::Text, jet::Value(QString::fromUtf8(v.value.text_value))};
-    }
+    switch (c->kind) {
+    case XlsCell::Kind::Number:
+        return {CellKind::Number, jet::Value(c->number)};
+    case XlsCell::Kind::Date:
+        return {CellKind::Date, jet::Value(jet::DateTime{c->number})};
+    case XlsCell::Kind::Text:
+        return {CellKind::Text, jet::Value(sheet.textOf(*c))};
     default:
         return {};
     }
-}
-
-// UTF-16 length of UTF-8 text, without building the string.
-qsizetype utf16Length(const char* s)
-{
-    qsizetype n = 0;
-    for (auto p = reinterpret_cast<const unsigned char*>(s); *p; ++p) {
-        if ((*p & 0xC0) != 0x80)
-            ++n; // a lead or single byte starts a character
-        if (*p >= 0xF0)
-            ++n; // beyond the basic plane: a surrogate pair
-    }
-    return n;
 }
 
 // The text a number or date stands as in a text column.
@@ -214,33 +72,21 @@ struct ColumnTally {
     qsizetype longestText = 0;
 
     // The first pass: only the kind and, for text, the length.
-    void add(const void* h, unsigned row, unsigned short col, int dateMode, const SmallNumbers& small)
+    void add(const XlsSheetCells& sheet, unsigned row, unsigned col)
     {
-        FreeXL_CellValue v;
-        if (freexl_get_cell_value(h, row, col, &v) != FREEXL_OK)
+        const XlsCell* c = sheet.at(row, col);
+        if (!c)
             return;
-        switch (v.type) {
-        case FREEXL_CELL_INT:
-        case FREEXL_CELL_DOUBLE:
+        switch (c->kind) {
+        case XlsCell::Kind::Number:
             ++numbers;
             break;
-        case FREEXL_CELL_DATE:
-        case FREEXL_CELL_DATETIME:
-        case FREEXL_CELL_TIME: {
-            const bool parsed = parseCellDate(v.value.text_value, v.type, dateMode).has_value();
-            const auto early = earlyDate(small, row, col, parsed);
-            if (early && early->isNull())
-                break;   // a date the engine cannot hold: an empty cell
-            if (parsed || early) {
-                ++dates;
-                break;
-            }
-        }
-            [[fallthrough]];
-        case FREEXL_CELL_TEXT:
-        case FREEXL_CELL_SST_TEXT:
+        case XlsCell::Kind::Date:
+            ++dates;
+            break;
+        case XlsCell::Kind::Text:
             ++texts;
-            longestText = std::max(longestText, utf16Length(v.value.text_value));
+            longestText = std::max(longestText, sheet.textOf(*c).size());
             break;
         default:
             break;
@@ -322,20 +168,6 @@ QStringList columnNames(const std::vector<Cell>* header, int count)
     return names;
 }
 
-QString openErrorText(int rc, const QString& path)
-{
-    switch (rc) {
-    case FREEXL_FILE_NOT_FOUND:
-        return QStringLiteral("Could not find file '%1'.").arg(path);
-    case FREEXL_INSUFFICIENT_MEMORY:
-        return QStringLiteral("Not enough memory to read '%1'.").arg(path);
-    case FREEXL_UNSUPPORTED_CHARSET:
-        return QStringLiteral("The text of '%1' is in a character set that cannot be read.").arg(path);
-    default:
-        return QStringLiteral("External table is not in the expected format.");
-    }
-}
-
 bool isPlainName(const QString& name)
 {
     if (name.isEmpty() || name[0].isDigit())
@@ -348,6 +180,8 @@ bool isPlainName(const QString& name)
 
 } // namespace
 
+XlsWorkbook::XlsWorkbook() = default;
+
 XlsWorkbook::~XlsWorkbook()
 {
     close();
@@ -355,54 +189,52 @@ XlsWorkbook::~XlsWorkbook()
 
 void XlsWorkbook::close()
 {
-    if (handle_)
-        freexl_close(handle_);
-    handle_ = nullptr;
+    book_.reset();
     sheets_.clear();
+    formulaErrors_ = 0;
 }
 
 bool XlsWorkbook::open(const QString& path, QString* error)
 {
     close();
     auto fail = [&](const QString& why) {
-        if (handle_)
-            freexl_close(handle_);
-        handle_ = nullptr;
+        book_.reset();
+        sheets_.clear();
         if (error)
             *error = why;
         return false;
     };
-    if (!QFile::exists(path))
-        return fail(openErrorText(FREEXL_FILE_NOT_FOUND, path));
-    // The library reads past its buffers on some damaged files: look first.
-    if (const QString damage = xlsFileDamage(path); !damage.isEmpty())
-        return fail(QStringLiteral("'%1' cannot be read as a workbook: %2.").arg(path, damage));
+    auto damaged = [&](const QString& why) {
+        return fail(QStringLiteral("'%1' cannot be read as a workbook: %2.").arg(path, why));
+    };
+    QFile f(path);
+    if (!f.exists())
+        return fail(QStringLiteral("Could not find file '%1'.").arg(path));
+    if (!f.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("Could not open file '%1': %2.").arg(path, f.errorString()));
+    const QByteArray bytes = f.readAll();
+    if (f.error() != QFileDevice::NoError)
+        return fail(QStringLiteral("Could not read file '%1': %2.").arg(path, f.errorString()));
+    f.close();
+    // The container and the records are checked as a whole before a value
+    // is taken from them.
+    if (const QString damage = xlsDamage(bytes); !damage.isEmpty())
+        return damaged(damage);
+    QByteArray stream = xlsWorkbookStream(bytes);
+    if (stream.isEmpty())
+        return damaged(QStringLiteral("it holds no workbook stream"));
 
-    const void* h = nullptr;
-    path_ = path;
-    const int rc = freexl_open(QFile::encodeName(path).constData(), &h);
-    handle_ = h; // FreeXL wants its handle closed even when opening failed
-    if (rc != FREEXL_OK || !h)
-        return fail(openErrorText(rc, path));
-
-    unsigned int info = 0;
-    if (freexl_get_info(h, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK && info == FREEXL_BIFF_OBFUSCATED)
+    auto book = std::make_unique<XlsBiff>();
+    QString why;
+    if (!book->open(std::move(stream), &why))
+        return damaged(why);
+    if (book->encrypted())
         return fail(QStringLiteral("Could not decrypt file."));
-    // A damaged file can open "successfully" with no sheet at all.
-    unsigned int count = 0;
-    if (freexl_get_info(h, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK || count == 0)
-        return fail(openErrorText(FREEXL_INVALID_CFBF_HEADER, path));
-    if (freexl_get_info(h, FREEXL_BIFF_DATEMODE, &info) == FREEXL_OK)
-        dateMode_ = info == FREEXL_BIFF_DATEMODE_1904 ? 1904 : 1900;
-    if (freexl_get_info(h, FREEXL_BIFF_VERSION, &info) == FREEXL_OK)
-        biffVersion_ = static_cast<int>(info);
-
-    for (unsigned int i = 0; i < count; ++i) {
-        const char* name = nullptr;
-        if (freexl_get_worksheet_name(h, static_cast<unsigned short>(i), &name) != FREEXL_OK || !name)
-            return fail(openErrorText(FREEXL_INVALID_CFBF_HEADER, path));
-        sheets_ << QString::fromUtf8(name);
-    }
+    path_ = path;
+    dateMode_ = book->dateMode();
+    biffVersion_ = book->version();
+    sheets_ = book->sheetNames();
+    book_ = std::move(book);
     return true;
 }
 
@@ -454,41 +286,45 @@ bool XlsWorkbook::readSheet(int index, const XlsReadOptions& options, jet::Colum
             *error = why;
         return false;
     };
-    if (!handle_)
+    formulaErrors_ = 0;
+    if (!book_)
         return fail(QStringLiteral("The workbook is not open."));
-    if (index < 0 || index >= sheets_.size()
-        || freexl_select_active_worksheet(handle_, static_cast<unsigned short>(index)) != FREEXL_OK)
+    if (index < 0 || index >= sheets_.size())
         return fail(QStringLiteral("Could not find the sheet number %1.").arg(index + 1));
 
-    unsigned int nrows = 0;
-    unsigned short ncols = 0;
-    if (freexl_worksheet_dimensions(handle_, &nrows, &ncols) != FREEXL_OK)
-        return fail(QStringLiteral("External table is not in the expected format."));
+    XlsSheetCells sheet;
+    QString why;
+    if (!book_->readSheet(index, sheet, &why))
+        return fail(QStringLiteral("'%1' cannot be read as a workbook: %2.").arg(path_, why));
+    const unsigned nrows = sheet.rows;
+    const unsigned ncols = sheet.columns;
 
     const unsigned firstData = options.firstRowHasNames && nrows > 0 ? 1 : 0;
     unsigned endRow = nrows;
     if (options.maxRows >= 0 && static_cast<unsigned long long>(options.maxRows) < nrows - firstData)
         endRow = firstData + static_cast<unsigned>(options.maxRows);
 
-    // Dates before 1900 are stored as numbers below 1.
-    const SmallNumbers small(path_, index, dateMode_);
-
     // A sheet without cells still reads as one empty column, as it would
     // through the engine's catalogue.
-    const int count = std::max<int>(ncols, 1);
+    const int count = std::max<int>(int(ncols), 1);
 
     std::vector<Cell> header;
     if (firstData == 1) {
         header.reserve(ncols);
-        for (unsigned short c = 0; c < ncols; ++c)
-            header.push_back(readCell(handle_, 0, c, dateMode_, small));
+        for (unsigned c = 0; c < ncols; ++c)
+            header.push_back(readCell(sheet, 0, c));
         header.resize(static_cast<std::size_t>(count));
     }
 
     std::vector<ColumnTally> tally(static_cast<std::size_t>(count));
+    long long formulaErrors = 0;
     for (unsigned r = firstData; r < endRow; ++r)
-        for (unsigned short c = 0; c < ncols; ++c)
-            tally[c].add(handle_, r, c, dateMode_, small);
+        for (unsigned c = 0; c < ncols; ++c) {
+            tally[c].add(sheet, r, c);
+            if (const XlsCell* cell = sheet.at(r, c); cell && cell->kind == XlsCell::Kind::FormulaError)
+                ++formulaErrors;
+        }
+    formulaErrors_ = formulaErrors;
 
     const QStringList names = columnNames(firstData == 1 ? &header : nullptr, count);
     std::vector<CellKind> kinds(static_cast<std::size_t>(count));
@@ -522,8 +358,8 @@ bool XlsWorkbook::readSheet(int index, const XlsReadOptions& options, jet::Colum
     std::vector<jet::Value> row;
     for (unsigned r = firstData; r < endRow; ++r) {
         row.assign(static_cast<std::size_t>(count), jet::Value());
-        for (unsigned short c = 0; c < ncols; ++c)
-            row[c] = convertCell(readCell(handle_, r, c, dateMode_, small), kinds[c]);
+        for (unsigned c = 0; c < ncols; ++c)
+            row[c] = convertCell(readCell(sheet, r, c), kinds[c]);
         if (sink && !sink(row))
             break;
     }
@@ -533,13 +369,16 @@ bool XlsWorkbook::readSheet(int index, const XlsReadOptions& options, jet::Colum
 bool XlsWorkbook::readSheet(int index, const XlsReadOptions& options, XlsTable& table, QString* error)
 {
     table.rows.clear();
-    return readSheet(
+    table.formulaErrors = 0;
+    const bool ok = readSheet(
         index, options, table.columns,
         [&](std::vector<jet::Value>& row) {
             table.rows.push_back(std::move(row));
             return true;
         },
         error);
+    table.formulaErrors = formulaErrors_;
+    return ok;
 }
 
 bool XlsWorkbook::readSheet(const QString& reference, const XlsReadOptions& options, XlsTable& table,

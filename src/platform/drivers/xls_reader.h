@@ -7,9 +7,12 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace drivers {
+
+class XlsBiff;
 
 /// How a sheet becomes a table.
 struct XlsReadOptions {
@@ -27,26 +30,36 @@ struct XlsReadOptions {
 struct XlsTable {
     jet::ColumnList columns;
     std::vector<std::vector<jet::Value>> rows;
+    /// Cells of the rows read whose formula's last result was an error
+    /// value (#N/A, #DIV/0! and the like): they came in as Null.
+    long long formulaErrors = 0;
 };
+
+/// The formula errors (XlsTable::formulaErrors) of the sheets the engine's
+/// Excel driver has read on this thread since the last call; the count
+/// starts again at 0.
+long long takeExcelFormulaErrors();
 
 /// Receives one data row; returns false to stop reading.
 using XlsRowSink = std::function<bool(std::vector<jet::Value>& row)>;
 
-/// An open workbook. The whole file is parsed on open (the library keeps every
-/// cell in memory); reading a sheet then costs two passes over its cells, one
-/// to decide the column types and one to hand out the rows.
+/// An open workbook. Opening reads the file's workbook stream and its globals
+/// (sheet list, shared texts, cell formats); reading a sheet walks its
+/// records once into memory and then its cells twice, once to decide the
+/// column types and once to hand out the rows.
 class XlsWorkbook {
 public:
-    XlsWorkbook() = default;
+    XlsWorkbook();
     ~XlsWorkbook();
     XlsWorkbook(const XlsWorkbook&) = delete;
     XlsWorkbook& operator=(const XlsWorkbook&) = delete;
 
     /// Opens path; false with a reason in `error` when it is missing, not an
-    /// Excel workbook, damaged (no sheet) or password protected.
+    /// Excel 5.0 or later workbook, damaged, without a readable sheet list or
+    /// password protected.
     bool open(const QString& path, QString* error = nullptr);
     void close();
-    bool isOpen() const { return handle_ != nullptr; }
+    bool isOpen() const { return book_ != nullptr; }
 
     /// The sheets' own names, in workbook order.
     QStringList sheetNames() const { return sheets_; }
@@ -62,7 +75,7 @@ public:
 
     /// 1900 or 1904: the workbook's day count (dates are converted with it).
     int dateMode() const { return dateMode_; }
-    /// 2, 3, 4, 5 or 8.
+    /// 5 or 8.
     int biffVersion() const { return biffVersion_; }
 
     /// Reads a sheet: columns first, then every row through `sink`.
@@ -74,12 +87,16 @@ public:
     bool readSheet(const QString& reference, const XlsReadOptions& options, XlsTable& table,
                    QString* error = nullptr);
 
+    /// The formula errors among the rows of the last readSheet (see XlsTable).
+    long long formulaErrors() const { return formulaErrors_; }
+
 private:
-    const void* handle_ = nullptr;
+    std::unique_ptr<XlsBiff> book_;
     QString path_;
     QStringList sheets_;
     int dateMode_ = 1900;
     int biffVersion_ = 8;
+    long long formulaErrors_ = 0;
 };
 
 } // namespace drivers

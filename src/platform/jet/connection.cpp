@@ -125,7 +125,7 @@ Value Stmt::value(int i, int fieldType) const
     if (st == SQLITE_NULL)
         return Value();
     auto text = [&]() {
-        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s_, i)), sqlite3_column_bytes(s_, i));
+        return textFromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s_, i)), sqlite3_column_bytes(s_, i));
     };
     switch (fieldType) {
     case dbBoolean: return Value(sqlite3_column_int64(s_, i) != 0);

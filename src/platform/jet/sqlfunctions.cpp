@@ -28,7 +28,7 @@ namespace {
 QString argText(sqlite3_value* v)
 {
     const unsigned char* p = sqlite3_value_text(v);
-    return QString::fromUtf8(reinterpret_cast<const char*>(p), sqlite3_value_bytes(v));
+    return textFromUtf8(reinterpret_cast<const char*>(p), sqlite3_value_bytes(v));
 }
 
 /// The engine's text form of a stored value; isNull set for SQL NULL.
@@ -771,8 +771,8 @@ int jetCompare(const char* a, int na, const char* b, int nb)
     constexpr int kMax = 1024;
     int c = 0;
     if (na - i > kMax || nb - i > kMax) {
-        const QString qa = QString::fromUtf8(a + i, na - i);
-        const QString qb = QString::fromUtf8(b + i, nb - i);
+        const QString qa = textFromUtf8(a + i, na - i);
+        const QString qb = textFromUtf8(b + i, nb - i);
         c = QString::compare(qa, qb, Qt::CaseInsensitive);
     } else {
         char16_t ua[kMax], ub[kMax];   // left as they are: QChar arrays would be zeroed first

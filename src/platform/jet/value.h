@@ -47,6 +47,10 @@ bool looksStoredDate(const QString& s);
 /// The text the engine gives for a date: "m/d/yyyy", "h:nn:ss AM" or both.
 QString displayDate(DateTime d);
 
+/// Text from the engine's UTF-8 bytes with every character kept: a U+FEFF at
+/// the start belongs to the value (QString::fromUtf8 drops it as a mark).
+QString textFromUtf8(const char* p, qsizetype n);
+
 enum class Kind { Null, Bool, Long, Double, Date, Text };
 
 class Value {

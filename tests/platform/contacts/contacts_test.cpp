@@ -1,8 +1,10 @@
 // The dBase files and the contact database over them: what is written reads
 // back the same here and in Python's dbfread, what a field cannot hold is
-// refused, and Close() replaces the files all together or not at all.
+// refused, and Close() replaces the files all together or not at all, also
+// when the switch of the files is stopped part-way.
 #include "platform/contacts/contactdb.h"
 #include "platform/contacts/dbase.h"
+#include "platform/contacts/file_switch.h"
 #include "support/contact_fixture.h"
 
 #include <QDir>
@@ -10,6 +12,9 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <functional>
 
 using contacts::ContactError;
 using contacts::DbfField;
@@ -252,5 +257,86 @@ TEST_F(ContactDatabase, UsersLogOnByNameInAnyCaseAndExactPassword)
     for (const auto& [name, password, error] : tries) {
         db.validateuser(QString::fromLatin1(name), QString::fromLatin1(password));
         EXPECT_EQ(db.Error(), error) << name << "/" << password;
+    }
+}
+
+// A switch of the files stopped part-way (here by a rename the hook refuses)
+// is finished by the next Open when its record is in place, and refused with
+// nothing moved when the record or a file it names is not what it wrote;
+// the new files of a switch that never happened are cleared away.
+TEST(FileSwitch, InterruptedSwitchIsFinishedOrRefusedAtOpen)
+{
+    QTemporaryDir dir;
+    struct Case {
+        const char* name;
+        int failAt;                                     ///< the refused rename
+        std::function<void(const QString&)> harm;       ///< done to the folder after it
+        bool opens;
+        bool annGone;                                   ///< the new files are in
+    };
+    const auto write = [](const QString& file, const QByteArray& bytes) {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    };
+    const Case cases[] = {
+        {"before the switch, with leftovers of an older one", 1,
+         [&](const QString& folder) {
+             write(folder + "/CONTACTS.DBF.qbnew", "half a table");
+             write(folder + "/QBSWITCH.LST.qbnew", "qb-switch 1\n");
+         },
+         true, false},
+        {"after the switch", 3, nullptr, true, true},
+        {"after every rename but the record's removal", 5, nullptr, true, true},
+        {"with a damaged record", 3,
+         [](const QString& folder) { contacttest::patchFile(folder + "/QBSWITCH.LST", "CONTACTS.DBF.qbnew\t", "CONTACTS.DBX.qbnew\t"); },
+         false, false},
+        {"with a new file that is not the one written", 3,
+         [&](const QString& folder) { contacttest::patchFile(folder + "/EMAIL.DBF.qbnew", "cy@old.ie", "cy@new.ie"); },
+         false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString folder = dir.filePath(QString::fromLatin1(c.name));
+        const QString path = contacttest::makeDatabase(folder, contacttest::threeContacts());
+        const auto oldFiles = contacttest::snapshot(folder);
+        {
+            contacts::Database db;
+            db.Open(path);
+            ASSERT_TRUE(db.CONTACT().Goto(QStringLiteral("000000000001")));
+            db.CONTACT().Delete();   // the contact table, its memos and the e-mail table change
+            int calls = 0;
+            contacts::setRenameHook([&](const QString&, const QString&) { return ++calls == c.failAt ? EIO : 0; });
+            if (c.failAt == 1) {
+                EXPECT_THROW(db.Close(), ContactError);
+            } else {
+                db.Close();
+                EXPECT_FALSE(db.closeWarning().isEmpty());
+            }
+            contacts::setRenameHook(nullptr);
+        }
+        if (c.failAt == 1) {
+            EXPECT_EQ(contacttest::snapshot(folder), oldFiles);
+        }
+        if (c.harm)
+            c.harm(folder);
+        const QStringList before = QDir(folder).entryList(QDir::Files);
+        contacts::Database db;
+        db.Open(path);
+        EXPECT_EQ(db.isopen(), c.opens) << db.openFailure().toStdString();
+        if (!c.opens) {
+            EXPECT_TRUE(db.openFailure().contains(QStringLiteral("QBSWITCH.LST"))) << db.openFailure().toStdString();
+            EXPECT_EQ(QDir(folder).entryList(QDir::Files), before);   // nothing moved
+            continue;
+        }
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files), (QStringList{"CONTACTS.DBF", "CONTACTS.DBT", "DBINFO.DBF",
+                                                                    "EMAIL.DBF", "FIELDS.DBF", "USERS.DBF"}));
+        EXPECT_EQ(db.CONTACT().RecordCount(), c.annGone ? 2 : 3);
+        EXPECT_EQ(db.Email().RecordCount(), c.annGone ? 1 : 2);
+        if (!c.annGone) {
+            EXPECT_EQ(contacttest::snapshot(folder), oldFiles);
+        }
+        for (db.CONTACT().MoveFirst(); !db.CONTACT().isEOF(); db.CONTACT().MoveNext())
+            EXPECT_EQ(db.CONTACT().Data(23).isEmpty(), db.CONTACT().Data(contacts::kContactNameField) != "Ann Smith");
     }
 }

@@ -207,8 +207,10 @@ TEST(Fuzz, AccessDatabases)
         dog.begin(i);
         const QString path = writeCase(dir, ".mdb", fuzz::mutate(seeds[size_t(i) % seeds.size()], rng));
         try {
-            for (const QString& t : drivers::mdbTables(path)) {
-                auto reader = drivers::readMdbTable(path, t);
+            // The reader's own code, in this process, where the sanitizers see
+            // it (the import reads through a child process that hides a crash).
+            for (const QString& t : drivers::mdbTablesInProcess(path)) {
+                auto reader = drivers::readMdbTableInProcess(path, t);
                 std::vector<jet::Value> row;
                 while (reader->next(row))
                     ASSERT_EQ(row.size(), reader->columns().size()) << "case " << i;

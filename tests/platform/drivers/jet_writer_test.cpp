@@ -547,6 +547,35 @@ TEST_P(JetWriter, ValuesTheFileCannotHoldAreRefusedNamingRowAndColumn)
     }
 }
 
+// Currency holds ten-thousandths in 64 bits: up to 922,337,203,685,477.5807
+// either way. Each limit arrives as its nearest double and is kept as the
+// limit; the next double out is refused.
+TEST_P(JetWriter, CurrencyTakesItsWholeRangeAndNothingPast)
+{
+    const double most = 922337203685477.5807, least = -922337203685477.5808;
+    fill(QStringLiteral("CREATE TABLE t ([Price] CURRENCY)"),
+         {{Value(most)}, {Value(least)}, {Value(920000000000000.0)}, {Value(-920000000000000.0)}, {Value(0.0001)},
+          {Value(-1234.5678)}});
+    const QString path = templateCopy();
+    exportTo(path);
+    const Output exported = run(QStringLiteral("mdb-export"), {QStringLiteral("-H"), path, QStringLiteral("data")});
+    EXPECT_EQ(exported.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+              (QStringList{"922337203685477.5807", "-922337203685477.5808", "920000000000000.0000",
+                           "-920000000000000.0000", "0.0001", "-1234.5678"}));
+    for (double past : {std::nextafter(most, 1e300), std::nextafter(least, -1e300), 1e300}) {
+        SCOPED_TRACE(past);
+        work.connection().exec(QStringLiteral("DROP TABLE t"));
+        fill(QStringLiteral("CREATE TABLE t ([Price] CURRENCY)"), {{Value(1.0)}, {Value(past)}});
+        const QString refused = templateCopy(QStringLiteral("refused.mdb"));
+        try {
+            exportTo(refused);
+            ADD_FAILURE() << "exported";
+        } catch (const jet::JetError& e) {
+            EXPECT_EQ(e.description(), QStringLiteral("Record 2, column [Price]: the amount is outside the range of Currency."));
+        }
+    }
+}
+
 TEST_P(JetWriter, AListPastTheFileLimitIsRefused)
 {
     std::vector<std::vector<Value>> rows;

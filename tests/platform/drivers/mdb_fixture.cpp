@@ -13,6 +13,8 @@
 // bytes; Jet 4 uses two.
 #include "platform/drivers/mdb_fixture.h"
 
+#include <QUuid>
+
 #include <QFile>
 #include <algorithm>
 #include <cmath>
@@ -87,6 +89,7 @@ int fixedWidth(int type)
     case Money:
     case Double:
     case DateTime: return 8;
+    case Guid: return 16;
     default: return 0;   // flags live in the null mask
     }
 }
@@ -253,6 +256,15 @@ private:
                     case Double: b = bytesOf(v.toDouble()); break;
                     case Money: b = bytesOf(static_cast<std::int64_t>(std::llround(v.toDouble() * 10000.0))); break;
                     case DateTime: b = bytesOf(v.toDate().serial); break;
+                    case Guid: {
+                        // Stored as Windows lays the structure out: the first
+                        // three groups little-endian, the last two as written.
+                        const QUuid u(v.toString());
+                        b = bytesOf(static_cast<std::uint32_t>(u.data1)) + bytesOf(static_cast<std::uint16_t>(u.data2))
+                            + bytesOf(static_cast<std::uint16_t>(u.data3))
+                            + QByteArray(reinterpret_cast<const char*>(u.data4), 8);
+                        break;
+                    }
                     default: break;
                     }
                 }

@@ -21,6 +21,7 @@ enum class Version { Jet3, Jet4 };
 enum ColType : int {
     Bool = 0x01, Byte = 0x02, Int = 0x03, Long = 0x04, Money = 0x05,
     Single = 0x06, Double = 0x07, DateTime = 0x08, Text = 0x0a, Ole = 0x0b, Memo = 0x0c,
+    Guid = 0x0f,   ///< a replication ID; its value is given as "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}"
 };
 
 struct Column {

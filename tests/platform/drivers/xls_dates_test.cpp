@@ -4,7 +4,6 @@
 // values LibreOffice stores, and the sheet is imported as the worksheet
 // chooser imports it.
 #include "exchange/import_sources.h"
-#include "platform/drivers/xls_serials.h"
 #include "platform/drivers/xls_writer.h"
 #include "platform/jet/database.h"
 #include "platform/jet/types.h"
@@ -86,28 +85,4 @@ TEST(XlsDates, NegativeSerialsAreTheirRealDates)
         ASSERT_FALSE(rs->eof());
         EXPECT_EQ(rs->value(0), date(1999, 12, 31));
     }
-}
-
-TEST(XlsDates, DamagedOrForeignFilesGiveNoNumbers)
-{
-    QTemporaryDir dir;
-    const QString text = dir.filePath(QStringLiteral("x.xls"));
-    {
-        QFile f(text);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("not a compound file at all");
-    }
-    EXPECT_TRUE(drivers::xlsSmallNumbers(text, 0).isEmpty());
-    EXPECT_TRUE(drivers::xlsSmallNumbers(dir.filePath(QStringLiteral("missing.xls")), 0).isEmpty());
-
-    // A sheet whose records are cut short: the walk stops at the cut.
-    const QString book = dir.filePath(QStringLiteral("cut.xls"));
-    jet::ColumnList columns(1);
-    columns[0].name = QStringLiteral("N");
-    columns[0].type = jet::dbDouble;
-    ASSERT_TRUE(drivers::writeXls(book, drivers::XlsVersion::Biff8, QStringLiteral("S"), columns,
-                                  std::vector<std::vector<jet::Value>>{{jet::Value(-5.0)}, {jet::Value(7.0)}}));
-    EXPECT_EQ(drivers::xlsSmallNumbers(book, 0).value(drivers::xlsCellKey(1, 0), 99), -5.0);
-    EXPECT_TRUE(drivers::xlsSmallNumbers(book, 1).isEmpty());   // no second sheet
-    EXPECT_TRUE(drivers::xlsSmallNumbers(book, -1).isEmpty());
 }

@@ -1,0 +1,63 @@
+// Reading files that others wrote in a child process of our own, so that no
+// reader of a damaged file can hang, exhaust the memory or end the program.
+//
+// The third-party readers behind the Access and Excel drivers believe what a
+// file claims: on some damages they loop for ever while their memory grows,
+// or read outside their buffers. Every read of such a file therefore runs in
+// a forked child that streams its result (the columns, then the rows in
+// batches, or the reader's own error) back through a pipe. The parent ends
+// the child and refuses the file, saying why, when
+// - the child sends nothing for kQuietSeconds (a reader that loops),
+// - its memory grows past the limit (RLIMIT_AS in the child, and the
+//   parent's look at its resident size, which also holds where the address
+//   space limit cannot be used, as under the sanitizers),
+// - it sends more rows than the file could hold, or
+// - it ends without its closing message (a crash).
+// The child runs nothing but the reader and ends with _exit: no handler,
+// destructor or buffered output of the program runs twice.
+//
+// Cost: one fork per table read or listed; rows cross the pipe in batches of
+// about 256 KB, so a large table costs one copy of its values more, not one
+// round trip per row.
+#pragma once
+
+#include "platform/drivers/external.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+namespace drivers {
+
+/// How long a reader may go without sending anything before it is taken as
+/// looping.
+constexpr int kQuietSeconds = 8;
+
+struct ReadLimits {
+    /// Most bytes the child's memory may grow by; 0: 1 GB plus 16 times the file's size.
+    qint64 memoryBytes = 0;
+    /// Most rows the table may have; negative for no limit.
+    qint64 maxRows = -1;
+    /// Seconds the child may send nothing.
+    int quietSeconds = kQuietSeconds;
+};
+
+/// Runs open() in a child process and hands out the rows of the reader it
+/// returns. The columns are known when this returns. Errors the reader throws
+/// (jet::JetError) come back as they are; the ends above throw
+/// jet::JetError "'path' is damaged and cannot be read: <why>.".
+std::unique_ptr<RowReader> readInChild(const QString& path, const std::function<std::unique_ptr<RowReader>()>& open,
+                                       const ReadLimits& limits = {});
+
+/// Runs list() in a child process and returns its names, with the same ends.
+QStringList listInChild(const QString& path, const std::function<QStringList()>& list, const ReadLimits& limits = {});
+
+/// Tells the parent, from a long check inside a child, that the reader is
+/// still at work (sent at most once a second); does nothing in the parent.
+void stillReading();
+
+/// The reason "'path' is damaged and cannot be read: why." as a jet::JetError.
+[[noreturn]] void throwDamaged(const QString& path, const QString& why);
+
+} // namespace drivers

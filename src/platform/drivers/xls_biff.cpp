@@ -1,0 +1,652 @@
+// The record reader of xls_biff.h. The stream is cut into records once (a
+// 4-byte header: type and body length); the globals are read from the first
+// BOF to its EOF, a sheet from the BOF its BOUNDSHEET record points at to
+// the EOF that closes it (a chart embedded in the sheet has a BOF and EOF of
+// its own, whose records are not the sheet's cells).
+//
+// Texts: BIFF8 stores them as a character count, a flags byte (bit 0: two
+// bytes a character, else one byte holding U+0000 to U+00FF; bit 2: an
+// extension block; bit 3: formatting runs) and the characters; a text too long
+// for its record goes on in the CONTINUE records after it, each part starting
+// with a flags byte again. BIFF5 stores a byte count and bytes in the
+// workbook's code page.
+//
+// A FORMULA record keeps the formula's last result: an IEEE number, or, when
+// its top two bytes are FF FF, a text (given by the STRING record that
+// follows), a Boolean, an error code or an empty text.
+//
+// Costs: one pass over the globals on open, one over a sheet's records per
+// read; a cell takes 16 bytes, and a shared text is held once however many
+// cells show it.
+#include "platform/drivers/xls_biff.h"
+
+#include "common/codepage.h"
+#include "platform/drivers/xls_serials.h"
+
+#include <iconv.h>
+
+#include <QHash>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+
+namespace drivers {
+namespace {
+
+constexpr unsigned kBof = 0x0809, kEof = 0x000A, kContinue = 0x003C, kFilePass = 0x002F, kCodepage = 0x0042,
+                   kDateMode = 0x0022, kFormat = 0x041E, kXf = 0x00E0, kBoundSheet = 0x0085, kSst = 0x00FC,
+                   kDimensions = 0x0200, kNumber = 0x0203, kRk = 0x027E, kMulRk = 0x00BD, kLabel = 0x0204,
+                   kRString = 0x00D6, kLabelSst = 0x00FD, kBoolErr = 0x0205, kFormula = 0x0006, kString = 0x0207,
+                   kBlank = 0x0201, kMulBlank = 0x00BE;
+
+constexpr unsigned kMostRows = 65536, kMostColumns = 256;
+
+struct Damage {
+    QString why;
+};
+
+[[noreturn]] void damaged(const char* why) { throw Damage{QString::fromLatin1(why)}; }
+
+unsigned u8(const QByteArray& s, qsizetype at) { return static_cast<unsigned char>(s[at]); }
+unsigned u16(const QByteArray& s, qsizetype at) { return u8(s, at) | u8(s, at + 1) << 8; }
+std::uint32_t u32(const QByteArray& s, qsizetype at)
+{
+    return std::uint32_t(u16(s, at)) | std::uint32_t(u16(s, at + 2)) << 16;
+}
+double f64(const QByteArray& s, qsizetype at)
+{
+    double d;
+    std::memcpy(&d, s.constData() + at, 8);   // the files are little-endian, as are our targets
+    return d;
+}
+
+// An RK number: a 30-bit integer or the top 30 bits of a double, perhaps / 100.
+double rkValue(std::uint32_t rk)
+{
+    double d;
+    if (rk & 2) {
+        d = static_cast<double>(static_cast<std::int32_t>(rk) >> 2);
+    } else {
+        const std::uint64_t bits = std::uint64_t(rk & 0xFFFFFFFCu) << 32;
+        std::memcpy(&d, &bits, 8);
+    }
+    return (rk & 1) ? d / 100 : d;
+}
+
+struct Record {
+    qsizetype at;   ///< of its header
+    unsigned type;
+    qsizetype len;
+    qsizetype body() const { return at + 4; }
+};
+
+std::vector<Record> recordsOf(const QByteArray& s)
+{
+    std::vector<Record> out;
+    qsizetype at = 0;
+    while (at + 4 <= s.size()) {
+        const Record r{at, u16(s, at), qsizetype(u16(s, at + 2))};
+        if (at + 4 + r.len > s.size())
+            damaged("a record of the workbook runs past its end");
+        out.push_back(r);
+        at += 4 + r.len;
+    }
+    return out;
+}
+
+/// A record's body and the CONTINUE records after it, read as one run of
+/// bytes (a text's characters restart with a flags byte in each new part).
+class Run {
+public:
+    Run(const QByteArray& s, const std::vector<Record>& recs, std::size_t index, qsizetype offset)
+        : s_(s), recs_(recs), rec_(index), at_(recs[index].body() + offset), end_(recs[index].body() + recs[index].len)
+    {
+        if (at_ > end_)
+            damaged("a record of the workbook claims more text than it holds");
+    }
+
+    unsigned byte()
+    {
+        if (at_ == end_)
+            nextPart();
+        return u8(s_, at_++);
+    }
+    unsigned word()
+    {
+        const unsigned lo = byte();
+        return lo | byte() << 8;
+    }
+    std::uint32_t dword()
+    {
+        const std::uint32_t lo = word();
+        return lo | std::uint32_t(word()) << 16;
+    }
+    void skip(qsizetype n)
+    {
+        while (n > 0) {
+            if (at_ == end_)
+                nextPart();
+            const qsizetype here = std::min(n, end_ - at_);
+            at_ += here;
+            n -= here;
+        }
+    }
+
+    /// A BIFF8 text whose character count has been read.
+    QString text(qsizetype chars)
+    {
+        unsigned flags = byte();
+        qsizetype runs = 0, ext = 0;
+        if (flags & 0x08)
+            runs = word();
+        if (flags & 0x04)
+            ext = dword();
+        QString out;
+        out.reserve(chars);
+        while (chars > 0) {
+            if (at_ == end_) {
+                nextPart();
+                flags = u8(s_, at_++);
+            }
+            const int width = flags & 0x01 ? 2 : 1;
+            const qsizetype here = std::min(chars, (end_ - at_) / width);
+            if (here == 0)
+                damaged("a text of the workbook is split inside a character");
+            for (qsizetype i = 0; i < here; ++i)
+                out += QChar(char16_t(width == 2 ? u16(s_, at_ + 2 * i) : u8(s_, at_ + i)));
+            at_ += here * width;
+            chars -= here;
+        }
+        skip(runs * 4 + ext);
+        return out;
+    }
+
+    /// The index of the record the run has reached.
+    std::size_t record() const { return rec_; }
+
+private:
+    void nextPart()
+    {
+        if (rec_ + 1 >= recs_.size() || recs_[rec_ + 1].type != kContinue)
+            damaged("a record of the workbook claims more text than it holds");
+        ++rec_;
+        at_ = recs_[rec_].body();
+        end_ = at_ + recs_[rec_].len;
+    }
+
+    const QByteArray& s_;
+    const std::vector<Record>& recs_;
+    std::size_t rec_;
+    qsizetype at_, end_;
+};
+
+void need(const Record& r, qsizetype bytes)
+{
+    if (r.len < bytes)
+        damaged("a record of the workbook is shorter than its kind needs");
+}
+
+// Text in a single-byte code page as Unicode. 1252 (the Western code page,
+// and what ASCII and the unset code page read as) is converted here; others
+// through iconv.
+std::optional<QString> fromCodepage(const char* bytes, qsizetype n, int codepage)
+{
+    if (codepage == 1252 || codepage == 367 || codepage == 0 || codepage == 1200) {
+        QString out;
+        out.reserve(n);
+        for (qsizetype i = 0; i < n; ++i)
+            out += codepage::charOfCode(static_cast<unsigned char>(bytes[i]));
+        return out;
+    }
+    QByteArray name;
+    if (codepage == 10000 || codepage == 32768)
+        name = "MACINTOSH";
+    else if (codepage == 65001)
+        name = "UTF-8";
+    else
+        name = "CP" + QByteArray::number(codepage);
+    iconv_t cd = iconv_open("UTF-16LE", name.constData());
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return std::nullopt;
+    QByteArray out(n * 4 + 4, Qt::Uninitialized);
+    char* in = const_cast<char*>(bytes);
+    std::size_t inLeft = std::size_t(n), outLeft = std::size_t(out.size());
+    char* o = out.data();
+    bool ok = true;
+    while (inLeft > 0) {
+        if (iconv(cd, &in, &inLeft, &o, &outLeft) == std::size_t(-1)) {
+            if (errno != EILSEQ && errno != EINVAL) {
+                ok = false;
+                break;
+            }
+            // A byte the code page does not define: a replacement character.
+            ++in;
+            --inLeft;
+            if (outLeft < 2) {
+                ok = false;
+                break;
+            }
+            *o++ = char(0xFD);
+            *o++ = char(0xFF);
+            outLeft -= 2;
+        }
+    }
+    iconv_close(cd);
+    if (!ok)
+        return std::nullopt;
+    // Copied as it is: fromUtf16 would drop a U+FEFF that starts the text.
+    return QString(reinterpret_cast<const QChar*>(out.constData()), (o - out.constData()) / 2);
+}
+
+// Formats a sheet shows as dates or times without a FORMAT record of their
+// own: 14 to 22 and 45 to 47, and the East Asian 27 to 36 and 50 to 58.
+bool builtinDate(unsigned index)
+{
+    return (index >= 14 && index <= 22) || (index >= 27 && index <= 36) || (index >= 45 && index <= 47)
+        || (index >= 50 && index <= 58);
+}
+
+} // namespace
+
+bool xlsIsDateFormat(const QString& code)
+{
+    // Quoted text, a character after "\", "_" or "*", and bracketed parts
+    // (colours, conditions, locales) show nothing of the value.
+    QString s;
+    int state = 0;
+    for (QChar c : code) {
+        if (state == 1) {
+            if (c == u'"')
+                state = 0;
+        } else if (state == 2) {
+            state = 0;
+        } else if (state == 3) {
+            if (c == u']')
+                state = 0;
+        } else if (c == u'"') {
+            state = 1;
+        } else if (c == u'\\' || c == u'_' || c == u'*') {
+            state = 2;
+        } else if (c == u'[') {
+            state = 3;
+        } else if (!QStringLiteral("$-+/(): ").contains(c)) {
+            s += c;
+        }
+    }
+    if (s.compare(QLatin1String("General"), Qt::CaseInsensitive) == 0 || s == QLatin1String("@")
+        || s == QLatin1String("0.00E+00") || s == QLatin1String("##0.0E+0"))
+        return false;
+    int dates = 0, numbers = 0;
+    for (QChar c : s) {
+        if (QStringLiteral("ymdhsYMDHS\u5e74\u6708\u65e5").contains(c))
+            ++dates;
+        else if (c == u'0' || c == u'#' || c == u'?')
+            ++numbers;
+    }
+    return dates > numbers;
+}
+
+std::optional<double> xlsEngineSerial(double stored, int dateMode)
+{
+    if (!std::isfinite(stored))
+        return std::nullopt;
+    // Days from 30 December 1899, the time of day running forward.
+    double days = stored;
+    if (dateMode == 1904) {
+        days = stored + 1462;
+    } else if (stored >= 1 && stored < 60) {
+        days = stored + 1;   // before Excel's 29 February 1900, which never was
+    } else if (stored >= 60 && stored < 61) {
+        days = 61 + (stored - 60);   // that day itself becomes 1 March
+    }
+    return xlsSerialBefore1900(days);
+}
+
+QString XlsBiff::decode(const char* bytes, qsizetype length) const
+{
+    const std::optional<QString> s = fromCodepage(bytes, length, codepage_);
+    if (!s)
+        throw Damage{QStringLiteral("its text is in a character set that cannot be read (code page %1)").arg(codepage_)};
+    return *s;
+}
+
+bool XlsBiff::open(QByteArray stream, QString* why)
+{
+    s_ = std::move(stream);
+    names_.clear();
+    offsets_.clear();
+    shared_.clear();
+    dateXf_.clear();
+    encrypted_ = false;
+    try {
+        const std::vector<Record> recs = recordsOf(s_);
+        if (recs.empty() || recs[0].type != kBof || recs[0].len < 4)
+            damaged("its workbook stream does not begin with a BOF record of Excel 5.0 or later");
+        const unsigned bofVersion = u16(s_, recs[0].body());
+        if (bofVersion == 0x0600)
+            version_ = 8;
+        else if (bofVersion == 0x0500)
+            version_ = 5;
+        else
+            damaged("its workbook stream is of an Excel version this reader does not know");
+        const bool v8 = version_ == 8;
+
+        QHash<unsigned, bool> formatIsDate;
+        std::vector<unsigned> xfFormats;
+        std::vector<QByteArray> rawNames;   // BIFF5 names, decoded once the code page is known
+        for (std::size_t i = 1; i < recs.size() && recs[i].type != kEof; ++i) {
+            const Record& r = recs[i];
+            const qsizetype b = r.body();
+            switch (r.type) {
+            case kFilePass:
+                encrypted_ = true;
+                if (why)
+                    *why = QString();
+                return true;
+            case kCodepage:
+                need(r, 2);
+                codepage_ = int(u16(s_, b));
+                break;
+            case kDateMode:
+                need(r, 2);
+                dateMode_ = u16(s_, b) == 1 ? 1904 : 1900;
+                break;
+            case kFormat: {
+                need(r, 3);
+                const unsigned index = u16(s_, b);
+                if (v8) {
+                    Run run(s_, recs, i, 2);
+                    const unsigned chars = run.word();
+                    formatIsDate[index] = xlsIsDateFormat(run.text(chars));
+                } else {
+                    const qsizetype n = u8(s_, b + 2);
+                    need(r, 3 + n);
+                    formatIsDate[index] = xlsIsDateFormat(decode(s_.constData() + b + 3, n));
+                }
+                break;
+            }
+            case kXf:
+                need(r, 4);
+                xfFormats.push_back(u16(s_, b + 2));
+                break;
+            case kBoundSheet: {
+                need(r, 7);
+                const std::uint32_t offset = u32(s_, b);
+                const unsigned kind = u8(s_, b + 5);
+                const qsizetype n = u8(s_, b + 6);
+                if (!v8)
+                    need(r, 7 + n);
+                if (kind != 0)   // a chart, macro sheet or module holds no list
+                    break;
+                if (v8) {
+                    Run run(s_, recs, i, 7);
+                    names_ << run.text(n);
+                } else {
+                    names_ << QString();
+                    rawNames.push_back(s_.mid(b + 7, n));
+                }
+                offsets_.push_back(offset);
+                break;
+            }
+            case kSst: {
+                need(r, 8);
+                const std::uint32_t unique = u32(s_, b + 4);
+                Run run(s_, recs, i, 8);
+                // Each text takes at least three bytes: a count beyond the
+                // records is damage, not a reason to reserve memory.
+                shared_.reserve(std::min<std::size_t>(unique, std::size_t(s_.size() / 3)));
+                for (std::uint32_t k = 0; k < unique; ++k) {
+                    const unsigned chars = run.word();
+                    shared_.push_back(run.text(chars));
+                }
+                break;
+            }
+            default:
+                break;
+            }
+        }
+        for (std::size_t k = 0; k < rawNames.size(); ++k)
+            names_[qsizetype(k)] = decode(rawNames[k].constData(), rawNames[k].size());
+        if (names_.isEmpty())
+            damaged("the workbook's sheet list cannot be read");
+        for (std::uint32_t offset : offsets_) {
+            const auto it = std::lower_bound(recs.begin(), recs.end(), qsizetype(offset),
+                                             [](const Record& r, qsizetype at) { return r.at < at; });
+            if (it == recs.end() || it->at != qsizetype(offset) || it->type != kBof)
+                damaged("the workbook's sheet list cannot be read (a sheet's place does not hold a sheet)");
+        }
+        dateXf_.reserve(xfFormats.size());
+        for (unsigned f : xfFormats) {
+            const auto it = formatIsDate.constFind(f);
+            dateXf_.push_back(it != formatIsDate.constEnd() ? *it : builtinDate(f));
+        }
+    } catch (const Damage& d) {
+        names_.clear();
+        offsets_.clear();
+        if (why)
+            *why = d.why;
+        return false;
+    }
+    return true;
+}
+
+bool XlsBiff::readSheet(int index, XlsSheetCells& out, QString* why) const
+{
+    out = XlsSheetCells();
+    if (index < 0 || std::size_t(index) >= offsets_.size()) {
+        if (why)
+            *why = QStringLiteral("the workbook has no sheet number %1").arg(index + 1);
+        return false;
+    }
+    try {
+        const std::vector<Record> recs = recordsOf(s_);
+        const auto first = std::lower_bound(recs.begin(), recs.end(), qsizetype(offsets_[std::size_t(index)]),
+                                            [](const Record& r, qsizetype at) { return r.at < at; });
+        if (first == recs.end() || first->type != kBof)
+            damaged("a sheet's place in the workbook does not hold a sheet");
+        const bool v8 = version_ == 8;
+        bool haveArea = false;
+        std::vector<std::int32_t> sharedSlot;   // by shared text: its place in out.texts, or -1
+
+        auto addText = [&](const QString& t) {
+            out.texts.push_back(t);
+            return std::int32_t(out.texts.size() - 1);
+        };
+        auto place = [&](unsigned row, unsigned col) -> XlsCell& {
+            if (haveArea ? (row >= out.rows || col >= out.columns) : (row >= kMostRows || col >= kMostColumns))
+                damaged("a cell lies outside the area its sheet declares");
+            if (!haveArea) {
+                out.rows = std::max(out.rows, row + 1);
+                out.columns = std::max(out.columns, col + 1);
+            }
+            if (out.cells.size() <= row)
+                out.cells.resize(row + 1);
+            auto& line = out.cells[row];
+            if (line.size() <= col)
+                line.resize(col + 1);
+            return line[col];
+        };
+        auto isDate = [&](unsigned xf) { return xf < dateXf_.size() && dateXf_[xf]; };
+        auto number = [&](unsigned row, unsigned col, unsigned xf, double v) {
+            XlsCell& c = place(row, col);
+            c = XlsCell();
+            if (!std::isfinite(v))
+                return;
+            if (isDate(xf)) {
+                if (const std::optional<double> serial = xlsEngineSerial(v, dateMode_)) {
+                    c.kind = XlsCell::Kind::Date;
+                    c.number = *serial;
+                }
+                return;
+            }
+            c.kind = XlsCell::Kind::Number;
+            c.number = v;
+        };
+        auto text = [&](unsigned row, unsigned col, const QString& t) {
+            XlsCell& c = place(row, col);
+            c = XlsCell();
+            if (t.isEmpty())
+                return;   // an empty text holds no value
+            c.kind = XlsCell::Kind::Text;
+            c.text = addText(t);
+        };
+        // A BIFF5 text: a two-byte count and bytes of the code page.
+        auto byteText = [&](const Record& r, qsizetype offset) {
+            need(r, offset + 2);
+            const qsizetype n = u16(s_, r.body() + offset);
+            need(r, offset + 2 + n);
+            return decode(s_.constData() + r.body() + offset + 2, n);
+        };
+
+        int depth = 0;
+        for (std::size_t i = std::size_t(first - recs.begin()); i < recs.size(); ++i) {
+            const Record& r = recs[i];
+            const qsizetype b = r.body();
+            if (r.type == kBof) {
+                ++depth;
+                continue;
+            }
+            if (r.type == kEof) {
+                if (--depth == 0)
+                    break;
+                continue;
+            }
+            if (depth != 1)
+                continue;   // a chart inside the sheet
+            switch (r.type) {
+            case kDimensions: {
+                need(r, v8 ? 12 : 8);
+                const std::uint32_t lastRow = v8 ? u32(s_, b + 4) : u16(s_, b + 2);
+                const unsigned lastCol = u16(s_, b + (v8 ? 10 : 6));
+                if (lastRow > kMostRows || lastCol > kMostColumns)
+                    damaged("a sheet claims more rows or columns than a workbook can have");
+                haveArea = true;
+                out.rows = lastRow;
+                out.columns = lastCol;
+                break;
+            }
+            case kNumber:
+                need(r, 14);
+                number(u16(s_, b), u16(s_, b + 2), u16(s_, b + 4), f64(s_, b + 6));
+                break;
+            case kRk:
+                need(r, 10);
+                number(u16(s_, b), u16(s_, b + 2), u16(s_, b + 4), rkValue(u32(s_, b + 6)));
+                break;
+            case kMulRk: {
+                need(r, 6);
+                const unsigned row = u16(s_, b), firstCol = u16(s_, b + 2);
+                const qsizetype cells = (r.len - 6) / 6;
+                for (qsizetype k = 0; k < cells; ++k)
+                    number(row, firstCol + unsigned(k), u16(s_, b + 4 + 6 * k), rkValue(u32(s_, b + 6 + 6 * k)));
+                break;
+            }
+            case kLabel:
+            case kRString:
+                need(r, 8);
+                if (v8) {
+                    Run run(s_, recs, i, 6);
+                    const unsigned chars = run.word();
+                    text(u16(s_, b), u16(s_, b + 2), run.text(chars));
+                } else {
+                    text(u16(s_, b), u16(s_, b + 2), byteText(r, 6));
+                }
+                break;
+            case kLabelSst: {
+                need(r, 10);
+                const std::uint32_t k = u32(s_, b + 6);
+                if (k >= shared_.size())
+                    damaged("a cell refers to a shared text the workbook does not have");
+                XlsCell& c = place(u16(s_, b), u16(s_, b + 2));
+                c = XlsCell();
+                if (shared_[k].isEmpty())
+                    break;
+                if (sharedSlot.empty())
+                    sharedSlot.assign(shared_.size(), -1);
+                if (sharedSlot[k] < 0) {
+                    sharedSlot[k] = std::int32_t(out.texts.size());
+                    out.texts.push_back(shared_[k]);
+                }
+                c.kind = XlsCell::Kind::Text;
+                c.text = sharedSlot[k];
+                break;
+            }
+            case kBoolErr: {
+                need(r, 8);
+                XlsCell& c = place(u16(s_, b), u16(s_, b + 2));
+                c = XlsCell();
+                if (u8(s_, b + 7) == 0) {
+                    c.kind = XlsCell::Kind::Number;
+                    c.number = u8(s_, b + 6) ? 1 : 0;
+                } else {
+                    c.kind = XlsCell::Kind::Error;
+                }
+                break;
+            }
+            case kFormula: {
+                need(r, 20);
+                const unsigned row = u16(s_, b), col = u16(s_, b + 2), xf = u16(s_, b + 4);
+                if (u16(s_, b + 12) != 0xFFFF) {
+                    number(row, col, xf, f64(s_, b + 6));
+                    break;
+                }
+                switch (u8(s_, b + 6)) {
+                case 0: {   // text: the STRING record that follows
+                    std::size_t j = i + 1;
+                    for (; j < recs.size() && recs[j].type != kString; ++j) {
+                        const unsigned t = recs[j].type;
+                        // Only a shared or array formula's own records may come between.
+                        if (t != 0x04BC && t != 0x0221 && t != 0x0236 && t != kContinue)
+                            damaged("a formula's text result is missing");
+                    }
+                    if (j >= recs.size())
+                        damaged("a formula's text result is missing");
+                    need(recs[j], 2);
+                    if (v8) {
+                        Run run(s_, recs, j, 0);
+                        const unsigned chars = run.word();
+                        text(row, col, chars ? run.text(chars) : QString());
+                        i = run.record();
+                    } else {
+                        text(row, col, byteText(recs[j], 0));
+                        i = j;
+                    }
+                    break;
+                }
+                case 1: {   // a Boolean
+                    XlsCell& c = place(row, col);
+                    c = XlsCell();
+                    c.kind = XlsCell::Kind::Number;
+                    c.number = u8(s_, b + 8) ? 1 : 0;
+                    break;
+                }
+                case 2:   // an error value
+                    place(row, col) = XlsCell{XlsCell::Kind::FormulaError, -1, 0};
+                    break;
+                default:   // an empty text
+                    place(row, col) = XlsCell();
+                    break;
+                }
+                break;
+            }
+            case kBlank:
+            case kMulBlank:
+                break;   // formatting only, inside the area or not
+            default:
+                break;
+            }
+        }
+        if (depth != 0)
+            damaged("a sheet of the workbook has no end");
+    } catch (const Damage& d) {
+        out = XlsSheetCells();
+        if (why)
+            *why = d.why;
+        return false;
+    }
+    return true;
+}
+
+} // namespace drivers

@@ -1,0 +1,93 @@
+// The records of an Excel 5.0/95 (BIFF5) or 97-2003 (BIFF8) workbook stream,
+// read as the cells they store: the workbook's globals (sheet list, day
+// count, code page, shared texts, cell formats) once, then one sheet at a
+// time. Every length is checked before it is followed; a record that does
+// not hold what it claims ends the reading with the reason.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace drivers {
+
+/// One cell as a reader of its records sees it.
+struct XlsCell {
+    enum class Kind : std::uint8_t {
+        Empty,          ///< no value (blank, an empty text, a date the engine cannot hold)
+        Number,         ///< `number` (a Boolean is 1 or 0)
+        Date,           ///< `number` is the engine's day serial
+        Text,           ///< texts[`text`]
+        Error,          ///< an error value typed into the cell (#N/A and the like)
+        FormulaError,   ///< a formula whose last result was an error value
+    };
+    Kind kind = Kind::Empty;
+    std::int32_t text = -1;
+    double number = 0;
+};
+
+/// The cells of one sheet: `rows` x `columns` as the sheet declares its area
+/// (or as far as its cells reach when it declares none).
+struct XlsSheetCells {
+    unsigned rows = 0;
+    unsigned columns = 0;
+    std::vector<std::vector<XlsCell>> cells;   ///< by row; a row may be shorter than `columns`
+    std::vector<QString> texts;
+
+    const XlsCell* at(unsigned row, unsigned column) const
+    {
+        if (row >= cells.size() || column >= cells[row].size())
+            return nullptr;
+        return &cells[row][column];
+    }
+    QString textOf(const XlsCell& c) const
+    {
+        return c.text >= 0 && std::size_t(c.text) < texts.size() ? texts[std::size_t(c.text)] : QString();
+    }
+};
+
+/// The globals of a workbook stream.
+class XlsBiff {
+public:
+    /// Reads the globals; false with the reason in `why` (a phrase such as
+    /// "the workbook's sheet list cannot be read") when the stream is not
+    /// one this reader takes or does not hold together.
+    bool open(QByteArray stream, QString* why);
+
+    int version() const { return version_; }        ///< 5 or 8
+    int dateMode() const { return dateMode_; }      ///< 1900 or 1904
+    bool encrypted() const { return encrypted_; }   ///< protected by a password (FILEPASS)
+    /// The worksheets, in workbook order (charts and macro sheets are left out).
+    const QStringList& sheetNames() const { return names_; }
+
+    /// Reads every cell of worksheet `index`; false with the reason when its
+    /// records do not hold together.
+    bool readSheet(int index, XlsSheetCells& out, QString* why) const;
+
+private:
+    QString decode(const char* bytes, qsizetype length) const;
+
+    QByteArray s_;
+    int version_ = 8;
+    int dateMode_ = 1900;
+    int codepage_ = 1252;
+    bool encrypted_ = false;
+    QStringList names_;
+    std::vector<std::uint32_t> offsets_;
+    std::vector<QString> shared_;     ///< the shared texts (BIFF8)
+    std::vector<bool> dateXf_;        ///< by cell format: whether it shows a date or time
+};
+
+/// Whether a number format code shows a date or a time ("dd/mm/yyyy",
+/// "[h]:mm", "mmm-yy"; not "0.00", "#,##0", "General" or "@").
+bool xlsIsDateFormat(const QString& code);
+
+/// A day count as a sheet of that day count (1900 or 1904) stores it, as the
+/// engine's day serial; nullopt when it falls outside the years 100 to 9999.
+std::optional<double> xlsEngineSerial(double stored, int dateMode);
+
+} // namespace drivers
