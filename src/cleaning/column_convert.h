@@ -17,6 +17,7 @@ struct ConvertRequest {
     QStringList oldValues;///< the texts of lstOld; "" is the empty value
     QString newValue;     ///< "" converts to Null
     int fieldType = 0;    ///< the column's field type code, for the message on a value it cannot hold
+    int fieldSize = 0;    ///< a Text column's length (0: not checked)
 };
 
 /// The condition text "WHERE ... " for the old values, or nullopt when one of

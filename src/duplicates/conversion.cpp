@@ -5,7 +5,9 @@
 // replacements in tblData (marked Column1 values take Column2, then marked
 // Column2 values take Column1, so a pair marked on both sides ends on
 // Column1) and the two count moves in tblSpecSearch1. The join costs one scan
-// of tblData per direction, however many pairs are marked.
+// of tblData per direction, however many pairs are marked. A replacement
+// that finds fewer records than the search counted for its marked values is
+// undone with the rest: the conversion succeeds whole or not at all.
 #include "duplicates/conversion.h"
 
 #include "common/general.h"
@@ -22,6 +24,18 @@ QString describe(const std::exception& e)
     if (const auto* j = dynamic_cast<const jet::JetError*>(&e))
         return j->description();
     return QString::fromLocal8Bit(e.what());
+}
+
+/// The records the marked values of one side (1: Column1 marked in
+/// Convert1, 2: Column2 in Convert2) hold by the search's counts, each value
+/// counted once however many pairs it is marked in.
+qint64 markedRecords(jet::Database& db, int side)
+{
+    jet::Stmt s(&db.connection(),
+                QStringLiteral("SELECT COALESCE(SUM(n), 0) FROM (SELECT MAX(CAST(Count%1 AS INTEGER)) AS n "
+                               "FROM tblSpecSearch1 WHERE Convert%1 = 'X' GROUP BY Column%1)")
+                    .arg(side));
+    return s.step() ? s.int64(0) : 0;
 }
 
 } // namespace
@@ -87,6 +101,11 @@ ConversionResult convertMarkedPairs(jet::Database& db, const QString& column, co
             QStringLiteral("UPDATE tblSpecSearch1 S SET S.Count1 = CSTR(CLNG(S.Count1) + CLNG(S.Count2)), S.Count2='0' "
                            "WHERE S.Convert2='X';"),
         };
+        // The records the search counted for the marked values: each
+        // replacement must find at least these, or the pair texts did not
+        // compare with the column's values as they are stored (and the
+        // conversion would change less than the list promises).
+        const qint64 expected[] = {markedRecords(db, 1), markedRecords(db, 2)};
         jet::Savepoint sp(db.connection(), QStringLiteral("qb_convert"));
         int step = 0;
         for (const QString& sql : statements) {
@@ -94,6 +113,13 @@ ConversionResult convertMarkedPairs(jet::Database& db, const QString& column, co
             if (options.beforeStep)
                 options.beforeStep(step);
             db.execute(sql, jet::dbFailOnError);
+            if (step <= 2 && db.recordsAffected() < expected[step - 1])
+                throw jet::JetError(jet::errGeneral,
+                                    QStringLiteral("Only %1 of the %2 records holding the marked values were found in "
+                                                   "the column [%3]. Nothing was converted.")
+                                        .arg(db.recordsAffected())
+                                        .arg(expected[step - 1])
+                                        .arg(column));
         }
         sp.commit();
         r.ok = true;

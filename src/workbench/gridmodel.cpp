@@ -17,6 +17,7 @@ int gridErrorFor(const jet::JetError& e)
 {
     switch (e.number()) {
     case jet::errTypeMismatch:
+    case jet::errOverflow:
     case jet::errFieldTooSmall:
     case 3164:   // field cannot be updated (the counter)
         return kErrInvalidValue;

@@ -6,7 +6,9 @@
 // Replace All on a text column is one UPDATE with a case-blind replace
 // function registered on the working connection: a million-row list costs one
 // statement rather than a million row writes. Other column types go through
-// the grid row by row, so each value is checked by the table as typing would be.
+// one UPDATE whose function converts each new text as typing it would, and
+// counts the values the column cannot hold; so do text columns whose new text
+// is longer than the column.
 #include "workbench/gridtools.h"
 
 #include "app/contextids.h"
@@ -154,6 +156,14 @@ void showReferenceHelp(qint64 id)
 
 // ---- the replace function of the working connection -------------------------------
 
+// Replace All on a text column: a result longer than the column holds
+// leaves the value as it was and is counted, as a typed value the column
+// cannot hold is refused.
+struct TextReplace {
+    int maxLength = 0;   ///< 0: no limit (a memo)
+    qint64 refused = 0;
+};
+
 void sqlReplaceNoCase(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
@@ -168,14 +178,14 @@ void sqlReplaceNoCase(sqlite3_context* ctx, int, sqlite3_value** argv)
         sqlite3_result_null(ctx);   // as the grid stores an emptied cell
         return;
     }
+    auto* r = static_cast<TextReplace*>(sqlite3_user_data(ctx));
+    if (r && r->maxLength > 0 && out.size() > r->maxLength) {
+        ++r->refused;
+        sqlite3_result_value(ctx, argv[0]);
+        return;
+    }
     const QByteArray utf8 = out.toUtf8();
     sqlite3_result_text(ctx, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
-}
-
-void registerReplaceFunction(jet::Connection& c)
-{
-    sqlite3_create_function_v2(c.handle(), "qb_replace_nocase", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-                               sqlReplaceNoCase, nullptr, nullptr, nullptr);
 }
 
 QString literal(const QString& text) { return QLatin1Char('"') + general::Double_Quotes(text) + QLatin1Char('"'); }
@@ -823,7 +833,9 @@ void frmReplace::cmdReplaceAll_Click()
                 if (!txtsearch->text().isEmpty()) {
                     // One statement over the rows the grid shows: its filter, if any.
                     jet::Database& db = f->Data1->Database();
-                    registerReplaceFunction(db.connection());
+                    TextReplace counted{field.type == jet::dbText ? field.size : 0};
+                    const jet::ScopedFunction replace(db.connection().handle(), "qb_replace_nocase", 3, &counted,
+                                                      sqlReplaceNoCase);
                     const QString target = QLatin1Char('[') + field.sourceColumn + QLatin1Char(']');
                     QString sql = QStringLiteral("UPDATE tblData SET %1 = qb_replace_nocase(%1, %2, %3) "
                                                  "WHERE InStr(1, %1, %2, 1) > 0")
@@ -831,6 +843,7 @@ void frmReplace::cmdReplaceAll_Click()
                     if (!general::gstrFilter.isEmpty())
                         sql += QStringLiteral(" AND (") + general::gstrFilter + QLatin1Char(')');
                     db.execute(sql, jet::dbFailOnError);
+                    refused = long(counted.refused);
                     db.connection().bump();
                     f->gridModel()->refreshRows();
                     f->Reset_Dupe_Counts();

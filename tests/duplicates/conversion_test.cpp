@@ -94,6 +94,44 @@ TEST_F(Conversion, NumberColumnsCompareThroughTheirType)
     EXPECT_EQ(column(QStringLiteral("Code")), (QStringList{"1254", "1254", "1254", "99"}));
 }
 
+// Each number type compares the pair's text with its values as the column
+// stores them: a Single keeps 0.16 as the shortest decimal of its float, so
+// its cast must give that decimal too, or no row would match and the
+// conversion would claim success having changed nothing.
+TEST_F(Conversion, EveryNumberTypeFindsItsValuesAsStored)
+{
+    const struct { const char* type; const char* wrong; const char* right; } cases[] = {
+        {"SINGLE", "0.16", "0.15"}, {"DOUBLE", "0.16", "0.15"}, {"CURRENCY", "0.16", "0.15"},
+        {"BYTE", "16", "15"}, {"SHORT", "16", "15"}, {"LONG", "16", "15"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.type);
+        if (db.hasTable(QStringLiteral("tblData")))
+            db.execute(QStringLiteral("DROP TABLE tblData"));
+        db.execute(QStringLiteral("DELETE FROM tblSpecSearch1"));
+        const QString wrong = QString::fromLatin1(c.wrong), right = QString::fromLatin1(c.right);
+        testdb::makeData(db, {QStringLiteral("[N] %1").arg(QLatin1String(c.type))},
+                         {{Value(wrong)}, {Value(right)}, {Value(wrong)}, {Value("7")}});
+        pair(wrong, 2, right, 1, QStringLiteral("X"));
+        const neardup::ConversionResult r = neardup::convertMarkedPairs(db, QStringLiteral("N"));
+        ASSERT_TRUE(r.ok) << r.message.toStdString();
+        EXPECT_EQ(r.message, QLatin1String(neardup::kConversionSucceeded));
+        EXPECT_EQ(column(QStringLiteral("N")), (QStringList{right, right, right, "7"}));
+        EXPECT_EQ(counts(wrong), (std::pair<QString, QString>{"0", "3"}));
+
+        // A pair whose records the column no longer holds as counted: the
+        // conversion is undone and says so.
+        db.execute(QStringLiteral("DELETE FROM tblSpecSearch1"));
+        pair(QStringLiteral("7"), 2, right, 3, QStringLiteral("X"));
+        const neardup::ConversionResult short_ = neardup::convertMarkedPairs(db, QStringLiteral("N"));
+        EXPECT_FALSE(short_.ok);
+        EXPECT_EQ(short_.message, QStringLiteral("Only 1 of the 2 records holding the marked values were found in the "
+                                                 "column [N]. Nothing was converted."));
+        EXPECT_EQ(column(QStringLiteral("N")), (QStringList{right, right, right, "7"}));
+        EXPECT_EQ(counts(QStringLiteral("7")), (std::pair<QString, QString>{"2", "3"}));
+    }
+}
+
 // Date and Yes/No columns compare through CDATE and CBOOL: the pair texts are
 // the values as the search wrote them (the engine's text of each value).
 TEST_F(Conversion, DateAndYesNoColumnsCompareThroughTheirCasts)

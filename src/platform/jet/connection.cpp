@@ -12,7 +12,9 @@
 
 #include <QFileInfo>
 #include <QMap>
+#include <charconv>
 #include <cmath>
+#include <limits>
 #include <mutex>
 
 namespace jet {
@@ -331,7 +333,9 @@ void Connection::raise(int rc, const QString& context) const
         if (msg.contains(QLatin1String(kLenCheck)))
             throw JetError(errFieldTooSmall, QStringLiteral("The field is too small to accept the amount of data you "
                                                             "attempted to add.  Try inserting or pasting less data."));
-        throw JetError(errTypeMismatch, QStringLiteral("Data type conversion error."));
+        if (msg.contains(QLatin1String(kRangeCheck)))
+            throw JetError(errOverflow, QString::fromLatin1(kOverflowText));
+        throw JetError(errTypeMismatch, QString::fromLatin1(kConversionErrorText));
     }
     if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
         throw JetError(errDuplicateKey,
@@ -347,7 +351,14 @@ void Connection::raise(int rc, const QString& context) const
         throw JetError(errNotUpdatable, QStringLiteral("Cannot update.  Database or object is read-only."));
     if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
         throw JetError(3211, QStringLiteral("The database engine could not lock the table because it is already in use."));
-    // Errors raised by our own functions carry the engine's words already.
+    // Errors raised by our own functions carry the engine's words already;
+    // the conversions' errors keep their numbers too.
+    if (msg == QLatin1String(kConversionErrorText) || msg == QLatin1String("Data type mismatch in criteria expression."))
+        throw JetError(errTypeMismatch, msg);
+    if (msg == QLatin1String(kOverflowText) || msg == QLatin1String("Overflow"))
+        throw JetError(errOverflow, msg);
+    if (msg == QLatin1String("Division by zero"))
+        throw JetError(errDivisionByZero, msg);
     throw JetError(errGeneral, msg);
 }
 
@@ -543,51 +554,104 @@ bool Connection::tableHeld(const QString& table) const
     return held_.value(table.toLower()) > 0;
 }
 
+namespace {
+
+[[noreturn]] void conversionError() { throw JetError(errTypeMismatch, QString::fromLatin1(kConversionErrorText)); }
+[[noreturn]] void overflowError() { throw JetError(errOverflow, QString::fromLatin1(kOverflowText)); }
+
+/// The number a value gives a number field: text read as above, a flag as
+/// -1 or 0, a date as its serial. Throws on what is no number.
+double numberFor(const Value& v)
+{
+    double d = 0;
+    switch (v.kind()) {
+    case Kind::Text:
+        switch (readNumberText(*v.textPtr(), d)) {
+        case NumberRead::Number: return d;
+        case NumberRead::TooLarge: overflowError();
+        case NumberRead::NotNumber: conversionError();
+        }
+        conversionError();
+    case Kind::Double:
+        d = v.toDouble();
+        if (std::isnan(d))
+            conversionError();
+        if (!std::isfinite(d))
+            overflowError();
+        return d;
+    default: return v.toDouble();
+    }
+}
+
+Value wholeNumber(const Value& v, double lo, double hi)
+{
+    if (v.kind() == Kind::Long || v.kind() == Kind::Bool) {
+        const qint64 i = v.toLong();
+        if (static_cast<double>(i) < lo || static_cast<double>(i) > hi)
+            overflowError();
+        return Value(static_cast<long long>(i));
+    }
+    const double d = std::nearbyint(numberFor(v));   // half to even, as the engine rounds
+    if (d < lo || d > hi)
+        overflowError();
+    return Value(static_cast<long long>(d));
+}
+
+} // namespace
+
 Value coerce(const Value& v, int fieldType)
 {
     if (v.isNull())
         return v;
-    auto mismatch = []() -> Value { throw JetError(errTypeMismatch, QStringLiteral("Data type conversion error.")); };
     switch (fieldType) {
     case dbText:
     case dbMemo: return v.isText() ? v : Value(v.toString());
-    case dbBoolean: return Value(v.toBool());
-    case dbLong:
-    case dbInteger:
-    case dbByte: {
-        if (v.isText()) {
-            bool ok = false;
-            const double d = v.textPtr()->trimmed().toDouble(&ok);
-            if (!ok)
-                return mismatch();
-            return Value(static_cast<qint64>(std::nearbyint(d)));
+    case dbBoolean: {
+        switch (v.kind()) {
+        case Kind::Bool: return v;
+        case Kind::Text: {
+            if (const auto word = readYesNoWord(*v.textPtr()))
+                return Value(*word);
+            return Value(numberFor(v) != 0.0);
         }
-        return Value(v.toLong());
+        default: return Value(numberFor(v) != 0.0);
+        }
     }
-    case dbDouble:
-    case dbSingle:
+    case dbByte: return wholeNumber(v, 0.0, 255.0);
+    case dbInteger: return wholeNumber(v, -32768.0, 32767.0);
+    case dbLong: return wholeNumber(v, -2147483648.0, 2147483647.0);
+    case dbDouble: return Value(numberFor(v));
+    case dbSingle: {
+        // From half a step above the largest float on, the float is infinite.
+        const double d = numberFor(v);
+        if (std::fabs(d) >= kSingleLimit)
+            overflowError();
+        return Value(singleValue(d));
+    }
     case dbCurrency: {
-        if (v.isText()) {
-            bool ok = false;
-            const double d = v.textPtr()->trimmed().toDouble(&ok);
-            if (!ok)
-                return mismatch();
-            return Value(d);
-        }
-        return Value(v.toDouble());
+        // Four decimals, the currency type's scale.
+        const double d = std::nearbyint(numberFor(v) * 10000.0) / 10000.0;
+        if (!(std::fabs(d) <= kCurrencyMax))
+            overflowError();
+        return Value(d);
     }
     case dbDate: {
-        if (v.kind() == Kind::Date)
-            return v;
-        if (v.isText()) {
-            if (auto d = parseStoredDate(*v.textPtr()))
-                return Value(*d);
+        DateTime d;
+        if (v.kind() == Kind::Date) {
+            d = v.toDate();
+        } else if (v.isText()) {
+            if (auto stored = parseStoredDate(*v.textPtr()))
+                return Value(*stored);
             const QString stored = dateLiteralToStored(*v.textPtr());
             if (stored.isEmpty())
-                return mismatch();
+                conversionError();
             return Value(*parseStoredDate(stored));
+        } else {
+            d = DateTime{numberFor(v)};
         }
-        return Value(DateTime{v.toDouble()});
+        if (!dateInRange(d))
+            overflowError();
+        return Value(d);
     }
     default: return v;
     }

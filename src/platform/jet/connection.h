@@ -157,7 +157,16 @@ private:
 /// Column info from a declared type as SQLite stores it ("TEXT(255)", "DOUBLE", "INTEGER").
 ColumnInfo columnFromDecl(const QString& name, const QString& decl, bool rowidKey);
 
-/// Converts a value to what a column of fieldType stores; throws on a value that does not convert.
+/// The engine's one conversion of a value written into a column of
+/// fieldType, whatever writes it (SQL, the grid, Replace All, the tools, an
+/// import): text is read by the column's rules (numbers as typed, "Yes",
+/// "No", "True", "False", "On", "Off" or a number for Yes/No, the date texts
+/// of # literals for dates), whole-number types round half to even, a Single
+/// keeps its float's shortest decimal, Currency four decimals. Throws
+/// JetError errTypeMismatch ("Data type conversion error.") for a value of
+/// another kind and errOverflow ("Numeric field overflow.") for a number or
+/// date outside the column's range. Null stays Null; text keeps its length
+/// (the column's length is checked where the value is stored).
 Value coerce(const Value& v, int fieldType);
 
 } // namespace jet

@@ -181,7 +181,12 @@ void Database::execute(const QString& sql, int options)
     if (!conn_)
         throw JetError(3420, QStringLiteral("Object invalid or no longer set."));
     Connection& c = *conn_;
-    const Translated t = translate(sql);
+    // The target's column types: values written into typed columns are
+    // converted as every other write converts them.
+    const Translated t = translate(sql, [&c](const QString& table) {
+        const QString real = c.tableName(table);
+        return real.isEmpty() ? ColumnList() : c.columns(real);
+    });
     affected_ = 0;
     QStringList temps;
     auto dropTemps = [&]() {

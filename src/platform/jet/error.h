@@ -33,7 +33,14 @@ enum ErrorNumber : int {
     errUpdateWithoutEdit = 3020, ///< Update without AddNew or Edit
     errCannotOpen = 3024,        ///< could not find or open file
     errExternal = 3274,          ///< external table is not in the expected format
+    errOverflow = 3349,          ///< a number outside the range of its column or type
+    errDivisionByZero = 11,      ///< division by zero in an expression
     errGeneral = 3000,
 };
+
+/// The engine's words for a value its column cannot take: of another kind,
+/// or a number outside the column's range.
+inline const char* const kConversionErrorText = "Data type conversion error.";
+inline const char* const kOverflowText = "Numeric field overflow.";
 
 } // namespace jet

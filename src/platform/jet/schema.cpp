@@ -76,6 +76,14 @@ QString columnDefinition(const ColumnInfo& c, bool notNull, bool autoKey)
         return QStringLiteral(" CONSTRAINT \"%1%2\" CHECK (typeof(%3) IN (%4))")
             .arg(QLatin1String(kTypeCheck), tag, q, QLatin1String(allowed));
     };
+    // The range of the type: no write can store a number the column cannot
+    // hold, whichever way it comes. Null passes (the comparison is unknown).
+    auto rangeCheck = [&](const char* lo, const char* hi) {
+        return QStringLiteral(" CONSTRAINT \"%1%2\" CHECK (%3 BETWEEN %4 AND %5)")
+            .arg(QLatin1String(kRangeCheck), tag, q, QLatin1String(lo), QLatin1String(hi));
+    };
+    const char* whole = "'integer','null'";
+    const char* number = "'integer','real','null'";
     switch (c.type) {
     case dbText:
         def += QStringLiteral("TEXT(%1) COLLATE JETCI CONSTRAINT \"%2%3\" CHECK (length(%4) <= %1)")
@@ -83,19 +91,30 @@ QString columnDefinition(const ColumnInfo& c, bool notNull, bool autoKey)
                    .arg(QLatin1String(kLenCheck), tag, q);
         break;
     case dbMemo: def += QLatin1String("LONGTEXT COLLATE JETCI"); break;
-    case dbDouble: def += QLatin1String("DOUBLE") + typeCheck("'integer','real','null'"); break;
-    case dbSingle: def += QLatin1String("SINGLE") + typeCheck("'integer','real','null'"); break;
-    case dbCurrency: def += QLatin1String("CURRENCY") + typeCheck("'integer','real','null'"); break;
-    case dbLong:
-        def += (c.attributes & dbAutoIncrField) ? QLatin1String("LONG") : QLatin1String("LONG");
-        def += typeCheck("'integer','null'");
+    case dbDouble:
+        // 1e999 reads as infinity: every finite double is inside.
+        def += QLatin1String("DOUBLE") + typeCheck(number)
+            + QStringLiteral(" CONSTRAINT \"%1%2\" CHECK (%3 > -1e999 AND %3 < 1e999)").arg(QLatin1String(kRangeCheck), tag, q);
         break;
-    case dbInteger: def += QLatin1String("SHORT") + typeCheck("'integer','null'"); break;
-    case dbByte: def += QLatin1String("BYTE") + typeCheck("'integer','null'"); break;
+    case dbSingle:
+        def += QLatin1String("SINGLE") + typeCheck(number) + rangeCheck("-3.4028236e38", "3.4028236e38");
+        break;
+    case dbCurrency:
+        def += QLatin1String("CURRENCY") + typeCheck(number) + rangeCheck("-922337203685477.5807", "922337203685477.5807");
+        break;
+    case dbLong: def += QLatin1String("LONG") + typeCheck(whole) + rangeCheck("-2147483648", "2147483647"); break;
+    case dbInteger: def += QLatin1String("SHORT") + typeCheck(whole) + rangeCheck("-32768", "32767"); break;
+    case dbByte: def += QLatin1String("BYTE") + typeCheck(whole) + rangeCheck("0", "255"); break;
     // A Yes/No field is No until set: rows that exist when the column is added,
     // and rows inserted without it, read False rather than Null.
-    case dbBoolean: def += QLatin1String("YESNO DEFAULT 0") + typeCheck("'integer','null'"); break;
-    case dbDate: def += QLatin1String("DATETIME"); break;
+    case dbBoolean: def += QLatin1String("YESNO DEFAULT 0") + typeCheck(whole); break;
+    // Dates are kept in the stored text form "yyyy-mm-dd hh:mm:ss", years 100 to 9999.
+    case dbDate:
+        def += QStringLiteral("DATETIME CONSTRAINT \"%1%2\" CHECK (%3 IS NULL OR (typeof(%3) = 'text' "
+                              "AND %3 GLOB '[0-9][0-9][0-9][0-9]-[01][0-9]-[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9]' "
+                              "AND %3 >= '0100'))")
+                   .arg(QLatin1String(kTypeCheck), tag, q);
+        break;
     case dbLongBinary: def += QLatin1String("LONGBINARY"); break;
     case dbGUID: def += QLatin1String("GUID"); break;
     default: def += QLatin1String("TEXT(255) COLLATE JETCI"); break;

@@ -2,7 +2,8 @@
 // names the engine's type ("TEXT(255)", "LONGTEXT", "DOUBLE", "LONG", "YESNO",
 // "DATETIME", ...), so the table definitions can be read back from SQLite's own
 // catalogue. Text columns compare with the case-insensitive collation JETCI and
-// carry a length check; numeric columns carry a type check; an auto-increment
+// carry a length check; numeric columns carry a type check and a check of
+// their type's range, date columns one of the stored date shape; an auto-increment
 // key is SQLite's INTEGER PRIMARY KEY AUTOINCREMENT.
 #pragma once
 
@@ -32,5 +33,6 @@ int fieldTypeOfStorage(int sqliteType, bool looksDate);
 /// Constraint name prefixes in column checks, mapped back to the engine's errors.
 inline const char* kLenCheck = "qb_len_";
 inline const char* kTypeCheck = "qb_type_";
+inline const char* kRangeCheck = "qb_range_";
 
 } // namespace jet

@@ -8,7 +8,10 @@
 // most values.
 #include "platform/jet/sqlfunctions.h"
 
+#include "platform/jet/connection.h"
+#include "platform/jet/error.h"
 #include "platform/jet/translator.h"
+#include "platform/jet/types.h"
 #include "platform/jet/value.h"
 
 #include <sqlite3.h>
@@ -342,54 +345,76 @@ void fnExactText(sqlite3_context* ctx, int, sqlite3_value** argv)
     resultText(ctx, jetText(argv[0]));
 }
 
-bool numberOf(sqlite3_value* v, double& out)
+enum class Num { Ok, Mismatch, Overflow };
+
+/// A value as a number, as the conversion functions read it: text as a
+/// number (thousands separators allowed), "True" and "False", or a stored
+/// date as its serial. "nan", "inf" and other text are a mismatch; a number
+/// beyond the double range (1e999) overflows.
+Num readNumberArg(sqlite3_value* v, double& out)
 {
     switch (sqlite3_value_type(v)) {
-    case SQLITE_INTEGER: out = static_cast<double>(sqlite3_value_int64(v)); return true;
-    case SQLITE_FLOAT: out = sqlite3_value_double(v); return true;
+    case SQLITE_INTEGER: out = static_cast<double>(sqlite3_value_int64(v)); return Num::Ok;
+    case SQLITE_FLOAT:
+        out = sqlite3_value_double(v);
+        if (std::isnan(out))
+            return Num::Mismatch;
+        return std::isfinite(out) ? Num::Ok : Num::Overflow;
     case SQLITE_TEXT: {
         const QString s = argText(v).trimmed();
         if (auto d = parseStoredDate(s)) {
             out = d->serial;
-            return true;
+            return Num::Ok;
         }
-        if (s.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0) { out = -1; return true; }
-        if (s.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0) { out = 0; return true; }
-        bool ok = false;
+        if (s.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0) { out = -1; return Num::Ok; }
+        if (s.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0) { out = 0; return Num::Ok; }
         QString t = s;
         t.remove(QLatin1Char(','));
-        out = t.toDouble(&ok);
-        return ok;
+        switch (readNumberText(t, out)) {
+        case NumberRead::Number: return Num::Ok;
+        case NumberRead::TooLarge: return Num::Overflow;
+        case NumberRead::NotNumber: return Num::Mismatch;
+        }
+        return Num::Mismatch;
     }
-    default: return false;
+    default: return Num::Mismatch;
     }
 }
 
-void fnCLng(sqlite3_context* ctx, int, sqlite3_value** argv)
+const char* const kMismatch = "Data type mismatch in criteria expression.";
+
+/// The argument as a number, or the error the function reports; false when an
+/// error was set. Null is an error ("Invalid use of Null").
+bool numberArgument(sqlite3_context* ctx, sqlite3_value* v, double& d)
 {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
-        return sqlite3_result_error(ctx, "Invalid use of Null", -1);
-    double d = 0;
-    if (!numberOf(argv[0], d))
-        return sqlite3_result_error(ctx, "Data type mismatch in criteria expression.", -1);
-    d = std::nearbyint(d);   // banker's rounding, as the engine rounds
-    if (d < -2147483648.0 || d > 2147483647.0)
-        return sqlite3_result_error(ctx, "Overflow", -1);
-    sqlite3_result_int64(ctx, static_cast<qint64>(d));
+    if (sqlite3_value_type(v) == SQLITE_NULL) {
+        sqlite3_result_error(ctx, "Invalid use of Null", -1);
+        return false;
+    }
+    switch (readNumberArg(v, d)) {
+    case Num::Ok: return true;
+    case Num::Mismatch: sqlite3_result_error(ctx, kMismatch, -1); return false;
+    case Num::Overflow: sqlite3_result_error(ctx, "Overflow", -1); return false;
+    }
+    return false;
 }
 
-void fnCInt(sqlite3_context* ctx, int, sqlite3_value** argv)
+/// A whole-number cast: rounded half to even, as the engine rounds, and
+/// within [lo, hi].
+void wholeCast(sqlite3_context* ctx, sqlite3_value* v, double lo, double hi)
 {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
-        return sqlite3_result_error(ctx, "Invalid use of Null", -1);
     double d = 0;
-    if (!numberOf(argv[0], d))
-        return sqlite3_result_error(ctx, "Data type mismatch in criteria expression.", -1);
+    if (!numberArgument(ctx, v, d))
+        return;
     d = std::nearbyint(d);
-    if (d < -32768.0 || d > 32767.0)
+    if (!(d >= lo && d <= hi))
         return sqlite3_result_error(ctx, "Overflow", -1);
     sqlite3_result_int64(ctx, static_cast<qint64>(d));
 }
+
+void fnCLng(sqlite3_context* ctx, int, sqlite3_value** argv) { wholeCast(ctx, argv[0], -2147483648.0, 2147483647.0); }
+
+void fnCInt(sqlite3_context* ctx, int, sqlite3_value** argv) { wholeCast(ctx, argv[0], -32768.0, 32767.0); }
 
 // a \ b: both operands rounded to whole numbers (as CLng rounds), the quotient
 // cut towards zero; Null when either operand is Null.
@@ -398,8 +423,8 @@ void fnIntDiv(sqlite3_context* ctx, int, sqlite3_value** argv)
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
         return sqlite3_result_null(ctx);
     double a = 0, b = 0;
-    if (!numberOf(argv[0], a) || !numberOf(argv[1], b))
-        return sqlite3_result_error(ctx, "Data type mismatch in criteria expression.", -1);
+    if (!numberArgument(ctx, argv[0], a) || !numberArgument(ctx, argv[1], b))
+        return;
     a = std::nearbyint(a);
     b = std::nearbyint(b);
     if (!(std::fabs(a) <= 2147483648.0 && std::fabs(b) <= 2147483648.0))
@@ -411,51 +436,30 @@ void fnIntDiv(sqlite3_context* ctx, int, sqlite3_value** argv)
 
 void fnCDbl(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
-        return sqlite3_result_error(ctx, "Invalid use of Null", -1);
     double d = 0;
-    if (!numberOf(argv[0], d))
-        return sqlite3_result_error(ctx, "Data type mismatch in criteria expression.", -1);
-    sqlite3_result_double(ctx, d);
+    if (numberArgument(ctx, argv[0], d))
+        sqlite3_result_double(ctx, d);
 }
 
 // The other conversion functions, with the dialect's rules: Null is an error
 // ("Invalid use of Null") for all but CVAR, which passes it on; text that
 // does not read as the type is a type mismatch; a number out of the type's
 // range overflows. Whole numbers round half to even, as CINT and CLNG do.
-
-/// The argument as a number, or the error the function reports; false when an
-/// error was set.
-bool numberArgument(sqlite3_context* ctx, sqlite3_value* v, double& d)
-{
-    if (sqlite3_value_type(v) == SQLITE_NULL) {
-        sqlite3_result_error(ctx, "Invalid use of Null", -1);
-        return false;
-    }
-    if (!numberOf(v, d)) {
-        sqlite3_result_error(ctx, "Data type mismatch in criteria expression.", -1);
-        return false;
-    }
-    return true;
-}
+// Each gives the value as a column of its type keeps it, so that a cast of
+// a value's text finds the value again.
 
 void fnCBool(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
+    // The Yes/No words a Yes/No field takes read here too.
+    if (sqlite3_value_type(argv[0]) == SQLITE_TEXT)
+        if (const auto word = readYesNoWord(argText(argv[0])))
+            return sqlite3_result_int(ctx, *word ? -1 : 0);
     double d = 0;
     if (numberArgument(ctx, argv[0], d))
         sqlite3_result_int(ctx, d != 0 ? -1 : 0);
 }
 
-void fnCByte(sqlite3_context* ctx, int, sqlite3_value** argv)
-{
-    double d = 0;
-    if (!numberArgument(ctx, argv[0], d))
-        return;
-    d = std::nearbyint(d);
-    if (d < 0.0 || d > 255.0)
-        return sqlite3_result_error(ctx, "Overflow", -1);
-    sqlite3_result_int64(ctx, static_cast<qint64>(d));
-}
+void fnCByte(sqlite3_context* ctx, int, sqlite3_value** argv) { wholeCast(ctx, argv[0], 0.0, 255.0); }
 
 void fnCCur(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
@@ -463,9 +467,10 @@ void fnCCur(sqlite3_context* ctx, int, sqlite3_value** argv)
     if (!numberArgument(ctx, argv[0], d))
         return;
     // Four decimals, the currency type's scale.
-    if (!(std::fabs(d) <= 922337203685477.5807))
+    d = std::nearbyint(d * 10000.0) / 10000.0;
+    if (!(std::fabs(d) <= kCurrencyMax))
         return sqlite3_result_error(ctx, "Overflow", -1);
-    sqlite3_result_double(ctx, std::nearbyint(d * 10000.0) / 10000.0);
+    sqlite3_result_double(ctx, d);
 }
 
 void fnCSng(sqlite3_context* ctx, int, sqlite3_value** argv)
@@ -473,17 +478,21 @@ void fnCSng(sqlite3_context* ctx, int, sqlite3_value** argv)
     double d = 0;
     if (!numberArgument(ctx, argv[0], d))
         return;
-    if (!(std::fabs(d) <= static_cast<double>(std::numeric_limits<float>::max())))
+    if (!(std::fabs(d) < kSingleLimit))
         return sqlite3_result_error(ctx, "Overflow", -1);
-    sqlite3_result_double(ctx, static_cast<double>(static_cast<float>(d)));
+    sqlite3_result_double(ctx, singleValue(d));
 }
 
 // The engine keeps Decimal values as doubles.
 void fnCDec(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
     double d = 0;
-    if (numberArgument(ctx, argv[0], d))
-        sqlite3_result_double(ctx, d);
+    if (!numberArgument(ctx, argv[0], d))
+        return;
+    // The Decimal type's range: 28 digits, 79,228,162,514,264,337,593,543,950,335 at most.
+    if (!(std::fabs(d) <= 79228162514264337593543950335.0))
+        return sqlite3_result_error(ctx, "Overflow", -1);
+    sqlite3_result_double(ctx, d);
 }
 
 void fnCVar(sqlite3_context* ctx, int, sqlite3_value** argv) { sqlite3_result_value(ctx, argv[0]); }
@@ -505,8 +514,9 @@ void fnCDate(sqlite3_context* ctx, int, sqlite3_value** argv)
     double d = 0;
     if (!numberArgument(ctx, v, d))
         return;
-    // Days from 30 December 1899: 1 January 100 to 31 December 9999.
-    if (d < -657434.0 || d >= 2958466.0)
+    // Days from 30 December 1899: 1 January 100 to 31 December 9999, once
+    // rounded to the second as dates are kept.
+    if (!dateInRange(DateTime{d}))
         return sqlite3_result_error(ctx, "Overflow", -1);
     resultText(ctx, storedDate(DateTime{d}));
 }
@@ -542,6 +552,73 @@ void fnStore(sqlite3_context* ctx, int, sqlite3_value** argv)
             return sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(d));
     }
     sqlite3_result_value(ctx, argv[0]);
+}
+
+// jet_put(value, type): a value on its way into a column of that field type,
+// converted as every write converts it (coerce): a statement's SET and
+// VALUES pass through here, so SQL stores and refuses what the grid does.
+// Numbers that already fit go through untouched.
+void fnPut(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    sqlite3_value* v = argv[0];
+    const int type = sqlite3_value_int(argv[1]);
+    const int st = sqlite3_value_type(v);
+    if (st == SQLITE_NULL)
+        return sqlite3_result_null(ctx);
+    if (st == SQLITE_INTEGER) {
+        const sqlite3_int64 i = sqlite3_value_int64(v);
+        const bool fits = (type == dbLong && i >= -2147483648LL && i <= 2147483647LL)
+            || (type == dbInteger && i >= -32768 && i <= 32767) || (type == dbByte && i >= 0 && i <= 255)
+            || (type == dbBoolean && (i == 0 || i == -1)) || type == dbDouble;
+        if (fits)
+            return sqlite3_result_value(ctx, v);
+    } else if (st == SQLITE_FLOAT && type == dbDouble && std::isfinite(sqlite3_value_double(v))) {
+        return sqlite3_result_value(ctx, v);
+    }
+    Value in;
+    switch (st) {
+    case SQLITE_INTEGER: in = Value(static_cast<long long>(sqlite3_value_int64(v))); break;
+    case SQLITE_FLOAT: in = Value(sqlite3_value_double(v)); break;
+    default: {
+        QString text = argText(v);
+        if (const auto d = parseStoredDate(text))
+            in = Value(*d);
+        else
+            in = Value(std::move(text));
+        break;
+    }
+    }
+    try {
+        const Value out = coerce(in, type);
+        switch (out.kind()) {
+        case Kind::Null: return sqlite3_result_null(ctx);
+        case Kind::Bool: return sqlite3_result_int(ctx, out.toBool() ? -1 : 0);
+        case Kind::Long: return sqlite3_result_int64(ctx, out.toLong());
+        case Kind::Double: return sqlite3_result_double(ctx, out.toDouble());
+        case Kind::Date: return resultText(ctx, storedDate(out.toDate()));
+        case Kind::Text: return resultText(ctx, *out.textPtr());
+        }
+    } catch (const JetError& e) {
+        const QByteArray u = e.description().toUtf8();
+        sqlite3_result_error(ctx, u.constData(), u.size());
+    }
+}
+
+// a / b: a double, Null when either is Null; the engine stops at a division
+// by zero where SQLite would give Null.
+void fnDiv(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
+        return sqlite3_result_null(ctx);
+    double a = 0, b = 0;
+    if (!numberArgument(ctx, argv[0], a) || !numberArgument(ctx, argv[1], b))
+        return;
+    if (b == 0)
+        return sqlite3_result_error(ctx, "Division by zero", -1);
+    const double q = a / b;
+    if (!std::isfinite(q))
+        return sqlite3_result_error(ctx, "Overflow", -1);
+    sqlite3_result_double(ctx, q);
 }
 
 void fnNz(sqlite3_context* ctx, int argc, sqlite3_value** argv)
@@ -749,6 +826,8 @@ void registerSqlFunctions(sqlite3* db)
     add(db, "jet_val", 1, fnVal);
     add(db, "jet_isnull", 1, fnIsNull);
     add(db, "jet_store", 1, fnStore);
+    add(db, "jet_put", 2, fnPut);
+    add(db, "jet_div", 2, fnDiv);
     add(db, "jet_nz", 1, fnNz);
     add(db, "jet_nz", 2, fnNz);
     add(db, "jet_asc", 1, fnAsc);

@@ -380,6 +380,73 @@ void rewriteWholeDivision(Toks& v)
     }
 }
 
+/// The tokens at parenthesis depth 0 that end the divisor of "/": it reaches
+/// over "^" and signs only.
+bool endsDivisor(const Toks& v, size_t i)
+{
+    const Tok& t = v[i];
+    if (t.t == T::Op)
+        return !t.op("^") && !isSign(v, i);
+    return t.is("MOD") || isBoundary(v, i);
+}
+
+// a / b -> jet_div((a), (b)): the engine's quotient is a double, and a
+// division by zero is an error where SQLite's gives Null. The dividend
+// reaches back over "*" and "/" (they bind alike, from the left), the
+// divisor only over "^" and signs.
+void rewriteDivision(Toks& v)
+{
+    for (size_t k = 0; k < v.size(); ++k) {
+        if (!v[k].op("/"))
+            continue;
+        size_t begin = operandStart(v, k, endsDivisionOperand);
+        if (begin > 0 && begin < k && v[begin - 1].is("TOP") && v[begin].t == T::Num)
+            ++begin;   // SELECT TOP n a / b: the count is not part of the dividend
+        const size_t j = operandEnd(v, k, endsDivisor);
+        if (begin == k || j == k + 1)
+            throw JetError(errSyntax, QStringLiteral("Syntax error (missing operand) in query expression."));
+        const int pos = v[k].pos;
+        Toks repl;
+        repl.push_back({T::Word, QStringLiteral("jet_div"), pos});
+        repl.push_back({T::LParen, QStringLiteral("("), pos});
+        repl.push_back({T::LParen, QStringLiteral("("), pos});
+        repl.insert(repl.end(), v.begin() + static_cast<long>(begin), v.begin() + static_cast<long>(k));
+        repl.push_back({T::RParen, QStringLiteral(")"), pos});
+        repl.push_back({T::Comma, QStringLiteral(","), pos});
+        repl.push_back({T::LParen, QStringLiteral("("), pos});
+        repl.insert(repl.end(), v.begin() + static_cast<long>(k + 1), v.begin() + static_cast<long>(j));
+        repl.push_back({T::RParen, QStringLiteral(")"), pos});
+        repl.push_back({T::RParen, QStringLiteral(")"), pos});
+        v.erase(v.begin() + static_cast<long>(begin), v.begin() + static_cast<long>(j));
+        v.insert(v.begin() + static_cast<long>(begin), repl.begin(), repl.end());
+        k = begin;   // a chain a / b / c goes on from the rewritten call
+    }
+}
+
+/// Field types whose values a write converts (every type but text and the
+/// binary ones, which take what they are given).
+bool convertsOnWrite(int type)
+{
+    switch (type) {
+    case dbBoolean: case dbByte: case dbInteger: case dbLong: case dbCurrency:
+    case dbSingle: case dbDouble: case dbDate:
+        return true;
+    default: return false;
+    }
+}
+
+/// The tokens of jet_put((expression), type) around v[a, b).
+void wrapPut(Toks& v, size_t a, size_t b, int type)
+{
+    const int pos = a < v.size() ? v[a].pos : 0;
+    v.insert(v.begin() + static_cast<long>(b),
+             {Tok{T::RParen, QStringLiteral(")"), pos}, Tok{T::Comma, QStringLiteral(","), pos},
+              Tok{T::Num, QString::number(type), pos}, Tok{T::RParen, QStringLiteral(")"), pos}});
+    v.insert(v.begin() + static_cast<long>(a), {Tok{T::Word, QStringLiteral("jet_put"), pos},
+                                                Tok{T::LParen, QStringLiteral("("), pos},
+                                                Tok{T::LParen, QStringLiteral("("), pos}});
+}
+
 /// v[a, b) is a column reference: name or alias.name.
 bool isColumnRef(const Toks& v, size_t a, size_t b)
 {
@@ -1083,7 +1150,7 @@ Translated translateSelect(Toks v, const QString& sql)
     return r;
 }
 
-Translated translateUpdate(const Toks& v, const QString& sql)
+Translated translateUpdate(const Toks& v, const QString& sql, const ColumnsOf& columnsOf)
 {
     Translated r;
     r.kind = StatementKind::Update;
@@ -1093,6 +1160,17 @@ Translated translateUpdate(const Toks& v, const QString& sql)
     const size_t where = findWord(v, "WHERE", set);
     const Toks target = slice(v, 1, set);
     Emitter em{&r.externals, sql};
+
+    // The target is the statement's first table, joined or not.
+    ColumnList targetColumns;
+    if (columnsOf && !target.empty() && isNameTok(target[0]))
+        targetColumns = columnsOf(target[0].text);
+    auto typeOf = [&](const QString& column) {
+        for (const ColumnInfo& c : targetColumns)
+            if (c.name.compare(column, Qt::CaseInsensitive) == 0)
+                return c.type;
+        return 0;
+    };
 
     // SET a.x = e, y = f: the target's columns stand unqualified in SQLite.
     QStringList assigns;
@@ -1110,7 +1188,10 @@ Translated translateUpdate(const Toks& v, const QString& sql)
             lhs = slice(lhs, 2, 3);
         if (lhs.size() != 1 || !isNameTok(lhs[0]))
             fail(QStringLiteral("Syntax error in UPDATE statement"), sql);
-        assigns << quoteName(lhs[0].text) + QLatin1String(" = ") + em.render(slice(a, eq + 1, a.size()));
+        Toks value = slice(a, eq + 1, a.size());
+        if (const int type = typeOf(lhs[0].text); convertsOnWrite(type) && !value.empty())
+            wrapPut(value, 0, value.size(), type);
+        assigns << quoteName(lhs[0].text) + QLatin1String(" = ") + em.render(value);
     }
     const QString whereText = where == SIZE_MAX ? QString() : em.render(slice(v, where + 1, v.size()));
 
@@ -1293,6 +1374,93 @@ void insertSelectByName(Toks& v, const QString& sql)
     v.insert(v.begin() + 3, list.begin(), list.end());
 }
 
+/// The comma-separated items inside the parentheses at v[open], as [begin, end) ranges.
+std::vector<std::pair<size_t, size_t>> parenItems(const Toks& v, size_t open, size_t close)
+{
+    std::vector<std::pair<size_t, size_t>> items;
+    size_t begin = open + 1;
+    int depth = 0;
+    for (size_t j = open + 1; j < close; ++j) {
+        if (v[j].t == T::LParen)
+            ++depth;
+        else if (v[j].t == T::RParen)
+            --depth;
+        else if (depth == 0 && v[j].t == T::Comma) {
+            items.emplace_back(begin, j);
+            begin = j + 1;
+        }
+    }
+    items.emplace_back(begin, close);
+    return items;
+}
+
+// INSERT INTO t [(columns)] VALUES (...)[, (...)] or SELECT ...: each value
+// bound for a column that is not text passes through jet_put. The columns are
+// those listed, else the table's in order; a select list with * is left to
+// the table's own checks.
+void convertInsertValues(Toks& v, const ColumnList& table, const QString& sql)
+{
+    if (table.empty())
+        return;
+    std::vector<int> types;
+    size_t at = 3;
+    if (at < v.size() && v[at].t == T::LParen) {
+        const size_t close = matchParen(v, at, sql);
+        for (const auto& [a, b] : parenItems(v, at, close)) {
+            int type = 0;
+            if (b == a + 1 && isNameTok(v[a]))
+                for (const ColumnInfo& c : table)
+                    if (c.name.compare(v[a].text, Qt::CaseInsensitive) == 0)
+                        type = c.type;
+            types.push_back(type);
+        }
+        at = close + 1;
+    } else {
+        for (const ColumnInfo& c : table)
+            types.push_back(c.type);
+    }
+    if (std::none_of(types.begin(), types.end(), convertsOnWrite) || at >= v.size())
+        return;
+    std::vector<std::pair<size_t, size_t>> values;   // every value, with its position among the columns
+    std::vector<int> valueTypes;
+    if (v[at].is("VALUES")) {
+        for (size_t j = at + 1; j < v.size();) {
+            if (v[j].t != T::LParen)
+                return;
+            const size_t close = matchParen(v, j, sql);
+            const auto items = parenItems(v, j, close);
+            for (size_t i = 0; i < items.size() && i < types.size(); ++i) {
+                values.push_back(items[i]);
+                valueTypes.push_back(types[i]);
+            }
+            j = close + 1;
+            if (j < v.size() && v[j].t == T::Comma)
+                ++j;
+        }
+    } else if (v[at].is("SELECT")) {
+        if (findWord(v, "UNION", at) != SIZE_MAX)
+            return;
+        const auto items = selectItems(v, at);
+        for (size_t i = 0; i < items.size(); ++i) {
+            auto [a, b] = items[i];
+            if (a >= b || v[b - 1].op("*"))
+                return;
+            if (b >= a + 2 && v[b - 2].is("AS"))
+                b -= 2;
+            if (i < types.size()) {
+                values.emplace_back(a, b);
+                valueTypes.push_back(types[i]);
+            }
+        }
+    } else {
+        return;
+    }
+    // From the last value back, so that the earlier positions stay valid.
+    for (size_t i = values.size(); i-- > 0;)
+        if (convertsOnWrite(valueTypes[i]) && values[i].first < values[i].second)
+            wrapPut(v, values[i].first, values[i].second, valueTypes[i]);
+}
+
 } // namespace
 
 bool isExternalSpec(const QString& t)
@@ -1308,6 +1476,8 @@ bool isExternalSpec(const QString& t)
 QString dateLiteralToStored(const QString& inner)
 {
     const QString s = inner.trimmed();
+    if (s.isEmpty())
+        return QString();   // no date at all, not the day the serial counts from
     DateParts p;
     QString datePart = s, timePart;
     const int sp = s.indexOf(QLatin1Char(' '));
@@ -1375,7 +1545,7 @@ QString dateLiteralToStored(const QString& inner)
     return storedDate(toDateTime(p));
 }
 
-Translated translate(const QString& sql)
+Translated translate(const QString& sql, const ColumnsOf& columnsOf)
 {
     Toks v = tokenize(sql);
     while (!v.empty() && v.back().t == T::Semi)
@@ -1387,13 +1557,14 @@ Translated translate(const QString& sql)
             fail(QStringLiteral("Characters found after end of SQL statement"), sql);
     rewriteConcat(v);
     rewriteWholeDivision(v);
+    rewriteDivision(v);
     if (v[0].is("SELECT") || v[0].is("UPDATE") || v[0].is("DELETE") || v[0].is("INSERT"))
         collateComparisons(v);
     const Tok& head = v[0];
     if (head.is("SELECT"))
         return translateSelect(v, sql);
     if (head.is("UPDATE"))
-        return translateUpdate(v, sql);
+        return translateUpdate(v, sql, columnsOf);
     if (head.is("DELETE"))
         return translateDelete(v, sql);
     if (head.is("INSERT")) {
@@ -1403,6 +1574,8 @@ Translated translate(const QString& sql)
         r.kind = StatementKind::Insert;
         r.table = v[2].text;
         insertSelectByName(v, sql);
+        if (columnsOf)
+            convertInsertValues(v, columnsOf(r.table), sql);
         Emitter em{&r.externals, sql};
         r.sql = em.render(v);
         return r;
@@ -1454,6 +1627,7 @@ QString translateExpression(const QString& expr)
     Toks v = tokenize(expr);
     rewriteConcat(v);
     rewriteWholeDivision(v);
+    rewriteDivision(v);
     collateComparisons(v);
     Emitter em{nullptr, expr};
     return em.render(v);

@@ -6,7 +6,8 @@
 //   [name] -> "name", "text" -> 'text', #m/d/yyyy# -> 'yyyy-mm-dd hh:mm:ss',
 //   True/False -> -1/0, a & b -> jet_concat(a, b), SELECT TOP n -> LIMIT n,
 //   DELETE * FROM -> DELETE FROM, UPDATE a INNER JOIN b ON c SET -> UPDATE .. FROM,
-//   functions -> jet_* functions, ORDER BY / GROUP BY terms -> COLLATE JETCI.
+//   functions -> jet_* functions, ORDER BY / GROUP BY terms -> COLLATE JETCI,
+//   a / b -> jet_div(a, b) (a double; a division by zero is an error).
 // SELECT ... INTO and references to external databases ([specifier].[table]) are
 // returned apart for the database to carry out. Anything unrecognised is an
 // error that names the statement, never a guess.
@@ -16,6 +17,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 namespace jet {
@@ -67,8 +69,16 @@ struct Translated {
     QString topRows;                    ///< n of SELECT TOP n, "" when none
 };
 
+/// The columns of a table of the database a statement runs on, in order;
+/// empty when there is no such table.
+using ColumnsOf = std::function<ColumnList(const QString& table)>;
+
 /// Translates one statement. Throws JetError on a syntax it does not know.
-Translated translate(const QString& jetSql);
+/// With columnsOf, every value an UPDATE or INSERT writes into a column that
+/// is not text is passed through jet_put, the engine's conversion of a value
+/// written into a column (coerce): the statement then stores what the grid
+/// would store and refuses what it refuses.
+Translated translate(const QString& jetSql, const ColumnsOf& columnsOf = {});
 
 /// Translates an expression (a WHERE condition or a find criterion).
 QString translateExpression(const QString& jetExpr);

@@ -10,6 +10,7 @@
 #include <QLocale>
 
 #include <QRegularExpression>
+#include <charconv>
 #include <cmath>
 
 namespace jet {
@@ -98,6 +99,14 @@ DateParts toParts(DateTime d)
     return p;
 }
 
+bool dateInRange(DateTime d)
+{
+    if (!std::isfinite(d.serial) || std::fabs(d.serial) > 3.0e6)
+        return false;
+    const DateParts p = toParts(d);
+    return p.year >= 100 && p.year <= 9999;
+}
+
 QString storedDate(DateTime d)
 {
     const DateParts p = toParts(d);
@@ -180,16 +189,93 @@ QString sqlNumber(double d)
 
 std::optional<double> readTypedNumber(const QString& typed)
 {
-    static const QRegularExpression shape(
-        QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
-    const QString t = typed.trimmed();
-    if (!shape.match(t).hasMatch())
-        return std::nullopt;
-    bool ok = false;
-    const double d = QLocale::c().toDouble(t, &ok);
-    if (!ok || !std::isfinite(d))
+    double d = 0;
+    if (readNumberText(typed, d) != NumberRead::Number)
         return std::nullopt;
     return d;
+}
+
+NumberRead readNumberText(const QString& text, double& out)
+{
+    const QString t = text.trimmed();
+    const qsizetype n = t.size();
+    if (n == 0 || n > 400)
+        return NumberRead::NotNumber;
+    char ascii[416];
+    int a = 0;
+    qsizetype i = 0;
+    if (t[0] == u'+' || t[0] == u'-') {
+        if (t[0] == u'-')
+            ascii[a++] = '-';
+        ++i;
+    }
+    int digits = 0;
+    auto digit = [&](qsizetype k) { return k < n && t[k] >= u'0' && t[k] <= u'9'; };
+    while (digit(i)) {
+        ascii[a++] = static_cast<char>(t[i++].unicode());
+        ++digits;
+    }
+    if (i < n && t[i] == u'.') {
+        ascii[a++] = '.';
+        ++i;
+        while (digit(i)) {
+            ascii[a++] = static_cast<char>(t[i++].unicode());
+            ++digits;
+        }
+    }
+    if (digits == 0)
+        return NumberRead::NotNumber;
+    bool negativeExponent = false;
+    if (i < n && (t[i] == u'e' || t[i] == u'E')) {
+        ascii[a++] = 'e';
+        ++i;
+        if (i < n && (t[i] == u'+' || t[i] == u'-')) {
+            negativeExponent = t[i] == u'-';
+            ascii[a++] = static_cast<char>(t[i++].unicode());
+        }
+        if (!digit(i))
+            return NumberRead::NotNumber;
+        while (digit(i) && a < 410)
+            ascii[a++] = static_cast<char>(t[i++].unicode());
+    }
+    if (i != n)
+        return NumberRead::NotNumber;
+    if (ascii[a - 1] == '.')
+        --a;   // "5." reads as 5
+    const auto res = std::from_chars(ascii, ascii + a, out);
+    if (res.ec == std::errc::result_out_of_range) {
+        if (negativeExponent) {
+            out = 0;   // too small to hold: zero
+            return NumberRead::Number;
+        }
+        return NumberRead::TooLarge;
+    }
+    if (res.ec != std::errc() || !std::isfinite(out))
+        return NumberRead::NotNumber;
+    return NumberRead::Number;
+}
+
+double singleValue(double d)
+{
+    const float f = static_cast<float>(d);
+    char text[32];
+    const auto written = std::to_chars(text, text + sizeof text, f);
+    double out = f;
+    if (written.ec == std::errc())
+        std::from_chars(text, written.ptr, out);
+    return out;
+}
+
+std::optional<bool> readYesNoWord(const QString& text)
+{
+    const QString t = text.trimmed();
+    for (const char* yes : {"True", "Yes", "On"})
+        if (t.compare(QLatin1String(yes), Qt::CaseInsensitive) == 0)
+            return true;
+    for (const char* no : {"False", "No", "Off"})
+        if (t.compare(QLatin1String(no), Qt::CaseInsensitive) == 0)
+            return false;
+    return std::nullopt;
 }
 
 bool Value::toBool() const

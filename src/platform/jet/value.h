@@ -27,6 +27,17 @@ bool validDate(const DateParts& p);
 DateTime toDateTime(const DateParts& p);
 DateParts toParts(DateTime d);
 
+/// True when the serial, rounded to whole seconds as dates are kept, falls
+/// on a day from 1/1/100 to 12/31/9999, the range of the engine's dates.
+bool dateInRange(DateTime d);
+
+/// The magnitude from which a double no longer rounds to a finite float: a
+/// Single holds what lies below it.
+inline constexpr double kSingleLimit = 3.4028235677973366e38;
+
+/// The largest amount a Currency value holds (and its negative the smallest).
+inline constexpr double kCurrencyMax = 922337203685477.5807;
+
 /// "yyyy-mm-dd hh:mm:ss": the stored form, which sorts and compares as text.
 QString storedDate(DateTime d);
 /// Parses the stored form back; nullopt for anything else.
@@ -91,5 +102,24 @@ QString sqlNumber(double d);
 /// separators. nullopt for anything else, and for values out of the double
 /// range ("1e999") or not a number ("inf", "nan").
 std::optional<double> readTypedNumber(const QString& typed);
+
+enum class NumberRead { Number, NotNumber, TooLarge };
+
+/// Text as the engine reads a number from text written into a number field:
+/// blanks around it, a sign, digits with one decimal point, an exponent.
+/// "nan", "inf", hex and thousands separators are no number; a number beyond
+/// the double range is too large; one too small to hold reads as 0.
+NumberRead readNumberText(const QString& text, double& out);
+
+/// A Single as the engine keeps it: the double rounded to the nearest float,
+/// then taken as the shortest decimal that reads back as that float (0.16,
+/// not 0.1599999964237213), so that it compares equal to the number typed.
+/// The double must lie within the Single range.
+double singleValue(double d);
+
+/// A Yes/No word as the engine reads text into a Yes/No field: "True",
+/// "Yes" and "On" are Yes, "False", "No" and "Off" are No, without regard to
+/// case or blanks around; nullopt for any other text.
+std::optional<bool> readYesNoWord(const QString& text);
 
 } // namespace jet

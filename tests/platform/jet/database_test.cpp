@@ -283,3 +283,63 @@ TEST_F(EngineTest, ConnectionStringAndTableSchema)
     EXPECT_EQ(names, (QStringList{QStringLiteral("tblCounts1"), QStringLiteral("tblData")}));
     EXPECT_THROW(AdoConnection(QStringLiteral("Provider=x;Data Source=/nowhere/x.mdb;")), JetError);
 }
+
+// INSERT converts each value for its column as UPDATE and the grid do, by
+// the column list, by the select list's names or by position; the column
+// checks refuse what a write past the translator would store.
+TEST_F(EngineTest, InsertsConvertAsEveryWriteDoesAndTheColumnsHoldTheirRange)
+{
+    db.execute(QStringLiteral("CREATE TABLE t ([B] BYTE, [Y] YESNO, [D] DATETIME, [S] SINGLE, [N] TEXT(10))"));
+    db.execute(QStringLiteral("INSERT INTO t ([Y], [B], [D], [S], [N]) VALUES (\"Yes\", \"12\", \"1/2/2003\", \"0.16\", 5)"));
+    db.execute(QStringLiteral("INSERT INTO t VALUES (255, \"off\", 36526, 0.5, \"x\"), (0, 3, NULL, \"1e3\", NULL)"));
+    db.execute(QStringLiteral("CREATE TABLE src ([Txt] TEXT(20), [Flag] TEXT(5))"));
+    db.execute(QStringLiteral("INSERT INTO src VALUES (\"7\", \"True\")"));
+    db.execute(QStringLiteral("INSERT INTO t SELECT [Txt] AS B, [Flag] AS Y FROM src"));
+    EXPECT_EQ(rows(QStringLiteral("SELECT * FROM t")),
+              (QStringList{"12|True|1/2/2003|0.16|5", "255|False|1/1/2000|0.5|x", "0|True|<null>|1000|<null>",
+                           "7|True|<null>|<null>|<null>"}));
+
+    const struct { const char* sql; int number; } refused[] = {
+        {"INSERT INTO t ([B]) VALUES (256)", errOverflow},
+        {"INSERT INTO t ([B]) VALUES (\"Yes\")", errTypeMismatch},
+        {"INSERT INTO t ([Y]) VALUES (\"Tru\")", errTypeMismatch},
+        {"INSERT INTO t ([D]) VALUES (\"nan\")", errTypeMismatch},
+        {"INSERT INTO t ([D]) VALUES (2958466)", errOverflow},
+        {"INSERT INTO t ([S]) VALUES (1e39)", errOverflow},
+        {"INSERT INTO t ([B], [Y]) VALUES (1, \"Yes\"), (1000, \"No\")", errOverflow},
+        {"INSERT INTO t ([B]) SELECT [Txt] & \"0000\" FROM src", errOverflow},
+        {"UPDATE t SET [B] = [B] + 1", errOverflow},
+    };
+    for (const auto& r : refused) {
+        SCOPED_TRACE(r.sql);
+        try {
+            db.execute(QString::fromLatin1(r.sql), dbFailOnError);
+            ADD_FAILURE() << "stored";
+        } catch (const JetError& e) {
+            EXPECT_EQ(e.number(), r.number) << e.description().toStdString();
+        }
+    }
+    EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) AS n FROM t")), QStringLiteral("4"));
+
+    // Past the translator, the columns' own checks hold the range and the kind,
+    // and so do those of a table copied by SELECT ... INTO.
+    db.execute(QStringLiteral("SELECT * INTO copy FROM t"));
+    for (const char* table : {"t", "copy"}) {
+        SCOPED_TRACE(table);
+        const struct { const char* column; Value v; int number; } raw[] = {
+            {"B", Value(70000), errOverflow}, {"B", Value(-1), errOverflow}, {"D", Value("soon"), errTypeMismatch},
+            {"S", Value(1e300), errOverflow}, {"Y", Value("Yes"), errTypeMismatch},
+        };
+        for (const auto& r : raw) {
+            jet::Stmt ins(&db.connection(),
+                          QStringLiteral("INSERT INTO \"%1\" (\"%2\") VALUES (?1)").arg(QLatin1String(table), QLatin1String(r.column)));
+            ins.bind(1, r.v);
+            try {
+                ins.step();
+                ADD_FAILURE() << r.column << " stored";
+            } catch (const JetError& e) {
+                EXPECT_EQ(e.number(), r.number) << r.column;
+            }
+        }
+    }
+}
