@@ -350,6 +350,26 @@ size_t operandEnd(const Toks& v, size_t k, OperandStop stops = isBoundary)
     return j;
 }
 
+/// Replaces the operands v[begin, k) and v[k + 1, j) of the operator at k
+/// by the call fn((left), (right)).
+void callInPlace(Toks& v, size_t begin, size_t k, size_t j, const QString& fn)
+{
+    const int pos = v[k].pos;
+    Toks repl;
+    repl.push_back({T::Word, fn, pos});
+    repl.push_back({T::LParen, QStringLiteral("("), pos});
+    repl.push_back({T::LParen, QStringLiteral("("), pos});
+    repl.insert(repl.end(), v.begin() + static_cast<long>(begin), v.begin() + static_cast<long>(k));
+    repl.push_back({T::RParen, QStringLiteral(")"), pos});
+    repl.push_back({T::Comma, QStringLiteral(","), pos});
+    repl.push_back({T::LParen, QStringLiteral("("), pos});
+    repl.insert(repl.end(), v.begin() + static_cast<long>(k + 1), v.begin() + static_cast<long>(j));
+    repl.push_back({T::RParen, QStringLiteral(")"), pos});
+    repl.push_back({T::RParen, QStringLiteral(")"), pos});
+    v.erase(v.begin() + static_cast<long>(begin), v.begin() + static_cast<long>(j));
+    v.insert(v.begin() + static_cast<long>(begin), repl.begin(), repl.end());
+}
+
 // a \ b -> jet_idiv((a), (b)): the engine rounds both operands to whole
 // numbers and cuts the quotient towards zero, where SQLite's "/" would keep a
 // fraction of real operands and mix up the precedence of "*" and "/".
@@ -362,20 +382,7 @@ void rewriteWholeDivision(Toks& v)
         const size_t j = operandEnd(v, k, endsDivisionOperand);
         if (begin == k || j == k + 1)
             throw JetError(errSyntax, QStringLiteral("Syntax error (missing operand) in query expression."));
-        const int pos = v[k].pos;
-        Toks repl;
-        repl.push_back({T::Word, QStringLiteral("jet_idiv"), pos});
-        repl.push_back({T::LParen, QStringLiteral("("), pos});
-        repl.push_back({T::LParen, QStringLiteral("("), pos});
-        repl.insert(repl.end(), v.begin() + static_cast<long>(begin), v.begin() + static_cast<long>(k));
-        repl.push_back({T::RParen, QStringLiteral(")"), pos});
-        repl.push_back({T::Comma, QStringLiteral(","), pos});
-        repl.push_back({T::LParen, QStringLiteral("("), pos});
-        repl.insert(repl.end(), v.begin() + static_cast<long>(k + 1), v.begin() + static_cast<long>(j));
-        repl.push_back({T::RParen, QStringLiteral(")"), pos});
-        repl.push_back({T::RParen, QStringLiteral(")"), pos});
-        v.erase(v.begin() + static_cast<long>(begin), v.begin() + static_cast<long>(j));
-        v.insert(v.begin() + static_cast<long>(begin), repl.begin(), repl.end());
+        callInPlace(v, begin, k, j, QStringLiteral("jet_idiv"));
         k = begin;   // a chain a \ b \ c goes on from the rewritten call
     }
 }
@@ -405,20 +412,7 @@ void rewriteDivision(Toks& v)
         const size_t j = operandEnd(v, k, endsDivisor);
         if (begin == k || j == k + 1)
             throw JetError(errSyntax, QStringLiteral("Syntax error (missing operand) in query expression."));
-        const int pos = v[k].pos;
-        Toks repl;
-        repl.push_back({T::Word, QStringLiteral("jet_div"), pos});
-        repl.push_back({T::LParen, QStringLiteral("("), pos});
-        repl.push_back({T::LParen, QStringLiteral("("), pos});
-        repl.insert(repl.end(), v.begin() + static_cast<long>(begin), v.begin() + static_cast<long>(k));
-        repl.push_back({T::RParen, QStringLiteral(")"), pos});
-        repl.push_back({T::Comma, QStringLiteral(","), pos});
-        repl.push_back({T::LParen, QStringLiteral("("), pos});
-        repl.insert(repl.end(), v.begin() + static_cast<long>(k + 1), v.begin() + static_cast<long>(j));
-        repl.push_back({T::RParen, QStringLiteral(")"), pos});
-        repl.push_back({T::RParen, QStringLiteral(")"), pos});
-        v.erase(v.begin() + static_cast<long>(begin), v.begin() + static_cast<long>(j));
-        v.insert(v.begin() + static_cast<long>(begin), repl.begin(), repl.end());
+        callInPlace(v, begin, k, j, QStringLiteral("jet_div"));
         k = begin;   // a chain a / b / c goes on from the rewritten call
     }
 }
