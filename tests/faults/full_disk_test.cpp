@@ -14,6 +14,7 @@
 #include "workbench/gridtools.h"
 
 #include "support/workbench_fixture.h"
+#include "support/file_bytes.h"
 #include "support/write_limit.h"
 
 #include <QAbstractItemModel>
@@ -40,6 +41,9 @@ using namespace general;
 
 namespace {
 
+using testfiles::readAll;
+using testfiles::writeAll;
+
 constexpr int kCaseTab = 2;
 constexpr int kTextCleanerTab = 3;
 constexpr int kColumnCleanerTab = 4;
@@ -55,19 +59,6 @@ const QStringList kSuccess = {
     QStringLiteral("Operation successful."),  QStringLiteral("Operation sucessful."),
     QStringLiteral("Complete"),
 };
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
 
 class FullDisk;
 
@@ -337,6 +328,7 @@ INSTANTIATE_TEST_SUITE_P(Tools, FullDisk, ::testing::ValuesIn(kCases), [](const 
 #include "exchange/frmtablenames.h"
 #include "exchange/import_fixture.h"
 #include "support/contact_fixture.h"
+#include "support/file_bytes.h"
 
 #include <QApplication>
 #include <QCryptographicHash>

@@ -16,6 +16,7 @@
 #include "exchange/export_fixture.h"
 #include "support/small_disk.h"
 #include "support/write_limit.h"
+#include "support/file_bytes.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -31,6 +32,9 @@
 
 namespace {
 
+using testfiles::readAll;
+using testfiles::writeAll;
+
 const QByteArray kOldFile = "what the user had\r\n";
 
 enum class Disk { Full, ReadOnly, SizeLimit };
@@ -43,19 +47,6 @@ const char* reasonOf(Disk d)
     case Disk::SizeLimit: return "File too large";
     }
     return "";
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(f.write(bytes), bytes.size());
 }
 
 /// One road that writes a file: where its file lives (a folder under the

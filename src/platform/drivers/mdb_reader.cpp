@@ -34,7 +34,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -216,18 +215,6 @@ T rawAt(const MdbField& f)
     return v;
 }
 
-/// A Single as the decimal it was typed as: the shortest text that reads back
-/// as the same float (0.15, not 0.150000005960464), taken as a double.
-double singleValue(float f)
-{
-    char text[32];
-    const auto written = std::to_chars(text, text + sizeof text, f);
-    double d = f;
-    if (written.ec == std::errc())
-        std::from_chars(text, written.ptr, d);
-    return d;
-}
-
 /// A fixed-width value from the row's bytes; Null when the row holds too few.
 jet::Value rawValue(int jetType, const MdbField& f)
 {
@@ -246,7 +233,7 @@ jet::Value rawValue(int jetType, const MdbField& f)
     case MDB_MONEY:   // a count of ten-thousandths
         return fits(8) ? jet::Value(static_cast<double>(rawAt<qint64>(f)) / 10000.0) : jet::Value();
     case MDB_FLOAT:
-        return fits(4) ? jet::Value(singleValue(rawAt<float>(f))) : jet::Value();
+        return fits(4) ? jet::Value(jet::singleValue(rawAt<float>(f))) : jet::Value();
     case MDB_DOUBLE:
         return fits(8) ? jet::Value(rawAt<double>(f)) : jet::Value();
     case MDB_DATETIME:

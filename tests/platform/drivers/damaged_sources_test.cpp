@@ -11,6 +11,7 @@
 #include "platform/drivers/jet_writer.h"
 #include "platform/drivers/mdb_fixture.h"
 #include "support/contact_fixture.h"
+#include "support/file_bytes.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -24,22 +25,11 @@ using jet::Value;
 
 namespace {
 
+using testfiles::readAll;
+using testfiles::writeAll;
+
 constexpr int kRows = 3000;
 constexpr qint64 kSeconds = 10'000;
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
-    return f.readAll();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(f.write(bytes), bytes.size());
-}
 
 /// Flips `count` bytes at random places of [from, to) (a fixed seed per case).
 QByteArray flipped(QByteArray b, std::mt19937& rng, int count, qsizetype from = 0, qsizetype to = -1)
