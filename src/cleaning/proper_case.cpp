@@ -5,7 +5,7 @@
 // positions found in it are positions in the text.
 //
 // The exceptions are applied one entry after the other, each searching the
-// text the earlier ones left. A replacement puts the entry, which folds to
+// text the earlier ones left for its whole-word occurrences. A replacement puts the entry, which folds to
 // what it replaces, over the occurrence, so the folded text never changes
 // along the way: each entry's occurrences can be found in the fold of the
 // original text and its stored spelling painted over them, later entries over
@@ -64,6 +64,28 @@ QString foldText(QStringView s)
 
 quint32 pairKey(char16_t a, char16_t b) { return (quint32(a) << 16) | b; }
 
+// A letter or digit (a combining mark counts with the letter it sits on):
+// what an exception may not have on a side where it ends in one.
+bool isWordChar(char32_t cp) { return QChar::isLetterOrNumber(cp) || QChar::isMark(cp); }
+
+// The code point that ends just before s[i] (a surrogate pair counts as one).
+char32_t codePointBefore(QStringView s, qsizetype i)
+{
+    const QChar c = s[i - 1];
+    if (c.isLowSurrogate() && i >= 2 && s[i - 2].isHighSurrogate())
+        return QChar::surrogateToUcs4(s[i - 2], c);
+    return c.unicode();
+}
+
+// The code point that starts at s[i].
+char32_t codePointAt(QStringView s, qsizetype i)
+{
+    const QChar c = s[i];
+    if (c.isHighSurrogate() && i + 1 < s.size() && s[i + 1].isLowSurrogate())
+        return QChar::surrogateToUcs4(c, s[i + 1]);
+    return c.unicode();
+}
+
 // Upper or lower case of the code point at s[i] (a surrogate pair counts as
 // one), written to out; returns the units consumed. Simple mappings only, so
 // the length stays.
@@ -119,6 +141,10 @@ struct ProperCase::Data {
     // are found by that unit, longer ones by their first two units.
     std::vector<QString> exceptions;
     std::vector<QString> exceptionFolds;
+    // Whether the entry starts (ends) with a letter or digit, so that an
+    // occurrence needs a boundary in the text before (after) it.
+    std::vector<char> needsStart;
+    std::vector<char> needsEnd;
     QHash<char16_t, std::vector<int>> singles;
     QHash<quint32, std::vector<int>> byPair;
 };
@@ -139,6 +165,8 @@ ProperCase::ProperCase(const QStringList& prefixes, const QStringList& exception
         const int at = int(d_->exceptions.size());
         d_->exceptions.push_back(e);
         d_->exceptionFolds.push_back(foldText(e));
+        d_->needsStart.push_back(isWordChar(codePointAt(e, 0)));
+        d_->needsEnd.push_back(isWordChar(codePointBefore(e, e.size())));
         const QString& f = d_->exceptionFolds.back();
         if (f.size() == 1)
             d_->singles[f[0].unicode()].push_back(at);
@@ -202,13 +230,26 @@ QString ProperCase::applyExceptions(const QString& text) const
     std::sort(candidates.begin(), candidates.end());
     candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
 
+    // The boundaries are read in the text as it came: a replacement only
+    // changes letter case, never what is a letter.
     QString out = text;
     const QStringView hay(folded);
+    const QStringView in(text);
     for (int at : candidates) {
         const QString& needle = d_->exceptionFolds[size_t(at)];
         const QString& stored = d_->exceptions[size_t(at)];
-        for (qsizetype from = hay.indexOf(needle); from >= 0; from = hay.indexOf(needle, from + needle.size()))
+        const bool start = d_->needsStart[size_t(at)];
+        const bool end = d_->needsEnd[size_t(at)];
+        for (qsizetype from = hay.indexOf(needle); from >= 0;) {
+            const qsizetype past = from + needle.size();
+            if ((start && from > 0 && isWordChar(codePointBefore(in, from)))
+                || (end && past < in.size() && isWordChar(codePointAt(in, past)))) {
+                from = hay.indexOf(needle, from + 1);   // inside a word: a later start may still be whole
+                continue;
+            }
             std::copy(stored.cbegin(), stored.cend(), out.begin() + from);
+            from = hay.indexOf(needle, past);
+        }
     }
     return out;
 }

@@ -1,7 +1,8 @@
 // Proper case for the Case Converter: words given a capital first letter,
 // word beginnings from the prefix list written as listed ("Mc", "O'"), and
-// the texts of the exception list ("USA", "PhD") written as listed wherever
-// they occur, inside words too.
+// the texts of the exception list ("USA", "PO Box") written as listed where
+// they stand as whole words: never inside a longer word ("usability",
+// "Tempo Box").
 #pragma once
 
 #include <QString>
@@ -44,8 +45,13 @@ public:
     QString word(QStringView w) const;
 
     /// Every exception in list order, each over what the earlier ones left:
-    /// its occurrences, found left to right without regard to letter case and
-    /// not overlapping, replaced by the entry as listed.
+    /// its whole-word occurrences, found left to right without regard to
+    /// letter case and not overlapping, replaced by the entry as listed. An
+    /// occurrence is whole when it starts at the text's start or after a
+    /// character that is not a letter or digit, and ends at the text's end or
+    /// before such a character; an entry whose first (last) character is not
+    /// a letter or digit itself, such as the blank of " of ", makes its own
+    /// boundary on that side.
     QString applyExceptions(const QString& text) const;
 
 private:

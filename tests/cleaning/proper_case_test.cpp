@@ -24,8 +24,8 @@ TEST(ProperCase, NamesWithTheStandardLists)
         {u"o'neil"_qs, u"O'Neil"_qs},
         {u"mary-ann smith"_qs, u"Mary-Ann Smith"_qs},
         {u"works at ibm, usa"_qs, u"Works At IBM, USA"_qs},
-        {u"usability"_qs, u"USAbility"_qs},           // exceptions match inside words
-        {u"machine"_qs, u"MacHine"_qs},               // so do prefixes at a word's start
+        {u"usability"_qs, u"Usability"_qs},           // an exception is a whole word
+        {u"machine"_qs, u"MacHine"_qs},               // a prefix is a word's start
         {u"smith--jones (uk)"_qs, u"Smith--Jones (Uk)"_qs},
         {u"jack's"_qs, u"Jack's"_qs},                 // the apostrophe joins
         {u"mc"_qs, u"Mc"_qs},                         // the whole word is the prefix
@@ -85,17 +85,61 @@ TEST(ProperCase, ExceptionsInListOrder)
         // An empty entry in the middle does not stop the later ones.
         {{u"USA"_qs, u""_qs, u"IBM"_qs}, u"ibm usa"_qs, u"IBM USA"_qs},
         // A later entry writes over what an earlier one wrote.
-        {{u"ABC"_qs, u"bcd"_qs}, u"abcde"_qs, u"Abcde"_qs},
-        {{u"ABCD"_qs, u"bc"_qs}, u"abcde"_qs, u"AbcDe"_qs},
+        {{u"Abc Def"_qs, u"DEF"_qs}, u"abc def"_qs, u"Abc DEF"_qs},
+        {{u"DEF"_qs, u"Abc Def"_qs}, u"abc def"_qs, u"Abc Def"_qs},
         // Occurrences do not overlap and are found left to right.
-        {{u"AA"_qs}, u"aaa"_qs, u"AAa"_qs},
+        {{u"AA"_qs}, u"aa-aa aaa"_qs, u"AA-AA Aaa"_qs},
         // One-letter entries, and entries spanning a separator.
-        {{u"X"_qs}, u"fox box"_qs, u"FoX BoX"_qs},
+        {{u"X"_qs}, u"fox x box"_qs, u"Fox X Box"_qs},
         {{u"and Co."_qs}, u"SMITH AND CO. LTD"_qs, u"Smith and Co. Ltd"_qs},
         {{u"\u00C9T\u00C9"_qs}, u"l'\u00E9t\u00E9"_qs, u"L'\u00C9T\u00C9"_qs},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ProperCase({}, c.exceptions).convert(c.in), c.out) << c.in.toStdString();
+}
+
+// An exception is found only as a whole word: where it starts, the text
+// starts or has a character that is not a letter or digit before it; where
+// it ends, the text ends or such a character follows. An entry that begins
+// or ends with a blank or a sign carries its own boundary on that side.
+TEST(ProperCase, ExceptionsMatchWholeWords)
+{
+    const struct {
+        QStringList exceptions;
+        QString in;
+        QString out;
+    } cases[] = {
+        {{u"PO Box"_qs}, u"PO BOX 9"_qs, u"PO Box 9"_qs},
+        {{u"PO Box"_qs}, u"po box 7"_qs, u"PO Box 7"_qs},
+        {{u"PO Box"_qs}, u"12 main st, po box 7"_qs, u"12 Main St, PO Box 7"_qs},
+        {{u"PO Box"_qs}, u"po box"_qs, u"PO Box"_qs},
+        {{u"PO Box"_qs}, u"(po box)"_qs, u"(PO Box)"_qs},
+        {{u"PO Box"_qs}, u"tempo box storage"_qs, u"Tempo Box Storage"_qs},
+        {{u"PO Box"_qs}, u"expo box inc"_qs, u"Expo Box Inc"_qs},
+        {{u"PO Box"_qs}, u"po boxes"_qs, u"Po Boxes"_qs},
+        {{u"PO Box"_qs}, u"po box7"_qs, u"Po Box7"_qs},          // a digit is part of the word
+        {{u"PO Box"_qs}, u"2po box"_qs, u"2po Box"_qs},
+        {{u"USA"_qs}, u"usability"_qs, u"Usability"_qs},
+        {{u"USA"_qs}, u"made in usa."_qs, u"Made In USA."_qs},
+        {{u"USA"_qs}, u"usa!"_qs, u"USA!"_qs},                   // "!" is no letter, though no separator
+        {{u"USA"_qs}, u"usa's"_qs, u"USA's"_qs},
+        {{u"USA"_qs}, u"jusa usa"_qs, u"Jusa USA"_qs},          // a rejected one does not hide the next
+        {{u"USA"_qs}, u"usañ"_qs, u"Usañ"_qs},         // letters beyond ASCII join too
+        {{u"USA"_qs}, u"usá usa"_qs, u"Usá USA"_qs}, // and so does a combining mark
+        {{u"USA"_qs}, u"𐐨usa"_qs, u"𐐀usa"_qs}, // and a letter beyond 16 bits
+        {{u"III"_qs}, u"henry iii"_qs, u"Henry III"_qs},
+        {{u"III"_qs}, u"iiii"_qs, u"Iiii"_qs},
+        // An entry with a blank at its start needs nothing before it.
+        {{u" of "_qs}, u"bank of america"_qs, u"Bank of America"_qs},
+        {{u" of "_qs}, u"of mice"_qs, u"Of Mice"_qs},
+        {{u" III"_qs}, u"john smith iii"_qs, u"John Smith III"_qs},
+        {{u" III"_qs}, u"john smith iiia"_qs, u"John Smith Iiia"_qs},
+        {{u"O'"_qs}, u"o'neil"_qs, u"O'neil"_qs},                 // ends in a sign: a letter may follow
+        {{u"O'"_qs}, u"jo'neil"_qs, u"Jo'neil"_qs},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ProperCase({}, c.exceptions).convert(c.in), c.out)
+            << c.exceptions.join(u'|').toStdString() << ": " << c.in.toStdString();
 }
 
 TEST(ProperCase, ArraysReadFromIndexOne)

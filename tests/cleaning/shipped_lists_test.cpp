@@ -1,6 +1,6 @@
 // The prefix and exception lists the program ships, read from the files
 // themselves: under the rules of Proper Case (a prefix at the start of any
-// word, an exception anywhere inside the text) they must leave correctly
+// word, an exception where it stands as a whole word) they must leave correctly
 // written names, streets and cities as they are, and still mend the names
 // they are there for. A later edit of a list that breaks a name fails here.
 #include "cleaning/proper_case.h"
@@ -58,8 +58,12 @@ TEST(ShippedLists, StillMendTheNamesTheyAreFor)
         {"acme llc", "Acme LLC"},
         {"john smith iii", "John Smith III"},
         {"bank of america", "Bank of America"},
-        // An exception cannot tell the start of a value from the inside of a
-        // word ("Tempo Box"), so only a PO Box after a blank is mended.
+        // A PO Box at the start of an address line, the commonest place, as
+        // well as after a name or a street.
+        {"PO Box 3", "PO Box 3"},
+        {"PO BOX 9", "PO Box 9"},
+        {"po box 7", "PO Box 7"},
+        {"12 Main St, po box 7", "12 Main St, PO Box 7"},
         {"smith, po box 12", "Smith, PO Box 12"},
         {"12 hillcrest road, po box 7", "12 Hillcrest Road, PO Box 7"},
         {"smith & sons llc", "Smith & Sons LLC"},
