@@ -10,6 +10,12 @@
 // in one step. A refused or failed export leaves an existing file as it was.
 // The cost is a second name in the folder for the length of the statement.
 //
+// A run that is killed cannot remove its hidden folder, so the next export
+// to the same folder does: each export holds a lock (flock) on a file in its
+// own hidden folder while it runs, and any such folder whose lock can be
+// taken belongs to no running export. The lock file takes its name only once
+// it is locked, so a folder without one is still being set up and is left.
+//
 // Paths go into the statement's bracketed specifier as they are; the
 // engine's SQL has no way to write "]" inside brackets and the specifier
 // splits its options at ";", so a path holding either is refused up front.
@@ -28,14 +34,18 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
-#include <optional>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -169,8 +179,39 @@ qint64 countRows(const QString& workDb, const QString& filter)
     return rs->value(0).toLong();
 }
 
+const char* const kStagingPrefix = ".qb-export-";
+const char* const kStagingLock = ".lock";
+
+/// Removes the hidden folders in folder that exports killed part-way left:
+/// those whose lock file is there and can be locked. A folder held by a
+/// running export (of this or any other process) is left alone, and so is
+/// one whose lock file has no name yet; failures are left for the next time.
+void removeStaleStaging(const QString& folder)
+{
+    const QDir dir(folder);
+    const QStringList names =
+        dir.entryList({QLatin1String(kStagingPrefix) + QLatin1Char('*')}, QDir::Dirs | QDir::Hidden | QDir::NoSymLinks
+                                                                              | QDir::NoDotAndDotDot);
+    for (const QString& name : names) {
+        const QString staging = dir.filePath(name);
+        const QByteArray lock = QFile::encodeName(staging + QLatin1Char('/') + QLatin1String(kStagingLock));
+        const int fd = ::open(lock.constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0)
+            continue;
+        struct stat held {};
+        struct stat named {};
+        // Still the same file under that name once locked: another export's
+        // sweep may have removed the folder in between.
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 && ::lstat(lock.constData(), &named) == 0
+            && held.st_dev == named.st_dev && held.st_ino == named.st_ino)
+            QDir(staging).removeRecursively();
+        ::close(fd);
+    }
+}
+
 /// The new file's place while it is written: a hidden folder beside the
-/// destination, removed with whatever is left in it when this goes away.
+/// destination, locked for as long as this lives and removed with whatever
+/// is left in it when this goes away.
 class Staging {
 public:
     explicit Staging(const QString& path) : path_(path)
@@ -186,19 +227,33 @@ public:
         QString folder = folderOf(path);
         if (folder.isEmpty())
             folder = lastSeparator(path) == 0 ? QStringLiteral("/") : QStringLiteral(".");
-        dir_.emplace(QDir(folder).filePath(QStringLiteral(".qb-export-XXXXXX")));
-        // A folder that is there but cannot take a new file (a read-only or
-        // full disk, no permission) is told with the system's reason.
-        if (!dir_->isValid() && QFileInfo(folder).isDir())
-            throw jet::JetError(jet::errCannotOpen, files::cannotWrite(path, dir_->errorString()));
-        if (!dir_->isValid())
+        removeStaleStaging(folder);
+        QByteArray made = QFile::encodeName(QDir(folder).filePath(QLatin1String(kStagingPrefix) + QStringLiteral("XXXXXX")));
+        if (!::mkdtemp(made.data())) {
+            const QString why = QString::fromLocal8Bit(std::strerror(errno));
+            // A folder that is there but cannot take a new file (a read-only
+            // or full disk, no permission) is told with the system's reason.
+            if (QFileInfo(folder).isDir())
+                throw jet::JetError(jet::errCannotOpen, files::cannotWrite(path, why));
             throw jet::JetError(errInvalidPath,
                                 QStringLiteral("'%1' is not a valid path.  Make sure that the path name is spelled "
                                                "correctly and that you are connected to the server on which the file "
                                                "resides.")
                                     .arg(folder));
-        file_ = QDir(dir_->path()).filePath(name);
+        }
+        dir_ = QFile::decodeName(made);
+        lock();
+        file_ = QDir(dir_).filePath(name);
     }
+
+    ~Staging()
+    {
+        QDir(dir_).removeRecursively();
+        if (lockFd_ >= 0)
+            ::close(lockFd_);
+    }
+    Staging(const Staging&) = delete;
+    Staging& operator=(const Staging&) = delete;
 
     /// Where the statement writes.
     const QString& file() const { return file_; }
@@ -207,9 +262,7 @@ public:
     /// file in it are named as the destination they stand for.
     QString inUserWords(QString message) const
     {
-        if (!dir_)
-            return message;
-        const QString folder = dir_->path();
+        const QString folder = dir_;
         const QString destinationFolder = QFileInfo(path_).absolutePath();
         for (const auto& [from, to] : {std::pair{file_, path_}, std::pair{folder, destinationFolder}}) {
             message.replace(from, to);
@@ -244,9 +297,28 @@ public:
     }
 
 private:
+    /// Takes the lock that tells other exports this folder is in use: the
+    /// file is made and locked under a name of its own, then renamed to the
+    /// name a sweep looks for. Where the file system has no locks the file
+    /// keeps its first name: no sweep can take the folder then.
+    void lock()
+    {
+        const QByteArray locked = QFile::encodeName(dir_ + QLatin1Char('/') + QLatin1String(kStagingLock));
+        const QByteArray unnamed = locked + "-new";
+        lockFd_ = ::open(unnamed.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (lockFd_ < 0) {
+            const QString why = QString::fromLocal8Bit(std::strerror(errno));
+            QDir(dir_).removeRecursively();
+            throw jet::JetError(jet::errCannotOpen, files::cannotWrite(path_, why));
+        }
+        if (::flock(lockFd_, LOCK_EX | LOCK_NB) == 0)
+            (void)::rename(unnamed.constData(), locked.constData());
+    }
+
     QString path_;
     QString file_;
-    std::optional<QTemporaryDir> dir_;
+    QString dir_;
+    int lockFd_ = -1;
 };
 
 /// Copies the shipped empty database of the Access kind to copyTo.

@@ -10,6 +10,14 @@
 //       itself with SIGKILL just before the n-th one, which therefore never
 //       happens. With 0 it runs to the end and prints "events <count>".
 //
+//   qb-test-child export <program folder> <working db> <destination> <kind> <fields> <stop at>
+//       Runs the export of the columns <fields> of tblData to the destination
+//       (a kind of the export dialog) with the program folder's templates.
+//       Every read the engine makes while the export's file stands in its
+//       hidden folder beside the destination is counted; at the n-th (n > 0)
+//       the process prints "staged <file>" and waits, doing nothing, until
+//       it is killed. With 0 it runs to the end and prints "reads <count>".
+//
 //   qb-test-child quit <database> close|leave
 //       Opens the program's two shared databases on the file, leaves a write
 //       uncommitted in one of them, and returns from main: "close" the way
@@ -19,6 +27,7 @@
 #include "cleaning/text_clean_run.h"
 #include "common/general.h"
 #include "duplicates/dupe_remover.h"
+#include "exchange/export.h"
 #include "exchange/text_import.h"
 #include "platform/jet/connection.h"
 #include "platform/jet/database.h"
@@ -26,6 +35,8 @@
 #include <sqlite3.h>
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QString>
 
 #include <csignal>
@@ -48,6 +59,8 @@ void event()
         std::raise(SIGKILL);
 }
 
+using Pread = ssize_t (*)(int, void*, size_t, off_t);
+using Read = ssize_t (*)(int, void*, size_t);
 using Pwrite = ssize_t (*)(int, const void*, size_t, off_t);
 using Write = ssize_t (*)(int, const void*, size_t);
 using Ftruncate = int (*)(int, off_t);
@@ -64,6 +77,50 @@ ssize_t countedPwrite64(int fd, const void* b, size_t n, off_t at) { event(); re
 ssize_t countedWrite(int fd, const void* b, size_t n) { event(); return realWrite(fd, b, n); }
 int countedFtruncate(int fd, off_t size) { event(); return realFtruncate(fd, size); }
 int countedUnlink(const char* name) { event(); return realUnlink(name); }
+
+// The export's reads: counted only while its file stands staged.
+QString gDestination;
+QStringList gOthers;   ///< hidden folders there before this export, of other exports
+long gReads = 0;
+long gStopAt = 0;
+Pread realPread = nullptr;
+Pread realPread64 = nullptr;
+Read realRead = nullptr;
+
+QStringList stagingFolders()
+{
+    return QFileInfo(gDestination).dir().entryList({QStringLiteral(".qb-export-*")}, QDir::Dirs | QDir::Hidden);
+}
+
+/// The destination's file in this export's hidden folder beside it, or "".
+QString stagedFile()
+{
+    const QFileInfo dest(gDestination);
+    const QDir folder = dest.dir();
+    for (const QString& name : stagingFolders()) {
+        if (gOthers.contains(name))
+            continue;
+        const QFileInfo staged(folder.filePath(name) + QLatin1Char('/') + dest.fileName());
+        if (staged.isFile() && staged.size() > 0)
+            return staged.filePath();
+    }
+    return QString();
+}
+
+void readEvent()
+{
+    const QString staged = stagedFile();
+    if (staged.isEmpty() || ++gReads != gStopAt)
+        return;
+    std::printf("staged %s\n", qPrintable(staged));
+    std::fflush(stdout);
+    for (;;)
+        ::pause();
+}
+
+ssize_t countedPread(int fd, void* b, size_t n, off_t at) { readEvent(); return realPread(fd, b, n, at); }
+ssize_t countedPread64(int fd, void* b, size_t n, off_t at) { readEvent(); return realPread64(fd, b, n, at); }
+ssize_t countedRead(int fd, void* b, size_t n) { readEvent(); return realRead(fd, b, n); }
 
 /// Puts the counters between the engine and the system: the platform's file
 /// layer lets its system calls be replaced before any file is opened.
@@ -85,6 +142,25 @@ bool countSystemCalls()
     swap("ftruncate", realFtruncate, &countedFtruncate);
     swap("unlink", realUnlink, &countedUnlink);
     return realUnlink && (realPwrite || realPwrite64 || realWrite);
+}
+
+/// The same for the engine's reads.
+bool countReads()
+{
+    sqlite3_vfs* vfs = sqlite3_vfs_find("unix");
+    if (!vfs || vfs->iVersion < 3)
+        return false;
+    auto swap = [vfs](const char* name, auto& real, auto counted) {
+        auto* was = vfs->xGetSystemCall(vfs, name);
+        if (!was)
+            return;
+        real = reinterpret_cast<std::remove_reference_t<decltype(real)>>(was);
+        vfs->xSetSystemCall(vfs, name, reinterpret_cast<sqlite3_syscall_ptr>(counted));
+    };
+    swap("pread", realPread, &countedPread);
+    swap("pread64", realPread64, &countedPread64);
+    swap("read", realRead, &countedRead);
+    return realPread || realPread64 || realRead;
 }
 
 int fail(const QString& why)
@@ -159,6 +235,22 @@ int main(int argc, char** argv)
             return fail(QString::fromLocal8Bit(e.what()));
         }
     }
+    if (args.size() == 7 && args[0] == QLatin1String("export")) {
+        QCoreApplication app(argc, argv);
+        general::setProgramFolder(args[1]);
+        gDestination = args[3];
+        gStopAt = args[6].toLong();
+        gOthers = stagingFolders();
+        if (!countReads())
+            return fail(QStringLiteral("the engine's reads cannot be counted"));
+        try {
+            exchange::writeExport(args[4].toInt(), args[3], args[2], args[5], QString());
+        } catch (const std::exception& e) {
+            return fail(QString::fromLocal8Bit(e.what()));
+        }
+        std::printf("reads %ld\n", gReads);
+        return 0;
+    }
     if (args.size() == 3 && args[0] == QLatin1String("quit")) {
         const ReportOpenConnections report;
         QCoreApplication app(argc, argv);
@@ -175,5 +267,6 @@ int main(int argc, char** argv)
         return 0;
     }
     return fail(QStringLiteral("usage: qb-test-child run <change> <working db> <kill at> [<text file>] | "
+                               "export <program folder> <working db> <destination> <kind> <fields> <stop at> | "
                                "quit <database> close|leave"));
 }
