@@ -627,7 +627,7 @@ int ExportToAct(const QString& source, const QString& destination, QString& mess
         QString done = QStringLiteral("Successfully exported to Act!");
         if (!unfinished.isEmpty())
             done += QStringLiteral("\r\rThe export's last step did not finish (%1); it is completed the next time "
-                                   "the database is opened.")
+                                   "this program opens the contact database.")
                         .arg(unfinished);
         if (!notRecorded.isEmpty())
             done += (added.size() == 1

@@ -27,6 +27,12 @@ RenameHook& hook()
     return h;
 }
 
+SyncHook& syncHook()
+{
+    static SyncHook h;
+    return h;
+}
+
 QString reason(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
 
 /// Runs the hook, then the rename; 0 or the errno of the failure.
@@ -40,14 +46,25 @@ int renameStep(const QString& from, const QString& to)
     return 0;
 }
 
-/// Flushes the folder's entries (the renames and removals in it) to the disk.
-void syncFolder(const QString& folder)
+/// Flushes the folder's entries (the renames and removals in it) to the
+/// disk; 0 or the errno of the failure. A file system that cannot flush a
+/// folder at all (EINVAL) has nothing to flush.
+int syncFolder(const QString& folder)
 {
+    if (syncHook())
+        if (const int err = syncHook()(folder))
+            return err;
     const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
-        return;
-    ::fsync(fd);
+        return errno;
+    const int err = ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
     ::close(fd);
+    return err;
+}
+
+QString cannotFlush(const QString& folder, int err)
+{
+    return QStringLiteral("Cannot flush the folder '%1' to the disk: %2").arg(folder, reason(err));
 }
 
 struct Entry {
@@ -142,20 +159,25 @@ QString finish(const QDir& dir, const std::vector<Entry>& entries)
         if (const int err = renameStep(staged, dir.filePath(e.target)))
             return QStringLiteral("Cannot replace '%1': %2").arg(dir.filePath(e.target), reason(err));
     }
-    syncFolder(dir.path());
+    // The record goes only once the renames are on the disk.
+    if (const int err = syncFolder(dir.path()))
+        return cannotFlush(dir.path(), err);
     const QString record = dir.filePath(QLatin1String(kSwitchRecord));
     if (hook())
         if (const int err = hook()(record, QString()))
             return QStringLiteral("Cannot remove '%1': %2").arg(record, reason(err));
     if (::unlink(QFile::encodeName(record).constData()) != 0 && errno != ENOENT)
         return QStringLiteral("Cannot remove '%1': %2").arg(record, reason(errno));
-    syncFolder(dir.path());
+    if (const int err = syncFolder(dir.path()))
+        return cannotFlush(dir.path(), err);
     return QString();
 }
 
 } // namespace
 
 void setRenameHook(RenameHook h) { hook() = std::move(h); }
+
+void setSyncHook(SyncHook h) { syncHook() = std::move(h); }
 
 QString switchFiles(const QString& folder, const std::vector<FileSwap>& swaps)
 {
@@ -166,7 +188,7 @@ QString switchFiles(const QString& folder, const std::vector<FileSwap>& swaps)
         QFile::remove(pending);
         for (const FileSwap& s : swaps)
             QFile::remove(s.staged);
-        syncFolder(folder);
+        (void)syncFolder(folder);   // what is left is cleared at the next recovery
     };
     if (swaps.empty())
         return QString();
@@ -187,13 +209,33 @@ QString switchFiles(const QString& folder, const std::vector<FileSwap>& swaps)
         abandon();
         throw ContactError(QStringLiteral("Cannot write '%1': %2").arg(pending, why));
     }
+    const auto refuse = [&](int err) {
+        return ContactError(QStringLiteral("Cannot replace '%1': %2").arg(swaps.front().target, reason(err)));
+    };
     // The new files' names are on the disk before the record that names them.
-    syncFolder(folder);
+    if (const int err = syncFolder(folder)) {
+        abandon();
+        throw refuse(err);
+    }
     if (const int err = renameStep(pending, record)) {
         abandon();
-        throw ContactError(QStringLiteral("Cannot replace '%1': %2").arg(swaps.front().target, reason(err)));
+        throw refuse(err);
     }
-    syncFolder(folder);
+    // The record on the disk is the switch. Until then it can be taken back:
+    // without the record, the next recovery clears the new files away. They
+    // are removed here only once the record's removal is on the disk, since
+    // a record that outlived them would name files that are gone.
+    if (const int err = syncFolder(folder)) {
+        if (::unlink(QFile::encodeName(record).constData()) == 0) {
+            if (syncFolder(folder) == 0)
+                abandon();
+            throw refuse(err);
+        }
+        // The record cannot be taken back: the switch stands, as after a
+        // power cut the next recovery would find it.
+        const QString rest = finish(dir, entries);
+        return rest.isEmpty() ? cannotFlush(folder, err) : rest;
+    }
     // From here on the switch has happened: what is left is finished here or
     // at the next recovery.
     return finish(dir, entries);
@@ -230,7 +272,7 @@ void recoverSwitch(const QString& folder)
         if (name.endsWith(suffix, Qt::CaseInsensitive))
             removed = QFile::remove(dir.filePath(name)) || removed;
     if (removed)
-        syncFolder(folder);
+        (void)syncFolder(folder);   // leftovers that come back are cleared again
 }
 
 } // namespace contacts

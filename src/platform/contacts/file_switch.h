@@ -6,7 +6,9 @@
 // with the size and SHA-256 of each, is written under a temporary name,
 // flushed, and renamed to QBSWITCH.LST: that rename is the moment the switch
 // happens. Only then are the new files renamed over the old ones, and the
-// record removed; the folder is flushed between the steps.
+// record removed; the folder is flushed between the steps. A flush that
+// fails before the record is on the disk fails the switch (the old files
+// stay); one that fails after it leaves the record for the next recovery.
 //
 // recoverSwitch() runs before the files are read: a record in place means
 // the switch happened, and the renames it names that are not done yet are
@@ -51,5 +53,11 @@ void recoverSwitch(const QString& folder);
 /// value fails it as if the system had refused. nullptr for none.
 using RenameHook = std::function<int(const QString& from, const QString& to)>;
 void setRenameHook(RenameHook hook);
+
+/// Test seam: called before each flush of the folder's entries by a switch
+/// or a recovery. 0 lets the flush go on; an errno value fails it as if the
+/// system had refused. nullptr for none.
+using SyncHook = std::function<int(const QString& folder)>;
+void setSyncHook(SyncHook hook);
 
 } // namespace contacts

@@ -6,6 +6,7 @@
 #include "platform/contacts/dbase.h"
 #include "platform/contacts/file_switch.h"
 #include "support/contact_fixture.h"
+#include "support/outside_need.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,7 +15,12 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
 #include <functional>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 using contacts::ContactError;
 using contacts::DbfField;
@@ -72,8 +78,7 @@ TEST(DbfTable, WrittenTableReadsBackHereAndInDbfread)
     EXPECT_EQ(back.text(1, 4), QString());
 
     const auto rows = contacttest::readWithDbfread(path);
-    if (!rows)
-        GTEST_SKIP() << "Python's dbfread is not installed";
+    QB_NEED_OUTSIDE(rows, "Python's dbfread is not installed");
     ASSERT_EQ(rows->size(), 2);
     const QJsonObject first = rows->at(0).toObject();
     EXPECT_EQ(first.value("NAME").toString(), QStringLiteral("Zoë Café €"));
@@ -338,5 +343,130 @@ TEST(FileSwitch, InterruptedSwitchIsFinishedOrRefusedAtOpen)
         }
         for (db.CONTACT().MoveFirst(); !db.CONTACT().isEOF(); db.CONTACT().MoveNext())
             EXPECT_EQ(db.CONTACT().Data(23).isEmpty(), db.CONTACT().Data(contacts::kContactNameField) != "Ann Smith");
+    }
+}
+
+namespace {
+
+/// Makes the process's next open fail with "Too many open files" (a real
+/// refusal of the system) until restored.
+class OpenFileLimit {
+public:
+    ~OpenFileLimit() { restore(); }
+    void tighten()
+    {
+        if (tight_ || ::getrlimit(RLIMIT_NOFILE, &saved_) != 0)
+            return;
+        const int lowestFree = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (lowestFree < 0)
+            return;
+        ::close(lowestFree);
+        rlimit r = saved_;
+        r.rlim_cur = rlim_t(lowestFree);
+        tight_ = ::setrlimit(RLIMIT_NOFILE, &r) == 0;
+    }
+    void restore()
+    {
+        if (tight_)
+            ::setrlimit(RLIMIT_NOFILE, &saved_);
+        tight_ = false;
+    }
+    bool tight() const { return tight_; }
+
+private:
+    rlimit saved_{};
+    bool tight_ = false;
+};
+
+} // namespace
+
+// A flush of the folder that fails: before the commit record is on the disk
+// it fails the switch and the old files stay (what the failed switch left is
+// cleared at the next Open); after it, Close says the last step is left, the
+// record stays, and the next Open finishes the switch. The folder's flush is
+// refused by the system itself (its open of the folder finds no free file
+// handle, set up at the rename before it), and where no rename comes
+// between, by the flush hook.
+TEST(FileSwitch, AFailedFlushOfTheFolderFailsTheSwitchBeforeItsRecordAndIsFinishedAfter)
+{
+    QTemporaryDir dir;
+    const QString tooMany = QString::fromLocal8Bit(std::strerror(EMFILE));
+    const QString io = QString::fromLocal8Bit(std::strerror(EIO));
+    struct Case {
+        const char* name;
+        int limitAtRename;   ///< the rename hook's call that takes the file handles (0: none)
+        int failSync;        ///< the flush the hook refuses with EIO (0: none)
+        bool switched;
+        bool leftForOpen;    ///< new files or the record stay until the next Open
+    };
+    const Case cases[] = {
+        {"the flush of the new files' names", 0, 1, false, false},
+        {"the flush of the record", 1, 0, false, true},
+        {"the flush of the record, the record taken back", 0, 2, false, false},
+        {"the flush of the renames", 4, 0, true, true},
+        {"the flush of the record's removal", 5, 0, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString folder = dir.filePath(QString::fromLatin1(c.name));
+        const QString path = contacttest::makeDatabase(folder, contacttest::threeContacts());
+        const auto oldFiles = contacttest::snapshot(folder);
+        const QString refused = c.limitAtRename ? tooMany : io;
+        {
+            contacts::Database db;
+            db.Open(path);
+            ASSERT_TRUE(db.CONTACT().Goto(QStringLiteral("000000000001")));
+            db.CONTACT().Delete();
+            OpenFileLimit limit;
+            int renames = 0;
+            int syncs = 0;
+            contacts::setRenameHook([&](const QString&, const QString&) {
+                if (++renames == c.limitAtRename)
+                    limit.tighten();
+                return 0;
+            });
+            contacts::setSyncHook([&](const QString&) { return ++syncs == c.failSync ? EIO : 0; });
+            if (c.switched) {
+                db.Close();
+                limit.restore();
+                EXPECT_TRUE(db.closeWarning().startsWith(QStringLiteral("Cannot flush the folder '%1' to the disk: ").arg(folder)))
+                    << db.closeWarning().toStdString();
+                EXPECT_TRUE(db.closeWarning().endsWith(refused)) << db.closeWarning().toStdString();
+            } else {
+                try {
+                    db.Close();
+                    limit.restore();
+                    ADD_FAILURE() << "the switch did not fail";
+                } catch (const ContactError& e) {
+                    limit.restore();
+                    EXPECT_EQ(e.description(), QStringLiteral("Cannot replace '%1/CONTACTS.DBT': %2").arg(folder, refused));
+                }
+            }
+            contacts::setRenameHook(nullptr);
+            contacts::setSyncHook(nullptr);
+            if (c.limitAtRename) {
+                EXPECT_GE(renames, c.limitAtRename);
+            }
+        }
+        const QStringList left = QDir(folder).entryList(QDir::Files);
+        EXPECT_EQ(left.filter(QStringLiteral(".qbnew")).size() + left.count(QStringLiteral("QBSWITCH.LST")) > 0, c.leftForOpen)
+            << left.join(u' ').toStdString();
+        if (!c.switched) {
+            EXPECT_FALSE(left.contains(QStringLiteral("QBSWITCH.LST")));
+            if (!c.leftForOpen) {
+                EXPECT_EQ(contacttest::snapshot(folder), oldFiles);
+            }
+        }
+
+        contacts::Database db;
+        db.Open(path);
+        ASSERT_TRUE(db.isopen()) << db.openFailure().toStdString();
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files), (QStringList{"CONTACTS.DBF", "CONTACTS.DBT", "DBINFO.DBF",
+                                                                    "EMAIL.DBF", "FIELDS.DBF", "USERS.DBF"}));
+        EXPECT_EQ(db.CONTACT().RecordCount(), c.switched ? 2 : 3);
+        EXPECT_EQ(db.Email().RecordCount(), c.switched ? 1 : 2);
+        if (!c.switched) {
+            EXPECT_EQ(contacttest::snapshot(folder), oldFiles);
+        }
     }
 }
