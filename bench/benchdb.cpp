@@ -45,7 +45,7 @@ bool loadTimedList(jet::Database& db, const QStringList& args)
         std::fprintf(stderr, "could not generate the list\n");
         return false;
     }
-    figure("load", t.elapsed() / 1000.0, "s");
+    figure("load", t.elapsed() / 1000.0, "s", flag(args, QStringLiteral("--dump")));
     return true;
 }
 

@@ -44,7 +44,7 @@ void dump(jet::Database& db, const std::vector<dupes::Column>& cols)
     for (const dupes::Column& c : cols)
         head << c.name;
     head << QStringLiteral("Keys");
-    std::printf("%s\r\n", qPrintable(head.join(QLatin1Char(','))));
+    bench::outLine(head.join(QLatin1Char(',')));
     for (const dupes::GroupKeys& g : dupes::groupsWithKeys(db, cols)) {
         QStringList cells{QString::number(g.keys.size())};
         for (const jet::Value& v : g.values)
@@ -53,7 +53,7 @@ void dump(jet::Database& db, const std::vector<dupes::Column>& cols)
         for (qint64 k : g.keys)
             keys << QString::number(k);
         cells << keys.join(QLatin1Char(' '));
-        std::printf("%s\r\n", cells.join(QLatin1Char(',')).toUtf8().constData());
+        bench::outLine(cells.join(QLatin1Char(',')));
     }
 }
 

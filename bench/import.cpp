@@ -50,12 +50,12 @@ void dump(jet::Database& db, int rows)
     QStringList head;
     for (int i = 0; i < rs->fieldCount(); ++i)
         head << rs->field(i).name;
-    std::printf("%s\n", qPrintable(head.join(QLatin1Char(','))));
+    bench::outLine(head.join(QLatin1Char(',')), "\n");
     for (int n = 0; n < rows && !rs->eof(); ++n, rs->moveNext()) {
         QStringList cells;
         for (int i = 0; i < rs->fieldCount(); ++i)
             cells << csvField(rs->value(i));
-        std::printf("%s\n", cells.join(QLatin1Char(',')).toUtf8().constData());
+        bench::outLine(cells.join(QLatin1Char(',')), "\n");
     }
 }
 

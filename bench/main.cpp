@@ -29,6 +29,10 @@ QStringList options(const QStringList& args, const QString& name)
 
 bool flag(const QStringList& args, const QString& name) { return args.contains(name); }
 
+void out(const QByteArray& bytes) { std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout); }
+
+void outLine(const QString& text, const char* line) { out(text.toUtf8() + line); }
+
 void figure(const char* name, double value, const char* unit)
 {
     std::printf("%s %.3f %s\n", name, value, unit);

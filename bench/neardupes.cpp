@@ -5,7 +5,8 @@
 // values (default 100,000), some repeated, with the generator's misspellings
 // among them; --csv FILE --column NAME searches a column of a given list.
 // --type missing searches for a missing character; --min/--max set the
-// lengths (default 1 to 255). --dump prints the rows of tblSpecSearch1 as CSV.
+// lengths (default 1 to 255). --dump prints the rows of tblSpecSearch1 as CSV
+// on stdout; the figures then go to stderr.
 #include "benchdb.h"
 #include "csvload.h"
 #include "generator.h"
@@ -92,6 +93,7 @@ int runNearDupes(const QStringList& args)
     jet::Database db = jet::Database::open(dir.filePath(QStringLiteral("bench.sys")), true);
     const QString csv = bench::option(args, QStringLiteral("--csv"));
     QString column = bench::option(args, QStringLiteral("--column"), QStringLiteral("Value"));
+    const bool dumping = bench::flag(args, QStringLiteral("--dump"));   // the figures then go to stderr
     QElapsedTimer t;
     t.start();
     try {
@@ -118,7 +120,7 @@ int runNearDupes(const QStringList& args)
         req.maxLength = bench::option(args, QStringLiteral("--max"), QStringLiteral("255")).toInt();
         t.restart();
         const neardup::NearSearchRecord r = neardup::runNearSearch(db, req);
-        bench::figure("neardupes", t.nsecsElapsed() / 1e9, "s");
+        bench::figure("neardupes", t.nsecsElapsed() / 1e9, "s", dumping);
         if (!r.ok) {
             std::fprintf(stderr, "neardupes: %s\n", qPrintable(r.error));
             return 1;
@@ -146,7 +148,7 @@ int runNearDupes(const QStringList& args)
         }
         t.restart();
         const qint64 brute = bruteForcePairs(sample, req.type);
-        bench::figure("brute_force_10k", t.nsecsElapsed() / 1e9, "s");
+        bench::figure("brute_force_10k", t.nsecsElapsed() / 1e9, "s", dumping);
         neardup::SearchOptions o;
         o.type = req.type;
         o.minLength = req.minLength;
@@ -155,18 +157,17 @@ int runNearDupes(const QStringList& args)
         std::fprintf(stderr, "10k sample: %lld pairs by brute force, %lld by the search%s\n", static_cast<long long>(brute),
                      static_cast<long long>(hashed), brute == hashed ? "" : "  MISMATCH");
 
-        if (bench::flag(args, QStringLiteral("--dump"))) {
-            std::printf("Column1,Count1,Column2,Count2\r\n");
+        if (dumping) {
+            bench::out("Column1,Count1,Column2,Count2\r\n");
             jet::Stmt s(&c, QStringLiteral("SELECT Column1, Count1, Column2, Count2 FROM tblSpecSearch1 ORDER BY 1, 3"));
             auto cell = [](QString v) {
                 v.replace(QLatin1Char('"'), QLatin1String("\"\""));
                 return QLatin1Char('"') + v + QLatin1Char('"');
             };
             while (s.step())
-                std::printf("%s,%s,%s,%s\r\n", cell(s.value(0, jet::dbText).toString()).toUtf8().constData(),
-                            qPrintable(s.value(1, jet::dbText).toString()),
-                            cell(s.value(2, jet::dbText).toString()).toUtf8().constData(),
-                            qPrintable(s.value(3, jet::dbText).toString()));
+                bench::outLine(cell(s.value(0, jet::dbText).toString()) + QLatin1Char(',') + s.value(1, jet::dbText).toString()
+                               + QLatin1Char(',') + cell(s.value(2, jet::dbText).toString()) + QLatin1Char(',')
+                               + s.value(3, jet::dbText).toString());
         }
         return brute == hashed || req.maxLength < 255 ? 0 : 1;
     } catch (const jet::JetError& e) {

@@ -31,6 +31,11 @@ QString option(const QStringList& args, const QString& name, const QString& fall
 QStringList options(const QStringList& args, const QString& name);
 bool flag(const QStringList& args, const QString& name);
 
+/// Writes the bytes to stdout as they are, a U+0000 in a value included.
+void out(const QByteArray& bytes);
+/// The text as UTF-8, then line (a dump's line end).
+void outLine(const QString& text, const char* line = "\r\n");
+
 /// Prints "name value unit" on stdout.
 void figure(const char* name, double value, const char* unit);
 /// The same on stderr when dumping, since the dump then holds stdout.

@@ -42,12 +42,12 @@ int runSql(const QStringList& args)
                 QStringList head;
                 for (int i = 0; i < rs->fieldCount(); ++i)
                     head << rs->field(i).name;
-                std::printf("%s\r\n", head.join(QLatin1Char(',')).toUtf8().constData());
+                bench::outLine(head.join(QLatin1Char(',')));
                 while (!rs->eof()) {
                     QStringList cells;
                     for (int i = 0; i < rs->fieldCount(); ++i)
                         cells << csvCell(rs->value(i));
-                    std::printf("%s\r\n", cells.join(QLatin1Char(',')).toUtf8().constData());
+                    bench::outLine(cells.join(QLatin1Char(',')));
                     rs->moveNext();
                 }
             } else {
