@@ -335,6 +335,8 @@ bool XlsBiff::open(QByteArray stream, QString* why)
     names_.clear();
     offsets_.clear();
     shared_.clear();
+    sstAt_ = -1;
+    sharedRead_ = false;
     dateXf_.clear();
     encrypted_ = false;
     try {
@@ -408,21 +410,11 @@ bool XlsBiff::open(QByteArray stream, QString* why)
                 offsets_.push_back(offset);
                 break;
             }
-            case kSst: {
+            case kSst:
+                // Read with the first sheet: a list of the sheets needs none of it.
                 need(r, 8);
-                const std::uint32_t unique = u32(s_, b + 4);
-                Run run(s_, r, 8);
-                // Each text takes at least three bytes: a count beyond the
-                // records is damage, not a reason to reserve memory.
-                shared_.reserve(std::min<std::size_t>(unique, std::size_t(s_.size() / 3)));
-                for (std::uint32_t k = 0; k < unique; ++k) {
-                    if ((k & 4095) == 0)
-                        stillReading();
-                    const unsigned chars = run.word();
-                    shared_.push_back(run.text(chars));
-                }
+                sstAt_ = r.at;
                 break;
-            }
             default:
                 break;
             }
@@ -450,6 +442,30 @@ bool XlsBiff::open(QByteArray stream, QString* why)
     return true;
 }
 
+void XlsBiff::readShared() const
+{
+    if (sharedRead_)
+        return;
+    shared_.clear();
+    if (sstAt_ < 0) {
+        sharedRead_ = true;
+        return;
+    }
+    const Record r = recordAt(s_, sstAt_);
+    const std::uint32_t unique = u32(s_, r.body() + 4);
+    Run run(s_, r, 8);
+    // Each text takes at least three bytes: a count beyond the records is
+    // damage, not a reason to reserve memory.
+    shared_.reserve(std::min<std::size_t>(unique, std::size_t(s_.size() / 3)));
+    for (std::uint32_t k = 0; k < unique; ++k) {
+        if ((k & 4095) == 0)
+            stillReading();
+        const unsigned chars = run.word();
+        shared_.push_back(run.text(chars));
+    }
+    sharedRead_ = true;
+}
+
 bool XlsBiff::readSheet(int index, XlsSheetCells& out, QString* why) const
 {
     out = XlsSheetCells();
@@ -459,6 +475,7 @@ bool XlsBiff::readSheet(int index, XlsSheetCells& out, QString* why) const
         return false;
     }
     try {
+        readShared();
         const qsizetype start = qsizetype(offsets_[std::size_t(index)]);   // a BOF's place, checked on open
         if (start + 4 > s_.size() || u16(s_, start) != kBof)
             damaged("a sheet's place in the workbook does not hold a sheet");
@@ -466,6 +483,7 @@ bool XlsBiff::readSheet(int index, XlsSheetCells& out, QString* why) const
         bool haveArea = false;
         unsigned areaColumns = 0;    // the declared area's, which cells must keep to
         unsigned usedColumns = 0;    // up to the last that holds a value
+        std::size_t lastWidth = 0;   // the widest row so far
         std::vector<std::int32_t> sharedSlot;   // by shared text: its place in out.texts, or -1
 
         auto addText = [&](const QString& t) {
@@ -481,8 +499,13 @@ bool XlsBiff::readSheet(int index, XlsSheetCells& out, QString* why) const
             if (out.cells.size() <= row)
                 out.cells.resize(row + 1);
             auto& line = out.cells[row];
-            if (line.size() <= col)
+            if (line.size() <= col) {
+                // Rows are mostly alike: room for the last row's width at once.
+                if (line.capacity() <= col)
+                    line.reserve(std::max<std::size_t>(lastWidth, col + 1));
                 line.resize(col + 1);
+                lastWidth = std::max<std::size_t>(lastWidth, line.size());
+            }
             return line[col];
         };
         auto isDate = [&](unsigned xf) { return xf < dateXf_.size() && dateXf_[xf]; };
@@ -548,6 +571,7 @@ bool XlsBiff::readSheet(int index, XlsSheetCells& out, QString* why) const
                 haveArea = true;
                 out.rows = lastRow;
                 areaColumns = lastCol;
+                out.cells.reserve(lastRow);
                 break;
             }
             case kNumber:

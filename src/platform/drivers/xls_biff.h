@@ -81,7 +81,11 @@ private:
     bool encrypted_ = false;
     QStringList names_;
     std::vector<std::uint32_t> offsets_;
-    std::vector<QString> shared_;     ///< the shared texts (BIFF8)
+    /// The shared texts (BIFF8), read when a sheet is first read.
+    void readShared() const;
+    qsizetype sstAt_ = -1;            ///< the SST record's place in the stream
+    mutable bool sharedRead_ = false;
+    mutable std::vector<QString> shared_;
     std::vector<bool> dateXf_;        ///< by cell format: whether it shows a date or time
 };
 

@@ -48,7 +48,9 @@ unsigned u8(const QByteArray& b, qsizetype at) { return static_cast<unsigned cha
 /// The compound file: its sectors, allocation tables and directory.
 class Container {
 public:
-    explicit Container(const QByteArray& f) : f_(f)
+    /// With `share`, a stream whose sectors follow each other is handed out
+    /// as a view of f's bytes, valid while they are.
+    explicit Container(const QByteArray& f, bool share = false) : f_(f), share_(share)
     {
         static const char kSignature[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
         if (f.size() < 512 || !f.startsWith(QByteArray(kSignature, 8)))
@@ -223,7 +225,15 @@ private:
             const std::vector<std::uint32_t> sectors = chain(start);
             if (qsizetype(sectors.size()) * sector_ < qsizetype(size))
                 damaged("a stream is shorter than its directory entry says");
-            return bytes ? bytesOf(sectors, size) : QByteArray();
+            if (!bytes)
+                return QByteArray();
+            // Sectors that follow each other are read where they are.
+            bool inOrder = true;
+            for (std::size_t k = 1; k < sectors.size() && inOrder; ++k)
+                inOrder = sectors[k] == sectors[0] + k;
+            if (inOrder && share_)
+                return QByteArray::fromRawData(f_.constData() + (qsizetype(sectors[0]) + 1) * sector_, qsizetype(size));
+            return bytesOf(sectors, size);
         }
         QByteArray out;
         QSet<std::uint32_t> seen;
@@ -242,6 +252,7 @@ private:
     static constexpr std::uint32_t kFree = 0xFFFFFFFFu, kTableSector = 0xFFFFFFFDu;
 
     const QByteArray& f_;
+    bool share_ = false;
     qsizetype sector_ = 512;
     qsizetype count_ = 0;
     std::vector<std::uint32_t> fat_, miniFat_;
@@ -623,7 +634,7 @@ private:
 QString xlsDamage(const QByteArray& file, QByteArray* stream)
 {
     try {
-        const Container c(file);
+        const Container c(file, stream != nullptr);
         c.checkDirectory();
         auto found = c.stream({QStringLiteral("Workbook"), QStringLiteral("Book")});
         if (!found)

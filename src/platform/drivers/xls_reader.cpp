@@ -194,6 +194,7 @@ XlsWorkbook::~XlsWorkbook()
 void XlsWorkbook::close()
 {
     book_.reset();
+    file_.reset();
     sheets_.clear();
     formulaErrors_ = 0;
 }
@@ -211,15 +212,20 @@ bool XlsWorkbook::open(const QString& path, QString* error)
     auto damaged = [&](const QString& why) {
         return fail(QStringLiteral("'%1' cannot be read as a workbook: %2.").arg(path, why));
     };
-    QFile f(path);
+    auto file = std::make_unique<QFile>(path);
+    QFile& f = *file;
     if (!f.exists())
         return fail(QStringLiteral("Could not find file '%1'.").arg(path));
     if (!f.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("Could not open file '%1': %2.").arg(path, f.errorString()));
-    // Read in parts, saying between them that the reader is at work.
+    // The file is mapped (no copy of it is made, and the workbook stream is
+    // read in place where its sectors follow each other), or else read in
+    // parts, saying between them that the reader is at work.
+    const qint64 size = f.size();
     QByteArray bytes;
-    {
-        const qint64 size = f.size();
+    if (uchar* map = size > 0 && size < qint64(1) << 40 ? f.map(0, size) : nullptr) {
+        bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(map), qsizetype(size));
+    } else {
         bytes.resize(qsizetype(size));
         qint64 got = 0;
         while (got < size) {
@@ -230,15 +236,17 @@ bool XlsWorkbook::open(const QString& path, QString* error)
             stillReading();
         }
         bytes.truncate(qsizetype(got));
+        if (f.error() != QFileDevice::NoError)
+            return fail(QStringLiteral("Could not read file '%1': %2.").arg(path, f.errorString()));
+        file.reset();
     }
-    if (f.error() != QFileDevice::NoError)
-        return fail(QStringLiteral("Could not read file '%1': %2.").arg(path, f.errorString()));
-    f.close();
     // The container and the records are checked as a whole before a value
     // is taken from them.
     QByteArray stream;
     if (const QString damage = xlsDamage(bytes, &stream); !damage.isEmpty())
         return damaged(damage);
+    if (!file)
+        stream.detach();   // a view of the bytes read, which go now
     bytes = QByteArray();
     if (stream.isEmpty())
         return damaged(QStringLiteral("it holds no workbook stream"));
@@ -250,6 +258,7 @@ bool XlsWorkbook::open(const QString& path, QString* error)
     if (book->encrypted())
         return fail(QStringLiteral("Could not decrypt file."));
     path_ = path;
+    file_ = std::move(file);   // the mapping the stream may be read from
     dateMode_ = book->dateMode();
     biffVersion_ = book->version();
     sheets_ = book->sheetNames();

@@ -4,6 +4,7 @@
 #include "platform/jet/types.h"
 #include "platform/jet/value.h"
 
+#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -116,6 +117,7 @@ public:
 
 private:
     std::unique_ptr<XlsBiff> book_;
+    std::unique_ptr<QFile> file_;   ///< mapped, while book_ may read from it
     QString path_;
     QStringList sheets_;
     int dateMode_ = 1900;
