@@ -483,7 +483,8 @@ bool XlsBiff::readSheet(int index, XlsSheetCells& out, QString* why) const
         bool haveArea = false;
         unsigned areaColumns = 0;    // the declared area's, which cells must keep to
         unsigned usedColumns = 0;    // up to the last that holds a value
-        std::size_t lastWidth = 0;   // the widest row so far
+        unsigned lastRow = 0;        // the row the last cell was in
+        std::size_t lastWidth = 0;   // the width of the row before it
         std::vector<std::int32_t> sharedSlot;   // by shared text: its place in out.texts, or -1
 
         auto addText = [&](const QString& t) {
@@ -499,12 +500,17 @@ bool XlsBiff::readSheet(int index, XlsSheetCells& out, QString* why) const
             if (out.cells.size() <= row)
                 out.cells.resize(row + 1);
             auto& line = out.cells[row];
+            if (row != lastRow) {
+                lastWidth = lastRow < out.cells.size() ? out.cells[lastRow].size() : 0;
+                lastRow = row;
+            }
             if (line.size() <= col) {
-                // Rows are mostly alike: room for the last row's width at once.
+                // Rows are mostly alike: room for the row before's width at
+                // once (no more than that row holds, so a damaged file cannot
+                // make it more than twice the cells).
                 if (line.capacity() <= col)
                     line.reserve(std::max<std::size_t>(lastWidth, col + 1));
                 line.resize(col + 1);
-                lastWidth = std::max<std::size_t>(lastWidth, line.size());
             }
             return line[col];
         };
