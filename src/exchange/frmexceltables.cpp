@@ -242,7 +242,7 @@ void frmExcelTables::Form::ImportWorksheet()
     exchange::openImportedList();
     // Cells whose formula ended in an error hold no value in the list: say so.
     if (formulaErrors > 0)
-        ui::msgBox(exchange::formulaErrorsNote(formulaErrors), ui::vbExclamation + ui::vbOKOnly);
+        ui::msgBox(exchange::formulaErrorsNote(formulaErrors), ui::vbInformation + ui::vbOKOnly);
 }
 
 void frmExcelTables::Form::cmdCancel_Click()

@@ -185,8 +185,8 @@ QString formulaErrorsNote(long long cells)
 {
     if (cells <= 0)
         return QString();
-    return cells == 1 ? QStringLiteral("1 cell held a formula error and came in empty")
-                      : QStringLiteral("%1 cells held a formula error and came in empty").arg(cells);
+    return cells == 1 ? QStringLiteral("1 cell held a formula error and came in empty.")
+                      : QStringLiteral("%1 cells held a formula error and came in empty.").arg(cells);
 }
 
 QString accessSelectList(const jet::ColumnList& columns)

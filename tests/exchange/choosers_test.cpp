@@ -148,8 +148,8 @@ TEST_F(ExcelChooser, FormulaResultsComeInAndTheirErrorsAreNamedAtTheEnd)
     ASSERT_NE(frmdataform::loaded(), nullptr);
     EXPECT_EQ(tblData(QStringLiteral("[Name], [Amount]")), (QStringList{"Smith|10.5", "Lee|", "O'Brien|-4"}));
     ASSERT_EQ(ui.shown().size(), 1);
-    EXPECT_EQ(ui.shown()[0].text, QStringLiteral("1 cell held a formula error and came in empty"));
-    EXPECT_EQ(ui.shown()[0].style, ui::vbExclamation);
+    EXPECT_EQ(ui.shown()[0].text, QStringLiteral("1 cell held a formula error and came in empty."));
+    EXPECT_EQ(ui.shown()[0].style, ui::vbInformation);
 }
 
 TEST_F(ExcelChooser, AFailingImportLeavesThePreviousListAndTheWindowOpen)

@@ -27,22 +27,17 @@ bool optionYes(const Spec& spec, const char* key, bool fallback)
     return v == QLatin1String("YES") || v == QLatin1String("1") || v == QLatin1String("TRUE");
 }
 
-class TableReader : public RowReader {
+// A sheet's rows, made from its cells as they are handed out: the child
+// sends the first rows while it makes the next.
+class SheetReader : public RowReader {
 public:
-    explicit TableReader(XlsTable t) : t_(std::move(t)) {}
-    const jet::ColumnList& columns() const override { return t_.columns; }
-    long long emptiedCells() const override { return t_.formulaErrors; }
-    bool next(std::vector<jet::Value>& row) override
-    {
-        if (at_ >= t_.rows.size())
-            return false;
-        row = std::move(t_.rows[at_++]);
-        return true;
-    }
+    explicit SheetReader(XlsSheetRows rows) : rows_(std::move(rows)) {}
+    const jet::ColumnList& columns() const override { return rows_.columns(); }
+    long long emptiedCells() const override { return rows_.formulaErrors(); }
+    bool next(std::vector<jet::Value>& row) override { return rows_.next(row); }
 
 private:
-    XlsTable t_;
-    size_t at_ = 0;
+    XlsSheetRows rows_;
 };
 
 thread_local long long formulaErrors = 0;
@@ -60,7 +55,7 @@ public:
     {
         // The count of formula errors comes back across the boundary with
         // the columns; the import's closing message names it.
-        std::unique_ptr<RowReader> r = readInChild(spec.database, [&] { return readHere(spec, table); });
+        std::unique_ptr<RowReader> r = readExcelSheet(spec, table);
         formulaErrors += r->emptiedCells();
         return r;
     }
@@ -79,7 +74,6 @@ public:
         return listInChild(spec.database, [&] { return tablesHere(spec); });
     }
 
-private:
     static std::unique_ptr<RowReader> readHere(const Spec& spec, const QString& table)
     {
         XlsWorkbook wb;
@@ -89,17 +83,19 @@ private:
         XlsReadOptions o;
         o.firstRowHasNames = optionYes(spec, "HDR", true);
         o.mixedAsText = spec.options.value(QStringLiteral("IMEX")).trimmed() == QLatin1String("1");
-        if (wb.findSheet(table) < 0)
+        const int sheet = wb.findSheet(table);
+        if (sheet < 0)
             throw jet::JetError(jet::errNoTable,
                                 QStringLiteral("The database engine could not find the object '%1'.  Make sure the "
                                                "object exists and that you spell its name and the path name correctly.")
                                     .arg(table));
-        XlsTable t;
-        if (!wb.readSheet(table, o, t, &error))
+        XlsSheetRows rows;
+        if (!wb.openSheet(sheet, o, rows, &error))
             external(error);
-        return std::make_unique<TableReader>(std::move(t));
+        return std::make_unique<SheetReader>(std::move(rows));
     }
 
+private:
     static QStringList tablesHere(const Spec& spec)
     {
         XlsWorkbook wb;
@@ -113,6 +109,11 @@ private:
 };
 
 } // namespace
+
+std::unique_ptr<RowReader> readExcelSheet(const Spec& spec, const QString& table, const ReadLimits& limits)
+{
+    return readInChild(spec.database, [&] { return ExcelDriver::readHere(spec, table); }, limits);
+}
 
 long long takeExcelFormulaErrors()
 {

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -36,6 +37,7 @@ constexpr qint64 kBaseMemory = qint64(1) << 30;
 // Set in the child only: the pipe its answer goes to.
 int gChildFd = -1;
 qint64 gLastBeat = 0;
+qint64 gBeatNanos = 1'000'000'000;
 
 qint64 nowNanos()
 {
@@ -155,9 +157,10 @@ void sendError(int number, const QString& description)
 const QString kTooMuchMemory = QStringLiteral("reading it needed more memory than the file can explain");
 
 /// The child's whole life: the work, its answer, and the end.
-[[noreturn]] void childMain(int fd, qint64 memoryBytes, const std::function<void(Out&)>& work)
+[[noreturn]] void childMain(int fd, qint64 memoryBytes, double quietSeconds, const std::function<void(Out&)>& work)
 {
     gChildFd = fd;
+    gBeatNanos = std::min<qint64>(1'000'000'000, qint64(quietSeconds * 1e9 / 4));
     ::signal(SIGPIPE, SIG_DFL);
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
 #ifndef __SANITIZE_ADDRESS__
@@ -209,7 +212,7 @@ public:
         }
         if (pid == 0) {
             ::close(fds[0]);
-            childMain(fds[1], memory_, work);
+            childMain(fds[1], memory_, quiet_, work);
         }
         ::close(fds[1]);
         fd_ = fds[0];
@@ -343,7 +346,7 @@ private:
                 if (n == 0 || errno != EINTR)
                     ended();
             }
-            if (nowNanos() - quietSince > qint64(quiet_) * 1'000'000'000)
+            if (nowNanos() - quietSince > qint64(quiet_ * 1e9))
                 refuse(QStringLiteral("its reader did not finish (it sent nothing for %1 seconds)").arg(quiet_));
         }
     }
@@ -381,7 +384,7 @@ private:
     }
 
     QString path_;
-    int quiet_ = kQuietSeconds;
+    double quiet_ = kQuietSeconds;
     qint64 memory_ = 0;
     qint64 baseline_ = 0;
     int fd_ = -1;
@@ -501,7 +504,7 @@ private:
 
 void stillReading()
 {
-    if (gChildFd < 0 || nowNanos() - gLastBeat < 1'000'000'000)
+    if (gChildFd < 0 || nowNanos() - gLastBeat < gBeatNanos)
         return;
     Out o;
     o.begin('H');

@@ -39,8 +39,9 @@ struct ReadLimits {
     qint64 memoryBytes = 0;
     /// Most rows the table may have; negative for no limit.
     qint64 maxRows = -1;
-    /// Seconds the child may send nothing.
-    int quietSeconds = kQuietSeconds;
+    /// Seconds the child may send nothing; a reader at work says so
+    /// (stillReading) at least four times as often.
+    double quietSeconds = kQuietSeconds;
 };
 
 /// Runs open() in a child process and hands out the rows of the reader it
@@ -53,8 +54,10 @@ std::unique_ptr<RowReader> readInChild(const QString& path, const std::function<
 /// Runs list() in a child process and returns its names, with the same ends.
 QStringList listInChild(const QString& path, const std::function<QStringList()>& list, const ReadLimits& limits = {});
 
-/// Tells the parent, from a long check inside a child, that the reader is
-/// still at work (sent at most once a second); does nothing in the parent.
+/// Tells the parent, from a long read or check inside a child, that the
+/// reader is still at work (sent at most once a second, or four times in the
+/// quiet limit when that is shorter); does nothing in the parent. Cheap
+/// enough to call every few thousand records or cells.
 void stillReading();
 
 /// The reason "'path' is damaged and cannot be read: why." as a jet::JetError.

@@ -21,6 +21,7 @@
 #include "platform/drivers/xls_biff.h"
 
 #include "common/codepage.h"
+#include "platform/drivers/read_boundary.h"
 #include "platform/drivers/xls_serials.h"
 
 #include <iconv.h>
@@ -82,26 +83,35 @@ struct Record {
     qsizetype body() const { return at + 4; }
 };
 
-std::vector<Record> recordsOf(const QByteArray& s)
+Record recordAt(const QByteArray& s, qsizetype at)
 {
-    std::vector<Record> out;
-    qsizetype at = 0;
-    while (at + 4 <= s.size()) {
-        const Record r{at, u16(s, at), qsizetype(u16(s, at + 2))};
+    return Record{at, u16(s, at), qsizetype(u16(s, at + 2))};
+}
+
+/// Every record's length is checked; the BOF records' places come out, in
+/// order.
+std::vector<qsizetype> checkedBofs(const QByteArray& s)
+{
+    std::vector<qsizetype> bofs;
+    qsizetype count = 0;
+    for (qsizetype at = 0; at + 4 <= s.size(); ++count) {
+        const Record r = recordAt(s, at);
         if (at + 4 + r.len > s.size())
             damaged("a record of the workbook runs past its end");
-        out.push_back(r);
+        if ((count & 4095) == 0)
+            stillReading();
+        if (r.type == kBof)
+            bofs.push_back(at);
         at += 4 + r.len;
     }
-    return out;
+    return bofs;
 }
 
 /// A record's body and the CONTINUE records after it, read as one run of
 /// bytes (a text's characters restart with a flags byte in each new part).
 class Run {
 public:
-    Run(const QByteArray& s, const std::vector<Record>& recs, std::size_t index, qsizetype offset)
-        : s_(s), recs_(recs), rec_(index), at_(recs[index].body() + offset), end_(recs[index].body() + recs[index].len)
+    Run(const QByteArray& s, const Record& r, qsizetype offset) : s_(s), at_(r.body() + offset), end_(r.body() + r.len)
     {
         if (at_ > end_)
             damaged("a record of the workbook claims more text than it holds");
@@ -137,14 +147,16 @@ public:
     /// A BIFF8 text whose character count has been read.
     QString text(qsizetype chars)
     {
+        if (chars == 0 && at_ == end_)
+            return QString();   // an empty text may leave out its flags byte
         unsigned flags = byte();
         qsizetype runs = 0, ext = 0;
         if (flags & 0x08)
             runs = word();
         if (flags & 0x04)
             ext = dword();
-        QString out;
-        out.reserve(chars);
+        QString out(chars, Qt::Uninitialized);
+        char16_t* to = reinterpret_cast<char16_t*>(out.data());
         while (chars > 0) {
             if (at_ == end_) {
                 nextPart();
@@ -154,8 +166,13 @@ public:
             const qsizetype here = std::min(chars, (end_ - at_) / width);
             if (here == 0)
                 damaged("a text of the workbook is split inside a character");
-            for (qsizetype i = 0; i < here; ++i)
-                out += QChar(char16_t(width == 2 ? u16(s_, at_ + 2 * i) : u8(s_, at_ + i)));
+            const auto* p = reinterpret_cast<const unsigned char*>(s_.constData() + at_);
+            if (width == 2)
+                for (qsizetype i = 0; i < here; ++i)
+                    *to++ = char16_t(p[2 * i] | p[2 * i + 1] << 8);
+            else
+                for (qsizetype i = 0; i < here; ++i)
+                    *to++ = char16_t(p[i]);
             at_ += here * width;
             chars -= here;
         }
@@ -163,22 +180,22 @@ public:
         return out;
     }
 
-    /// The index of the record the run has reached.
-    std::size_t record() const { return rec_; }
+    /// Where the record after the last one the run has reached begins.
+    qsizetype after() const { return end_; }
 
 private:
     void nextPart()
     {
-        if (rec_ + 1 >= recs_.size() || recs_[rec_ + 1].type != kContinue)
+        if (end_ + 4 > s_.size() || u16(s_, end_) != kContinue)
             damaged("a record of the workbook claims more text than it holds");
-        ++rec_;
-        at_ = recs_[rec_].body();
-        end_ = at_ + recs_[rec_].len;
+        const Record r = recordAt(s_, end_);
+        if (r.len == 0)
+            damaged("a text of the workbook goes on in an empty CONTINUE record");
+        at_ = r.body();
+        end_ = at_ + r.len;
     }
 
     const QByteArray& s_;
-    const std::vector<Record>& recs_;
-    std::size_t rec_;
     qsizetype at_, end_;
 };
 
@@ -318,13 +335,15 @@ bool XlsBiff::open(QByteArray stream, QString* why)
     names_.clear();
     offsets_.clear();
     shared_.clear();
+    sstAt_ = -1;
+    sharedRead_ = false;
     dateXf_.clear();
     encrypted_ = false;
     try {
-        const std::vector<Record> recs = recordsOf(s_);
-        if (recs.empty() || recs[0].type != kBof || recs[0].len < 4)
+        const std::vector<qsizetype> bofs = checkedBofs(s_);
+        if (s_.size() < 8 || bofs.empty() || bofs[0] != 0 || recordAt(s_, 0).len < 4)
             damaged("its workbook stream does not begin with a BOF record of Excel 5.0 or later");
-        const unsigned bofVersion = u16(s_, recs[0].body());
+        const unsigned bofVersion = u16(s_, 4);
         if (bofVersion == 0x0600)
             version_ = 8;
         else if (bofVersion == 0x0500)
@@ -336,8 +355,9 @@ bool XlsBiff::open(QByteArray stream, QString* why)
         QHash<unsigned, bool> formatIsDate;
         std::vector<unsigned> xfFormats;
         std::vector<QByteArray> rawNames;   // BIFF5 names, decoded once the code page is known
-        for (std::size_t i = 1; i < recs.size() && recs[i].type != kEof; ++i) {
-            const Record& r = recs[i];
+        for (qsizetype at = 4 + recordAt(s_, 0).len; at + 4 <= s_.size() && u16(s_, at) != kEof;) {
+            const Record r = recordAt(s_, at);
+            at += 4 + r.len;
             const qsizetype b = r.body();
             switch (r.type) {
             case kFilePass:
@@ -357,7 +377,7 @@ bool XlsBiff::open(QByteArray stream, QString* why)
                 need(r, 3);
                 const unsigned index = u16(s_, b);
                 if (v8) {
-                    Run run(s_, recs, i, 2);
+                    Run run(s_, r, 2);
                     const unsigned chars = run.word();
                     formatIsDate[index] = xlsIsDateFormat(run.text(chars));
                 } else {
@@ -381,7 +401,7 @@ bool XlsBiff::open(QByteArray stream, QString* why)
                 if (kind != 0)   // a chart, macro sheet or module holds no list
                     break;
                 if (v8) {
-                    Run run(s_, recs, i, 7);
+                    Run run(s_, r, 7);
                     names_ << run.text(n);
                 } else {
                     names_ << QString();
@@ -390,19 +410,11 @@ bool XlsBiff::open(QByteArray stream, QString* why)
                 offsets_.push_back(offset);
                 break;
             }
-            case kSst: {
+            case kSst:
+                // Read with the first sheet: a list of the sheets needs none of it.
                 need(r, 8);
-                const std::uint32_t unique = u32(s_, b + 4);
-                Run run(s_, recs, i, 8);
-                // Each text takes at least three bytes: a count beyond the
-                // records is damage, not a reason to reserve memory.
-                shared_.reserve(std::min<std::size_t>(unique, std::size_t(s_.size() / 3)));
-                for (std::uint32_t k = 0; k < unique; ++k) {
-                    const unsigned chars = run.word();
-                    shared_.push_back(run.text(chars));
-                }
+                sstAt_ = r.at;
                 break;
-            }
             default:
                 break;
             }
@@ -412,9 +424,7 @@ bool XlsBiff::open(QByteArray stream, QString* why)
         if (names_.isEmpty())
             damaged("the workbook's sheet list cannot be read");
         for (std::uint32_t offset : offsets_) {
-            const auto it = std::lower_bound(recs.begin(), recs.end(), qsizetype(offset),
-                                             [](const Record& r, qsizetype at) { return r.at < at; });
-            if (it == recs.end() || it->at != qsizetype(offset) || it->type != kBof)
+            if (!std::binary_search(bofs.begin(), bofs.end(), qsizetype(offset)))
                 damaged("the workbook's sheet list cannot be read (a sheet's place does not hold a sheet)");
         }
         dateXf_.reserve(xfFormats.size());
@@ -432,6 +442,30 @@ bool XlsBiff::open(QByteArray stream, QString* why)
     return true;
 }
 
+void XlsBiff::readShared() const
+{
+    if (sharedRead_)
+        return;
+    shared_.clear();
+    if (sstAt_ < 0) {
+        sharedRead_ = true;
+        return;
+    }
+    const Record r = recordAt(s_, sstAt_);
+    const std::uint32_t unique = u32(s_, r.body() + 4);
+    Run run(s_, r, 8);
+    // Each text takes at least three bytes: a count beyond the records is
+    // damage, not a reason to reserve memory.
+    shared_.reserve(std::min<std::size_t>(unique, std::size_t(s_.size() / 3)));
+    for (std::uint32_t k = 0; k < unique; ++k) {
+        if ((k & 4095) == 0)
+            stillReading();
+        const unsigned chars = run.word();
+        shared_.push_back(run.text(chars));
+    }
+    sharedRead_ = true;
+}
+
 bool XlsBiff::readSheet(int index, XlsSheetCells& out, QString* why) const
 {
     out = XlsSheetCells();
@@ -441,31 +475,43 @@ bool XlsBiff::readSheet(int index, XlsSheetCells& out, QString* why) const
         return false;
     }
     try {
-        const std::vector<Record> recs = recordsOf(s_);
-        const auto first = std::lower_bound(recs.begin(), recs.end(), qsizetype(offsets_[std::size_t(index)]),
-                                            [](const Record& r, qsizetype at) { return r.at < at; });
-        if (first == recs.end() || first->type != kBof)
+        readShared();
+        const qsizetype start = qsizetype(offsets_[std::size_t(index)]);   // a BOF's place, checked on open
+        if (start + 4 > s_.size() || u16(s_, start) != kBof)
             damaged("a sheet's place in the workbook does not hold a sheet");
         const bool v8 = version_ == 8;
         bool haveArea = false;
+        unsigned areaColumns = 0;    // the declared area's, which cells must keep to
+        unsigned usedColumns = 0;    // up to the last that holds a value
+        unsigned lastRow = 0;        // the row the last cell was in
+        std::size_t lastWidth = 0;   // the width of the row before it
         std::vector<std::int32_t> sharedSlot;   // by shared text: its place in out.texts, or -1
 
         auto addText = [&](const QString& t) {
             out.texts.push_back(t);
             return std::int32_t(out.texts.size() - 1);
         };
+        // The cell at row, col; it holds a value unless the caller leaves it Empty.
         auto place = [&](unsigned row, unsigned col) -> XlsCell& {
-            if (haveArea ? (row >= out.rows || col >= out.columns) : (row >= kMostRows || col >= kMostColumns))
+            if (haveArea ? (row >= out.rows || col >= areaColumns) : (row >= kMostRows || col >= kMostColumns))
                 damaged("a cell lies outside the area its sheet declares");
-            if (!haveArea) {
+            if (!haveArea)
                 out.rows = std::max(out.rows, row + 1);
-                out.columns = std::max(out.columns, col + 1);
-            }
             if (out.cells.size() <= row)
                 out.cells.resize(row + 1);
             auto& line = out.cells[row];
-            if (line.size() <= col)
+            if (row != lastRow) {
+                lastWidth = lastRow < out.cells.size() ? out.cells[lastRow].size() : 0;
+                lastRow = row;
+            }
+            if (line.size() <= col) {
+                // Rows are mostly alike: room for the row before's width at
+                // once (no more than that row holds, so a damaged file cannot
+                // make it more than twice the cells).
+                if (line.capacity() <= col)
+                    line.reserve(std::max<std::size_t>(lastWidth, col + 1));
                 line.resize(col + 1);
+            }
             return line[col];
         };
         auto isDate = [&](unsigned xf) { return xf < dateXf_.size() && dateXf_[xf]; };
@@ -474,12 +520,14 @@ bool XlsBiff::readSheet(int index, XlsSheetCells& out, QString* why) const
             c = XlsCell();
             if (!std::isfinite(v))
                 return;
+            // A date the engine cannot hold (outside the years 100 to 9999)
+            // keeps its number.
             if (isDate(xf)) {
                 if (const std::optional<double> serial = xlsEngineSerial(v, dateMode_)) {
                     c.kind = XlsCell::Kind::Date;
                     c.number = *serial;
+                    return;
                 }
-                return;
             }
             c.kind = XlsCell::Kind::Number;
             c.number = v;
@@ -501,8 +549,12 @@ bool XlsBiff::readSheet(int index, XlsSheetCells& out, QString* why) const
         };
 
         int depth = 0;
-        for (std::size_t i = std::size_t(first - recs.begin()); i < recs.size(); ++i) {
-            const Record& r = recs[i];
+        qsizetype next = start;
+        for (qsizetype count = 0; next + 4 <= s_.size(); ++count) {
+            if ((count & 4095) == 0)
+                stillReading();
+            const Record r = recordAt(s_, next);
+            next += 4 + r.len;
             const qsizetype b = r.body();
             if (r.type == kBof) {
                 ++depth;
@@ -524,7 +576,8 @@ bool XlsBiff::readSheet(int index, XlsSheetCells& out, QString* why) const
                     damaged("a sheet claims more rows or columns than a workbook can have");
                 haveArea = true;
                 out.rows = lastRow;
-                out.columns = lastCol;
+                areaColumns = lastCol;
+                out.cells.reserve(lastRow);
                 break;
             }
             case kNumber:
@@ -547,7 +600,7 @@ bool XlsBiff::readSheet(int index, XlsSheetCells& out, QString* why) const
             case kRString:
                 need(r, 8);
                 if (v8) {
-                    Run run(s_, recs, i, 6);
+                    Run run(s_, r, 6);
                     const unsigned chars = run.word();
                     text(u16(s_, b), u16(s_, b + 2), run.text(chars));
                 } else {
@@ -578,7 +631,7 @@ bool XlsBiff::readSheet(int index, XlsSheetCells& out, QString* why) const
                 XlsCell& c = place(u16(s_, b), u16(s_, b + 2));
                 c = XlsCell();
                 if (u8(s_, b + 7) == 0) {
-                    c.kind = XlsCell::Kind::Number;
+                    c.kind = XlsCell::Kind::Boolean;
                     c.number = u8(s_, b + 6) ? 1 : 0;
                 } else {
                     c.kind = XlsCell::Kind::Error;
@@ -594,31 +647,32 @@ bool XlsBiff::readSheet(int index, XlsSheetCells& out, QString* why) const
                 }
                 switch (u8(s_, b + 6)) {
                 case 0: {   // text: the STRING record that follows
-                    std::size_t j = i + 1;
-                    for (; j < recs.size() && recs[j].type != kString; ++j) {
-                        const unsigned t = recs[j].type;
+                    qsizetype j = next;
+                    for (; j + 4 <= s_.size() && u16(s_, j) != kString; j += 4 + u16(s_, j + 2)) {
+                        const unsigned t = u16(s_, j);
                         // Only a shared or array formula's own records may come between.
                         if (t != 0x04BC && t != 0x0221 && t != 0x0236 && t != kContinue)
                             damaged("a formula's text result is missing");
                     }
-                    if (j >= recs.size())
+                    if (j + 4 > s_.size())
                         damaged("a formula's text result is missing");
-                    need(recs[j], 2);
+                    const Record str = recordAt(s_, j);
+                    need(str, 2);
                     if (v8) {
-                        Run run(s_, recs, j, 0);
+                        Run run(s_, str, 0);
                         const unsigned chars = run.word();
                         text(row, col, chars ? run.text(chars) : QString());
-                        i = run.record();
+                        next = run.after();
                     } else {
-                        text(row, col, byteText(recs[j], 0));
-                        i = j;
+                        text(row, col, byteText(str, 0));
+                        next = j + 4 + str.len;
                     }
                     break;
                 }
                 case 1: {   // a Boolean
                     XlsCell& c = place(row, col);
                     c = XlsCell();
-                    c.kind = XlsCell::Kind::Number;
+                    c.kind = XlsCell::Kind::Boolean;
                     c.number = u8(s_, b + 8) ? 1 : 0;
                     break;
                 }
@@ -639,7 +693,16 @@ bool XlsBiff::readSheet(int index, XlsSheetCells& out, QString* why) const
             }
         }
         if (depth != 0)
-            damaged("a sheet of the workbook has no end");
+            damaged("a sheet of the workbook ends inside its records (it has no EOF record)");
+        for (unsigned row = 0; row < out.cells.size(); ++row) {
+            const auto& line = out.cells[row];
+            for (unsigned col = unsigned(line.size()); col > usedColumns; --col)
+                if (line[col - 1].kind != XlsCell::Kind::Empty) {
+                    usedColumns = col;
+                    break;
+                }
+        }
+        out.columns = usedColumns;
     } catch (const Damage& d) {
         out = XlsSheetCells();
         if (why)

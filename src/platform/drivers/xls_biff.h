@@ -18,9 +18,10 @@ namespace drivers {
 /// One cell as a reader of its records sees it.
 struct XlsCell {
     enum class Kind : std::uint8_t {
-        Empty,          ///< no value (blank, an empty text, a date the engine cannot hold)
-        Number,         ///< `number` (a Boolean is 1 or 0)
+        Empty,          ///< no value (blank, an empty text)
+        Number,         ///< `number` (also a date-formatted number the engine cannot hold as a date)
         Date,           ///< `number` is the engine's day serial
+        Boolean,        ///< `number` is 1 (true) or 0 (false)
         Text,           ///< texts[`text`]
         Error,          ///< an error value typed into the cell (#N/A and the like)
         FormulaError,   ///< a formula whose last result was an error value
@@ -30,8 +31,10 @@ struct XlsCell {
     double number = 0;
 };
 
-/// The cells of one sheet: `rows` x `columns` as the sheet declares its area
-/// (or as far as its cells reach when it declares none).
+/// The cells of one sheet: `rows` as the sheet declares its area (or as far
+/// as its cells reach when it declares none); `columns` up to the last column
+/// that holds a value. The declared area is only the bound the cells must
+/// keep to: other writers declare 256 columns whatever they use.
 struct XlsSheetCells {
     unsigned rows = 0;
     unsigned columns = 0;
@@ -78,7 +81,11 @@ private:
     bool encrypted_ = false;
     QStringList names_;
     std::vector<std::uint32_t> offsets_;
-    std::vector<QString> shared_;     ///< the shared texts (BIFF8)
+    /// The shared texts (BIFF8), read when a sheet is first read.
+    void readShared() const;
+    qsizetype sstAt_ = -1;            ///< the SST record's place in the stream
+    mutable bool sharedRead_ = false;
+    mutable std::vector<QString> shared_;
     std::vector<bool> dateXf_;        ///< by cell format: whether it shows a date or time
 };
 

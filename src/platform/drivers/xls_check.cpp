@@ -10,9 +10,13 @@
 // Cost: one pass over the file; the workbook stream is copied once.
 #include "platform/drivers/xls_check.h"
 
+#include "platform/drivers/read_boundary.h"
+
 #include <QFile>
 #include <QSet>
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -44,7 +48,9 @@ unsigned u8(const QByteArray& b, qsizetype at) { return static_cast<unsigned cha
 /// The compound file: its sectors, allocation tables and directory.
 class Container {
 public:
-    explicit Container(const QByteArray& f) : f_(f)
+    /// With `share`, a stream whose sectors follow each other is handed out
+    /// as a view of f's bytes, valid while they are.
+    explicit Container(const QByteArray& f, bool share = false) : f_(f), share_(share)
     {
         static const char kSignature[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
         if (f.size() < 512 || !f.startsWith(QByteArray(kSignature, 8)))
@@ -106,7 +112,7 @@ public:
                     damaged("a directory entry links to an entry that does not exist");
             }
             if (type == 2)
-                streamOf(e);
+                streamOf(e, false);
         }
     }
 
@@ -169,42 +175,65 @@ private:
     std::vector<std::uint32_t> chain(std::uint32_t start) const
     {
         std::vector<std::uint32_t> out;
-        QSet<std::uint32_t> seen;
+        // Each walk marks the sectors it passes with a stamp of its own: a
+        // sector met twice in one walk is a circle.
+        ++walk_;
+        if (visit_.empty())
+            visit_.assign(std::size_t(count_), 0);
         for (std::uint32_t s = start; s != kEndOfChain;) {
-            if (qsizetype(s) >= count_ || s >= fat_.size() || seen.contains(s))
+            if (qsizetype(s) >= count_ || s >= fat_.size() || visit_[s] == walk_)
                 damaged("a chain of sectors runs outside the file or in a circle");
             if (owner_[s] == kTableSector)
                 damaged("a chain of sectors runs through the allocation table");
             if (owner_[s] != kFree && owner_[s] != start)
                 damaged("two streams of the file claim the same sector");
             owner_[s] = start;
-            seen.insert(s);
+            visit_[s] = walk_;
             out.push_back(s);
             s = fat_[s];
         }
         return out;
     }
 
-    QByteArray bytesOf(const std::vector<std::uint32_t>& sectors) const
+    /// The sectors' bytes, at most `size` of them.
+    QByteArray bytesOf(const std::vector<std::uint32_t>& sectors, qsizetype size = -1) const
     {
-        QByteArray out;
-        out.reserve(qsizetype(sectors.size()) * sector_);
-        for (std::uint32_t s : sectors)
-            out += f_.mid((qsizetype(s) + 1) * sector_, sector_);
+        qsizetype n = qsizetype(sectors.size()) * sector_;
+        if (size >= 0)
+            n = std::min(n, size);
+        QByteArray out(n, Qt::Uninitialized);
+        char* to = out.data();
+        for (std::size_t k = 0; k < sectors.size() && n > 0; ++k) {
+            if ((k & 4095) == 0)
+                stillReading();
+            const qsizetype here = std::min(n, sector_);
+            std::memcpy(to, f_.constData() + (qsizetype(sectors[k]) + 1) * sector_, std::size_t(here));
+            to += here;
+            n -= here;
+        }
         return out;
     }
 
-    QByteArray streamOf(qsizetype entry) const
+    /// A stream's bytes; with `bytes` false only its chain is checked.
+    QByteArray streamOf(qsizetype entry, bool bytes = true) const
     {
         const std::uint32_t start = u32(directory_, entry * 128 + 0x74);
         const std::uint32_t size = u32(directory_, entry * 128 + 0x78);
         if (size == 0)
             return {};
         if (size >= u32(f_, 0x38)) {
-            const QByteArray b = bytesOf(chain(start));
-            if (b.size() < qsizetype(size))
+            const std::vector<std::uint32_t> sectors = chain(start);
+            if (qsizetype(sectors.size()) * sector_ < qsizetype(size))
                 damaged("a stream is shorter than its directory entry says");
-            return b.left(size);
+            if (!bytes)
+                return QByteArray();
+            // Sectors that follow each other are read where they are.
+            bool inOrder = true;
+            for (std::size_t k = 1; k < sectors.size() && inOrder; ++k)
+                inOrder = sectors[k] == sectors[0] + k;
+            if (inOrder && share_)
+                return QByteArray::fromRawData(f_.constData() + (qsizetype(sectors[0]) + 1) * sector_, qsizetype(size));
+            return bytesOf(sectors, size);
         }
         QByteArray out;
         QSet<std::uint32_t> seen;
@@ -223,10 +252,13 @@ private:
     static constexpr std::uint32_t kFree = 0xFFFFFFFFu, kTableSector = 0xFFFFFFFDu;
 
     const QByteArray& f_;
+    bool share_ = false;
     qsizetype sector_ = 512;
     qsizetype count_ = 0;
     std::vector<std::uint32_t> fat_, miniFat_;
     mutable std::vector<std::uint32_t> owner_;   ///< the first sector of the chain each sector belongs to
+    mutable std::vector<std::uint32_t> visit_;   ///< the walk that last passed each sector
+    mutable std::uint32_t walk_ = 0;
     QByteArray directory_, mini_;
 };
 
@@ -236,40 +268,67 @@ struct Record {
     qsizetype len;
 };
 
-/// The stream's records, each inside the stream and of a length readers accept.
-std::vector<Record> recordsOf(const QByteArray& s)
+/// The record whose header is at `at` of the stream.
+Record recordAt(const QByteArray& s, qsizetype at)
 {
-    std::vector<Record> out;
-    qsizetype at = 0;
-    while (at + 4 <= s.size()) {
-        const Record r{at, u16(s, at), qsizetype(u16(s, at + 2))};
-        if (r.len > kMaxRecordBody || at + 4 + r.len > s.size())
-            damaged("a record of the workbook runs past its end");
-        out.push_back(r);
-        at += 4 + r.len;
-    }
-    return out;
+    return Record{at, u16(s, at), qsizetype(u16(s, at + 2))};
 }
 
-/// The checks of the workbook stream's records.
+/// The checks of the workbook stream's records. The records are walked in
+/// place (a big sheet has a million of them): first their lengths, each
+/// inside the stream and of a length readers accept, then their contents.
 class Workbook {
 public:
-    explicit Workbook(const QByteArray& s) : s_(s), recs_(recordsOf(s))
+    explicit Workbook(const QByteArray& s) : s_(s)
     {
-        if (recs_.empty() || (recs_[0].type & 0xFF) != 0x09)
-            damaged("its workbook stream does not begin with a BOF record");
-        biff8_ = recs_[0].type == 0x0809 && recs_[0].len >= 2 && u16(s_, 4) == 0x0600;
-        for (const Record& r : recs_)
-            if ((r.type & 0xFF) == 0x09 && (r.type >> 8) <= 8)
+        qsizetype count = 0;
+        for (qsizetype at = 0; at + 4 <= s_.size(); ++count) {
+            const Record r = recordAt(s_, at);
+            if (r.len > kMaxRecordBody || at + 4 + r.len > s_.size())
+                damaged("a record of the workbook runs past its end");
+            if ((count & 4095) == 0)
+                stillReading();
+            if (isBof(r))
                 bofs_.insert(r.at);
+            at += 4 + r.len;
+        }
+        if (count == 0 || (recordAt(s_, 0).type & 0xFF) != 0x09)
+            damaged("its workbook stream does not begin with a BOF record");
+        const Record bof = recordAt(s_, 0);
+        biff8_ = bof.type == 0x0809 && bof.len >= 2 && u16(s_, 4) == 0x0600;
         // After FILEPASS the record bodies are encrypted: only their lengths
         // can be checked, and the reader refuses the file as encrypted.
-        for (std::size_t i = 0; i < recs_.size() && recs_[i].type != 0x002F; ++i)
-            check(i);
+        // Between a BOF and its EOF every record is one of a kind; outside
+        // them (after the last sheet) writers pad the stream with zeros.
+        int depth = 0;
+        bool encrypted = false;
+        count = 0;
+        for (qsizetype at = 0; at + 4 <= s_.size(); ++count) {
+            if ((count & 4095) == 0)
+                stillReading();
+            const Record r = recordAt(s_, at);
+            at += 4 + r.len;
+            if (r.type == 0x002F) {
+                encrypted = true;
+                break;
+            }
+            if (isBof(r))
+                ++depth;
+            else if (depth == 0)
+                continue;
+            if (r.type == 0x0000)
+                damaged("a record of the workbook is of no known kind (type 0)");
+            if (r.type == 0x000A)
+                --depth;
+            check(r);
+        }
+        if (depth > 0 && !encrypted)
+            damaged("a sheet of the workbook ends inside its records (it has no EOF record)");
     }
 
 private:
     qsizetype body(const Record& r) const { return r.at + 4; }
+    static bool isBof(const Record& r) { return (r.type & 0xFF) == 0x09 && (r.type >> 8) <= 8; }
 
     void need(const Record& r, qsizetype bytes) const
     {
@@ -277,8 +336,99 @@ private:
             damaged("a record of the workbook claims more text than it holds");
     }
 
-    /// A string at `at` of a record: its length in `lenBytes` bytes, then
-    /// (BIFF8) a flags byte, then the characters.
+    /// The fixed part a record of its kind has: a shorter one would hand
+    /// out the bytes after it as its fields.
+    void needKind(const Record& r, qsizetype bytes) const
+    {
+        if (bytes > r.len)
+            damaged("a record of the workbook is shorter than its kind needs");
+    }
+
+    /// A place in a record's body that may go on into the CONTINUE records
+    /// after it (a text too long for its record).
+    struct Cursor {
+        const Workbook& w;
+        qsizetype at, end;   ///< in the current record's body
+        const char* why;
+
+        Cursor(const Workbook& book, const Record& r, qsizetype offset, const char* reason)
+            : w(book), at(book.body(r) + offset), end(book.body(r) + r.len), why(reason)
+        {
+            if (at > end)
+                damaged(why);
+        }
+        void next()
+        {
+            // The current record ends where the next one's header starts.
+            if (end + 4 > w.s_.size())
+                damaged(why);
+            const Record r = recordAt(w.s_, end);
+            if (r.type != 0x003C)
+                damaged(why);
+            if (r.len == 0)
+                damaged("a text of the workbook goes on in an empty CONTINUE record");
+            at = w.body(r);
+            end = at + r.len;
+        }
+        /// Bytes that stay in the current record.
+        void fixed(qsizetype n)
+        {
+            if (end - at < n)
+                damaged(why);
+            at += n;
+        }
+        unsigned byteHere() const { return u8(w.s_, at); }
+        /// Bytes that may cross into the next records.
+        void take(qsizetype n)
+        {
+            while (n > 0) {
+                if (at == end)
+                    next();
+                const qsizetype here = std::min(n, end - at);
+                at += here;
+                n -= here;
+            }
+        }
+        /// A BIFF8 text's flags, extras and characters, its count read.
+        void characters(qsizetype chars)
+        {
+            if (at == end)
+                next();
+            unsigned flags = byteHere();
+            fixed(1);
+            qsizetype runs = 0, ext = 0;
+            if (flags & 0x08) {
+                if (end - at < 2)
+                    damaged(why);
+                runs = u16(w.s_, at);
+                at += 2;
+            }
+            if (flags & 0x04) {
+                if (end - at < 4)
+                    damaged(why);
+                ext = u32(w.s_, at);
+                at += 4;
+            }
+            while (chars > 0) {
+                if (at == end) {
+                    next();
+                    flags = byteHere();
+                    ++at;
+                }
+                const int width = flags & 0x01 ? 2 : 1;
+                const qsizetype here = std::min(chars, (end - at) / width);
+                if (here == 0)
+                    damaged("a text of the workbook is split inside a character");
+                at += here * width;
+                chars -= here;
+            }
+            take(runs * 4 + ext);
+        }
+    };
+
+    /// A string at `at` of record `i`: its length in `lenBytes` bytes, then
+    /// (BIFF8) a flags byte, then the characters, which may go on in the
+    /// CONTINUE records after it.
     void string(const Record& r, qsizetype at, int lenBytes) const
     {
         need(r, at + lenBytes);
@@ -287,14 +437,10 @@ private:
             need(r, at + lenBytes + chars);
             return;
         }
-        need(r, at + lenBytes + 1);
-        const unsigned flags = u8(s_, body(r) + at + lenBytes);
-        qsizetype extra = 0;
-        if (flags & 0x08)
-            extra += 2;
-        if (flags & 0x04)
-            extra += 4;
-        need(r, at + lenBytes + 1 + extra + chars * (flags & 0x01 ? 2 : 1));
+        if (chars == 0 && r.len == at + lenBytes)
+            return;   // an empty text may leave out its flags byte
+        Cursor c(*this, r, at + lenBytes, "a record of the workbook claims more text than it holds");
+        c.characters(chars);
     }
 
     void cellFormat(const Record& r, qsizetype at) const
@@ -338,19 +484,24 @@ private:
         cellFormat(r, 4);
     }
 
-    void check(std::size_t i)
+    void check(const Record& r)
     {
-        const Record& r = recs_[i];
         const qsizetype b = body(r);
-        const bool continued = i + 1 < recs_.size() && recs_[i + 1].type == 0x003C;
-        if ((r.type & 0xFF) == 0x09 && (r.type >> 8) <= 8)
+        if (isBof(r)) {
+            needKind(r, 4);
             haveDims_ = false;   // a sheet (or the globals) begins
+        }
         switch (r.type) {
         case 0x00E0:   // XF
         case 0x0043:
         case 0x0243:
         case 0x0443:
+            needKind(r, 4);
             ++xfs_;
+            break;
+        case 0x0042:   // CODEPAGE
+        case 0x0022:   // DATEMODE
+            needKind(r, 2);
             break;
         case 0x0085:   // BOUNDSHEET: where the sheet's BOF is, and its name
             need(r, 8);
@@ -359,25 +510,26 @@ private:
             string(r, 6, 1);
             break;
         case 0x00FC:   // SST
-            sharedStrings(i);
+            sharedStrings(r);
             break;
         case 0x00FD:   // LABELSST
-            need(r, 10);
+            needKind(r, 10);
             cell(r);
             if (!haveSst_ || u32(s_, b + 6) >= sstCount_)
                 damaged("a cell refers to a shared text the workbook does not have");
             break;
         case 0x0204:   // LABEL
         case 0x00D6:   // RSTRING
+            needKind(r, 8);
             cell(r);
-            if (!continued)
-                string(r, 6, 2);
+            string(r, 6, 2);
             break;
         case 0x0207:   // STRING: a formula's text result
-            if (!continued)
-                string(r, 0, 2);
+            needKind(r, 2);
+            string(r, 0, 2);
             break;
         case 0x041E:   // FORMAT
+            needKind(r, biff8_ ? 4 : 3);
             if (biff8_)
                 string(r, 2, 2);
             else
@@ -390,17 +542,28 @@ private:
             string(r, 14, 1);
             break;
         case 0x0201:   // BLANK
+            needKind(r, 6);
             inside(r, u16(s_, b + 2), true);
             cellFormat(r, 4);
             break;
         case 0x0203:   // NUMBER
+            needKind(r, 14);
+            cell(r);
+            break;
         case 0x027E:   // RK
+            needKind(r, 10);
+            cell(r);
+            break;
         case 0x0205:   // BOOLERR
+            needKind(r, 8);
+            cell(r);
+            break;
         case 0x0006:   // FORMULA
+            needKind(r, 20);
             cell(r);
             break;
         case 0x00BD:   // MULRK: row, first column, (format, value) pairs, last column
-            need(r, 6);
+            needKind(r, 12);
             if ((r.len - 6) % 6 != 0)
                 damaged("a record of the workbook has an impossible length");
             inside(r, u16(s_, b + r.len - 2));
@@ -408,13 +571,13 @@ private:
                 cellFormat(r, at);
             break;
         case 0x00BE:   // MULBLANK
-            need(r, 6);
+            needKind(r, 8);
             if ((r.len - 6) % 2 != 0)
                 damaged("a record of the workbook has an impossible length");
             inside(r, u16(s_, b + r.len - 2), true);
             break;
         case 0x0200: {   // DIMENSIONS
-            need(r, biff8_ ? 12 : 8);
+            needKind(r, biff8_ ? 12 : 8);
             const std::uint32_t firstRow = biff8_ ? u32(s_, b) : u16(s_, b);
             const std::uint32_t lastRow = biff8_ ? u32(s_, b + 4) : u16(s_, b + 2);
             const unsigned firstCol = u16(s_, b + (biff8_ ? 8 : 4)), lastCol = u16(s_, b + (biff8_ ? 10 : 6));
@@ -434,71 +597,27 @@ private:
     /// The shared strings, which continue from the SST record into the
     /// CONTINUE records after it; a string's characters may split between
     /// two records, and the second part then starts with a flags byte again.
-    void sharedStrings(std::size_t i)
+    void sharedStrings(const Record& first)
     {
-        const Record& first = recs_[i];
-        need(first, 8);
+        needKind(first, 8);
         const std::uint32_t unique = u32(s_, body(first) + 4);
-        std::size_t rec = i;
-        qsizetype at = body(first) + 8, end = body(first) + first.len;
-        auto nextRecord = [&] {
-            if (rec + 1 >= recs_.size() || recs_[rec + 1].type != 0x003C)
-                damaged("the workbook's shared texts run past their records");
-            ++rec;
-            at = body(recs_[rec]);
-            end = at + recs_[rec].len;
-        };
-        auto take = [&](qsizetype n) {   // bytes that may cross into the next record
-            while (n > 0) {
-                if (at == end)
-                    nextRecord();
-                const qsizetype here = std::min(n, end - at);
-                at += here;
-                n -= here;
-            }
-        };
+        Cursor c(*this, first, 8, "the workbook's shared texts run past their records");
         for (std::uint32_t k = 0; k < unique; ++k) {
-            if (at == end)
-                nextRecord();
-            if (end - at < 3)
+            if ((k & 4095) == 0)
+                stillReading();
+            if (c.at == c.end)
+                c.next();
+            if (c.end - c.at < 3)
                 damaged("the workbook's shared texts run past their records");
-            qsizetype chars = u16(s_, at);
-            unsigned flags = u8(s_, at + 2);
-            at += 3;
-            qsizetype runs = 0, ext = 0;
-            if (flags & 0x08) {
-                if (end - at < 2)
-                    damaged("the workbook's shared texts run past their records");
-                runs = u16(s_, at);
-                at += 2;
-            }
-            if (flags & 0x04) {
-                if (end - at < 4)
-                    damaged("the workbook's shared texts run past their records");
-                ext = u32(s_, at);
-                at += 4;
-            }
-            while (chars > 0) {
-                if (at == end) {
-                    nextRecord();
-                    flags = u8(s_, at);
-                    ++at;
-                }
-                const int width = flags & 0x01 ? 2 : 1;
-                const qsizetype here = std::min(chars, (end - at) / width);
-                if (here == 0)
-                    damaged("a shared text is split inside a character");
-                at += here * width;
-                chars -= here;
-            }
-            take(runs * 4 + ext);
+            const qsizetype chars = u16(s_, c.at);
+            c.at += 2;
+            c.characters(chars);
         }
         haveSst_ = true;
         sstCount_ = unique;
     }
 
     const QByteArray& s_;
-    std::vector<Record> recs_;
     QSet<qsizetype> bofs_;
     bool biff8_ = true;
     int xfs_ = 0;
@@ -512,15 +631,17 @@ private:
 
 } // namespace
 
-QString xlsDamage(const QByteArray& file)
+QString xlsDamage(const QByteArray& file, QByteArray* stream)
 {
     try {
-        const Container c(file);
+        const Container c(file, stream != nullptr);
         c.checkDirectory();
-        const auto stream = c.stream({QStringLiteral("Workbook"), QStringLiteral("Book")});
-        if (!stream)
+        auto found = c.stream({QStringLiteral("Workbook"), QStringLiteral("Book")});
+        if (!found)
             damaged("it holds no workbook stream");
-        Workbook w(*stream);
+        Workbook w(*found);
+        if (stream)
+            *stream = std::move(*found);
         return QString();
     } catch (const Damage& d) {
         return d.why;

@@ -13,7 +13,9 @@ namespace drivers {
 /// container (an OLE2 compound file: header, allocation tables, directory)
 /// and its workbook stream (record lengths, string lengths and counts, the
 /// sheets' offsets) hold together.
-QString xlsDamage(const QByteArray& file);
+/// With `stream`, the workbook stream of a sound file is handed out too; it
+/// may be a view of file's bytes (QByteArray::fromRawData), valid while they are.
+QString xlsDamage(const QByteArray& file, QByteArray* stream = nullptr);
 
 /// The same for a file on disk; a file that cannot be read gives "" (the
 /// reader then reports it as missing or unreadable).

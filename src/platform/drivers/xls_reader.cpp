@@ -17,6 +17,7 @@
 // stream is held in memory from open(); a read holds the sheet's cells.
 #include "platform/drivers/xls_reader.h"
 
+#include "platform/drivers/read_boundary.h"
 #include "platform/drivers/xls_biff.h"
 #include "platform/drivers/xls_check.h"
 
@@ -28,42 +29,38 @@ namespace {
 
 enum class CellKind { Null, Number, Date, Text };
 
-struct Cell {
-    CellKind kind = CellKind::Null;
-    jet::Value value;
-};
-
-Cell readCell(const XlsSheetCells& sheet, unsigned row, unsigned col)
+// The kind a cell's value takes, before the column's kind is known: a
+// Boolean is a number (1 or 0) that reads as the engine's text of a Yes/No.
+CellKind kindOf(const XlsCell& c)
 {
-    const XlsCell* c = sheet.at(row, col);
-    if (!c)
-        return {};
-    switch (c->kind) {
+    switch (c.kind) {
     case XlsCell::Kind::Number:
-        return {CellKind::Number, jet::Value(c->number)};
+    case XlsCell::Kind::Boolean:
+        return CellKind::Number;
     case XlsCell::Kind::Date:
-        return {CellKind::Date, jet::Value(jet::DateTime{c->number})};
+        return CellKind::Date;
     case XlsCell::Kind::Text:
-        return {CellKind::Text, jet::Value(sheet.textOf(*c))};
+        return CellKind::Text;
     default:
-        return {};
+        return CellKind::Null;
     }
 }
 
-// The text a number or date stands as in a text column.
-QString cellText(const Cell& c)
+// The text a cell stands as in a text column (and as a column name).
+QString cellText(const XlsSheetCells& sheet, const XlsCell& c)
 {
     switch (c.kind) {
-    case CellKind::Number:
-        return jet::numberText(c.value.toDouble());
-    case CellKind::Date:
-        return jet::displayDate(c.value.toDate());
-    case CellKind::Text:
-        return *c.value.textPtr();
-    case CellKind::Null:
-        break;
+    case XlsCell::Kind::Number:
+        return jet::numberText(c.number);
+    case XlsCell::Kind::Boolean:
+        return jet::Value(c.number != 0).toString();
+    case XlsCell::Kind::Date:
+        return jet::displayDate(jet::DateTime{c.number});
+    case XlsCell::Kind::Text:
+        return sheet.textOf(c);
+    default:
+        return {};
     }
-    return {};
 }
 
 // What the cells of one column hold.
@@ -72,21 +69,18 @@ struct ColumnTally {
     qsizetype longestText = 0;
 
     // The first pass: only the kind and, for text, the length.
-    void add(const XlsSheetCells& sheet, unsigned row, unsigned col)
+    void add(const XlsSheetCells& sheet, const XlsCell& c)
     {
-        const XlsCell* c = sheet.at(row, col);
-        if (!c)
-            return;
-        switch (c->kind) {
-        case XlsCell::Kind::Number:
+        switch (kindOf(c)) {
+        case CellKind::Number:
             ++numbers;
             break;
-        case XlsCell::Kind::Date:
+        case CellKind::Date:
             ++dates;
             break;
-        case XlsCell::Kind::Text:
+        case CellKind::Text:
             ++texts;
-            longestText = std::max(longestText, sheet.textOf(*c).size());
+            longestText = std::max(longestText, sheet.textOf(c).size());
             break;
         default:
             break;
@@ -110,14 +104,23 @@ CellKind columnKind(const ColumnTally& t, bool mixedAsText)
     return t.numbers >= t.dates ? CellKind::Number : CellKind::Date;
 }
 
-jet::Value convertCell(const Cell& c, CellKind columnKind)
+jet::Value convertCell(const XlsSheetCells& sheet, const XlsCell& c, CellKind column)
 {
-    if (c.kind == CellKind::Null)
+    const CellKind kind = kindOf(c);
+    if (kind == CellKind::Null)
         return {};
-    if (c.kind == columnKind)
-        return c.value;
-    if (columnKind == CellKind::Text)
-        return cellText(c);
+    if (kind == column) {
+        switch (kind) {
+        case CellKind::Number:
+            return jet::Value(c.number);
+        case CellKind::Date:
+            return jet::Value(jet::DateTime{c.number});
+        default:
+            return jet::Value(sheet.textOf(c));
+        }
+    }
+    if (column == CellKind::Text)
+        return cellText(sheet, c);
     return {}; // a minority kind in a column typed by majority
 }
 
@@ -152,12 +155,13 @@ QString defaultName(int column)
 
 // Names for every column; empty and repeated names (letter case ignored)
 // take the default name of their position.
-QStringList columnNames(const std::vector<Cell>* header, int count)
+QStringList columnNames(const XlsSheetCells* header, int count)
 {
     QStringList names;
     QSet<QString> taken;
     for (int c = 0; c < count; ++c) {
-        QString n = header ? cleanColumnName(cellText((*header)[static_cast<std::size_t>(c)])) : QString();
+        const XlsCell* cell = header ? header->at(0, unsigned(c)) : nullptr;
+        QString n = cell ? cleanColumnName(cellText(*header, *cell)) : QString();
         if (n.isEmpty() || taken.contains(n.toLower()))
             n = defaultName(c);
         for (int k = 2; taken.contains(n.toLower()); ++k)
@@ -190,6 +194,7 @@ XlsWorkbook::~XlsWorkbook()
 void XlsWorkbook::close()
 {
     book_.reset();
+    file_.reset();
     sheets_.clear();
     formulaErrors_ = 0;
 }
@@ -207,20 +212,42 @@ bool XlsWorkbook::open(const QString& path, QString* error)
     auto damaged = [&](const QString& why) {
         return fail(QStringLiteral("'%1' cannot be read as a workbook: %2.").arg(path, why));
     };
-    QFile f(path);
+    auto file = std::make_unique<QFile>(path);
+    QFile& f = *file;
     if (!f.exists())
         return fail(QStringLiteral("Could not find file '%1'.").arg(path));
     if (!f.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("Could not open file '%1': %2.").arg(path, f.errorString()));
-    const QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError)
-        return fail(QStringLiteral("Could not read file '%1': %2.").arg(path, f.errorString()));
-    f.close();
+    // The file is mapped (no copy of it is made, and the workbook stream is
+    // read in place where its sectors follow each other), or else read in
+    // parts, saying between them that the reader is at work.
+    const qint64 size = f.size();
+    QByteArray bytes;
+    if (uchar* map = size > 0 && size < qint64(1) << 40 ? f.map(0, size) : nullptr) {
+        bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(map), qsizetype(size));
+    } else {
+        bytes.resize(qsizetype(size));
+        qint64 got = 0;
+        while (got < size) {
+            const qint64 n = f.read(bytes.data() + got, std::min<qint64>(size - got, qint64(4) << 20));
+            if (n <= 0)
+                break;
+            got += n;
+            stillReading();
+        }
+        bytes.truncate(qsizetype(got));
+        if (f.error() != QFileDevice::NoError)
+            return fail(QStringLiteral("Could not read file '%1': %2.").arg(path, f.errorString()));
+        file.reset();
+    }
     // The container and the records are checked as a whole before a value
     // is taken from them.
-    if (const QString damage = xlsDamage(bytes); !damage.isEmpty())
+    QByteArray stream;
+    if (const QString damage = xlsDamage(bytes, &stream); !damage.isEmpty())
         return damaged(damage);
-    QByteArray stream = xlsWorkbookStream(bytes);
+    if (!file)
+        stream.detach();   // a view of the bytes read, which go now
+    bytes = QByteArray();
     if (stream.isEmpty())
         return damaged(QStringLiteral("it holds no workbook stream"));
 
@@ -231,6 +258,7 @@ bool XlsWorkbook::open(const QString& path, QString* error)
     if (book->encrypted())
         return fail(QStringLiteral("Could not decrypt file."));
     path_ = path;
+    file_ = std::move(file);   // the mapping the stream may be read from
     dateMode_ = book->dateMode();
     biffVersion_ = book->version();
     sheets_ = book->sheetNames();
@@ -278,21 +306,65 @@ int XlsWorkbook::findSheet(const QString& reference) const
     return -1;
 }
 
-bool XlsWorkbook::readSheet(int index, const XlsReadOptions& options, jet::ColumnList& columns,
-                            const XlsRowSink& sink, QString* error)
+struct XlsSheetRows::State {
+    XlsSheetCells sheet;
+    jet::ColumnList columns;
+    std::vector<CellKind> kinds;
+    unsigned row = 0, endRow = 0, ncols = 0;
+    long long formulaErrors = 0;
+};
+
+XlsSheetRows::XlsSheetRows() = default;
+XlsSheetRows::~XlsSheetRows() = default;
+XlsSheetRows::XlsSheetRows(XlsSheetRows&&) noexcept = default;
+XlsSheetRows& XlsSheetRows::operator=(XlsSheetRows&&) noexcept = default;
+
+const jet::ColumnList& XlsSheetRows::columns() const
+{
+    static const jet::ColumnList none;
+    return s_ ? s_->columns : none;
+}
+
+long long XlsSheetRows::formulaErrors() const
+{
+    return s_ ? s_->formulaErrors : 0;
+}
+
+bool XlsSheetRows::next(std::vector<jet::Value>& row)
+{
+    if (!s_ || s_->row >= s_->endRow)
+        return false;
+    State& st = *s_;
+    const unsigned r = st.row++;
+    row.assign(st.kinds.size(), jet::Value());
+    if (r < st.sheet.cells.size()) {
+        const auto& line = st.sheet.cells[r];
+        const unsigned n = std::min<unsigned>(st.ncols, unsigned(line.size()));
+        for (unsigned c = 0; c < n; ++c)
+            if (line[c].kind != XlsCell::Kind::Empty)
+                row[c] = convertCell(st.sheet, line[c], st.kinds[c]);
+    }
+    if ((r & 1023) == 0)
+        stillReading();
+    return true;
+}
+
+bool XlsWorkbook::openSheet(int index, const XlsReadOptions& options, XlsSheetRows& rows, QString* error)
 {
     auto fail = [&](const QString& why) {
         if (error)
             *error = why;
         return false;
     };
+    rows = XlsSheetRows();
     formulaErrors_ = 0;
     if (!book_)
         return fail(QStringLiteral("The workbook is not open."));
     if (index < 0 || index >= sheets_.size())
         return fail(QStringLiteral("Could not find the sheet number %1.").arg(index + 1));
 
-    XlsSheetCells sheet;
+    auto st = std::make_unique<XlsSheetRows::State>();
+    XlsSheetCells& sheet = st->sheet;
     QString why;
     if (!book_->readSheet(index, sheet, &why))
         return fail(QStringLiteral("'%1' cannot be read as a workbook: %2.").arg(path_, why));
@@ -308,33 +380,35 @@ bool XlsWorkbook::readSheet(int index, const XlsReadOptions& options, jet::Colum
     // through the engine's catalogue.
     const int count = std::max<int>(int(ncols), 1);
 
-    std::vector<Cell> header;
-    if (firstData == 1) {
-        header.reserve(ncols);
-        for (unsigned c = 0; c < ncols; ++c)
-            header.push_back(readCell(sheet, 0, c));
-        header.resize(static_cast<std::size_t>(count));
-    }
-
     std::vector<ColumnTally> tally(static_cast<std::size_t>(count));
     long long formulaErrors = 0;
-    for (unsigned r = firstData; r < endRow; ++r)
-        for (unsigned c = 0; c < ncols; ++c) {
-            tally[c].add(sheet, r, c);
-            if (const XlsCell* cell = sheet.at(r, c); cell && cell->kind == XlsCell::Kind::FormulaError)
+    const unsigned lastLine = std::min<unsigned>(endRow, unsigned(sheet.cells.size()));
+    for (unsigned r = firstData; r < lastLine; ++r) {
+        const auto& line = sheet.cells[r];
+        const unsigned n = std::min<unsigned>(ncols, unsigned(line.size()));
+        for (unsigned c = 0; c < n; ++c) {
+            const XlsCell& cell = line[c];
+            if (cell.kind == XlsCell::Kind::Empty)
+                continue;
+            if (cell.kind == XlsCell::Kind::FormulaError)
                 ++formulaErrors;
+            else
+                tally[c].add(sheet, cell);
         }
+        if ((r & 1023) == 0)
+            stillReading();
+    }
     formulaErrors_ = formulaErrors;
+    st->formulaErrors = formulaErrors;
 
-    const QStringList names = columnNames(firstData == 1 ? &header : nullptr, count);
-    std::vector<CellKind> kinds(static_cast<std::size_t>(count));
-    columns.clear();
+    const QStringList names = columnNames(firstData == 1 ? &sheet : nullptr, count);
+    st->kinds.resize(static_cast<std::size_t>(count));
     for (int c = 0; c < count; ++c) {
         const auto i = static_cast<std::size_t>(c);
-        kinds[i] = columnKind(tally[i], options.mixedAsText);
+        st->kinds[i] = columnKind(tally[i], options.mixedAsText);
         jet::ColumnInfo col;
         col.name = names[c];
-        switch (kinds[i]) {
+        switch (st->kinds[i]) {
         case CellKind::Number:
             col.type = jet::dbDouble;
             col.size = 8;
@@ -352,17 +426,26 @@ bool XlsWorkbook::readSheet(int index, const XlsReadOptions& options, jet::Colum
             break;
         }
         }
-        columns.push_back(col);
+        st->columns.push_back(col);
     }
+    st->row = firstData;
+    st->endRow = endRow;
+    st->ncols = ncols;
+    rows.s_ = std::move(st);
+    return true;
+}
 
+bool XlsWorkbook::readSheet(int index, const XlsReadOptions& options, jet::ColumnList& columns,
+                            const XlsRowSink& sink, QString* error)
+{
+    XlsSheetRows rows;
+    if (!openSheet(index, options, rows, error))
+        return false;
+    columns = rows.columns();
     std::vector<jet::Value> row;
-    for (unsigned r = firstData; r < endRow; ++r) {
-        row.assign(static_cast<std::size_t>(count), jet::Value());
-        for (unsigned c = 0; c < ncols; ++c)
-            row[c] = convertCell(readCell(sheet, r, c), kinds[c]);
+    while (rows.next(row))
         if (sink && !sink(row))
             break;
-    }
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include "platform/jet/types.h"
 #include "platform/jet/value.h"
 
+#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -43,6 +44,27 @@ long long takeExcelFormulaErrors();
 /// Receives one data row; returns false to stop reading.
 using XlsRowSink = std::function<bool(std::vector<jet::Value>& row)>;
 
+/// A sheet whose columns are known (from every data row to be read), handing
+/// out its rows one at a time.
+class XlsSheetRows {
+public:
+    XlsSheetRows();
+    ~XlsSheetRows();
+    XlsSheetRows(XlsSheetRows&&) noexcept;
+    XlsSheetRows& operator=(XlsSheetRows&&) noexcept;
+
+    const jet::ColumnList& columns() const;
+    /// Cells of the rows to be read whose formula ended in an error (see XlsTable).
+    long long formulaErrors() const;
+    /// The next data row; false at the end.
+    bool next(std::vector<jet::Value>& row);
+
+private:
+    friend class XlsWorkbook;
+    struct State;
+    std::unique_ptr<State> s_;
+};
+
 /// An open workbook. Opening reads the file's workbook stream and its globals
 /// (sheet list, shared texts, cell formats); reading a sheet walks its
 /// records once into memory and then its cells twice, once to decide the
@@ -78,6 +100,9 @@ public:
     /// 5 or 8.
     int biffVersion() const { return biffVersion_; }
 
+    /// Reads a sheet's cells and decides its columns; its rows then come
+    /// from `rows`.
+    bool openSheet(int index, const XlsReadOptions& options, XlsSheetRows& rows, QString* error = nullptr);
     /// Reads a sheet: columns first, then every row through `sink`.
     bool readSheet(int index, const XlsReadOptions& options, jet::ColumnList& columns, const XlsRowSink& sink,
                    QString* error = nullptr);
@@ -92,6 +117,7 @@ public:
 
 private:
     std::unique_ptr<XlsBiff> book_;
+    std::unique_ptr<QFile> file_;   ///< mapped, while book_ may read from it
     QString path_;
     QStringList sheets_;
     int dateMode_ = 1900;

@@ -419,6 +419,38 @@ TEST_F(DamagedSources, DamagedWorkbookEndsInSeconds)
     }
 }
 
+// 512 zero bytes in a sheet's cells read as records of type 0 and put the
+// records after them out of step: the file is refused at Select Source with
+// "File Error" and the reason, and the previous list stays.
+TEST_F(DamagedSources, ZeroedSectorInASheetsCellsIsAFileError)
+{
+    std::vector<importtest::Row> rows;
+    for (int i = 0; i < 400; ++i)
+        rows.push_back({QStringLiteral("Person %1").arg(i), QStringLiteral("City %1").arg(i % 13), i * 0.5});
+    const QString book = writeWorkbook("people.xls", QStringLiteral("People"), rows);
+    QByteArray bytes = readAll(book);
+    // The stream lies in one run of sectors after the header; its cells
+    // are in its second half.
+    const qsizetype sector = (bytes.size() / 512) * 3 / 4;
+    bytes.replace(sector * 512, 512, QByteArray(512, '\0'));
+    writeAll(book, bytes);
+    freshStart();
+    ui::ScriptedHandler lenient([](const QString&) {});
+    lenient.setThrowOnFailure(false);
+    lenient.answerFile(book, 3);
+    QTimer::singleShot(0, [] {
+        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            d->reject();
+    });
+    main->Open_Source_File();
+    EXPECT_EQ(frmdataform::loaded(), nullptr);
+    const QStringList said = lenient.messageTexts();
+    ASSERT_EQ(said.size(), 1) << said.join(QStringLiteral(" / ")).toStdString();
+    EXPECT_TRUE(said[0].startsWith(QStringLiteral("File Error"))) << said[0].toStdString();
+    EXPECT_TRUE(said[0].contains(QStringLiteral("cannot be read as a workbook: a record of the workbook "))) << said[0].toStdString();
+    EXPECT_EQ(tblData(), QStringList{QStringLiteral("kept")});
+}
+
 TEST_F(DamagedSources, DamagedContactDatabaseEndsInSeconds)
 {
     const QString folder = dir.filePath(QStringLiteral("contacts"));

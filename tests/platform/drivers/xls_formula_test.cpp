@@ -564,6 +564,14 @@ TEST(XlsForeignWorkbook, ComesInAsXlrdReadsItOrIsRefused)
             }
             return out.join(u'\n').toStdString();
         };
+        // A Boolean is 1 or 0 in a number column, the engine's text of a
+        // Yes/No in a text column.
+        for (std::size_t r = 0; r < xr.size() && r < got.size(); ++r) {
+            const QJsonArray cells = x.rows.at(qsizetype(r) + 1).toArray();
+            for (int c = 0; c < columns && c < cells.size(); ++c)
+                if (cells.at(c).toArray().at(0).toInt() == 4 && got[r][c].startsWith(QLatin1String("t:")))
+                    xr[r][c] = QStringLiteral("t:") + Value(cells.at(c).toArray().at(1).toDouble() != 0).toString();
+        }
         // A date in a text column is the text the engine gives for it.
         for (QStringList& r : xr)
             for (QString& c : r) {

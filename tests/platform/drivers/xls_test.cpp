@@ -5,13 +5,20 @@
 #include "platform/drivers/xls_reader.h"
 #include "platform/drivers/xls_writer.h"
 
+#include "exchange/import_sources.h"
+#include "platform/drivers/builtin.h"
+#include "platform/jet/database.h"
+#include "support/xls_fixture.h"
+
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
 #include <gsf/gsf-input-stdio.h>
 #include <gsf/gsf-utils.h>
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
 #include <QTemporaryDir>
 
 #include <cstdint>
@@ -365,6 +372,83 @@ TEST_P(XlsVersionTest, FlagsComeBackAsNumbers)
     EXPECT_TRUE(t.rows[2][0].isNull());
 }
 
+// A Boolean in a column that comes in as text reads as the engine's own
+// text of a Yes/No.
+TEST_P(XlsVersionTest, FlagsInATextColumnAreTheEnginesTextOfAYesNo)
+{
+    const XlsTable t = roundTrip(GetParam(), {column("F")}, {{true}, {QStringLiteral("maybe")}, {false}, {Value()}});
+    ASSERT_EQ(t.rows.size(), 4u);
+    EXPECT_EQ(t.columns[0].type, jet::dbText);
+    EXPECT_EQ(t.rows[0][0], Value(Value(true).toString()));
+    EXPECT_EQ(t.rows[0][0], Value(QStringLiteral("True")));
+    EXPECT_EQ(t.rows[1][0], Value(QStringLiteral("maybe")));
+    EXPECT_EQ(t.rows[2][0], Value(QStringLiteral("False")));
+    EXPECT_TRUE(t.rows[3][0].isNull());
+}
+
+// Other spreadsheet programs declare 256 columns in every sheet's DIMENSIONS
+// whatever the sheet uses: the columns are those up to the last that holds a
+// value or a header, and the declared area stays the bound of the cells.
+TEST_P(XlsVersionTest, ColumnsEndAtTheLastUsedOneNotAtTheDeclaredArea)
+{
+    const QString file = path(QStringLiteral("wide.xls"));
+    std::vector<std::vector<Value>> rows;
+    for (int i = 0; i < 5; ++i)
+        rows.push_back({QStringLiteral("Name %1").arg(i), Value(i * 2.0), Value()});
+    QString error;
+    ASSERT_TRUE(drivers::writeXls(file, GetParam(), QStringLiteral("Data"),
+                                  {column("Name"), column("Amount", jet::dbDouble), column("Notes")}, rows, &error))
+        << error.toStdString();
+    // Columns A and B hold values; C only its header. Then the same with
+    // the header of C taken away: two columns.
+    for (const bool header : {true, false}) {
+        SCOPED_TRACE(header ? "with a header in C" : "two used columns");
+        ASSERT_TRUE(xlsfixture::editRecords(file, [&](std::vector<xlsfixture::Record>& recs, bool biff8) {
+            for (auto r = recs.begin(); r != recs.end();) {
+                if (r->id == 0x0200) {
+                    r->body.replace(biff8 ? 10 : 6, 2, xlsfixture::le16(256));
+                } else if (!header && r->body.size() >= 4 && xlsfixture::u16(r->body, 0) == 0
+                           && xlsfixture::u16(r->body, 2) == 2 && (r->id == 0x00FD || r->id == 0x0204)) {
+                    r = recs.erase(r);
+                    continue;
+                }
+                ++r;
+            }
+        }));
+        const unsigned want = header ? 3 : 2;
+        XlsWorkbook book;
+        XlsTable t;
+        ASSERT_TRUE(book.open(file, &error)) << error.toStdString();
+        ASSERT_TRUE(book.readSheet(0, {}, t, &error)) << error.toStdString();
+        ASSERT_EQ(t.columns.size(), want);
+        EXPECT_EQ(t.columns[1].type, jet::dbDouble);
+        ASSERT_EQ(t.rows.size(), 5u);
+        EXPECT_EQ(t.rows[4][0], Value(QStringLiteral("Name 4")));
+        EXPECT_EQ(t.rows[4][1], Value(8.0));
+
+        // The import's road: SELECT ... INTO makes a table of those columns.
+        jet::Database db = jet::Database::open(path(header ? QStringLiteral("work1.sys") : QStringLiteral("work2.sys")), true);
+        db.execute(QStringLiteral("SELECT * INTO tblData FROM ") + exchange::excelSource(file, QStringLiteral("Data"), true),
+                   jet::dbFailOnError);
+        EXPECT_EQ(db.tableDef(QStringLiteral("tblData")).fields.size(), want);
+
+        // xlrd reads the same cells.
+        const xlsfixture::XlrdSheet x = xlsfixture::xlrdRead(file);
+        if (x.error.startsWith(QLatin1String("xlrd is not installed")) || x.error.startsWith(QLatin1String("python3"))) {
+            if (qEnvironmentVariableIsSet("CI"))
+                FAIL() << x.error.toStdString();
+            continue;
+        }
+        ASSERT_TRUE(x.error.isEmpty()) << x.error.toStdString();
+        ASSERT_EQ(x.rows.size(), 6);
+        for (int r = 1; r < 6; ++r) {
+            const QJsonArray row = x.rows[r].toArray();
+            EXPECT_EQ(row[0].toArray()[1].toString(), *t.rows[std::size_t(r - 1)][0].textPtr());
+            EXPECT_EQ(row[1].toArray()[1].toDouble(), t.rows[std::size_t(r - 1)][1].toDouble());
+        }
+    }
+}
+
 TEST_F(XlsTest, HeaderAndMixedColumnOptions)
 {
     // The header row holds an empty, a repeated (other case) and a dotted name.
@@ -552,6 +636,70 @@ TEST_F(XlsTest, DamagedOrForeignFilesAreRefused)
         EXPECT_FALSE(book.isOpen()) << c.what;
         EXPECT_TRUE(book.catalogNames().isEmpty()) << c.what;
     }
+}
+
+} // namespace
+
+namespace {
+
+// The child that reads a sheet tells the parent it is at work while it
+// checks the file, walks the records, weighs the columns and makes the rows,
+// so that only silence counts against the quiet limit: a sheet whose reading
+// takes many times that limit before its first row comes in whole.
+TEST(XlsHeartbeat, ASheetThatTakesLongerThanTheQuietLimitComesInWhole)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("large.xls"));
+    constexpr int kRows = 30000, kColumns = 30;
+    jet::ColumnList cols;
+    for (int c = 0; c < kColumns; ++c)
+        cols.push_back(column(QStringLiteral("C%1").arg(c).toUtf8().constData(), c % 2 ? jet::dbDouble : jet::dbText));
+    int at = 0;
+    QString error;
+    ASSERT_TRUE(drivers::writeXls(file, XlsVersion::Biff8, QStringLiteral("Data"), cols,
+                                  [&](std::vector<Value>& row) {
+                                      if (at == kRows)
+                                          return false;
+                                      row.clear();
+                                      for (int c = 0; c < kColumns; ++c)
+                                          row.push_back(c % 2 ? Value(at * 0.5 + c) : Value(QStringLiteral("r%1c%2").arg(at).arg(c)));
+                                      ++at;
+                                      return true;
+                                  },
+                                  &error))
+        << error.toStdString();
+
+    drivers::Spec spec;
+    spec.kind = QStringLiteral("EXCEL 8.0");
+    spec.database = file;
+    spec.options.insert(QStringLiteral("HDR"), QStringLiteral("YES"));
+    spec.options.insert(QStringLiteral("IMEX"), QStringLiteral("1"));
+    // How long the reading takes before its first row, then the read again
+    // with a quiet limit of a quarter of that.
+    QElapsedTimer clock;
+    clock.start();
+    drivers::readExcelSheet(spec, QStringLiteral("Data$"));
+    const qint64 first = clock.elapsed();
+    drivers::ReadLimits limits;
+    limits.quietSeconds = std::max(0.1, double(first) / 4000);
+    clock.restart();
+    const std::unique_ptr<drivers::RowReader> reader = drivers::readExcelSheet(spec, QStringLiteral("Data$"), limits);
+    const qint64 untilColumns = clock.elapsed();
+    ASSERT_EQ(reader->columns().size(), std::size_t(kColumns));
+    std::vector<Value> row;
+    int rows = 0;
+    while (reader->next(row)) {
+        if (rows == kRows - 1) {
+            EXPECT_EQ(row[0], Value(QStringLiteral("r%1c0").arg(rows)));
+            EXPECT_EQ(row[kColumns - 1], Value(rows * 0.5 + kColumns - 1));
+        }
+        ++rows;
+    }
+    EXPECT_EQ(rows, kRows);
+    // The test means something only where the reading took well over the
+    // quiet limit before its first row.
+    RecordProperty("until_columns_ms", int(untilColumns));
+    EXPECT_GT(double(untilColumns), 2000 * limits.quietSeconds) << "the sheet was read too fast to show the limit";
 }
 
 } // namespace
