@@ -204,3 +204,92 @@ TEST_F(ExpressionValues, CurrencyRoundsOnTheDecimalAndKeepsItsFourDecimals)
 }
 
 } // namespace
+
+#include "platform/drivers/jet_writer.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+
+namespace {
+
+/// The output of a program that is not ours, or "" with a failure when it is
+/// missing (under CI) or a skip message (elsewhere) in skip.
+QString outsideTool(const QString& program, const QStringList& args, QString& skip)
+{
+    if (QStandardPaths::findExecutable(program).isEmpty()) {
+        skip = program + QStringLiteral(" is not installed");
+        return QString();
+    }
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(60000) || p.exitCode() != 0) {
+        ADD_FAILURE() << program.toStdString() << ": " << p.readAllStandardError().toStdString();
+        return QString();
+    }
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// 999999999999.9999 and its like are the same amount on every road: as the
+// grid shows it, through CSTR, in the Access, Excel and text exports as the
+// readers that are not ours read them, and imported back.
+TEST_F(ExpressionValues, CurrencyIsTheSameAmountOnTheGridInSqlInTheExportsAndBack)
+{
+    const QStringList amounts{QStringLiteral("999999999999.9999"), QStringLiteral("-999999999999.9999"),
+                              QStringLiteral("123456789012.3456"), QStringLiteral("0.0002"), QStringLiteral("-123.4567")};
+    db.execute(QStringLiteral("CREATE TABLE tc (k LONG, c CURRENCY)"));
+    for (qsizetype i = 0; i < amounts.size(); ++i)
+        db.execute(QStringLiteral("INSERT INTO tc VALUES (%1, \"%2\")").arg(i).arg(amounts[i]), jet::dbFailOnError);
+    auto column = [&](const QString& sql) {
+        QStringList out;
+        for (const QString& r : rows(sql))
+            out << r;
+        return out;
+    };
+    EXPECT_EQ(column(QStringLiteral("SELECT c FROM tc ORDER BY k")), amounts);
+    EXPECT_EQ(column(QStringLiteral("SELECT CSTR(c) FROM tc ORDER BY k")), amounts);
+
+    const QString mdb = dir.filePath(QStringLiteral("out.mdb"));
+    {
+        QFile empty(mdb);
+        ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+        empty.write(drivers::emptyJetDatabase(drivers::JetVersion::Jet4));
+    }
+    db.execute(QStringLiteral("SELECT k, c INTO [;database=%1].[tc] FROM tc").arg(mdb), jet::dbFailOnError);
+    EXPECT_EQ(column(QStringLiteral("SELECT T.c FROM [%1].[tc] AS T ORDER BY T.k").arg(mdb)), amounts);
+
+    const QString xls = dir.filePath(QStringLiteral("out.xls"));
+    db.execute(QStringLiteral("SELECT k, c INTO [Excel 8.0;Database=%1].[tc] FROM tc").arg(xls), jet::dbFailOnError);
+    EXPECT_EQ(column(QStringLiteral("SELECT T.c FROM [Excel 8.0;HDR=YES;Database=%1].[tc$] AS T ORDER BY T.k").arg(xls)),
+              amounts);
+
+    db.execute(QStringLiteral("SELECT k, c INTO [TEXT;Database=%1].[out.txt] FROM tc").arg(dir.path()), jet::dbFailOnError);
+    QFile text(dir.filePath(QStringLiteral("out.txt")));
+    ASSERT_TRUE(text.open(QIODevice::ReadOnly));
+    QStringList written = QString::fromUtf8(text.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_EQ(written.size(), amounts.size() + 1);
+    for (qsizetype i = 0; i < amounts.size(); ++i)
+        EXPECT_EQ(written[i + 1].section(QLatin1Char(','), 1), amounts[i]);
+
+    QString skip;
+    const QString exported = outsideTool(QStringLiteral("mdb-export"), {QStringLiteral("-d"), QStringLiteral("|"), mdb,
+                                                                         QStringLiteral("tc")}, skip);
+    const QString script = QStringLiteral("import sys, xlrd\n"
+                                          "s = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)\n"
+                                          "for r in range(1, s.nrows): print(repr(s.cell_value(r, 1)))\n");
+    const QString read = skip.isEmpty() ? outsideTool(QStringLiteral("/bin/sh"), {QStringLiteral("-c"),
+                                                      QStringLiteral("command -p python3 -c \"$0\" \"$1\""), script, xls}, skip)
+                                        : QString();
+    if (!skip.isEmpty()) {
+        if (qEnvironmentVariableIsSet("CI"))
+            FAIL() << skip.toStdString();
+        GTEST_SKIP() << skip.toStdString();
+    }
+    QStringList mdbAmounts;
+    for (const QString& line : exported.split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(1))
+        mdbAmounts << line.section(QLatin1Char('|'), 1);
+    EXPECT_EQ(mdbAmounts, amounts);
+    EXPECT_EQ(read.split(QLatin1Char('\n'), Qt::SkipEmptyParts), amounts);
+}
+
+} // namespace
