@@ -815,6 +815,54 @@ void collateComparisons(Toks& v)
     }
 }
 
+/// v[a, b) is a number: a whole-number expression or a number literal with its sign.
+bool numberOperand(const Toks& v, size_t a, size_t b, const StatementColumns& cols)
+{
+    if (b == a + 1 && v[a].t == T::Num)
+        return true;
+    if (b == a + 2 && (v[a].op("-") || v[a].op("+")) && v[a + 1].t == T::Num)
+        return true;
+    return surelyWhole(v, a, b, cols) && !(b == a + 1 && v[a].is("NULL"));
+}
+
+// A date column compared with a number compares with the date of that
+// serial, as the engine compares a date with a number (SQLite would compare
+// the stored text with the number's text): [dt] > 37623 -> [dt] > jet_cdate((37623)).
+void datesComparedWithNumbers(Toks& v, const StatementColumns& cols)
+{
+    if (cols.tables.empty())
+        return;
+    for (size_t k = 0; k < v.size(); ++k) {
+        if (!isComparison(v[k]))
+            continue;
+        const size_t la = operandStart(v, k);
+        const size_t rb = operandEnd(v, k);
+        if (la == k || rb == k + 1)
+            continue;
+        auto isDateColumn = [&](size_t a, size_t b) {
+            return isColumnRef(v, a, b) && cols.typeOf(v[b - 1].text) == dbDate;
+        };
+        size_t a = 0, b = 0;
+        if (isDateColumn(la, k) && numberOperand(v, k + 1, rb, cols)) {
+            a = k + 1;
+            b = rb;
+        } else if (isDateColumn(k + 1, rb) && numberOperand(v, la, k, cols)) {
+            a = la;
+            b = k;
+        } else {
+            continue;
+        }
+        const int pos = v[k].pos;
+        v.insert(v.begin() + static_cast<long>(b), {Tok{T::RParen, QStringLiteral(")"), pos}, Tok{T::RParen, QStringLiteral(")"), pos}});
+        v.insert(v.begin() + static_cast<long>(a), {Tok{T::Word, QStringLiteral("jet_cdate"), pos}, Tok{T::LParen, QStringLiteral("("), pos},
+                                                    Tok{T::LParen, QStringLiteral("("), pos}});
+        if (a > k)
+            k = b + 4;
+        else
+            k += 3;
+    }
+}
+
 QString quoteStr(const QString& s)
 {
     QString q = s;
@@ -1799,8 +1847,12 @@ Translated translate(const QString& sql, const ColumnsOf& columnsOf)
     const bool arithmetic = std::any_of(v.begin(), v.end(), [](const Tok& t) {
         return t.op("+") || t.op("-") || t.op("*");
     });
-    const StatementColumns cols = writes || arithmetic ? statementColumns(v, columnsOf) : StatementColumns();
+    bool numberCompared = false;
+    for (size_t k = 0; k < v.size() && !numberCompared; ++k)
+        numberCompared = isComparison(v[k]) && ((k + 1 < v.size() && v[k + 1].t == T::Num) || (k > 0 && v[k - 1].t == T::Num));
+    const StatementColumns cols = writes || arithmetic || numberCompared ? statementColumns(v, columnsOf) : StatementColumns();
     rewriteOperators(v, cols);
+    datesComparedWithNumbers(v, cols);
     if (v[0].is("SELECT") || v[0].is("UPDATE") || v[0].is("DELETE") || v[0].is("INSERT"))
         collateComparisons(v);
     const Tok& head = v[0];

@@ -151,6 +151,13 @@ TEST_F(ExpressionValues, StatementsStoreDatesAndSelectByDateArithmetic)
     EXPECT_EQ(rows(QStringLiteral("SELECT l FROM t WHERE dt > Date() - 30")), QStringList{QStringLiteral("2")});
     EXPECT_EQ(rows(QStringLiteral("SELECT l FROM t WHERE dt < Date() - 30")), QStringList{QStringLiteral("7")});
     EXPECT_EQ(rows(QStringLiteral("SELECT l FROM t WHERE Now() - dt > 30")), QStringList{QStringLiteral("7")});
+
+    // A date compares with a number as with the date of that serial (1/3/2003 is 37624).
+    EXPECT_EQ(rows(QStringLiteral("SELECT l FROM t WHERE dt = 37624")), QStringList{QStringLiteral("7")});
+    EXPECT_EQ(rows(QStringLiteral("SELECT l FROM t WHERE 37625 > dt")), QStringList{QStringLiteral("7")});
+    EXPECT_EQ(rows(QStringLiteral("SELECT l FROM t WHERE dt > 37624.5 ORDER BY l")), QStringList{QStringLiteral("2")});
+    EXPECT_EQ(run(QStringLiteral("DELETE FROM t WHERE dt < 37624.5")), QString());
+    EXPECT_EQ(rows(QStringLiteral("SELECT l FROM t")), QStringList{QStringLiteral("2")});
 }
 
 TEST_F(ExpressionValues, ANumberWrittenIntoTextTakesTheDialectsText)
