@@ -667,15 +667,32 @@ void rewriteNegation(Toks& v, const StatementColumns& cols)
     }
 }
 
+bool isColumnRef(const Toks& v, size_t a, size_t b);
+
+// SUM and AVG of a date column would add up the stored texts' years: the
+// form is not built and is refused with the dialect's words.
+void refuseDateSums(const Toks& v, const StatementColumns& cols)
+{
+    for (size_t k = 0; k + 3 < v.size(); ++k) {
+        if (!(v[k].is("SUM") || v[k].is("AVG")) || v[k + 1].t != T::LParen)
+            continue;
+        const size_t e = pastClose(v, k + 1);
+        size_t a = k + 2;
+        if (a < e && v[a].is("DISTINCT"))
+            ++a;
+        if (e >= a + 2 && isColumnRef(v, a, e - 1) && cols.typeOf(v[e - 2].text) == dbDate)
+            throw JetError(errTypeMismatch, QStringLiteral("Data type mismatch in criteria expression."));
+    }
+}
+
 void rewriteOperators(Toks& v, const StatementColumns& cols)
 {
+    refuseDateSums(v, cols);
     rewriteNegation(v, cols);
     rewriteMod(v);
     rewriteArithmetic(v, cols, {{"*", "jet_mul"}}, endsProductLeft, endsProductRight);
     rewriteArithmetic(v, cols, {{"+", "jet_add"}, {"-", "jet_sub"}}, endsSumLeft, endsSumRight);
 }
-
-bool isColumnRef(const Toks& v, size_t a, size_t b);
 
 /// v[a, b) gives text (or Null) as it is: a text literal, a text column, a
 /// text function, or a function of the program's own.
@@ -1849,7 +1866,8 @@ Translated translate(const QString& sql, const ColumnsOf& columnsOf)
     });
     bool numberCompared = false;
     for (size_t k = 0; k < v.size() && !numberCompared; ++k)
-        numberCompared = isComparison(v[k]) && ((k + 1 < v.size() && v[k + 1].t == T::Num) || (k > 0 && v[k - 1].t == T::Num));
+        numberCompared = (isComparison(v[k]) && ((k + 1 < v.size() && v[k + 1].t == T::Num) || (k > 0 && v[k - 1].t == T::Num)))
+                         || v[k].is("SUM") || v[k].is("AVG");
     const StatementColumns cols = writes || arithmetic || numberCompared ? statementColumns(v, columnsOf) : StatementColumns();
     rewriteOperators(v, cols);
     datesComparedWithNumbers(v, cols);
