@@ -10,8 +10,6 @@
 #include "platform/jet/error.h"
 #include "platform/jet/types.h"
 
-#include <QDateTime>
-#include <QLocale>
 
 namespace cleaning {
 
@@ -19,7 +17,6 @@ const char* const kClashMessage = "One of the items listed in selection list is 
 
 namespace {
 
-const QString kDateFormat = QStringLiteral("MM/dd/yyyy HH:mm:ss");
 
 /// The column's field type: the one given, else the one its delimiter tells.
 int typeOf(const ConvertRequest& r)
@@ -99,22 +96,13 @@ QString literal(const QString& text, const ConvertRequest& r)
 std::optional<QString> dateLiteralText(const QString& shown)
 {
     const QString t = shown.trimmed();
-    if (const auto stored = jet::parseStoredDate(t)) {
-        const jet::DateParts p = jet::toParts(*stored);
-        return QString::asprintf("%02d/%02d/%04d %02d:%02d:%02d", p.month, p.day, p.year, p.hour, p.minute, p.second);
-    }
-    const QLocale c = QLocale::c();
-    for (const char* f : {"M/d/yyyy h:mm:ss AP", "M/d/yyyy h:mm AP", "M/d/yyyy H:mm:ss", "M/d/yyyy H:mm", "M/d/yyyy"}) {
-        const QDateTime dt = c.toDateTime(t, QString::fromLatin1(f));
-        if (dt.isValid())
-            return dt.toString(kDateFormat);
-    }
-    for (const char* f : {"h:mm:ss AP", "h:mm AP", "H:mm:ss", "H:mm"}) {
-        const QTime time = c.toTime(t, QString::fromLatin1(f));
-        if (time.isValid())
-            return QDateTime(QDate(1899, 12, 30), time).toString(kDateFormat);
-    }
-    return std::nullopt;
+    auto d = jet::parseStoredDate(t);
+    if (!d)
+        d = jet::readDateText(t);
+    if (!d)
+        return std::nullopt;
+    const jet::DateParts p = jet::toParts(*d);
+    return QString::asprintf("%02d/%02d/%04d %02d:%02d:%02d", p.month, p.day, p.year, p.hour, p.minute, p.second);
 }
 
 std::optional<QString> convertCondition(const ConvertRequest& request)

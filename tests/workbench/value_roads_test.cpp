@@ -251,3 +251,109 @@ TEST_F(ValueRoads, EveryRoadStoresWhatFitsAndRefusesTheRestLeavingTheRow)
         }
     }
 }
+
+// Every date and time as the program shows it goes back in by every road
+// unchanged: the grid's text of a stored value, written by SQL as a text
+// literal, as a # literal and through CDATE, typed into the grid, put in by
+// Replace All and by the Column Cleaner, stores that value again. The other
+// forms a user types (24-hour times, no seconds, the month's name) read as
+// the value they name.
+TEST_F(ValueRoads, EveryShownDateAndTimeComesBackUnchangedByEveryRoad)
+{
+    const ColumnCase& c = columnCases()[6];
+    ASSERT_EQ(c.type, jet::dbDate);
+    const int col = columnIndex(c);
+    const QString before = QStringLiteral("#7/4/1976 03:00:00#");
+    const QString beforeShown = QStringLiteral("7/4/1976 3:00:00 AM");
+    const struct {
+        const char* stored;   ///< the value as a literal, or nullptr: typed as in `typed`
+        const char* typed;
+        const char* shown;
+    } cases[] = {
+        {"#1/2/2003#", nullptr, "1/2/2003"},
+        {"#1/2/2003 22:30:00#", nullptr, "1/2/2003 10:30:00 PM"},
+        {"#22:30:00#", nullptr, "10:30:00 PM"},
+        {"#00:00:01#", nullptr, "12:00:01 AM"},
+        {"#12:00:00#", nullptr, "12:00:00 PM"},
+        {"#12/30/1899#", nullptr, "12/30/1899"},
+        {"#12/29/1899 06:00:00#", nullptr, "12/29/1899 6:00:00 AM"},
+        {"#2/29/2000#", nullptr, "2/29/2000"},
+        {"#12/31/9999 23:59:59#", nullptr, "12/31/9999 11:59:59 PM"},
+        {"#1/1/100#", nullptr, "1/1/100"},
+        {nullptr, "10:30 PM", "10:30:00 PM"},
+        {nullptr, "22:30", "10:30:00 PM"},
+        {nullptr, "1/2/2003 22:30:15", "1/2/2003 10:30:15 PM"},
+        {nullptr, "Jan 5 2000", "1/5/2000"},
+        {nullptr, "Jan 5, 2000", "1/5/2000"},
+        {nullptr, "5-Jan-2000 10:30 PM", "1/5/2000 10:30:00 PM"},
+    };
+    for (const auto& k : cases) {
+        QString typed;
+        if (k.stored) {
+            // Out through the program's display: the grid's text of the stored value.
+            db.execute(QStringLiteral("UPDATE tblData SET [T] = %1").arg(QLatin1String(k.stored)), jet::dbFailOnError);
+            db.connection().bump();
+            form->gridModel()->refreshRows();
+            typed = form->gridModel()->data(form->gridModel()->index(0, col), Qt::DisplayRole).toString();
+            EXPECT_EQ(typed.toStdString(), k.shown);
+        } else {
+            typed = QString::fromLatin1(k.typed);
+        }
+        SCOPED_TRACE(typed.toStdString());
+        const QString expected = QString::fromLatin1(k.shown);
+        auto putBefore = [&]() {
+            db.execute(QStringLiteral("UPDATE tblData SET [T] = %1").arg(before), jet::dbFailOnError);
+            db.connection().bump();
+            form->gridModel()->refreshRows();
+            ASSERT_EQ(value(c), beforeShown);
+        };
+        for (const QString& literal : {QLatin1Char('"') + typed + QLatin1Char('"'), QLatin1Char('#') + typed + QLatin1Char('#'),
+                                       QStringLiteral("CDATE(\"%1\")").arg(typed)}) {
+            SCOPED_TRACE("SQL " + literal.toStdString());
+            putBefore();
+            try {
+                db.execute(QStringLiteral("UPDATE tblData SET [T] = %1").arg(literal), jet::dbFailOnError);
+            } catch (const jet::JetError& e) {
+                ADD_FAILURE() << e.description().toStdString();
+            }
+            EXPECT_EQ(value(c), expected);
+        }
+        {
+            SCOPED_TRACE("grid");
+            putBefore();
+            const QModelIndex cell = form->gridModel()->index(0, col);
+            form->DBGridData->setCurrentIndex(cell);
+            EXPECT_TRUE(form->gridModel()->setData(cell, typed, Qt::EditRole));
+            EXPECT_EQ(value(c), expected);
+            EXPECT_EQ(form->gridModel()->data(cell, Qt::DisplayRole).toString(), expected);
+        }
+        {
+            SCOPED_TRACE("Replace All");
+            putBefore();
+            form->DBGridData->setCurrentIndex(form->gridModel()->index(0, col));
+            if (!frmReplace::loaded())
+                MDIMain::instance().command(QStringLiteral("mnureplace"))->trigger();
+            frmReplace* d = frmReplace::loaded();
+            ASSERT_TRUE(d);
+            d->txtsearch->setText(beforeShown);
+            d->txtNew->setText(typed);
+            ui.answerMessage(ui::vbOK, QStringLiteral("Complete"));
+            d->cmdReplaceAll_Click();
+            EXPECT_EQ(value(c), expected);
+        }
+        {
+            SCOPED_TRACE("Column Cleaner");
+            putBefore();
+            cleaning::ConvertRequest r;
+            r.column = QStringLiteral("T");
+            r.fieldType = jet::dbDate;
+            r.delimiter = QStringLiteral("#");
+            r.oldValues = QStringList{beforeShown};
+            r.newValue = typed;
+            const cleaning::ConvertResult result = cleaning::runColumnConvert(db, r);
+            EXPECT_EQ(result.outcome, cleaning::ConvertOutcome::Converted) << result.message.toStdString();
+            EXPECT_EQ(result.rowsChanged, 1);
+            EXPECT_EQ(value(c), expected);
+        }
+    }
+}

@@ -159,6 +159,9 @@ void writeDouble(Output& out, double d)
     char* e = nullptr;
     if (std::isfinite(d) && d == std::floor(d) && std::fabs(d) < 1e15) {
         e = putInt(b, static_cast<std::int64_t>(d));
+    } else if (std::fabs(d) >= 1e11 && std::fabs(d) < 1e15) {
+        out.text(jet::numberText(d));   // an amount past 15 digits keeps its four decimals
+        return;
     } else if (std::isfinite(d)) {
         char sci[48];   // [-]d.ddddddddddddddde+XX: 16 significant digits
         std::to_chars(sci, sci + sizeof sci, d, std::chars_format::scientific, 15);

@@ -605,7 +605,10 @@ Value coerce(const Value& v, int fieldType)
         return v;
     switch (fieldType) {
     case dbText:
-    case dbMemo: return v.isText() ? v : Value(v.toString());
+    case dbMemo:
+        if (v.kind() == Kind::Double && !std::isfinite(v.toDouble()))
+            overflowError();
+        return v.isText() ? v : Value(v.toString());
     case dbBoolean: {
         switch (v.kind()) {
         case Kind::Bool: return v;
@@ -629,11 +632,19 @@ Value coerce(const Value& v, int fieldType)
         return Value(singleValue(d));
     }
     case dbCurrency: {
-        // Four decimals, the currency type's scale.
-        const double d = std::nearbyint(numberFor(v) * 10000.0) / 10000.0;
-        if (!(std::fabs(d) <= kCurrencyMax))
+        // Four decimals, the currency type's scale, rounded on the decimal
+        // digits as typed (on the shortest decimal of a double).
+        const double d = numberFor(v);
+        std::optional<double> c;
+        if (v.isText()) {
+            const QByteArray typed = v.textPtr()->trimmed().toLatin1();
+            c = currencyOfDecimal(std::string_view(typed.constData(), static_cast<size_t>(typed.size())));
+        } else {
+            c = currencyOf(d);
+        }
+        if (!c)
             overflowError();
-        return Value(d);
+        return Value(*c);
     }
     case dbDate: {
         DateTime d;
@@ -642,10 +653,10 @@ Value coerce(const Value& v, int fieldType)
         } else if (v.isText()) {
             if (auto stored = parseStoredDate(*v.textPtr()))
                 return Value(*stored);
-            const QString stored = dateLiteralToStored(*v.textPtr());
-            if (stored.isEmpty())
+            const auto typed = readDateText(*v.textPtr());
+            if (!typed)
                 conversionError();
-            return Value(*parseStoredDate(stored));
+            return Value(*typed);
         } else {
             d = DateTime{numberFor(v)};
         }

@@ -50,7 +50,12 @@ void Recordset::build(RowFeed* knownRows)
         t.kind = StatementKind::Select;
         t.sql = sqliteSql_;
     } else {
-        t = translate(sql_);
+        // The columns' types, for the operators and comparisons that depend on them.
+        Connection* c = conn_.get();
+        t = translate(sql_, [c](const QString& table) {
+            const QString real = c->tableName(table);
+            return real.isEmpty() ? ColumnList() : c->columns(real);
+        });
     }
     if (t.kind != StatementKind::Select)
         throw JetError(errSyntax, QStringLiteral("A recordset needs a SELECT statement: ") + sql_.simplified());

@@ -466,11 +466,23 @@ void fnCCur(sqlite3_context* ctx, int, sqlite3_value** argv)
     double d = 0;
     if (!numberArgument(ctx, argv[0], d))
         return;
-    // Four decimals, the currency type's scale.
-    d = std::nearbyint(d * 10000.0) / 10000.0;
-    if (!(std::fabs(d) <= kCurrencyMax))
+    // Four decimals, the currency type's scale, rounded on the decimal
+    // digits of a number typed as text (else of the double's shortest form).
+    std::optional<double> c;
+    if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) {
+        QByteArray typed = argText(argv[0]).trimmed().toLatin1();
+        typed.replace(',', "");
+        double check = 0;
+        if (readNumberText(QString::fromLatin1(typed), check) == NumberRead::Number)
+            c = currencyOfDecimal(std::string_view(typed.constData(), static_cast<size_t>(typed.size())));
+        else
+            c = currencyOf(d);
+    } else {
+        c = currencyOf(d);
+    }
+    if (!c)
         return sqlite3_result_error(ctx, "Overflow", -1);
-    sqlite3_result_double(ctx, d);
+    sqlite3_result_double(ctx, *c);
 }
 
 void fnCSng(sqlite3_context* ctx, int, sqlite3_value** argv)
@@ -507,9 +519,8 @@ void fnCDate(sqlite3_context* ctx, int, sqlite3_value** argv)
         if (parseStoredDate(s))
             return resultText(ctx, s);
         // The engine's date texts, as CSTR writes them and # literals read.
-        const QString stored = dateLiteralToStored(s);
-        if (!stored.isEmpty() && parseStoredDate(stored))
-            return resultText(ctx, stored);
+        if (const auto typed = readDateText(s))
+            return resultText(ctx, storedDate(*typed));
     }
     double d = 0;
     if (!numberArgument(ctx, v, d))
@@ -565,6 +576,19 @@ void fnPut(sqlite3_context* ctx, int, sqlite3_value** argv)
     const int st = sqlite3_value_type(v);
     if (st == SQLITE_NULL)
         return sqlite3_result_null(ctx);
+    if (type == dbText || type == dbMemo) {
+        // A number or a date takes the engine's text of it.
+        if (st == SQLITE_FLOAT) {
+            const double d = sqlite3_value_double(v);
+            if (!std::isfinite(d))
+                return sqlite3_result_error(ctx, kOverflowText, -1);
+            return resultText(ctx, numberText(d));
+        }
+        if (st == SQLITE_TEXT && sqlite3_value_bytes(v) == 19)
+            if (const auto d = parseStoredDate(argText(v)))
+                return resultText(ctx, displayDate(*d));
+        return sqlite3_result_value(ctx, v);
+    }
     if (st == SQLITE_INTEGER) {
         const sqlite3_int64 i = sqlite3_value_int64(v);
         const bool fits = (type == dbLong && i >= -2147483648LL && i <= 2147483647LL)
@@ -619,6 +643,128 @@ void fnDiv(sqlite3_context* ctx, int, sqlite3_value** argv)
     if (!std::isfinite(q))
         return sqlite3_result_error(ctx, "Overflow", -1);
     sqlite3_result_double(ctx, q);
+}
+
+// ---- arithmetic ---------------------------------------------------------------
+//
+// The operators the translator hands over when an operand may be other than
+// a plain number (jet_add, jet_sub, jet_mul) and Mod always (jet_mod). Null
+// gives Null; a stored date counts as its serial, and a date plus or minus
+// a number stays a date; text joins text under "+" and otherwise has to
+// read as a number.
+
+struct Operand {
+    enum Kind { Null, Whole, Real, Date, Text } kind = Null;
+    sqlite3_int64 whole = 0;
+    double real = 0;   // Real: the number; Date: the serial
+};
+
+Operand operand(sqlite3_value* v)
+{
+    Operand o;
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL: break;
+    case SQLITE_INTEGER:
+        o.kind = Operand::Whole;
+        o.whole = sqlite3_value_int64(v);
+        break;
+    case SQLITE_FLOAT:
+        o.kind = Operand::Real;
+        o.real = sqlite3_value_double(v);
+        break;
+    default:
+        o.kind = Operand::Text;
+        if (sqlite3_value_bytes(v) == 19)
+            if (const auto d = parseStoredDate(argText(v))) {
+                o.kind = Operand::Date;
+                o.real = d->serial;
+            }
+        break;
+    }
+    return o;
+}
+
+/// The operand as a number; text that is no number sets the dialect's error.
+bool operandNumber(sqlite3_context* ctx, sqlite3_value* v, const Operand& o, double& d)
+{
+    switch (o.kind) {
+    case Operand::Whole: d = static_cast<double>(o.whole); return true;
+    case Operand::Real:
+    case Operand::Date: d = o.real; return true;
+    default: return numberArgument(ctx, v, d);
+    }
+}
+
+void resultNumber(sqlite3_context* ctx, double d)
+{
+    if (!std::isfinite(d))
+        return sqlite3_result_error(ctx, "Overflow", -1);
+    sqlite3_result_double(ctx, d);
+}
+
+void resultDate(sqlite3_context* ctx, double serial)
+{
+    if (!dateInRange(DateTime{serial}))
+        return sqlite3_result_error(ctx, "Overflow", -1);
+    resultText(ctx, storedDate(DateTime{serial}));
+}
+
+enum class Arith { Add, Sub, Mul };
+
+template <Arith op>
+void fnArith(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    const Operand a = operand(argv[0]), b = operand(argv[1]);
+    if (a.kind == Operand::Null || b.kind == Operand::Null)
+        return sqlite3_result_null(ctx);
+    if (op == Arith::Add && a.kind == Operand::Text && b.kind == Operand::Text)
+        return resultText(ctx, argText(argv[0]) + argText(argv[1]));
+    if (a.kind == Operand::Whole && b.kind == Operand::Whole) {
+        sqlite3_int64 r = 0;
+        const bool over = op == Arith::Add   ? __builtin_add_overflow(a.whole, b.whole, &r)
+                          : op == Arith::Sub ? __builtin_sub_overflow(a.whole, b.whole, &r)
+                                             : __builtin_mul_overflow(a.whole, b.whole, &r);
+        if (!over)
+            return sqlite3_result_int64(ctx, r);
+    }
+    double x = 0, y = 0;
+    if (!operandNumber(ctx, argv[0], a, x) || !operandNumber(ctx, argv[1], b, y))
+        return;
+    const bool dateA = a.kind == Operand::Date, dateB = b.kind == Operand::Date;
+    switch (op) {
+    case Arith::Add:
+        // A date plus a number, or a date plus a time: a date.
+        if (dateA || dateB)
+            return resultDate(ctx, x + y);
+        return resultNumber(ctx, x + y);
+    case Arith::Sub:
+        // Two dates: the days between them; a date and a number: a date.
+        if (dateA && dateB)
+            return resultNumber(ctx, x - y);
+        if (dateA || dateB)
+            return resultDate(ctx, x - y);
+        return resultNumber(ctx, x - y);
+    case Arith::Mul: return resultNumber(ctx, x * y);
+    }
+}
+
+// a Mod b: both operands rounded half to even to whole numbers of the Long
+// range, the remainder taking the dividend's sign.
+void fnMod(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
+        return sqlite3_result_null(ctx);
+    double a = 0, b = 0;
+    if (!numberArgument(ctx, argv[0], a) || !numberArgument(ctx, argv[1], b))
+        return;
+    a = std::nearbyint(a);
+    b = std::nearbyint(b);
+    const auto inLong = [](double d) { return d >= -2147483648.0 && d <= 2147483647.0; };
+    if (!inLong(a) || !inLong(b))
+        return sqlite3_result_error(ctx, "Overflow", -1);
+    if (b == 0)
+        return sqlite3_result_error(ctx, "Division by zero", -1);
+    sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(a) % static_cast<sqlite3_int64>(b));
 }
 
 void fnNz(sqlite3_context* ctx, int argc, sqlite3_value** argv)
@@ -828,6 +974,10 @@ void registerSqlFunctions(sqlite3* db)
     add(db, "jet_store", 1, fnStore);
     add(db, "jet_put", 2, fnPut);
     add(db, "jet_div", 2, fnDiv);
+    add(db, "jet_add", 2, fnArith<Arith::Add>);
+    add(db, "jet_sub", 2, fnArith<Arith::Sub>);
+    add(db, "jet_mul", 2, fnArith<Arith::Mul>);
+    add(db, "jet_mod", 2, fnMod);
     add(db, "jet_nz", 1, fnNz);
     add(db, "jet_nz", 2, fnNz);
     add(db, "jet_asc", 1, fnAsc);

@@ -417,6 +417,322 @@ void rewriteDivision(Toks& v)
     }
 }
 
+// ---- arithmetic ---------------------------------------------------------------
+
+/// The columns of the tables a statement names (after FROM, JOIN, UPDATE
+/// and INTO), to tell a column's type by its name.
+struct StatementColumns {
+    std::vector<ColumnList> tables;
+
+    /// The field type of the column, 0 when no table or two tables with
+    /// different types hold a column of that name.
+    int typeOf(const QString& column) const
+    {
+        int found = 0;
+        for (const ColumnList& t : tables)
+            for (const ColumnInfo& c : t)
+                if (c.name.compare(column, Qt::CaseInsensitive) == 0) {
+                    if (found && found != c.type)
+                        return 0;
+                    found = c.type;
+                }
+        return found;
+    }
+};
+
+StatementColumns statementColumns(const Toks& v, const ColumnsOf& columnsOf)
+{
+    StatementColumns s;
+    if (!columnsOf)
+        return s;
+    QSet<QString> seen;
+    for (size_t i = 0; i + 1 < v.size(); ++i) {
+        if (!(v[i].is("FROM") || v[i].is("JOIN") || v[i].is("UPDATE") || v[i].is("INTO")))
+            continue;
+        const Tok& t = v[i + 1];
+        if ((t.t != T::Name && t.t != T::Word) || t.is("SELECT") || (t.t == T::Name && isExternalSpec(t.text)))
+            continue;
+        if (i + 2 < v.size() && v[i + 2].t == T::Dot)
+            continue;   // [other database].[table]
+        const QString key = t.text.toLower();
+        if (seen.contains(key))
+            continue;
+        seen.insert(key);
+        ColumnList cols = columnsOf(t.text);
+        if (!cols.empty())
+            s.tables.push_back(std::move(cols));
+    }
+    return s;
+}
+
+bool isWholeType(int type)
+{
+    switch (type) {
+    case dbBoolean: case dbByte: case dbInteger: case dbLong:
+        return true;
+    default: return false;
+    }
+}
+
+/// One past the parenthesis that closes the one at v[open] (v.size() when none does).
+size_t pastClose(const Toks& v, size_t open)
+{
+    int depth = 0;
+    for (size_t i = open; i < v.size(); ++i) {
+        if (v[i].t == T::LParen)
+            ++depth;
+        else if (v[i].t == T::RParen && --depth == 0)
+            return i + 1;
+    }
+    return v.size();
+}
+
+/// Functions whose value is always a whole number (or Null).
+bool wholeFunction(const Tok& t)
+{
+    static const QSet<QString> names = {
+        QStringLiteral("LEN"),   QStringLiteral("CLNG"),   QStringLiteral("CINT"),     QStringLiteral("CBYTE"),
+        QStringLiteral("CBOOL"), QStringLiteral("INSTR"),  QStringLiteral("ASC"),      QStringLiteral("COUNT"),
+        QStringLiteral("ISNULL"), QStringLiteral("JET_IDIV"), QStringLiteral("JET_MOD"),
+    };
+    return t.t == T::Word && names.contains(t.text.toUpper());
+}
+
+/// v[a, b) is sure to give a whole number (or Null): whole literals, columns
+/// of a whole-number type, whole-number functions, and + - * between them.
+/// SQLite's arithmetic of such numbers is the engine's, without a date to
+/// misread or a double to run past its range.
+bool surelyWhole(const Toks& v, size_t a, size_t b, const StatementColumns& cols)
+{
+    if (a >= b)
+        return false;
+    for (size_t i = a; i < b;) {
+        const Tok& t = v[i];
+        const bool wholeLiteral = t.t == T::Num && std::all_of(t.text.begin(), t.text.end(), [](QChar c) { return c.isDigit(); })
+                                  && t.text.size() < 10;
+        if (wholeLiteral || t.op("+") || t.op("-") || t.op("*") || t.is("TRUE") || t.is("FALSE") || t.is("NULL")) {
+            ++i;
+        } else if (t.t == T::LParen) {
+            const size_t e = std::min(pastClose(v, i), b);
+            if (e < i + 2 || !surelyWhole(v, i + 1, e - 1, cols))
+                return false;
+            i = e;
+        } else if (i + 1 < b && v[i + 1].t == T::LParen) {
+            if (!wholeFunction(t))
+                return false;
+            i = std::min(pastClose(v, i + 1), b);
+        } else if (t.t == T::Name || (t.t == T::Word && !isBoundaryWord(t))) {
+            size_t j = i;
+            while (j + 2 < b && v[j + 1].t == T::Dot)
+                j += 2;
+            if (!isWholeType(cols.typeOf(v[j].text)))
+                return false;
+            i = j + 1;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+/// v[i] is the operator op between two operands (not a sign, not the * of
+/// SELECT * or COUNT(*)).
+bool isBinary(const Toks& v, size_t i, const char* op)
+{
+    if (!v[i].op(op) || isSign(v, i) || i + 1 >= v.size())
+        return false;
+    const Tok& p = v[i - 1];
+    const bool leftEnds = p.t == T::Num || p.t == T::Str || p.t == T::Date || p.t == T::Name || p.t == T::RParen
+                          || (p.t == T::Word && !isBoundaryWord(p));
+    const Tok& n = v[i + 1];
+    const bool rightStarts = n.t != T::Comma && n.t != T::RParen && n.t != T::Semi && n.t != T::Dot
+                             && !(isBoundaryWord(n) && !n.is("NOT"));
+    return leftEnds && rightStarts;
+}
+
+/// The operands of Mod reach over "*", "^" and signs (the divisions are calls by now).
+bool endsModOperand(const Toks& v, size_t i)
+{
+    const Tok& t = v[i];
+    if (t.t == T::Op)
+        return !t.op("*") && !t.op("^") && !isSign(v, i);
+    return t.is("MOD") || isBoundary(v, i);
+}
+
+// a Mod b -> jet_mod((a), (b)): the engine rounds both operands half to even
+// and stops at a zero divisor, where SQLite's "%" cuts them and gives Null.
+void rewriteMod(Toks& v)
+{
+    for (size_t k = 0; k < v.size(); ++k) {
+        if (!v[k].is("MOD"))
+            continue;
+        const size_t begin = operandStart(v, k, endsModOperand);
+        const size_t j = operandEnd(v, k, endsModOperand);
+        if (begin == k || j == k + 1)
+            throw JetError(errSyntax, QStringLiteral("Syntax error (missing operand) in query expression."));
+        callInPlace(v, begin, k, j, QStringLiteral("jet_mod"));
+        k = begin;
+    }
+}
+
+/// The left operand of "*" reaches back over the products before it.
+bool endsProductLeft(const Toks& v, size_t i)
+{
+    const Tok& t = v[i];
+    if (t.t == T::Op)
+        return !t.op("*") && !t.op("^") && !isSign(v, i);
+    return isBoundary(v, i);
+}
+
+/// The right operand of "*" reaches over "^" and signs only.
+bool endsProductRight(const Toks& v, size_t i)
+{
+    const Tok& t = v[i];
+    if (t.t == T::Op)
+        return !t.op("^") && !isSign(v, i);
+    return isBoundary(v, i);
+}
+
+/// The left operand of "+" or "-" reaches back over everything before it
+/// down to a comparison or a clause.
+bool endsSumLeft(const Toks& v, size_t i)
+{
+    const Tok& t = v[i];
+    if (t.t == T::Op)
+        return !t.op("+") && !t.op("-") && !t.op("*") && !t.op("^");
+    return isBoundary(v, i);
+}
+
+/// The right operand of "+" or "-" reaches over "*", "^" and signs.
+bool endsSumRight(const Toks& v, size_t i)
+{
+    const Tok& t = v[i];
+    if (t.t == T::Op)
+        return !t.op("*") && !t.op("^") && !isSign(v, i);
+    return isBoundary(v, i);
+}
+
+/// Rewrites each binary op (one of ops) whose operands are not both sure to
+/// be numbers into a call of the function that gives the engine's value.
+void rewriteArithmetic(Toks& v, const StatementColumns& cols, std::initializer_list<std::pair<const char*, const char*>> ops,
+                       OperandStop leftStop, OperandStop rightStop)
+{
+    for (size_t k = 0; k < v.size(); ++k) {
+        const char* fn = nullptr;
+        for (const auto& [op, name] : ops)
+            if (isBinary(v, k, op))
+                fn = name;
+        if (!fn)
+            continue;
+        size_t begin = operandStart(v, k, leftStop);
+        if (begin > 0 && begin < k && v[begin - 1].is("TOP") && v[begin].t == T::Num)
+            ++begin;   // SELECT TOP n a - b: the count is not part of the operand
+        const size_t j = operandEnd(v, k, rightStop);
+        if (begin == k || j == k + 1)
+            throw JetError(errSyntax, QStringLiteral("Syntax error (missing operand) in query expression."));
+        if (surelyWhole(v, begin, k, cols) && surelyWhole(v, k + 1, j, cols))
+            continue;   // whole numbers: SQLite's own arithmetic gives the same
+        callInPlace(v, begin, k, j, QString::fromLatin1(fn));
+        k = begin;
+    }
+}
+
+// The engine's arithmetic where SQLite's differs: a date plus or minus a
+// number is a date, a date minus a date the days between them, text plus
+// text joins them, text that is no number is a type mismatch, and a result
+// beyond the double range an overflow (SQLite would read the year out of a
+// stored date, or give 0 or Inf). Sums and products of whole numbers stay
+// SQLite's.
+/// The operand of a sign reaches over "^" only.
+bool endsNegated(const Toks& v, size_t i)
+{
+    const Tok& t = v[i];
+    if (t.t == T::Op)
+        return !t.op("^");
+    return isBoundary(v, i);
+}
+
+// -x -> jet_sub((0), (x)) where x may be other than a whole number: the
+// negative of a date is a date, of text that is no number a type mismatch.
+void rewriteNegation(Toks& v, const StatementColumns& cols)
+{
+    for (size_t k = 0; k + 1 < v.size(); ++k) {
+        if (!v[k].op("-") || !isSign(v, k) || v[k + 1].t == T::Op)
+            continue;
+        const size_t j = operandEnd(v, k, endsNegated);
+        if (j == k + 1 || (j == k + 2 && v[k + 1].t == T::Num) || surelyWhole(v, k + 1, j, cols))
+            continue;
+        v.insert(v.begin() + static_cast<long>(k), Tok{T::Num, QStringLiteral("0"), v[k].pos});
+        callInPlace(v, k, k + 1, j + 1, QStringLiteral("jet_sub"));
+    }
+}
+
+bool isColumnRef(const Toks& v, size_t a, size_t b);
+
+// SUM and AVG of a date column would add up the stored texts' years: the
+// form is not built and is refused with the dialect's words.
+void refuseDateSums(const Toks& v, const StatementColumns& cols)
+{
+    for (size_t k = 0; k + 3 < v.size(); ++k) {
+        if (!(v[k].is("SUM") || v[k].is("AVG")) || v[k + 1].t != T::LParen)
+            continue;
+        const size_t e = pastClose(v, k + 1);
+        size_t a = k + 2;
+        if (a < e && v[a].is("DISTINCT"))
+            ++a;
+        if (e >= a + 2 && isColumnRef(v, a, e - 1) && cols.typeOf(v[e - 2].text) == dbDate)
+            throw JetError(errTypeMismatch, QStringLiteral("Data type mismatch in criteria expression."));
+    }
+}
+
+void rewriteOperators(Toks& v, const StatementColumns& cols)
+{
+    refuseDateSums(v, cols);
+    rewriteNegation(v, cols);
+    rewriteMod(v);
+    rewriteArithmetic(v, cols, {{"*", "jet_mul"}}, endsProductLeft, endsProductRight);
+    rewriteArithmetic(v, cols, {{"+", "jet_add"}, {"-", "jet_sub"}}, endsSumLeft, endsSumRight);
+}
+
+/// v[a, b) gives text (or Null) as it is: a text literal, a text column, a
+/// text function, or a function of the program's own.
+bool givesText(const Toks& v, size_t a, size_t b, const StatementColumns& cols)
+{
+    if (a >= b)
+        return false;
+    const Tok& t = v[a];
+    if (b == a + 1) {
+        if (t.t == T::Str || t.is("NULL"))
+            return true;
+    }
+    if (isColumnRef(v, a, b)) {
+        const int type = cols.typeOf(v[b - 1].text);
+        return type == dbText || type == dbMemo;
+    }
+    if (t.t == T::Word && a + 1 < b && v[a + 1].t == T::LParen) {
+        const size_t e = pastClose(v, a + 1);
+        const QString up = t.text.toUpper();
+        if (up == QLatin1String("JET_STORE")) {
+            // jet_store(x) COLLATE JETCI of an INSERT ... SELECT
+            if (e == b || (e + 2 == b && v[e].is("COLLATE")))
+                return givesText(v, a + 2, e - 1, cols);
+            return false;
+        }
+        if (e != b)
+            return false;
+        static const QSet<QString> text = {
+            QStringLiteral("UCASE"), QStringLiteral("LCASE"), QStringLiteral("TRIM"),  QStringLiteral("LTRIM"),
+            QStringLiteral("RTRIM"), QStringLiteral("MID"),   QStringLiteral("LEFT"),  QStringLiteral("RIGHT"),
+            QStringLiteral("CSTR"),  QStringLiteral("CHR"),   QStringLiteral("CHR$"),  QStringLiteral("SPACE"),
+            QStringLiteral("JET_CONCAT"),
+        };
+        if (text.contains(up))
+            return true;
+        return !functionMap().contains(up) && !up.startsWith(QLatin1String("JET_"));
+    }
+    return false;
+}
+
 /// Field types whose values a write converts (every type but text and the
 /// binary ones, which take what they are given).
 bool convertsOnWrite(int type)
@@ -439,6 +755,16 @@ void wrapPut(Toks& v, size_t a, size_t b, int type)
     v.insert(v.begin() + static_cast<long>(a), {Tok{T::Word, QStringLiteral("jet_put"), pos},
                                                 Tok{T::LParen, QStringLiteral("("), pos},
                                                 Tok{T::LParen, QStringLiteral("("), pos}});
+}
+
+/// A value written into a column of the type passes through jet_put: into
+/// every type the engine converts, and into text where the value may be a
+/// number or a date (which take the engine's text of them).
+bool needsPut(int type, const Toks& v, size_t a, size_t b, const StatementColumns& cols)
+{
+    if (convertsOnWrite(type))
+        return true;
+    return (type == dbText || type == dbMemo) && !givesText(v, a, b, cols);
 }
 
 /// v[a, b) is a column reference: name or alias.name.
@@ -503,6 +829,54 @@ void collateComparisons(Toks& v)
         v.insert(v.begin() + static_cast<long>(rb),
                  {Tok{T::Word, QStringLiteral("COLLATE"), pos}, Tok{T::Word, QStringLiteral("JETCI"), pos}});
         k = rb + 1;
+    }
+}
+
+/// v[a, b) is a number: a whole-number expression or a number literal with its sign.
+bool numberOperand(const Toks& v, size_t a, size_t b, const StatementColumns& cols)
+{
+    if (b == a + 1 && v[a].t == T::Num)
+        return true;
+    if (b == a + 2 && (v[a].op("-") || v[a].op("+")) && v[a + 1].t == T::Num)
+        return true;
+    return surelyWhole(v, a, b, cols) && !(b == a + 1 && v[a].is("NULL"));
+}
+
+// A date column compared with a number compares with the date of that
+// serial, as the engine compares a date with a number (SQLite would compare
+// the stored text with the number's text): [dt] > 37623 -> [dt] > jet_cdate((37623)).
+void datesComparedWithNumbers(Toks& v, const StatementColumns& cols)
+{
+    if (cols.tables.empty())
+        return;
+    for (size_t k = 0; k < v.size(); ++k) {
+        if (!isComparison(v[k]))
+            continue;
+        const size_t la = operandStart(v, k);
+        const size_t rb = operandEnd(v, k);
+        if (la == k || rb == k + 1)
+            continue;
+        auto isDateColumn = [&](size_t a, size_t b) {
+            return isColumnRef(v, a, b) && cols.typeOf(v[b - 1].text) == dbDate;
+        };
+        size_t a = 0, b = 0;
+        if (isDateColumn(la, k) && numberOperand(v, k + 1, rb, cols)) {
+            a = k + 1;
+            b = rb;
+        } else if (isDateColumn(k + 1, rb) && numberOperand(v, la, k, cols)) {
+            a = la;
+            b = k;
+        } else {
+            continue;
+        }
+        const int pos = v[k].pos;
+        v.insert(v.begin() + static_cast<long>(b), {Tok{T::RParen, QStringLiteral(")"), pos}, Tok{T::RParen, QStringLiteral(")"), pos}});
+        v.insert(v.begin() + static_cast<long>(a), {Tok{T::Word, QStringLiteral("jet_cdate"), pos}, Tok{T::LParen, QStringLiteral("("), pos},
+                                                    Tok{T::LParen, QStringLiteral("("), pos}});
+        if (a > k)
+            k = b + 4;
+        else
+            k += 3;
     }
 }
 
@@ -1144,7 +1518,7 @@ Translated translateSelect(Toks v, const QString& sql)
     return r;
 }
 
-Translated translateUpdate(const Toks& v, const QString& sql, const ColumnsOf& columnsOf)
+Translated translateUpdate(const Toks& v, const QString& sql, const ColumnsOf& columnsOf, const StatementColumns& cols)
 {
     Translated r;
     r.kind = StatementKind::Update;
@@ -1183,7 +1557,7 @@ Translated translateUpdate(const Toks& v, const QString& sql, const ColumnsOf& c
         if (lhs.size() != 1 || !isNameTok(lhs[0]))
             fail(QStringLiteral("Syntax error in UPDATE statement"), sql);
         Toks value = slice(a, eq + 1, a.size());
-        if (const int type = typeOf(lhs[0].text); convertsOnWrite(type) && !value.empty())
+        if (const int type = typeOf(lhs[0].text); !value.empty() && needsPut(type, value, 0, value.size(), cols))
             wrapPut(value, 0, value.size(), type);
         assigns << quoteName(lhs[0].text) + QLatin1String(" = ") + em.render(value);
     }
@@ -1392,7 +1766,7 @@ std::vector<std::pair<size_t, size_t>> parenItems(const Toks& v, size_t open, si
 // bound for a column that is not text passes through jet_put. The columns are
 // those listed, else the table's in order; a select list with * is left to
 // the table's own checks.
-void convertInsertValues(Toks& v, const ColumnList& table, const QString& sql)
+void convertInsertValues(Toks& v, const ColumnList& table, const QString& sql, const StatementColumns& cols)
 {
     if (table.empty())
         return;
@@ -1413,7 +1787,7 @@ void convertInsertValues(Toks& v, const ColumnList& table, const QString& sql)
         for (const ColumnInfo& c : table)
             types.push_back(c.type);
     }
-    if (std::none_of(types.begin(), types.end(), convertsOnWrite) || at >= v.size())
+    if (at >= v.size())
         return;
     std::vector<std::pair<size_t, size_t>> values;   // every value, with its position among the columns
     std::vector<int> valueTypes;
@@ -1451,7 +1825,7 @@ void convertInsertValues(Toks& v, const ColumnList& table, const QString& sql)
     }
     // From the last value back, so that the earlier positions stay valid.
     for (size_t i = values.size(); i-- > 0;)
-        if (convertsOnWrite(valueTypes[i]) && values[i].first < values[i].second)
+        if (values[i].first < values[i].second && needsPut(valueTypes[i], v, values[i].first, values[i].second, cols))
             wrapPut(v, values[i].first, values[i].second, valueTypes[i]);
 }
 
@@ -1469,74 +1843,8 @@ bool isExternalSpec(const QString& t)
 
 QString dateLiteralToStored(const QString& inner)
 {
-    const QString s = inner.trimmed();
-    if (s.isEmpty())
-        return QString();   // no date at all, not the day the serial counts from
-    DateParts p;
-    QString datePart = s, timePart;
-    const int sp = s.indexOf(QLatin1Char(' '));
-    if (sp >= 0) {
-        datePart = s.left(sp);
-        timePart = s.mid(sp + 1).trimmed();
-    } else if (s.contains(QLatin1Char(':'))) {
-        datePart.clear();
-        timePart = s;
-    }
-    bool ok = true;
-    if (!datePart.isEmpty()) {
-        QStringList d;
-        if (datePart.contains(QLatin1Char('/')))
-            d = datePart.split(QLatin1Char('/'));
-        else
-            d = datePart.split(QLatin1Char('-'));
-        if (d.size() != 3)
-            return QString();
-        int a = d[0].toInt(&ok);
-        if (!ok) return QString();
-        int b = d[1].toInt(&ok);
-        if (!ok) return QString();
-        int c = d[2].toInt(&ok);
-        if (!ok) return QString();
-        if (d[0].size() == 4) {   // yyyy-mm-dd or yyyy/mm/dd
-            p.year = a;
-            p.month = b;
-            p.day = c;
-        } else {                  // mm/dd/yyyy
-            p.month = a;
-            p.day = b;
-            p.year = c;
-            if (d[2].size() <= 2)
-                p.year = c < 30 ? 2000 + c : 1900 + c;
-        }
-    }
-    if (!timePart.isEmpty()) {
-        QString tp = timePart.toUpper();
-        int add = 0;
-        bool ampm = false;
-        if (tp.endsWith(QLatin1String("AM")) || tp.endsWith(QLatin1String("PM"))) {
-            ampm = true;
-            add = tp.endsWith(QLatin1String("PM")) ? 12 : 0;
-            tp.chop(2);
-            tp = tp.trimmed();
-        }
-        const QStringList t = tp.split(QLatin1Char(':'));
-        if (t.size() < 2 || t.size() > 3)
-            return QString();
-        p.hour = t[0].toInt(&ok);
-        if (!ok) return QString();
-        p.minute = t[1].toInt(&ok);
-        if (!ok) return QString();
-        p.second = t.size() == 3 ? t[2].toInt(&ok) : 0;
-        if (!ok) return QString();
-        if (ampm) {
-            if (p.hour < 1 || p.hour > 12)
-                return QString();
-            p.hour = p.hour % 12 + add;
-        }
-    }
-    if (!validDate(p))
-        return QString();
-    return storedDate(toDateTime(p));
+    const auto d = readDateText(inner);
+    return d ? storedDate(*d) : QString();
 }
 
 Translated translate(const QString& sql, const ColumnsOf& columnsOf)
@@ -1552,13 +1860,24 @@ Translated translate(const QString& sql, const ColumnsOf& columnsOf)
     rewriteConcat(v);
     rewriteWholeDivision(v);
     rewriteDivision(v);
+    const bool writes = v[0].is("UPDATE") || v[0].is("INSERT");
+    const bool arithmetic = std::any_of(v.begin(), v.end(), [](const Tok& t) {
+        return t.op("+") || t.op("-") || t.op("*");
+    });
+    bool numberCompared = false;
+    for (size_t k = 0; k < v.size() && !numberCompared; ++k)
+        numberCompared = (isComparison(v[k]) && ((k + 1 < v.size() && v[k + 1].t == T::Num) || (k > 0 && v[k - 1].t == T::Num)))
+                         || v[k].is("SUM") || v[k].is("AVG");
+    const StatementColumns cols = writes || arithmetic || numberCompared ? statementColumns(v, columnsOf) : StatementColumns();
+    rewriteOperators(v, cols);
+    datesComparedWithNumbers(v, cols);
     if (v[0].is("SELECT") || v[0].is("UPDATE") || v[0].is("DELETE") || v[0].is("INSERT"))
         collateComparisons(v);
     const Tok& head = v[0];
     if (head.is("SELECT"))
         return translateSelect(v, sql);
     if (head.is("UPDATE"))
-        return translateUpdate(v, sql, columnsOf);
+        return translateUpdate(v, sql, columnsOf, cols);
     if (head.is("DELETE"))
         return translateDelete(v, sql);
     if (head.is("INSERT")) {
@@ -1569,7 +1888,7 @@ Translated translate(const QString& sql, const ColumnsOf& columnsOf)
         r.table = v[2].text;
         insertSelectByName(v, sql);
         if (columnsOf)
-            convertInsertValues(v, columnsOf(r.table), sql);
+            convertInsertValues(v, columnsOf(r.table), sql, cols);
         Emitter em{&r.externals, sql};
         r.sql = em.render(v);
         return r;
@@ -1622,6 +1941,7 @@ QString translateExpression(const QString& expr)
     rewriteConcat(v);
     rewriteWholeDivision(v);
     rewriteDivision(v);
+    rewriteOperators(v, StatementColumns());
     collateComparisons(v);
     Emitter em{nullptr, expr};
     return em.render(v);

@@ -10,8 +10,12 @@
 #include <QLocale>
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <charconv>
+#include <cstdio>
+#include <string>
 #include <cmath>
+#include <vector>
 
 namespace jet {
 
@@ -164,12 +168,369 @@ QString displayDate(DateTime d)
     return out;
 }
 
+namespace {
+
+// One piece of a typed date: a run of digits, a run of letters, or one
+// separator character (a run of blanks counts as one blank).
+struct DatePiece {
+    enum Kind { Digits, Letters, Sep } kind;
+    QStringView text;
+    QChar sep;
+    int value = 0;   // Digits: the number, capped so it cannot overflow
+};
+
+bool splitDatePieces(QStringView s, std::vector<DatePiece>& out)
+{
+    qsizetype i = 0;
+    const qsizetype n = s.size();
+    while (i < n) {
+        const QChar c = s[i];
+        const qsizetype start = i;
+        if (c >= u'0' && c <= u'9') {
+            int v = 0;
+            while (i < n && s[i] >= u'0' && s[i] <= u'9') {
+                v = std::min(v * 10 + (s[i].unicode() - u'0'), 1000000);
+                ++i;
+            }
+            out.push_back({DatePiece::Digits, s.sliced(start, i - start), QChar(), v});
+        } else if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z')) {
+            while (i < n && ((s[i] >= u'a' && s[i] <= u'z') || (s[i] >= u'A' && s[i] <= u'Z')))
+                ++i;
+            out.push_back({DatePiece::Letters, s.sliced(start, i - start), QChar(), 0});
+        } else if (c == u' ' || c == u'\t') {
+            while (i < n && (s[i] == u' ' || s[i] == u'\t'))
+                ++i;
+            out.push_back({DatePiece::Sep, s.sliced(start, i - start), QChar(u' '), 0});
+        } else if (c == u'/' || c == u'-' || c == u',' || c == u':') {
+            ++i;
+            out.push_back({DatePiece::Sep, s.sliced(start, 1), c, 0});
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+/// The month of an English month name or its first three letters (and
+/// "Sept"), 0 for any other word.
+int monthOfName(QStringView w)
+{
+    static const char* const names[] = {"january", "february", "march",     "april",   "may",      "june",
+                                        "july",    "august",   "september", "october", "november", "december"};
+    if (w.size() < 3)
+        return 0;
+    for (int m = 0; m < 12; ++m) {
+        const QLatin1StringView full(names[m]);
+        if (w.compare(full, Qt::CaseInsensitive) == 0 || w.compare(full.first(3), Qt::CaseInsensitive) == 0)
+            return m + 1;
+    }
+    return w.compare(QLatin1StringView("sept"), Qt::CaseInsensitive) == 0 ? 9 : 0;
+}
+
+bool isDigits(const DatePiece& p, qsizetype minLen, qsizetype maxLen)
+{
+    return p.kind == DatePiece::Digits && p.text.size() >= minLen && p.text.size() <= maxLen;
+}
+
+bool isSep(const DatePiece& p, char c) { return p.kind == DatePiece::Sep && p.sep == QLatin1Char(c); }
+
+/// A year as written: one or two digits in the window 1930 to 2029.
+int yearOf(const DatePiece& p) { return p.text.size() <= 2 ? (p.value < 30 ? 2000 + p.value : 1900 + p.value) : p.value; }
+
+/// The time among the pieces: [first, last) is what it takes, hour, minute
+/// and second are filled. False when the pieces hold no time or a broken one.
+bool findTime(const std::vector<DatePiece>& v, size_t& first, size_t& last, DateParts& p)
+{
+    const size_t n = v.size();
+    size_t colon = n;
+    for (size_t i = 0; i < n; ++i)
+        if (isSep(v[i], ':')) {
+            colon = i;
+            break;
+        }
+    size_t end = 0;
+    if (colon < n) {
+        if (colon == 0 || colon + 1 >= n || !isDigits(v[colon - 1], 1, 2) || !isDigits(v[colon + 1], 1, 2))
+            return false;
+        first = colon - 1;
+        p.hour = v[first].value;
+        p.minute = v[colon + 1].value;
+        end = colon + 2;
+        if (end < n && isSep(v[end], ':')) {
+            if (end + 1 >= n || !isDigits(v[end + 1], 1, 2))
+                return false;
+            p.second = v[end + 1].value;
+            end += 2;
+        }
+    } else {
+        // "10 PM": an hour with AM or PM only.
+        size_t w = n;
+        for (size_t i = 0; i < n; ++i)
+            if (v[i].kind == DatePiece::Letters && monthOfName(v[i].text) == 0)
+                w = i;
+        if (w == n)
+            return true;   // no time at all
+        size_t h = w;
+        if (h > 0 && isSep(v[h - 1], ' '))
+            --h;
+        if (h == 0 || !isDigits(v[h - 1], 1, 2))
+            return false;
+        first = h - 1;
+        p.hour = v[first].value;
+        end = first + 1;
+    }
+    if (first > 0 && !isSep(v[first - 1], ' '))
+        return false;   // "2003-10:30": the hour must stand apart
+    // AM or PM, with or without a blank before it.
+    size_t k = end;
+    if (k < n && isSep(v[k], ' '))
+        ++k;
+    if (k < n && v[k].kind == DatePiece::Letters) {
+        const QStringView w = v[k].text;
+        const bool am = w.compare(QLatin1StringView("AM"), Qt::CaseInsensitive) == 0;
+        const bool pm = w.compare(QLatin1StringView("PM"), Qt::CaseInsensitive) == 0;
+        if (am || pm) {
+            if (p.hour > 12)
+                return false;
+            p.hour = p.hour % 12 + (pm ? 12 : 0);
+            end = k + 1;
+        }
+    }
+    if (end < n && !isSep(v[end], ' '))
+        return false;
+    last = end;
+    return p.minute < 60 && p.second < 60 && p.hour < 24;
+}
+
+/// The date of the pieces [a, b) (no blanks at either end).
+bool readDatePart(const std::vector<DatePiece>& v, size_t a, size_t b, DateParts& p)
+{
+    // The words and numbers, and what stands between each two of them.
+    std::vector<const DatePiece*> items;
+    std::vector<QString> gaps;
+    for (size_t i = a; i < b; ++i) {
+        if (v[i].kind == DatePiece::Sep) {
+            if (items.empty())
+                return false;
+            if (gaps.size() < items.size())
+                gaps.emplace_back();
+            if (v[i].sep != QLatin1Char(' '))
+                gaps.back() += v[i].sep;
+            continue;
+        }
+        if (!items.empty() && gaps.size() != items.size())
+            return false;   // two items with nothing between them
+        items.push_back(&v[i]);
+    }
+    if (items.size() != 3 || gaps.size() != 2)
+        return false;
+    const DatePiece &x = *items[0], &y = *items[1], &z = *items[2];
+    if (x.kind == DatePiece::Digits && y.kind == DatePiece::Digits && z.kind == DatePiece::Digits) {
+        // m/d/y or y-m-d: one separator, the same twice.
+        if (gaps[0] != gaps[1] || (gaps[0] != QLatin1String("/") && gaps[0] != QLatin1String("-")))
+            return false;
+        if (isDigits(x, 4, 4)) {
+            if (!isDigits(y, 1, 2) || !isDigits(z, 1, 2))
+                return false;
+            p.year = x.value;
+            p.month = y.value;
+            p.day = z.value;
+            return true;
+        }
+        if (!isDigits(x, 1, 2) || !isDigits(y, 1, 2) || !isDigits(z, 1, 4))
+            return false;
+        p.month = x.value;
+        p.day = y.value;
+        p.year = yearOf(z);
+        return true;
+    }
+    // With the month's name: "Jan 5 2000", "Jan 5, 2000", "5-Jan-2000".
+    auto gapOk = [](const QString& g) {
+        return g.isEmpty() || g == QLatin1String(",") || g == QLatin1String("-") || g == QLatin1String("/");
+    };
+    if (!gapOk(gaps[0]) || !gapOk(gaps[1]))
+        return false;
+    const DatePiece* month = nullptr;
+    const DatePiece* day = nullptr;
+    if (x.kind == DatePiece::Letters && y.kind == DatePiece::Digits) {
+        month = &x;
+        day = &y;
+    } else if (x.kind == DatePiece::Digits && y.kind == DatePiece::Letters) {
+        day = &x;
+        month = &y;
+    } else {
+        return false;
+    }
+    p.month = monthOfName(month->text);
+    if (p.month == 0 || !isDigits(*day, 1, 2) || !(isDigits(z, 4, 4) || isDigits(z, 2, 2)))
+        return false;
+    p.day = day->value;
+    p.year = yearOf(z);
+    return true;
+}
+
+} // namespace
+
+std::optional<DateTime> readDateText(QStringView text)
+{
+    const QStringView s = text.trimmed();
+    if (s.isEmpty() || s.size() > 64)
+        return std::nullopt;
+    std::vector<DatePiece> v;
+    v.reserve(16);
+    if (!splitDatePieces(s, v))
+        return std::nullopt;
+    DateParts p;
+    size_t tFirst = v.size(), tLast = v.size();
+    if (!findTime(v, tFirst, tLast, p))
+        return std::nullopt;
+    // The date stands before the time or after it, apart by a blank.
+    size_t a = 0, b = v.size();
+    if (tFirst < v.size()) {
+        if (tFirst > 0) {
+            b = tFirst - 1;   // before the blank
+            if (tLast < v.size())
+                return std::nullopt;
+        } else {
+            a = tLast < v.size() ? tLast + 1 : tLast;
+        }
+    }
+    const bool hasTime = tFirst < v.size();
+    if (a < b) {
+        DateParts d;
+        if (!readDatePart(v, a, b, d))
+            return std::nullopt;
+        p.year = d.year;
+        p.month = d.month;
+        p.day = d.day;
+    } else if (!hasTime) {
+        return std::nullopt;
+    }
+    if (!validDate(p))
+        return std::nullopt;
+    return toDateTime(p);
+}
+
+std::optional<double> currencyOfDecimal(std::string_view t)
+{
+    size_t i = 0;
+    const size_t n = t.size();
+    bool negative = false;
+    if (i < n && (t[i] == '+' || t[i] == '-'))
+        negative = t[i++] == '-';
+    std::string digits;
+    long fraction = 0;
+    bool point = false;
+    for (; i < n && ((t[i] >= '0' && t[i] <= '9') || (t[i] == '.' && !point)); ++i) {
+        if (t[i] == '.') {
+            point = true;
+            continue;
+        }
+        if (digits.empty() && t[i] == '0') {
+            if (point)
+                ++fraction;   // a leading zero after the point still counts
+            continue;
+        }
+        digits.push_back(t[i]);
+        if (point)
+            ++fraction;
+    }
+    long exponent = 0;
+    if (i < n && (t[i] == 'e' || t[i] == 'E')) {
+        ++i;
+        bool negExp = false;
+        if (i < n && (t[i] == '+' || t[i] == '-'))
+            negExp = t[i++] == '-';
+        if (i >= n)
+            return std::nullopt;
+        for (; i < n && t[i] >= '0' && t[i] <= '9'; ++i)
+            exponent = std::min(exponent * 10 + (t[i] - '0'), 100000L);
+        if (negExp)
+            exponent = -exponent;
+    }
+    if (i != n)
+        return std::nullopt;
+    // value = digits * 10^(exponent - fraction); units of 1/10000 = digits * 10^shift
+    const long shift = exponent - fraction + 4;
+    using Big = __int128;
+    const Big limit = static_cast<Big>(9223372036854775807LL) + (negative ? 1 : 0);
+    Big units = 0;
+    if (digits.empty()) {
+        units = 0;
+    } else if (shift >= 0) {
+        if (static_cast<long>(digits.size()) + shift > 19)
+            return std::nullopt;
+        for (char c : digits)
+            units = units * 10 + (c - '0');
+        for (long k = 0; k < shift; ++k)
+            units *= 10;
+    } else {
+        const size_t drop = static_cast<size_t>(-shift);
+        const size_t keep = drop >= digits.size() ? 0 : digits.size() - drop;
+        if (keep > 19)
+            return std::nullopt;
+        for (size_t k = 0; k < keep; ++k)
+            units = units * 10 + (digits[k] - '0');
+        if (drop <= digits.size()) {
+            // Half to even on the first digit dropped and the rest after it.
+            const char first = digits[keep];
+            const bool restNonZero = digits.find_first_not_of('0', keep + 1) != std::string::npos;
+            if (first > '5' || (first == '5' && (restNonZero || (units % 2) == 1)))
+                ++units;
+        }
+    }
+    if (units > limit)
+        return std::nullopt;
+    const long long whole = static_cast<long long>(units / 10000);
+    const int part = static_cast<int>(units % 10000);
+    char text[48];
+    const int len = std::snprintf(text, sizeof text, "%s%lld.%04d", negative ? "-" : "", whole, part);
+    double out = 0;
+    std::from_chars(text, text + len, out);
+    return out;
+}
+
+double currencyOfUnits(std::int64_t units)
+{
+    char text[48];
+    const std::uint64_t mag = units < 0 ? 0 - static_cast<std::uint64_t>(units) : static_cast<std::uint64_t>(units);
+    const int len = std::snprintf(text, sizeof text, "%s%llu.%04llu", units < 0 ? "-" : "",
+                                  static_cast<unsigned long long>(mag / 10000), static_cast<unsigned long long>(mag % 10000));
+    double out = 0;
+    std::from_chars(text, text + len, out);
+    return out;
+}
+
+std::optional<double> currencyOf(double d)
+{
+    if (!std::isfinite(d))
+        return std::nullopt;
+    char text[64];
+    const auto written = std::to_chars(text, text + sizeof text, d);
+    if (written.ec != std::errc())
+        return std::nullopt;
+    return currencyOfDecimal(std::string_view(text, static_cast<size_t>(written.ptr - text)));
+}
+
 QString numberText(double d)
 {
     if (std::isnan(d))
         return QStringLiteral("NaN");
     if (d == std::floor(d) && std::fabs(d) < 1e15)
         return QString::number(static_cast<std::int64_t>(d));
+    if (std::fabs(d) >= 1e11 && std::fabs(d) < 1e15) {
+        // An amount of four decimals or fewer past 15 digits (a Currency
+        // value such as 999999999999.9999) is shown whole, as Currency
+        // shows it: the 15 digits would round it to another amount.
+        char text[40];
+        const auto written = std::to_chars(text, text + sizeof text, d, std::chars_format::fixed);
+        if (written.ec == std::errc()) {
+            const std::string_view t(text, static_cast<size_t>(written.ptr - text));
+            const size_t point = t.find('.');
+            if (point != std::string_view::npos && t.size() - point - 1 <= 4)
+                return QString::fromLatin1(text, written.ptr - text);
+        }
+    }
     QString s = QString::number(d, 'g', 15);
     if (s.contains(QLatin1Char('e'))) {
         // 1.5e+20 -> 1.5E+20, as the engine writes it

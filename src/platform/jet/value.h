@@ -7,6 +7,7 @@
 #include <QString>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <variant>
 
 namespace jet {
@@ -38,6 +39,17 @@ inline constexpr double kSingleLimit = 3.4028235677973366e38;
 /// The largest amount a Currency value holds (and its negative the smallest).
 inline constexpr double kCurrencyMax = 922337203685477.5807;
 
+/// A Currency value: the decimal number of the ASCII text (sign, digits, one
+/// point, exponent) rounded half to even to four decimals on its decimal
+/// digits, so that "0.00015" is 0.0002 and "2.00005" is 2; given as the
+/// double nearest those four decimals. nullopt beyond the Currency range.
+std::optional<double> currencyOfDecimal(std::string_view decimal);
+/// The double nearest a Currency count of ten-thousandths (9999999999999999
+/// is 999999999999.9999, where the count as a double divided would be 1E+12).
+double currencyOfUnits(std::int64_t units);
+/// The same for a double, by the shortest decimal that reads back as it.
+std::optional<double> currencyOf(double d);
+
 /// "yyyy-mm-dd hh:mm:ss": the stored form, which sorts and compares as text.
 QString storedDate(DateTime d);
 /// Parses the stored form back; nullopt for anything else.
@@ -46,6 +58,18 @@ std::optional<DateTime> parseStoredDate(const QString& s);
 bool looksStoredDate(const QString& s);
 /// The text the engine gives for a date: "m/d/yyyy", "h:nn:ss AM" or both.
 QString displayDate(DateTime d);
+
+/// A date or time typed as the engine's SQL reads it between # signs and
+/// wherever text is written into a date: a date, a time or a date and a time,
+/// separated by blanks. Dates: m/d/yyyy, m-d-yyyy, yyyy-mm-dd, yyyy/mm/dd
+/// (a two-digit year 00 to 29 is 2000 to 2029, 30 to 99 is 1930 to 1999) and
+/// with the month's English name or its first three letters: "Jan 5 2000",
+/// "Jan 5, 2000", "5-Jan-2000", "5 January 2000". Times: h:mm or h:mm:ss on
+/// the 24-hour clock, or with AM or PM ("10:30 PM", "10:30:00PM", "10 PM").
+/// A time alone falls on the day the serial counts from (12/30/1899), so
+/// every text displayDate gives reads back as the same value. nullopt for
+/// anything else, and for a day or time that does not exist.
+std::optional<DateTime> readDateText(QStringView text);
 
 /// Text from the engine's UTF-8 bytes with every character kept: a U+FEFF at
 /// the start belongs to the value (QString::fromUtf8 drops it as a mark).
