@@ -709,6 +709,16 @@ void resultDate(sqlite3_context* ctx, double serial)
     resultText(ctx, storedDate(DateTime{serial}));
 }
 
+/// A value compared with a number: a stored date as its serial, anything
+/// else as it is.
+void fnSerial(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    const Operand o = operand(argv[0]);
+    if (o.kind == Operand::Date)
+        return sqlite3_result_double(ctx, o.real);
+    sqlite3_result_value(ctx, argv[0]);
+}
+
 enum class Arith { Add, Sub, Mul };
 
 template <Arith op>
@@ -974,6 +984,7 @@ void registerSqlFunctions(sqlite3* db)
     add(db, "jet_store", 1, fnStore);
     add(db, "jet_put", 2, fnPut);
     add(db, "jet_div", 2, fnDiv);
+    add(db, "jet_serial", 1, fnSerial);
     add(db, "jet_add", 2, fnArith<Arith::Add>);
     add(db, "jet_sub", 2, fnArith<Arith::Sub>);
     add(db, "jet_mul", 2, fnArith<Arith::Mul>);

@@ -859,6 +859,36 @@ void datesComparedWithNumbers(Toks& v, const StatementColumns& cols)
         auto isDateColumn = [&](size_t a, size_t b) {
             return isColumnRef(v, a, b) && cols.typeOf(v[b - 1].text) == dbDate;
         };
+        // An expression that may give a date (date arithmetic, Date(), Now(),
+        // CDATE) compared with a number: the expression's date counts as its
+        // serial, a number stays itself.
+        auto mayGiveDate = [&](size_t a, size_t b) {
+            if (isColumnRef(v, a, b))
+                return false;
+            for (size_t i = a; i + 1 < b; ++i)
+                if (v[i].t == T::Word && v[i + 1].t == T::LParen
+                    && (v[i].is("jet_add") || v[i].is("jet_sub") || v[i].is("jet_mul") || v[i].is("jet_date")
+                        || v[i].is("jet_now") || v[i].is("jet_cdate") || v[i].is("DATE") || v[i].is("NOW")
+                        || v[i].is("CDATE")))
+                    return true;
+            return false;
+        };
+        auto wrapSerial = [&](size_t a, size_t b) {
+            const int pos = v[k].pos;
+            v.insert(v.begin() + static_cast<long>(b), {Tok{T::RParen, QStringLiteral(")"), pos}});
+            v.insert(v.begin() + static_cast<long>(a),
+                     {Tok{T::Word, QStringLiteral("jet_serial"), pos}, Tok{T::LParen, QStringLiteral("("), pos}});
+        };
+        if (mayGiveDate(la, k) && numberOperand(v, k + 1, rb, cols)) {
+            wrapSerial(la, k);
+            k += 3;
+            continue;
+        }
+        if (mayGiveDate(k + 1, rb) && numberOperand(v, la, k, cols)) {
+            wrapSerial(k + 1, rb);
+            k = rb + 2;
+            continue;
+        }
         size_t a = 0, b = 0;
         if (isDateColumn(la, k) && numberOperand(v, k + 1, rb, cols)) {
             a = k + 1;

@@ -161,6 +161,13 @@ TEST_F(ExpressionValues, StatementsStoreDatesAndSelectByDateArithmetic)
     EXPECT_EQ(rows(QStringLiteral("SELECT l FROM t WHERE dt = 37624")), QStringList{QStringLiteral("7")});
     EXPECT_EQ(rows(QStringLiteral("SELECT l FROM t WHERE 37625 > dt")), QStringList{QStringLiteral("7")});
     EXPECT_EQ(rows(QStringLiteral("SELECT l FROM t WHERE dt > 37624.5 ORDER BY l")), QStringList{QStringLiteral("2")});
+    // So does date arithmetic: 1/3/2003 + 1 is 37625.
+    EXPECT_EQ(rows(QStringLiteral("SELECT l FROM t WHERE dt + 1 = 37625")), QStringList{QStringLiteral("7")});
+    EXPECT_EQ(rows(QStringLiteral("SELECT l FROM t WHERE dt + 1 > 37624 AND 37626 > dt + 1")), QStringList{QStringLiteral("7")});
+    EXPECT_EQ(rows(QStringLiteral("SELECT l FROM t WHERE dt - 1 < 37623.5")), QStringList{QStringLiteral("7")});
+    EXPECT_EQ(rows(QStringLiteral("SELECT l FROM t WHERE Date() > 37624 AND CDATE(37624) = 37624 AND l = 7")),
+              QStringList{QStringLiteral("7")});
+    EXPECT_EQ(rows(QStringLiteral("SELECT l FROM t WHERE n * 4 = 1 AND l = 7")), QStringList{QStringLiteral("7")});
     EXPECT_EQ(run(QStringLiteral("DELETE FROM t WHERE dt < 37624.5")), QString());
     EXPECT_EQ(rows(QStringLiteral("SELECT l FROM t")), QStringList{QStringLiteral("2")});
 }
