@@ -299,6 +299,31 @@ TEST_F(Wizard, CommandsPressedDuringTheImportAreRefusedAndTheListArrivesWhole)
     EXPECT_EQ(MDIMain::loaded(), &m);
 }
 
+// A Space typed during the import, meant for something else, goes to no
+// button: when Import goes grey the focus does not pass to the Cancel.
+TEST_F(Wizard, ASpaceTypedDuringTheImportDoesNotCancelIt)
+{
+    load();
+    w_->show();
+    QApplication::setActiveWindow(w_.get());
+    auto* import = c<QPushButton>("cmdImport");
+    auto* cancel = c<QPushButton>("cmdCancel");
+    import->setFocus();
+    ASSERT_TRUE(import->hasFocus());
+    int spaces = 0;
+    ui_.onProcessEvents([&] {
+        QWidget* focus = QApplication::focusWidget();
+        EXPECT_NE(focus, cancel);
+        QTest::keyClick(focus ? focus : w_.get(), Qt::Key_Space);
+        ++spaces;
+    });
+    QTest::keyClick(import, Qt::Key_Space);   // Import by the keyboard
+    ui_.onProcessEvents({});
+    EXPECT_GT(spaces, 0);
+    EXPECT_TRUE(opened());
+    EXPECT_FALSE(ui_.messageTexts().contains(QStringLiteral("Operation Cancelled.")));
+}
+
 TEST_F(Wizard, CancelStopsTheImportInEitherPass)
 {
     for (const int pump : {1, 2}) {
