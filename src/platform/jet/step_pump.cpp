@@ -79,7 +79,10 @@ private:
 int onProgress(void* context)
 {
     auto* s = static_cast<StepPump::State*>(context);
-    if (s->inPump || std::this_thread::get_id() != s->owner || s->sincePump.elapsed() < s->intervalMs)
+    // Another thread's statement: nothing of the pump's state is touched.
+    if (std::this_thread::get_id() != s->owner)
+        return 0;
+    if (s->inPump || s->sincePump.elapsed() < s->intervalMs)
         return 0;
     s->inPump = true;
     {
