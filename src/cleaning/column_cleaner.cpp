@@ -14,6 +14,7 @@
 #include "workbench/frmdataform.h"
 #include "workbench/gridmodel.h"
 #include "workbench/opening.h"
+#include "workbench/statement_job.h"
 
 #include <QAbstractItemModel>
 #include <QGridLayout>
@@ -234,7 +235,12 @@ void ColumnCleaner::cmdConvert_Click()
 
     cmdConvert->setText(QStringLiteral("Converting..."));
     ui::setPointer(&f, ui::Pointer::Hourglass);
-    const ConvertResult result = runColumnConvert(general::dbWork, request);
+    ConvertResult result;
+    {
+        // One job: the page repaints and what the user does meanwhile is dropped.
+        const workbench::StatementJob job(general::dbWork.connection());
+        result = runColumnConvert(general::dbWork, request);
+    }
     if (result.outcome != ConvertOutcome::Converted) {
         cmdConvert->setText(QStringLiteral("Failed"));
         ui::setPointer(&f, ui::Pointer::Default);

@@ -76,7 +76,8 @@ std::optional<QString> filterCondition(const Column& col, bool completed)
     return std::nullopt;
 }
 
-Result computeStatistics(jet::Database& db, const std::vector<Column>& columns, bool completed)
+Result computeStatistics(jet::Database& db, const std::vector<Column>& columns, bool completed,
+                         common::Progress& progress)
 {
     Result r;
     try {
@@ -89,6 +90,7 @@ Result computeStatistics(jet::Database& db, const std::vector<Column>& columns, 
             return r;
         }
         double sum = 0;
+        progress.start(qint64(columns.size()));
         for (const Column& c : columns) {
             const std::optional<QString> where = countCondition(c, completed);
             if (!where) {
@@ -103,6 +105,7 @@ Result computeStatistics(jet::Database& db, const std::vector<Column>& columns, 
             s.score = double(s.count) / double(r.records) * 100.0;
             sum += s.score;
             r.columns.push_back(s);
+            progress.step(qint64(r.columns.size()));
         }
         r.total = columns.empty() ? 0.0 : round4(sum / double(columns.size()));
         r.ok = true;

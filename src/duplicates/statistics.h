@@ -4,6 +4,8 @@
 // grid shows. No windows here: the Statistics page calls these.
 #pragma once
 
+#include "common/progress.h"
+
 #include "platform/jet/database.h"
 
 #include <QString>
@@ -45,7 +47,9 @@ inline const char* kUnknownType = "Unknown Data Type";
 /// Counts every column over all records of tblData. Never throws. An empty
 /// list fails with the engine's "No current record." rather than dividing by
 /// zero; a type without a condition stops the run with kUnknownType.
-Result computeStatistics(jet::Database& db, const std::vector<Column>& columns, bool completed);
+/// progress hears of the columns: start(n), then step(i) after the i-th.
+Result computeStatistics(jet::Database& db, const std::vector<Column>& columns, bool completed,
+                         common::Progress& progress = common::noProgress());
 
 /// "75.00 %": two decimals, the locale's separator, no grouping.
 QString scoreText(double score);

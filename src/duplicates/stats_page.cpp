@@ -17,6 +17,7 @@
 #include "workbench/frmdataform.h"
 #include "workbench/gridmodel.h"
 #include "workbench/gridtools.h"
+#include "workbench/statement_job.h"
 
 #include <QAreaSeries>
 #include <QBarCategoryAxis>
@@ -257,7 +258,22 @@ void StatsPage::Combo1_Click()
             columns.push_back({name, gridFieldType(f, name)});
         }
         jet::Database db = jet::Database::open(workDbPath());
-        const stats::Result r = stats::computeStatistics(db, columns, completed);
+        // One job from the first count to the last: the page repaints and
+        // what the user does meanwhile is dropped, not done afterwards.
+        stats::Result r;
+        {
+            const workbench::StatementJob job(db.connection());
+            struct ColumnsDone : common::Progress {
+                QProgressBar* bar;
+                explicit ColumnsDone(QProgressBar* b) : bar(b) {}
+                void step(qint64 done) override
+                {
+                    bar->setValue(int(done));
+                    workbench::StatementJob::pump();
+                }
+            } progress(pbar2);
+            r = stats::computeStatistics(db, columns, completed, progress);
+        }
         // Entries already measured keep their new values, even when a later one failed.
         for (size_t i = 0; i < r.columns.size(); ++i) {
             general::gstrStatColumns[i + 1] = r.columns[i].name;
@@ -497,7 +513,18 @@ void cmdConvert2_Click(frmdataform& f)
     f.repaint();
 
     f.Adodc1->closeDatabase();   // its connection reads tblSpecSearch1, which the conversion writes
-    const neardup::ConversionResult r = neardup::convertMarkedPairs(general::dbWork, record->column);
+    neardup::ConversionResult r;
+    {
+        // One job: the page repaints and what the user does meanwhile is dropped.
+        const workbench::StatementJob job(general::dbWork.connection());
+        neardup::ConversionOptions options;
+        options.beforeStep = [bar](int step) {
+            if (bar)
+                bar->setValue(1 + step);
+            workbench::StatementJob::pump();
+        };
+        r = neardup::convertMarkedPairs(general::dbWork, record->column, options);
+    }
     QString failure = r.ok ? QString() : r.message;
     try {
         rebindPairs(f);

@@ -33,6 +33,8 @@
 
 #include <sqlite3.h>
 
+#include <QCryptographicHash>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -758,6 +760,31 @@ bool isCurrent(const jet::Database& db, const EmailRun& run, const QString& colu
 {
     return db.isOpen() && !run.column.isEmpty() && run.column.compare(column, Qt::CaseInsensitive) == 0
         && db.connection().generation() == run.generation;
+}
+
+QByteArray columnFingerprint(jet::Database& db, const QString& column)
+{
+    jet::Connection& c = db.connection();
+    const QString data = c.requireTable(QStringLiteral("tblData"));
+    jet::Stmt scan(&c, QStringLiteral("SELECT %1, %2 FROM %3 ORDER BY %1")
+                           .arg(jet::quoteName(kKey), jet::quoteName(column), jet::quoteName(data)));
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    while (scan.step()) {
+        sqlite3_stmt* s = scan.get();
+        const qint64 key = sqlite3_column_int64(s, 0);
+        const int type = sqlite3_column_type(s, 1);
+        hash.addData(QByteArrayView(reinterpret_cast<const char*>(&key), sizeof key));
+        const char kind = char(type);
+        hash.addData(QByteArrayView(&kind, 1));
+        if (type == SQLITE_NULL)
+            continue;
+        const char* bytes = static_cast<const char*>(sqlite3_column_blob(s, 1));
+        const int n = sqlite3_column_bytes(s, 1);
+        hash.addData(QByteArrayView(reinterpret_cast<const char*>(&n), sizeof n));
+        if (n > 0)
+            hash.addData(QByteArrayView(bytes, n));
+    }
+    return hash.result();
 }
 
 ChangeResult useAllSuggestions(jet::Database& db, const EmailRun& run, const QString& column)

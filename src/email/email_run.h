@@ -16,6 +16,7 @@
 #include "platform/jet/database.h"
 #include "platform/jet/rowfeed.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringView>
 #include <array>
@@ -109,6 +110,12 @@ RunResult validateColumn(jet::Database& db, const QString& column, const DomainL
 /// engine since. Any change counts, since the engine cannot tell which table a
 /// change touched; the page then asks for a new run.
 bool isCurrent(const jet::Database& db, const EmailRun& run, const QString& column);
+
+/// A fingerprint of the column of tblData record by record (each record's
+/// key with the column's value): it stays the same exactly while the column
+/// holds the same values in the same records, whatever else was written.
+/// Throws jet::JetError when the table or column is gone.
+QByteArray columnFingerprint(jet::Database& db, const QString& column);
 
 /// The outcome of a correction. refused: the run is not current for the
 /// column, nothing was tried. Otherwise ok, or failed with the engine's reason

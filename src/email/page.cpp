@@ -33,6 +33,7 @@
 #include "workbench/frmdataform.h"
 #include "workbench/gridmodel.h"
 #include "workbench/progressbar.h"
+#include "workbench/statement_job.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -42,6 +43,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPointer>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -63,6 +65,9 @@ namespace {
 const QString kChooseColumn = QStringLiteral("Please Choose a Column");
 const QString kThinking = QStringLiteral("Thinking . . .");
 const QColor kBusyColour(0x00, 0x00, 0xC0);
+const QString kStaleResults =
+    QStringLiteral("The list has changed since the check: press Refresh to check the column again.");
+const QColor kStaleColour(0xB0, 0x00, 0x00);
 
 /// Twips as pixels at the 15 twips per pixel the page's sizes were made for.
 int px(int twips) { return twips / 15; }
@@ -146,6 +151,13 @@ private:
 
     void pageShown();
     void updateButtons();
+    /// Keeps the fingerprint of the checked column as the run left it.
+    void rememberFingerprint();
+    /// True when the list's checked column is no longer what the run
+    /// checked: then the results shown are out of date. A write that left
+    /// the column as it was (another column, a tool's own tables) keeps the
+    /// run current.
+    bool resultsStale();
     /// After a change of tblData: the duplicate counts go, the grid re-reads.
     void listChanged();
     /// The column the results belong to: the run's, else the combo's text.
@@ -173,8 +185,13 @@ private:
     QPushButton* cmdFilterInvalid = nullptr;
     QPushButton* cmdUseSuggestions = nullptr;
     QPushButton* cmdRemoveInvalid = nullptr;
+    QLabel* lblStale = nullptr;
 
     EmailRun run_;
+    QByteArray runFingerprint_;      ///< the checked column's, when the run was current
+    quint64 staleCheckedAt_ = ~0ull; ///< the generation resultsStale() last looked at
+    bool staleSeen_ = false;         ///< what it found then
+    QPointer<QAbstractItemModel> watchedGrid_;
     InvalidSort invalidSort_;
     CountsSort countsSort_;
     bool running_ = false;
@@ -357,6 +374,12 @@ void EmailPage::build()
         buttons->addWidget(b);
     }
     buttons->addStretch(1);
+    lblStale = named(new QLabel(kStaleResults, right), QStringLiteral("lblStale"));
+    lblStale->setWordWrap(true);
+    lblStale->setFont(bold);
+    setColour(lblStale, kStaleColour);
+    lblStale->hide();
+    rv->addWidget(lblStale);
     rv->addLayout(buttons);
     outer->addWidget(right, 1);
 
@@ -509,6 +532,7 @@ void EmailPage::Validate_EMail_Column()
     }
     if (r.ok) {
         run_ = std::move(r.run);
+        rememberFingerprint();
         layoutInvalidGrid();
     }
     txtEmail_Nof_Records->setText(QString::number(run_.column.isEmpty() ? 0 : run_.invalid));
@@ -717,6 +741,7 @@ void EmailPage::DataGrid1_DblClick(const QModelIndex& index)
     }
     if (r.rows == 0)
         return;   // no suggestion: nothing was written
+    rememberFingerprint();   // the run follows its own change
     listChanged();
     txtEmail_Nof_Records->setText(QString::number(run_.invalid));
     const int row = index.row();
@@ -765,14 +790,68 @@ void EmailPage::pageShown()
         }
         layoutInvalidGrid();
     }
+    // A change of the list while the page is shown (the grid's Replace
+    // dialog stays open beside it) is noticed once the change is over.
+    if (QAbstractItemModel* grid = f_.gridModel(); grid && grid != watchedGrid_) {
+        watchedGrid_ = grid;
+        const auto recheck = [this] {
+            ui::whenNoJob(this, [this] {
+                if (f_.tab1->currentIndex() == 5)
+                    updateButtons();
+            });
+        };
+        connect(grid, &QAbstractItemModel::dataChanged, this, recheck);
+        connect(grid, &QAbstractItemModel::modelReset, this, recheck);
+    }
     updateButtons();
+}
+
+void EmailPage::rememberFingerprint()
+{
+    staleCheckedAt_ = ~0ull;
+    staleSeen_ = false;
+    try {
+        const workbench::StatementJob job(general::dbWork.connection());   // a read of the whole column
+        runFingerprint_ = columnFingerprint(general::dbWork, run_.column);
+    } catch (const std::exception&) {
+        runFingerprint_.clear();   // nothing to compare with: any later write makes the run stale
+    }
+}
+
+bool EmailPage::resultsStale()
+{
+    if (run_.column.isEmpty() || !general::dbWork.isOpen())
+        return false;
+    const quint64 now = general::dbWork.connection().generation();
+    if (now == run_.generation)
+        return false;
+    if (now == staleCheckedAt_)
+        return staleSeen_;
+    bool stale = true;
+    try {
+        const workbench::StatementJob job(general::dbWork.connection());   // a read of the whole column
+        stale = runFingerprint_.isEmpty() || columnFingerprint(general::dbWork, run_.column) != runFingerprint_;
+    } catch (const std::exception&) {
+        stale = true;   // the column or the table is gone
+    }
+    if (!stale)
+        run_.generation = now;   // the column holds what was checked: the run still describes it
+    staleCheckedAt_ = now;
+    staleSeen_ = stale;
+    return stale;
 }
 
 void EmailPage::updateButtons()
 {
+    const bool sameColumn = !run_.column.isEmpty()
+        && run_.column.compare(cmbColumn2->currentText(), Qt::CaseInsensitive) == 0;
+    const bool stale = sameColumn && resultsStale();
     const bool rows = !run_.column.isEmpty() && invalidRows() > 0;
-    const bool current = rows && isCurrent(general::dbWork, run_, cmbColumn2->currentText());
-    cmdFilterInvalid->setEnabled(rows);
+    const bool current = rows && !stale && isCurrent(general::dbWork, run_, cmbColumn2->currentText());
+    // Out-of-date results would filter and change other records than the
+    // page shows: the page says so and its buttons wait for a new check.
+    lblStale->setVisible(stale);
+    cmdFilterInvalid->setEnabled(rows && !stale);
     cmdUseSuggestions->setEnabled(current);
     cmdRemoveInvalid->setEnabled(current);
 }

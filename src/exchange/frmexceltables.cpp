@@ -129,6 +129,10 @@ void frmExcelTables::Form::build()
     cmdCancel = new QPushButton(QStringLiteral("&Cancel"), self);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
     cmdCancel->setAutoDefault(false);
+    // Never the focus: when Import goes grey during the import the focus
+    // would pass to it, and a Space meant for something else would stop the
+    // import. The mouse, Escape and the close box reach it.
+    cmdCancel->setFocusPolicy(Qt::NoFocus);
     buttons->addWidget(cmdCancel);
     v->addLayout(buttons);
 

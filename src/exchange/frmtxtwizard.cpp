@@ -216,6 +216,10 @@ void frmtxtWizard::Form::build()
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
     cmdImport->setAutoDefault(false);
     cmdCancel->setAutoDefault(false);
+    // Never the focus: when Import goes grey during the import the focus
+    // would pass to it, and a Space meant for something else would stop the
+    // import. The mouse, Escape and the close box reach it.
+    cmdCancel->setFocusPolicy(Qt::NoFocus);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(lblwait);
     bottom->addWidget(PB, 1);

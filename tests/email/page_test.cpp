@@ -349,13 +349,67 @@ TEST_F(EmailPageTest, StaleResultsAreRefused)
     EXPECT_EQ(ui.shown().size(), 2);
     EXPECT_EQ(cell("Dora"), QStringLiteral("dora@examplecom"));
 
-    // Showing the page again after a change also switches them off.
+    // Showing the page again after a change of the column also switches them off.
     choose(f, QStringLiteral("Email"));
     EXPECT_TRUE(remove->isEnabled());
     f.tab1->setCurrentIndex(0);
-    db.execute(QStringLiteral("UPDATE tblData SET [Other]=\"changed\""));
+    db.execute(QStringLiteral("UPDATE tblData SET [Email]=\"ann@example.org\" WHERE [Name]=\"Ann\""));
     f.tab1->setCurrentIndex(5);
     EXPECT_FALSE(remove->isEnabled());
+}
+
+// After the check the list changes by another tool: the page says that its
+// results are out of date and how to refresh them, and its three buttons
+// wait for that. A write that leaves the column as checked changes nothing.
+TEST_F(EmailPageTest, AChangedListIsShownAsOutOfDateUntilTheNextCheck)
+{
+    frmdataform& f = openList();
+    choose(f, QStringLiteral("Email"));
+    auto* stale = control<QLabel>(f, "lblStale");
+    const std::vector<QPushButton*> buttons = {control<QPushButton>(f, "cmdFilterInvalid"),
+                                               control<QPushButton>(f, "cmdUseSuggestions"),
+                                               control<QPushButton>(f, "cmdRemoveInvalid")};
+    auto state = [&] {
+        QStringList out{stale->isHidden() ? QStringLiteral("current") : stale->text()};
+        for (QPushButton* b : buttons)
+            out << (b->isEnabled() ? QStringLiteral("on") : QStringLiteral("off"));
+        return out;
+    };
+    const QStringList current{QStringLiteral("current"), QStringLiteral("on"), QStringLiteral("on"), QStringLiteral("on")};
+    EXPECT_EQ(state(), current);
+
+    // Another column and the tools' own tables: the check still describes the addresses.
+    f.tab1->setCurrentIndex(0);
+    db.execute(QStringLiteral("UPDATE tblData SET [Other]=\"changed\""));
+    db.execute(QStringLiteral("CREATE TABLE tblScratch (x TEXT(5))"));
+    f.tab1->setCurrentIndex(5);
+    EXPECT_EQ(state(), current);
+
+    // The Text Cleaner takes the repeated @ out of Eve's address.
+    f.tab1->setCurrentIndex(3);
+    pick(f, QStringLiteral("Email"));
+    f.findChild<QCheckBox*>(QStringLiteral("Check3"))->setChecked(true);
+    ui.answerMessage(ui::vbOK);
+    f.findChild<QPushButton*>(QStringLiteral("cmdTextClean"))->click();
+    ASSERT_EQ(cell("Eve"), QStringLiteral("eve@example.com"));
+    f.tab1->setCurrentIndex(5);
+    EXPECT_EQ(state(), QStringList({QStringLiteral("The list has changed since the check: press Refresh to check the "
+                                                   "column again."),
+                                    QStringLiteral("off"), QStringLiteral("off"), QStringLiteral("off")}));
+
+    // Refresh checks again: Eve is valid now, and the page is current.
+    control<QPushButton>(f, "cmdEMailRefresh")->click();
+    EXPECT_EQ(state(), current);
+    EXPECT_EQ(control<QLineEdit>(f, "txtEmail_Nof_Records")->text(), QStringLiteral("3"));
+
+    // A change while the page is shown (the grid's dialogs stay open beside
+    // it) is noticed once the grid shows it.
+    db.execute(QStringLiteral("UPDATE tblData SET [Email]=\"ann@example.org\" WHERE [Name]=\"Ann\""));
+    f.gridModel()->refreshRows();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(state().first(), stale->text());
+    EXPECT_FALSE(stale->isHidden());
+    EXPECT_EQ(ui.pendingAnswers(), 0);
 }
 
 TEST_F(EmailPageTest, DoubleClickTakesOneSuggestion)

@@ -275,7 +275,6 @@ TEST_F(Wizard, CommandsPressedDuringTheImportAreRefusedAndTheListArrivesWhole)
     ui_.onProcessEvents([&] {
         ++pumps;
         ui::ScriptedHandler waits([](const QString& msg) { ADD_FAILURE() << msg.toStdString(); });
-        waits.answerMessage(ui::vbOK, ui::jobWaitMessage());
         for (QAction* a : m.findChildren<QAction*>())
             a->trigger();
         for (QAbstractButton* b : w_->findChildren<QAbstractButton*>()) {
@@ -287,7 +286,7 @@ TEST_F(Wizard, CommandsPressedDuringTheImportAreRefusedAndTheListArrivesWhole)
         QCloseEvent close;
         QApplication::sendEvent(&m, &close);
         EXPECT_FALSE(close.isAccepted());
-        EXPECT_EQ(waits.messageTexts(), QStringList{ui::jobWaitMessage()});
+        EXPECT_EQ(waits.noticeTexts(), QStringList{ui::jobWaitMessage()});
     });
     c<QPushButton>("cmdImport")->click();
     ui_.onProcessEvents({});
@@ -298,6 +297,31 @@ TEST_F(Wizard, CommandsPressedDuringTheImportAreRefusedAndTheListArrivesWhole)
     EXPECT_EQ(column(QStringLiteral("Amount")), QStringList({"10.5", "7", "-3"}));
     EXPECT_TRUE(ui_.shown().isEmpty());
     EXPECT_EQ(MDIMain::loaded(), &m);
+}
+
+// A Space typed during the import, meant for something else, goes to no
+// button: when Import goes grey the focus does not pass to the Cancel.
+TEST_F(Wizard, ASpaceTypedDuringTheImportDoesNotCancelIt)
+{
+    load();
+    w_->show();
+    QApplication::setActiveWindow(w_.get());
+    auto* import = c<QPushButton>("cmdImport");
+    auto* cancel = c<QPushButton>("cmdCancel");
+    import->setFocus();
+    ASSERT_TRUE(import->hasFocus());
+    int spaces = 0;
+    ui_.onProcessEvents([&] {
+        QWidget* focus = QApplication::focusWidget();
+        EXPECT_NE(focus, cancel);
+        QTest::keyClick(focus ? focus : w_.get(), Qt::Key_Space);
+        ++spaces;
+    });
+    QTest::keyClick(import, Qt::Key_Space);   // Import by the keyboard
+    ui_.onProcessEvents({});
+    EXPECT_GT(spaces, 0);
+    EXPECT_TRUE(opened());
+    EXPECT_FALSE(ui_.messageTexts().contains(QStringLiteral("Operation Cancelled.")));
 }
 
 TEST_F(Wizard, CancelStopsTheImportInEitherPass)

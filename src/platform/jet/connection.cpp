@@ -5,6 +5,7 @@
 
 #include "platform/jet/error.h"
 #include "platform/jet/schema.h"
+#include "platform/jet/step_pump.h"
 #include "platform/jet/sqlfunctions.h"
 #include "platform/jet/translator.h"
 
@@ -57,6 +58,7 @@ ThreadUse& registryUse()
 Stmt::Stmt(Connection* c, const QString& sql) : c_(c)
 {
     QB_JET_CALL(c_);
+    refuseInsidePumpedStep(c_);
     const QByteArray u = utf8(sql);
     const int rc = sqlite3_prepare_v2(c->handle(), u.constData(), u.size(), &s_, nullptr);
     if (rc != SQLITE_OK) {
@@ -119,6 +121,7 @@ void Stmt::bindInt(int i, qint64 v)
 bool Stmt::step()
 {
     QB_JET_CALL(c_);
+    refuseInsidePumpedStep(c_);
     const int rc = sqlite3_step(s_);
     if (rc == SQLITE_ROW)
         return true;
@@ -297,6 +300,7 @@ const QList<Connection*>& Connection::all()
 void Connection::exec(const QString& sql)
 {
     QB_JET_CALL(this);
+    refuseInsidePumpedStep(this);
     char* err = nullptr;
     const QByteArray u = utf8(sql);
     const int rc = sqlite3_exec(db_, u.constData(), nullptr, nullptr, &err);

@@ -6,7 +6,10 @@
 
 #include "platform/ui/ui.h"
 
+#include <QApplication>
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QScreen>
 #include <QListWidget>
 #include <QPointer>
 #include <QSplitter>
@@ -65,7 +68,50 @@ void HelpWindow::showCommand(const HelpBook& book, int command, qint64 data)
         }
     }
     index_->setVisible(command == HelpFinder && book.isValid());
+    placeOnScreen();
     bringToFront(this);
+}
+
+QRect HelpWindow::fitInside(const QRect& frame, const QRect& available)
+{
+    QRect r(frame.topLeft(), frame.size().boundedTo(available.size()));
+    if (r.right() > available.right())
+        r.moveRight(available.right());
+    if (r.bottom() > available.bottom())
+        r.moveBottom(available.bottom());
+    if (r.left() < available.left())
+        r.moveLeft(available.left());
+    if (r.top() < available.top())
+        r.moveTop(available.top());
+    return r;
+}
+
+void HelpWindow::placeOnScreen()
+{
+    const QWidget* over = QApplication::activeWindow();
+    QScreen* screen = isVisible() ? this->screen() : nullptr;
+    if (!screen && over && over != this)
+        screen = over->screen();
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    // Before the first show the frame is not known yet: room is kept for a
+    // title bar and borders as desktops draw them.
+    const QMargins frameMargins = isVisible() && frameGeometry() != geometry()
+        ? QMargins(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
+                   frameGeometry().right() - geometry().right(), frameGeometry().bottom() - geometry().bottom())
+        : QMargins(8, 32, 8, 8);
+    QRect frame = geometry().marginsAdded(frameMargins);
+    if (!isVisible() && over && over != this)
+        frame.moveCenter(over->frameGeometry().center());   // opens over the window it helps with
+    const QRect fitted = fitInside(frame, available);
+    const QRect client = fitted.marginsRemoved(frameMargins);
+    if (client.size() != size())
+        resize(client.size());
+    if (fitted.topLeft() != pos())
+        move(fitted.topLeft());   // a window's position is its frame's
 }
 
 QUrl HelpWindow::currentPage() const

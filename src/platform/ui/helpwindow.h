@@ -28,7 +28,13 @@ public:
     QUrl currentPage() const;
     bool indexVisible() const;
 
+    /// The frame's place inside available: as large as it fits, moved in
+    /// from whichever edge it passes, and never above or left of it.
+    static QRect fitInside(const QRect& frame, const QRect& available);
+
 private:
+    /// Keeps the whole window, frame included, on its screen's free area.
+    void placeOnScreen();
     void openIndexEntry(QListWidgetItem* item);
     void showMissing(const QString& folder);
 

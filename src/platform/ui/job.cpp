@@ -31,7 +31,6 @@ struct State {
     QList<QPointer<QObject>> held;       ///< objects whose signals the guard blocked
     Filter* filter = nullptr;
     QList<QPair<QPointer<QObject>, std::function<void()>>> deferred;   ///< whenNoJob's calls
-    bool waiting = false;                ///< the wait message is up
 };
 
 State& state()
@@ -222,17 +221,9 @@ QString jobWaitMessage() { return QStringLiteral("Please wait until the current 
 
 void showJobWait()
 {
-    State& s = state();
-    if (s.waiting)
-        return;
-    s.waiting = true;
-    try {
-        msgBox(jobWaitMessage(), vbInformation + vbOKOnly);
-    } catch (...) {
-        s.waiting = false;
-        throw;
-    }
-    s.waiting = false;
+    // Never a box that waits for its answer: its own event loop would run
+    // inside the job's pump, and the job would stand still until OK.
+    notice(jobWaitMessage(), vbInformation + vbOKOnly);
 }
 
 }  // namespace ui

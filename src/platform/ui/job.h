@@ -11,7 +11,8 @@
 //   when code triggers or clicks them (their signals are held back);
 // - answer their close box with the wait message and stay open, but for a
 //   window that holds the job's Cancel: there the close box and Escape are
-//   that Cancel.
+//   that Cancel. The wait message is a notice (ui::notice), never a box
+//   with its own event loop, so the job runs on while it is up.
 // Painting, timers and the progress go on; windows opened during the job
 // (its own message boxes) work as usual. Scopes nest. The guard belongs
 // to the main thread: a scope taken on another thread does nothing.
@@ -54,7 +55,8 @@ void whenNoJob(QObject* context, std::function<void()> f);
 
 /// "Please wait until the current operation has finished."
 QString jobWaitMessage();
-/// Shows the wait message (information icon, OK), once at a time.
+/// Shows the wait message (information icon, OK) as a notice: the job runs
+/// on while it is up, and while it is up a second one is not shown.
 void showJobWait();
 
 }  // namespace ui

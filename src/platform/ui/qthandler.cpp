@@ -17,6 +17,7 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QWidget>
@@ -93,6 +94,29 @@ public:
                 return vbNo;
             return answers.first();
         }
+    }
+
+    void showNotice(const MessageRequest& r) override
+    {
+        const QString text = displayText(r.prompt);
+        notices_.removeAll(QPointer<QMessageBox>());
+        for (const QPointer<QMessageBox>& up : std::as_const(notices_)) {
+            if (up->text() == text && up->windowTitle() == r.title) {
+                up->raise();
+                up->activateWindow();
+                return;
+            }
+        }
+        // No exec(): the box lives on its own and goes when it is answered
+        // or closed, while the caller's work goes on.
+        auto* box = new QMessageBox(iconOf(r.style), r.title, text, QMessageBox::Ok, QApplication::activeWindow());
+        box->setObjectName(QStringLiteral("notice"));
+        box->setTextFormat(Qt::PlainText);
+        box->setWindowModality(Qt::NonModal);
+        box->setEscapeButton(box->button(QMessageBox::Ok));
+        QObject::connect(box, &QDialog::finished, box, &QObject::deleteLater);
+        notices_ << QPointer<QMessageBox>(box);
+        box->show();
     }
 
     std::optional<QString> inputBox(const InputRequest& r) override
@@ -213,6 +237,9 @@ public:
     {
         return url.isValid() && QDesktopServices::openUrl(url);
     }
+
+private:
+    QList<QPointer<QMessageBox>> notices_;   ///< the notices still up
 };
 
 }  // namespace

@@ -19,6 +19,7 @@ QString kindName(ScriptedHandler::Kind k)
     case ScriptedHandler::Kind::Input: return QStringLiteral("input box");
     case ScriptedHandler::Kind::OpenFile: return QStringLiteral("open dialog");
     case ScriptedHandler::Kind::SaveFile: return QStringLiteral("save dialog");
+    case ScriptedHandler::Kind::Notice: return QStringLiteral("notice");
     }
     return QString();
 }
@@ -97,6 +98,29 @@ QStringList ScriptedHandler::messageTexts() const
         if (s.kind == Kind::Message)
             out << s.text;
     return out;
+}
+
+QStringList ScriptedHandler::noticeTexts() const
+{
+    QStringList out;
+    for (const Shown& s : shown_)
+        if (s.kind == Kind::Notice)
+            out << s.text;
+    return out;
+}
+
+void ScriptedHandler::showNotice(const MessageRequest& request)
+{
+    if (openNotices_.contains(request.prompt))
+        return;
+    openNotices_ << request.prompt;
+    Shown s;
+    s.kind = Kind::Notice;
+    s.text = request.prompt;
+    s.title = request.title;
+    s.style = request.style;
+    s.message = request;
+    shown_ << s;
 }
 
 void ScriptedHandler::fail(const QString& message)

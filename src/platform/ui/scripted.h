@@ -40,7 +40,7 @@ class ScriptedHandler : public Handler {
 public:
     using Reporter = std::function<void(const QString&)>;
 
-    enum class Kind { Message, Input, OpenFile, SaveFile };
+    enum class Kind { Message, Input, OpenFile, SaveFile, Notice };
 
     /// One box or dialog as it was shown.
     struct Shown {
@@ -74,6 +74,12 @@ public:
     const QList<Shown>& shown() const { return shown_; }
     /// The prompts of the message boxes, in order.
     QStringList messageTexts() const;
+    /// The prompts of the notices (message boxes nobody waits for), in order.
+    QStringList noticeTexts() const;
+    /// The notices still up: no one has closed them yet.
+    QStringList openNotices() const { return openNotices_; }
+    /// The user closes every notice that is up.
+    void closeNotices() { openNotices_.clear(); }
     QStringList failures() const { return failures_; }
     /// Scripted answers that no box has taken yet.
     int pendingAnswers() const { return int(script_.size()); }
@@ -94,6 +100,9 @@ public:
 
     // Handler
     int messageBox(const MessageRequest& request) override;
+    /// Records the notice; it stays up (a second one of that text is not
+    /// shown) until closeNotices().
+    void showNotice(const MessageRequest& request) override;
     std::optional<QString> inputBox(const InputRequest& request) override;
     std::optional<FileDialogAnswer> fileDialog(const FileDialogRequest& request) override;
     void processEvents() override;
@@ -124,6 +133,7 @@ private:
     std::deque<Answer> script_;
     QList<Shown> shown_;
     QStringList failures_;
+    QStringList openNotices_;
     int pumps_ = 0;
     bool pumpQt_ = true;
     std::function<void()> pumpHook_;

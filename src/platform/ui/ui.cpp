@@ -90,6 +90,15 @@ int msgBox(const QString& prompt, int style, const std::optional<QString>& title
     return handler().messageBox(r);
 }
 
+void notice(const QString& prompt, int style, const std::optional<QString>& title)
+{
+    MessageRequest r;
+    r.prompt = prompt;
+    r.style = style;
+    r.title = title ? *title : applicationTitle();
+    handler().showNotice(r);
+}
+
 QString inputBox(const QString& prompt, const std::optional<QString>& title, const QString& defaultText)
 {
     InputRequest r;

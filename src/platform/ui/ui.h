@@ -130,6 +130,11 @@ class Handler {
 public:
     virtual ~Handler() = default;
     virtual int messageBox(const MessageRequest& request) = 0;
+    /// Shows a message box that nobody waits for: it returns at once and the
+    /// box stays up while the program runs on, until the user closes it.
+    /// While a notice of the same text is still up, that one is brought to
+    /// the front and no second one is shown.
+    virtual void showNotice(const MessageRequest& request) = 0;
     /// nullopt when the user cancelled.
     virtual std::optional<QString> inputBox(const InputRequest& request) = 0;
     /// nullopt when the user cancelled.
@@ -177,6 +182,11 @@ void setApplicationHelpFile(const QString& path);
 /// application title. The text is shown as plain text, never as markup.
 int msgBox(const QString& prompt, int style = vbOKOnly, const std::optional<QString>& title = std::nullopt,
            const QString& helpFile = QString(), int helpContext = 0);
+
+/// Shows a message without waiting for it (Handler::showNotice): for a
+/// message given while a job runs, which must not stop the job. No title:
+/// the application title.
+void notice(const QString& prompt, int style = vbOKOnly, const std::optional<QString>& title = std::nullopt);
 
 /// Asks for a line of text; "" when the user cancels.
 QString inputBox(const QString& prompt, const std::optional<QString>& title = std::nullopt,

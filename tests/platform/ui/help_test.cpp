@@ -4,7 +4,10 @@
 #include "platform/ui/helpwindow.h"
 #include "platform/ui/ui.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -168,3 +171,47 @@ TEST(ShippedHelp, EveryContextIdTheProgramPassesHasAPage)
 }
 
 }  // namespace
+
+// The help window lies wholly on the screen's free area: on a 1280x1024
+// screen, whatever place it would take, and on the screen the test runs on,
+// however its window was left or the window it helps with stands.
+TEST(HelpWindowPlace, TheWindowIsPlacedInsideTheScreen)
+{
+    const QRect screen1280(0, 0, 1280, 1024 - 40);   // a task bar along the bottom
+    const struct {
+        QRect frame;
+        QRect placed;
+    } cases[] = {
+        {{100, 100, 776, 600}, {100, 100, 776, 600}},     // inside: stays
+        {{600, 700, 776, 600}, {504, 384, 776, 600}},     // past the bottom and the right edge
+        {{-50, -20, 776, 600}, {0, 0, 776, 600}},         // above and left
+        {{200, 300, 1400, 1200}, {0, 0, 1280, 984}},      // larger than the screen: shrunk
+    };
+    for (const auto& c : cases) {
+        const QRect r = ui::HelpWindow::fitInside(c.frame, screen1280);
+        EXPECT_EQ(r, c.placed) << c.frame.x() << "," << c.frame.y();
+        EXPECT_TRUE(screen1280.contains(r));
+    }
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    ui::HelpWindow window;
+    const ui::HelpBook none = ui::HelpBook::load(dir.filePath(QStringLiteral("nowhere")));
+    // Left below and right of the screen's corner, then too large for it.
+    window.move(available.right() - 100, available.bottom() - 50);
+    window.showCommand(none, ui::HelpContents, 0);
+    EXPECT_TRUE(available.contains(window.frameGeometry())) << window.frameGeometry().x() << ","
+                                                             << window.frameGeometry().y();
+    window.resize(available.width() + 300, available.height() + 300);
+    window.showCommand(none, ui::HelpContents, 0);
+    EXPECT_TRUE(available.contains(window.frameGeometry()));
+    // Opened over a window that stands at the screen's bottom right.
+    QWidget main;
+    main.setGeometry(available.right() - 200, available.bottom() - 150, 180, 120);
+    main.show();
+    QApplication::setActiveWindow(&main);
+    ui::HelpWindow fresh;
+    fresh.showCommand(none, ui::HelpContents, 0);
+    EXPECT_TRUE(available.contains(fresh.frameGeometry()));
+}

@@ -11,6 +11,9 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
+#include <QApplication>
 #include <QPushButton>
 #include <QTest>
 #include <QVBoxLayout>
@@ -119,11 +122,18 @@ TEST_F(JobGuardTest, ACloseBoxDuringAJobAsksToWaitButTheCancelsWindowCloses)
     Window withCancel;
     {
         const ui::JobScope job{withCancel.cancel};
-        ui.answerMessage(ui::vbOK, ui::jobWaitMessage());
         EXPECT_FALSE(plain.w->close());
         EXPECT_TRUE(plain.w->isVisible());
         ASSERT_EQ(ui.shown().size(), 1);
+        EXPECT_EQ(ui.shown()[0].kind, ui::ScriptedHandler::Kind::Notice);
+        EXPECT_EQ(ui.shown()[0].text, ui::jobWaitMessage());
         EXPECT_EQ(ui.shown()[0].style, ui::vbInformation + ui::vbOKOnly);
+        // While it is up, another close brings no second box.
+        EXPECT_FALSE(plain.w->close());
+        EXPECT_EQ(ui.shown().size(), 1);
+        ui.closeNotices();
+        EXPECT_FALSE(plain.w->close());
+        EXPECT_EQ(ui.noticeTexts(), QStringList({ui::jobWaitMessage(), ui::jobWaitMessage()}));
 
         // Escape goes to the Cancel's window only.
         int escapes = 0;
@@ -151,7 +161,66 @@ TEST_F(JobGuardTest, ACloseBoxDuringAJobAsksToWaitButTheCancelsWindowCloses)
         EXPECT_TRUE(opened.close());
     }
     EXPECT_TRUE(plain.w->close());
-    EXPECT_EQ(ui.shown().size(), 1);
+    EXPECT_EQ(ui.shown().size(), 2);
+}
+
+// With the desktop's own boxes: the wait message that a close during a job
+// brings up is left open, and the job goes on and ends as it would have.
+TEST(JobWaitBox, TheJobRunsOnWhileTheWaitBoxIsUp)
+{
+    auto openBoxes = [] {
+        QList<QMessageBox*> out;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+                out << box;
+        return out;
+    };
+    QWidget window;
+    window.show();
+    // A box that waits for its answer would hold the job inside its own
+    // loop: after a while this closes it, and the test sees that it had to.
+    bool rescued = false;
+    QTimer rescue;
+    QObject::connect(&rescue, &QTimer::timeout, [&] {
+        for (QMessageBox* box : openBoxes()) {
+            rescued = true;
+            box->done(QMessageBox::Ok);
+        }
+    });
+    rescue.start(500);
+
+    constexpr int kSteps = 200;
+    qint64 sum = 0;
+    int stepsWhileUp = 0;
+    {
+        const ui::JobScope job;
+        for (int i = 1; i <= kSteps; ++i) {
+            if (i == 10 || i == 20) {
+                QCoreApplication::postEvent(&window, new QCloseEvent);
+            }
+            ui::doEvents();
+            sum += i;
+            if (!openBoxes().isEmpty())
+                ++stepsWhileUp;
+        }
+        rescue.stop();
+        EXPECT_FALSE(rescued) << "the job stood still until its wait box was answered";
+        const QList<QMessageBox*> boxes = openBoxes();
+        ASSERT_EQ(boxes.size(), 1) << "the second close showed a second box";
+        EXPECT_EQ(boxes[0]->text(), ui::jobWaitMessage());
+        EXPECT_EQ(boxes[0]->icon(), QMessageBox::Information);
+        EXPECT_FALSE(boxes[0]->isModal());
+    }
+    EXPECT_EQ(sum, qint64(kSteps) * (kSteps + 1) / 2);
+    EXPECT_GE(stepsWhileUp, kSteps - 11);
+    EXPECT_TRUE(window.isVisible());
+    // Its OK takes it away; the window closes again once the job is over.
+    QList<QMessageBox*> boxes = openBoxes();
+    ASSERT_EQ(boxes.size(), 1);
+    QTest::mouseClick(boxes[0]->button(QMessageBox::Ok), Qt::LeftButton);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(openBoxes().isEmpty());
+    EXPECT_TRUE(window.close());
 }
 
 TEST_F(JobGuardTest, AReactionDeferredDuringAJobRunsOnceAfterIt)
