@@ -6,6 +6,8 @@
 // --xls FILE [--sheet NAME] and --mdb FILE [--table NAME] run the worksheet and
 // Access imports instead (the first sheet or table when none is named), with
 // the same figures; for --mdb in the same run also
+//   read            the table's rows read and handed over by the reading
+//                   child, without the load into the database (s)
 //   mdb_export      mdbtools' mdb-export of the same table to /dev/null (s)
 //   ratio_to_mdb_export  import / mdb_export (x) A workbook to try comes from `qb-bench export --to excel8
 // --out FILE`.
@@ -21,6 +23,7 @@
 #include "exchange/text_import.h"
 #include "common/general.h"
 #include "platform/contacts/contactdb.h"
+#include "platform/drivers/mdb_reader.h"
 #include "platform/jet/error.h"
 #include "platform/jet/database.h"
 #include "platform/jet/types.h"
@@ -209,6 +212,12 @@ int importCommand(const QStringList& args)
         bench::figure("import", seconds, "s", dumping);
         std::fprintf(stderr, "import: %lld rows\n", static_cast<long long>(rows));
         if (!mdb.isEmpty()) {
+            t.restart();
+            auto reader = drivers::readMdbTable(mdb, accessTable(mdb, args));
+            std::vector<jet::Value> row;
+            while (reader->next(row)) {
+            }
+            bench::figure("read", t.nsecsElapsed() / 1e9, "s", dumping);
             const double reference = mdbExport(mdb, accessTable(mdb, args));
             if (reference > 0) {
                 bench::figure("mdb_export", reference, "s", dumping);
