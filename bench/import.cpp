@@ -211,7 +211,7 @@ int importCommand(const QStringList& args)
         const double seconds = t.nsecsElapsed() / 1e9;
         bench::figure("import", seconds, "s", dumping);
         std::fprintf(stderr, "import: %lld rows\n", static_cast<long long>(rows));
-        if (!mdb.isEmpty()) {
+        if (!mdb.isEmpty() && drivers::isJetFile(mdb)) {   // not for a database of the engine's own
             t.restart();
             auto reader = drivers::readMdbTable(mdb, accessTable(mdb, args));
             std::vector<jet::Value> row;
