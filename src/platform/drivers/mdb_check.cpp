@@ -436,7 +436,7 @@ QString mdbDamage(const QString& path)
     });
 }
 
-QString mdbTableDamage(const QString& path, const QString& table)
+QString mdbTableDamage(const QString& path, const QString& table, bool definitionOnly)
 {
     Checker c(path);
     if (!c.handle() || !mdb_read_catalog(c.handle(), MDB_TABLE))
@@ -449,6 +449,8 @@ QString mdbTableDamage(const QString& path, const QString& table)
                 continue;
             const QString what = QStringLiteral("table '%1'").arg(table);
             c.definition(e->table_pg, what);
+            if (definitionOnly)
+                return;
             std::unique_ptr<MdbTableDef, TableFreer> t(mdb_read_table(e));
             if (!t)
                 return;   // the reader reports a table it cannot read

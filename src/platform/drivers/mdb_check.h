@@ -37,7 +37,9 @@ QString mdbDamage(const QString& path);
 
 /// The same for one table's definition, the pages its usage map lists and
 /// every long value of its rows (one pass over the table's pages). Call after mdbDamage() passed.
-QString mdbTableDamage(const QString& path, const QString& table);
+/// With definitionOnly, the definition alone (what the library follows to
+/// read the table's columns).
+QString mdbTableDamage(const QString& path, const QString& table, bool definitionOnly = false);
 
 /// Where row `row` of a data or long-value page lies (its flags masked off):
 /// false when the page does not list that row or its bytes do not lie inside

@@ -158,22 +158,26 @@ QString jetText(bool jet3, const char* bytes, qsizetype size)
     }
     QString out;
     if (size >= 2 && p[0] == 0xff && p[1] == 0xfe) {
-        out.reserve(size - 2);
+        // At most one character a byte: written in place, then cut to length.
+        out.resize(size - 2);
+        char16_t* to = reinterpret_cast<char16_t*>(out.data());
+        qsizetype n = 0;
         bool narrow = true;
         for (qsizetype i = 2; i < size;) {
             if (p[i] == 0) {
                 narrow = !narrow;
                 ++i;
             } else if (narrow) {
-                out.append(QChar(char16_t(p[i])));
+                to[n++] = char16_t(p[i]);
                 ++i;
             } else if (i + 1 < size) {
-                out.append(QChar(char16_t(le16(p + i))));
+                to[n++] = char16_t(le16(p + i));
                 i += 2;
             } else {
                 break;   // an odd byte at the end holds no character
             }
         }
+        out.truncate(n);
         return out;
     }
     out.resize(size / 2);
@@ -278,7 +282,10 @@ public:
         if (!entry)
             noTable(tableName);
         const QString what = QStringLiteral("table '%1'").arg(entryName(entry));
-        if (const QString why = mdbTableDamage(path, tableName); !why.isEmpty())
+        // The definition before the library reads the columns from it; its
+        // pages and long values before the first row (a caller that only
+        // asks for the columns does not wait for the walk over every page).
+        if (const QString why = mdbTableDamage(path, tableName, true); !why.isEmpty())
             damagedFile(path, why);
         refuseOnWarnings(path, what);
         t_.reset(mdb_read_table(entry));
@@ -320,6 +327,12 @@ public:
     bool next(std::vector<jet::Value>& row) override
     {
         MdbTableDef* t = t_.get();
+        if (!checked_) {
+            checked_ = true;
+            if (const QString why = mdbTableDamage(path_, tableName_); !why.isEmpty())
+                damagedFile(path_, why);
+            refuseOnWarnings(path_, QStringLiteral("table '%1'").arg(tableName_));
+        }
         if (++rows_ % kRowsPerLook == 0) {
             refuseOnWarnings(path_, QStringLiteral("table '%1'").arg(tableName_));
             stillReading();
@@ -414,6 +427,7 @@ private:
     QSet<quint32> definitions_;
     QByteArray memo_;
     quint64 rows_ = 0;
+    bool checked_ = false;
     QString tableName_;
     jet::ColumnList cols_;
     std::vector<MdbField> fields_;

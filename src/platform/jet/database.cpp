@@ -98,9 +98,7 @@ public:
         row_.resize(cols.size());
         for (size_t i = 0; i < cols.size(); ++i) {
             row_[i] = coerce(row_[i], cols[i].type);
-            if (row_[i].kind() == Kind::Text)
-                text_[i] = row_[i].textPtr()->toUtf8();
-            else if (row_[i].kind() == Kind::Date)
+            if (row_[i].kind() == Kind::Date)
                 text_[i] = storedDate(row_[i].toDate()).toUtf8();
         }
         return true;
@@ -113,10 +111,14 @@ public:
         case Kind::Bool: sqlite3_result_int(ctx, v.toBool() ? -1 : 0); break;
         case Kind::Long: sqlite3_result_int64(ctx, v.toLong()); break;
         case Kind::Double: sqlite3_result_double(ctx, v.toDouble()); break;
-        case Kind::Date:
-        case Kind::Text: {
+        case Kind::Date: {
             const QByteArray& u = text_[size_t(i)];
             sqlite3_result_text(ctx, u.constData(), int(u.size()), SQLITE_TRANSIENT);
+            break;
+        }
+        case Kind::Text: {   // the engine turns it into its UTF-8 itself
+            const QString& t = *v.textPtr();
+            sqlite3_result_text16(ctx, t.utf16(), int(t.size() * 2), SQLITE_TRANSIENT);
             break;
         }
         }
