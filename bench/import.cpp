@@ -8,7 +8,12 @@
 // the same figures. A workbook to try comes from `qb-bench export --to excel8
 // --out FILE`. --xls also prints
 //   csv_import      the text import of the list it brought, written out as CSV (s)
-// and the count of cells whose formula ended in an error on stderr.
+// and the count of cells whose formula ended in an error on stderr; --mdb in
+// the same run also
+//   read            the table's rows read and handed over by the reading
+//                   child, without the load into the database (s)
+//   mdb_export      mdbtools' mdb-export of the same table to /dev/null (s)
+//   ratio_to_mdb_export  import / mdb_export (x)
 // --dbf FILE [--user NAME --password TEXT] imports a contact-manager database
 // (one from `qb-bench gen --contacts DIR`) with the figures import, key and
 // split (the system columns moved aside, as the workbench does on opening).
@@ -22,6 +27,7 @@
 #include "common/general.h"
 #include "platform/drivers/xls_reader.h"
 #include "platform/contacts/contactdb.h"
+#include "platform/drivers/mdb_reader.h"
 #include "platform/jet/error.h"
 #include "platform/jet/database.h"
 #include "platform/jet/types.h"
@@ -104,6 +110,30 @@ double sqliteShellImport(const QString& csv, const QString& folder)
     return t.nsecsElapsed() / 1e9;
 }
 
+/// The Access table the run imports: --table, else the file's first.
+QString accessTable(const QString& mdb, const QStringList& args)
+{
+    const QString table = bench::option(args, QStringLiteral("--table"));
+    return table.isEmpty() ? exchange::tableChoices(exchange::accessTables(mdb)).value(0) : table;
+}
+
+/// mdbtools' dump of the table as CSV to /dev/null; < 0 when mdb-export is
+/// not installed or fails.
+double mdbExport(const QString& mdb, const QString& table)
+{
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("mdb-export"));
+    if (tool.isEmpty())
+        return -1;
+    QProcess p;
+    p.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer t;
+    t.start();
+    p.start(tool, {mdb, table});
+    if (!p.waitForFinished(-1) || p.exitCode() != 0)
+        return -1;
+    return t.nsecsElapsed() / 1e9;
+}
+
 /// The worksheet or Access import as the choosers run it, with the same checks
 /// of the names read from the file: the SELECT ... INTO that replaces tblData,
 /// all or nothing. Returns the SQL's row count; throws jet::JetError.
@@ -116,10 +146,7 @@ qint64 importByEngine(jet::Database& db, const QString& xls, const QString& mdb,
             sheet = exchange::sheetChoices(exchange::workbookCatalog(xls)).value(0);
         sql = QStringLiteral("SELECT * INTO tblData FROM ") + exchange::checkedExcelSource(xls, sheet, true);
     } else {
-        QString table = bench::option(args, QStringLiteral("--table"));
-        if (table.isEmpty())
-            table = exchange::tableChoices(exchange::accessTables(mdb)).value(0);
-        sql = exchange::accessImportStatement(mdb, table);
+        sql = exchange::accessImportStatement(mdb, accessTable(mdb, args));
     }
     qint64 rows = 0;
     exchange::allOrNothing(db, [&] {
@@ -256,13 +283,27 @@ int importCommand(const QStringList& args)
         drivers::takeExcelFormulaErrors();
         t.restart();
         const qint64 rows = importByEngine(db, xls, mdb, args);
-        bench::figure("import", t.nsecsElapsed() / 1e9, "s", dumping);
+        const double seconds = t.nsecsElapsed() / 1e9;
+        bench::figure("import", seconds, "s", dumping);
         std::fprintf(stderr, "import: %lld rows\n", static_cast<long long>(rows));
         if (!xls.isEmpty()) {
             std::fprintf(stderr, "import: %lld cells held a formula error and came in empty\n",
                          drivers::takeExcelFormulaErrors());
             if (!csvOfTheSameList(db, dir.path(), dumping))
                 return 1;
+        }
+        if (!mdb.isEmpty() && drivers::isJetFile(mdb)) {   // not for a database of the engine's own
+            t.restart();
+            auto reader = drivers::readMdbTable(mdb, accessTable(mdb, args));
+            std::vector<jet::Value> row;
+            while (reader->next(row)) {
+            }
+            bench::figure("read", t.nsecsElapsed() / 1e9, "s", dumping);
+            const double reference = mdbExport(mdb, accessTable(mdb, args));
+            if (reference > 0) {
+                bench::figure("mdb_export", reference, "s", dumping);
+                bench::figure("ratio_to_mdb_export", seconds / reference, "x", dumping);
+            }
         }
         if (!keyTheList(db, dumping))
             return 1;

@@ -13,13 +13,20 @@
 // a first page on (type 0), or the page numbers of bitmap pages that each
 // cover (page size - 4) * 8 pages (type 1). Every page it lists must lie in
 // the file: a file cut short loses them, and the library would then end the
-// table early as if it had no more rows.
+// table early as if it had no more rows. Each of them must be a data page
+// (type 0x01) naming the table's definition page as its owner (offset 4),
+// and its row table (a row count, then each row's start, flags in the top
+// three bits) must keep every row inside the page: rows are laid from the
+// page's end backwards, row 0 ending at the page's end and every other
+// where the row before it starts. A page that is zero, of another table or
+// of another kind means the table would come in short or changed.
 //
-// Cost: the definition pages once; mdbTableDamage reads the table's pages once.
-
-// libmdb's header is C and needs glib's declarations before it.
-#include <glib.h>
-#include <mdbtools.h>
+// A long value's parts lie on data pages whose owner field reads "LVAL"; a
+// part on one page is the row's bytes, a part of a chain starts with the
+// data pointer of the next. Their lengths must add up to the field's.
+//
+// Cost: the definition pages once; mdbTableDamage reads the table's pages
+// once, and once more with their long values when it has memos.
 
 #include "platform/drivers/mdb_check.h"
 
@@ -41,6 +48,10 @@ constexpr int kMaxColumns = 255;
 constexpr long kMaxIndexes = 64;
 constexpr int kOffsetMask = 0x1fff;
 constexpr int kLongValueField = 12;
+constexpr quint32 kInline = 0x80000000u;
+constexpr quint32 kOnePage = 0x40000000u;
+constexpr quint32 kLengthMask = 0x3fffffffu;
+constexpr int kPagesPerBeat = 256;
 
 struct Damage {
     QString why;
@@ -105,47 +116,46 @@ public:
                 damaged(QStringLiteral("the page map of %1 lies outside the file").arg(what));
     }
 
-    /// Every page the table's usage map lists lies in the file.
-    void usageMap(const MdbTableDef* t, const QString& what)
+    /// Every page the table's usage map lists lies in the file and is one of
+    /// the data pages of the table defined on page `owner`, its rows inside it.
+    void usageMap(const MdbTableDef* t, unsigned long owner, const QString& what)
     {
         MdbHandle* h = h_.get();
         const auto* map = static_cast<const unsigned char*>(t->usage_map);
         const size_t size = t->map_sz;
         if (!map || size < 1)
             damaged(QStringLiteral("the page map of %1 cannot be read").arg(what));
-        const auto beyond = [&] { damaged(QStringLiteral("pages of %1 lie beyond the end of the file").arg(what)); };
+        // One byte of a bitmap, its bit 0 standing for page `first`.
+        const auto pagesOf = [&](quint64 first, unsigned char bits) {
+            for (int bit = 0; bit < 8; ++bit)
+                if ((bits >> bit) & 1)
+                    dataPage(first + quint64(bit), owner, what);
+        };
         if (map[0] == 0) {
             if (size < 5)
                 return;
             const quint64 first = static_cast<quint32>(mdb_get_int32(const_cast<unsigned char*>(map), 1));
             for (size_t byte = 5; byte < size; ++byte)
                 if (map[byte])
-                    for (int bit = 7; bit >= 0; --bit)
-                        if ((map[byte] >> bit) & 1) {
-                            if (qint64(first + (byte - 5) * 8 + bit) >= pages_)
-                                beyond();
-                            break;
-                        }
+                    pagesOf(first + (byte - 5) * 8, map[byte]);
             return;
         }
         if (map[0] != 1)
             damaged(QStringLiteral("the page map of %1 is of an unknown kind").arg(what));
         const quint64 perPage = quint64(h->fmt->pg_size - 4) * 8;
+        std::vector<unsigned char> bits(size_t(h->fmt->pg_size));
         for (size_t i = 0; i + 5 <= size; i += 4) {
             const quint32 mapPage = static_cast<quint32>(mdb_get_int32(const_cast<unsigned char*>(map), int(i) + 1));
             if (mapPage == 0)
                 continue;
             if (qint64(mapPage) >= pages_ || mdb_read_alt_pg(h, mapPage) != h->fmt->pg_size)
-                beyond();
-            const unsigned char* bits = h->alt_pg_buf + 4;
+                beyond(what);
+            if (h->alt_pg_buf[0] != 0x05)
+                damaged(QStringLiteral("the page map of %1 is not where the file says").arg(what));
+            std::memcpy(bits.data(), h->alt_pg_buf, bits.size());   // the pages' own reads use the buffers
             for (quint64 byte = 0; byte < perPage / 8; ++byte)
-                if (bits[byte])
-                    for (int bit = 7; bit >= 0; --bit)
-                        if ((bits[byte] >> bit) & 1) {
-                            if (qint64((i / 4) * perPage + byte * 8 + quint64(bit)) >= pages_)
-                                beyond();
-                            break;
-                        }
+                if (bits[4 + byte])
+                    pagesOf((i / 4) * perPage + byte * 8, bits[4 + byte]);
             stillReading();
         }
     }
@@ -183,42 +193,43 @@ public:
                 const MdbField& f = fields[static_cast<size_t>(i)];
                 if (f.is_null || !f.value || f.siz < kLongValueField)
                     continue;
-                unsigned char head[kLongValueField];
-                std::memcpy(head, f.value, sizeof head);
-                chain(head, what);
-                if (i == propertyColumn)
-                    propertyBlock(longValue(f), what);
+                if (i == propertyColumn) {
+                    QByteArray bytes;
+                    longValueParts(f, what, &bytes);
+                    propertyBlock(bytes, what);
+                } else {
+                    longValueParts(f, what, nullptr);
+                }
                 mdb_read_pg(h, t->cur_phys_pg);   // the walk read other pages
             }
         }
     }
 
 private:
-    /// A long value's bytes as the library's reading of it gives them (its
-    /// chain known to end).
-    QByteArray longValue(const MdbField& f)
+    [[noreturn]] static void beyond(const QString& what)
     {
-        const auto* head = static_cast<const unsigned char*>(f.value);
-        const quint32 word = static_cast<quint32>(mdb_get_int32(const_cast<unsigned char*>(head), 0));
-        if (word & 0x80000000u)
-            return QByteArray(static_cast<const char*>(f.value) + kLongValueField, f.siz - kLongValueField);
-        long at = mdb_get_int32(const_cast<unsigned char*>(head), 4);
-        QByteArray out;
-        void* buf = nullptr;
-        int offset = 0;
-        size_t len = 0;
-        if (word & 0x40000000u) {
-            if (mdb_find_pg_row(h_.get(), static_cast<int>(at), &buf, &offset, &len) == 0)
-                out.append(static_cast<const char*>(buf) + offset, qsizetype(len));
-            return out;
+        damaged(QStringLiteral("pages of %1 lie beyond the end of the file").arg(what));
+    }
+
+    /// Page `page` of the usage map of the table defined on `owner`.
+    void dataPage(quint64 page, unsigned long owner, const QString& what)
+    {
+        MdbHandle* h = h_.get();
+        if (qint64(page) >= pages_)
+            beyond(what);
+        if (++walked_ % kPagesPerBeat == 0)
+            stillReading();
+        if (mdb_read_pg(h, static_cast<unsigned long>(page)) != h->fmt->pg_size)
+            beyond(what);
+        const unsigned char* p = h->pg_buf;
+        if (p[0] != 0x01 || static_cast<unsigned long>(static_cast<quint32>(mdb_get_int32(h->pg_buf, 4))) != owner)
+            damaged(QStringLiteral("page %1 of %2 is not one of its data pages").arg(page).arg(what));
+        const int rows = p[h->fmt->row_count_offset] | p[h->fmt->row_count_offset + 1] << 8;
+        for (int row = 0; row < rows; ++row) {
+            int start = 0, length = 0;
+            if (!jetRowBounds(p, h->fmt, row, start, length))
+                damaged(QStringLiteral("a row of %1 on page %2 lies outside its page").arg(what).arg(page));
         }
-        if (word & 0xf0000000u)
-            return out;
-        while (at != 0 && mdb_find_pg_row(h_.get(), static_cast<int>(at), &buf, &offset, &len) == 0 && len >= 4) {
-            out.append(static_cast<const char*>(buf) + offset + 4, qsizetype(len - 4));
-            at = mdb_get_int32(buf, offset);
-        }
-        return out;
     }
 
     /// A property block ("KKD" or "MR2", then chunks of a 4-byte length and a
@@ -288,29 +299,23 @@ private:
         }
     }
 
-    void chain(unsigned char* head, const QString& what)
+    /// A long value whose field is `f`: its parts must hold together.
+    void longValueParts(const MdbField& f, const QString& what, QByteArray* out)
     {
-        const unsigned long length = static_cast<unsigned long>(mdb_get_int32(head, 0));
-        if (length & 0xFF000000ul)
-            return;   // inline, on one page, or of a kind the library does not follow
-        QSet<long> seen;
-        for (long at = mdb_get_int32(head, 4); at != 0;) {
-            if (seen.contains(at))
-                damaged(QStringLiteral("a long value of %1 runs in a circle of pages").arg(what));
-            seen.insert(at);
-            if (qint64(static_cast<unsigned long>(at) >> 8) >= pages_)
-                damaged(QStringLiteral("a long value of %1 lies beyond the end of the file").arg(what));
-            void* buf = nullptr;
-            int offset = 0;
-            size_t len = 0;
-            if (mdb_find_pg_row(h_.get(), static_cast<int>(at), &buf, &offset, &len) != 0 || len < 4)
-                return;
-            at = mdb_get_int32(buf, offset);
+        if (definitions_.isEmpty()) {
+            definitions_.insert(2);
+            if (GPtrArray* cat = h_->catalog)
+                for (guint i = 0; i < cat->len; ++i)
+                    definitions_.insert(quint32(static_cast<MdbCatalogEntry*>(g_ptr_array_index(cat, i))->table_pg));
         }
+        if (const QString why = readLongValue(h_.get(), pages_, definitions_, f.value, f.siz, out); !why.isEmpty())
+            damaged(QStringLiteral("a long value of %1 %2").arg(what, why));
     }
 
     std::unique_ptr<MdbHandle, HandleCloser> h_;
     qint64 pages_ = 0;
+    qint64 walked_ = 0;
+    QSet<quint32> definitions_;
 };
 
 QString checked(const std::function<void()>& check)
@@ -324,6 +329,89 @@ QString checked(const std::function<void()>& check)
 }
 
 } // namespace
+
+bool jetRowBounds(const unsigned char* page, const MdbFormatConstants* fmt, int row, int& start, int& length)
+{
+    const int size = int(fmt->pg_size);
+    const int at = fmt->row_count_offset;
+    const int rows = page[at] | page[at + 1] << 8;
+    const int table = at + 2 + 2 * rows;   // the end of the row table
+    if (row < 0 || row >= rows || table > size)
+        return false;
+    const auto offset = [&](int r) { return (page[at + 2 + 2 * r] | page[at + 3 + 2 * r] << 8) & kOffsetMask; };
+    start = offset(row);
+    const int end = row == 0 ? size : offset(row - 1);
+    if (start < table || start > end || end > size)
+        return false;
+    length = end - start;
+    return true;
+}
+
+QString readLongValue(MdbHandle* h, qint64 pages, const QSet<quint32>& definitions, const void* field, int size,
+                      QByteArray* out)
+{
+    if (!field || size < kLongValueField)
+        return QStringLiteral("cannot be read");
+    unsigned char head[kLongValueField];
+    std::memcpy(head, field, sizeof head);
+    const quint32 word = static_cast<quint32>(mdb_get_int32(head, 0));
+    const qint64 length = word & kLengthMask;
+    if (word & kInline) {
+        if (size - kLongValueField != length)
+            return QStringLiteral("is not as long as its length says");
+        if (out)
+            out->append(static_cast<const char*>(field) + kLongValueField, qsizetype(length));
+        return QString();
+    }
+    const bool onePage = word & kOnePage;
+    if (!onePage && (word & 0xff000000u))
+        return QStringLiteral("is of a kind this reader does not know");
+    const bool jet3 = h->f->jet_version == MDB_VER_JET3;
+    const int pageSize = int(h->fmt->pg_size);
+    QSet<quint32> seen;
+    qint64 total = 0;
+    quint32 at = static_cast<quint32>(mdb_get_int32(head, 4));
+    if (at == 0 && !onePage)
+        return length == 0 ? QString() : QStringLiteral("is shorter than its length says");
+    for (;;) {
+        if (seen.contains(at))
+            return QStringLiteral("runs in a circle of pages");
+        seen.insert(at);
+        const quint32 page = at >> 8;
+        if (qint64(page) >= pages || page == 0)
+            return QStringLiteral("lies beyond the end of the file");
+        if (mdb_read_alt_pg(h, page) != pageSize)
+            return QStringLiteral("lies beyond the end of the file");
+        const unsigned char* p = h->alt_pg_buf;
+        const bool marked = std::memcmp(p + 4, "LVAL", 4) == 0;
+        const quint32 owner = quint32(p[4]) | quint32(p[5]) << 8 | quint32(p[6]) << 16 | quint32(p[7]) << 24;
+        if (p[0] != 0x01 || (!marked && (!jet3 || definitions.contains(owner))))
+            return QStringLiteral("lies on page %1, which is not a long-value page").arg(page);
+        int start = 0, len = 0;
+        if (!jetRowBounds(p, h->fmt, int(at & 0xff), start, len))
+            return QStringLiteral("lies outside its page %1").arg(page);
+        if (onePage) {
+            if (len != length)
+                return QStringLiteral("is not as long as its length says");
+            if (out)
+                out->append(reinterpret_cast<const char*>(p) + start, len);
+            return QString();
+        }
+        if (len < 4)
+            return QStringLiteral("lies outside its page %1").arg(page);
+        total += len - 4;
+        if (total > length)
+            return QStringLiteral("is longer than its length says");
+        if (out)
+            out->append(reinterpret_cast<const char*>(p) + start + 4, len - 4);
+        at = quint32(p[start]) | quint32(p[start + 1]) << 8 | quint32(p[start + 2]) << 16 | quint32(p[start + 3]) << 24;
+        if (at == 0) {
+            if (total != length)
+                return QStringLiteral("is shorter than its length says");
+            return QString();
+        }
+    }
+}
 
 QString mdbDamage(const QString& path)
 {
@@ -343,12 +431,12 @@ QString mdbDamage(const QString& path)
         std::unique_ptr<MdbTableDef, TableFreer> t(mdb_read_table(&entry));
         if (!t || !mdb_read_columns(t.get()))
             return;   // the reader reports a catalogue it cannot read
-        c.usageMap(t.get(), what);
+        c.usageMap(t.get(), 2, what);
         c.longValues(t.get(), what, true);
     });
 }
 
-QString mdbTableDamage(const QString& path, const QString& table)
+QString mdbTableDamage(const QString& path, const QString& table, bool definitionOnly)
 {
     Checker c(path);
     if (!c.handle() || !mdb_read_catalog(c.handle(), MDB_TABLE))
@@ -361,11 +449,16 @@ QString mdbTableDamage(const QString& path, const QString& table)
                 continue;
             const QString what = QStringLiteral("table '%1'").arg(table);
             c.definition(e->table_pg, what);
+            if (definitionOnly)
+                return;
             std::unique_ptr<MdbTableDef, TableFreer> t(mdb_read_table(e));
             if (!t)
                 return;   // the reader reports a table it cannot read
-            c.usageMap(t.get(), what);
-            if (mdb_read_columns(t.get()))
+            // The columns are read from the definition page still in the
+            // handle's buffer: before the walk reads other pages.
+            const bool columns = mdb_read_columns(t.get()) != nullptr;
+            c.usageMap(t.get(), e->table_pg, what);
+            if (columns)
                 c.longValues(t.get(), what);
             return;
         }

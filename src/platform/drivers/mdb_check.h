@@ -8,8 +8,22 @@
 // file, where the library just ends the table early. Such files are refused
 // here with a reason instead. (Whatever these checks miss, the child process
 // the reading runs in still bounds: read_boundary.h.)
+//
+// What is checked of a table: every page its usage map names is one of its
+// data pages (page type 0x01, the table's definition page as owner) and lies
+// in the file, every row a page lists lies inside the page, and every long
+// value's parts lie on long-value pages, inside them, and add up to the
+// length its field gives. The library's own warnings on standard error are
+// caught by the reader (mdb_reader.cpp). A changed byte inside a stored value
+// breaks no structure and cannot be seen.
 #pragma once
 
+// libmdb's header is C and needs glib's declarations before it.
+#include <glib.h>
+#include <mdbtools.h>
+
+#include <QByteArray>
+#include <QSet>
 #include <QString>
 
 namespace drivers {
@@ -23,6 +37,25 @@ QString mdbDamage(const QString& path);
 
 /// The same for one table's definition, the pages its usage map lists and
 /// every long value of its rows (one pass over the table's pages). Call after mdbDamage() passed.
-QString mdbTableDamage(const QString& path, const QString& table);
+/// With definitionOnly, the definition alone (what the library follows to
+/// read the table's columns).
+QString mdbTableDamage(const QString& path, const QString& table, bool definitionOnly = false);
+
+/// Where row `row` of a data or long-value page lies (its flags masked off):
+/// false when the page does not list that row or its bytes do not lie inside
+/// the page, after the row table and before the row listed before it.
+bool jetRowBounds(const unsigned char* page, const MdbFormatConstants* fmt, int row, int& start, int& length);
+
+/// A long value (a memo or OLE object) whose field in the row is `field`
+/// (`size` bytes, at least 12): appends its bytes to `out` (when given) and
+/// returns "", or says why it cannot be read: its parts must lie on
+/// long-value pages of the file (in Jet 4 marked "LVAL"; in Jet 3, whose
+/// pages may not say so, at least not a page of a table: `definitions` are
+/// the file's definition pages), inside their pages, end, and add up to the
+/// length the field gives. Reads pages into the handle's second page buffer
+/// only (the row being read stays in the first). `pages` is the file's count
+/// of whole pages.
+QString readLongValue(MdbHandle* h, qint64 pages, const QSet<quint32>& definitions, const void* field, int size,
+                      QByteArray* out);
 
 } // namespace drivers

@@ -12,11 +12,16 @@
 // buffer is cut. Text is decoded here: Jet 3 in Windows-1252, Jet 4 in UTF-16
 // with its compressed form (FF FE, then one byte per character, a zero byte
 // switching between one and two). Memos are followed onto their long-value
-// pages here too; a page that cannot be read refuses the table. Null comes
-// from the row's null mask, so an empty text stays "" and a missing one Null.
+// pages here too (readLongValue, mdb_check.h); a part that is not where its
+// field says, or parts that do not add up to its length, refuse the table.
+// Null comes from the row's null mask, so an empty text stays "" and a
+// missing one Null. A value whose bytes the row does not hold refuses it too.
 //
 // mdbTables and readMdbTable read in a child process (read_boundary.h): the
-// library loops without end on some damaged files.
+// library loops without end on some damaged files. The library reports the
+// damage it meets only as text on standard error and reads on; the child
+// catches that text (readerOutput), and any of it refuses the file, naming
+// what was being read.
 //
 // Cost: one pass over the data pages, plus the long-value pages of memos.
 
@@ -46,11 +51,13 @@ constexpr size_t kBindSize = MDB_BIND_SIZE;
 
 // A memo's field: its length (flags in the top byte) and where it lies.
 constexpr int kLongValueField = 12;
-constexpr quint32 kInline = 0x80000000u;
-constexpr quint32 kOnePage = 0x40000000u;
 
 // Row offsets on a data page carry flags in their top bits.
 constexpr int kOffsetMask = 0x1fff;
+
+// How often (in rows) the reader looks for the library's warnings and tells
+// the parent it is still at work.
+constexpr unsigned kRowsPerLook = 4096;
 
 // Day serials of 100-01-01 and of 10000-01-01.
 constexpr double kFirstDay = -657434.0;
@@ -80,6 +87,17 @@ using Table = std::unique_ptr<MdbTableDef, TableFreer>;
 
 [[noreturn]] void damagedFile(const QString& path, const QString& why) { throwDamaged(path, why); }
 
+/// Refuses the file when the library has written anything (its warnings)
+/// while reading `what`.
+void refuseOnWarnings(const QString& path, const QString& what)
+{
+    const QString said = readerOutput();
+    if (!said.isEmpty())
+        damagedFile(path, QStringLiteral("the Access library reports damage in %1 (\"%2\")").arg(what, said.left(200)));
+}
+
+const QString kCatalogue = QStringLiteral("the catalogue");
+
 /// Opens the file and reads its table catalogue; throws when either fails.
 Handle openWithCatalog(const QString& path)
 {
@@ -87,11 +105,14 @@ Handle openWithCatalog(const QString& path)
         badFormat(path);
     if (const QString why = mdbDamage(path); !why.isEmpty())
         damagedFile(path, why);
+    // A file whose catalogue the library cannot read at all is not a
+    // database (what the library said about it then is not looked at).
     Handle h(mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS));
     if (!h)
         badFormat(path);
     if (!mdb_read_catalog(h.get(), MDB_TABLE))
         badFormat(path);
+    refuseOnWarnings(path, kCatalogue);
     return h;
 }
 
@@ -137,22 +158,26 @@ QString jetText(bool jet3, const char* bytes, qsizetype size)
     }
     QString out;
     if (size >= 2 && p[0] == 0xff && p[1] == 0xfe) {
-        out.reserve(size - 2);
+        // At most one character a byte: written in place, then cut to length.
+        out.resize(size - 2);
+        char16_t* to = reinterpret_cast<char16_t*>(out.data());
+        qsizetype n = 0;
         bool narrow = true;
         for (qsizetype i = 2; i < size;) {
             if (p[i] == 0) {
                 narrow = !narrow;
                 ++i;
             } else if (narrow) {
-                out.append(QChar(char16_t(p[i])));
+                to[n++] = char16_t(p[i]);
                 ++i;
             } else if (i + 1 < size) {
-                out.append(QChar(char16_t(le16(p + i))));
+                to[n++] = char16_t(le16(p + i));
                 i += 2;
             } else {
                 break;   // an odd byte at the end holds no character
             }
         }
+        out.truncate(n);
         return out;
     }
     out.resize(size / 2);
@@ -256,15 +281,24 @@ public:
         }
         if (!entry)
             noTable(tableName);
-        if (const QString why = mdbTableDamage(path, tableName); !why.isEmpty())
+        const QString what = QStringLiteral("table '%1'").arg(entryName(entry));
+        // The definition before the library reads the columns from it; its
+        // pages and long values before the first row (a caller that only
+        // asks for the columns does not wait for the walk over every page).
+        if (const QString why = mdbTableDamage(path, tableName, true); !why.isEmpty())
             damagedFile(path, why);
+        refuseOnWarnings(path, what);
         t_.reset(mdb_read_table(entry));
         if (!t_ || !mdb_read_columns(t_.get()))
             badFormat(path_);
         mdb_rewind_table(t_.get());
+        refuseOnWarnings(path, what);
         jet3_ = h_->f->jet_version == MDB_VER_JET3;
         pages_ = QFileInfo(path).size() / h_->fmt->pg_size;
         tableName_ = QString::fromUtf8(t_->name);
+        for (guint i = 0; cat && i < cat->len; ++i)
+            definitions_.insert(quint32(static_cast<MdbCatalogEntry*>(g_ptr_array_index(cat, i))->table_pg));
+        definitions_.insert(2);
 
         const guint n = t_->columns->len;
         fields_.resize(n);
@@ -293,15 +327,38 @@ public:
     bool next(std::vector<jet::Value>& row) override
     {
         MdbTableDef* t = t_.get();
-        if (!mdb_fetch_row(t))
+        if (!checked_) {
+            checked_ = true;
+            if (const QString why = mdbTableDamage(path_, tableName_); !why.isEmpty())
+                damagedFile(path_, why);
+            refuseOnWarnings(path_, QStringLiteral("table '%1'").arg(tableName_));
+        }
+        if (++rows_ % kRowsPerLook == 0) {
+            refuseOnWarnings(path_, QStringLiteral("table '%1'").arg(tableName_));
+            stillReading();
+        }
+        if (!mdb_fetch_row(t)) {
+            refuseOnWarnings(path_, QStringLiteral("table '%1'").arg(tableName_));
             return false;
+        }
         MdbHandle* mdb = h_.get();
         int start = 0;
         size_t size = 0;
         if (t->cur_row < 1 || mdb_find_row(mdb, static_cast<int>(t->cur_row) - 1, &start, &size) != 0)
             badFormat(path_);
-        if (mdb_crack_row(t, start & kOffsetMask, size, fields_.data()) < 0)
+        start &= kOffsetMask;
+        if (start + size > size_t(mdb->fmt->pg_size)
+            || mdb_crack_row(t, start, size, fields_.data()) < 0)
             damagedFile(path_, QStringLiteral("a row of table '%1' cannot be read").arg(tableName_));
+        // Every value must lie inside its row.
+        const char* rowStart = reinterpret_cast<const char*>(mdb->pg_buf) + start;
+        const char* rowEnd = rowStart + size;
+        for (const MdbField& f : fields_)
+            if (!f.is_null && f.value && f.siz > 0
+                && (static_cast<const char*>(f.value) < rowStart || static_cast<const char*>(f.value) + f.siz > rowEnd))
+                damagedFile(path_, QStringLiteral("a row of table '%1' on page %2 lies outside its page")
+                                       .arg(tableName_)
+                                       .arg(t->cur_phys_pg));
 
         row.resize(cols_.size());
         for (size_t i = 0; i < cols_.size(); ++i) {
@@ -351,44 +408,15 @@ private:
     }
 
     /// A memo's text: inline in the row, on one long-value page, or on a
-    /// chain of them, each part starting with the page and row of the next.
+    /// chain of them (readLongValue).
     QString memoText(const MdbField& f, const QString& column)
     {
         if (!f.value || f.siz < kLongValueField)
             return QString();   // an empty memo keeps no long-value field
-        const auto* head = static_cast<const unsigned char*>(f.value);
-        const quint32 word = le32(head);
-        const quint32 length = word & 0x3fffffffu;
-        if (word & kInline)
-            return jetText(jet3_, static_cast<const char*>(f.value) + kLongValueField,
-                           std::min<qsizetype>(f.siz - kLongValueField, length));
-        QByteArray bytes;
-        qint32 at = static_cast<qint32>(le32(head + 4));
-        const bool onePage = word & kOnePage;
-        if (!onePage && (word & 0xff000000u))
-            badLongValue(column, QStringLiteral("is of a kind this reader does not know"));
-        long parts = 0;
-        while (at != 0) {
-            if (qint64(static_cast<quint32>(at) >> 8) >= pages_)
-                badLongValue(column, QStringLiteral("lies beyond the end of the file"));
-            void* buf = nullptr;
-            int offset = 0;
-            size_t len = 0;
-            if (mdb_find_pg_row(h_.get(), at, &buf, &offset, &len) != 0)
-                badLongValue(column, QStringLiteral("cannot be read"));
-            const char* part = static_cast<const char*>(buf) + offset;
-            if (onePage) {
-                bytes.append(part, qsizetype(std::min<size_t>(len, length)));
-                break;
-            }
-            if (len < 4 || ++parts > pages_ * 256)
-                badLongValue(column, QStringLiteral("cannot be read"));
-            bytes.append(part + 4, qsizetype(len - 4));
-            if (quint64(bytes.size()) > length)
-                badLongValue(column, QStringLiteral("is longer than its length says"));
-            at = static_cast<qint32>(le32(reinterpret_cast<const unsigned char*>(part)));
-        }
-        return jetText(jet3_, bytes.constData(), bytes.size());
+        memo_.clear();
+        if (const QString why = readLongValue(h_.get(), pages_, definitions_, f.value, f.siz, &memo_); !why.isEmpty())
+            badLongValue(column, why);
+        return jetText(jet3_, memo_.constData(), memo_.size());
     }
 
     QString path_;
@@ -396,6 +424,10 @@ private:
     Table t_;
     bool jet3_ = false;
     qint64 pages_ = 0;
+    QSet<quint32> definitions_;
+    QByteArray memo_;
+    quint64 rows_ = 0;
+    bool checked_ = false;
     QString tableName_;
     jet::ColumnList cols_;
     std::vector<MdbField> fields_;
@@ -414,6 +446,7 @@ QStringList listTables(const QString& path)
         if (e->object_type == MDB_TABLE && !mdb_is_system_table(e))
             out << entryName(e);
     }
+    refuseOnWarnings(path, kCatalogue);
     return out;
 }
 

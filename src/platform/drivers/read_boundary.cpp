@@ -18,13 +18,22 @@
 #include <ctime>
 #include <new>
 
+#include <cstdio>
+#include <stdio_ext.h>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#include <sanitizer/common_interface_defs.h>
+#endif
 
 namespace drivers {
 namespace {
@@ -34,8 +43,10 @@ constexpr qint64 kFlushNanos = 100'000'000;   // a batch waits at most 0.1 s
 constexpr int kPollMillis = 100;
 constexpr qint64 kBaseMemory = qint64(1) << 30;
 
-// Set in the child only: the pipe its answer goes to.
+// Set in the child only: the pipe its answer goes to, and the file its
+// standard output and error are written to.
 int gChildFd = -1;
+int gOutputFd = -1;
 qint64 gLastBeat = 0;
 qint64 gBeatNanos = 1'000'000'000;
 
@@ -156,6 +167,27 @@ void sendError(int number, const QString& description)
 
 const QString kTooMuchMemory = QStringLiteral("reading it needed more memory than the file can explain");
 
+/// Sends the child's standard output and error into a file in memory, which
+/// readerOutput() looks at. Output the parent left in stdio's buffers is
+/// dropped first (it is the parent's to write); a sanitizer's report keeps
+/// going to the real standard error.
+void captureOutput()
+{
+    __fpurge(stdout);
+    __fpurge(stderr);
+    const int fd = ::memfd_create("reader-output", MFD_CLOEXEC);
+    if (fd < 0)
+        return;
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    const int real = ::fcntl(2, F_DUPFD_CLOEXEC, 3);
+    if (real >= 0)
+        __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<intptr_t>(real)));
+#endif
+    ::dup2(fd, 1);
+    ::dup2(fd, 2);
+    gOutputFd = fd;
+}
+
 /// The child's whole life: the work, its answer, and the end.
 [[noreturn]] void childMain(int fd, qint64 memoryBytes, double quietSeconds, const std::function<void(Out&)>& work)
 {
@@ -173,6 +205,7 @@ const QString kTooMuchMemory = QStringLiteral("reading it needed more memory tha
         setrlimit(RLIMIT_AS, &r);
     }
 #endif
+    captureOutput();
     try {
         Out o;
         work(o);
@@ -510,6 +543,22 @@ void stillReading()
     o.begin('H');
     o.end();
     o.send();
+}
+
+QString readerOutput()
+{
+    if (gOutputFd < 0)
+        return QString();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    struct stat st {};
+    if (::fstat(gOutputFd, &st) != 0 || st.st_size == 0)
+        return QString();
+    char text[512];
+    const ssize_t n = ::pread(gOutputFd, text, sizeof text, 0);
+    QString line = QString::fromLocal8Bit(text, n > 0 ? qsizetype(n) : 0);
+    line = line.section(QLatin1Char('\n'), 0, 0).trimmed();
+    return line.isEmpty() ? QStringLiteral("(a blank line)") : line;
 }
 
 [[noreturn]] void throwDamaged(const QString& path, const QString& why)

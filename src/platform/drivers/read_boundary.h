@@ -14,7 +14,10 @@
 // - it sends more rows than the file could hold, or
 // - it ends without its closing message (a crash).
 // The child runs nothing but the reader and ends with _exit: no handler,
-// destructor or buffered output of the program runs twice.
+// destructor or buffered output of the program runs twice. Its standard
+// output and error go to a buffer of its own (readerOutput()), because the
+// Access library reports the damage it meets only as text there and reads
+// on; a sanitizer's report still reaches the real standard error.
 //
 // Cost: one fork per table read or listed; rows cross the pipe in batches of
 // about 256 KB, so a large table costs one copy of its values more, not one
@@ -59,6 +62,11 @@ QStringList listInChild(const QString& path, const std::function<QStringList()>&
 /// quiet limit when that is shorter); does nothing in the parent. Cheap
 /// enough to call every few thousand records or cells.
 void stillReading();
+
+/// In a child: the first line the reader's libraries wrote to standard output
+/// or error since the child started, "" when nothing (and always in the
+/// parent). Costs one system call when nothing was written.
+QString readerOutput();
 
 /// The reason "'path' is damaged and cannot be read: why." as a jet::JetError.
 [[noreturn]] void throwDamaged(const QString& path, const QString& why);

@@ -64,6 +64,81 @@ void loadExternal(Connection& c, const ExternalRef& ref)
     }
 }
 
+/// An external table's rows as a feed under its placeholder's name, for a
+/// statement that reads them once: each value converted to its column's
+/// type as a write converts it, the columns declared as the temporary table
+/// of loadExternal declares them.
+class ExternalFeed : public RowFeed {
+public:
+    explicit ExternalFeed(std::unique_ptr<drivers::RowReader> reader) : reader_(std::move(reader))
+    {
+        for (const ColumnInfo& col : reader_->columns()) {
+            ColumnInfo plain = col;
+            plain.attributes &= ~dbAutoIncrField;
+            // The declared type alone: what follows the name, without the checks.
+            QString def = columnDefinition(plain, false, false).mid(quoteName(col.name).size() + 1);
+            for (const char* cut : {" CONSTRAINT ", " DEFAULT "}) {
+                const qsizetype at = def.indexOf(QLatin1String(cut));
+                if (at >= 0)
+                    def.truncate(at);
+            }
+            names_ << col.name.toUtf8();
+            types_ << def.toUtf8();
+        }
+        text_.resize(size_t(names_.size()));
+    }
+    int columnCount() const override { return int(names_.size()); }
+    QByteArray columnName(int i) const override { return names_[i]; }
+    QByteArray columnType(int i) const override { return types_[i]; }
+    bool next() override
+    {
+        if (!reader_->next(row_))
+            return false;
+        const ColumnList& cols = reader_->columns();
+        row_.resize(cols.size());
+        for (size_t i = 0; i < cols.size(); ++i) {
+            row_[i] = coerce(row_[i], cols[i].type);
+            if (row_[i].kind() == Kind::Date)
+                text_[i] = storedDate(row_[i].toDate()).toUtf8();
+        }
+        return true;
+    }
+    void result(sqlite3_context* ctx, int i) const override
+    {
+        const Value& v = row_[size_t(i)];
+        switch (v.kind()) {
+        case Kind::Null: sqlite3_result_null(ctx); break;
+        case Kind::Bool: sqlite3_result_int(ctx, v.toBool() ? -1 : 0); break;
+        case Kind::Long: sqlite3_result_int64(ctx, v.toLong()); break;
+        case Kind::Double: sqlite3_result_double(ctx, v.toDouble()); break;
+        case Kind::Date: {
+            const QByteArray& u = text_[size_t(i)];
+            sqlite3_result_text(ctx, u.constData(), int(u.size()), SQLITE_TRANSIENT);
+            break;
+        }
+        case Kind::Text: {   // the engine turns it into its UTF-8 itself
+            const QString& t = *v.textPtr();
+            sqlite3_result_text16(ctx, t.utf16(), int(t.size() * 2), SQLITE_TRANSIENT);
+            break;
+        }
+        }
+    }
+    /// Whether a statement has asked for the rows from the first again.
+    bool rewind() override
+    {
+        readTwice = true;
+        return false;
+    }
+
+    bool readTwice = false;
+
+private:
+    std::unique_ptr<drivers::RowReader> reader_;
+    QList<QByteArray> names_, types_;
+    std::vector<Value> row_;
+    std::vector<QByteArray> text_;
+};
+
 ColumnList resultColumns(Stmt& s, bool& stepped, bool& hasRow)
 {
     ColumnList cols;
@@ -166,6 +241,33 @@ void Database::close() { conn_.reset(); }
 
 QString Database::name() const { return conn_ ? conn_->path() : QString(); }
 
+bool Database::createFromFeed(const Translated& t)
+{
+    Connection& c = *conn_;
+    const ExternalRef& ref = t.externals.front();
+    const drivers::Spec spec = drivers::parseSpec(ref.spec);
+    ExternalFeed feed(drivers::driverFor(spec).read(spec, ref.name));
+    Savepoint sp(c, QStringLiteral("qb_feed"));
+    {
+        const QByteArray name = ref.placeholder.toUtf8();
+        const ScopedFeed rows(c, name.constData(), feed);
+        try {
+            createTableFromSelect(c, QString(), t.intoName, t.sql);
+        } catch (const JetError&) {
+            if (feed.error)
+                std::rethrow_exception(feed.error);
+            if (feed.readTwice)
+                return false;   // rolled back: the temporary table's way
+            throw;
+        }
+        Stmt n(&c, QStringLiteral("SELECT count(*) FROM ") + quoteName(t.intoName));
+        n.step();
+        affected_ = n.int64(0);
+    }
+    sp.commit();
+    return true;
+}
+
 void Database::materializeExternals(const Translated& t, QStringList& temps)
 {
     for (const ExternalRef& r : t.externals) {
@@ -198,6 +300,12 @@ void Database::execute(const QString& sql, int options)
     };
     try {
         atomically(c, [&]() {
+            // A new table from one outside table: its rows go straight into
+            // the new table, without a temporary copy of them all, unless the
+            // statement reads them more than once.
+            if (t.kind == StatementKind::SelectInto && t.intoSpec.isEmpty() && t.externals.size() == 1
+                && c.tableName(t.intoName).isEmpty() && createFromFeed(t))
+                return;
             materializeExternals(t, temps);
             switch (t.kind) {
             case StatementKind::Select:

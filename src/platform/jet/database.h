@@ -72,6 +72,7 @@ public:
 private:
     explicit Database(std::shared_ptr<Connection> c) : conn_(std::move(c)) {}
     void materializeExternals(const struct Translated& t, QStringList& temps);
+    bool createFromFeed(const struct Translated& t);
     std::shared_ptr<Connection> conn_;
     qint64 affected_ = 0;
 };

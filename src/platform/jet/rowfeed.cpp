@@ -45,7 +45,10 @@ int feedConnect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** 
     for (int i = 0; i < feed->columnCount(); ++i) {
         if (i)
             ddl += ", ";
-        ddl += '"' + feed->columnName(i) + '"';
+        ddl += '"' + feed->columnName(i).replace('"', "\"\"") + '"';
+        const QByteArray type = feed->columnType(i);
+        if (!type.isEmpty())
+            ddl += ' ' + type;
     }
     ddl += ')';
     const int rc = sqlite3_declare_vtab(db, ddl.constData());

@@ -25,6 +25,9 @@ public:
     virtual int columnCount() const = 0;
     /// The name of column i in statements: c0, c1, ... unless a feed says.
     virtual QByteArray columnName(int i) const;
+    /// Column i's declared type ("TEXT(255) COLLATE JETCI"), which statements
+    /// over the feed see as a table's; none unless a feed says.
+    virtual QByteArray columnType(int) const { return {}; }
     /// Moves to the next row (the first on the first call); false past the last.
     virtual bool next() = 0;
     /// Sets the value of column i of the current row. Text may point into the

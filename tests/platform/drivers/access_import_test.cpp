@@ -98,6 +98,38 @@ TEST_P(AccessImport, CraftedNamesAreRefusedAndOddOnesKept)
     EXPECT_EQ(rs->value(1).toString(), QStringLiteral("3"));
 }
 
+// A new table made from one outside table takes its rows straight from the
+// reader; the statement sees the same columns, compares text as the engine
+// does (without regard to case) and, where it reads the rows more than once
+// (a join), still gets them all.
+TEST_P(AccessImport, StatementsOverTheOutsideTableSeeItAsATable)
+{
+    jet::Database db = jet::Database::open(dir.filePath(QStringLiteral("work.sys")), true);
+    const QString source = QStringLiteral("[%1].[Orders] AS T").arg(file);
+    const auto rowsOf = [&](const QString& sql) {
+        QStringList out;
+        for (auto rs = db.openRecordset(sql); !rs->eof(); rs->moveNext())
+            out << rs->value(0).toString();
+        return out;
+    };
+    db.execute(QStringLiteral("SELECT T.[Item] INTO a FROM %1 WHERE T.[Item] = 'pen'").arg(source), jet::dbFailOnError);
+    EXPECT_EQ(db.recordsAffected(), 1);
+    EXPECT_EQ(rowsOf(QStringLiteral("SELECT [Item] FROM a")), QStringList{QStringLiteral("Pen")});
+    EXPECT_EQ(db.tableDef(QStringLiteral("a")).fields.at(0).type, jet::dbText);
+    EXPECT_EQ(db.tableDef(QStringLiteral("a")).fields.at(0).size, 30);
+
+    db.execute(QStringLiteral("SELECT T.[Item] INTO b FROM %1 ORDER BY T.[Item]").arg(source), jet::dbFailOnError);
+    EXPECT_EQ(rowsOf(QStringLiteral("SELECT [Item] FROM b")), (QStringList{QStringLiteral("Ink"), QStringLiteral("Pen")}));
+
+    db.execute(QStringLiteral("CREATE TABLE k ([n] LONG)"), jet::dbFailOnError);
+    for (int n : {1, 2, 3})
+        db.execute(QStringLiteral("INSERT INTO k VALUES (%1)").arg(n), jet::dbFailOnError);
+    db.execute(QStringLiteral("SELECT T.[Item] & K.[n] AS x INTO c FROM k AS K, %1").arg(source), jet::dbFailOnError);
+    QStringList joined = rowsOf(QStringLiteral("SELECT [x] FROM c"));
+    joined.sort();
+    EXPECT_EQ(joined, (QStringList{"Ink1", "Ink2", "Ink3", "Pen1", "Pen2", "Pen3"}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Versions, AccessImport, ::testing::Values(Version::Jet3, Version::Jet4),
                          [](const auto& info) { return info.param == Version::Jet3 ? "Jet3" : "Jet4"; });
 

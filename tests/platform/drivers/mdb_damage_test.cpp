@@ -36,6 +36,26 @@ std::vector<int> pagesOf(const QByteArray& f, char type, bool longValues = false
     return out;
 }
 
+/// The catalogue's properties of a table as Jet 4 keeps them ("MR2", then a
+/// chunk of names), with names enough for a chain of long-value pages; as
+/// the fixture's text (two bytes a character).
+QString longPropertyBlock()
+{
+    QByteArray names;
+    for (int i = 0; names.size() < 9000; ++i) {
+        const QString n = QStringLiteral("Property%1").arg(i);
+        names.append(char((n.size() * 2) & 0xff));
+        names.append(char((n.size() * 2) >> 8));
+        names.append(reinterpret_cast<const char*>(n.utf16()), n.size() * 2);
+    }
+    QByteArray block("MR2", 4);
+    block.append(QByteArray(6, '\0'));
+    put32(block, 4, std::uint32_t(6 + names.size()));
+    block[8] = char(0x80);
+    block += names;
+    return QString(reinterpret_cast<const QChar*>(block.constData()), block.size() / 2);
+}
+
 struct Case {
     const char* name;
     std::function<void(QByteArray&)> damage;
@@ -58,7 +78,7 @@ TEST_P(DamagedAccessFile, EndsAtOnceWithTheReason)
     people.name = QStringLiteral("People");
     people.columns = {{QStringLiteral("Name"), mdbfixture::Text, 20, false}, {QStringLiteral("Notes"), mdbfixture::Memo, 0, false}};
     people.rows = {{Value("Ann"), Value(memo)}, {Value("Bob"), Value("short")}};
-    people.properties = memo;   // the catalogue's long value, on pages after the memo's
+    people.properties = longPropertyBlock();   // the catalogue's long value, on pages after the memo's
     ASSERT_TRUE(mdbfixture::writeMdb(path, mdbfixture::Version::Jet4, {people}));
     QByteArray bytes;
     {
@@ -86,7 +106,7 @@ TEST_P(DamagedAccessFile, EndsAtOnceWithTheReason)
         }
         ADD_FAILURE() << "the damaged file was read";
     } catch (const jet::JetError& e) {
-        EXPECT_EQ(e.number(), jet::errExternal);
+        EXPECT_EQ(e.number(), jet::errExternal) << e.description().toStdString();
         EXPECT_EQ(e.description(),
                   QStringLiteral("'%1' is damaged and cannot be read: %2.").arg(path, QString::fromUtf8(GetParam().reason)));
     }
@@ -135,5 +155,43 @@ const Case kCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Damages, DamagedAccessFile, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+
+namespace {
+
+/// Damage only the Access library itself sees, and says so on standard error
+/// while it reads on: the catalogue's properties of a table that are not a
+/// property block at all. The child catches what the library writes.
+TEST(AccessLibraryWarnings, RefuseTheFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("warned.mdb"));
+    mdbfixture::Table people;
+    people.name = QStringLiteral("People");
+    people.columns = {{QStringLiteral("Name"), mdbfixture::Text, 20, false}};
+    people.rows = {{Value("Ann")}, {Value("Bob")}};
+    people.properties = QStringLiteral("not a property block");
+    ASSERT_TRUE(mdbfixture::writeMdb(path, mdbfixture::Version::Jet4, {people}));
+    for (const bool listing : {true, false}) {
+        try {
+            if (listing) {
+                exchange::accessTables(path);
+            } else {
+                auto reader = drivers::readMdbTable(path, QStringLiteral("People"));
+                std::vector<Value> row;
+                while (reader->next(row)) {
+                }
+            }
+            ADD_FAILURE() << "the file was read";
+        } catch (const jet::JetError& e) {
+            EXPECT_EQ(e.description().toStdString(),
+                      QStringLiteral("'%1' is damaged and cannot be read: the Access library reports damage in the "
+                                     "catalogue (\"Unrecognized format.\").")
+                          .arg(path)
+                          .toStdString());
+        }
+    }
+}
 
 } // namespace

@@ -96,7 +96,7 @@ int fixedWidth(int type)
 
 class Writer {
 public:
-    explicit Writer(Version v) : f_(formatOf(v)) {}
+    Writer(Version v, CatalogueRows catalogue) : f_(formatOf(v)), catalogueFirst_(catalogue == CatalogueRows::First) {}
 
     bool write(const QString& path, const std::vector<Table>& userTables, QString* why)
     {
@@ -118,10 +118,12 @@ public:
             catalog.rows.push_back({jet::Value(static_cast<long long>(p.tdefPage)), jet::Value(0), jet::Value(p.table->name),
                                     jet::Value(1), jet::Value(static_cast<long long>(static_cast<std::int32_t>(p.table->flags))),
                                     p.table->properties.isEmpty() ? jet::Value() : jet::Value(p.table->properties)});
+        if (catalogueFirst_ && !writeRows(placed[0], why))
+            return false;
         for (size_t i = 1; i < placed.size(); ++i)
             if (!writeRows(placed[i], why))
                 return false;
-        if (!writeRows(placed[0], why))
+        if (!catalogueFirst_ && !writeRows(placed[0], why))
             return false;
         writeMaps(placed);
         for (size_t i = 0; i < placed.size(); ++i)
@@ -480,14 +482,15 @@ private:
     }
 
     Format f_;
+    bool catalogueFirst_;
     std::vector<QByteArray> pages_;
 };
 
 } // namespace
 
-bool writeMdb(const QString& path, Version version, const std::vector<Table>& tables, QString* why)
+bool writeMdb(const QString& path, Version version, const std::vector<Table>& tables, QString* why, CatalogueRows catalogue)
 {
-    Writer w(version);
+    Writer w(version, catalogue);
     return w.write(path, tables, why);
 }
 

@@ -39,7 +39,13 @@ struct Table {
     QString properties{};                        ///< the catalogue's property value (LvProp); empty: none
 };
 
+/// Where the catalogue's own rows go: after every table's pages (the
+/// default), or before them, so that a file cut inside a table's pages keeps
+/// the catalogue whole.
+enum class CatalogueRows { Last, First };
+
 /// Writes the database; false (and why) when a table does not fit the fixture's limits.
-bool writeMdb(const QString& path, Version version, const std::vector<Table>& tables, QString* why = nullptr);
+bool writeMdb(const QString& path, Version version, const std::vector<Table>& tables, QString* why = nullptr,
+              CatalogueRows catalogue = CatalogueRows::Last);
 
 } // namespace mdbfixture
