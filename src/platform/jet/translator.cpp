@@ -539,7 +539,7 @@ bool surelyWhole(const Toks& v, size_t a, size_t b, const StatementColumns& cols
 /// SELECT * or COUNT(*)).
 bool isBinary(const Toks& v, size_t i, const char* op)
 {
-    if (!v[i].op(op) || isSign(v, i) || i + 1 >= v.size())
+    if (i == 0 || !v[i].op(op) || isSign(v, i) || i + 1 >= v.size())
         return false;
     const Tok& p = v[i - 1];
     const bool leftEnds = p.t == T::Num || p.t == T::Str || p.t == T::Date || p.t == T::Name || p.t == T::RParen
