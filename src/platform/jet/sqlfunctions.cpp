@@ -416,17 +416,29 @@ void fnCLng(sqlite3_context* ctx, int, sqlite3_value** argv) { wholeCast(ctx, ar
 
 void fnCInt(sqlite3_context* ctx, int, sqlite3_value** argv) { wholeCast(ctx, argv[0], -32768.0, 32767.0); }
 
+// The two operands of \ and Mod, each rounded half to even to a whole
+// number; false when the result is set already (Null, or the error of an
+// operand that is no number).
+bool roundedOperands(sqlite3_context* ctx, sqlite3_value** argv, double& a, double& b)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return false;
+    }
+    if (!numberArgument(ctx, argv[0], a) || !numberArgument(ctx, argv[1], b))
+        return false;
+    a = std::nearbyint(a);
+    b = std::nearbyint(b);
+    return true;
+}
+
 // a \ b: both operands rounded to whole numbers (as CLng rounds), the quotient
 // cut towards zero; Null when either operand is Null.
 void fnIntDiv(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
-        return sqlite3_result_null(ctx);
     double a = 0, b = 0;
-    if (!numberArgument(ctx, argv[0], a) || !numberArgument(ctx, argv[1], b))
+    if (!roundedOperands(ctx, argv, a, b))
         return;
-    a = std::nearbyint(a);
-    b = std::nearbyint(b);
     if (!(std::fabs(a) <= 2147483648.0 && std::fabs(b) <= 2147483648.0))
         return sqlite3_result_error(ctx, "Overflow", -1);
     if (b == 0)
@@ -762,13 +774,9 @@ void fnArith(sqlite3_context* ctx, int, sqlite3_value** argv)
 // range, the remainder taking the dividend's sign.
 void fnMod(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
-        return sqlite3_result_null(ctx);
     double a = 0, b = 0;
-    if (!numberArgument(ctx, argv[0], a) || !numberArgument(ctx, argv[1], b))
+    if (!roundedOperands(ctx, argv, a, b))
         return;
-    a = std::nearbyint(a);
-    b = std::nearbyint(b);
     const auto inLong = [](double d) { return d >= -2147483648.0 && d <= 2147483647.0; };
     if (!inLong(a) || !inLong(b))
         return sqlite3_result_error(ctx, "Overflow", -1);
