@@ -5,6 +5,7 @@
 //
 // The exports that are killed run in a child process (qb-test-child), which
 // stops while its file stands staged and waits for its SIGKILL.
+#include "support/test_child.h"
 #include "common/general.h"
 #include "exchange/export.h"
 #include "exchange/export_fixture.h"
@@ -33,25 +34,7 @@ class Child {
 public:
     explicit Child(const QStringList& args)
     {
-        int fds[2];
-        if (::pipe(fds) != 0)
-            return;
-        std::vector<QByteArray> owned{QByteArrayLiteral(QB_TEST_CHILD)};
-        for (const QString& a : args)
-            owned.push_back(QFile::encodeName(a));
-        std::vector<char*> argv;
-        for (QByteArray& a : owned)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(fds[1]);
-        out_ = fds[0];
+        pid_ = testsupport::spawnTestChild(args, &out_);
     }
     ~Child()
     {

@@ -7,6 +7,7 @@
 // engine's writes, truncations and deletions and kills itself with SIGKILL
 // just before the n-th; the points are every one of them for a short run,
 // else the first, the last and a fixed-seed sample between.
+#include "support/test_child.h"
 #include "app/frmsplash.h"
 #include "common/general.h"
 #include "exchange/text_import.h"
@@ -45,35 +46,19 @@ struct ChildResult {
 ChildResult runChild(const QStringList& args)
 {
     ChildResult r;
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0)
+    int fd = -1;
+    const pid_t pid = testsupport::spawnTestChild(args, &fd);
+    if (pid < 0)
         return r;
-    std::vector<QByteArray> owned{QByteArrayLiteral(QB_TEST_CHILD)};
-    for (const QString& a : args)
-        owned.push_back(QFile::encodeName(a));
-    std::vector<char*> argv;
-    for (QByteArray& a : owned)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(pipeFds[1]);
-    if (rc == 0) {
-        QByteArray out;
-        char buf[4096];
-        ssize_t n;
-        while ((n = ::read(pipeFds[0], buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR))
-            if (n > 0)
-                out.append(buf, n);
-        ::waitpid(pid, &r.status, 0);
-        r.out = QString::fromLocal8Bit(out);
-    }
-    ::close(pipeFds[0]);
+    QByteArray out;
+    char buf[4096];
+    ssize_t n;
+    while ((n = ::read(fd, buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR))
+        if (n > 0)
+            out.append(buf, n);
+    ::waitpid(pid, &r.status, 0);
+    r.out = QString::fromLocal8Bit(out);
+    ::close(fd);
     return r;
 }
 

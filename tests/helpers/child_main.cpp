@@ -122,20 +122,33 @@ ssize_t countedPread(int fd, void* b, size_t n, off_t at) { readEvent(); return 
 ssize_t countedPread64(int fd, void* b, size_t n, off_t at) { readEvent(); return realPread64(fd, b, n, at); }
 ssize_t countedRead(int fd, void* b, size_t n) { readEvent(); return realRead(fd, b, n); }
 
+/// The engine's file layer, when its system calls can be replaced.
+sqlite3_vfs* unixVfs()
+{
+    sqlite3_vfs* vfs = sqlite3_vfs_find("unix");
+    return vfs && vfs->iVersion >= 3 ? vfs : nullptr;
+}
+
+/// Puts counted in the place of the layer's system call name, keeping the
+/// one it had in real; a call the layer does not have is left alone.
+template <typename Real, typename Counted>
+void swapSystemCall(sqlite3_vfs* vfs, const char* name, Real& real, Counted counted)
+{
+    auto* was = vfs->xGetSystemCall(vfs, name);
+    if (!was)
+        return;
+    real = reinterpret_cast<Real>(was);
+    vfs->xSetSystemCall(vfs, name, reinterpret_cast<sqlite3_syscall_ptr>(counted));
+}
+
 /// Puts the counters between the engine and the system: the platform's file
 /// layer lets its system calls be replaced before any file is opened.
 bool countSystemCalls()
 {
-    sqlite3_vfs* vfs = sqlite3_vfs_find("unix");
-    if (!vfs || vfs->iVersion < 3)
+    sqlite3_vfs* vfs = unixVfs();
+    if (!vfs)
         return false;
-    auto swap = [vfs](const char* name, auto& real, auto counted) {
-        auto* was = vfs->xGetSystemCall(vfs, name);
-        if (!was)
-            return;
-        real = reinterpret_cast<std::remove_reference_t<decltype(real)>>(was);
-        vfs->xSetSystemCall(vfs, name, reinterpret_cast<sqlite3_syscall_ptr>(counted));
-    };
+    auto swap = [vfs](const char* name, auto& real, auto counted) { swapSystemCall(vfs, name, real, counted); };
     swap("pwrite", realPwrite, &countedPwrite);
     swap("pwrite64", realPwrite64, &countedPwrite64);
     swap("write", realWrite, &countedWrite);
@@ -147,16 +160,10 @@ bool countSystemCalls()
 /// The same for the engine's reads.
 bool countReads()
 {
-    sqlite3_vfs* vfs = sqlite3_vfs_find("unix");
-    if (!vfs || vfs->iVersion < 3)
+    sqlite3_vfs* vfs = unixVfs();
+    if (!vfs)
         return false;
-    auto swap = [vfs](const char* name, auto& real, auto counted) {
-        auto* was = vfs->xGetSystemCall(vfs, name);
-        if (!was)
-            return;
-        real = reinterpret_cast<std::remove_reference_t<decltype(real)>>(was);
-        vfs->xSetSystemCall(vfs, name, reinterpret_cast<sqlite3_syscall_ptr>(counted));
-    };
+    auto swap = [vfs](const char* name, auto& real, auto counted) { swapSystemCall(vfs, name, real, counted); };
     swap("pread", realPread, &countedPread);
     swap("pread64", realPread64, &countedPread64);
     swap("read", realRead, &countedRead);
