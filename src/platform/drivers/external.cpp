@@ -20,6 +20,61 @@
 #include <QMutex>
 
 namespace drivers {
+
+jet::Value CellView::value() const
+{
+    switch (kind) {
+    case Kind::Null: return {};
+    case Kind::Bool: return jet::Value(i != 0);
+    case Kind::Long: return jet::Value(static_cast<long long>(i));
+    case Kind::Double: return jet::Value(d);
+    case Kind::Date: return jet::Value(jet::DateTime{d});
+    case Kind::Utf16: return jet::Value(utf16().toString());
+    case Kind::Utf8: return jet::Value(QString::fromUtf8(static_cast<const char*>(p), n));
+    }
+    return {};
+}
+
+void viewOf(const jet::Value& v, CellView& c)
+{
+    switch (v.kind()) {
+    case jet::Kind::Null: c.kind = CellView::Kind::Null; break;
+    case jet::Kind::Bool:
+        c.kind = CellView::Kind::Bool;
+        c.i = v.toBool() ? 1 : 0;
+        break;
+    case jet::Kind::Long:
+        c.kind = CellView::Kind::Long;
+        c.i = v.toLong();
+        break;
+    case jet::Kind::Double:
+        c.kind = CellView::Kind::Double;
+        c.d = v.toDouble();
+        break;
+    case jet::Kind::Date:
+        c.kind = CellView::Kind::Date;
+        c.d = v.toDate().serial;
+        break;
+    case jet::Kind::Text: {
+        const QString& t = *v.textPtr();
+        c.kind = CellView::Kind::Utf16;
+        c.p = t.utf16();
+        c.n = t.size();
+        break;
+    }
+    }
+}
+
+bool RowReader::nextView(std::vector<CellView>& row)
+{
+    if (!next(viewed_))
+        return false;
+    row.resize(viewed_.size());
+    for (size_t i = 0; i < viewed_.size(); ++i)
+        viewOf(viewed_[i], row[i]);
+    return true;
+}
+
 namespace {
 
 QHash<QString, std::shared_ptr<Driver>>& table()

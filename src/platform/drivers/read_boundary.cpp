@@ -4,7 +4,10 @@
 // and the body. 'C' the columns (then the count of cells handed out as Null
 // for want of a value), 'R' a batch of rows, 'L' a list of names,
 // 'H' "still at work", 'E' the reader's error, 'D' the end. Numbers are
-// little-endian; text is UTF-16 with its length in code units.
+// little-endian; names and messages are UTF-16 with their length in code
+// units. A row's text goes as UTF-8 (which the engine stores, so the parent
+// hands it on without converting it), or as UTF-16 when it holds a
+// surrogate, which then reaches the engine exactly as the reader gave it.
 #include "platform/drivers/read_boundary.h"
 
 #include "platform/jet/error.h"
@@ -15,8 +18,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <deque>
 #include <ctime>
 #include <new>
+#include <string>
 
 #include <cstdio>
 #include <stdio_ext.h>
@@ -108,17 +113,24 @@ public:
         u32(quint32(s.size()));
         buf_.append(reinterpret_cast<const char*>(s.utf16()), s.size() * 2);
     }
-    void value(const jet::Value& v)
+    void cell(const CellView& c)
     {
-        switch (v.kind()) {
-        case jet::Kind::Null: u8(0); break;
-        case jet::Kind::Bool: u8(1); u8(v.toBool() ? 1 : 0); break;
-        case jet::Kind::Long: u8(2); u64(quint64(v.toLong())); break;
-        case jet::Kind::Double: u8(3); f64(v.toDouble()); break;
-        case jet::Kind::Date: u8(4); f64(v.toDate().serial); break;
-        case jet::Kind::Text: u8(5); text(*v.textPtr()); break;
+        switch (c.kind) {
+        case CellView::Kind::Null: u8(0); break;
+        case CellView::Kind::Bool: u8(1); u8(c.i ? 1 : 0); break;
+        case CellView::Kind::Long: u8(2); u64(quint64(c.i)); break;
+        case CellView::Kind::Double: u8(3); f64(c.d); break;
+        case CellView::Kind::Date: u8(4); f64(c.d); break;
+        case CellView::Kind::Utf16: utf16AsUtf8(static_cast<const char16_t*>(c.p), c.n); break;
+        case CellView::Kind::Utf8:
+            u8(5);
+            u32(quint32(c.n));
+            buf_.append(static_cast<const char*>(c.p), c.n);
+            break;
         }
     }
+    /// Room for a batch and a row past it, so that appending does not move it.
+    void reserve(qsizetype bytes) { buf_.reserve(bytes); }
     /// Starts a message; its length is filled in by end().
     void begin(char tag)
     {
@@ -151,6 +163,43 @@ public:
     }
 
 private:
+    // Text as UTF-8 (tag 5), or as UTF-16 (tag 6) when it holds a surrogate.
+    void utf16AsUtf8(const char16_t* t, qsizetype n)
+    {
+        const qsizetype at = buf_.size();
+        buf_.resize(at + 5 + 3 * n);
+        auto* o = reinterpret_cast<unsigned char*>(buf_.data()) + at + 5;
+        const auto* first = o;
+        for (qsizetype k = 0; k < n; ++k) {
+            const char16_t u = t[k];
+            if (u < 0x80) {
+                *o++ = static_cast<unsigned char>(u);
+            } else if (u < 0x800) {
+                *o++ = static_cast<unsigned char>(0xC0 | (u >> 6));
+                *o++ = static_cast<unsigned char>(0x80 | (u & 0x3F));
+            } else if (u >= 0xD800 && u <= 0xDFFF) {
+                buf_.resize(at + 5 + 2 * n);
+                buf_[at] = char(6);
+                writeU32(at + 1, quint32(n));
+                std::memcpy(buf_.data() + at + 5, t, size_t(n) * 2);
+                return;
+            } else {
+                *o++ = static_cast<unsigned char>(0xE0 | (u >> 12));
+                *o++ = static_cast<unsigned char>(0x80 | ((u >> 6) & 0x3F));
+                *o++ = static_cast<unsigned char>(0x80 | (u & 0x3F));
+            }
+        }
+        const qsizetype bytes = o - first;
+        buf_.resize(at + 5 + bytes);
+        buf_[at] = char(5);
+        writeU32(at + 1, quint32(bytes));
+    }
+    void writeU32(qsizetype at, quint32 v)
+    {
+        for (int i = 0; i < 4; ++i)
+            buf_[at + i] = char((v >> (8 * i)) & 0xff);
+    }
+
     QByteArray buf_;
     qsizetype start_ = 0;
 };
@@ -306,15 +355,47 @@ public:
         std::memcpy(s.data(), p, size_t(n) * 2);
         return s;
     }
-    jet::Value value()
+    /// A row's cell, its text seen in the message (until the next message).
+    void cell(CellView& c, std::deque<std::u16string>& wide)
     {
         switch (u8()) {
-        case 0: return {};
-        case 1: return jet::Value(u8() != 0);
-        case 2: return jet::Value(static_cast<long long>(u64()));
-        case 3: return jet::Value(f64());
-        case 4: return jet::Value(jet::DateTime{f64()});
-        case 5: return jet::Value(text());
+        case 0: c.kind = CellView::Kind::Null; return;
+        case 1:
+            c.kind = CellView::Kind::Bool;
+            c.i = u8() != 0;
+            return;
+        case 2:
+            c.kind = CellView::Kind::Long;
+            c.i = qint64(u64());
+            return;
+        case 3:
+            c.kind = CellView::Kind::Double;
+            c.d = f64();
+            return;
+        case 4:
+            c.kind = CellView::Kind::Date;
+            c.d = f64();
+            return;
+        case 5: {
+            const quint32 n = u32();
+            c.kind = CellView::Kind::Utf8;
+            c.p = take(qsizetype(n));
+            c.n = qsizetype(n);
+            return;
+        }
+        case 6: {
+            const quint32 n = u32();
+            if (qsizetype(n) > (bodyEnd_ - bodyAt_) / 2)
+                broken();
+            // Copied out: in the message it may lie at an odd place.
+            const char* bytes = take(qsizetype(n) * 2);
+            wide.emplace_back(size_t(n), u'\0');
+            std::memcpy(wide.back().data(), bytes, size_t(n) * 2);
+            c.kind = CellView::Kind::Utf16;
+            c.p = wide.back().data();
+            c.n = qsizetype(n);
+            return;
+        }
         default: broken();
         }
     }
@@ -447,20 +528,21 @@ public:
                      o.end();
                      o.send();
                      // Rows are gathered into one message per batch.
-                     std::vector<jet::Value> row;
+                     std::vector<CellView> row;
                      quint32 inBatch = 0;
                      qint64 batchStart = 0;
                      Out msg;
+                     msg.reserve(2 * kBatchBytes);
                      const auto startBatch = [&] {
                          msg.begin('R');
                          inBatch = 0;
                          batchStart = nowNanos();
                      };
                      startBatch();
-                     while (reader->next(row)) {
+                     while (reader->nextView(row)) {
                          msg.u32(quint32(row.size()));
-                         for (const jet::Value& v : row)
-                             msg.value(v);
+                         for (const CellView& v : row)
+                             msg.cell(v);
                          ++inBatch;
                          if (msg.size() >= kBatchBytes || ((inBatch & 255) == 0 && nowNanos() - batchStart > kFlushNanos)) {
                              msg.end();
@@ -497,6 +579,17 @@ public:
 
     bool next(std::vector<jet::Value>& row) override
     {
+        if (!nextView(view_))
+            return false;
+        row.resize(view_.size());
+        for (size_t i = 0; i < view_.size(); ++i)
+            row[i] = view_[i].value();
+        return true;
+    }
+
+    bool nextView(std::vector<CellView>& row) override
+    {
+        wide_.clear();
         while (!inBatch_) {
             if (done_)
                 return false;
@@ -515,7 +608,7 @@ public:
         const quint32 n = child_.u32();
         row.resize(n);
         for (quint32 i = 0; i < n; ++i)
-            row[i] = child_.value();
+            child_.cell(row[i], wide_);
         if (!child_.bodyLeft())
             inBatch_ = false;
         if (maxRows_ >= 0 && ++rows_ > maxRows_)
@@ -531,6 +624,8 @@ private:
     long long emptied_ = 0;
     bool inBatch_ = false;
     bool done_ = false;
+    std::vector<CellView> view_;
+    std::deque<std::u16string> wide_;   ///< this row's UTF-16 texts
 };
 
 } // namespace

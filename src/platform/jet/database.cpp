@@ -15,6 +15,8 @@
 
 #include <QFileInfo>
 
+#include <cmath>
+
 namespace jet {
 namespace {
 
@@ -86,41 +88,90 @@ public:
             types_ << def.toUtf8();
         }
         text_.resize(size_t(names_.size()));
+        row_.resize(size_t(names_.size()));
+        out_.resize(size_t(names_.size()));
     }
     int columnCount() const override { return int(names_.size()); }
     QByteArray columnName(int i) const override { return names_[i]; }
     QByteArray columnType(int i) const override { return types_[i]; }
     bool next() override
     {
-        if (!reader_->next(row_))
+        if (!reader_->nextView(view_))
             return false;
         const ColumnList& cols = reader_->columns();
-        row_.resize(cols.size());
         for (size_t i = 0; i < cols.size(); ++i) {
-            row_[i] = coerce(row_[i], cols[i].type);
-            if (row_[i].kind() == Kind::Date)
-                text_[i] = storedDate(row_[i].toDate()).toUtf8();
+            Cell& out = out_[i];
+            if (i >= view_.size()) {
+                out.kind = Cell::Null;
+                continue;
+            }
+            // A value already of its column's kind goes in as it is; any
+            // other is converted as every write converts it.
+            const drivers::CellView& v = view_[i];
+            const int type = cols[i].type;
+            const bool text = type == dbText || type == dbMemo;
+            switch (v.kind) {
+            case drivers::CellView::Kind::Null: out.kind = Cell::Null; continue;
+            case drivers::CellView::Kind::Utf8:
+                if (!text)
+                    break;
+                out = Cell{Cell::Utf8, 0, 0, v.p, v.n};
+                continue;
+            case drivers::CellView::Kind::Utf16:
+                if (!text)
+                    break;
+                out = Cell{Cell::Utf16, 0, 0, v.p, v.n * 2};
+                continue;
+            case drivers::CellView::Kind::Double:
+                if (type != dbDouble || !std::isfinite(v.d))
+                    break;
+                out = Cell{Cell::Real, 0, v.d, nullptr, 0};
+                continue;
+            case drivers::CellView::Kind::Long:
+                if (type != dbLong || v.i < -2147483648LL || v.i > 2147483647LL)
+                    break;
+                out = Cell{Cell::Int, v.i, 0, nullptr, 0};
+                continue;
+            case drivers::CellView::Kind::Bool:
+                if (type != dbBoolean)
+                    break;
+                out = Cell{Cell::Int, v.i ? -1 : 0, 0, nullptr, 0};
+                continue;
+            case drivers::CellView::Kind::Date:
+                if (type != dbDate || !dateInRange(DateTime{v.d}))
+                    break;
+                text_[i] = storedDate(DateTime{v.d}).toUtf8();
+                out = Cell{Cell::Utf8, 0, 0, text_[i].constData(), text_[i].size()};
+                continue;
+            }
+            row_[i] = coerce(v.value(), type);
+            const Value& c = row_[i];
+            switch (c.kind()) {
+            case Kind::Null: out.kind = Cell::Null; break;
+            case Kind::Bool: out = Cell{Cell::Int, c.toBool() ? -1 : 0, 0, nullptr, 0}; break;
+            case Kind::Long: out = Cell{Cell::Int, c.toLong(), 0, nullptr, 0}; break;
+            case Kind::Double: out = Cell{Cell::Real, 0, c.toDouble(), nullptr, 0}; break;
+            case Kind::Date:
+                text_[i] = storedDate(c.toDate()).toUtf8();
+                out = Cell{Cell::Utf8, 0, 0, text_[i].constData(), text_[i].size()};
+                break;
+            case Kind::Text:   // the engine turns it into its UTF-8 itself
+                out = Cell{Cell::Utf16, 0, 0, c.textPtr()->utf16(), c.textPtr()->size() * 2};
+                break;
+            }
         }
         return true;
     }
     void result(sqlite3_context* ctx, int i) const override
     {
-        const Value& v = row_[size_t(i)];
-        switch (v.kind()) {
-        case Kind::Null: sqlite3_result_null(ctx); break;
-        case Kind::Bool: sqlite3_result_int(ctx, v.toBool() ? -1 : 0); break;
-        case Kind::Long: sqlite3_result_int64(ctx, v.toLong()); break;
-        case Kind::Double: sqlite3_result_double(ctx, v.toDouble()); break;
-        case Kind::Date: {
-            const QByteArray& u = text_[size_t(i)];
-            sqlite3_result_text(ctx, u.constData(), int(u.size()), SQLITE_TRANSIENT);
-            break;
-        }
-        case Kind::Text: {   // the engine turns it into its UTF-8 itself
-            const QString& t = *v.textPtr();
-            sqlite3_result_text16(ctx, t.utf16(), int(t.size() * 2), SQLITE_TRANSIENT);
-            break;
-        }
+        // Text stays in the reader's row or in ours until the following next().
+        const Cell& c = out_[size_t(i)];
+        switch (c.kind) {
+        case Cell::Null: sqlite3_result_null(ctx); break;
+        case Cell::Int: sqlite3_result_int64(ctx, c.i); break;
+        case Cell::Real: sqlite3_result_double(ctx, c.d); break;
+        case Cell::Utf8: sqlite3_result_text(ctx, static_cast<const char*>(c.p), int(c.n), SQLITE_STATIC); break;
+        case Cell::Utf16: sqlite3_result_text16(ctx, c.p, int(c.n), SQLITE_STATIC); break;
         }
     }
     /// Whether a statement has asked for the rows from the first again.
@@ -133,8 +184,21 @@ public:
     bool readTwice = false;
 
 private:
+    /// A value as it goes to the engine; text points into the reader's row
+    /// or into row_ / text_.
+    struct Cell {
+        enum Kind : quint8 { Null, Int, Real, Utf8, Utf16 };
+        Kind kind = Null;
+        qint64 i = 0;
+        double d = 0;
+        const void* p = nullptr;
+        qsizetype n = 0;   ///< bytes
+    };
+
     std::unique_ptr<drivers::RowReader> reader_;
     QList<QByteArray> names_, types_;
+    std::vector<drivers::CellView> view_;
+    std::vector<Cell> out_;
     std::vector<Value> row_;
     std::vector<QByteArray> text_;
 };

@@ -735,8 +735,9 @@ TEST(XlsHeartbeat, ASheetThatTakesLongerThanTheQuietLimitComesInWhole)
     // The test means something only where the reading took well over the
     // quiet limit before its first row.
     RecordProperty("until_columns_ms", int(untilColumns));
-    if (kShowsTheLimit)
+    if (kShowsTheLimit) {
         EXPECT_GT(double(untilColumns), 2000 * limits.quietSeconds) << "the sheet was read too fast to show the limit";
+    }
 }
 
 } // namespace
