@@ -141,16 +141,10 @@ bool storeCell(RecordBatch& b, ColumnType type, QStringView text, const DateSett
         }
         if (len > 0) {
             // The engine stores UTF-8: convert here, off its thread. Text with
-            // a surrogate goes as UTF-16, for the engine to convert as it
-            // always has (a broken pair included).
+            // half a surrogate pair, which UTF-8 cannot hold, goes as UTF-16,
+            // for the engine to convert as it always has.
             const QStringView kept = text.first(len);
-            bool plain = true;
-            for (QChar ch : kept)
-                if (ch.isSurrogate()) {
-                    plain = false;
-                    break;
-                }
-            if (plain) {
+            if (!jet::hasLoneSurrogate(kept)) {
                 const QByteArray u = kept.toUtf8();
                 keepText(u.constData(), size_t(u.size()), RecordBatch::Cell::Utf8);
             } else {

@@ -35,6 +35,7 @@ public:
     const jet::ColumnList& columns() const override { return rows_.columns(); }
     long long emptiedCells() const override { return rows_.formulaErrors(); }
     bool next(std::vector<jet::Value>& row) override { return rows_.next(row); }
+    bool nextView(std::vector<CellView>& row) override { return rows_.nextView(row); }
 
 private:
     XlsSheetRows rows_;

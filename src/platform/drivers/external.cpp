@@ -30,7 +30,7 @@ jet::Value CellView::value() const
     case Kind::Double: return jet::Value(d);
     case Kind::Date: return jet::Value(jet::DateTime{d});
     case Kind::Utf16: return jet::Value(utf16().toString());
-    case Kind::Utf8: return jet::Value(QString::fromUtf8(static_cast<const char*>(p), n));
+    case Kind::Utf8: return jet::Value(jet::textFromUtf8(static_cast<const char*>(p), n));
     }
     return {};
 }

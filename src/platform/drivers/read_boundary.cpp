@@ -6,8 +6,8 @@
 // 'H' "still at work", 'E' the reader's error, 'D' the end. Numbers are
 // little-endian; names and messages are UTF-16 with their length in code
 // units. A row's text goes as UTF-8 (which the engine stores, so the parent
-// hands it on without converting it), or as UTF-16 when it holds a
-// surrogate, which then reaches the engine exactly as the reader gave it.
+// hands it on without converting it), or as UTF-16 when it holds half a
+// surrogate pair, which then reaches the engine as the reader gave it.
 #include "platform/drivers/read_boundary.h"
 
 #include "platform/jet/error.h"
@@ -47,6 +47,7 @@ constexpr qsizetype kBatchBytes = 256 * 1024;
 constexpr qint64 kFlushNanos = 100'000'000;   // a batch waits at most 0.1 s
 constexpr int kPollMillis = 100;
 constexpr qint64 kBaseMemory = qint64(1) << 30;
+constexpr qint64 kWaitedNanos = 8'000'000'000;   // the least wall-clock silence that ends a child
 
 // Set in the child only: the pipe its answer goes to, and the file its
 // standard output and error are written to.
@@ -83,6 +84,41 @@ qint64 statmBytes(pid_t pid, int field)
         ++p;
     }
     return std::strtoll(p, nullptr, 10) * sysconf(_SC_PAGESIZE);
+}
+
+/// The processor time a process has used (user and system), or -1.
+qint64 cpuNanos(pid_t pid)
+{
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%d/stat", int(pid));
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    char text[1024] = {};
+    const ssize_t n = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    if (n <= 0)
+        return -1;
+    // After the name in parentheses (which may hold anything): the state,
+    // then fields 4 to 13, then utime and stime.
+    const char* p = std::strrchr(text, ')');
+    if (!p)
+        return -1;
+    ++p;
+    for (int field = 3; field <= 13; ++field) {
+        p = std::strchr(p + 1, ' ');
+        if (!p)
+            return -1;
+    }
+    char* end = nullptr;
+    const long long user = std::strtoll(p + 1, &end, 10);
+    if (end == p + 1)
+        return -1;
+    const long long system = std::strtoll(end, &end, 10);
+    const long ticks = sysconf(_SC_CLK_TCK);
+    if (ticks <= 0)
+        return -1;
+    return (user + system) * (1'000'000'000 / ticks);
 }
 
 // ---- writing (the child) ----
@@ -163,7 +199,9 @@ public:
     }
 
 private:
-    // Text as UTF-8 (tag 5), or as UTF-16 (tag 6) when it holds a surrogate.
+    // Text as UTF-8 (tag 5), or as UTF-16 (tag 6) when it holds half a
+    // surrogate pair, which UTF-8 cannot hold. A pair takes 4 bytes in
+    // UTF-8 as in UTF-16, so 3 bytes a unit is room enough.
     void utf16AsUtf8(const char16_t* t, qsizetype n)
     {
         const qsizetype at = buf_.size();
@@ -177,6 +215,13 @@ private:
             } else if (u < 0x800) {
                 *o++ = static_cast<unsigned char>(0xC0 | (u >> 6));
                 *o++ = static_cast<unsigned char>(0x80 | (u & 0x3F));
+            } else if (u >= 0xD800 && u <= 0xDBFF && k + 1 < n && t[k + 1] >= 0xDC00 && t[k + 1] <= 0xDFFF) {
+                const char32_t cp = 0x10000 + ((char32_t(u) - 0xD800) << 10) + (char32_t(t[k + 1]) - 0xDC00);
+                ++k;
+                *o++ = static_cast<unsigned char>(0xF0 | (cp >> 18));
+                *o++ = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
+                *o++ = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
+                *o++ = static_cast<unsigned char>(0x80 | (cp & 0x3F));
             } else if (u >= 0xD800 && u <= 0xDFFF) {
                 buf_.resize(at + 5 + 2 * n);
                 buf_[at] = char(6);
@@ -441,7 +486,14 @@ private:
     {
         if (fd_ < 0)
             broken();
-        qint64 quietSince = nowNanos();
+        // Silence is time the child spends at work without a word: a busy
+        // machine that leaves it waiting for a processor does not count,
+        // unless it stays quiet far longer (a reader stuck in a call that
+        // never returns uses no processor time).
+        const qint64 quietSince = nowNanos();
+        const qint64 cpuSince = cpuNanos(pid_);
+        const qint64 limit = qint64(quiet_ * 1e9);
+        const qint64 wallLimit = std::max<qint64>(4 * limit, kWaitedNanos);
         for (;;) {
             pollfd p{fd_, POLLIN, 0};
             const int r = ::poll(&p, 1, kPollMillis);
@@ -460,8 +512,12 @@ private:
                 if (n == 0 || errno != EINTR)
                     ended();
             }
-            if (nowNanos() - quietSince > qint64(quiet_ * 1e9))
-                refuse(QStringLiteral("its reader did not finish (it sent nothing for %1 seconds)").arg(quiet_));
+            const qint64 waited = nowNanos() - quietSince;
+            if (waited > limit) {
+                const qint64 cpu = cpuNanos(pid_);
+                if (cpu < 0 || cpuSince < 0 || cpu - cpuSince > limit || waited > wallLimit)
+                    refuse(QStringLiteral("its reader did not finish (it sent nothing for %1 seconds)").arg(quiet_));
+            }
         }
     }
 

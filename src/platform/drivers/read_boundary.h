@@ -7,7 +7,10 @@
 // a forked child that streams its result (the columns, then the rows in
 // batches, or the reader's own error) back through a pipe. The parent ends
 // the child and refuses the file, saying why, when
-// - the child sends nothing for kQuietSeconds (a reader that loops),
+// - the child sends nothing while it works for kQuietSeconds of processor
+//   time (a reader that loops; a machine too busy to run it does not
+//   count), or for four times that (at least 8 s) of the clock's (a reader
+//   stuck in a call that never returns),
 // - its memory grows past the limit (RLIMIT_AS in the child, and the
 //   parent's look at its resident size, which also holds where the address
 //   space limit cannot be used, as under the sanitizers),
@@ -42,8 +45,9 @@ struct ReadLimits {
     qint64 memoryBytes = 0;
     /// Most rows the table may have; negative for no limit.
     qint64 maxRows = -1;
-    /// Seconds the child may send nothing; a reader at work says so
-    /// (stillReading) at least four times as often.
+    /// Seconds of processor time the child may work without sending
+    /// anything; a reader at work says so (stillReading) at least four times
+    /// as often.
     double quietSeconds = kQuietSeconds;
 };
 

@@ -147,16 +147,23 @@ public:
     /// A BIFF8 text whose character count has been read.
     QString text(qsizetype chars)
     {
+        std::vector<char16_t> out;
+        textInto(chars, out);
+        return QString(reinterpret_cast<const QChar*>(out.data()), qsizetype(out.size()));
+    }
+
+    /// The same, appended to `pool`.
+    void textInto(qsizetype chars, std::vector<char16_t>& pool)
+    {
         if (chars == 0 && at_ == end_)
-            return QString();   // an empty text may leave out its flags byte
+            return;   // an empty text may leave out its flags byte
         unsigned flags = byte();
         qsizetype runs = 0, ext = 0;
         if (flags & 0x08)
             runs = word();
         if (flags & 0x04)
             ext = dword();
-        QString out(chars, Qt::Uninitialized);
-        char16_t* to = reinterpret_cast<char16_t*>(out.data());
+        // The count is only a claim: room is made as the characters come.
         while (chars > 0) {
             if (at_ == end_) {
                 nextPart();
@@ -167,6 +174,9 @@ public:
             if (here == 0)
                 damaged("a text of the workbook is split inside a character");
             const auto* p = reinterpret_cast<const unsigned char*>(s_.constData() + at_);
+            const std::size_t from = pool.size();
+            pool.resize(from + std::size_t(here));
+            char16_t* to = pool.data() + from;
             if (width == 2)
                 for (qsizetype i = 0; i < here; ++i)
                     *to++ = char16_t(p[2 * i] | p[2 * i + 1] << 8);
@@ -177,7 +187,6 @@ public:
             chars -= here;
         }
         skip(runs * 4 + ext);
-        return out;
     }
 
     /// Where the record after the last one the run has reached begins.
@@ -334,9 +343,8 @@ bool XlsBiff::open(QByteArray stream, QString* why)
     s_ = std::move(stream);
     names_.clear();
     offsets_.clear();
-    shared_.clear();
+    shared_.reset();
     sstAt_ = -1;
-    sharedRead_ = false;
     dateXf_.clear();
     encrypted_ = false;
     try {
@@ -444,31 +452,40 @@ bool XlsBiff::open(QByteArray stream, QString* why)
 
 void XlsBiff::readShared() const
 {
-    if (sharedRead_)
+    if (shared_)
         return;
-    shared_.clear();
-    if (sstAt_ < 0) {
-        sharedRead_ = true;
-        return;
+    auto pool = std::make_shared<XlsTextPool>();
+    if (sstAt_ >= 0) {
+        const Record r = recordAt(s_, sstAt_);
+        const std::uint32_t unique = u32(s_, r.body() + 4);
+        Run run(s_, r, 8);
+        // Each text takes at least three bytes: a count beyond the records is
+        // damage, not a reason to reserve memory. The characters take at
+        // most what the stream holds.
+        pool->spans.reserve(std::min<std::size_t>(unique, std::size_t(s_.size() / 3)));
+        pool->chars.reserve(std::size_t(s_.size() - sstAt_));
+        for (std::uint32_t k = 0; k < unique; ++k) {
+            if ((k & 4095) == 0)
+                stillReading();
+            const unsigned chars = run.word();
+            const std::size_t at = pool->chars.size();
+            run.textInto(chars, pool->chars);
+            pool->spans.push_back(XlsTextPool::Span{at, std::uint32_t(pool->chars.size() - at)});
+        }
+        pool->chars.shrink_to_fit();
     }
-    const Record r = recordAt(s_, sstAt_);
-    const std::uint32_t unique = u32(s_, r.body() + 4);
-    Run run(s_, r, 8);
-    // Each text takes at least three bytes: a count beyond the records is
-    // damage, not a reason to reserve memory.
-    shared_.reserve(std::min<std::size_t>(unique, std::size_t(s_.size() / 3)));
-    for (std::uint32_t k = 0; k < unique; ++k) {
-        if ((k & 4095) == 0)
-            stillReading();
-        const unsigned chars = run.word();
-        shared_.push_back(run.text(chars));
-    }
-    sharedRead_ = true;
+    shared_ = std::move(pool);
 }
 
-bool XlsBiff::readSheet(int index, XlsSheetCells& out, QString* why) const
+std::shared_ptr<const XlsTextPool> XlsBiff::sharedTexts() const
 {
-    out = XlsSheetCells();
+    readShared();
+    return shared_;
+}
+
+bool XlsBiff::startSheet(int index, XlsSheetWalk& w, QString* why) const
+{
+    w = XlsSheetWalk();
     if (index < 0 || std::size_t(index) >= offsets_.size()) {
         if (why)
             *why = QStringLiteral("the workbook has no sheet number %1").arg(index + 1);
@@ -479,105 +496,116 @@ bool XlsBiff::readSheet(int index, XlsSheetCells& out, QString* why) const
         const qsizetype start = qsizetype(offsets_[std::size_t(index)]);   // a BOF's place, checked on open
         if (start + 4 > s_.size() || u16(s_, start) != kBof)
             damaged("a sheet's place in the workbook does not hold a sheet");
-        const bool v8 = version_ == 8;
-        bool haveArea = false;
-        unsigned areaColumns = 0;    // the declared area's, which cells must keep to
-        unsigned usedColumns = 0;    // up to the last that holds a value
-        unsigned lastRow = 0;        // the row the last cell was in
-        std::size_t lastWidth = 0;   // the width of the row before it
-        std::vector<std::int32_t> sharedSlot;   // by shared text: its place in out.texts, or -1
+        w.next = start;
+    } catch (const Damage& d) {
+        if (why)
+            *why = d.why;
+        return false;
+    }
+    return true;
+}
 
-        auto addText = [&](const QString& t) {
-            out.texts.push_back(t);
-            return std::int32_t(out.texts.size() - 1);
-        };
-        // The cell at row, col; it holds a value unless the caller leaves it Empty.
-        auto place = [&](unsigned row, unsigned col) -> XlsCell& {
-            if (haveArea ? (row >= out.rows || col >= areaColumns) : (row >= kMostRows || col >= kMostColumns))
+namespace {
+
+bool isCellRecord(unsigned type)
+{
+    switch (type) {
+    case kNumber:
+    case kRk:
+    case kMulRk:
+    case kLabel:
+    case kRString:
+    case kLabelSst:
+    case kBoolErr:
+    case kFormula:
+    case kBlank:
+    case kMulBlank:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+bool XlsBiff::walkSheet(XlsSheetWalk& w, unsigned lastRow, const XlsCellSink& sink, QString* why) const
+{
+    if (w.ended)
+        return true;
+    std::vector<char16_t> own;   // a text of the cell's own record
+    try {
+        const bool v8 = version_ == 8;
+        auto send = [&](unsigned row, unsigned col, const XlsCell& c, QStringView text = {}) {
+            if (w.haveArea ? (row >= w.areaRows || col >= w.areaColumns) : (row >= kMostRows || col >= kMostColumns))
                 damaged("a cell lies outside the area its sheet declares");
-            if (!haveArea)
-                out.rows = std::max(out.rows, row + 1);
-            if (out.cells.size() <= row)
-                out.cells.resize(row + 1);
-            auto& line = out.cells[row];
-            if (row != lastRow) {
-                lastWidth = lastRow < out.cells.size() ? out.cells[lastRow].size() : 0;
-                lastRow = row;
-            }
-            if (line.size() <= col) {
-                // Rows are mostly alike: room for the row before's width at
-                // once (no more than that row holds, so a damaged file cannot
-                // make it more than twice the cells).
-                if (line.capacity() <= col)
-                    line.reserve(std::max<std::size_t>(lastWidth, col + 1));
-                line.resize(col + 1);
-            }
-            return line[col];
+            w.sawCell = true;
+            sink(row, col, c, text);
         };
         auto isDate = [&](unsigned xf) { return xf < dateXf_.size() && dateXf_[xf]; };
         auto number = [&](unsigned row, unsigned col, unsigned xf, double v) {
-            XlsCell& c = place(row, col);
-            c = XlsCell();
-            if (!std::isfinite(v))
-                return;
-            // A date the engine cannot hold (outside the years 100 to 9999)
-            // keeps its number.
-            if (isDate(xf)) {
-                if (const std::optional<double> serial = xlsEngineSerial(v, dateMode_)) {
-                    c.kind = XlsCell::Kind::Date;
-                    c.number = *serial;
-                    return;
-                }
+            XlsCell c;
+            if (std::isfinite(v)) {
+                // A date the engine cannot hold (outside the years 100 to
+                // 9999) keeps its number.
+                const std::optional<double> serial = isDate(xf) ? xlsEngineSerial(v, dateMode_) : std::nullopt;
+                c.kind = serial ? XlsCell::Kind::Date : XlsCell::Kind::Number;
+                c.number = serial ? *serial : v;
             }
-            c.kind = XlsCell::Kind::Number;
-            c.number = v;
+            send(row, col, c);
         };
-        auto text = [&](unsigned row, unsigned col, const QString& t) {
-            XlsCell& c = place(row, col);
-            c = XlsCell();
-            if (t.isEmpty())
-                return;   // an empty text holds no value
-            c.kind = XlsCell::Kind::Text;
-            c.text = addText(t);
+        // A text of the record's own; an empty text holds no value.
+        auto text = [&](unsigned row, unsigned col) {
+            XlsCell c;
+            if (!own.empty()) {
+                c.kind = XlsCell::Kind::Text;
+                c.ownText = true;
+            }
+            send(row, col, c, QStringView(own.data(), qsizetype(own.size())));
         };
         // A BIFF5 text: a two-byte count and bytes of the code page.
         auto byteText = [&](const Record& r, qsizetype offset) {
             need(r, offset + 2);
             const qsizetype n = u16(s_, r.body() + offset);
             need(r, offset + 2 + n);
-            return decode(s_.constData() + r.body() + offset + 2, n);
+            const QString t = decode(s_.constData() + r.body() + offset + 2, n);
+            own.assign(t.utf16(), t.utf16() + t.size());
         };
 
-        int depth = 0;
-        qsizetype next = start;
-        for (qsizetype count = 0; next + 4 <= s_.size(); ++count) {
+        for (qsizetype count = 0; w.next + 4 <= s_.size(); ++count) {
             if ((count & 4095) == 0)
                 stillReading();
-            const Record r = recordAt(s_, next);
-            next += 4 + r.len;
+            const Record r = recordAt(s_, w.next);
+            if (w.depth == 1 && isCellRecord(r.type) && r.len >= 2 && u16(s_, r.body()) > lastRow)
+                return true;   // the first of a later row: read it next time
+            qsizetype next = w.next + 4 + r.len;
+            w.next = next;
             const qsizetype b = r.body();
             if (r.type == kBof) {
-                ++depth;
+                ++w.depth;
                 continue;
             }
             if (r.type == kEof) {
-                if (--depth == 0)
-                    break;
+                if (--w.depth == 0) {
+                    w.ended = true;
+                    return true;
+                }
                 continue;
             }
-            if (depth != 1)
+            if (w.depth != 1)
                 continue;   // a chart inside the sheet
+            own.clear();
             switch (r.type) {
             case kDimensions: {
                 need(r, v8 ? 12 : 8);
-                const std::uint32_t lastRow = v8 ? u32(s_, b + 4) : u16(s_, b + 2);
-                const unsigned lastCol = u16(s_, b + (v8 ? 10 : 6));
-                if (lastRow > kMostRows || lastCol > kMostColumns)
+                const std::uint32_t rows = v8 ? u32(s_, b + 4) : u16(s_, b + 2);
+                const unsigned cols = u16(s_, b + (v8 ? 10 : 6));
+                if (rows > kMostRows || cols > kMostColumns)
                     damaged("a sheet claims more rows or columns than a workbook can have");
-                haveArea = true;
-                out.rows = lastRow;
-                areaColumns = lastCol;
-                out.cells.reserve(lastRow);
+                if (w.sawCell)
+                    w.areaAfterCells = true;
+                w.haveArea = true;
+                w.areaRows = rows;
+                w.areaColumns = cols;
                 break;
             }
             case kNumber:
@@ -602,40 +630,35 @@ bool XlsBiff::readSheet(int index, XlsSheetCells& out, QString* why) const
                 if (v8) {
                     Run run(s_, r, 6);
                     const unsigned chars = run.word();
-                    text(u16(s_, b), u16(s_, b + 2), run.text(chars));
+                    run.textInto(chars, own);
                 } else {
-                    text(u16(s_, b), u16(s_, b + 2), byteText(r, 6));
+                    byteText(r, 6);
                 }
+                text(u16(s_, b), u16(s_, b + 2));
                 break;
             case kLabelSst: {
                 need(r, 10);
                 const std::uint32_t k = u32(s_, b + 6);
-                if (k >= shared_.size())
+                if (k >= shared_->count())
                     damaged("a cell refers to a shared text the workbook does not have");
-                XlsCell& c = place(u16(s_, b), u16(s_, b + 2));
-                c = XlsCell();
-                if (shared_[k].isEmpty())
-                    break;
-                if (sharedSlot.empty())
-                    sharedSlot.assign(shared_.size(), -1);
-                if (sharedSlot[k] < 0) {
-                    sharedSlot[k] = std::int32_t(out.texts.size());
-                    out.texts.push_back(shared_[k]);
+                XlsCell c;
+                if (shared_->spans[k].size != 0) {
+                    c.kind = XlsCell::Kind::Text;
+                    c.text = std::int32_t(k);
                 }
-                c.kind = XlsCell::Kind::Text;
-                c.text = sharedSlot[k];
+                send(u16(s_, b), u16(s_, b + 2), c);
                 break;
             }
             case kBoolErr: {
                 need(r, 8);
-                XlsCell& c = place(u16(s_, b), u16(s_, b + 2));
-                c = XlsCell();
+                XlsCell c;
                 if (u8(s_, b + 7) == 0) {
                     c.kind = XlsCell::Kind::Boolean;
                     c.number = u8(s_, b + 6) ? 1 : 0;
                 } else {
                     c.kind = XlsCell::Kind::Error;
                 }
+                send(u16(s_, b), u16(s_, b + 2), c);
                 break;
             }
             case kFormula: {
@@ -661,26 +684,28 @@ bool XlsBiff::readSheet(int index, XlsSheetCells& out, QString* why) const
                     if (v8) {
                         Run run(s_, str, 0);
                         const unsigned chars = run.word();
-                        text(row, col, chars ? run.text(chars) : QString());
-                        next = run.after();
+                        if (chars)
+                            run.textInto(chars, own);
+                        w.next = run.after();
                     } else {
-                        text(row, col, byteText(str, 0));
-                        next = j + 4 + str.len;
+                        byteText(str, 0);
+                        w.next = j + 4 + str.len;
                     }
+                    text(row, col);
                     break;
                 }
                 case 1: {   // a Boolean
-                    XlsCell& c = place(row, col);
-                    c = XlsCell();
+                    XlsCell c;
                     c.kind = XlsCell::Kind::Boolean;
                     c.number = u8(s_, b + 8) ? 1 : 0;
+                    send(row, col, c);
                     break;
                 }
                 case 2:   // an error value
-                    place(row, col) = XlsCell{XlsCell::Kind::FormulaError, -1, 0};
+                    send(row, col, XlsCell{XlsCell::Kind::FormulaError, false, -1, 0});
                     break;
                 default:   // an empty text
-                    place(row, col) = XlsCell();
+                    send(row, col, XlsCell());
                     break;
                 }
                 break;
@@ -692,23 +717,67 @@ bool XlsBiff::readSheet(int index, XlsSheetCells& out, QString* why) const
                 break;
             }
         }
-        if (depth != 0)
-            damaged("a sheet of the workbook ends inside its records (it has no EOF record)");
-        for (unsigned row = 0; row < out.cells.size(); ++row) {
-            const auto& line = out.cells[row];
-            for (unsigned col = unsigned(line.size()); col > usedColumns; --col)
-                if (line[col - 1].kind != XlsCell::Kind::Empty) {
-                    usedColumns = col;
-                    break;
-                }
-        }
-        out.columns = usedColumns;
+        damaged("a sheet of the workbook ends inside its records (it has no EOF record)");
     } catch (const Damage& d) {
-        out = XlsSheetCells();
         if (why)
             *why = d.why;
         return false;
     }
+}
+
+bool XlsBiff::readSheet(int index, XlsSheetCells& out, QString* why) const
+{
+    out = XlsSheetCells();
+    XlsSheetWalk w;
+    if (!startSheet(index, w, why))
+        return false;
+    out.shared = shared_;
+    unsigned lastRow = 0;        // the row the last cell was in
+    std::size_t lastWidth = 0;   // the width of the row before it
+    unsigned rowsSeen = 0;       // past the last row a cell is in
+    const bool ok = walkSheet(w, ~0u, [&](unsigned row, unsigned col, const XlsCell& cell, QStringView text) {
+        if (!w.haveArea)
+            rowsSeen = std::max(rowsSeen, row + 1);
+        if (out.cells.size() <= row) {
+            if (w.haveArea && out.cells.capacity() < w.areaRows)
+                out.cells.reserve(w.areaRows);
+            out.cells.resize(row + 1);
+        }
+        auto& line = out.cells[row];
+        if (row != lastRow) {
+            lastWidth = lastRow < out.cells.size() ? out.cells[lastRow].size() : 0;
+            lastRow = row;
+        }
+        if (line.size() <= col) {
+            // Rows are mostly alike: room for the row before's width at
+            // once (no more than that row holds, so a damaged file cannot
+            // make it more than twice the cells).
+            if (line.capacity() <= col)
+                line.reserve(std::max<std::size_t>(lastWidth, col + 1));
+            line.resize(col + 1);
+        }
+        XlsCell& c = line[col];
+        c = cell;
+        if (cell.ownText)
+            c.text = out.own.add(text);
+    }, why);
+    if (!ok) {
+        out = XlsSheetCells();
+        return false;
+    }
+    // The declared area if the sheet has one (cells before it included), or
+    // as far as its cells reach.
+    out.rows = w.haveArea ? w.areaRows : rowsSeen;
+    unsigned usedColumns = 0;   // up to the last that holds a value
+    for (unsigned row = 0; row < out.cells.size(); ++row) {
+        const auto& line = out.cells[row];
+        for (unsigned col = unsigned(line.size()); col > usedColumns; --col)
+            if (line[col - 1].kind != XlsCell::Kind::Empty) {
+                usedColumns = col;
+                break;
+            }
+    }
+    out.columns = usedColumns;
     return true;
 }
 

@@ -9,7 +9,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <QStringView>
+
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -27,8 +31,31 @@ struct XlsCell {
         FormulaError,   ///< a formula whose last result was an error value
     };
     Kind kind = Kind::Empty;
+    bool ownText = false;     ///< Text: `text` is the sheet's own, not a shared one
     std::int32_t text = -1;
     double number = 0;
+};
+
+/// Texts kept end to end in one buffer, each found by its number.
+struct XlsTextPool {
+    std::vector<char16_t> chars;
+    struct Span {
+        std::uint64_t at;
+        std::uint32_t size;
+    };
+    std::vector<Span> spans;
+
+    std::size_t count() const { return spans.size(); }
+    QStringView at(std::size_t k) const
+    {
+        return k < spans.size() ? QStringView(chars.data() + spans[k].at, qsizetype(spans[k].size)) : QStringView();
+    }
+    std::int32_t add(QStringView t)
+    {
+        spans.push_back(Span{chars.size(), std::uint32_t(t.size())});
+        chars.insert(chars.end(), t.utf16(), t.utf16() + t.size());
+        return std::int32_t(spans.size() - 1);
+    }
 };
 
 /// The cells of one sheet: `rows` as the sheet declares its area (or as far
@@ -39,7 +66,8 @@ struct XlsSheetCells {
     unsigned rows = 0;
     unsigned columns = 0;
     std::vector<std::vector<XlsCell>> cells;   ///< by row; a row may be shorter than `columns`
-    std::vector<QString> texts;
+    std::shared_ptr<const XlsTextPool> shared;  ///< the workbook's shared texts (BIFF8)
+    XlsTextPool own;                            ///< texts stored in the sheet's own records
 
     const XlsCell* at(unsigned row, unsigned column) const
     {
@@ -47,11 +75,32 @@ struct XlsSheetCells {
             return nullptr;
         return &cells[row][column];
     }
-    QString textOf(const XlsCell& c) const
+    QStringView textOf(const XlsCell& c) const
     {
-        return c.text >= 0 && std::size_t(c.text) < texts.size() ? texts[std::size_t(c.text)] : QString();
+        if (c.text < 0)
+            return {};
+        if (c.ownText)
+            return own.at(std::size_t(c.text));
+        return shared ? shared->at(std::size_t(c.text)) : QStringView();
     }
 };
+
+/// Where a walk through a sheet's records stands.
+struct XlsSheetWalk {
+    qsizetype next = -1;   ///< the record to read next
+    int depth = 0;         ///< BOFs open (2 and more: a chart inside the sheet)
+    bool ended = false;    ///< the sheet's EOF has been read
+    bool haveArea = false; ///< the sheet declared its area (DIMENSIONS)
+    std::uint32_t areaRows = 0;
+    unsigned areaColumns = 0;
+    bool sawCell = false;         ///< a cell has been handed out
+    bool areaAfterCells = false;  ///< the area was declared after a cell
+};
+
+/// Receives a cell as its record gives it. A text of the record's own
+/// (ownText) is in `text`, valid during the call; a shared text is numbered.
+/// A cell given again replaces the earlier one.
+using XlsCellSink = std::function<void(unsigned row, unsigned col, const XlsCell& cell, QStringView text)>;
 
 /// The globals of a workbook stream.
 class XlsBiff {
@@ -71,6 +120,16 @@ public:
     /// records do not hold together.
     bool readSheet(int index, XlsSheetCells& out, QString* why) const;
 
+    /// Places `w` at the start of worksheet `index`.
+    bool startSheet(int index, XlsSheetWalk& w, QString* why) const;
+    /// Reads the sheet's records on from `w`, each cell to `sink`, up to its
+    /// EOF or to just before the first cell of a row past `lastRow`; false
+    /// with the reason when they do not hold together. Walking a sheet in
+    /// parts gives the cells that one walk gives.
+    bool walkSheet(XlsSheetWalk& w, unsigned lastRow, const XlsCellSink& sink, QString* why) const;
+    /// The shared texts that cells number.
+    std::shared_ptr<const XlsTextPool> sharedTexts() const;
+
 private:
     QString decode(const char* bytes, qsizetype length) const;
 
@@ -84,8 +143,7 @@ private:
     /// The shared texts (BIFF8), read when a sheet is first read.
     void readShared() const;
     qsizetype sstAt_ = -1;            ///< the SST record's place in the stream
-    mutable bool sharedRead_ = false;
-    mutable std::vector<QString> shared_;
+    mutable std::shared_ptr<XlsTextPool> shared_;
     std::vector<bool> dateXf_;        ///< by cell format: whether it shows a date or time
 };
 

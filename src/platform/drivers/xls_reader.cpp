@@ -20,9 +20,12 @@
 #include "platform/drivers/read_boundary.h"
 #include "platform/drivers/xls_biff.h"
 #include "platform/drivers/xls_check.h"
+#include "platform/jet/error.h"
 
 #include <QFile>
 #include <QSet>
+
+#include <algorithm>
 
 namespace drivers {
 namespace {
@@ -57,7 +60,7 @@ QString cellText(const XlsSheetCells& sheet, const XlsCell& c)
     case XlsCell::Kind::Date:
         return jet::displayDate(jet::DateTime{c.number});
     case XlsCell::Kind::Text:
-        return sheet.textOf(c);
+        return sheet.textOf(c).toString();
     default:
         return {};
     }
@@ -69,7 +72,8 @@ struct ColumnTally {
     qsizetype longestText = 0;
 
     // The first pass: only the kind and, for text, the length.
-    void add(const XlsSheetCells& sheet, const XlsCell& c)
+    void add(const XlsSheetCells& sheet, const XlsCell& c) { add(c, sheet.textOf(c).size()); }
+    void add(const XlsCell& c, qsizetype textLength)
     {
         switch (kindOf(c)) {
         case CellKind::Number:
@@ -80,7 +84,7 @@ struct ColumnTally {
             break;
         case CellKind::Text:
             ++texts;
-            longestText = std::max(longestText, sheet.textOf(c).size());
+            longestText = std::max(longestText, textLength);
             break;
         default:
             break;
@@ -116,7 +120,7 @@ jet::Value convertCell(const XlsSheetCells& sheet, const XlsCell& c, CellKind co
         case CellKind::Date:
             return jet::Value(jet::DateTime{c.number});
         default:
-            return jet::Value(sheet.textOf(c));
+            return jet::Value(sheet.textOf(c).toString());
         }
     }
     if (column == CellKind::Text)
@@ -194,7 +198,6 @@ XlsWorkbook::~XlsWorkbook()
 void XlsWorkbook::close()
 {
     book_.reset();
-    file_.reset();
     sheets_.clear();
     formulaErrors_ = 0;
 }
@@ -258,11 +261,14 @@ bool XlsWorkbook::open(const QString& path, QString* error)
     if (book->encrypted())
         return fail(QStringLiteral("Could not decrypt file."));
     path_ = path;
-    file_ = std::move(file);   // the mapping the stream may be read from
     dateMode_ = book->dateMode();
     biffVersion_ = book->version();
     sheets_ = book->sheetNames();
-    book_ = std::move(book);
+    // The mapping the stream may be read from goes after the records.
+    book_ = std::shared_ptr<const XlsBiff>(book.release(), [mapped = file.release()](const XlsBiff* b) {
+        delete b;
+        delete mapped;
+    });
     return true;
 }
 
@@ -307,9 +313,16 @@ int XlsWorkbook::findSheet(const QString& reference) const
 }
 
 struct XlsSheetRows::State {
-    XlsSheetCells sheet;
+    XlsSheetCells sheet;   ///< every cell; when streamed, only the texts of the row at hand
+    /// Streamed: the rows are read from the records as they are handed out.
+    bool streamed = false;
+    std::shared_ptr<const XlsBiff> book;
+    XlsSheetWalk walk;
+    std::vector<XlsCell> line;   ///< the row at hand
+    QString path;
     jet::ColumnList columns;
     std::vector<CellKind> kinds;
+    std::vector<QString> texts;   ///< nextView's texts made from other kinds, by column
     unsigned row = 0, endRow = 0, ncols = 0;
     long long formulaErrors = 0;
 };
@@ -330,6 +343,85 @@ long long XlsSheetRows::formulaErrors() const
     return s_ ? s_->formulaErrors : 0;
 }
 
+namespace {
+
+// The cells of row r of a sheet being read, or nullptr when it has none.
+const std::vector<XlsCell>* lineAt(XlsSheetRows::State& st, unsigned r)
+{
+    if (!st.streamed)
+        return r < st.sheet.cells.size() ? &st.sheet.cells[r] : nullptr;
+    std::fill(st.line.begin(), st.line.end(), XlsCell());
+    st.sheet.own.chars.clear();
+    st.sheet.own.spans.clear();
+    QString why;
+    const bool ok = st.book->walkSheet(st.walk, r, [&](unsigned row, unsigned col, const XlsCell& cell, QStringView text) {
+        if (row != r || col >= st.line.size())
+            return;
+        XlsCell& c = st.line[col];
+        c = cell;
+        if (cell.ownText)
+            c.text = st.sheet.own.add(text);
+    }, &why);
+    if (!ok)   // the first walk took these very records
+        throw jet::JetError(jet::errExternal, QStringLiteral("'%1' cannot be read as a workbook: %2.").arg(st.path, why));
+    return &st.line;
+}
+
+} // namespace
+
+bool XlsSheetRows::nextView(std::vector<CellView>& row)
+{
+    if (!s_ || s_->row >= s_->endRow)
+        return false;
+    State& st = *s_;
+    const unsigned r = st.row++;
+    const std::size_t width = st.kinds.size();
+    row.assign(width, CellView());
+    if (const std::vector<XlsCell>* cells = lineAt(st, r)) {
+        const auto& line = *cells;
+        const unsigned n = std::min<unsigned>(st.ncols, unsigned(line.size()));
+        for (unsigned c = 0; c < n; ++c) {
+            const XlsCell& cell = line[c];
+            const CellKind kind = kindOf(cell);
+            if (kind == CellKind::Null)
+                continue;
+            CellView& v = row[c];
+            const CellKind column = st.kinds[c];
+            if (kind == column) {
+                switch (kind) {
+                case CellKind::Number:
+                    v.kind = CellView::Kind::Double;
+                    v.d = cell.number;
+                    break;
+                case CellKind::Date:
+                    v.kind = CellView::Kind::Date;
+                    v.d = cell.number;
+                    break;
+                default: {
+                    const QStringView t = st.sheet.textOf(cell);
+                    v.kind = CellView::Kind::Utf16;
+                    v.p = t.utf16();
+                    v.n = t.size();
+                    break;
+                }
+                }
+            } else if (column == CellKind::Text) {
+                // A number, date or flag in a text column: its text, kept
+                // until the next row.
+                if (st.texts.size() < width)
+                    st.texts.resize(width);
+                st.texts[c] = cellText(st.sheet, cell);
+                v.kind = CellView::Kind::Utf16;
+                v.p = st.texts[c].utf16();
+                v.n = st.texts[c].size();
+            }
+        }
+    }
+    if ((r & 1023) == 0)
+        stillReading();
+    return true;
+}
+
 bool XlsSheetRows::next(std::vector<jet::Value>& row)
 {
     if (!s_ || s_->row >= s_->endRow)
@@ -337,8 +429,8 @@ bool XlsSheetRows::next(std::vector<jet::Value>& row)
     State& st = *s_;
     const unsigned r = st.row++;
     row.assign(st.kinds.size(), jet::Value());
-    if (r < st.sheet.cells.size()) {
-        const auto& line = st.sheet.cells[r];
+    if (const std::vector<XlsCell>* cells = lineAt(st, r)) {
+        const auto& line = *cells;
         const unsigned n = std::min<unsigned>(st.ncols, unsigned(line.size()));
         for (unsigned c = 0; c < n; ++c)
             if (line[c].kind != XlsCell::Kind::Empty)
@@ -349,12 +441,30 @@ bool XlsSheetRows::next(std::vector<jet::Value>& row)
     return true;
 }
 
+namespace {
+
+// What the first walk learns of a sheet whose cells come row by row, each
+// once: enough to decide its columns without keeping its cells.
+struct SheetShape {
+    bool inOrder = true;
+    unsigned rowsSeen = 0;      ///< past the last row a cell is in
+    unsigned usedColumns = 0;   ///< up to the last that holds a value
+    std::vector<ColumnTally> tally = std::vector<ColumnTally>(256);
+    long long formulaErrors = 0;
+    XlsSheetCells head;         ///< row 0's cells (the names, with HDR)
+};
+
+} // namespace
+
 bool XlsWorkbook::openSheet(int index, const XlsReadOptions& options, XlsSheetRows& rows, QString* error)
 {
     auto fail = [&](const QString& why) {
         if (error)
             *error = why;
         return false;
+    };
+    auto damagedSheet = [&](const QString& why) {
+        return fail(QStringLiteral("'%1' cannot be read as a workbook: %2.").arg(path_, why));
     };
     rows = XlsSheetRows();
     formulaErrors_ = 0;
@@ -366,10 +476,54 @@ bool XlsWorkbook::openSheet(int index, const XlsReadOptions& options, XlsSheetRo
     auto st = std::make_unique<XlsSheetRows::State>();
     XlsSheetCells& sheet = st->sheet;
     QString why;
-    if (!book_->readSheet(index, sheet, &why))
-        return fail(QStringLiteral("'%1' cannot be read as a workbook: %2.").arg(path_, why));
-    const unsigned nrows = sheet.rows;
-    const unsigned ncols = sheet.columns;
+
+    // The first walk: the kinds of the columns, and whether the cells come
+    // in order, so that the second walk can make each row from its records.
+    const unsigned wantedFirst = options.firstRowHasNames ? 1 : 0;
+    SheetShape shape;
+    shape.head.shared = book_->sharedTexts();
+    shape.head.cells.resize(1);
+    XlsSheetWalk walk;
+    unsigned lastRow = 0, lastCol = 0;
+    bool any = false;
+    if (!book_->startSheet(index, walk, &why))
+        return damagedSheet(why);
+    const bool walked = book_->walkSheet(walk, ~0u, [&](unsigned row, unsigned col, const XlsCell& cell, QStringView text) {
+        if (!shape.inOrder)
+            return;
+        if (any && (row < lastRow || (row == lastRow && col <= lastCol))) {
+            shape.inOrder = false;
+            return;
+        }
+        any = true;
+        lastRow = row;
+        lastCol = col;
+        shape.rowsSeen = row + 1;
+        if (cell.kind == XlsCell::Kind::Empty)
+            return;
+        shape.usedColumns = std::max(shape.usedColumns, col + 1);
+        if (row == 0) {
+            auto& line = shape.head.cells[0];
+            line.resize(col + 1);
+            line[col] = cell;
+            if (cell.ownText)
+                line[col].text = shape.head.own.add(text);
+        }
+        if (row < wantedFirst || (options.maxRows >= 0 && row - wantedFirst >= static_cast<unsigned long long>(options.maxRows)))
+            return;
+        if (cell.kind == XlsCell::Kind::FormulaError)
+            ++shape.formulaErrors;
+        else
+            shape.tally[col].add(cell, cell.ownText ? text.size() : shape.head.textOf(cell).size());
+    }, &why);
+    if (!walked)
+        return damagedSheet(why);
+    const bool streamed = shape.inOrder && !walk.areaAfterCells;
+
+    if (!streamed && !book_->readSheet(index, sheet, &why))
+        return damagedSheet(why);
+    const unsigned nrows = streamed ? (walk.haveArea ? walk.areaRows : shape.rowsSeen) : sheet.rows;
+    const unsigned ncols = streamed ? shape.usedColumns : sheet.columns;
 
     const unsigned firstData = options.firstRowHasNames && nrows > 0 ? 1 : 0;
     unsigned endRow = nrows;
@@ -382,26 +536,32 @@ bool XlsWorkbook::openSheet(int index, const XlsReadOptions& options, XlsSheetRo
 
     std::vector<ColumnTally> tally(static_cast<std::size_t>(count));
     long long formulaErrors = 0;
-    const unsigned lastLine = std::min<unsigned>(endRow, unsigned(sheet.cells.size()));
-    for (unsigned r = firstData; r < lastLine; ++r) {
-        const auto& line = sheet.cells[r];
-        const unsigned n = std::min<unsigned>(ncols, unsigned(line.size()));
-        for (unsigned c = 0; c < n; ++c) {
-            const XlsCell& cell = line[c];
-            if (cell.kind == XlsCell::Kind::Empty)
-                continue;
-            if (cell.kind == XlsCell::Kind::FormulaError)
-                ++formulaErrors;
-            else
-                tally[c].add(sheet, cell);
+    if (streamed) {
+        std::copy_n(shape.tally.begin(), std::min<std::size_t>(tally.size(), shape.tally.size()), tally.begin());
+        formulaErrors = shape.formulaErrors;
+    } else {
+        const unsigned lastLine = std::min<unsigned>(endRow, unsigned(sheet.cells.size()));
+        for (unsigned r = firstData; r < lastLine; ++r) {
+            const auto& line = sheet.cells[r];
+            const unsigned n = std::min<unsigned>(ncols, unsigned(line.size()));
+            for (unsigned c = 0; c < n; ++c) {
+                const XlsCell& cell = line[c];
+                if (cell.kind == XlsCell::Kind::Empty)
+                    continue;
+                if (cell.kind == XlsCell::Kind::FormulaError)
+                    ++formulaErrors;
+                else
+                    tally[c].add(sheet, cell);
+            }
+            if ((r & 1023) == 0)
+                stillReading();
         }
-        if ((r & 1023) == 0)
-            stillReading();
     }
     formulaErrors_ = formulaErrors;
     st->formulaErrors = formulaErrors;
 
-    const QStringList names = columnNames(firstData == 1 ? &sheet : nullptr, count);
+    const XlsSheetCells* header = firstData == 1 ? (streamed ? &shape.head : &sheet) : nullptr;
+    const QStringList names = columnNames(header, count);
     st->kinds.resize(static_cast<std::size_t>(count));
     for (int c = 0; c < count; ++c) {
         const auto i = static_cast<std::size_t>(c);
@@ -427,6 +587,15 @@ bool XlsWorkbook::openSheet(int index, const XlsReadOptions& options, XlsSheetRo
         }
         }
         st->columns.push_back(col);
+    }
+    if (streamed) {
+        st->streamed = true;
+        st->book = book_;
+        st->path = path_;
+        st->line.resize(ncols);
+        sheet.shared = shape.head.shared;
+        if (!book_->startSheet(index, st->walk, &why))
+            return damagedSheet(why);
     }
     st->row = firstData;
     st->endRow = endRow;

@@ -1,6 +1,7 @@
 // Reads Excel workbooks (BIFF2 to BIFF8 .xls) as tables of the engine's values.
 #pragma once
 
+#include "platform/drivers/external.h"
 #include "platform/jet/types.h"
 #include "platform/jet/value.h"
 
@@ -58,17 +59,21 @@ public:
     long long formulaErrors() const;
     /// The next data row; false at the end.
     bool next(std::vector<jet::Value>& row);
+    /// The same, its texts seen in the sheet's own storage (until the next call).
+    bool nextView(std::vector<CellView>& row);
+
+    struct State;
 
 private:
     friend class XlsWorkbook;
-    struct State;
     std::unique_ptr<State> s_;
 };
 
 /// An open workbook. Opening reads the file's workbook stream and its globals
 /// (sheet list, shared texts, cell formats); reading a sheet walks its
-/// records once into memory and then its cells twice, once to decide the
-/// column types and once to hand out the rows.
+/// records twice, once to decide the column types and once to hand out the
+/// rows. A sheet whose cells are not stored row by row, each once, is read
+/// into memory on the first walk instead.
 class XlsWorkbook {
 public:
     XlsWorkbook();
@@ -116,8 +121,9 @@ public:
     long long formulaErrors() const { return formulaErrors_; }
 
 private:
-    std::unique_ptr<XlsBiff> book_;
-    std::unique_ptr<QFile> file_;   ///< mapped, while book_ may read from it
+    /// The workbook stream's records; it keeps the file's mapping it may
+    /// read from, and lives on in the rows of a sheet being read.
+    std::shared_ptr<const XlsBiff> book_;
     QString path_;
     QStringList sheets_;
     int dateMode_ = 1900;

@@ -111,6 +111,21 @@ bool dateInRange(DateTime d)
     return p.year >= 100 && p.year <= 9999;
 }
 
+bool hasLoneSurrogate(QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t u = text[i].unicode();
+        if (u < 0xD800 || u > 0xDFFF)
+            continue;
+        if (u <= 0xDBFF && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        return true;
+    }
+    return false;
+}
+
 QString storedDate(DateTime d)
 {
     const DateParts p = toParts(d);

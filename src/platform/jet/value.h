@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -49,6 +50,10 @@ std::optional<double> currencyOfDecimal(std::string_view decimal);
 double currencyOfUnits(std::int64_t units);
 /// The same for a double, by the shortest decimal that reads back as it.
 std::optional<double> currencyOf(double d);
+
+/// True when text holds a surrogate that is not half of a pair, which
+/// UTF-8 cannot hold.
+bool hasLoneSurrogate(QStringView text);
 
 /// "yyyy-mm-dd hh:mm:ss": the stored form, which sorts and compares as text.
 QString storedDate(DateTime d);

@@ -20,6 +20,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <functional>
 
 namespace {
@@ -316,6 +318,30 @@ const Shape kShapes[] = {
          addCell(recs, {0x0203, cellHead(area(recs, v8).first, 0) + xlsfixture::le64(9), -1});
      },
      "a cell lies outside the area its sheet declares"},
+    // Cells not stored row by row: the sheet is read whole first.
+    {"RowsOutOfOrder",
+     [](std::vector<Record>& recs, bool) {
+         // Row 1's cells (a formula's text with its formula) go after the last row's.
+         static const std::set<std::uint16_t> cells = {0x0203, 0x027E, 0x00BD, 0x0204, 0x00FD,
+                                                       0x0205, 0x0006, 0x0201, 0x00BE, 0x00D6};
+         std::vector<Record> moved;
+         bool afterFormula = false;   // the record before, moved, was a formula
+         for (std::size_t i = std::size_t(find(recs, 0x0200)); i < recs.size();) {
+             const bool rowOne = cells.count(recs[i].id) && xlsfixture::u16(recs[i].body, 0) == 1;
+             if (rowOne || (afterFormula && recs[i].id == 0x0207)) {
+                 afterFormula = recs[i].id == 0x0006;
+                 moved.push_back(recs[i]);
+                 recs.erase(recs.begin() + long(i));
+             } else {
+                 afterFormula = false;
+                 ++i;
+             }
+         }
+         ASSERT_FALSE(moved.empty());
+         for (Record& r : moved)
+             addCell(recs, std::move(r));
+     },
+     nullptr},
     {"NoSheetList", [](std::vector<Record>& recs, bool) { recs.erase(recs.begin() + find(recs, 0x0085)); },
      "the workbook's sheet list cannot be read"},
     {"FormulaWithoutItsText", [](std::vector<Record>& recs, bool) { recs.erase(recs.begin() + find(recs, 0x0207)); },

@@ -657,10 +657,10 @@ TEST(XlsHeartbeat, ASheetThatTakesLongerThanTheQuietLimitComesInWhole)
     spec.options.insert(QStringLiteral("HDR"), QStringLiteral("YES"));
     spec.options.insert(QStringLiteral("IMEX"), QStringLiteral("1"));
 
-    // The quiet limit has a floor, so that a pause of the machine's own (a
-    // loaded machine, a sanitizer's start in the child) is not taken for
-    // the reader's silence; the sheet is made large enough that the reading
-    // before its first row takes four times that limit or more.
+    // Only processor time without a word counts against the quiet limit, so
+    // the limit can be short; its floor keeps it above a scheduler's slice.
+    // The sheet is made large enough that the reading before its first row
+    // takes four times the limit or more.
     // Under the sanitizers a forked child is slowed unevenly (its first
     // writes copy the parent's pages and their shadow), so there the floor is
     // higher and the sheet is not grown: the read shows only that a large
@@ -669,7 +669,7 @@ TEST(XlsHeartbeat, ASheetThatTakesLongerThanTheQuietLimitComesInWhole)
     constexpr double kQuietFloor = 3.0;
     constexpr bool kShowsTheLimit = false;
 #else
-    constexpr double kQuietFloor = 0.8;
+    constexpr double kQuietFloor = 0.2;
     constexpr bool kShowsTheLimit = true;
 #endif
     int rows = 30000, columns = 30;
@@ -736,7 +736,9 @@ TEST(XlsHeartbeat, ASheetThatTakesLongerThanTheQuietLimitComesInWhole)
     // quiet limit before its first row.
     RecordProperty("until_columns_ms", int(untilColumns));
     if (kShowsTheLimit) {
-        EXPECT_GT(double(untilColumns), 2000 * limits.quietSeconds) << "the sheet was read too fast to show the limit";
+        // Four times the limit when measured; a machine whose load fell
+        // since may read it faster, but not within the limit.
+        EXPECT_GT(double(untilColumns), 1250 * limits.quietSeconds) << "the sheet was read too fast to show the limit";
     }
 }
 
