@@ -460,10 +460,13 @@ void XlsBiff::readShared() const
         const std::uint32_t unique = u32(s_, r.body() + 4);
         Run run(s_, r, 8);
         // Each text takes at least three bytes: a count beyond the records is
-        // damage, not a reason to reserve memory. The characters take at
-        // most what the stream holds.
-        pool->spans.reserve(std::min<std::size_t>(unique, std::size_t(s_.size() / 3)));
-        pool->chars.reserve(std::size_t(s_.size() - sstAt_));
+        // damage, not a reason to reserve memory. There are no more
+        // characters than bytes in the SST and the CONTINUE records after it.
+        qsizetype bytes = r.len;
+        for (qsizetype at = r.at + 4 + r.len; at + 4 <= s_.size() && u16(s_, at) == kContinue; at += 4 + u16(s_, at + 2))
+            bytes += u16(s_, at + 2);
+        pool->spans.reserve(std::min<std::size_t>(unique, std::size_t(bytes / 3)));
+        pool->chars.reserve(std::size_t(bytes));
         for (std::uint32_t k = 0; k < unique; ++k) {
             if ((k & 4095) == 0)
                 stillReading();
@@ -472,7 +475,6 @@ void XlsBiff::readShared() const
             run.textInto(chars, pool->chars);
             pool->spans.push_back(XlsTextPool::Span{at, std::uint32_t(pool->chars.size() - at)});
         }
-        pool->chars.shrink_to_fit();
     }
     shared_ = std::move(pool);
 }
