@@ -16,8 +16,9 @@
 // follows), a Boolean, an error code or an empty text.
 //
 // Costs: one pass over the globals on open, one over a sheet's records per
-// read; a cell takes 16 bytes, and a shared text is held once however many
-// cells show it.
+// walk (a walk may stop at a row and go on later); the shared texts are held
+// end to end in one buffer, each once however many cells show it. Reading a
+// sheet into memory takes 16 bytes a cell.
 #include "platform/drivers/xls_biff.h"
 
 #include "common/codepage.h"

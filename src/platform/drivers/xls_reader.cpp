@@ -14,7 +14,10 @@
 // the first rows), so a text far down a column of numbers cannot turn into
 // Null: numbers only -> Double, dates only -> Date/Time, anything else -> Text
 // (Memo when a value is longer than 255 characters). Costs: the workbook
-// stream is held in memory from open(); a read holds the sheet's cells.
+// stream is held in memory (or mapped) from open(); a read walks the sheet's
+// records twice, once for the column types and once making each row from
+// its records as it is handed out, and holds only the shared texts. A sheet
+// whose cells are not stored row by row is held whole instead.
 #include "platform/drivers/xls_reader.h"
 
 #include "platform/drivers/read_boundary.h"

@@ -164,14 +164,16 @@ public:
     }
     void result(sqlite3_context* ctx, int i) const override
     {
-        // Text stays in the reader's row or in ours until the following next().
+        // Text is copied: it stays in the reader's row or in ours only until
+        // the following next(), and a statement may keep a value longer
+        // (max() keeps a text it takes for its own as it is).
         const Cell& c = out_[size_t(i)];
         switch (c.kind) {
         case Cell::Null: sqlite3_result_null(ctx); break;
         case Cell::Int: sqlite3_result_int64(ctx, c.i); break;
         case Cell::Real: sqlite3_result_double(ctx, c.d); break;
-        case Cell::Utf8: sqlite3_result_text(ctx, static_cast<const char*>(c.p), int(c.n), SQLITE_STATIC); break;
-        case Cell::Utf16: sqlite3_result_text16(ctx, c.p, int(c.n), SQLITE_STATIC); break;
+        case Cell::Utf8: sqlite3_result_text(ctx, static_cast<const char*>(c.p), int(c.n), SQLITE_TRANSIENT); break;
+        case Cell::Utf16: sqlite3_result_text16(ctx, c.p, int(c.n), SQLITE_TRANSIENT); break;
         }
     }
     /// Whether a statement has asked for the rows from the first again.

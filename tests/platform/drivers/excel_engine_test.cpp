@@ -96,3 +96,26 @@ TEST(ExcelThroughEngine, TextsComeInCharacterForCharacter)
     rs->moveNext();
     EXPECT_TRUE(rs->eof());
 }
+
+// A statement over an outside table that keeps a value across rows (the
+// largest, the first) keeps that value, not what later rows put where it was.
+TEST(ExcelThroughEngine, AValueKeptAcrossRowsStaysItself)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("many.xls"));
+    std::vector<std::vector<Value>> rows;
+    for (int r = 0; r < 20000; ++r)
+        rows.push_back({Value(r == 7 ? QStringLiteral("zz the largest") : QStringLiteral("row %1 of many").arg(r))});
+    jet::ColumnList cols(1);
+    cols[0].name = QStringLiteral("Text");
+    cols[0].type = dbText;
+    cols[0].size = 255;
+    ASSERT_TRUE(drivers::writeXls(file, drivers::XlsVersion::Biff8, QStringLiteral("S"), cols, rows));
+
+    Database db = Database::open(dir.filePath(QStringLiteral("w.sys")), true);
+    db.execute(QStringLiteral("SELECT max([Text]) AS Most, min([Text]) AS Least INTO tblMost "
+                              "FROM [Excel 8.0; HDR=YES; IMEX=1; Database=%1].[S$]").arg(file),
+               dbFailOnError);
+    EXPECT_EQ(dump(db, QStringLiteral("SELECT Most, Least FROM tblMost")),
+              QStringList{QStringLiteral("zz the largest|row 0 of many")});
+}
