@@ -26,6 +26,7 @@
 #include "platform/drivers/xls_serials.h"
 
 #include <iconv.h>
+#include <sys/mman.h>
 
 #include <QHash>
 
@@ -148,13 +149,13 @@ public:
     /// A BIFF8 text whose character count has been read.
     QString text(qsizetype chars)
     {
-        std::vector<char16_t> out;
+        XlsChars out;
         textInto(chars, out);
         return QString(reinterpret_cast<const QChar*>(out.data()), qsizetype(out.size()));
     }
 
     /// The same, appended to `pool`.
-    void textInto(qsizetype chars, std::vector<char16_t>& pool)
+    void textInto(qsizetype chars, XlsChars& pool)
     {
         if (chars == 0 && at_ == end_)
             return;   // an empty text may leave out its flags byte
@@ -175,9 +176,8 @@ public:
             if (here == 0)
                 damaged("a text of the workbook is split inside a character");
             const auto* p = reinterpret_cast<const unsigned char*>(s_.constData() + at_);
-            const std::size_t from = pool.size();
-            pool.resize(from + std::size_t(here));
-            char16_t* to = pool.data() + from;
+            char16_t* to = pool.room(std::size_t(here));
+            pool.grew(std::size_t(here));
             if (width == 2)
                 for (qsizetype i = 0; i < here; ++i)
                     *to++ = char16_t(p[2 * i] | p[2 * i + 1] << 8);
@@ -276,6 +276,38 @@ bool builtinDate(unsigned index)
 }
 
 } // namespace
+
+// Large buffers are mapped in huge pages where the system gives them: the
+// shared texts of a big sheet take megabytes, written once, and a fault per
+// small page costs more than the writing.
+void XlsCharsFree::operator()(char16_t* p) const
+{
+    if (bytes)
+        ::munmap(p, bytes);
+    else
+        delete[] p;
+}
+
+void XlsChars::regrow(std::size_t n)
+{
+    constexpr std::size_t kHuge = std::size_t(2) << 20;
+    std::unique_ptr<char16_t[], XlsCharsFree> b;
+    const std::size_t bytes = (n * sizeof(char16_t) + kHuge - 1) / kHuge * kHuge;
+    if (n * sizeof(char16_t) >= 2 * kHuge) {
+        void* m = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (m != MAP_FAILED) {
+            ::madvise(m, bytes, MADV_HUGEPAGE);
+            b = std::unique_ptr<char16_t[], XlsCharsFree>(static_cast<char16_t*>(m), XlsCharsFree{bytes});
+            n = bytes / sizeof(char16_t);
+        }
+    }
+    if (!b)
+        b = std::unique_ptr<char16_t[], XlsCharsFree>(new char16_t[n], XlsCharsFree{});
+    if (size_)
+        std::copy_n(buf_.get(), size_, b.get());
+    buf_ = std::move(b);
+    cap_ = n;
+}
 
 bool xlsIsDateFormat(const QString& code)
 {
@@ -535,7 +567,7 @@ bool XlsBiff::walkSheet(XlsSheetWalk& w, unsigned lastRow, const XlsCellSink& si
 {
     if (w.ended)
         return true;
-    std::vector<char16_t> own;   // a text of the cell's own record
+    XlsChars own;   // a text of the cell's own record
     try {
         const bool v8 = version_ == 8;
         auto send = [&](unsigned row, unsigned col, const XlsCell& c, QStringView text = {}) {
@@ -571,7 +603,8 @@ bool XlsBiff::walkSheet(XlsSheetWalk& w, unsigned lastRow, const XlsCellSink& si
             const qsizetype n = u16(s_, r.body() + offset);
             need(r, offset + 2 + n);
             const QString t = decode(s_.constData() + r.body() + offset + 2, n);
-            own.assign(t.utf16(), t.utf16() + t.size());
+            own.clear();
+            own.append(reinterpret_cast<const char16_t*>(t.utf16()), std::size_t(t.size()));
         };
 
         for (qsizetype count = 0; w.next + 4 <= s_.size(); ++count) {

@@ -11,6 +11,7 @@
 
 #include <QStringView>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -36,9 +37,49 @@ struct XlsCell {
     double number = 0;
 };
 
+/// Frees what XlsChars holds: a mapping of `bytes`, or the heap's (0).
+struct XlsCharsFree {
+    std::size_t bytes = 0;
+    void operator()(char16_t* p) const;
+};
+
+/// Characters end to end; the room it grows by is not cleared first.
+class XlsChars {
+public:
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    const char16_t* data() const { return buf_.get(); }
+    void clear() { size_ = 0; }
+    void reserve(std::size_t n)
+    {
+        if (n > cap_)
+            regrow(n);
+    }
+    /// Room for n more characters, which grew(n) then keeps.
+    char16_t* room(std::size_t n)
+    {
+        if (size_ + n > cap_)
+            regrow(std::max(cap_ * 2, size_ + n));
+        return buf_.get() + size_;
+    }
+    void grew(std::size_t n) { size_ += n; }
+    void append(const char16_t* p, std::size_t n)
+    {
+        if (n == 0)
+            return;
+        std::copy_n(p, n, room(n));
+        size_ += n;
+    }
+
+private:
+    void regrow(std::size_t n);
+    std::unique_ptr<char16_t[], XlsCharsFree> buf_;
+    std::size_t size_ = 0, cap_ = 0;
+};
+
 /// Texts kept end to end in one buffer, each found by its number.
 struct XlsTextPool {
-    std::vector<char16_t> chars;
+    XlsChars chars;
     struct Span {
         std::uint64_t at;
         std::uint32_t size;
@@ -46,6 +87,11 @@ struct XlsTextPool {
     std::vector<Span> spans;
 
     std::size_t count() const { return spans.size(); }
+    void clear()
+    {
+        chars.clear();
+        spans.clear();
+    }
     QStringView at(std::size_t k) const
     {
         return k < spans.size() ? QStringView(chars.data() + spans[k].at, qsizetype(spans[k].size)) : QStringView();
@@ -53,7 +99,7 @@ struct XlsTextPool {
     std::int32_t add(QStringView t)
     {
         spans.push_back(Span{chars.size(), std::uint32_t(t.size())});
-        chars.insert(chars.end(), t.utf16(), t.utf16() + t.size());
+        chars.append(t.utf16(), std::size_t(t.size()));
         return std::int32_t(spans.size() - 1);
     }
 };

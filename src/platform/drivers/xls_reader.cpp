@@ -354,8 +354,7 @@ const std::vector<XlsCell>* lineAt(XlsSheetRows::State& st, unsigned r)
     if (!st.streamed)
         return r < st.sheet.cells.size() ? &st.sheet.cells[r] : nullptr;
     std::fill(st.line.begin(), st.line.end(), XlsCell());
-    st.sheet.own.chars.clear();
-    st.sheet.own.spans.clear();
+    st.sheet.own.clear();
     QString why;
     const bool ok = st.book->walkSheet(st.walk, r, [&](unsigned row, unsigned col, const XlsCell& cell, QStringView text) {
         if (row != r || col >= st.line.size())
