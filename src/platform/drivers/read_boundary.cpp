@@ -63,18 +63,27 @@ qint64 nowNanos()
     return qint64(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
 }
 
+/// The start of /proc/<pid>/<name> into text (NUL-terminated); false when
+/// it cannot be read.
+template <std::size_t N>
+bool readProc(pid_t pid, const char* name, char (&text)[N])
+{
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%d/%s", int(pid), name);
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const ssize_t n = ::read(fd, text, N - 1);
+    ::close(fd);
+    text[n > 0 ? n : 0] = '\0';
+    return n > 0;
+}
+
 /// Pages of a process's address space (field 0) or resident set (field 1).
 qint64 statmBytes(pid_t pid, int field)
 {
-    char path[64];
-    std::snprintf(path, sizeof path, "/proc/%d/statm", int(pid));
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    char text[128] = {};
-    const ssize_t n = ::read(fd, text, sizeof text - 1);
-    ::close(fd);
-    if (n <= 0)
+    char text[128];
+    if (!readProc(pid, "statm", text))
         return -1;
     const char* p = text;
     for (int i = 0; i < field; ++i) {
@@ -89,15 +98,8 @@ qint64 statmBytes(pid_t pid, int field)
 /// The processor time a process has used (user and system), or -1.
 qint64 cpuNanos(pid_t pid)
 {
-    char path[64];
-    std::snprintf(path, sizeof path, "/proc/%d/stat", int(pid));
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    char text[1024] = {};
-    const ssize_t n = ::read(fd, text, sizeof text - 1);
-    ::close(fd);
-    if (n <= 0)
+    char text[1024];
+    if (!readProc(pid, "stat", text))
         return -1;
     // After the name in parentheses (which may hold anything): the state,
     // then fields 4 to 13, then utime and stime.
