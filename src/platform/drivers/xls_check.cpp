@@ -281,6 +281,19 @@ class Workbook {
 public:
     explicit Workbook(const QByteArray& s) : s_(s)
     {
+        if (s_.size() < 4 || (recordAt(s_, 0).type & 0xFF) != 0x09)
+            damaged("its workbook stream does not begin with a BOF record");
+        const Record bof = recordAt(s_, 0);
+        biff8_ = bof.type == 0x0809 && bof.len >= 2 && s_.size() >= 6 && u16(s_, 4) == 0x0600;
+        // One walk: each record inside the stream and of a length readers
+        // accept, and its contents. After FILEPASS the record bodies are
+        // encrypted: only their lengths can be checked, and the reader
+        // refuses the file as encrypted. Between a BOF and its EOF every
+        // record is one of a kind; outside them (after the last sheet)
+        // writers pad the stream with zeros. The sheets' places are checked
+        // once every BOF is known.
+        int depth = 0;
+        bool encrypted = false;
         qsizetype count = 0;
         for (qsizetype at = 0; at + 4 <= s_.size(); ++count) {
             const Record r = recordAt(s_, at);
@@ -288,29 +301,14 @@ public:
                 damaged("a record of the workbook runs past its end");
             if ((count & 4095) == 0)
                 stillReading();
+            at += 4 + r.len;
             if (isBof(r))
                 bofs_.insert(r.at);
-            at += 4 + r.len;
-        }
-        if (count == 0 || (recordAt(s_, 0).type & 0xFF) != 0x09)
-            damaged("its workbook stream does not begin with a BOF record");
-        const Record bof = recordAt(s_, 0);
-        biff8_ = bof.type == 0x0809 && bof.len >= 2 && u16(s_, 4) == 0x0600;
-        // After FILEPASS the record bodies are encrypted: only their lengths
-        // can be checked, and the reader refuses the file as encrypted.
-        // Between a BOF and its EOF every record is one of a kind; outside
-        // them (after the last sheet) writers pad the stream with zeros.
-        int depth = 0;
-        bool encrypted = false;
-        count = 0;
-        for (qsizetype at = 0; at + 4 <= s_.size(); ++count) {
-            if ((count & 4095) == 0)
-                stillReading();
-            const Record r = recordAt(s_, at);
-            at += 4 + r.len;
+            if (encrypted)
+                continue;
             if (r.type == 0x002F) {
                 encrypted = true;
-                break;
+                continue;
             }
             if (isBof(r))
                 ++depth;
@@ -324,6 +322,9 @@ public:
         }
         if (depth > 0 && !encrypted)
             damaged("a sheet of the workbook ends inside its records (it has no EOF record)");
+        for (const qsizetype place : sheetPlaces_)
+            if (!bofs_.contains(place))
+                damaged("a sheet's place in the workbook does not hold a sheet");
     }
 
 private:
@@ -505,8 +506,7 @@ private:
             break;
         case 0x0085:   // BOUNDSHEET: where the sheet's BOF is, and its name
             need(r, 8);
-            if (!bofs_.contains(qsizetype(u32(s_, b))))
-                damaged("a sheet's place in the workbook does not hold a sheet");
+            sheetPlaces_.push_back(qsizetype(u32(s_, b)));
             string(r, 6, 1);
             break;
         case 0x00FC:   // SST
@@ -619,6 +619,7 @@ private:
 
     const QByteArray& s_;
     QSet<qsizetype> bofs_;
+    std::vector<qsizetype> sheetPlaces_;   ///< where the sheet list says the sheets begin
     bool biff8_ = true;
     int xfs_ = 0;
     bool haveDims_ = false;
