@@ -54,6 +54,7 @@ constexpr qint64 kWaitedNanos = 8'000'000'000;   // the least wall-clock silence
 int gChildFd = -1;
 int gOutputFd = -1;
 qint64 gLastBeat = 0;
+bool gEndSent = false;
 qint64 gBeatNanos = 1'000'000'000;
 
 qint64 nowNanos()
@@ -196,7 +197,7 @@ public:
             p += n;
             left -= n;
         }
-        buf_.clear();
+        buf_.resize(0);   // its room stays for the next batch
         gLastBeat = nowNanos();
     }
 
@@ -250,6 +251,20 @@ private:
     QByteArray buf_;
     qsizetype start_ = 0;
 };
+
+/// The closing message, once. A reader's work may send it before its own
+/// clean-up (freeing a large sheet takes a while), which then never holds
+/// the parent up: the parent ends the child when the message is in.
+void sendEnd()
+{
+    if (gEndSent)
+        return;
+    gEndSent = true;
+    Out o;
+    o.begin('D');
+    o.end();
+    o.send();
+}
 
 void sendError(int number, const QString& description)
 {
@@ -305,9 +320,7 @@ void captureOutput()
     try {
         Out o;
         work(o);
-        o.begin('D');
-        o.end();
-        o.send();
+        sendEnd();
     } catch (const jet::JetError& e) {
         sendError(e.number(), e.description());
     } catch (const std::bad_alloc&) {
@@ -612,6 +625,7 @@ public:
                          msg.end();
                          msg.send();
                      }
+                     sendEnd();   // before the reader is freed
                  }),
           maxRows_(limits.maxRows)
     {
