@@ -111,26 +111,6 @@ CellKind columnKind(const ColumnTally& t, bool mixedAsText)
     return t.numbers >= t.dates ? CellKind::Number : CellKind::Date;
 }
 
-jet::Value convertCell(const XlsSheetCells& sheet, const XlsCell& c, CellKind column)
-{
-    const CellKind kind = kindOf(c);
-    if (kind == CellKind::Null)
-        return {};
-    if (kind == column) {
-        switch (kind) {
-        case CellKind::Number:
-            return jet::Value(c.number);
-        case CellKind::Date:
-            return jet::Value(jet::DateTime{c.number});
-        default:
-            return jet::Value(sheet.textOf(c).toString());
-        }
-    }
-    if (column == CellKind::Text)
-        return cellText(sheet, c);
-    return {}; // a minority kind in a column typed by majority
-}
-
 // A header cell made into a column name the engine accepts: trimmed, at most
 // 64 characters, without control characters, and with the characters that
 // cannot stand in a name replaced ("." -> "#", as the catalogue shows it).
@@ -326,6 +306,7 @@ struct XlsSheetRows::State {
     jet::ColumnList columns;
     std::vector<CellKind> kinds;
     std::vector<QString> texts;   ///< nextView's texts made from other kinds, by column
+    std::vector<CellView> view;   ///< next()'s row as nextView gives it
     unsigned row = 0, endRow = 0, ncols = 0;
     long long formulaErrors = 0;
 };
@@ -426,20 +407,11 @@ bool XlsSheetRows::nextView(std::vector<CellView>& row)
 
 bool XlsSheetRows::next(std::vector<jet::Value>& row)
 {
-    if (!s_ || s_->row >= s_->endRow)
+    if (!s_ || !nextView(s_->view))
         return false;
-    State& st = *s_;
-    const unsigned r = st.row++;
-    row.assign(st.kinds.size(), jet::Value());
-    if (const std::vector<XlsCell>* cells = lineAt(st, r)) {
-        const auto& line = *cells;
-        const unsigned n = std::min<unsigned>(st.ncols, unsigned(line.size()));
-        for (unsigned c = 0; c < n; ++c)
-            if (line[c].kind != XlsCell::Kind::Empty)
-                row[c] = convertCell(st.sheet, line[c], st.kinds[c]);
-    }
-    if ((r & 1023) == 0)
-        stillReading();
+    row.resize(s_->view.size());
+    for (std::size_t c = 0; c < row.size(); ++c)
+        row[c] = s_->view[c].value();
     return true;
 }
 

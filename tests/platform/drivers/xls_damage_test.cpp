@@ -37,6 +37,23 @@ qsizetype record(const QByteArray& f, unsigned type)
     return -1;
 }
 
+/// The reader refuses the workbook with the reason, and so does the
+/// worksheet chooser's road.
+void expectRefused(const QString& path, const char* reason)
+{
+    const QString said = QStringLiteral("'%1' cannot be read as a workbook: %2.").arg(path, QString::fromUtf8(reason));
+    drivers::XlsWorkbook book;
+    QString error;
+    EXPECT_FALSE(book.open(path, &error));
+    EXPECT_EQ(error, said);
+    try {
+        exchange::workbookCatalog(path);
+        ADD_FAILURE() << "the damaged workbook was opened";
+    } catch (const jet::JetError& e) {
+        EXPECT_TRUE(e.description().contains(said)) << e.description().toStdString();
+    }
+}
+
 struct Case {
     const char* name;
     drivers::XlsVersion version;
@@ -74,18 +91,7 @@ TEST_P(DamagedWorkbook, IsRefusedWithTheReason)
         f.write(bytes);
     }
 
-    const QString said = QStringLiteral("'%1' cannot be read as a workbook: %2.").arg(path, QString::fromUtf8(GetParam().reason));
-    drivers::XlsWorkbook book;
-    QString error;
-    EXPECT_FALSE(book.open(path, &error));
-    EXPECT_EQ(error, said);
-    // The worksheet chooser's road reports the same reason.
-    try {
-        exchange::workbookCatalog(path);
-        ADD_FAILURE() << "the damaged workbook was opened";
-    } catch (const jet::JetError& e) {
-        EXPECT_TRUE(e.description().contains(said)) << e.description().toStdString();
-    }
+    expectRefused(path, GetParam().reason);
 }
 
 const Case kCases[] = {
@@ -206,16 +212,7 @@ TEST_P(DamagedRecords, AreRefusedWithTheReason)
     const auto& damage = GetParam().damage;
     ASSERT_TRUE(xlsfixture::editRecords(path, [&](std::vector<Record>& recs, bool) { damage(recs); }));
 
-    const QString said = QStringLiteral("'%1' cannot be read as a workbook: %2.").arg(path, QString::fromUtf8(GetParam().reason));
-    drivers::XlsWorkbook book;
-    EXPECT_FALSE(book.open(path, &error));
-    EXPECT_EQ(error, said);
-    try {
-        exchange::workbookCatalog(path);
-        ADD_FAILURE() << "the damaged workbook was opened";
-    } catch (const jet::JetError& e) {
-        EXPECT_TRUE(e.description().contains(said)) << e.description().toStdString();
-    }
+    expectRefused(path, GetParam().reason);
 }
 
 const RecordCase kRecordCases[] = {
