@@ -49,6 +49,8 @@ namespace {
 MDIMain* gMain = nullptr;
 
 const QString kMruSection = QStringLiteral("MRUFiles");
+const char* const kCaption = "Lumacor Quillabrand Pro";
+const char* const kNoListText = "Choose 'Import' to Open File or 'Tutorial' to Guide you.";
 
 /// The MDI area with the product picture in its middle until a list is opened.
 class Backdrop : public QMdiArea {
@@ -470,7 +472,7 @@ bool MDIMain::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::Close) {
         // The workbench window's close box runs the workbench's own closing road.
         auto* sub = qobject_cast<QMdiSubWindow*>(watched);
-        if (sub && sub->mdiArea() == mdi_ && sub->widget() && sub->widget() == frmdataform::loaded()) {
+        if (sub && sub->mdiArea() == mdi_ && frmdataform::loaded() && sub->widget() == frmdataform::loaded()) {
             event->ignore();
             frmdataform::unload();
             return true;
@@ -513,8 +515,8 @@ bool MDIMain::MDIForm_Load()
     }
     toolbar2_->setVisible(true);
     resize(813, 697);   // 12200 x 10455 twips at 15 twips a pixel
-    setWindowTitle(QStringLiteral("Lumacor Quillabrand Pro"));
-    setPanelText(1, QStringLiteral("Choose 'Import' to Open File or 'Tutorial' to Guide you."));
+    setWindowTitle(QString::fromLatin1(kCaption));
+    setPanelText(1, QString::fromLatin1(kNoListText));
     GetMenuItems();
     return true;
 }
@@ -567,11 +569,31 @@ void MDIMain::showWorkbench()
         sub = mdi_->addSubWindow(&w);
         sub->setAttribute(Qt::WA_DeleteOnClose);
         sub->setWindowTitle(general::gstrSourceFile);
-        connect(&w, &QObject::destroyed, sub, [sub] { sub->close(); });
+        // A frame whose workbench went by a road that did not pass
+        // workbenchClosed() goes with it.
+        connect(&w, &QObject::destroyed, sub, [sub] {
+            sub->hide();
+            sub->deleteLater();
+        });
         connect(sub, &QObject::destroyed, mdi_->viewport(), qOverload<>(&QWidget::update));
     }
     sub->showMaximized();
     w.show();
+}
+
+void MDIMain::workbenchClosed()
+{
+    // The frame may be closing already (its close box is how the workbench
+    // was closed): a second close() inside that one would do nothing, so the
+    // frame is hidden now and deleted once the events of this close are done.
+    // The workbench is the MDI area's only child.
+    for (QMdiSubWindow* sub : mdi_->subWindowList()) {
+        sub->hide();
+        sub->deleteLater();
+    }
+    mdi_->viewport()->update();
+    setWindowTitle(QString::fromLatin1(kCaption));
+    setPanelText(1, QString::fromLatin1(kNoListText));
 }
 
 // ---- toolbars --------------------------------------------------------------

@@ -92,6 +92,10 @@ public:
     bool MDIForm_Load();
     /// Shows the workbench (frmdataform's instance) maximised in the MDI area.
     void showWorkbench();
+    /// The workbench has closed: its frame leaves the MDI area, and the
+    /// caption and the status text are those of a start with no list open.
+    /// Every road that closes the open list ends here.
+    void workbenchClosed();
 
     /// View > Toolbars: the large or the small toolbar.
     void mnuLarge_Click();

@@ -717,6 +717,9 @@ void frmdataform::Form_Unload(bool& cancel)
     Adodc2->closeDatabase();
     dbWork.close();
     unloading_ = false;
+    // The main window as with no list open: no frame, its own caption, no counts.
+    if (MDIMain* m = MDIMain::loaded())
+        m->workbenchClosed();
 }
 
 // ---- tab strip --------------------------------------------------------------------
