@@ -14,7 +14,7 @@
 #include "workbench/frmdataform.h"
 #include "workbench/gridmodel.h"
 #include "workbench/opening.h"
-#include "workbench/statement_job.h"
+#include "platform/ui/statement_job.h"
 
 #include <QAbstractItemModel>
 #include <QGridLayout>
@@ -238,7 +238,7 @@ void ColumnCleaner::cmdConvert_Click()
     ConvertResult result;
     {
         // One job: the page repaints and what the user does meanwhile is dropped.
-        const workbench::StatementJob job(general::dbWork.connection());
+        const ui::StatementJob job(general::dbWork.connection());
         result = runColumnConvert(general::dbWork, request);
     }
     if (result.outcome != ConvertOutcome::Converted) {

@@ -17,7 +17,7 @@
 #include "workbench/frmdataform.h"
 #include "workbench/gridmodel.h"
 #include "workbench/gridtools.h"
-#include "workbench/statement_job.h"
+#include "platform/ui/statement_job.h"
 
 #include <QAreaSeries>
 #include <QBarCategoryAxis>
@@ -262,14 +262,14 @@ void StatsPage::Combo1_Click()
         // what the user does meanwhile is dropped, not done afterwards.
         stats::Result r;
         {
-            const workbench::StatementJob job(db.connection());
+            const ui::StatementJob job(db.connection());
             struct ColumnsDone : common::Progress {
                 QProgressBar* bar;
                 explicit ColumnsDone(QProgressBar* b) : bar(b) {}
                 void step(qint64 done) override
                 {
                     bar->setValue(int(done));
-                    workbench::StatementJob::pump();
+                    ui::StatementJob::pump();
                 }
             } progress(pbar2);
             r = stats::computeStatistics(db, columns, completed, progress);
@@ -516,12 +516,12 @@ void cmdConvert2_Click(frmdataform& f)
     neardup::ConversionResult r;
     {
         // One job: the page repaints and what the user does meanwhile is dropped.
-        const workbench::StatementJob job(general::dbWork.connection());
+        const ui::StatementJob job(general::dbWork.connection());
         neardup::ConversionOptions options;
         options.beforeStep = [bar](int step) {
             if (bar)
                 bar->setValue(1 + step);
-            workbench::StatementJob::pump();
+            ui::StatementJob::pump();
         };
         r = neardup::convertMarkedPairs(general::dbWork, record->column, options);
     }

@@ -33,7 +33,7 @@
 #include "workbench/frmdataform.h"
 #include "workbench/gridmodel.h"
 #include "workbench/progressbar.h"
-#include "workbench/statement_job.h"
+#include "platform/ui/statement_job.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -811,7 +811,7 @@ void EmailPage::rememberFingerprint()
     staleCheckedAt_ = ~0ull;
     staleSeen_ = false;
     try {
-        const workbench::StatementJob job(general::dbWork.connection());   // a read of the whole column
+        const ui::StatementJob job(general::dbWork.connection());   // a read of the whole column
         runFingerprint_ = columnFingerprint(general::dbWork, run_.column);
     } catch (const std::exception&) {
         runFingerprint_.clear();   // nothing to compare with: any later write makes the run stale
@@ -829,7 +829,7 @@ bool EmailPage::resultsStale()
         return staleSeen_;
     bool stale = true;
     try {
-        const workbench::StatementJob job(general::dbWork.connection());   // a read of the whole column
+        const ui::StatementJob job(general::dbWork.connection());   // a read of the whole column
         stale = runFingerprint_.isEmpty() || columnFingerprint(general::dbWork, run_.column) != runFingerprint_;
     } catch (const std::exception&) {
         stale = true;   // the column or the table is gone

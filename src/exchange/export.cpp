@@ -30,7 +30,7 @@
 #include "platform/jet/error.h"
 #include "platform/ui/job.h"
 #include "platform/ui/ui.h"
-#include "workbench/statement_job.h"
+#include "platform/ui/statement_job.h"
 
 #include <QDir>
 #include <QFile>
@@ -481,7 +481,7 @@ bool MDIMain::ExportFile()
             HourglassScope busy(this);
             // One job: the windows repaint and what the user does meanwhile is dropped.
             jet::Database work = jet::Database::open(workDb);
-            const workbench::StatementJob job(work.connection());
+            const ui::StatementJob job(work.connection());
             staging.run([&] { runExport(kind, staging.file(), workDb, general::gstrFieldList, filter); });
             staging.commit();
         }

@@ -13,7 +13,7 @@
 #include "platform/ui/job.h"
 #include "platform/ui/scripted.h"
 #include "workbench/frmdataform.h"
-#include "workbench/statement_job.h"
+#include "platform/ui/statement_job.h"
 
 #include "support/workbench_fixture.h"
 
@@ -393,7 +393,7 @@ TEST_F(JobGuard, InputQueuedDuringARunOfLongStatementsIsDroppedNotCarriedOutAfte
     // reported, not thrown through the event loop.
     ui.setThrowOnFailure(false);
     // A pump at every chance, so a small list's statements show it.
-    workbench::StatementJob::setPumpInterval(0);
+    ui::StatementJob::setPumpInterval(0);
     // The main window is up, so its keys reach its commands.
     const bool wasVisible = MDIMain::instance().isVisible();
     MDIMain::instance().show();
@@ -401,7 +401,7 @@ TEST_F(JobGuard, InputQueuedDuringARunOfLongStatementsIsDroppedNotCarriedOutAfte
         bool visible;
         ~Restore()
         {
-            workbench::StatementJob::setPumpInterval(100);
+            ui::StatementJob::setPumpInterval(100);
             MDIMain::instance().setVisible(visible);
         }
     } restore{wasVisible};

@@ -18,7 +18,7 @@ namespace jet {
 class Connection;
 }
 
-namespace workbench {
+namespace ui {
 
 class StatementJob {
 public:
@@ -44,4 +44,4 @@ private:
     jet::StepPump pump_;
 };
 
-} // namespace workbench
+} // namespace ui

@@ -1,8 +1,8 @@
-#include "workbench/statement_job.h"
+#include "platform/ui/statement_job.h"
 
 #include "platform/ui/ui.h"
 
-namespace workbench {
+namespace ui {
 namespace {
 
 int g_pumpEveryMs = 100;
@@ -28,4 +28,4 @@ void StatementJob::pump() { ui::doEvents(); }
 
 void StatementJob::setPumpInterval(int ms) { g_pumpEveryMs = ms; }
 
-} // namespace workbench
+} // namespace ui
