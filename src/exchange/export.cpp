@@ -338,11 +338,11 @@ void copyTemplate(int kind, const QString& copyTo)
     QFile::setPermissions(copyTo, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
 }
 
-void runExport(int kind, const QString& file, const QString& workDb, const QString& fieldList, const QString& filter)
+/// The one statement of an export, on db (a connection of its own to the
+/// working database).
+void runExport(jet::Database& db, int kind, const QString& file, const QString& fieldList, const QString& filter)
 {
-    jet::Database db = jet::Database::open(workDb);
     db.execute(exportStatement(fieldList, specifier(kind, file), filter));
-    db.close();
 }
 
 /// The failure end: the reason and "  Unable to Export.", critical.
@@ -352,13 +352,26 @@ bool failed(const QString& reason)
     return true;
 }
 
-class HourglassScope {
+/// While an export writes: the hourglass over the main window and a status
+/// text that says so; the text shown before comes back at the end.
+class BusyScope {
 public:
-    explicit HourglassScope(QWidget* w) : w_(w) { ui::setPointer(w_, ui::Pointer::Hourglass); }
-    ~HourglassScope() { ui::setPointer(w_, ui::Pointer::Default); }
+    explicit BusyScope(MDIMain& m) : m_(m), before_(m.panelText(1))
+    {
+        ui::setPointer(&m_, ui::Pointer::Hourglass);
+        m_.setPanelText(1, QStringLiteral("Please Wait....Exporting Data"));
+    }
+    ~BusyScope()
+    {
+        m_.setPanelText(1, before_);
+        ui::setPointer(&m_, ui::Pointer::Default);
+    }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
 
 private:
-    QWidget* w_;
+    MDIMain& m_;
+    QString before_;
 };
 
 } // namespace
@@ -382,7 +395,9 @@ void writeExport(int kind, const QString& path, const QString& workDb, const QSt
     staging.run([&] {
         if (isAccess(kind))
             copyTemplate(kind, staging.file());
-        runExport(kind, staging.file(), workDb, fieldList, filter);
+        jet::Database db = jet::Database::open(workDb);
+        runExport(db, kind, staging.file(), fieldList, filter);
+        db.close();
     });
     staging.commit();
 }
@@ -478,11 +493,17 @@ bool MDIMain::ExportFile()
         }
 
         {
-            HourglassScope busy(this);
-            // One job: the windows repaint and what the user does meanwhile is dropped.
+            const BusyScope busy(*this);
+            // One job on the statement's own connection: the events run from
+            // inside its steps, so the window repaints (the status text, the
+            // hourglass) and what the user does meanwhile is dropped.
             jet::Database work = jet::Database::open(workDb);
-            const ui::StatementJob job(work.connection());
-            staging.run([&] { runExport(kind, staging.file(), workDb, general::gstrFieldList, filter); });
+            {
+                const ui::StatementJob job(work.connection());
+                ui::StatementJob::pump();   // the busy look is on the screen before the statement starts
+                staging.run([&] { runExport(work, kind, staging.file(), general::gstrFieldList, filter); });
+            }
+            staging.run([&] { work.close(); });
             staging.commit();
         }
         ui::msgBox(QStringLiteral("Exported data to: ") + path, ui::vbInformation);
