@@ -191,6 +191,9 @@ private:
     QByteArray runFingerprint_;      ///< the checked column's, when the run was current
     quint64 staleCheckedAt_ = ~0ull; ///< the generation resultsStale() last looked at
     bool staleSeen_ = false;         ///< what it found then
+    /// From a bulk change of this page to the end of its new check: the
+    /// check is behind the list by the page's own doing, not stale.
+    bool ownChange_ = false;
     QPointer<QAbstractItemModel> watchedGrid_;
     InvalidSort invalidSort_;
     CountsSort countsSort_;
@@ -771,8 +774,12 @@ void EmailPage::bulkChange(bool useSuggestions)
         ui::msgBox(r.reason, ui::vbOKOnly);   // nothing was changed
         return;
     }
-    ui::msgBox(QStringLiteral("Operation sucessful."), ui::vbInformation | ui::vbOKOnly);
-    cmdEMailRefresh_Click();
+    {
+        const QScopedValueRollback<bool> own(ownChange_, true);
+        ui::msgBox(QStringLiteral("Operation sucessful."), ui::vbInformation | ui::vbOKOnly);
+        cmdEMailRefresh_Click();
+    }
+    updateButtons();   // a new check that failed leaves the page stale, and says so
 }
 
 // ---- shared -----------------------------------------------------------------------
@@ -845,7 +852,7 @@ void EmailPage::updateButtons()
 {
     const bool sameColumn = !run_.column.isEmpty()
         && run_.column.compare(cmbColumn2->currentText(), Qt::CaseInsensitive) == 0;
-    const bool stale = sameColumn && resultsStale();
+    const bool stale = sameColumn && !ownChange_ && resultsStale();
     const bool rows = !run_.column.isEmpty() && invalidRows() > 0;
     const bool current = rows && !stale && isCurrent(general::dbWork, run_, cmbColumn2->currentText());
     // Out-of-date results would filter and change other records than the

@@ -31,6 +31,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 using namespace general;
@@ -490,4 +491,51 @@ TEST_F(EmailPageTest, ProgressBarMovesDuringTheRun)
     EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
     EXPECT_TRUE(bar->isHidden());
     EXPECT_EQ(control<QLineEdit>(f, "txtEmail_Nof_Records")->text(), QString::number((30000 + 6) / 7));
+}
+
+// The page's own bulk corrections are no change of the list behind its back:
+// neither while their message is up (a real box runs the queued events) nor
+// after it does the page call its results out of date, and afterwards it
+// shows the list as the correction left it, its buttons live.
+TEST_F(EmailPageTest, OwnBulkCorrectionsLeaveThePageCurrent)
+{
+    frmdataform& f = openList();
+    choose(f, QStringLiteral("Email"));
+    auto* stale = control<QLabel>(f, "lblStale");
+
+    /// Boxes that run the queued events while they are up, as a real box's own loop does.
+    class BoxWithItsLoop : public ui::ScriptedHandler {
+    public:
+        using ScriptedHandler::ScriptedHandler;
+        std::function<void()> whileUp;
+        int messageBox(const ui::MessageRequest& request) override
+        {
+            QCoreApplication::processEvents();
+            if (whileUp)
+                whileUp();
+            return ScriptedHandler::messageBox(request);
+        }
+    } boxes([](const QString& m) { ADD_FAILURE() << m.toStdString(); });
+    bool staleUnderTheBox = false;
+    boxes.whileUp = [&] { staleUnderTheBox = staleUnderTheBox || !stale->isHidden(); };
+
+    struct Case { const char* button; int invalidLeft; bool buttonsAfter; };
+    const Case cases[] = {
+        {"cmdUseSuggestions", 2, true},   // the two without a suggestion stay
+        {"cmdRemoveInvalid", 0, false},   // nothing left to correct
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.button);
+        staleUnderTheBox = false;
+        boxes.answerMessage(ui::vbOK, QStringLiteral("Operation sucessful."));
+        control<QPushButton>(f, c.button)->click();
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(staleUnderTheBox);
+        EXPECT_TRUE(stale->isHidden());
+        EXPECT_EQ(invalidRows(f).size(), c.invalidLeft);
+        EXPECT_EQ(control<QLineEdit>(f, "txtEmail_Nof_Records")->text(), QString::number(c.invalidLeft));
+        for (const char* b : {"cmdFilterInvalid", "cmdUseSuggestions", "cmdRemoveInvalid"})
+            EXPECT_EQ(control<QPushButton>(f, b)->isEnabled(), c.buttonsAfter) << b;
+    }
+    EXPECT_EQ(boxes.pendingAnswers(), 0);
 }
