@@ -10,11 +10,11 @@
 #include "cleaning/value_sort.h"
 #include "common/general.h"
 #include "platform/jet/error.h"
+#include "platform/ui/statement_job.h"
 #include "platform/ui/ui.h"
 #include "workbench/frmdataform.h"
 #include "workbench/gridmodel.h"
 #include "workbench/opening.h"
-#include "platform/ui/statement_job.h"
 
 #include <QAbstractItemModel>
 #include <QGridLayout>

@@ -12,12 +12,12 @@
 #include "platform/jet/error.h"
 #include "platform/jet/recordset.h"
 #include "platform/ui/job.h"
+#include "platform/ui/statement_job.h"
 #include "platform/ui/ui.h"
 #include "workbench/datacontrol.h"
 #include "workbench/frmdataform.h"
 #include "workbench/gridmodel.h"
 #include "workbench/gridtools.h"
-#include "platform/ui/statement_job.h"
 
 #include <QAreaSeries>
 #include <QBarCategoryAxis>

@@ -28,12 +28,12 @@
 #include "email/email_run.h"
 #include "platform/jet/error.h"
 #include "platform/ui/job.h"
+#include "platform/ui/statement_job.h"
 #include "platform/ui/ui.h"
 #include "workbench/datacontrol.h"
 #include "workbench/frmdataform.h"
 #include "workbench/gridmodel.h"
 #include "workbench/progressbar.h"
-#include "platform/ui/statement_job.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -29,8 +29,8 @@
 #include "platform/jet/database.h"
 #include "platform/jet/error.h"
 #include "platform/ui/job.h"
-#include "platform/ui/ui.h"
 #include "platform/ui/statement_job.h"
+#include "platform/ui/ui.h"
 
 #include <QDir>
 #include <QFile>
