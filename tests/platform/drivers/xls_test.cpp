@@ -714,13 +714,13 @@ TEST(XlsHeartbeat, ASheetThatTakesLongerThanTheQuietLimitComesInWhole)
     // dropped then, which ends the child and waits for it, and the time of
     // a child waited for counts in this process's children's time. What it
     // does between sending the columns and its end is a few rows at most.
-    auto untilFirstRow = [&] {
+    auto cpuUntilColumns = [&] {
         const double before = childrenCpuSeconds();
         drivers::readExcelSheet(spec, QStringLiteral("Data$"));
         return childrenCpuSeconds() - before;
     };
     ASSERT_TRUE(writeSheet());
-    double first = untilFirstRow();
+    double first = cpuUntilColumns();
     // The time has a part that does not grow with the sheet (the child's
     // start), so one estimate can fall short: grow until the reading is slow
     // enough or the sheet is as large as a sheet may be.
@@ -732,7 +732,7 @@ TEST(XlsHeartbeat, ASheetThatTakesLongerThanTheQuietLimitComesInWhole)
         columns = int(std::min(250.0, std::ceil(cells / 65535)));
         rows = int(std::min(65535.0, std::ceil(cells / columns)));
         ASSERT_TRUE(writeSheet());
-        first = untilFirstRow();
+        first = cpuUntilColumns();
     }
     RecordProperty("cpu_until_columns_ms", int(first * 1000));
     if (kShowsTheLimit) {
