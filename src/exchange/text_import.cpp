@@ -223,7 +223,9 @@ public:
         case RecordBatch::Cell::Null: sqlite3_result_null(ctx); break;
         case RecordBatch::Cell::Int: sqlite3_result_int64(ctx, c.i); break;
         case RecordBatch::Cell::Real: sqlite3_result_double(ctx, c.d); break;
-        case RecordBatch::Cell::Utf8: sqlite3_result_text(ctx, b.bytes.data() + c.begin, int(c.size), SQLITE_TRANSIENT); break;
+        // Without a copy: the only statement over this feed is the import's
+        // INSERT ... SELECT, which writes each row before it reads the next.
+        case RecordBatch::Cell::Utf8: sqlite3_result_text(ctx, b.bytes.data() + c.begin, int(c.size), SQLITE_STATIC); break;
         }
     }
 

@@ -34,10 +34,13 @@ public:
     /// engine's own UTF-8 (engine_text.h; never through the UTF-16 calls,
     /// which take a leading U+FEFF or U+FFFE for a byte-order mark). A
     /// statement may keep a value past its row (max() and min() keep the
-    /// text they take as it is), so text that the feed reuses or frees at a
-    /// later row goes with SQLITE_TRANSIENT, for the engine to copy; only
-    /// text that stays where it is until the statement has ended (held by
-    /// the feed for its whole life) may go with SQLITE_STATIC.
+    /// text they take as it is), so a feed that any statement may read hands
+    /// text that it reuses or frees at a later row with SQLITE_TRANSIENT, for
+    /// the engine to copy. SQLITE_STATIC is only for text that stays where it
+    /// is until the statement has ended (held by the feed for its whole
+    /// life), or for a feed read by nothing but its owner's plain
+    /// INSERT ... SELECT, which writes each row before it reads the next; such
+    /// a feed says so where it hands its text over.
     virtual void result(sqlite3_context* ctx, int i) const = 0;
     /// Goes back before the first row, for a statement that reads the table
     /// again; false (the default) when the rows can be read only once.
