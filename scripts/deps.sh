@@ -3,7 +3,7 @@
 set -euo pipefail
 pkgs=(g++ cmake ninja-build pkg-config
       qt6-base-dev qt6-charts-dev libqt6opengl6-dev
-      libsqlite3-dev sqlite3 mdbtools-dev mdbtools libfreexl-dev libgsf-1-dev libshp-dev
+      libsqlite3-dev sqlite3 mdbtools-dev mdbtools libgsf-1-dev libshp-dev
       googletest libgtest-dev libgmock-dev fonts-dejavu-core xvfb xauth imagemagick
       python3-xlrd python3-dbfread publicsuffix)
 missing=()

@@ -26,6 +26,7 @@
 
 #include "cleaning/run_support.h"
 #include "platform/jet/connection.h"
+#include "platform/jet/engine_text.h"
 #include "platform/jet/error.h"
 #include "platform/jet/schema.h"
 #include "platform/jet/sqlfunctions.h"
@@ -106,7 +107,7 @@ void pickFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
         }
         const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
         pass->lastIn.assign(p, size_t(sqlite3_value_bytes(argv[1])));
-        pass->lastOut = after.toUtf8();
+        pass->lastOut = jet::utf8OfText(after);
         sqlite3_result_int(ctx, 1);
     } catch (const std::exception& e) {
         sqlite3_result_error(ctx, e.what(), -1);
@@ -123,7 +124,7 @@ void takeFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
             sqlite3_result_text(ctx, pass->lastOut.constData(), int(pass->lastOut.size()), SQLITE_TRANSIENT);
             return;
         }
-        const QByteArray out = cleanValue(textOf(argv[0]), *pass->steps).toUtf8();
+        const QByteArray out = jet::utf8OfText(cleanValue(textOf(argv[0]), *pass->steps));
         sqlite3_result_text(ctx, out.constData(), int(out.size()), SQLITE_TRANSIENT);
     } catch (const std::exception& e) {
         sqlite3_result_error(ctx, e.what(), -1);

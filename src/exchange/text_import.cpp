@@ -15,6 +15,7 @@
 #include "common/batch_queue.h"
 #include "common/general.h"
 #include "platform/jet/connection.h"
+#include "platform/jet/engine_text.h"
 #include "platform/jet/database.h"
 #include "platform/jet/error.h"
 #include "platform/jet/rowfeed.h"
@@ -107,7 +108,7 @@ QString columnsChanged();
 /// made by the reading thread.
 struct RecordBatch {
     struct Cell {
-        enum Kind : quint8 { Null, Int, Real, Utf8, Utf16 };
+        enum Kind : quint8 { Null, Int, Real, Utf8 };
         Kind kind = Null;
         quint32 begin = 0;   ///< text: its bytes in `bytes`
         quint32 size = 0;
@@ -121,7 +122,7 @@ struct RecordBatch {
 };
 
 /// Stores what a column of the type keeps for the text (storedValue's value;
-/// Text and Memo as the field's own UTF-16, cut to the column's length);
+/// Text and Memo as the field's own characters, cut to the column's length);
 /// false when the column gets Null.
 bool storeCell(RecordBatch& b, ColumnType type, QStringView text, const DateSettings& dates)
 {
@@ -140,16 +141,10 @@ bool storeCell(RecordBatch& b, ColumnType type, QStringView text, const DateSett
                 --len;
         }
         if (len > 0) {
-            // The engine stores UTF-8: convert here, off its thread. Text with
-            // half a surrogate pair, which UTF-8 cannot hold, goes as UTF-16,
-            // for the engine to convert as it always has.
-            const QStringView kept = text.first(len);
-            if (!jet::hasLoneSurrogate(kept)) {
-                const QByteArray u = kept.toUtf8();
-                keepText(u.constData(), size_t(u.size()), RecordBatch::Cell::Utf8);
-            } else {
-                keepText(reinterpret_cast<const char*>(kept.utf16()), size_t(len) * 2, RecordBatch::Cell::Utf16);
-            }
+            // Into the engine's form here, off its thread, half a surrogate
+            // pair included (see utf8OfText).
+            const QByteArray u = jet::utf8OfText(text.first(len));
+            keepText(u.constData(), size_t(u.size()), RecordBatch::Cell::Utf8);
         }
         b.cells.push_back(c);
         return len > 0;
@@ -166,7 +161,7 @@ bool storeCell(RecordBatch& b, ColumnType type, QStringView text, const DateSett
         break;
     }
     case jet::Kind::Text: {
-        const QByteArray u = v.textPtr()->toUtf8();
+        const QByteArray u = jet::utf8OfText(*v.textPtr());
         keepText(u.constData(), size_t(u.size()), RecordBatch::Cell::Utf8);
         break;
     }
@@ -228,8 +223,9 @@ public:
         case RecordBatch::Cell::Null: sqlite3_result_null(ctx); break;
         case RecordBatch::Cell::Int: sqlite3_result_int64(ctx, c.i); break;
         case RecordBatch::Cell::Real: sqlite3_result_double(ctx, c.d); break;
+        // Without a copy: the only statement over this feed is the import's
+        // INSERT ... SELECT, which writes each row before it reads the next.
         case RecordBatch::Cell::Utf8: sqlite3_result_text(ctx, b.bytes.data() + c.begin, int(c.size), SQLITE_STATIC); break;
-        case RecordBatch::Cell::Utf16: sqlite3_result_text16(ctx, b.bytes.data() + c.begin, int(c.size), SQLITE_STATIC); break;
         }
     }
 

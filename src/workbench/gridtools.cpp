@@ -16,6 +16,7 @@
 #include "app/mdimain.h"
 #include "common/general.h"
 #include "platform/jet/connection.h"
+#include "platform/jet/engine_text.h"
 #include "platform/jet/error.h"
 #include "platform/jet/sqlfunctions.h"
 #include "platform/ui/ui.h"
@@ -184,7 +185,7 @@ void sqlReplaceNoCase(sqlite3_context* ctx, int, sqlite3_value** argv)
         sqlite3_result_value(ctx, argv[0]);
         return;
     }
-    const QByteArray utf8 = out.toUtf8();
+    const QByteArray utf8 = jet::utf8OfText(out);
     sqlite3_result_text(ctx, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
 }
 
@@ -229,7 +230,7 @@ void resultOf(sqlite3_context* ctx, const jet::Value& v)
     case jet::Kind::Double: sqlite3_result_double(ctx, v.toDouble()); break;
     case jet::Kind::Date:
     case jet::Kind::Text: {
-        const QByteArray u = (v.kind() == jet::Kind::Date ? jet::storedDate(v.toDate()) : *v.textPtr()).toUtf8();
+        const QByteArray u = jet::utf8OfText(v.kind() == jet::Kind::Date ? jet::storedDate(v.toDate()) : *v.textPtr());
         sqlite3_result_text(ctx, u.constData(), int(u.size()), SQLITE_TRANSIENT);
         break;
     }

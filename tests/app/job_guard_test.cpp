@@ -412,6 +412,7 @@ TEST_F(JobGuard, InputQueuedDuringARunOfLongStatementsIsDroppedNotCarriedOutAfte
 
     for (const Run& run : runs) {
         SCOPED_TRACE(run.name);
+        imports = 0;   // each run shows its own
         frmdataform& f = openOn(run.tab, false);   // the main window's keys are its own
         run.prepare(f);
         ASSERT_FALSE(HasFatalFailure());

@@ -20,6 +20,8 @@ std::vector<Row> mixedRows()
         u"Mississippi"_qs, u"a\tb\r\nc"_qs, u"caf\u00E9"_qs, u"1\u00A02 3"_qs, u"O'Brien-Smith Jr."_qs,
         u"Nr: lO 5"_qs, u""_qs, std::nullopt, u"  \t x"_qs, u"V\u00E4\u00E4n\u00E4nen"_qs, u"Jos\u00E9"_qs,
         u"A*b"_qs, u"alpha  "_qs, u"ant"_qs, u"   "_qs, u"Hello!!!  World(("_qs, std::nullopt, u"a--b-c"_qs,
+        // Half a surrogate pair and a leading mark stay whatever the steps do.
+        u"\uFEFFZo\u00EB  "_qs + QChar(0xD83D) + u"  1.5  "_qs,
     };
     std::vector<Row> rows;
     for (const auto& n : names)

@@ -456,6 +456,44 @@ TEST_F(TextImport, EncodingMarksAndNulCharacters)
     EXPECT_NO_THROW(db_.openRecordset(QStringLiteral("SELECT [Name] FROM tblData"), jet::dbOpenSnapshot));
 }
 
+// UTF-16 files can hold half a surrogate pair, which no UTF-8 file can. Such
+// a value comes in character for character, also when it starts with U+FEFF
+// or U+FFFE (which the engine would take for a byte-order mark if the text
+// reached it as UTF-16) and when the half sits inside the value.
+TEST_F(TextImport, HalfASurrogatePairComesInAsItIs)
+{
+    const QString names = QStringLiteral("Name,City\r\n");
+    const std::vector<QStringList> values = {
+        {QStringLiteral("\uFFFEswap then half ") + QChar(0xD83D), QStringLiteral("\uFEFFmark then half ") + QChar(0xD83D)},
+        {QStringLiteral("half ") + QChar(0xD83D) + QStringLiteral(" inside"), QChar(0xDE00) + QStringLiteral(" low half first")},
+        {QStringLiteral("\uFEFFa pair \U0001F600 whole"), QStringLiteral("\uFFFE")},
+    };
+    QString text = names;
+    for (const QStringList& r : values)
+        text += r.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+    for (const bool bigEndian : {false, true}) {
+        // Written unit by unit: an encoder would not keep a lone half.
+        QByteArray bytes;
+        for (const QChar c : QStringLiteral("\uFEFF") + text) {
+            const char hi = char(c.unicode() >> 8), lo = char(c.unicode() & 0xFF);
+            bytes += bigEndian ? QByteArray{} + hi + lo : QByteArray{} + lo + hi;
+        }
+        const QString path = write(bytes);
+        const auto encoding = detectTextEncoding(path);
+        ASSERT_EQ(encoding, bigEndian ? TextEncoding::Utf16BE : TextEncoding::Utf16LE);
+        const TextPreview p = buildTextPreview(path, *encoding, withHeader());
+        ASSERT_EQ(p.error.toStdString(), "");
+        const TextImportResult r = run(TextImportRequest{path, *encoding, withHeader(), p.names, p.types});
+        ASSERT_EQ(r.outcome, Outcome::Done) << r.error.toStdString();
+        const std::vector<Row> got = rows();
+        ASSERT_EQ(got.size(), values.size());
+        for (size_t i = 0; i < values.size(); ++i)
+            for (int c = 0; c < 2; ++c)
+                EXPECT_EQ(got[i][size_t(c)].toString().toStdU16String(), values[i][c].toStdU16String())
+                    << (bigEndian ? "big-endian" : "little-endian") << " row " << i << " column " << c;
+    }
+}
+
 // A qualifier opened near the top of a long file and never closed: the reading
 // looks at each later line once, so the message comes in a moment.
 TEST_F(TextImport, UnclosedQualifierInALongFileEndsQuickly)

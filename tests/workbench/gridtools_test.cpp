@@ -311,6 +311,29 @@ TEST_F(GridTools, ReplaceAllKeepsToTheFilteredRows)
               QStringList({"First Rd", "Main st", "Oak Road", "Stone Street", "<null>", "Mist Lane"}));
 }
 
+// Replace All changes only what it finds: half a surrogate pair and a
+// leading mark elsewhere in the cell stay as they were.
+TEST_F(GridTools, ReplaceAllKeepsEveryOtherCharacter)
+{
+    frmdataform& f = openList();
+    const QString half = QString(QChar(0xD83D));
+    {
+        auto rs = db.openRecordset(QStringLiteral("SELECT [Street] FROM tblData WHERE [Street]=\"Main st\""), jet::dbOpenDynaset);
+        ASSERT_FALSE(rs->eof());
+        rs->edit();
+        rs->setValue(0, jet::Value(QStringLiteral("\uFFFEMain st ") + half));
+        rs->update();
+    }
+    MDIMain::instance().Refresh_DataTbl();
+    goTo(f, 0, 1);
+    frmReplace& d = frmReplace::instance();
+    d.txtsearch->setText(QStringLiteral("st"));
+    d.txtNew->setText(QStringLiteral("s-t"));
+    ui.answerMessage(ui::vbOK, QStringLiteral("Complete"));
+    d.cmdReplaceAll_Click();
+    EXPECT_EQ(column(QStringLiteral("Street"))[1].toStdU16String(), (QStringLiteral("\uFFFEMain s-t ") + half).toStdU16String());
+}
+
 TEST_F(GridTools, FindHandsItsTextToReplace)
 {
     frmdataform& f = openList();

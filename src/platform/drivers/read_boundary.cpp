@@ -5,11 +5,11 @@
 // for want of a value), 'R' a batch of rows, 'L' a list of names,
 // 'H' "still at work", 'E' the reader's error, 'D' the end. Numbers are
 // little-endian; names and messages are UTF-16 with their length in code
-// units. A row's text goes as UTF-8 (which the engine stores, so the parent
-// hands it on without converting it), or as UTF-16 when it holds half a
-// surrogate pair, which then reaches the engine as the reader gave it.
+// units. A row's text goes as the engine stores it (jet::utf8OfText's form,
+// half a surrogate pair included), so the parent hands it on unconverted.
 #include "platform/drivers/read_boundary.h"
 
+#include "platform/jet/engine_text.h"
 #include "platform/jet/error.h"
 
 #include <QFileInfo>
@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <deque>
 #include <ctime>
 #include <new>
 #include <string>
@@ -202,42 +201,15 @@ public:
     }
 
 private:
-    // Text as UTF-8 (tag 5), or as UTF-16 (tag 6) when it holds half a
-    // surrogate pair, which UTF-8 cannot hold. A pair takes 4 bytes in
-    // UTF-8 as in UTF-16, so 3 bytes a unit is room enough.
+    // Text as the engine stores it (tag 5), half a surrogate pair too. A
+    // pair takes 4 bytes in UTF-8 as in UTF-16, so 3 bytes a unit is room
+    // enough.
     void utf16AsUtf8(const char16_t* t, qsizetype n)
     {
         const qsizetype at = buf_.size();
         buf_.resize(at + 5 + 3 * n);
-        auto* o = reinterpret_cast<unsigned char*>(buf_.data()) + at + 5;
-        const auto* first = o;
-        for (qsizetype k = 0; k < n; ++k) {
-            const char16_t u = t[k];
-            if (u < 0x80) {
-                *o++ = static_cast<unsigned char>(u);
-            } else if (u < 0x800) {
-                *o++ = static_cast<unsigned char>(0xC0 | (u >> 6));
-                *o++ = static_cast<unsigned char>(0x80 | (u & 0x3F));
-            } else if (u >= 0xD800 && u <= 0xDBFF && k + 1 < n && t[k + 1] >= 0xDC00 && t[k + 1] <= 0xDFFF) {
-                const char32_t cp = 0x10000 + ((char32_t(u) - 0xD800) << 10) + (char32_t(t[k + 1]) - 0xDC00);
-                ++k;
-                *o++ = static_cast<unsigned char>(0xF0 | (cp >> 18));
-                *o++ = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
-                *o++ = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
-                *o++ = static_cast<unsigned char>(0x80 | (cp & 0x3F));
-            } else if (u >= 0xD800 && u <= 0xDFFF) {
-                buf_.resize(at + 5 + 2 * n);
-                buf_[at] = char(6);
-                writeU32(at + 1, quint32(n));
-                std::memcpy(buf_.data() + at + 5, t, size_t(n) * 2);
-                return;
-            } else {
-                *o++ = static_cast<unsigned char>(0xE0 | (u >> 12));
-                *o++ = static_cast<unsigned char>(0x80 | ((u >> 6) & 0x3F));
-                *o++ = static_cast<unsigned char>(0x80 | (u & 0x3F));
-            }
-        }
-        const qsizetype bytes = o - first;
+        const char* end = jet::writeUtf8(t, n, buf_.data() + at + 5);
+        const qsizetype bytes = end - (buf_.constData() + at + 5);
         buf_.resize(at + 5 + bytes);
         buf_[at] = char(5);
         writeU32(at + 1, quint32(bytes));
@@ -416,7 +388,7 @@ public:
         return s;
     }
     /// A row's cell, its text seen in the message (until the next message).
-    void cell(CellView& c, std::deque<std::u16string>& wide)
+    void cell(CellView& c)
     {
         switch (u8()) {
         case 0: c.kind = CellView::Kind::Null; return;
@@ -440,19 +412,6 @@ public:
             const quint32 n = u32();
             c.kind = CellView::Kind::Utf8;
             c.p = take(qsizetype(n));
-            c.n = qsizetype(n);
-            return;
-        }
-        case 6: {
-            const quint32 n = u32();
-            if (qsizetype(n) > (bodyEnd_ - bodyAt_) / 2)
-                broken();
-            // Copied out: in the message it may lie at an odd place.
-            const char* bytes = take(qsizetype(n) * 2);
-            wide.emplace_back(size_t(n), u'\0');
-            std::memcpy(wide.back().data(), bytes, size_t(n) * 2);
-            c.kind = CellView::Kind::Utf16;
-            c.p = wide.back().data();
             c.n = qsizetype(n);
             return;
         }
@@ -661,7 +620,6 @@ public:
 
     bool nextView(std::vector<CellView>& row) override
     {
-        wide_.clear();
         while (!inBatch_) {
             if (done_)
                 return false;
@@ -680,7 +638,7 @@ public:
         const quint32 n = child_.u32();
         row.resize(n);
         for (quint32 i = 0; i < n; ++i)
-            child_.cell(row[i], wide_);
+            child_.cell(row[i]);
         if (!child_.bodyLeft())
             inBatch_ = false;
         if (maxRows_ >= 0 && ++rows_ > maxRows_)
@@ -697,7 +655,6 @@ private:
     bool inBatch_ = false;
     bool done_ = false;
     std::vector<CellView> view_;
-    std::deque<std::u16string> wide_;   ///< this row's UTF-16 texts
 };
 
 } // namespace

@@ -1,12 +1,15 @@
 // Reading files that others wrote in a child process of our own, so that no
 // reader of a damaged file can hang, exhaust the memory or end the program.
 //
-// The third-party readers behind the Access and Excel drivers believe what a
-// file claims: on some damages they loop for ever while their memory grows,
-// or read outside their buffers. Every read of such a file therefore runs in
-// a forked child that streams its result (the columns, then the rows in
-// batches, or the reader's own error) back through a pipe. The parent ends
-// the child and refuses the file, saying why, when
+// The Access library behind the Access driver believes what a file claims:
+// on some damages it loops for ever while its memory grows, or reads outside
+// its buffers. Our own workbook reader checks every record against what holds
+// it, yet a damaged workbook can still claim more than it has, and a fault
+// of ours must not cost the user the program. Every read of an Access
+// database or a workbook therefore runs in a forked child that streams its
+// result (the columns, then the rows in batches with their text already in
+// the engine's own form, or the reader's own error) back through a pipe. The
+// parent ends the child and refuses the file, saying why, when
 // - the child sends nothing while it works for kQuietSeconds of processor
 //   time (a reader that loops; a machine too busy to run it does not
 //   count), or for four times that (at least 8 s) of the clock's (a reader

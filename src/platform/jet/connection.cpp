@@ -2,6 +2,7 @@
 #include "platform/jet/connection.h"
 
 #include "platform/jet/buffered_vfs.h"
+#include "platform/jet/engine_text.h"
 
 #include "platform/jet/error.h"
 #include "platform/jet/schema.h"
@@ -37,7 +38,7 @@ QList<Connection*>& liveList()
     return *l;
 }
 
-QByteArray utf8(const QString& s) { return s.toUtf8(); }
+QByteArray utf8(const QString& s) { return utf8OfText(s); }
 
 #if QB_THREAD_CHECKS
 // The list of connections is one thread's at a time too.

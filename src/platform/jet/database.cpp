@@ -5,6 +5,7 @@
 
 #include "platform/drivers/external.h"
 #include "platform/jet/connection.h"
+#include "platform/jet/engine_text.h"
 #include "platform/jet/error.h"
 #include "platform/jet/rowfeed.h"
 #include "platform/jet/schema.h"
@@ -120,7 +121,7 @@ public:
             case drivers::CellView::Kind::Utf16:
                 if (!text)
                     break;
-                out = Cell{Cell::Utf16, 0, 0, v.p, v.n * 2};
+                textCell(i, v.utf16());
                 continue;
             case drivers::CellView::Kind::Double:
                 if (type != dbDouble || !std::isfinite(v.d))
@@ -155,9 +156,7 @@ public:
                 text_[i] = storedDate(c.toDate()).toUtf8();
                 out = Cell{Cell::Utf8, 0, 0, text_[i].constData(), text_[i].size()};
                 break;
-            case Kind::Text:   // the engine turns it into its UTF-8 itself
-                out = Cell{Cell::Utf16, 0, 0, c.textPtr()->utf16(), c.textPtr()->size() * 2};
-                break;
+            case Kind::Text: textCell(i, *c.textPtr()); break;
             }
         }
         return true;
@@ -173,7 +172,6 @@ public:
         case Cell::Int: sqlite3_result_int64(ctx, c.i); break;
         case Cell::Real: sqlite3_result_double(ctx, c.d); break;
         case Cell::Utf8: sqlite3_result_text(ctx, static_cast<const char*>(c.p), int(c.n), SQLITE_TRANSIENT); break;
-        case Cell::Utf16: sqlite3_result_text16(ctx, c.p, int(c.n), SQLITE_TRANSIENT); break;
         }
     }
     /// Whether a statement has asked for the rows from the first again.
@@ -187,15 +185,22 @@ public:
 
 private:
     /// A value as it goes to the engine; text points into the reader's row
-    /// or into row_ / text_.
+    /// or into text_.
     struct Cell {
-        enum Kind : quint8 { Null, Int, Real, Utf8, Utf16 };
+        enum Kind : quint8 { Null, Int, Real, Utf8 };
         Kind kind = Null;
         qint64 i = 0;
         double d = 0;
         const void* p = nullptr;
         qsizetype n = 0;   ///< bytes
     };
+
+    /// Column i's text in the engine's form, never as UTF-16 (see utf8OfText).
+    void textCell(size_t i, QStringView t)
+    {
+        text_[i] = utf8OfText(t);
+        out_[i] = Cell{Cell::Utf8, 0, 0, text_[i].constData(), text_[i].size()};
+    }
 
     std::unique_ptr<drivers::RowReader> reader_;
     QList<QByteArray> names_, types_;

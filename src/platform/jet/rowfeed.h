@@ -30,8 +30,17 @@ public:
     virtual QByteArray columnType(int) const { return {}; }
     /// Moves to the next row (the first on the first call); false past the last.
     virtual bool next() = 0;
-    /// Sets the value of column i of the current row. Text may point into the
-    /// feed's own storage as long as it stays until the following next().
+    /// Sets the value of column i of the current row. Text goes in as the
+    /// engine's own UTF-8 (engine_text.h; never through the UTF-16 calls,
+    /// which take a leading U+FEFF or U+FFFE for a byte-order mark). A
+    /// statement may keep a value past its row (max() and min() keep the
+    /// text they take as it is), so a feed that any statement may read hands
+    /// text that it reuses or frees at a later row with SQLITE_TRANSIENT, for
+    /// the engine to copy. SQLITE_STATIC is only for text that stays where it
+    /// is until the statement has ended (held by the feed for its whole
+    /// life), or for a feed read by nothing but its owner's plain
+    /// INSERT ... SELECT, which writes each row before it reads the next; such
+    /// a feed says so where it hands its text over.
     virtual void result(sqlite3_context* ctx, int i) const = 0;
     /// Goes back before the first row, for a statement that reads the table
     /// again; false (the default) when the rows can be read only once.

@@ -9,6 +9,7 @@
 #include "platform/jet/sqlfunctions.h"
 
 #include "platform/jet/connection.h"
+#include "platform/jet/engine_text.h"
 #include "platform/jet/error.h"
 #include "platform/jet/translator.h"
 #include "platform/jet/types.h"
@@ -56,7 +57,7 @@ QString jetText(sqlite3_value* v, bool* isNull = nullptr)
 
 void resultText(sqlite3_context* ctx, const QString& s)
 {
-    const QByteArray u = s.toUtf8();
+    const QByteArray u = utf8OfText(s);
     sqlite3_result_text(ctx, u.constData(), u.size(), SQLITE_TRANSIENT);
 }
 

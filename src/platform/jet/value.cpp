@@ -19,15 +19,6 @@
 
 namespace jet {
 
-QString textFromUtf8(const char* p, qsizetype n)
-{
-    if (n >= 3 && p[0] == '\xEF' && p[1] == '\xBB' && p[2] == '\xBF') {
-        QStringDecoder dec(QStringConverter::Utf8, QStringConverter::Flag::Stateless
-                                                      | QStringConverter::Flag::ConvertInitialBom);
-        return dec.decode(QByteArrayView(p, n));
-    }
-    return QString::fromUtf8(p, n);
-}
 namespace {
 
 // Days from civil, proleptic Gregorian (Howard Hinnant's algorithm).

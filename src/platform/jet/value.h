@@ -76,8 +76,8 @@ QString displayDate(DateTime d);
 /// anything else, and for a day or time that does not exist.
 std::optional<DateTime> readDateText(QStringView text);
 
-/// Text from the engine's UTF-8 bytes with every character kept: a U+FEFF at
-/// the start belongs to the value (QString::fromUtf8 drops it as a mark).
+/// Text from the engine's UTF-8 bytes (engine_text.h) with every character
+/// kept: a leading U+FEFF, and half a surrogate pair in utf8OfText's form.
 QString textFromUtf8(const char* p, qsizetype n);
 
 enum class Kind { Null, Bool, Long, Double, Date, Text };

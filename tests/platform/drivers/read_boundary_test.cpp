@@ -57,8 +57,8 @@ Value valueAt(int r, int c)
     case 4: return Value(jet::DateTime{-657434.25 + r});
     case 5: return Value(QString());
     default: {
-        // Text crosses as UTF-8, or as UTF-16 when UTF-8 cannot hold it (half
-        // a surrogate pair): either way character for character.
+        // Text crosses in the engine's own form, half a surrogate pair and a
+        // leading mark included: character for character.
         static const QString lone = QString(QChar(0xD83D)) + QStringLiteral("x") + QChar(0xDC00);
         static const QString texts[] = {QStringLiteral("Zeile %1 \U0001F389 "), QStringLiteral("\uFEFFmark first"),
                                         QStringLiteral("\uFFFEits swap first"), QStringLiteral("Müller € \u0800\uFFFF"),

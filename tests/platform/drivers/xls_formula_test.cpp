@@ -5,6 +5,7 @@
 // writer's, its records edited; each import through the engine ends with the
 // values xlrd reads in the same file, or with the refusal named.
 #include "support/xls_fixture.h"
+#include "support/outside_need.h"
 
 #include "exchange/import_sources.h"
 #include "platform/drivers/xls_biff.h"
@@ -533,11 +534,7 @@ namespace {
 TEST(XlsForeignWorkbook, ComesInAsXlrdReadsItOrIsRefused)
 {
     const QString sample = QStringLiteral("/usr/share/doc/python3-xlrd/examples/namesdemo.xls");
-    if (!QFile::exists(sample)) {
-        if (qEnvironmentVariableIsSet("CI"))
-            FAIL() << "python3-xlrd's sample workbook is missing";
-        GTEST_SKIP() << "python3-xlrd's sample workbook is not installed";
-    }
+    QB_NEED_OUTSIDE(QFile::exists(sample), "python3-xlrd's sample workbook is not installed");
     QTemporaryDir dir;
     const QString book = dir.filePath(QStringLiteral("excel.xls"));
     ASSERT_TRUE(QFile::copy(sample, book));

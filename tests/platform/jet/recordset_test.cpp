@@ -102,3 +102,26 @@ TEST_F(EngineTest, JoinsAndAggregatesAreReadOnlySnapshots)
     EXPECT_EQ(yes->value(0).kind(), Kind::Bool);
     EXPECT_TRUE(yes->value(0).toBool());
 }
+
+// A text written through a recordset, and one a function of the engine
+// gives back, keeps every character: half a surrogate pair, alone or inside,
+// and a U+FEFF or U+FFFE at the start.
+TEST_F(EngineTest, TextsWrittenAndGivenBackKeepEveryCharacter)
+{
+    makeContacts();
+    const QChar high(0xD83D), low(0xDE00);
+    const QString texts[] = {QStringLiteral("\uFFFEswap then half ") + high, QStringLiteral("\uFEFFmark then half ") + high,
+                             QStringLiteral("half ") + high + QStringLiteral(" inside"), low + QStringLiteral(" low first"),
+                             QStringLiteral("\uFEFFa pair \U0001F600 whole")};
+    for (const QString& text : texts) {
+        auto rs = db.openRecordset(QStringLiteral("SELECT [Name], [City] FROM tblData WHERE [Email]=\"ann@x.com\""));
+        rs->edit();
+        rs->setValue(1, Value(text));
+        rs->update();
+        auto back = db.openRecordset(QStringLiteral("SELECT [City], Trim([City]) AS T FROM tblData WHERE [Email]=\"ann@x.com\""),
+                                     dbOpenSnapshot);
+        ASSERT_FALSE(back->eof());
+        EXPECT_EQ(back->value(0).toString().toStdU16String(), text.toStdU16String());
+        EXPECT_EQ(back->value(1).toString().toStdU16String(), text.toStdU16String());
+    }
+}
