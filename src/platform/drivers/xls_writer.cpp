@@ -30,21 +30,26 @@
 //
 // Dates are numbers in a date format: XF 16 (date), 17 (date and time) or 18
 // (time of day). Memory: the distinct texts of a BIFF8 sheet, each kept once
-// as the SST will hold it plus about 30 bytes of index; the cells themselves
-// are not kept. Time: one hash lookup per text cell, the rest is copying.
+// as the SST will hold it, plus 4 bytes of index number and 16 to 32 bytes
+// of hash slots; the cells themselves are not kept. Time: one hash lookup per
+// text cell, the rest is copying. A workbook stream past 2 GB is refused.
 #include "platform/drivers/xls_writer.h"
 
 #include "platform/files/checked_file.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstdint>
 #include <cstring>
-#include <deque>
 #include <memory>
 #include <optional>
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include <sys/mman.h>
 
 namespace drivers {
 namespace {
@@ -299,9 +304,14 @@ std::uint16_t get16(const char* p)
     return static_cast<std::uint16_t>(static_cast<unsigned char>(p[0]) | static_cast<unsigned char>(p[1]) << 8);
 }
 
-/// A hash of a string's bytes: eight at a time, multiplied and folded.
-std::uint32_t hashBytes(const char* p, std::size_t n)
+std::uint32_t get32(const char* p) { return get16(p) | std::uint32_t(get16(p + 2)) << 16; }
+
+/// A hash of a string's UTF-16 code units: eight bytes at a time,
+/// multiplied and folded.
+std::uint32_t hashOf(const QString& s)
 {
+    const char* p = reinterpret_cast<const char*>(s.constData());
+    std::size_t n = static_cast<std::size_t>(s.size()) * 2;
     std::uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
     for (; n >= 8; p += 8, n -= 8) {
         std::uint64_t w = 0;
@@ -317,46 +327,116 @@ std::uint32_t hashBytes(const char* p, std::size_t n)
     return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
 
+// Memory for the string table, zero-filled. A large piece is mapped in huge
+// pages where the system gives them: the table's pieces are written once, at
+// random places, and a fault per small page costs more than the writing.
+class Zeroed {
+public:
+    Zeroed() = default;
+    explicit Zeroed(std::size_t bytes) : bytes_(bytes)
+    {
+        if (bytes >= kHuge) {
+            // Mapped with a huge page's room to spare, then cut to whole huge
+            // pages on a huge page's boundary.
+            bytes_ = (bytes + kHuge - 1) / kHuge * kHuge;
+            void* m = ::mmap(nullptr, bytes_ + kHuge, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (m != MAP_FAILED) {
+                const auto at = reinterpret_cast<std::uintptr_t>(m);
+                const std::uintptr_t aligned = (at + kHuge - 1) / kHuge * kHuge;
+                if (aligned > at)
+                    ::munmap(m, aligned - at);
+                if (aligned + bytes_ < at + bytes_ + kHuge)
+                    ::munmap(reinterpret_cast<void*>(aligned + bytes_), at + kHuge - aligned);
+                p_ = reinterpret_cast<char*>(aligned);
+                ::madvise(p_, bytes_, MADV_HUGEPAGE);
+                mapped_ = true;
+                return;
+            }
+        }
+        p_ = static_cast<char*>(std::calloc(bytes, 1));
+        if (!p_)
+            throw std::bad_alloc();
+    }
+    ~Zeroed() { release(); }
+    Zeroed(Zeroed&& o) noexcept : p_(std::exchange(o.p_, nullptr)), bytes_(o.bytes_), mapped_(o.mapped_) {}
+    Zeroed& operator=(Zeroed&& o) noexcept
+    {
+        if (this != &o) {
+            release();
+            p_ = std::exchange(o.p_, nullptr);
+            bytes_ = o.bytes_;
+            mapped_ = o.mapped_;
+        }
+        return *this;
+    }
+
+    char* get() const { return p_; }
+
+private:
+    static constexpr std::size_t kHuge = std::size_t(2) << 20;
+
+    void release()
+    {
+        if (!p_)
+            return;
+        if (mapped_)
+            ::munmap(p_, bytes_);
+        else
+            std::free(p_);
+        p_ = nullptr;
+    }
+
+    char* p_ = nullptr;
+    std::size_t bytes_ = 0;
+    bool mapped_ = false;
+};
+
 // The shared string table: distinct strings in first-use order, each kept
 // once as the table writes it (length, flags byte, 8-bit or UTF-16
-// characters) in blocks that never move, found again through an
-// open-addressing index of 8 bytes a slot.
+// characters) after its index, in blocks of 1 MB, found again through an
+// open-addressing index of 8 bytes a slot (the hash and the string's place
+// among the blocks' bytes), at most half full.
+//
+// Most of a lookup's time is waiting for memory: the slot, then the string
+// it points at, both at random places. A row's strings are therefore looked
+// for in three steps (see SheetWriter::prepare): hash them all and ask for
+// their slots, then ask for the strings those slots point at, then compare
+// and insert, by when the memory has mostly come.
 class StringTable {
 public:
-    std::uint32_t add(const QString& s)
+    /// Makes room for `more` new strings, so that the slots asked for by
+    /// prefetch() stay where they are until then.
+    void reserve(std::size_t more)
+    {
+        while ((count_ + more) * 2 > slotCount_)
+            grow();
+    }
+
+    void prefetchSlot(std::uint32_t hash) const { __builtin_prefetch(&slotArray()[hash & (slotCount_ - 1)]); }
+
+    void prefetchString(std::uint32_t hash) const
+    {
+        const Slot& slot = slotArray()[hash & (slotCount_ - 1)];
+        if (slot.place != 0 && slot.hash == hash)
+            __builtin_prefetch(entry(slot.place));
+    }
+
+    /// The string's index in the table, added when it is new; `hash` is hashOf(s).
+    std::uint32_t add(const QString& s, std::uint32_t hash)
     {
         ++total_;
-        const bool wide = needsWideChars(s);
-        const auto chars = static_cast<std::size_t>(s.size());
-        const std::size_t len = 3 + chars * (wide ? 2 : 1);
-        scratch_.resize(len);
-        char* p = scratch_.data();
-        put16(p, static_cast<std::uint16_t>(chars));
-        p[2] = wide ? 1 : 0;
-        p += 3;
-        const auto* from = reinterpret_cast<const char16_t*>(s.constData());
-        if (wide) {
-            for (std::size_t i = 0; i < chars; ++i, p += 2)
-                put16(p, from[i]);
-        } else {
-            for (std::size_t i = 0; i < chars; ++i)
-                p[i] = static_cast<char>(from[i]);
-        }
-        const std::uint32_t hash = hashBytes(scratch_.data(), len);
-        if ((entries_.size() + 1) * 2 > slots_.size())
-            grow();
-        const std::size_t mask = slots_.size() - 1;
+        reserve(1);
+        const std::size_t mask = slotCount_ - 1;
         for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-            Slot& slot = slots_[i];
-            if (slot.number == 0) {
-                entries_.push_back(store(scratch_.data(), len));
-                slot = Slot{hash, static_cast<std::uint32_t>(entries_.size())};
-                return slot.number - 1;
+            Slot& slot = slotArray()[i];
+            if (slot.place == 0) {
+                slot = Slot{hash, store(s)};
+                return count_++;
             }
             if (slot.hash == hash) {
-                const char* e = entries_[slot.number - 1];
-                if (entryLength(e) == len && std::memcmp(e, scratch_.data(), len) == 0)
-                    return slot.number - 1;
+                const char* e = entry(slot.place);
+                if (same(e + 4, s))
+                    return get32(e);
             }
         }
     }
@@ -371,7 +451,7 @@ public:
         std::size_t used = 0;
         std::uint16_t id = kSst; // then CONTINUE
         put32(body, total_);
-        put32(body + 4, static_cast<std::uint32_t>(entries_.size()));
+        put32(body + 4, count_);
         used = 8;
         auto flush = [&] {
             char head[4];
@@ -382,7 +462,7 @@ public:
             used = 0;
             id = kContinue;
         };
-        for (const char* e : entries_) {
+        forEach([&](const char* e) {
             const std::size_t chars = get16(e);
             const bool wide = e[2] != 0;
             const std::size_t charSize = wide ? 2 : 1;
@@ -409,9 +489,12 @@ public:
                 from += take * charSize;
                 left -= take;
             }
-        }
+        });
         flush();
     }
+
+    /// Bytes the strings take here: about what they take in the file.
+    std::uint64_t bytes() const { return bytes_; }
 
     /// Bytes the SST and its CONTINUE records take.
     std::uint64_t size() const
@@ -424,45 +507,107 @@ public:
 private:
     struct Slot {
         std::uint32_t hash = 0;
-        std::uint32_t number = 0; ///< the string's index + 1; 0 for an empty slot
+        std::uint32_t place = 0; ///< where the string is among the blocks' bytes, + 1; 0 for an empty slot
     };
 
-    static std::size_t entryLength(const char* e) { return 3 + std::size_t(get16(e)) * (e[2] != 0 ? 2 : 1); }
-
-    const char* store(const char* bytes, std::size_t len)
+    const char* entry(std::uint32_t place) const
     {
-        if (blocks_.empty() || kBlock - blockUsed_ < len) {
-            blocks_.push_back(std::make_unique<char[]>(std::max(kBlock, len)));
-            blockUsed_ = 0;
-        }
-        char* at = blocks_.back().get() + blockUsed_;
-        std::memcpy(at, bytes, len);
-        blockUsed_ += len;
-        return at;
+        const std::uint32_t at = place - 1;
+        return blocks_[at >> kBlockBits].get() + (at & (kBlock - 1));
     }
+
+    /// Whether the stored entry is s. A string is stored wide exactly when
+    /// it holds a character above U+00FF, so comparing code by code is enough.
+    static bool same(const char* e, const QString& s)
+    {
+        const std::size_t chars = get16(e);
+        if (chars != static_cast<std::size_t>(s.size()))
+            return false;
+        const auto* c = reinterpret_cast<const char16_t*>(s.constData());
+        const char* p = e + 3;
+        if (e[2] != 0) {
+            for (std::size_t i = 0; i < chars; ++i, p += 2)
+                if (get16(p) != c[i])
+                    return false;
+            return true;
+        }
+        for (std::size_t i = 0; i < chars; ++i)
+            if (static_cast<unsigned char>(p[i]) != c[i])
+                return false;
+        return true;
+    }
+
+    /// Appends s, after its index, as the table writes it; returns its place + 1.
+    std::uint32_t store(const QString& s)
+    {
+        const bool wide = needsWideChars(s);
+        const auto chars = static_cast<std::size_t>(s.size());
+        const std::size_t len = 4 + 3 + chars * (wide ? 2 : 1); // a text is at most 33 KB
+        if (blocks_.empty() || kBlock - used_.back() < len) {
+            blocks_.emplace_back(kBlock);
+            used_.push_back(0);
+        }
+        const std::size_t place = (blocks_.size() - 1) * kBlock + used_.back();
+        char* at = blocks_.back().get() + used_.back();
+        used_.back() += len;
+        bytes_ += len;
+        put32(at, count_);
+        at += 4;
+        put16(at, static_cast<std::uint16_t>(chars));
+        at[2] = wide ? 1 : 0;
+        char* p = at + 3;
+        const auto* c = reinterpret_cast<const char16_t*>(s.constData());
+        if (wide) {
+            for (std::size_t i = 0; i < chars; ++i, p += 2)
+                put16(p, c[i]);
+        } else {
+            for (std::size_t i = 0; i < chars; ++i)
+                p[i] = static_cast<char>(c[i]);
+        }
+        return static_cast<std::uint32_t>(place + 1);
+    }
+
+    Slot* slotArray() const { return reinterpret_cast<Slot*>(slots_.get()); }
 
     void grow()
     {
-        std::vector<Slot> bigger(std::max<std::size_t>(1024, slots_.size() * 2));
-        const std::size_t mask = bigger.size() - 1;
-        for (const Slot& s : slots_) {
-            if (s.number == 0)
+        const std::size_t count = std::max<std::size_t>(1024, slotCount_ * 2);
+        Zeroed bigger(count * sizeof(Slot));
+        auto* to = reinterpret_cast<Slot*>(bigger.get());
+        const std::size_t mask = count - 1;
+        for (std::size_t k = 0; k < slotCount_; ++k) {
+            const Slot& s = slotArray()[k];
+            if (s.place == 0)
                 continue;
             std::size_t i = s.hash & mask;
-            while (bigger[i].number != 0)
+            while (to[i].place != 0)
                 i = (i + 1) & mask;
-            bigger[i] = s;
+            to[i] = s;
         }
-        slots_.swap(bigger);
+        slots_ = std::move(bigger);
+        slotCount_ = count;
     }
 
-    static constexpr std::size_t kBlock = std::size_t(1) << 20;
+    /// Calls f(entry) for every string in first-use order.
+    template <class F>
+    void forEach(F&& f) const
+    {
+        for (std::size_t b = 0; b < blocks_.size(); ++b)
+            for (const char* e = blocks_[b].get() + 4; e < blocks_[b].get() + used_[b];) {
+                f(e);
+                e += 3 + std::size_t(get16(e)) * (e[2] != 0 ? 2 : 1) + 4;
+            }
+    }
 
-    std::vector<std::unique_ptr<char[]>> blocks_;
-    std::size_t blockUsed_ = 0;
-    std::deque<const char*> entries_; ///< in first-use order; a deque never moves what it holds
-    std::vector<Slot> slots_;
-    std::string scratch_;
+    static constexpr unsigned kBlockBits = 21;
+    static constexpr std::size_t kBlock = std::size_t(1) << kBlockBits;
+
+    std::vector<Zeroed> blocks_;
+    std::vector<std::size_t> used_; ///< the bytes used of each block
+    Zeroed slots_;
+    std::size_t slotCount_ = 0;
+    std::uint64_t bytes_ = 0;
+    std::uint32_t count_ = 0;
     std::uint32_t total_ = 0;
 };
 
@@ -538,11 +683,36 @@ class SheetWriter {
 public:
     SheetWriter(const Biff& biff, StringTable& sst, FileOut& out) : biff_(biff), sst_(sst), out_(out) {}
 
-    void text(std::uint32_t row, std::uint16_t col, const QString& s)
+    /// Before a row's cells: starts the lookups of its texts in the string
+    /// table (see StringTable), which the cells then finish.
+    void prepare(const std::vector<jet::Value>& values)
+    {
+        if (!biff_.v8())
+            return;
+        hashes_.resize(values.size());
+        sst_.reserve(values.size());
+        for (std::size_t c = 0; c < values.size(); ++c)
+            if (const QString* t = values[c].textPtr()) {
+                hashes_[c] = hashOf(*t);
+                sst_.prefetchSlot(hashes_[c]);
+            }
+        for (std::size_t c = 0; c < values.size(); ++c)
+            if (values[c].textPtr())
+                sst_.prefetchString(hashes_[c]);
+        prepared_ = true;
+    }
+
+    /// After a row's cells.
+    void endRow() { prepared_ = false; }
+
+    void text(std::uint32_t row, std::uint16_t col, const QString& s) { text(row, col, s, biff_.v8() ? hashOf(s) : 0); }
+
+    /// A text cell; `hash` is hashOf(s) (BIFF8 only).
+    void text(std::uint32_t row, std::uint16_t col, const QString& s, std::uint32_t hash)
     {
         if (biff_.v8()) {
             char* p = cell(kLabelSst, 10, row, col, kXfGeneral);
-            put32(p, sst_.add(s));
+            put32(p, sst_.add(s, hash));
             return;
         }
         const auto n = static_cast<std::size_t>(s.size());
@@ -600,7 +770,7 @@ public:
                 blank(row, col);
                 return true;
             }
-            text(row, col, *v.textPtr());
+            text(row, col, *v.textPtr(), prepared_ ? hashes_[col] : biff_.v8() ? hashOf(*v.textPtr()) : 0);
             return true;
         }
         return false;
@@ -623,6 +793,8 @@ private:
     const Biff& biff_;
     StringTable& sst_;
     FileOut& out_;
+    std::vector<std::uint32_t> hashes_; ///< of the prepared row's texts, by column
+    bool prepared_ = false;
 };
 
 void bof(const Biff& biff, Bytes& out, std::uint16_t type)
@@ -1019,6 +1191,7 @@ bool writeXls(const QString& path, XlsVersion version, const QString& sheetName,
                             .arg(row)
                             .arg(values.size())
                             .arg(columns.size()));
+        sheet.prepare(values);
         bool any = false;
         for (std::uint16_t c = 0; c < ncols; ++c) {
             const QString* t = values[c].textPtr();
@@ -1037,6 +1210,7 @@ bool writeXls(const QString& path, XlsVersion version, const QString& sheetName,
                     *t, QStringLiteral("The text in record %1, column [%2]").arg(row).arg(columns[c].name)));
             any = sheet.value(row, c, values[c]) || any;
         }
+        sheet.endRow();
         // A record of nothing but Nulls still takes its row, so that readers
         // that go by the cells they find do not drop it at the end.
         if (!any && ncols > 0)
@@ -1044,7 +1218,7 @@ bool writeXls(const QString& path, XlsVersion version, const QString& sheetName,
         ++row;
         if (!out.ok())
             return fail(file.error());
-        if (out.written() > kMaxStream)
+        if (out.written() + sst.bytes() > kMaxStream)
             return fail(QStringLiteral("The list is too large for an %1 file: the workbook would pass 2 GB.")
                             .arg(versionName(version)));
     }
