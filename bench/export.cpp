@@ -3,15 +3,21 @@
 // or on a given CSV (--csv FILE, as `qb-bench gen` writes one).
 //   load            writing the list into the working database (generated lists)
 //   export          the export alone, the file complete in its place (s)
+//   peak_rss        the most memory the exporting process held (MB)
 //   sqlite3_export  the sqlite3 shell's csv output of the same table into a
 //                   file, in the same run, when the shell is installed (s)
 // --to txt|excel5|excel95|excel8|html|access|access97 picks the destination
 // (txt unless told); --out FILE keeps the file there, otherwise it is written
 // in a temporary folder and removed. The Excel kinds hold a limited number of
 // rows: a longer list is refused as the program refuses it.
-// For the Access kinds the text export of the same list follows in the same run:
+// For every kind but txt the text export of the same list follows in the same run:
 //   txt_export      the text export (s)
+//   txt_peak_rss    its process's peak memory (MB)
 //   ratio_to_txt    export / txt_export (x)
+// Each export runs in a process of its own (this program again, with
+// --work-db naming the loaded working database), so that its peak memory is
+// its own: the whole process's, from its start to its end, and not the
+// loading's. That process prints `export` alone.
 // Access 97 and Excel 5.0/95 keep text in Windows-1252 and refuse any other
 // character; the generated lists hold names from all of Europe, so for --to
 // access97, excel5 and excel95 their letters outside that code page become "?"
@@ -32,12 +38,22 @@
 
 #include <sqlite3.h>
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -135,15 +151,103 @@ qint64 fitToWindows1252(jet::Database& db)
     return c.changes();
 }
 
+/// The export alone, in this process, on a loaded working database: prints
+/// `export`. 0 on success.
+int exportHere(const Kind& kind, const QString& workDb, const QString& out)
+{
+    QString fields;
+    {
+        jet::Database db = jet::Database::open(workDb);
+        qint64 rows = 0;
+        fields = fieldList(db, &rows);
+    }
+    QElapsedTimer t;
+    t.start();
+    try {
+        exchange::writeExport(kind.kind, out, workDb, fields, QString());
+    } catch (const jet::JetError& e) {
+        std::fprintf(stderr, "export: %s  Unable to Export.\n", qPrintable(e.description()));
+        return 1;
+    }
+    bench::figure("export", t.nsecsElapsed() / 1e9, "s");
+    return 0;
+}
+
+struct ChildExport {
+    bool ok = false;
+    double seconds = 0;
+    double peakMb = 0;
+};
+
+/// Runs this program's exportHere() for kind in a child process and takes
+/// its time from the child's output and its peak memory from the system's
+/// account of the child.
+ChildExport exportInChild(const Kind& kind, const QString& workDb, const QString& out)
+{
+    ChildExport r;
+    const QByteArray exe = QFile::encodeName(QCoreApplication::applicationFilePath());
+    std::vector<QByteArray> args = {exe, "export", "--work-db", QFile::encodeName(workDb), "--to", kind.name, "--out",
+                                    QFile::encodeName(out)};
+    std::vector<char*> argv;
+    for (QByteArray& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return r;
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return r;
+    }
+    if (pid == 0) {
+        ::dup2(fds[1], STDOUT_FILENO);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    QByteArray said;
+    char block[4096];
+    for (;;) {
+        const ssize_t n = ::read(fds[0], block, sizeof block);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        said.append(block, n);
+    }
+    ::close(fds[0]);
+    int status = 0;
+    struct rusage use {};
+    while (::wait4(pid, &status, 0, &use) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return r;
+    for (const QByteArray& line : said.split('\n')) {
+        const QList<QByteArray> words = line.split(' ');
+        if (words.size() == 3 && words[0] == "export")
+            r.seconds = words[1].toDouble(&r.ok);
+    }
+    r.peakMb = use.ru_maxrss / 1024.0; // kilobytes on Linux
+    return r;
+}
+
 int runExport(const QStringList& args)
 {
     const Kind* kind = kindNamed(bench::option(args, QStringLiteral("--to"), QStringLiteral("txt")));
     const QString csv = bench::option(args, QStringLiteral("--csv"));
-    if (!kind || (!csv.isEmpty() && !QFileInfo(csv).isFile())) {
+    const QString given = bench::option(args, QStringLiteral("--work-db"));
+    if (!kind || (!csv.isEmpty() && !QFileInfo(csv).isFile())
+        || (!given.isEmpty() && bench::option(args, QStringLiteral("--out")).isEmpty())) {
         std::fprintf(stderr, "usage: qb-bench export [--rows N | --csv FILE] "
                              "[--to txt|excel5|excel95|excel8|html|access|access97] [--out FILE]\n");
         return 2;
     }
+    if (!given.isEmpty())
+        return exportHere(*kind, given, bench::option(args, QStringLiteral("--out")));
     QTemporaryDir dir;
     const QString workDb = dir.filePath(QStringLiteral("sysfls.sys"));
     QString fields;
@@ -180,31 +284,22 @@ int runExport(const QStringList& args)
         out = dir.filePath(QStringLiteral("export.") + QLatin1String(kind->suffix));
     out = QFileInfo(out).absoluteFilePath();
 
-    QElapsedTimer t;
-    t.start();
-    try {
-        exchange::writeExport(kind->kind, out, workDb, fields, QString());
-    } catch (const jet::JetError& e) {
-        std::fprintf(stderr, "export: %s  Unable to Export.\n", qPrintable(e.description()));
+    const ChildExport done = exportInChild(*kind, workDb, out);
+    if (!done.ok)
         return 1;
-    }
-    const double seconds = t.nsecsElapsed() / 1e9;
-    bench::figure("export", seconds, "s");
+    bench::figure("export", done.seconds, "s");
+    bench::figure("peak_rss", done.peakMb, "MB");
     std::fprintf(stderr, "export: %lld rows, %lld bytes to %s\n", static_cast<long long>(rows),
                  static_cast<long long>(QFileInfo(out).size()), qPrintable(out));
 
-    if (kind->kind == exchange::ExportAccess97 || kind->kind == exchange::ExportAccess2000) {
-        t.restart();
-        try {
-            exchange::writeExport(exchange::ExportText, dir.filePath(QStringLiteral("same-list.txt")), workDb, fields,
-                                  QString());
-        } catch (const jet::JetError& e) {
-            std::fprintf(stderr, "export: text: %s\n", qPrintable(e.description()));
+    if (kind->kind != exchange::ExportText) {
+        const ChildExport text = exportInChild(*kindNamed(QStringLiteral("txt")), workDb,
+                                               dir.filePath(QStringLiteral("same-list.txt")));
+        if (!text.ok)
             return 1;
-        }
-        const double text = t.nsecsElapsed() / 1e9;
-        bench::figure("txt_export", text, "s");
-        bench::figure("ratio_to_txt", seconds / text, "x");
+        bench::figure("txt_export", text.seconds, "s");
+        bench::figure("txt_peak_rss", text.peakMb, "MB");
+        bench::figure("ratio_to_txt", done.seconds / text.seconds, "x");
     }
 
     const double shell = sqliteShellExport(workDb, fields, dir.filePath(QStringLiteral("shell.csv")));

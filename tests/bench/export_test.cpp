@@ -52,9 +52,16 @@ TEST(BenchExport, EveryDestinationLeavesAReadableFile)
                           {QStringLiteral("export"), QStringLiteral("--rows"), QStringLiteral("300"), QStringLiteral("--to"),
                            QString::fromLatin1(c.to), QStringLiteral("--out"), file});
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-        EXPECT_TRUE(r.out.contains(QRegularExpression(QStringLiteral("^export [0-9.]+ s$"),
-                                                      QRegularExpression::MultilineOption)))
-            << r.out.toStdString();
+        // Every figure on a line of its own; the text export of the same
+        // list beside every other kind, each with its process's peak memory.
+        QStringList figures = {QStringLiteral("export [0-9.]+ s"), QStringLiteral("peak_rss [1-9][0-9.]* MB")};
+        if (QLatin1String(c.to) != QLatin1String("txt"))
+            figures << QStringLiteral("txt_export [0-9.]+ s") << QStringLiteral("txt_peak_rss [1-9][0-9.]* MB")
+                    << QStringLiteral("ratio_to_txt [0-9.]+ x");
+        for (const QString& f : figures)
+            EXPECT_TRUE(r.out.contains(QRegularExpression(QLatin1Char('^') + f + QLatin1Char('$'),
+                                                          QRegularExpression::MultilineOption)))
+                << f.toStdString() << " in\n" << r.out.toStdString();
         ASSERT_TRUE(QFile::exists(file));
         if (c.count.isEmpty())
             continue;

@@ -14,20 +14,26 @@
 #include "common/general.h"
 #include "exchange/import_sources.h"
 #include "exchange/text_import.h"
+#include "platform/drivers/xls_reader.h"
 #include "platform/jet/connection.h"
 #include "platform/jet/database.h"
 #include "platform/jet/types.h"
 #include "platform/ui/scripted.h"
+#include "support/outside_need.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 namespace {
 
@@ -305,4 +311,185 @@ TEST_F(RoundTrip, AccessFilesReadBackThroughTheAccessImport)
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("list97.mdb"))));
     db.execute(QStringLiteral("DELETE FROM tblData WHERE [Zip] = \"00501\""));
     readBack(exportTo(exchange::ExportAccess97, "list97.mdb"), {0, 2, 3});
+}
+
+namespace {
+
+/// Runs a program; true when it ended with exit code 0.
+bool runs(const QString& program, const QStringList& args, int msecs = 300000)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(msecs) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        ADD_FAILURE() << program.toStdString() << ": " << p.readAllStandardError().toStdString();
+        return false;
+    }
+    return true;
+}
+
+bool xlrdInstalled()
+{
+    QProcess p;
+    p.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("command -p python3 -c 'import xlrd'")});
+    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+/// One generated record and the texts two other readers show for it: xlrd
+/// (as kXlsScript writes its cells) and Gnumeric's CSV (text and numbers as
+/// shown, dates as year/month/day whatever their format).
+struct Generated {
+    std::vector<jet::Value> values;
+    QStringList xlrd, gnumeric;
+};
+
+QString twoDigits(int n) { return QString::number(n).rightJustified(2, u'0'); }
+
+/// Record i of a long list: distinct names (some wide, when wide), notes of
+/// uneven length up to a few hundred characters, ZIP codes shared by many
+/// rows, dates with and without a time and before 1900, numbers, and Nulls.
+Generated generated(int i, bool wide)
+{
+    Generated g;
+    QString name = QStringLiteral("Name %1").arg(i);
+    if (i % 5 == 0)
+        name += QStringLiteral(" Zoë Ångström");
+    if (wide && i % 7 == 0)
+        name += QStringLiteral(" Ελένη Łódź");
+    g.values.push_back(jet::Value(name));
+    g.xlrd << name;
+    g.gnumeric << name;
+
+    if (i % 3 == 0) {
+        g.values.push_back(jet::Value());
+        g.xlrd << QStringLiteral("<empty>");
+        g.gnumeric << QString();
+    } else {
+        const QString note = QStringLiteral("note %1; ").arg(i).repeated(1 + i % 40);
+        g.values.push_back(jet::Value(note));
+        g.xlrd << note;
+        g.gnumeric << note;
+    }
+
+    const QString zip = QString::number(i % 50).rightJustified(5, u'0');
+    g.values.push_back(jet::Value(zip));
+    g.xlrd << zip;
+    g.gnumeric << zip;
+
+    const int day = 1 + i % 28, month = 1 + i % 12, year = 1950 + i % 60;
+    if (i % 4 == 0) {
+        g.values.push_back(jet::Value());
+        g.xlrd << QStringLiteral("<empty>");
+        g.gnumeric << QString();
+    } else if (i % 97 == 3) {
+        // No sheet serial before 1900: the date goes as its text.
+        g.values.push_back(date(1850, month, day));
+        const QString text = QStringLiteral("%1/%2/1850").arg(month).arg(day);
+        g.xlrd << text;
+        g.gnumeric << text;
+    } else if (i % 4 == 1) {
+        g.values.push_back(date(year, month, day));
+        g.xlrd << QStringLiteral("date:%1-%2-%3 0:00:00").arg(year).arg(month).arg(day);
+        g.gnumeric << QStringLiteral("%1/%2/%3").arg(year).arg(twoDigits(month), twoDigits(day));
+    } else {
+        const int h = i % 24, n = i % 60, sec = (i * 7) % 60;
+        g.values.push_back(jet::Value(jet::toDateTime(jet::DateParts{year, month, day, h, n, sec})));
+        g.xlrd << QStringLiteral("date:%1-%2-%3 %4:%5:%6").arg(year).arg(month).arg(day).arg(h).arg(twoDigits(n), twoDigits(sec));
+        g.gnumeric << QStringLiteral("%1/%2/%3 %4:%5:%6")
+                          .arg(year)
+                          .arg(twoDigits(month), twoDigits(day), twoDigits(h), twoDigits(n), twoDigits(sec));
+    }
+
+    if (i % 6 == 0) {
+        g.values.push_back(jet::Value());
+        g.xlrd << QStringLiteral("<empty>");
+        g.gnumeric << QString();
+    } else {
+        const double rate = (i % 1000) * 0.25 - 100;
+        g.values.push_back(jet::Value(rate));
+        // Python's repr of a float, and the sheet's General format.
+        g.xlrd << (rate == std::floor(rate) ? QString::number(rate, 'f', 1) : QString::number(rate, 'g', 17));
+        g.gnumeric << QString::number(rate, 'g', 15);
+    }
+    return g;
+}
+
+} // namespace
+
+// The longest lists a sheet holds, exported through File > Export and read by
+// two readers that are not ours: every cell as it was, in both; the
+// program's own import reads the file too. The Excel
+// 97-2000 file is large enough that its allocation table needs more than the
+// header's 109 sectors, and its shared texts run through many CONTINUE records.
+TEST_F(RoundTrip, LongListsReadBackAlikeInXlrdAndGnumeric)
+{
+    QB_NEED_OUTSIDE(xlrdInstalled(), "Python's xlrd is not installed");
+    const QString ssconvert = QStandardPaths::findExecutable(QStringLiteral("ssconvert"));
+    QB_NEED_OUTSIDE(!ssconvert.isEmpty(), "Gnumeric's ssconvert is not installed");
+
+    struct Case {
+        int kind;
+        const char* file;
+        int rows;
+        bool wide;
+    };
+    const Case cases[] = {
+        {exchange::ExportExcel2000, "long8.xls", exchange::excelRowLimit(exchange::ExportExcel2000), true},
+        {exchange::ExportExcel5, "long5.xls", exchange::excelRowLimit(exchange::ExportExcel5), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        jet::Connection& conn = db.connection();
+        {
+            jet::Savepoint sp(conn);
+            conn.exec(QStringLiteral("DELETE FROM tblData"));
+            jet::Stmt ins(&conn, QStringLiteral("INSERT INTO tblData ([Name], [Note], [Zip], [Born], [Rate]) "
+                                                "VALUES (?,?,?,?,?)"));
+            for (int i = 1; i <= c.rows; ++i) {
+                const Generated g = generated(i, c.wide);
+                for (int k = 0; k < 5; ++k)
+                    ins.bind(k + 1, g.values[size_t(k)]);
+                ins.step();
+                ins.reset();
+            }
+            sp.commit();
+        }
+        conn.bump();
+
+        const QString path = exportTo(c.kind, c.file);
+        if (c.kind == exchange::ExportExcel2000) {
+            EXPECT_GT(QFileInfo(path).size(), 109LL * 128 * 512) << "the allocation table should need DIFAT sectors";
+        }
+
+        const QJsonArray byXlrd = python(kXlsScript, path);
+        const QString csv = dir.filePath(QString::fromLatin1(c.file) + QStringLiteral(".csv"));
+        ASSERT_TRUE(runs(ssconvert, {QStringLiteral("--export-type=Gnumeric_stf:stf_csv"), path, csv}));
+        const QJsonArray byGnumeric = python(kCsvScript, csv);
+        ASSERT_EQ(byXlrd.size(), c.rows + 1);
+        ASSERT_EQ(byGnumeric.size(), c.rows + 1);
+        const QStringList header = {"Name", "Note", "Zip", "Born", "Rate"};
+        EXPECT_EQ(texts(byXlrd[0].toArray()), header);
+        EXPECT_EQ(texts(byGnumeric[0].toArray()), header);
+        // The program's own Excel import takes the file back as well.
+        drivers::XlsWorkbook book;
+        drivers::XlsTable table;
+        QString error;
+        ASSERT_TRUE(book.open(path, &error)) << error.toStdString();
+        ASSERT_TRUE(book.readSheet(0, {}, table, &error)) << error.toStdString();
+        ASSERT_EQ(table.rows.size(), size_t(c.rows));
+
+        int wrong = 0;
+        for (int i = 1; i <= c.rows && wrong < 5; ++i) {
+            const Generated g = generated(i, c.wide);
+            const QStringList x = texts(byXlrd[i].toArray()), n = texts(byGnumeric[i].toArray());
+            const QStringList& gn = g.gnumeric;
+            const jet::Value& ours = table.rows[size_t(i - 1)][0];
+            if (x != g.xlrd || n != gn || ours != g.values[0]) {
+                ++wrong;
+                ADD_FAILURE() << "row " << i << "\n xlrd:     " << x.join(u'|').toStdString() << "\n want:     "
+                              << g.xlrd.join(u'|').toStdString() << "\n gnumeric: " << n.join(u'|').toStdString()
+                              << "\n want:     " << gn.join(u'|').toStdString() << "\n ours:     "
+                              << ours.toString().toStdString();
+            }
+        }
+    }
 }

@@ -37,9 +37,11 @@ using XlsRowSource = std::function<bool(std::vector<jet::Value>& row)>;
 /// text cells, flags boolean cells, Null an empty cell. Characters that a
 /// sheet name cannot hold become "_" and the name is cut to 31 characters.
 /// Nothing is written when the rows or columns exceed the limits, a row has the
-/// wrong number of values or a text is too long: the result is then false and
-/// `error` (when given) says why. All cells are gathered in memory first
-/// (a BIFF8 sheet's strings must precede it), bounded by the row limit.
+/// wrong number of values, a text is too long or the workbook would pass
+/// 2 GB: the result is then false and `error` (when given) says why. The cells
+/// go to a temporary file beside `path` as the rows come, and the file takes
+/// its name only when it is whole; memory holds the distinct texts of a BIFF8
+/// sheet (its shared string table), not the cells.
 bool writeXls(const QString& path, XlsVersion version, const QString& sheetName,
               const jet::ColumnList& columns, const XlsRowSource& rows, QString* error = nullptr);
 bool writeXls(const QString& path, XlsVersion version, const QString& sheetName,

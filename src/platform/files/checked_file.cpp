@@ -76,6 +76,7 @@ bool CheckedFile::open()
     failed_ = false;
     error_.clear();
     buffer_.clear();
+    size_ = 0;
     const QFileInfo info(path_);
     if (info.isDir())
         return fail(QStringLiteral("it is a folder"), EISDIR);
@@ -103,6 +104,7 @@ bool CheckedFile::write(const char* data, qint64 size)
 {
     if (failed_ || fd_ < 0)
         return fail(QStringLiteral("the file is not open"), EBADF);
+    size_ += size;
     if (size >= kBlock) {
         if (!flushBuffer())
             return false;
@@ -111,6 +113,27 @@ bool CheckedFile::write(const char* data, qint64 size)
     }
     buffer_.append(data, size);
     return buffer_.size() < kBlock || flushBuffer();
+}
+
+bool CheckedFile::overwrite(qint64 offset, const char* data, qint64 size)
+{
+    if (failed_ || fd_ < 0)
+        return fail(QStringLiteral("the file is not open"), EBADF);
+    if (offset < 0 || offset + size > size_)
+        return fail(QStringLiteral("a write past the end of what was written"), EINVAL);
+    if (!flushBuffer())
+        return false;
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd_, data, static_cast<size_t>(size), offset);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return fail(QString(), n < 0 ? errno : ENOSPC);
+        data += n;
+        size -= n;
+        offset += n;
+    }
+    return true;
 }
 
 bool CheckedFile::commit()

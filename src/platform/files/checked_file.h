@@ -28,6 +28,11 @@ public:
     /// has failed: later writes do nothing and error() keeps the first reason.
     bool write(const char* data, qint64 size);
     bool write(const QByteArray& data) { return write(data.constData(), data.size()); }
+    /// Writes bytes over ones already written at `offset` (a header whose
+    /// fields are known only at the end). False as write() fails.
+    bool overwrite(qint64 offset, const char* data, qint64 size);
+    /// The bytes written so far.
+    qint64 size() const { return size_; }
     /// Writes what is left, syncs the file and moves it over the destination.
     /// An existing destination passes its permissions on; a new file gets
     /// 0644. False (and the destination untouched) when any step failed.
@@ -46,6 +51,7 @@ private:
     QByteArray temp_;   ///< the temporary file's name, encoded
     int fd_ = -1;
     QByteArray buffer_;
+    qint64 size_ = 0;
     bool failed_ = false;
     QString error_;
 };

@@ -67,6 +67,49 @@ TEST_F(CheckedFileTest, FailedWriteKeepsTheOldFileAndSaysWhy)
     }
 }
 
+// A header whose fields are known only at the end is written over its place:
+// the bytes land there whether the place is still in the writer's block or
+// already on disk, and later writes do not put the old bytes back. A place
+// past what was written is refused and nothing takes the destination's name.
+TEST_F(CheckedFileTest, OverwriteLandsWhereverTheBytesAre)
+{
+    struct Case {
+        const char* what;
+        qint64 before; // bytes written before the overwrite
+        qint64 after;  // and after it
+    };
+    const Case cases[] = {
+        {"in the block", 100, 100},
+        {"on disk", 3 << 20, 10},
+        {"on disk, more blocks after", 3 << 20, 3 << 20},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString path = file("book.bin");
+        files::CheckedFile f(path);
+        ASSERT_TRUE(f.open());
+        ASSERT_TRUE(f.write(QByteArray(c.before, 'a')));
+        ASSERT_TRUE(f.overwrite(10, "HEAD", 4));
+        ASSERT_TRUE(f.write(QByteArray(c.after, 'b')));
+        ASSERT_TRUE(f.overwrite(c.before + c.after - 2, "ZZ", 2)); // the very end, still in the block
+        EXPECT_EQ(f.size(), c.before + c.after);
+        ASSERT_TRUE(f.commit()) << f.error().toStdString();
+        QByteArray want = QByteArray(c.before, 'a') + QByteArray(c.after, 'b');
+        want.replace(10, 4, "HEAD");
+        want.replace(want.size() - 2, 2, "ZZ");
+        EXPECT_TRUE(readAll(path) == want);
+    }
+
+    const QString path = file("short.bin");
+    files::CheckedFile f(path);
+    ASSERT_TRUE(f.open());
+    ASSERT_TRUE(f.write(QByteArray(8, 'a')));
+    EXPECT_FALSE(f.overwrite(6, "XYZ", 3));
+    EXPECT_FALSE(f.commit());
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_TRUE(entries().filter(QStringLiteral("short")).isEmpty()) << entries().join(u' ').toStdString();
+}
+
 TEST_F(CheckedFileTest, WholeFileReplacesAndKeepsPermissions)
 {
     const QString path = file("export.txt");
