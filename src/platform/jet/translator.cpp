@@ -2355,15 +2355,18 @@ Translated translate(const QString& sql, const ColumnsOf& columnsOf)
     fail(QStringLiteral("Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'"), sql);
 }
 
-QString translateExpression(const QString& expr)
+QString translateExpression(const QString& expr, const ColumnList& columns)
 {
     Toks v = tokenize(expr);
     refuseUnknownFunctions(v);
     rewriteConcat(v);
     rewriteWholeDivision(v);
     rewriteDivision(v);
-    rewriteOperators(v, StatementColumns());
-    datesComparedWithNumbers(v, StatementColumns());
+    StatementColumns cols;
+    if (!columns.empty())
+        cols.tables.push_back(columns);
+    rewriteOperators(v, cols);
+    datesComparedWithNumbers(v, cols);
     collateComparisons(v);
     wrapSpans(v, ConditionValues(v).condition());
     Emitter em{nullptr, expr};

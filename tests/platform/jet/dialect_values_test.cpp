@@ -275,6 +275,13 @@ TEST_F(DialectValues, ADateComparedWithANumberComparesItsSerial)
                               "lg BETWEEN #1/1/2000# AND #1/1/2010#", "dt BETWEEN 37000 AND 38000"}) {
         EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) FROM t WHERE ") + QLatin1String(where)), QStringLiteral("1")) << where;
     }
+    // A find criterion compares the same way.
+    auto rs = db.openRecordset(QStringLiteral("SELECT * FROM t"), jet::dbOpenDynaset);
+    for (const char* criterion : {"dt = 37623", "lg > #1/1/2000#", "tm = 0", "dt + 1 = 37624"}) {
+        rs->findFirst(QLatin1String(criterion));
+        EXPECT_FALSE(rs->noMatch()) << criterion;
+    }
+    rs->close();
     EXPECT_EQ(run(QStringLiteral("DELETE FROM t WHERE lg < #1/1/2000#")), QString());
     EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) FROM t")), QStringLiteral("1"));
     EXPECT_EQ(run(QStringLiteral("UPDATE t SET word = \"late\" WHERE big > #1/1/2000#")), QString());
