@@ -161,6 +161,16 @@ const QHash<QString, QString>& functionMap()
         {QStringLiteral("ASC"), QStringLiteral("jet_asc")},
         {QStringLiteral("CHR"), QStringLiteral("jet_chr")},
         {QStringLiteral("CHR$"), QStringLiteral("jet_chr")},
+        // The $ forms of the text functions, which give text as the plain ones do.
+        {QStringLiteral("LEFT$"), QStringLiteral("jet_left")},
+        {QStringLiteral("RIGHT$"), QStringLiteral("jet_right")},
+        {QStringLiteral("MID$"), QStringLiteral("jet_mid")},
+        {QStringLiteral("UCASE$"), QStringLiteral("jet_ucase")},
+        {QStringLiteral("LCASE$"), QStringLiteral("jet_lcase")},
+        {QStringLiteral("TRIM$"), QStringLiteral("jet_trim")},
+        {QStringLiteral("LTRIM$"), QStringLiteral("jet_ltrim")},
+        {QStringLiteral("RTRIM$"), QStringLiteral("jet_rtrim")},
+        {QStringLiteral("SPACE$"), QStringLiteral("jet_space")},
         {QStringLiteral("SPACE"), QStringLiteral("jet_space")},
         {QStringLiteral("NOW"), QStringLiteral("jet_now")},
         {QStringLiteral("DATE"), QStringLiteral("jet_date")},
@@ -756,7 +766,9 @@ bool givesText(const Toks& v, size_t a, size_t b, const StatementColumns& cols)
             QStringLiteral("UCASE"), QStringLiteral("LCASE"), QStringLiteral("TRIM"),  QStringLiteral("LTRIM"),
             QStringLiteral("RTRIM"), QStringLiteral("MID"),   QStringLiteral("LEFT"),  QStringLiteral("RIGHT"),
             QStringLiteral("CSTR"),  QStringLiteral("CHR"),   QStringLiteral("CHR$"),  QStringLiteral("SPACE"),
-            QStringLiteral("JET_CONCAT"), QStringLiteral("FORMAT"),
+            QStringLiteral("JET_CONCAT"), QStringLiteral("FORMAT"), QStringLiteral("LEFT$"), QStringLiteral("RIGHT$"),
+            QStringLiteral("MID$"), QStringLiteral("UCASE$"), QStringLiteral("LCASE$"), QStringLiteral("TRIM$"),
+            QStringLiteral("LTRIM$"), QStringLiteral("RTRIM$"), QStringLiteral("SPACE$"),
         };
         if (text.contains(up))
             return true;
@@ -1019,7 +1031,7 @@ struct Span {
 
 class ConditionValues {
 public:
-    explicit ConditionValues(const Toks& v) : v_(v) {}
+    ConditionValues(const Toks& v, const StatementColumns& cols) : v_(v), cols_(cols) {}
 
     /// The spans of condition values, outermost and innermost alike.
     std::vector<Span> statement()
@@ -1035,7 +1047,42 @@ public:
 
 private:
     const Toks& v_;
+    const StatementColumns& cols_;
     std::vector<Span> wraps_;
+
+    /// [a, b) may be a Yes/No value: a condition, True, False, Null, a Yes/No
+    /// column (or one of a type not known here), or a function that may give
+    /// one. The engine's AND, OR and NOT of numbers work bit by bit (5 AND 3
+    /// is 1), which SQLite's do not: such an operand is refused.
+    bool mayBeYesNo(size_t a, size_t b) const
+    {
+        if (a >= b)
+            return true;
+        if (v_[a].t == T::LParen && closeOf(a, b) == b) {
+            for (size_t i = a + 1; i + 1 < b; ++i) {
+                if (v_[i].t == T::LParen)
+                    i = closeOf(i, b - 1) - 1;
+                else if (isPredicate(v_[i]) || isLogicalWord(v_[i]))
+                    return true;
+            }
+            return mayBeYesNo(a + 1, b - 1);
+        }
+        if (b == a + 1 && (v_[a].is("TRUE") || v_[a].is("FALSE") || v_[a].is("YES") || v_[a].is("NO") || v_[a].is("NULL")))
+            return true;
+        if (isColumnRef(v_, a, b)) {
+            const int type = cols_.typeOf(v_[b - 1].text);
+            return type == 0 || type == dbBoolean;
+        }
+        if (v_[a].t == T::Word && a + 1 < b && v_[a + 1].t == T::LParen && pastClose(v_, a + 1) == b) {
+            static const QSet<QString> maybe = {
+                QStringLiteral("ISNULL"), QStringLiteral("CBOOL"), QStringLiteral("IIF"), QStringLiteral("NZ"),
+                QStringLiteral("CVAR"),   QStringLiteral("FIRST"), QStringLiteral("LAST"), QStringLiteral("MIN"),
+                QStringLiteral("MAX"),
+            };
+            return maybe.contains(v_[a].text.toUpper());
+        }
+        return false;
+    }
 
     /// One past the parenthesis closing the one at i (limited to b).
     size_t closeOf(size_t i, size_t b) const { return std::min(pastClose(v_, i), b); }
@@ -1208,6 +1255,16 @@ private:
             size_t pa = start;
             while (pa < i && v_[pa].is("NOT"))
                 ++pa;
+            bool predicate = false;
+            for (size_t j = pa; j < i && !predicate; ++j) {
+                if (v_[j].t == T::LParen)
+                    j = closeOf(j, i) - 1;
+                else
+                    predicate = isPredicate(v_[j]);
+            }
+            if (!predicate && !mayBeYesNo(pa, i))
+                throw JetError(errTypeMismatch, QStringLiteral("AND, OR and NOT of numbers or text are not supported; "
+                                                               "compare the values instead."));
             side(pa, i);
             start = i + 1;
         }
@@ -2282,16 +2339,18 @@ Translated translate(const QString& sql, const ColumnsOf& columnsOf)
     const bool arithmetic = std::any_of(v.begin(), v.end(), [](const Tok& t) {
         return t.op("+") || t.op("-") || t.op("*");
     });
-    // Comparisons need the types too: a date compares with a number by its serial.
+    // Comparisons need the types too: a date compares with a number by its
+    // serial; and AND, OR and NOT take Yes/No values only.
     bool numberCompared = false;
     for (size_t k = 0; k < v.size() && !numberCompared; ++k)
-        numberCompared = isComparison(v[k]) || v[k].is("BETWEEN") || v[k].is("SUM") || v[k].is("AVG");
+        numberCompared = isComparison(v[k]) || v[k].is("BETWEEN") || v[k].is("SUM") || v[k].is("AVG")
+                         || v[k].is("AND") || v[k].is("OR") || v[k].is("NOT");
     const StatementColumns cols = writes || arithmetic || numberCompared ? statementColumns(v, columnsOf) : StatementColumns();
     rewriteOperators(v, cols);
     datesComparedWithNumbers(v, cols);
     if (v[0].is("SELECT") || v[0].is("UPDATE") || v[0].is("DELETE") || v[0].is("INSERT")) {
         collateComparisons(v);
-        wrapSpans(v, ConditionValues(v).statement());
+        wrapSpans(v, ConditionValues(v, cols).statement());
     }
     const Tok& head = v[0];
     if (head.is("SELECT"))
@@ -2368,7 +2427,7 @@ QString translateExpression(const QString& expr, const ColumnList& columns)
     rewriteOperators(v, cols);
     datesComparedWithNumbers(v, cols);
     collateComparisons(v);
-    wrapSpans(v, ConditionValues(v).condition());
+    wrapSpans(v, ConditionValues(v, cols).condition());
     Emitter em{nullptr, expr};
     return em.render(v);
 }

@@ -17,6 +17,7 @@ namespace {
 
 const char* const kMismatch = "error: Data type mismatch in criteria expression.";
 const char* const kInvalidCall = "error: Invalid procedure call or argument.";
+const char* const kBitwise = "error: AND, OR and NOT of numbers or text are not supported; compare the values instead.";
 
 class DialectValues : public EngineTest {
 protected:
@@ -81,6 +82,7 @@ TEST_F(DialectValues, FunctionsTheDialectDoesNotHaveAreUndefined)
         // the dialect's own still answer, and so do the functions the translation writes
         {"Left(word, 2) & Right(word, 1)", "abc"},
         {"UCase(Mid(word, 2))", "BC"},
+        {"UCase$(Left$(word, 1)) & Trim$(\"  x \")", "Ax"},
         {"Len(dt + 1)", "8"},
         {"l IN (1, 7)", "-1"},
     });
@@ -217,7 +219,17 @@ TEST_F(DialectValues, AComparisonUsedAsAValueIsMinusOneOrZero)
         {"IIF((n > 5) = True, \"big\", \"small\")", "big"},
         {"Nz(n > 5, 0)", "-1"},
         {"(SELECT COUNT(*) FROM t AS u WHERE u.l = 7) > 0", "-1"},
+        // Yes/No values combine as conditions do; numbers would combine bit by bit: refused
+        {"NOT flag", "-1"},
+        {"flag OR n > 5", "-1"},
+        {"IsNull(n) OR True", "-1"},
+        {"5 AND 3", kBitwise},
+        {"NOT l", kBitwise},
+        {"n > 5 AND l", kBitwise},
+        {"word OR flag", kBitwise},
     });
+    EXPECT_EQ(run(QStringLiteral("DELETE FROM t WHERE l AND n > 5")).toStdString(), kBitwise);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) FROM t")), QStringLiteral("1"));
     // A comparison as a condition keeps selecting; compared with True it selects the same rows.
     EXPECT_EQ(rows(QStringLiteral("SELECT k FROM t WHERE (n > 5) = True")), QStringList{QStringLiteral("1")});
     EXPECT_EQ(rows(QStringLiteral("SELECT k FROM t WHERE (n > 100) = False")), QStringList{QStringLiteral("1")});
