@@ -12,7 +12,8 @@
 // The text form of the values, the same in both files:
 //   text      as it is (in the text file between double quotes, inner quotes doubled)
 //   numbers   the engine's number text: 12, 3.5, -0.25, 1.5E+20 (up to 15 digits)
-//   dates     always date and time, 24-hour clock: 1/5/1990 0:00:00, 12/31/1979 13:30:00
+//   dates     date and time, 24-hour clock: 1/5/1990 0:00:00, 12/31/1979 13:30:00;
+//             a time of day (a value on 12/30/1899) its time alone: 0:00:00, 13:30:00
 //   flags     True / False
 //   Null      nothing (in the text file an empty field without quotes, so an
 //             empty text "" stays apart from Null)
@@ -134,12 +135,16 @@ void writeDate(Output& out, jet::DateTime d)
 {
     const jet::DateParts p = jet::toParts(d);
     char b[96];
-    char* e = putInt(b, p.month);
-    *e++ = '/';
-    e = putInt(e, p.day);
-    *e++ = '/';
-    e = putInt(e, p.year);
-    *e++ = ' ';
+    char* e = b;
+    // A value on 12/30/1899, the serial's day 0, is a time of day: its time alone.
+    if (!(p.year == 1899 && p.month == 12 && p.day == 30)) {
+        e = putInt(e, p.month);
+        *e++ = '/';
+        e = putInt(e, p.day);
+        *e++ = '/';
+        e = putInt(e, p.year);
+        *e++ = ' ';
+    }
     e = putInt(e, p.hour);
     *e++ = ':';
     e = put2(e, p.minute);

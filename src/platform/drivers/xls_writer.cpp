@@ -252,11 +252,11 @@ private:
 // Excel's 1900 day count holds a 29 February 1900 (serial 60) that never was,
 // so its serials of January and February 1900 are one below the engine's. Days
 // before 1 January 1900 have no Excel serial; a time of day alone (serial
-// between 0 and 1) is the same in both.
+// from 0, midnight, to below 1) is the same in both.
 std::optional<double> excelSerial(jet::DateTime d)
 {
     const double s = d.serial;
-    if (s > 0 && s < 1)
+    if (s >= 0 && s < 1)
         return s;
     if (s >= 61)
         return s;

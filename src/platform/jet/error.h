@@ -35,6 +35,7 @@ enum ErrorNumber : int {
     errExternal = 3274,          ///< external table is not in the expected format
     errOverflow = 3349,          ///< a number outside the range of its column or type
     errDivisionByZero = 11,      ///< division by zero in an expression
+    errUndefinedFunction = 3085, ///< a function the dialect does not have
     errGeneral = 3000,
 };
 

@@ -11,6 +11,7 @@
 #include "platform/jet/connection.h"
 #include "platform/jet/engine_text.h"
 #include "platform/jet/error.h"
+#include "platform/jet/format.h"
 #include "platform/jet/translator.h"
 #include "platform/jet/types.h"
 #include "platform/jet/value.h"
@@ -786,6 +787,68 @@ void fnMod(sqlite3_context* ctx, int, sqlite3_value** argv)
     sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(a) % static_cast<sqlite3_int64>(b));
 }
 
+/// A stored value as the engine's Value: numbers as they are, text in the
+/// stored date shape as its date, other text as text.
+Value valueOf(sqlite3_value* v)
+{
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL: return Value();
+    case SQLITE_INTEGER: return Value(static_cast<long long>(sqlite3_value_int64(v)));
+    case SQLITE_FLOAT: return Value(sqlite3_value_double(v));
+    default: {
+        QString text = argText(v);
+        if (const auto d = parseStoredDate(text))
+            return Value(*d);
+        return Value(std::move(text));
+    }
+    }
+}
+
+// Round(x[, n]): half to even on the decimal digits, n decimals (0 when not
+// given); Null gives Null. A date is refused rather than given as a number.
+void fnRound(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
+        return sqlite3_result_null(ctx);
+    qint64 decimals = 0;
+    if (argc > 1) {
+        double n = 0;
+        if (!numberArgument(ctx, argv[1], n))
+            return;
+        n = std::nearbyint(n);
+        if (n < 0 || n > 2147483647.0)
+            return sqlite3_result_error(ctx, "Invalid procedure call or argument.", -1);
+        decimals = static_cast<qint64>(n);
+    }
+    if (operand(argv[0]).kind == Operand::Date)
+        return sqlite3_result_error(ctx, kMismatch, -1);
+    if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER)
+        return sqlite3_result_value(ctx, argv[0]);
+    double d = 0;
+    if (!numberArgument(ctx, argv[0], d))
+        return;
+    sqlite3_result_double(ctx, roundHalfEven(d, static_cast<int>(std::min<qint64>(decimals, 400))));
+}
+
+// Format(x[, format]): the dialect's text of the value, or the format's refusal.
+void fnFormat(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+{
+    QString format;
+    if (argc > 1) {
+        if (sqlite3_value_type(argv[1]) == SQLITE_NULL)
+            return sqlite3_result_error(ctx, "Invalid use of Null", -1);
+        format = argText(argv[1]);
+    }
+    const Formatted f = formatValue(valueOf(argv[0]), format);
+    if (!f.refusal.isEmpty()) {
+        const QByteArray u = f.refusal.toUtf8();
+        return sqlite3_result_error(ctx, u.constData(), u.size());
+    }
+    if (!f.text)
+        return sqlite3_result_null(ctx);
+    resultText(ctx, *f.text);
+}
+
 void fnNz(sqlite3_context* ctx, int argc, sqlite3_value** argv)
 {
     if (sqlite3_value_type(argv[0]) != SQLITE_NULL)
@@ -998,6 +1061,10 @@ void registerSqlFunctions(sqlite3* db)
     add(db, "jet_sub", 2, fnArith<Arith::Sub>);
     add(db, "jet_mul", 2, fnArith<Arith::Mul>);
     add(db, "jet_mod", 2, fnMod);
+    add(db, "jet_round", 1, fnRound);
+    add(db, "jet_round", 2, fnRound);
+    add(db, "jet_format", 1, fnFormat);
+    add(db, "jet_format", 2, fnFormat);
     add(db, "jet_nz", 1, fnNz);
     add(db, "jet_nz", 2, fnNz);
     add(db, "jet_asc", 1, fnAsc);

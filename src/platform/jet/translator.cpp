@@ -161,9 +161,21 @@ const QHash<QString, QString>& functionMap()
         {QStringLiteral("ASC"), QStringLiteral("jet_asc")},
         {QStringLiteral("CHR"), QStringLiteral("jet_chr")},
         {QStringLiteral("CHR$"), QStringLiteral("jet_chr")},
+        // The $ forms of the text functions, which give text as the plain ones do.
+        {QStringLiteral("LEFT$"), QStringLiteral("jet_left")},
+        {QStringLiteral("RIGHT$"), QStringLiteral("jet_right")},
+        {QStringLiteral("MID$"), QStringLiteral("jet_mid")},
+        {QStringLiteral("UCASE$"), QStringLiteral("jet_ucase")},
+        {QStringLiteral("LCASE$"), QStringLiteral("jet_lcase")},
+        {QStringLiteral("TRIM$"), QStringLiteral("jet_trim")},
+        {QStringLiteral("LTRIM$"), QStringLiteral("jet_ltrim")},
+        {QStringLiteral("RTRIM$"), QStringLiteral("jet_rtrim")},
+        {QStringLiteral("SPACE$"), QStringLiteral("jet_space")},
         {QStringLiteral("SPACE"), QStringLiteral("jet_space")},
         {QStringLiteral("NOW"), QStringLiteral("jet_now")},
         {QStringLiteral("DATE"), QStringLiteral("jet_date")},
+        {QStringLiteral("ROUND"), QStringLiteral("jet_round")},
+        {QStringLiteral("FORMAT"), QStringLiteral("jet_format")},
         {QStringLiteral("FIRST"), QStringLiteral("jet_first")},
         {QStringLiteral("LAST"), QStringLiteral("jet_last")},
         {QStringLiteral("IIF"), QStringLiteral("iif")},
@@ -175,6 +187,36 @@ const QHash<QString, QString>& functionMap()
         {QStringLiteral("AVG"), QStringLiteral("avg")},
     };
     return m;
+}
+
+// Only the dialect's own functions are known: a call of any other name is
+// refused as the engine refuses it, before SQLite could answer it with a
+// function of its own that happens to share the name (round, format,
+// replace, ...). Runs on the statement as written, so the functions the
+// translator itself writes are never in question; the program's own run
+// functions (qb_*, see ScopedFunction) pass.
+bool isBoundaryWord(const Tok& t);
+
+void refuseUnknownFunctions(const Toks& v)
+{
+    static const QSet<QString> notCalls = {
+        QStringLiteral("EXISTS"), QStringLiteral("ANY"), QStringLiteral("SOME"), QStringLiteral("ALL"),
+        QStringLiteral("MOD"),    QStringLiteral("VALUES"), QStringLiteral("IMP"), QStringLiteral("DISTINCTROW"),
+    };
+    for (size_t i = 0; i + 1 < v.size(); ++i) {
+        const Tok& t = v[i];
+        if (t.t != T::Word || v[i + 1].t != T::LParen)
+            continue;
+        const QString up = t.text.toUpper();
+        if (functionMap().contains(up) || up.startsWith(QLatin1String("QB_")))
+            continue;   // the dialect's, or one a run of the program registers for its statement
+        if (isBoundaryWord(t) || notCalls.contains(up))
+            continue;   // IN (...), AND (...), EXISTS (...): no call
+        if (i > 0 && (v[i - 1].t == T::Dot || v[i - 1].is("INTO") || v[i - 1].is("FROM") || v[i - 1].is("JOIN")
+                      || v[i - 1].is("UPDATE") || v[i - 1].is("TABLE")))
+            continue;   // INSERT INTO t (columns), a table name
+        throw JetError(errUndefinedFunction, QStringLiteral("Undefined function '%1' in expression.").arg(t.text));
+    }
 }
 
 bool isBoundaryWord(const Tok& t)
@@ -724,7 +766,9 @@ bool givesText(const Toks& v, size_t a, size_t b, const StatementColumns& cols)
             QStringLiteral("UCASE"), QStringLiteral("LCASE"), QStringLiteral("TRIM"),  QStringLiteral("LTRIM"),
             QStringLiteral("RTRIM"), QStringLiteral("MID"),   QStringLiteral("LEFT"),  QStringLiteral("RIGHT"),
             QStringLiteral("CSTR"),  QStringLiteral("CHR"),   QStringLiteral("CHR$"),  QStringLiteral("SPACE"),
-            QStringLiteral("JET_CONCAT"),
+            QStringLiteral("JET_CONCAT"), QStringLiteral("FORMAT"), QStringLiteral("LEFT$"), QStringLiteral("RIGHT$"),
+            QStringLiteral("MID$"), QStringLiteral("UCASE$"), QStringLiteral("LCASE$"), QStringLiteral("TRIM$"),
+            QStringLiteral("LTRIM$"), QStringLiteral("RTRIM$"), QStringLiteral("SPACE$"),
         };
         if (text.contains(up))
             return true;
@@ -842,71 +886,470 @@ bool numberOperand(const Toks& v, size_t a, size_t b, const StatementColumns& co
     return surelyWhole(v, a, b, cols) && !(b == a + 1 && v[a].is("NULL"));
 }
 
-// A date column compared with a number compares with the date of that
-// serial, as the engine compares a date with a number (SQLite would compare
-// the stored text with the number's text): [dt] > 37623 -> [dt] > jet_cdate((37623)).
+/// The field types that hold numbers.
+bool isNumberType(int type)
+{
+    switch (type) {
+    case dbByte: case dbInteger: case dbLong: case dbCurrency: case dbSingle: case dbDouble:
+        return true;
+    default: return false;
+    }
+}
+
+/// v[a, b) is a number literal with its sign; its value in d.
+bool numberLiteral(const Toks& v, size_t a, size_t b, double& d)
+{
+    size_t i = a;
+    bool negative = false;
+    if (b == a + 2 && (v[a].op("-") || v[a].op("+"))) {
+        negative = v[a].op("-");
+        ++i;
+    }
+    if (b != i + 1 || v[i].t != T::Num)
+        return false;
+    bool ok = false;
+    d = v[i].text.toDouble(&ok);
+    if (negative)
+        d = -d;
+    return ok;
+}
+
+// A date compared with a number compares its serial with the number, as the
+// engine compares them (SQLite would compare the stored text with the
+// number, and a number is always less than text). The date side is a date
+// literal, a Date column, or an expression that may give a date (date
+// arithmetic, Date(), Now(), CDATE); the number side a number literal, a
+// whole-number expression or a number column. A Date column against a number
+// literal within the date range compares with the date of that serial,
+// [dt] > jet_cdate((37623)), so that an index on the column still serves;
+// every other pair compares jet_serial(date side) with the number. The
+// operands of BETWEEN count as compared with its test value.
 void datesComparedWithNumbers(Toks& v, const StatementColumns& cols)
 {
-    if (cols.tables.empty())
-        return;
+    auto isDateColumn = [&](size_t a, size_t b) {
+        return isColumnRef(v, a, b) && cols.typeOf(v[b - 1].text) == dbDate;
+    };
+    // An expression that may give a date.
+    auto mayGiveDate = [&](size_t a, size_t b) {
+        if (b == a + 1 && v[a].t == T::Date)
+            return true;
+        if (isColumnRef(v, a, b))
+            return isDateColumn(a, b);
+        for (size_t i = a; i + 1 < b; ++i)
+            if (v[i].t == T::Word && v[i + 1].t == T::LParen
+                && (v[i].is("jet_add") || v[i].is("jet_sub") || v[i].is("jet_mul") || v[i].is("jet_date")
+                    || v[i].is("jet_now") || v[i].is("jet_cdate") || v[i].is("DATE") || v[i].is("NOW")
+                    || v[i].is("CDATE")))
+                return true;
+        return false;
+    };
+    auto isNumber = [&](size_t a, size_t b) {
+        if (a >= b)
+            return false;
+        if (numberOperand(v, a, b, cols))
+            return true;
+        return isColumnRef(v, a, b) && isNumberType(cols.typeOf(v[b - 1].text));
+    };
+    /// Rewrites the date side [a, b) compared with the number side [na, nb);
+    /// the number of tokens added.
+    auto rewrite = [&](size_t a, size_t b, size_t na, size_t nb, int pos, bool byDate = true) -> size_t {
+        double n = 0;
+        if (byDate && isDateColumn(a, b) && numberLiteral(v, na, nb, n) && dateInRange(DateTime{n})) {
+            v.insert(v.begin() + static_cast<long>(nb), {Tok{T::RParen, QStringLiteral(")"), pos}, Tok{T::RParen, QStringLiteral(")"), pos}});
+            v.insert(v.begin() + static_cast<long>(na), {Tok{T::Word, QStringLiteral("jet_cdate"), pos}, Tok{T::LParen, QStringLiteral("("), pos},
+                                                         Tok{T::LParen, QStringLiteral("("), pos}});
+            return 5;
+        }
+        v.insert(v.begin() + static_cast<long>(b), {Tok{T::RParen, QStringLiteral(")"), pos}});
+        v.insert(v.begin() + static_cast<long>(a),
+                 {Tok{T::Word, QStringLiteral("jet_serial"), pos}, Tok{T::LParen, QStringLiteral("("), pos}});
+        return 3;
+    };
     for (size_t k = 0; k < v.size(); ++k) {
+        if (v[k].is("BETWEEN")) {
+            // x BETWEEN lo AND hi: each bound against x, and x against each bound.
+            const size_t la = operandStart(v, k);
+            size_t and1 = operandEnd(v, k);
+            if (la == k || and1 >= v.size() || !v[and1].is("AND"))
+                continue;
+            const size_t hb = operandEnd(v, and1);
+            const bool xDate = mayGiveDate(la, k), xNumber = isNumber(la, k);
+            const bool loDate = mayGiveDate(k + 1, and1), loNumber = isNumber(k + 1, and1);
+            const bool hiDate = mayGiveDate(and1 + 1, hb), hiNumber = isNumber(and1 + 1, hb);
+            const int pos = v[k].pos;
+            if (xNumber && (loDate || hiDate)) {
+                if (hiDate)
+                    rewrite(and1 + 1, hb, la, k, pos, false);
+                if (loDate)
+                    rewrite(k + 1, and1, la, k, pos, false);
+            } else if (xDate && loNumber && hiNumber) {
+                // Every side to serials: the bounds are numbers, the test value its serial.
+                rewrite(la, k, la, la, pos, false);
+                k += 3;
+            }
+            continue;
+        }
         if (!isComparison(v[k]))
             continue;
         const size_t la = operandStart(v, k);
         const size_t rb = operandEnd(v, k);
         if (la == k || rb == k + 1)
             continue;
-        auto isDateColumn = [&](size_t a, size_t b) {
-            return isColumnRef(v, a, b) && cols.typeOf(v[b - 1].text) == dbDate;
-        };
-        // An expression that may give a date (date arithmetic, Date(), Now(),
-        // CDATE) compared with a number: the expression's date counts as its
-        // serial, a number stays itself.
-        auto mayGiveDate = [&](size_t a, size_t b) {
-            if (isColumnRef(v, a, b))
-                return false;
-            for (size_t i = a; i + 1 < b; ++i)
-                if (v[i].t == T::Word && v[i + 1].t == T::LParen
-                    && (v[i].is("jet_add") || v[i].is("jet_sub") || v[i].is("jet_mul") || v[i].is("jet_date")
-                        || v[i].is("jet_now") || v[i].is("jet_cdate") || v[i].is("DATE") || v[i].is("NOW")
-                        || v[i].is("CDATE")))
-                    return true;
-            return false;
-        };
-        auto wrapSerial = [&](size_t a, size_t b) {
-            const int pos = v[k].pos;
-            v.insert(v.begin() + static_cast<long>(b), {Tok{T::RParen, QStringLiteral(")"), pos}});
-            v.insert(v.begin() + static_cast<long>(a),
-                     {Tok{T::Word, QStringLiteral("jet_serial"), pos}, Tok{T::LParen, QStringLiteral("("), pos}});
-        };
-        if (mayGiveDate(la, k) && numberOperand(v, k + 1, rb, cols)) {
-            wrapSerial(la, k);
-            k += 3;
-            continue;
-        }
-        if (mayGiveDate(k + 1, rb) && numberOperand(v, la, k, cols)) {
-            wrapSerial(k + 1, rb);
-            k = rb + 2;
-            continue;
-        }
-        size_t a = 0, b = 0;
-        if (isDateColumn(la, k) && numberOperand(v, k + 1, rb, cols)) {
-            a = k + 1;
-            b = rb;
-        } else if (isDateColumn(k + 1, rb) && numberOperand(v, la, k, cols)) {
-            a = la;
-            b = k;
-        } else {
-            continue;
-        }
         const int pos = v[k].pos;
-        v.insert(v.begin() + static_cast<long>(b), {Tok{T::RParen, QStringLiteral(")"), pos}, Tok{T::RParen, QStringLiteral(")"), pos}});
-        v.insert(v.begin() + static_cast<long>(a), {Tok{T::Word, QStringLiteral("jet_cdate"), pos}, Tok{T::LParen, QStringLiteral("("), pos},
-                                                    Tok{T::LParen, QStringLiteral("("), pos}});
-        if (a > k)
-            k = b + 4;
+        if (mayGiveDate(la, k) && isNumber(k + 1, rb) && !mayGiveDate(k + 1, rb)) {
+            k += rewrite(la, k, k + 1, rb, pos);
+        } else if (mayGiveDate(k + 1, rb) && isNumber(la, k) && !mayGiveDate(la, k)) {
+            if (rewrite(k + 1, rb, la, k, pos) == 5)
+                k += 5;   // the number on the left was wrapped
+        }
+    }
+}
+
+// ---- comparisons as values ----------------------------------------------------
+//
+// The dialect's True is -1: a comparison, LIKE, IS, IN, BETWEEN or a
+// combination of them by AND, OR and NOT that stands where a value is wanted
+// (a select item, an operand of arithmetic or of another comparison, a
+// function's argument, a value written by SET or VALUES) is written
+// (-(condition)), -1 or 0 where SQLite gives 1 or 0. A condition that stands
+// as a condition (WHERE, ON, HAVING, and each side of their AND and OR) is
+// left as SQLite's own comparison, so an index on its column still serves.
+
+bool isLogicalWord(const Tok& t)
+{
+    return t.is("AND") || t.is("OR") || t.is("NOT") || t.is("XOR") || t.is("EQV") || t.is("IMP");
+}
+
+bool isPredicate(const Tok& t)
+{
+    return isComparison(t) || t.is("LIKE") || t.is("IS") || t.is("IN") || t.is("BETWEEN");
+}
+
+struct Span {
+    size_t a, b;
+};
+
+class ConditionValues {
+public:
+    ConditionValues(const Toks& v, const StatementColumns& cols) : v_(v), cols_(cols) {}
+
+    /// The spans of condition values, outermost and innermost alike.
+    std::vector<Span> statement()
+    {
+        walkStatement(0, v_.size());
+        return wraps_;
+    }
+    std::vector<Span> condition()
+    {
+        expr(0, v_.size(), true);
+        return wraps_;
+    }
+
+private:
+    const Toks& v_;
+    const StatementColumns& cols_;
+    std::vector<Span> wraps_;
+
+    /// [a, b) may be a Yes/No value: a condition, True, False, Null, a Yes/No
+    /// column (or one of a type not known here), or a function that may give
+    /// one. The engine's AND, OR and NOT of numbers work bit by bit (5 AND 3
+    /// is 1), which SQLite's do not: such an operand is refused.
+    bool mayBeYesNo(size_t a, size_t b) const
+    {
+        if (a >= b)
+            return true;
+        if (v_[a].t == T::LParen && closeOf(a, b) == b) {
+            for (size_t i = a + 1; i + 1 < b; ++i) {
+                if (v_[i].t == T::LParen)
+                    i = closeOf(i, b - 1) - 1;
+                else if (isPredicate(v_[i]) || isLogicalWord(v_[i]))
+                    return true;
+            }
+            return mayBeYesNo(a + 1, b - 1);
+        }
+        if (b == a + 1 && (v_[a].is("TRUE") || v_[a].is("FALSE") || v_[a].is("YES") || v_[a].is("NO") || v_[a].is("NULL")))
+            return true;
+        if (isColumnRef(v_, a, b)) {
+            const int type = cols_.typeOf(v_[b - 1].text);
+            return type == 0 || type == dbBoolean;
+        }
+        if (v_[a].t == T::Word && a + 1 < b && v_[a + 1].t == T::LParen && pastClose(v_, a + 1) == b) {
+            static const QSet<QString> maybe = {
+                QStringLiteral("ISNULL"), QStringLiteral("CBOOL"), QStringLiteral("IIF"), QStringLiteral("NZ"),
+                QStringLiteral("CVAR"),   QStringLiteral("FIRST"), QStringLiteral("LAST"), QStringLiteral("MIN"),
+                QStringLiteral("MAX"),
+            };
+            return maybe.contains(v_[a].text.toUpper());
+        }
+        return false;
+    }
+
+    /// One past the parenthesis closing the one at i (limited to b).
+    size_t closeOf(size_t i, size_t b) const { return std::min(pastClose(v_, i), b); }
+
+    /// The depth-0 comma-separated parts of [a, b).
+    std::vector<Span> commaParts(size_t a, size_t b) const
+    {
+        std::vector<Span> out;
+        size_t start = a;
+        for (size_t i = a; i < b; ++i) {
+            if (v_[i].t == T::LParen) {
+                i = closeOf(i, b) - 1;
+            } else if (v_[i].t == T::Comma) {
+                out.push_back({start, i});
+                start = i + 1;
+            }
+        }
+        out.push_back({start, b});
+        return out;
+    }
+
+    enum class Mode { Other, List, Condition, Set, Values, Terms };
+
+    bool startsClause(size_t i) const
+    {
+        const Tok& t = v_[i];
+        if ((t.is("LEFT") || t.is("RIGHT")) && i + 1 < v_.size() && v_[i + 1].t == T::LParen)
+            return false;   // the functions
+        return t.is("SELECT") || t.is("FROM") || t.is("WHERE") || t.is("HAVING") || t.is("ON") || t.is("JOIN")
+               || t.is("INNER") || t.is("LEFT") || t.is("RIGHT") || t.is("OUTER") || t.is("GROUP") || t.is("ORDER")
+               || t.is("SET") || t.is("VALUES") || t.is("INTO") || t.is("UNION") || t.is("UPDATE") || t.is("DELETE")
+               || t.is("INSERT");
+    }
+
+    void walkStatement(size_t a, size_t b)
+    {
+        Mode mode = Mode::Other;
+        size_t start = a;
+        for (size_t i = a; i <= b; ++i) {
+            if (i < b && v_[i].t == T::LParen) {
+                i = closeOf(i, b) - 1;
+                continue;
+            }
+            if (i < b && !startsClause(i))
+                continue;
+            segment(mode, start, i);
+            if (i == b)
+                break;
+            const Tok& t = v_[i];
+            start = i + 1;
+            if (t.is("SELECT")) {
+                mode = Mode::List;
+                while (start < b && (v_[start].is("DISTINCT") || v_[start].is("DISTINCTROW") || v_[start].is("ALL")))
+                    ++start;
+                if (start + 1 < b && v_[start].is("TOP"))
+                    start += 2;
+                if (start < b && v_[start].is("PERCENT"))
+                    ++start;
+            } else if (t.is("WHERE") || t.is("HAVING") || t.is("ON")) {
+                mode = Mode::Condition;
+            } else if (t.is("GROUP") || t.is("ORDER")) {
+                mode = Mode::Terms;
+                if (start < b && v_[start].is("BY"))
+                    ++start;
+            } else if (t.is("SET")) {
+                mode = Mode::Set;
+            } else if (t.is("VALUES")) {
+                mode = Mode::Values;
+            } else {
+                mode = Mode::Other;
+            }
+            i = start - 1;
+        }
+    }
+
+    void segment(Mode mode, size_t a, size_t b)
+    {
+        if (a >= b)
+            return;
+        switch (mode) {
+        case Mode::List:
+        case Mode::Terms:
+            for (Span p : commaParts(a, b)) {
+                // item AS name, term ASC / DESC
+                for (size_t i = p.a; i < p.b; ++i) {
+                    if (v_[i].t == T::LParen)
+                        i = closeOf(i, p.b) - 1;
+                    else if (v_[i].is("AS") || v_[i].is("ASC") || v_[i].is("DESC"))
+                        p.b = i;
+                }
+                expr(p.a, p.b, false);
+            }
+            break;
+        case Mode::Condition: expr(a, b, true); break;
+        case Mode::Set:
+            for (const Span& p : commaParts(a, b))
+                for (size_t i = p.a; i < p.b; ++i)
+                    if (v_[i].op("=")) {
+                        expr(i + 1, p.b, false);
+                        break;
+                    }
+            break;
+        case Mode::Values:
+            for (size_t i = a; i < b; ++i)
+                if (v_[i].t == T::LParen) {
+                    const size_t e = closeOf(i, b);
+                    for (const Span& p : commaParts(i + 1, e - 1))
+                        expr(p.a, p.b, false);
+                    i = e - 1;
+                }
+            break;
+        case Mode::Other:
+            // Table names, joined tables in parentheses, subqueries.
+            for (size_t i = a; i < b; ++i)
+                if (v_[i].t == T::LParen) {
+                    const size_t e = closeOf(i, b);
+                    walkStatement(i + 1, e - 1);
+                    i = e - 1;
+                }
+            break;
+        }
+    }
+
+    /// The expression [a, b), standing as a condition or as a value.
+    void expr(size_t a, size_t b, bool asCondition)
+    {
+        if (a >= b)
+            return;
+        if (v_[a].is("SELECT")) {
+            walkStatement(a, b);
+            return;
+        }
+        if (v_[a].t == T::LParen && closeOf(a, b) == b) {
+            expr(a + 1, b - 1, asCondition);
+            return;
+        }
+        bool logic = false;
+        for (size_t i = a; i < b && !logic; ++i) {
+            if (v_[i].t == T::LParen)
+                i = closeOf(i, b) - 1;
+            else
+                logic = isPredicate(v_[i]) || isLogicalWord(v_[i]);
+        }
+        if (!logic) {
+            nested(a, b);
+            return;
+        }
+        if (!asCondition)
+            wraps_.push_back({a, b});
+        // The sides of AND, OR, XOR, EQV and IMP, each without its leading NOTs
+        // (the AND of BETWEEN x AND y belongs to BETWEEN).
+        size_t start = a;
+        bool between = false;
+        for (size_t i = a; i <= b; ++i) {
+            if (i < b && v_[i].t == T::LParen) {
+                i = closeOf(i, b) - 1;
+                continue;
+            }
+            if (i < b && v_[i].is("BETWEEN")) {
+                between = true;
+                continue;
+            }
+            if (i < b && v_[i].is("AND") && between) {
+                between = false;
+                continue;
+            }
+            const bool joins = i < b && isLogicalWord(v_[i]) && !v_[i].is("NOT");
+            if (i < b && !joins)
+                continue;
+            size_t pa = start;
+            while (pa < i && v_[pa].is("NOT"))
+                ++pa;
+            bool predicate = false;
+            for (size_t j = pa; j < i && !predicate; ++j) {
+                if (v_[j].t == T::LParen)
+                    j = closeOf(j, i) - 1;
+                else
+                    predicate = isPredicate(v_[j]);
+            }
+            if (!predicate && !mayBeYesNo(pa, i))
+                throw JetError(errTypeMismatch, QStringLiteral("AND, OR and NOT of numbers or text are not supported; "
+                                                               "compare the values instead."));
+            side(pa, i);
+            start = i + 1;
+        }
+    }
+
+    /// One side of the logical words: a predicate, whose operands are values,
+    /// or a condition of its own.
+    void side(size_t a, size_t b)
+    {
+        if (a >= b)
+            return;
+        bool predicate = false;
+        for (size_t i = a; i < b && !predicate; ++i) {
+            if (v_[i].t == T::LParen)
+                i = closeOf(i, b) - 1;
+            else
+                predicate = isPredicate(v_[i]);
+        }
+        if (!predicate) {
+            expr(a, b, true);
+            return;
+        }
+        size_t start = a;
+        for (size_t i = a; i <= b; ++i) {
+            if (i < b && v_[i].t == T::LParen) {
+                i = closeOf(i, b) - 1;
+                continue;
+            }
+            if (i < b && !isPredicate(v_[i]) && !v_[i].is("AND") && !v_[i].is("NOT"))
+                continue;
+            expr(start, i, false);
+            start = i + 1;
+        }
+    }
+
+    /// The parentheses inside an expression without logic of its own: the
+    /// arguments of calls (IIF's first one a condition), subqueries, groups.
+    void nested(size_t a, size_t b)
+    {
+        for (size_t i = a; i < b; ++i) {
+            if (v_[i].t != T::LParen)
+                continue;
+            const size_t e = closeOf(i, b);
+            if (i > a && v_[i - 1].t == T::Word && !isBoundaryWord(v_[i - 1])) {
+                const bool iif = v_[i - 1].is("IIF");
+                bool first = true;
+                for (const Span& p : commaParts(i + 1, e - 1)) {
+                    expr(p.a, p.b, iif && first);
+                    first = false;
+                }
+            } else {
+                expr(i + 1, e - 1, false);
+            }
+            i = e - 1;
+        }
+    }
+};
+
+/// Writes each span of spans as (-(span)).
+void wrapSpans(Toks& v, std::vector<Span> spans)
+{
+    // Insertion points from the last back, so the earlier ones stay valid; at
+    // one point the closing tokens of an inner span go before the opening
+    // ones of a following span.
+    struct Insert {
+        size_t at;
+        bool open;
+    };
+    std::vector<Insert> points;
+    for (const Span& s : spans) {
+        points.push_back({s.a, true});
+        points.push_back({s.b, false});
+    }
+    std::stable_sort(points.begin(), points.end(), [](const Insert& x, const Insert& y) {
+        if (x.at != y.at)
+            return x.at > y.at;
+        return x.open && !y.open;   // at the same place: the opening inserted first ends up after
+    });
+    for (const Insert& p : points) {
+        const int pos = p.at < v.size() ? v[p.at].pos : (v.empty() ? 0 : v.back().pos);
+        if (p.open)
+            v.insert(v.begin() + static_cast<long>(p.at), {Tok{T::LParen, QStringLiteral("("), pos}, Tok{T::Op, QStringLiteral("-"), pos},
+                                                           Tok{T::LParen, QStringLiteral("("), pos}});
         else
-            k += 3;
+            v.insert(v.begin() + static_cast<long>(p.at), {Tok{T::RParen, QStringLiteral(")"), pos}, Tok{T::RParen, QStringLiteral(")"), pos}});
     }
 }
 
@@ -1887,6 +2330,8 @@ Translated translate(const QString& sql, const ColumnsOf& columnsOf)
     for (const Tok& t : v)
         if (t.t == T::Semi)
             fail(QStringLiteral("Characters found after end of SQL statement"), sql);
+    if (v[0].is("SELECT") || v[0].is("UPDATE") || v[0].is("DELETE") || v[0].is("INSERT"))
+        refuseUnknownFunctions(v);
     rewriteConcat(v);
     rewriteWholeDivision(v);
     rewriteDivision(v);
@@ -1894,15 +2339,19 @@ Translated translate(const QString& sql, const ColumnsOf& columnsOf)
     const bool arithmetic = std::any_of(v.begin(), v.end(), [](const Tok& t) {
         return t.op("+") || t.op("-") || t.op("*");
     });
+    // Comparisons need the types too: a date compares with a number by its
+    // serial; and AND, OR and NOT take Yes/No values only.
     bool numberCompared = false;
     for (size_t k = 0; k < v.size() && !numberCompared; ++k)
-        numberCompared = (isComparison(v[k]) && ((k + 1 < v.size() && v[k + 1].t == T::Num) || (k > 0 && v[k - 1].t == T::Num)))
-                         || v[k].is("SUM") || v[k].is("AVG");
+        numberCompared = isComparison(v[k]) || v[k].is("BETWEEN") || v[k].is("SUM") || v[k].is("AVG")
+                         || v[k].is("AND") || v[k].is("OR") || v[k].is("NOT");
     const StatementColumns cols = writes || arithmetic || numberCompared ? statementColumns(v, columnsOf) : StatementColumns();
     rewriteOperators(v, cols);
     datesComparedWithNumbers(v, cols);
-    if (v[0].is("SELECT") || v[0].is("UPDATE") || v[0].is("DELETE") || v[0].is("INSERT"))
+    if (v[0].is("SELECT") || v[0].is("UPDATE") || v[0].is("DELETE") || v[0].is("INSERT")) {
         collateComparisons(v);
+        wrapSpans(v, ConditionValues(v, cols).statement());
+    }
     const Tok& head = v[0];
     if (head.is("SELECT"))
         return translateSelect(v, sql);
@@ -1965,14 +2414,20 @@ Translated translate(const QString& sql, const ColumnsOf& columnsOf)
     fail(QStringLiteral("Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'"), sql);
 }
 
-QString translateExpression(const QString& expr)
+QString translateExpression(const QString& expr, const ColumnList& columns)
 {
     Toks v = tokenize(expr);
+    refuseUnknownFunctions(v);
     rewriteConcat(v);
     rewriteWholeDivision(v);
     rewriteDivision(v);
-    rewriteOperators(v, StatementColumns());
+    StatementColumns cols;
+    if (!columns.empty())
+        cols.tables.push_back(columns);
+    rewriteOperators(v, cols);
+    datesComparedWithNumbers(v, cols);
     collateComparisons(v);
+    wrapSpans(v, ConditionValues(v, cols).condition());
     Emitter em{nullptr, expr};
     return em.render(v);
 }

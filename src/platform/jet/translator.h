@@ -80,8 +80,11 @@ using ColumnsOf = std::function<ColumnList(const QString& table)>;
 /// would store and refuses what it refuses.
 Translated translate(const QString& jetSql, const ColumnsOf& columnsOf = {});
 
-/// Translates an expression (a WHERE condition or a find criterion).
-QString translateExpression(const QString& jetExpr);
+/// Translates an expression (a WHERE condition or a find criterion). With the
+/// columns of the table it is tested on, the operators and comparisons that
+/// depend on a column's type (a date against a number) take the type into
+/// account.
+QString translateExpression(const QString& jetExpr, const ColumnList& columns = {});
 
 /// True when the bracketed text names another database rather than a table.
 bool isExternalSpec(const QString& bracketText);

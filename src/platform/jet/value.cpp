@@ -160,10 +160,12 @@ std::optional<DateTime> parseStoredDate(const QString& s)
 QString displayDate(DateTime d)
 {
     const DateParts p = toParts(d);
-    const bool hasTime = p.hour || p.minute || p.second;
+    // A value on the day the serial counts from is a time of day: midnight
+    // (serial 0) is "12:00:00 AM", never the date 12/30/1899.
     const bool hasDate = !(p.year == 1899 && p.month == 12 && p.day == 30);
+    const bool hasTime = p.hour || p.minute || p.second || !hasDate;
     QString out;
-    if (hasDate || !hasTime)
+    if (hasDate)
         out = QString::asprintf("%d/%d/%d", p.month, p.day, p.year);
     if (hasTime) {
         const int h12 = p.hour % 12 == 0 ? 12 : p.hour % 12;

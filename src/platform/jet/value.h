@@ -61,7 +61,8 @@ QString storedDate(DateTime d);
 std::optional<DateTime> parseStoredDate(const QString& s);
 /// True when text has exactly the stored date shape.
 bool looksStoredDate(const QString& s);
-/// The text the engine gives for a date: "m/d/yyyy", "h:nn:ss AM" or both.
+/// The text the engine gives for a date: "m/d/yyyy", "h:nn:ss AM" or both. A
+/// value on 12/30/1899 (the serial's day 0) is a time alone, midnight included.
 QString displayDate(DateTime d);
 
 /// A date or time typed as the engine's SQL reads it between # signs and

@@ -220,9 +220,9 @@ TEST_P(XlsVersionTest, DatesKeepTheirDayAcrossExcelsCalendar)
     const std::vector<jet::DateTime> representable = {
         date(1900, 1, 1),      date(1900, 2, 28), date(1900, 3, 1),  date(1904, 1, 1),
         date(2000, 2, 29, 12), date(2100, 2, 28), date(2100, 3, 1),  date(2400, 2, 29, 13, 45, 30),
-        date(9999, 12, 31, 23, 59, 59),           jet::DateTime{0.5},
+        date(9999, 12, 31, 23, 59, 59),           jet::DateTime{0.5},  jet::DateTime{0}, // midnight alone is a time
     };
-    const std::vector<jet::DateTime> before1900 = {date(1899, 12, 31), date(1850, 6, 1, 8, 30), jet::DateTime{0}};
+    const std::vector<jet::DateTime> before1900 = {date(1899, 12, 31), date(1850, 6, 1, 8, 30)};
     std::vector<std::vector<Value>> rows;
     for (std::size_t i = 0; i < representable.size(); ++i)
         rows.push_back({representable[i], i < before1900.size() ? Value(before1900[i]) : Value()});

@@ -8,7 +8,7 @@ TEST(DateSerial, KnownDaysAndTimes)
 {
     struct Case { DateParts parts; double serial; const char* display; };
     const Case cases[] = {
-        {{1899, 12, 30, 0, 0, 0}, 0.0, "12/30/1899"},
+        {{1899, 12, 30, 0, 0, 0}, 0.0, "12:00:00 AM"},   // midnight alone is a time, not a date
         {{1900, 1, 1, 0, 0, 0}, 2.0, "1/1/1900"},
         {{2020, 1, 5, 15, 4, 5}, 43835.0 + (15 * 3600 + 4 * 60 + 5) / 86400.0, "1/5/2020 3:04:05 PM"},
         {{1899, 12, 30, 0, 0, 1}, 1 / 86400.0, "12:00:01 AM"},
