@@ -1,0 +1,238 @@
+// The record walk and the text reader of xls_records.h.
+//
+// Lengths: the kinds the check or the reader take a value from. Cells of a
+// fixed layout (NUMBER, RK, LABELSST, BOOLERR, BLANK), the code page, the
+// day count, the cell formats (XF) and the sheet's area (DIMENSIONS) have
+// one length in each version; a run of cells (MULRK, MULBLANK) a head, a
+// step per cell and a tail; records holding a text (LABEL, STRING, FONT,
+// FORMAT, BOUNDSHEET) or a formula at least their fixed head.
+#include "platform/drivers/xls_records.h"
+
+#include "platform/drivers/read_boundary.h"
+
+#include <algorithm>
+
+namespace drivers {
+
+void xlsDamaged(const char* why) { throw XlsDamage{QString::fromLatin1(why)}; }
+
+namespace xlsrec {
+
+KindLength kindLength(unsigned type, bool biff8)
+{
+    switch (type) {
+    case kEof:
+        return {0, 0};
+    case kCodepage:
+    case kDateMode:
+        return {2, 0};
+    case kBlank:
+        return {6, 0};
+    case kBoolErr:
+        return {8, 0};
+    case kRk:
+    case kLabelSst:
+        return {10, 0};
+    case kNumber:
+        return {14, 0};
+    case kXf:
+        return {biff8 ? 20 : 16, 0};
+    case kDimensions:
+        return {biff8 ? 14 : 10, 0};
+    case kMulRk:   // row, first column, (format, value) pairs, last column
+        return {12, 6};
+    case kMulBlank:   // row, first column, formats, last column
+        return {8, 2};
+    case 0x0809:   // BOF of BIFF5 and BIFF8
+    case 0x0043:   // XF of the older versions
+    case 0x0243:
+    case 0x0443:
+        return {4, 1};
+    case kFormat:
+        return {biff8 ? 4 : 3, 1};
+    case kBoundSheet:
+        return {biff8 ? 8 : 7, 1};
+    case kSst:
+        return {8, 1};
+    case kLabel:
+    case kRString:
+        return {8, 1};
+    case kString:
+        return {2, 1};
+    case kFont:
+        return {15, 1};
+    case kFormula:
+        return {20, 1};
+    case 0x001E:   // FORMAT of the oldest versions
+        return {1, 1};
+    default:
+        return {0, 1};
+    }
+}
+
+XlsTextRun::XlsTextRun(const QByteArray& s, const Record& r, qsizetype offset, const char* why)
+    : s_(s), at_(r.body() + offset), end_(r.end()), why_(why)
+{
+    if (at_ > end_)
+        xlsDamaged(why_);
+}
+
+void XlsTextRun::nextPart()
+{
+    // The current record ends where the next one's header starts.
+    if (end_ + 4 > s_.size() || u16(s_, end_) != kContinue)
+        xlsDamaged(why_);
+    const Record r = recordAt(s_, end_);
+    if (r.len == 0)
+        xlsDamaged("a text of the workbook goes on in an empty CONTINUE record");
+    if (r.end() > s_.size())
+        xlsDamaged("a record of the workbook runs past its end");
+    at_ = r.body();
+    end_ = r.end();
+}
+
+unsigned XlsTextRun::byteHere()
+{
+    needHere(1);
+    return u8(s_, at_++);
+}
+
+unsigned XlsTextRun::wordHere()
+{
+    needHere(2);
+    const unsigned v = u16(s_, at_);
+    at_ += 2;
+    return v;
+}
+
+std::uint32_t XlsTextRun::dwordHere()
+{
+    needHere(4);
+    const std::uint32_t v = u32(s_, at_);
+    at_ += 4;
+    return v;
+}
+
+void XlsTextRun::skip(qsizetype n)
+{
+    while (n > 0) {
+        nextIfAtEnd();
+        const qsizetype here = std::min(n, end_ - at_);
+        at_ += here;
+        n -= here;
+    }
+}
+
+void XlsTextRun::unicode(qsizetype chars, XlsChars* out)
+{
+    if (chars == 0 && at_ == end_)
+        return;   // an empty text may leave out its flags byte
+    nextIfAtEnd();
+    unsigned flags = byteHere();
+    const qsizetype runs = flags & 0x08 ? wordHere() : 0;
+    const qsizetype ext = flags & 0x04 ? dwordHere() : 0;
+    // The count is only a claim: room is made as the characters come.
+    bool high = false;   // the last character was the first half of a pair
+    while (chars > 0) {
+        if (at_ == end_) {
+            nextPart();
+            flags = byteHere();
+        }
+        const int width = flags & 0x01 ? 2 : 1;
+        const qsizetype here = std::min(chars, (end_ - at_) / width);
+        if (here == 0)
+            xlsDamaged("a text of the workbook is split inside a character");
+        const auto* p = reinterpret_cast<const unsigned char*>(s_.constData() + at_);
+        char16_t* to = out ? out->room(std::size_t(here)) : nullptr;
+        if (width == 2) {
+            for (qsizetype i = 0; i < here; ++i) {
+                const char16_t c = char16_t(p[2 * i] | p[2 * i + 1] << 8);
+                // Surrogates (D800 to DFFF) come in pairs, the high half first.
+                if ((c & 0xF800) == 0xD800) {
+                    if ((c & 0x0400) == 0 ? high : !high)
+                        xlsDamaged("a text of the workbook holds half of a character (a lone surrogate)");
+                    high = (c & 0x0400) == 0;
+                } else if (high) {
+                    xlsDamaged("a text of the workbook holds half of a character (a lone surrogate)");
+                }
+                if (to)
+                    *to++ = c;
+            }
+        } else {
+            if (high)
+                xlsDamaged("a text of the workbook holds half of a character (a lone surrogate)");
+            if (to)
+                for (qsizetype i = 0; i < here; ++i)
+                    *to++ = char16_t(p[i]);
+        }
+        if (out)
+            out->grew(std::size_t(here));
+        at_ += here * width;
+        chars -= here;
+    }
+    if (high)
+        xlsDamaged("a text of the workbook holds half of a character (a lone surrogate)");
+    skip(runs * 4 + ext);
+}
+
+void XlsTextRun::bytes(qsizetype n, QByteArray* out)
+{
+    while (n > 0) {
+        nextIfAtEnd();
+        const qsizetype here = std::min(n, end_ - at_);
+        if (out)
+            out->append(s_.constData() + at_, here);
+        at_ += here;
+        n -= here;
+    }
+}
+
+XlsTextRun recordText(const QByteArray& s, const Record& r, qsizetype offset, int countBytes, bool biff8, bool whole,
+                      XlsChars* chars, QByteArray* bytes)
+{
+    XlsTextRun t(s, r, offset);
+    const qsizetype count = countBytes == 1 ? t.byteHere() : t.wordHere();
+    if (biff8)
+        t.unicode(count, chars);
+    else
+        t.bytes(count, bytes);
+    if (whole && !t.atEnd())
+        xlsDamaged(kLonger);
+    return t;
+}
+
+qsizetype sharedTexts(const QByteArray& s, const Record& sst, XlsTextPool* pool)
+{
+    const std::uint32_t unique = u32(s, sst.body() + 4);
+    const char* const why = "the workbook's shared texts run past their records";
+    XlsTextRun run(s, sst, 8, why);
+    if (pool) {
+        // Each text takes at least three bytes: a count beyond the records is
+        // damage, not a reason to reserve memory. There are no more
+        // characters than bytes in the SST and the CONTINUE records after it.
+        qsizetype bytes = sst.len;
+        for (qsizetype at = sst.end(); at + 4 <= s.size() && u16(s, at) == kContinue; at += 4 + u16(s, at + 2))
+            bytes += u16(s, at + 2);
+        pool->spans.reserve(std::min<std::size_t>(unique, std::size_t(bytes / 3)));
+        pool->chars.reserve(std::size_t(bytes));
+    }
+    for (std::uint32_t k = 0; k < unique; ++k) {
+        if ((k & 4095) == 0)
+            stillReading();
+        run.nextIfAtEnd();
+        if (run.leftHere() < 3)
+            xlsDamaged(why);
+        const unsigned chars = run.wordHere();
+        if (!pool) {
+            run.unicode(chars, nullptr);
+            continue;
+        }
+        const std::size_t at = pool->chars.size();
+        run.unicode(chars, &pool->chars);
+        pool->spans.push_back(XlsTextPool::Span{at, std::uint32_t(pool->chars.size() - at)});
+    }
+    return run.after();
+}
+
+} // namespace xlsrec
+} // namespace drivers

@@ -1,0 +1,189 @@
+// The one walk over a workbook stream's records, shared by the structure
+// check (xls_check.h) and the reader of cells (xls_biff.h), so that both see
+// the same records with the same lengths and the same texts:
+// - XlsRecords steps from record to record (a 4-byte header: type and body
+//   length). Each record must lie inside the stream, hold no more than a
+//   record may, and have the length its kind has: a record of a fixed length
+//   (a number, a shared-text cell, a cell format ...) that is one byte longer
+//   or shorter means that its length is damaged and that every record after
+//   it would be read out of step.
+// - XlsTextRun reads a text from a record's body on into the CONTINUE records
+//   after it: BIFF8 texts (a flags byte again at the start of each CONTINUE,
+//   UTF-16 that must hold together: a lone surrogate is damage) and BIFF5
+//   texts (code-page bytes that go on as they are).
+// Damage is thrown as XlsDamage with a phrase saying what is wrong.
+#pragma once
+
+#include "platform/drivers/xls_biff.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+
+namespace drivers {
+
+struct XlsDamage {
+    QString why;
+};
+
+[[noreturn]] void xlsDamaged(const char* why);
+
+namespace xlsrec {
+
+constexpr unsigned kBof = 0x0809, kEof = 0x000A, kContinue = 0x003C, kFilePass = 0x002F, kCodepage = 0x0042,
+                   kDateMode = 0x0022, kFormat = 0x041E, kXf = 0x00E0, kBoundSheet = 0x0085, kSst = 0x00FC,
+                   kDimensions = 0x0200, kNumber = 0x0203, kRk = 0x027E, kMulRk = 0x00BD, kLabel = 0x0204,
+                   kRString = 0x00D6, kLabelSst = 0x00FD, kBoolErr = 0x0205, kFormula = 0x0006, kString = 0x0207,
+                   kBlank = 0x0201, kMulBlank = 0x00BE, kFont = 0x0031;
+
+/// The most a record's body holds (BIFF8; BIFF5 writers stay below it).
+constexpr qsizetype kMaxRecordBody = 8224;
+
+inline unsigned u8(const QByteArray& s, qsizetype at) { return static_cast<unsigned char>(s.constData()[at]); }
+inline unsigned u16(const QByteArray& s, qsizetype at) { return u8(s, at) | u8(s, at + 1) << 8; }
+inline std::uint32_t u32(const QByteArray& s, qsizetype at)
+{
+    return std::uint32_t(u16(s, at)) | std::uint32_t(u16(s, at + 2)) << 16;
+}
+
+/// The damage phrases the tests and the messages share.
+inline constexpr const char* kShorter = "a record of the workbook is shorter than its kind needs";
+inline constexpr const char* kLonger = "a record of the workbook is longer than its kind holds";
+inline constexpr const char* kClaimsMoreText = "a record of the workbook claims more text than it holds";
+
+struct Record {
+    qsizetype at = 0;   ///< of its header in the stream
+    unsigned type = 0;
+    qsizetype len = 0;
+    qsizetype body() const { return at + 4; }
+    qsizetype end() const { return at + 4 + len; }
+};
+
+inline Record recordAt(const QByteArray& s, qsizetype at)
+{
+    return Record{at, u16(s, at), qsizetype(u16(s, at + 2))};
+}
+
+/// The lengths records of a kind may have: `least` bytes and then any
+/// number of `step` bytes more; a step of 0 makes `least` the one length
+/// (a fixed-length kind). Kinds the walk does not read: {0, 1}.
+struct KindLength {
+    qsizetype least = 0;
+    qsizetype step = 1;
+};
+KindLength kindLength(unsigned type, bool biff8);
+
+/// Refuses a record whose length does not fit its kind.
+inline void checkKindLength(const Record& r, bool biff8)
+{
+    const KindLength k = kindLength(r.type, biff8);
+    if (r.len < k.least)
+        xlsDamaged(kShorter);
+    if (k.step != 1 && (k.step == 0 ? r.len != k.least : (r.len - k.least) % k.step != 0))
+        xlsDamaged(k.step == 0 ? kLonger : "a record of the workbook has an impossible length");
+}
+
+/// Steps through a stream's records from `at`.
+class XlsRecords {
+public:
+    XlsRecords(const QByteArray& s, bool biff8, qsizetype at = 0) : s_(s), biff8_(biff8), at_(at) {}
+
+    /// The record at the cursor, which then moves past it; false when fewer
+    /// than 4 bytes are left. A record that runs past the stream, or whose
+    /// length does not fit its kind, is damage.
+    bool next(Record& r)
+    {
+        if (at_ + 4 > s_.size())
+            return false;
+        r = recordAt(s_, at_);
+        if (r.len > kMaxRecordBody || r.end() > s_.size())
+            xlsDamaged("a record of the workbook runs past its end");
+        checkKindLength(r, biff8_);
+        at_ = r.end();
+        return true;
+    }
+    /// The record at the cursor without moving; false as next().
+    bool peek(Record& r) const
+    {
+        XlsRecords c = *this;
+        return c.next(r);
+    }
+    qsizetype at() const { return at_; }
+    void seek(qsizetype at) { at_ = at; }
+
+private:
+    const QByteArray& s_;
+    bool biff8_;
+    qsizetype at_;
+};
+
+/// A place in a record's body that may go on into the CONTINUE records after
+/// it: a text too long for its record.
+class XlsTextRun {
+public:
+    /// From `offset` in r's body; a text that runs past its records is damage `why`.
+    XlsTextRun(const QByteArray& s, const Record& r, qsizetype offset, const char* why = kClaimsMoreText);
+
+    /// Bytes that stay in the current record (a text's count and header).
+    unsigned byteHere();
+    unsigned wordHere();
+    std::uint32_t dwordHere();
+    /// At the start of the next CONTINUE when the current record is used up.
+    void nextIfAtEnd()
+    {
+        if (at_ == end_)
+            nextPart();
+    }
+    /// Bytes that may cross into the next records.
+    void skip(qsizetype n);
+
+    /// A BIFF8 text of `chars` characters, its count read: the flags, the
+    /// counts of formatting runs and extension bytes, the characters (a
+    /// flags byte again at each CONTINUE), then the runs and the extension,
+    /// skipped. The characters are appended to `out` when it is given. A
+    /// surrogate without its other half is damage. An empty text at the end
+    /// of its record may leave out its flags byte.
+    void unicode(qsizetype chars, XlsChars* out);
+    /// A BIFF5 text: `n` bytes of the code page, going on in CONTINUE
+    /// records as they are; appended to `out` when given.
+    void bytes(qsizetype n, QByteArray* out);
+
+    /// Bytes left in the current record.
+    qsizetype leftHere() const { return end_ - at_; }
+    /// Whether the run stands at the end of the last record it reached.
+    bool atEnd() const { return at_ == end_; }
+    /// Where the record after the last one the run has reached begins.
+    qsizetype after() const { return end_; }
+
+private:
+    void nextPart();
+    void needHere(qsizetype n) const
+    {
+        if (end_ - at_ < n)
+            xlsDamaged(why_);
+    }
+
+    const QByteArray& s_;
+    qsizetype at_, end_;
+    const char* why_;
+};
+
+/// A text a record holds from `offset` of its body: a count of `countBytes`
+/// (1 or 2) bytes, then the text (BIFF8: flags and characters, appended to
+/// `chars`; BIFF5: code-page bytes, appended to `bytes`), which may go on in
+/// CONTINUE records. With `whole`, the text must end where its last record
+/// ends (a cell's own text, a formula's text result): bytes left over mean
+/// that the count is damaged. Returns the run, standing after the text.
+XlsTextRun recordText(const QByteArray& s, const Record& r, qsizetype offset, int countBytes, bool biff8, bool whole,
+                      XlsChars* chars = nullptr, QByteArray* bytes = nullptr);
+
+/// The shared texts of the SST record `sst` and the CONTINUE records after
+/// it, appended to `pool` when it is given: a count of texts, then each text
+/// (its count and flags in one record, its characters split between records
+/// at will). A count the records cannot hold is damage. Returns where the
+/// record after the last one the texts reached begins.
+qsizetype sharedTexts(const QByteArray& s, const Record& sst, XlsTextPool* pool);
+
+} // namespace xlsrec
+} // namespace drivers
