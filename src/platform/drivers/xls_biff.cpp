@@ -250,12 +250,13 @@ bool XlsBiff::open(QByteArray stream, QString* why)
         std::vector<QByteArray> rawNames;   // BIFF5 names, decoded once the code page is known
         XlsRecords walk(s_, v8, recordAt(s_, 0).end());
         XlsChars chars;
-        QByteArray bytes;
+        QByteArrayView bytes;
+        QByteArray spill;
         // A text of the globals as Unicode (BIFF8) or as the code page's bytes (BIFF5).
         auto text = [&](const Record& r, qsizetype offset, int countBytes) {
             chars.clear();
-            bytes.resize(0);
-            recordText(s_, r, offset, countBytes, v8, false, &chars, &bytes);
+            bytes = QByteArrayView();
+            recordText(s_, r, offset, countBytes, v8, false, &chars, &bytes, &spill);
             return QString(reinterpret_cast<const QChar*>(chars.data()), qsizetype(chars.size()));
         };
         for (Record r; walk.next(r) && r.type != kEof;) {
@@ -288,7 +289,7 @@ bool XlsBiff::open(QByteArray stream, QString* why)
                     break;
                 names_ << text(r, 6, 1);
                 if (!v8)
-                    rawNames.push_back(bytes);
+                    rawNames.push_back(bytes.toByteArray());
                 offsets_.push_back(offset);
                 break;
             }
@@ -385,7 +386,7 @@ bool XlsBiff::walkSheet(XlsSheetWalk& w, unsigned lastRow, const XlsCellSink& si
     if (w.ended)
         return true;
     XlsChars own;     // a text of the cell's own record
-    QByteArray raw;   // the same in the code page's bytes (BIFF5)
+    QByteArray raw;   // the same in the code page's bytes, gathered from CONTINUE records (BIFF5)
     try {
         const bool v8 = version_ == 8;
         auto send = [&](unsigned row, unsigned col, const XlsCell& c, QStringView text = {}) {
@@ -420,9 +421,9 @@ bool XlsBiff::walkSheet(XlsSheetWalk& w, unsigned lastRow, const XlsCellSink& si
             own.clear();
             if (v8)
                 return recordText(s_, r, offset, 2, true, whole, &own);
-            raw.resize(0);
-            XlsTextRun t = recordText(s_, r, offset, 2, false, whole, nullptr, &raw);
-            const QString decoded = decode(raw.constData(), raw.size());
+            QByteArrayView bytes;
+            XlsTextRun t = recordText(s_, r, offset, 2, false, whole, nullptr, &bytes, &raw);
+            const QString decoded = decode(bytes.data(), bytes.size());
             own.append(reinterpret_cast<const char16_t*>(decoded.utf16()), std::size_t(decoded.size()));
             return t;
         };

@@ -1,11 +1,4 @@
-// The record walk and the text reader of xls_records.h.
-//
-// Lengths: the kinds the check or the reader take a value from. Cells of a
-// fixed layout (NUMBER, RK, LABELSST, BOOLERR, BLANK), the code page, the
-// day count, the cell formats (XF) and the sheet's area (DIMENSIONS) have
-// one length in each version; a run of cells (MULRK, MULBLANK) a head, a
-// step per cell and a tail; records holding a text (LABEL, STRING, FONT,
-// FORMAT, BOUNDSHEET) or a formula at least their fixed head.
+// The text reader of xls_records.h.
 #include "platform/drivers/xls_records.h"
 
 #include "platform/drivers/read_boundary.h"
@@ -18,56 +11,8 @@ void xlsDamaged(const char* why) { throw XlsDamage{QString::fromLatin1(why)}; }
 
 namespace xlsrec {
 
-KindLength kindLength(unsigned type, bool biff8)
-{
-    switch (type) {
-    case kEof:
-        return {0, 0};
-    case kCodepage:
-    case kDateMode:
-        return {2, 0};
-    case kBlank:
-        return {6, 0};
-    case kBoolErr:
-        return {8, 0};
-    case kRk:
-    case kLabelSst:
-        return {10, 0};
-    case kNumber:
-        return {14, 0};
-    case kXf:
-        return {biff8 ? 20 : 16, 0};
-    case kDimensions:
-        return {biff8 ? 14 : 10, 0};
-    case kMulRk:   // row, first column, (format, value) pairs, last column
-        return {12, 6};
-    case kMulBlank:   // row, first column, formats, last column
-        return {8, 2};
-    case 0x0809:   // BOF of BIFF5 and BIFF8
-    case 0x0043:   // XF of the older versions
-    case 0x0243:
-    case 0x0443:
-        return {4, 1};
-    case kFormat:
-        return {biff8 ? 4 : 3, 1};
-    case kBoundSheet:
-        return {biff8 ? 8 : 7, 1};
-    case kSst:
-        return {8, 1};
-    case kLabel:
-    case kRString:
-        return {8, 1};
-    case kString:
-        return {2, 1};
-    case kFont:
-        return {15, 1};
-    case kFormula:
-        return {20, 1};
-    case 0x001E:   // FORMAT of the oldest versions
-        return {1, 1};
-    default:
-        return {0, 1};
-    }
+namespace {
+constexpr const char* kHalfCharacter = "a text of the workbook holds half of a character (a lone surrogate)";
 }
 
 XlsTextRun::XlsTextRun(const QByteArray& s, const Record& r, qsizetype offset, const char* why)
@@ -89,28 +34,6 @@ void XlsTextRun::nextPart()
         xlsDamaged("a record of the workbook runs past its end");
     at_ = r.body();
     end_ = r.end();
-}
-
-unsigned XlsTextRun::byteHere()
-{
-    needHere(1);
-    return u8(s_, at_++);
-}
-
-unsigned XlsTextRun::wordHere()
-{
-    needHere(2);
-    const unsigned v = u16(s_, at_);
-    at_ += 2;
-    return v;
-}
-
-std::uint32_t XlsTextRun::dwordHere()
-{
-    needHere(4);
-    const std::uint32_t v = u32(s_, at_);
-    at_ += 4;
-    return v;
 }
 
 void XlsTextRun::skip(qsizetype n)
@@ -145,25 +68,37 @@ void XlsTextRun::unicode(qsizetype chars, XlsChars* out)
         const auto* p = reinterpret_cast<const unsigned char*>(s_.constData() + at_);
         char16_t* to = out ? out->room(std::size_t(here)) : nullptr;
         if (width == 2) {
-            for (qsizetype i = 0; i < here; ++i) {
+            // Surrogates (D800 to DFFF) are rare: the characters are taken
+            // in one plain pass, and looked at one by one only where the
+            // part holds one or a pair is open.
+            unsigned any = high ? 1 : 0;
+            if (to) {
+                for (qsizetype i = 0; i < here; ++i) {
+                    const char16_t c = char16_t(p[2 * i] | p[2 * i + 1] << 8);
+                    any |= (c & 0xF800) == 0xD800;
+                    to[i] = c;
+                }
+            } else {
+                for (qsizetype i = 0; i < here; ++i)
+                    any |= (p[2 * i + 1] & 0xF8) == 0xD8;
+            }
+            for (qsizetype i = 0; any && i < here; ++i) {
                 const char16_t c = char16_t(p[2 * i] | p[2 * i + 1] << 8);
-                // Surrogates (D800 to DFFF) come in pairs, the high half first.
+                // The high half first, then the low one.
                 if ((c & 0xF800) == 0xD800) {
                     if ((c & 0x0400) == 0 ? high : !high)
-                        xlsDamaged("a text of the workbook holds half of a character (a lone surrogate)");
+                        xlsDamaged(kHalfCharacter);
                     high = (c & 0x0400) == 0;
                 } else if (high) {
-                    xlsDamaged("a text of the workbook holds half of a character (a lone surrogate)");
+                    xlsDamaged(kHalfCharacter);
                 }
-                if (to)
-                    *to++ = c;
             }
         } else {
             if (high)
-                xlsDamaged("a text of the workbook holds half of a character (a lone surrogate)");
+                xlsDamaged(kHalfCharacter);
             if (to)
                 for (qsizetype i = 0; i < here; ++i)
-                    *to++ = char16_t(p[i]);
+                    to[i] = char16_t(p[i]);
         }
         if (out)
             out->grew(std::size_t(here));
@@ -171,31 +106,43 @@ void XlsTextRun::unicode(qsizetype chars, XlsChars* out)
         chars -= here;
     }
     if (high)
-        xlsDamaged("a text of the workbook holds half of a character (a lone surrogate)");
+        xlsDamaged(kHalfCharacter);
     skip(runs * 4 + ext);
 }
 
-void XlsTextRun::bytes(qsizetype n, QByteArray* out)
+QByteArrayView XlsTextRun::bytes(qsizetype n, QByteArray& spill)
 {
+    if (n > 0)
+        nextIfAtEnd();
+    if (n <= end_ - at_) {
+        const QByteArrayView here(s_.constData() + at_, n);
+        at_ += n;
+        return here;
+    }
+    spill.resize(0);
     while (n > 0) {
         nextIfAtEnd();
         const qsizetype here = std::min(n, end_ - at_);
-        if (out)
-            out->append(s_.constData() + at_, here);
+        spill.append(s_.constData() + at_, here);
         at_ += here;
         n -= here;
     }
+    return QByteArrayView(spill);
 }
 
 XlsTextRun recordText(const QByteArray& s, const Record& r, qsizetype offset, int countBytes, bool biff8, bool whole,
-                      XlsChars* chars, QByteArray* bytes)
+                      XlsChars* chars, QByteArrayView* bytes, QByteArray* spill)
 {
     XlsTextRun t(s, r, offset);
     const qsizetype count = countBytes == 1 ? t.byteHere() : t.wordHere();
-    if (biff8)
+    if (biff8) {
         t.unicode(count, chars);
-    else
-        t.bytes(count, bytes);
+    } else {
+        QByteArray own;
+        const QByteArrayView seen = t.bytes(count, spill ? *spill : own);
+        if (bytes)
+            *bytes = seen;
+    }
     if (whole && !t.atEnd())
         xlsDamaged(kLonger);
     return t;

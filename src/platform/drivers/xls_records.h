@@ -17,6 +17,7 @@
 #include "platform/drivers/xls_biff.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <cstdint>
@@ -67,17 +68,94 @@ inline Record recordAt(const QByteArray& s, qsizetype at)
 
 /// The lengths records of a kind may have: `least` bytes and then any
 /// number of `step` bytes more; a step of 0 makes `least` the one length
-/// (a fixed-length kind). Kinds the walk does not read: {0, 1}.
+/// (a fixed-length kind). Kinds the walk does not read: {0, 1}. Cells of a
+/// fixed layout (NUMBER, RK, LABELSST, BOOLERR, BLANK), the code page, the
+/// day count, the cell formats (XF) and the sheet's area (DIMENSIONS) have
+/// one length in each version; a run of cells (MULRK, MULBLANK) a head, a
+/// step per cell and a tail; records holding a text (LABEL, STRING, FONT,
+/// FORMAT, BOUNDSHEET) or a formula at least their fixed head.
 struct KindLength {
     qsizetype least = 0;
     qsizetype step = 1;
 };
-KindLength kindLength(unsigned type, bool biff8);
+constexpr KindLength kindLength(unsigned type, bool biff8)
+{
+    switch (type) {
+    case kEof:
+        return {0, 0};
+    case kCodepage:
+    case kDateMode:
+        return {2, 0};
+    case kBlank:
+        return {6, 0};
+    case kBoolErr:
+        return {8, 0};
+    case kRk:
+    case kLabelSst:
+        return {10, 0};
+    case kNumber:
+        return {14, 0};
+    case kXf:
+        return {biff8 ? 20 : 16, 0};
+    case kDimensions:
+        return {biff8 ? 14 : 10, 0};
+    case kMulRk:   // row, first column, (format, value) pairs, last column
+        return {12, 6};
+    case kMulBlank:   // row, first column, formats, last column
+        return {8, 2};
+    case kBof:
+    case 0x0043:   // XF of the older versions
+    case 0x0243:
+    case 0x0443:
+        return {4, 1};
+    case kFormat:
+        return {biff8 ? 4 : 3, 1};
+    case kBoundSheet:
+        return {biff8 ? 8 : 7, 1};
+    case kSst:
+        return {8, 1};
+    case kLabel:
+    case kRString:
+        return {8, 1};
+    case kString:
+        return {2, 1};
+    case kFont:
+        return {15, 1};
+    case kFormula:
+        return {20, 1};
+    case 0x001E:   // FORMAT of the oldest versions
+        return {1, 1};
+    default:
+        return {0, 1};
+    }
+}
+
+/// kindLength of every type below 0x0900 (the kinds above read as any
+/// length), by version: one look-up a record instead of a search.
+struct KindLengths {
+    struct Entry {
+        std::uint16_t least = 0;
+        std::uint8_t step = 1;
+    };
+    static constexpr unsigned kTypes = 0x0900;
+    Entry byType[2][kTypes] = {};
+    constexpr KindLengths()
+    {
+        for (unsigned v = 0; v < 2; ++v)
+            for (unsigned t = 0; t < kTypes; ++t) {
+                const KindLength k = kindLength(t, v == 1);
+                byType[v][t] = Entry{std::uint16_t(k.least), std::uint8_t(k.step)};
+            }
+    }
+};
+inline constexpr KindLengths kKindLengths{};
 
 /// Refuses a record whose length does not fit its kind.
 inline void checkKindLength(const Record& r, bool biff8)
 {
-    const KindLength k = kindLength(r.type, biff8);
+    if (r.type >= KindLengths::kTypes)
+        return;
+    const KindLengths::Entry k = kKindLengths.byType[biff8 ? 1 : 0][r.type];
     if (r.len < k.least)
         xlsDamaged(kShorter);
     if (k.step != 1 && (k.step == 0 ? r.len != k.least : (r.len - k.least) % k.step != 0))
@@ -126,9 +204,25 @@ public:
     XlsTextRun(const QByteArray& s, const Record& r, qsizetype offset, const char* why = kClaimsMoreText);
 
     /// Bytes that stay in the current record (a text's count and header).
-    unsigned byteHere();
-    unsigned wordHere();
-    std::uint32_t dwordHere();
+    unsigned byteHere()
+    {
+        needHere(1);
+        return u8(s_, at_++);
+    }
+    unsigned wordHere()
+    {
+        needHere(2);
+        const unsigned v = u16(s_, at_);
+        at_ += 2;
+        return v;
+    }
+    std::uint32_t dwordHere()
+    {
+        needHere(4);
+        const std::uint32_t v = u32(s_, at_);
+        at_ += 4;
+        return v;
+    }
     /// At the start of the next CONTINUE when the current record is used up.
     void nextIfAtEnd()
     {
@@ -146,8 +240,10 @@ public:
     /// of its record may leave out its flags byte.
     void unicode(qsizetype chars, XlsChars* out);
     /// A BIFF5 text: `n` bytes of the code page, going on in CONTINUE
-    /// records as they are; appended to `out` when given.
-    void bytes(qsizetype n, QByteArray* out);
+    /// records as they are. They are seen where they lie when they stay in
+    /// one record, else gathered in `spill`; valid while the stream and
+    /// `spill` are.
+    QByteArrayView bytes(qsizetype n, QByteArray& spill);
 
     /// Bytes left in the current record.
     qsizetype leftHere() const { return end_ - at_; }
@@ -171,12 +267,13 @@ private:
 
 /// A text a record holds from `offset` of its body: a count of `countBytes`
 /// (1 or 2) bytes, then the text (BIFF8: flags and characters, appended to
-/// `chars`; BIFF5: code-page bytes, appended to `bytes`), which may go on in
-/// CONTINUE records. With `whole`, the text must end where its last record
-/// ends (a cell's own text, a formula's text result): bytes left over mean
-/// that the count is damaged. Returns the run, standing after the text.
+/// `chars` when given; BIFF5: code-page bytes, seen in `bytes` when given, as
+/// XlsTextRun::bytes gives them with `spill`), which may go on in CONTINUE
+/// records. With `whole`, the text must end where its last record ends (a
+/// cell's own text, a formula's text result): bytes left over mean that the
+/// count is damaged. Returns the run, standing after the text.
 XlsTextRun recordText(const QByteArray& s, const Record& r, qsizetype offset, int countBytes, bool biff8, bool whole,
-                      XlsChars* chars = nullptr, QByteArray* bytes = nullptr);
+                      XlsChars* chars = nullptr, QByteArrayView* bytes = nullptr, QByteArray* spill = nullptr);
 
 /// The shared texts of the SST record `sst` and the CONTINUE records after
 /// it, appended to `pool` when it is given: a count of texts, then each text
