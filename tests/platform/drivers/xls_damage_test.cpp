@@ -160,6 +160,18 @@ const Case kCases[] = {
          f[cell + 2] = char(15);
      },
      "a record of the workbook is longer than its kind holds"},
+    // The header's list of allocation-table sectors is padded with free
+    // entries; one more entry there is a damaged count.
+    {"TableSectorListHoldingAnUncountedSector", drivers::XlsVersion::Biff8,
+     [](QByteArray& f) {
+         const qsizetype counted = qsizetype(quint8(f[0x2C]));
+         ASSERT_LT(counted, 109);
+         f[0x4C + 4 * counted] = char(0x01);
+         f[0x4C + 4 * counted + 1] = 0;
+         f[0x4C + 4 * counted + 2] = 0;
+         f[0x4C + 4 * counted + 3] = 0;
+     },
+     "its allocation table's sector list holds more sectors than it counts"},
     {"SheetOffsetMissingTheSheet", drivers::XlsVersion::Biff8,
      [](QByteArray& f) {
          const qsizetype sheet = record(f, 0x0085);
@@ -304,6 +316,21 @@ const RecordCase kRecordCases[] = {
     {"EmptyContinueInsideASharedText", drivers::XlsVersion::Biff8,
      [](std::vector<Record>& recs) { splitSharedTexts(recs, true); },
      "a text of the workbook goes on in an empty CONTINUE record"},
+    // A cell whose type became CONTINUE would drop out of the sheet.
+    {"NumberTurnedIntoAContinue", drivers::XlsVersion::Biff8,
+     [](std::vector<Record>& recs) {
+         const auto n = first(recs, 0x0203);
+         ASSERT_NE(n, recs.end());
+         n->id = 0x003C;
+     },
+     "a CONTINUE record of the workbook goes on from a record that does not go on"},
+    {"CellFormatTurnedIntoAContinue", drivers::XlsVersion::Biff5,
+     [](std::vector<Record>& recs) {
+         const auto xf = first(recs, 0x00E0);
+         ASSERT_NE(xf, recs.end());
+         (xf + 1)->id = 0x003C;
+     },
+     "a CONTINUE record of the workbook goes on from a record that does not go on"},
     {"LoneHighSurrogateInASharedText", drivers::XlsVersion::Biff8,
      [](std::vector<Record>& recs) { replaceFirstSharedText(recs, {0xD83D, u'a'}); },
      "a text of the workbook holds half of a character (a lone surrogate)"},
@@ -868,14 +895,19 @@ Sound layout(const QString& name, const QByteArray& bytes)
 struct Mutant {
     std::string what;
     QByteArray bytes;
+    int kind = 0;   ///< the structure damaged (Damaged)
 };
+
+/// The structures the mutants damage, each sampled on its own.
+enum Damaged { kHeader, kAllocation, kDirectory, kLengths, kTypes, kSheetList, kSharedTexts, kContinues, kCells, kKinds };
 
 /// The damages of the structures, each a mutant of `s`.
 std::vector<Mutant> structuralMutants(const Sound& s)
 {
     std::vector<Mutant> out;
+    int kind = kHeader;
     auto put = [&](std::string what, const std::vector<std::pair<qsizetype, quint32>>& writes, int width) {
-        Mutant m{std::move(what), s.bytes};
+        Mutant m{std::move(what), s.bytes, kind};
         for (const auto& [at, v] : writes)
             for (int i = 0; i < width; ++i)
                 m.bytes[at + i] = char((v >> (8 * i)) & 0xFF);
@@ -889,10 +921,12 @@ std::vector<Mutant> structuralMutants(const Sound& s)
             put("header field 0x" + hex(quint32(field)) + " = 0x" + hex(v), {{field, v}}, width);
         }
     // The allocation table's entries of the workbook stream's sectors.
+    kind = kAllocation;
     for (std::size_t k = 0; k < s.fatPlaces.size(); ++k)
         for (const quint32 v : {0u, 0xFFFFFFFEu, 0xFFFFFFFFu, 0xFFFFFFFDu, quint32(k + 1), 0x7FFFu})
             put("allocation entry of stream sector " + std::to_string(k) + " = 0x" + hex(v), {{s.fatPlaces[k], v}}, 4);
     // The workbook stream's directory entry: name length, kind, links, first sector, size.
+    kind = kDirectory;
     for (const auto& [field, width, values] :
          std::vector<std::tuple<qsizetype, int, std::vector<quint32>>>{
              {0x40, 2, {0, 2, 0x7F, 0x42}},
@@ -920,12 +954,17 @@ std::vector<Mutant> structuralMutants(const Sound& s)
             put(rec + ": " + what, writes, 1);
         };
         const quint32 len = quint32(r.body.size());
+        kind = r.id == 0x003C ? kContinues : kLengths;
         for (const int delta : {+1, -1, +2, -2, +6})
             if (qint64(len) + delta >= 0)
                 field(2, 2, quint32(qint64(len) + delta), "length " + std::to_string(qint64(len) + delta));
-        for (const quint32 type : {0u, 0x3Cu, 0x0Au, 0x0809u, quint32(r.id ^ 1), 0x00FDu, 0x0203u})
-            if (type != r.id)
-                field(0, 2, type, "type 0x" + hex(type));
+        for (const quint32 type : {0u, 0x3Cu, 0x0Au, 0x0809u, quint32(r.id ^ 1), 0x00FDu, 0x0203u}) {
+            if (type == r.id)
+                continue;
+            kind = type == 0x3C || r.id == 0x3C ? kContinues : kTypes;
+            field(0, 2, type, "type 0x" + hex(type));
+        }
+        kind = r.id == 0x0085 ? kSheetList : r.id == 0x00FC || r.id == 0x003C ? kSharedTexts : kCells;
         if (r.id == 0x0085)   // BOUNDSHEET: the sheet's place, kind and name length
             for (const qint64 d : {-1, +1, +4})
                 field(4, 4, quint32(qint64(xlsfixture::u32(r.body, 0)) + d), "sheet place moved by " + std::to_string(d));
@@ -999,7 +1038,7 @@ TEST(DamageCompared, EveryMutantIsRefusedOrReadAsTheSoundFileOrAsXlrdReadsIt)
         layout(QStringLiteral("own5"), ownExport(dir, drivers::XlsVersion::Biff5)),
         layout(QStringLiteral("own8"), ownExport(dir, drivers::XlsVersion::Biff8)),
     };
-    constexpr std::size_t kStructural = 55, kFlips = 25;
+    constexpr std::size_t kEachKind = 6, kFlips = 25;
 
     struct Case {
         const Sound* sound;
@@ -1010,9 +1049,18 @@ TEST(DamageCompared, EveryMutantIsRefusedOrReadAsTheSoundFileOrAsXlrdReadsIt)
     QStringList paths;
     for (const Sound& s : sounds) {
         ASSERT_FALSE(s.records.empty()) << s.name.toStdString();
-        std::vector<Mutant> pool = structuralMutants(s);
-        std::shuffle(pool.begin(), pool.end(), rng);
-        pool.resize(std::min(pool.size(), kStructural));
+        // A few of each kind of damage, then bit flips.
+        std::vector<Mutant> all = structuralMutants(s);
+        std::shuffle(all.begin(), all.end(), rng);
+        std::vector<Mutant> pool;
+        for (int kind = 0; kind < kKinds; ++kind) {
+            std::size_t taken = 0;
+            for (Mutant& m : all)
+                if (m.kind == kind && taken < kEachKind) {
+                    pool.push_back(std::move(m));
+                    ++taken;
+                }
+        }
         for (std::size_t k = 0; k < kFlips; ++k)
             pool.push_back(flip(s, rng));
         for (Mutant& m : pool) {
