@@ -15,13 +15,6 @@ namespace {
 constexpr const char* kHalfCharacter = "a text of the workbook holds half of a character (a lone surrogate)";
 }
 
-XlsTextRun::XlsTextRun(const QByteArray& s, const Record& r, qsizetype offset, const char* why)
-    : s_(s), at_(r.body() + offset), end_(r.end()), why_(why)
-{
-    if (at_ > end_)
-        xlsDamaged(why_);
-}
-
 void XlsTextRun::nextPart()
 {
     // The current record ends where the next one's header starts.
@@ -110,15 +103,8 @@ void XlsTextRun::unicode(qsizetype chars, XlsChars* out)
     skip(runs * 4 + ext);
 }
 
-QByteArrayView XlsTextRun::bytes(qsizetype n, QByteArray& spill)
+QByteArrayView XlsTextRun::gathered(qsizetype n, QByteArray& spill)
 {
-    if (n > 0)
-        nextIfAtEnd();
-    if (n <= end_ - at_) {
-        const QByteArrayView here(s_.constData() + at_, n);
-        at_ += n;
-        return here;
-    }
     spill.resize(0);
     while (n > 0) {
         nextIfAtEnd();
@@ -128,24 +114,6 @@ QByteArrayView XlsTextRun::bytes(qsizetype n, QByteArray& spill)
         n -= here;
     }
     return QByteArrayView(spill);
-}
-
-XlsTextRun recordText(const QByteArray& s, const Record& r, qsizetype offset, int countBytes, bool biff8, bool whole,
-                      XlsChars* chars, QByteArrayView* bytes, QByteArray* spill)
-{
-    XlsTextRun t(s, r, offset);
-    const qsizetype count = countBytes == 1 ? t.byteHere() : t.wordHere();
-    if (biff8) {
-        t.unicode(count, chars);
-    } else {
-        QByteArray own;
-        const QByteArrayView seen = t.bytes(count, spill ? *spill : own);
-        if (bytes)
-            *bytes = seen;
-    }
-    if (whole && !t.atEnd())
-        xlsDamaged(kLonger);
-    return t;
 }
 
 qsizetype sharedTexts(const QByteArray& s, const Record& sst, XlsTextPool* pool)

@@ -156,10 +156,15 @@ inline void checkKindLength(const Record& r, bool biff8)
     if (r.type >= KindLengths::kTypes)
         return;
     const KindLengths::Entry k = kKindLengths.byType[biff8 ? 1 : 0][r.type];
+    if (k.step == 0) {   // most records: cells of a fixed length
+        if (r.len != k.least)
+            xlsDamaged(r.len < k.least ? kShorter : kLonger);
+        return;
+    }
     if (r.len < k.least)
         xlsDamaged(kShorter);
-    if (k.step != 1 && (k.step == 0 ? r.len != k.least : (r.len - k.least) % k.step != 0))
-        xlsDamaged(k.step == 0 ? kLonger : "a record of the workbook has an impossible length");
+    if (k.step > 1 && (r.len - k.least) % k.step != 0)
+        xlsDamaged("a record of the workbook has an impossible length");
 }
 
 /// Steps through a stream's records from `at`.
@@ -201,7 +206,12 @@ private:
 class XlsTextRun {
 public:
     /// From `offset` in r's body; a text that runs past its records is damage `why`.
-    XlsTextRun(const QByteArray& s, const Record& r, qsizetype offset, const char* why = kClaimsMoreText);
+    XlsTextRun(const QByteArray& s, const Record& r, qsizetype offset, const char* why = kClaimsMoreText)
+        : s_(s), at_(r.body() + offset), end_(r.end()), why_(why)
+    {
+        if (at_ > end_)
+            xlsDamaged(why_);
+    }
 
     /// Bytes that stay in the current record (a text's count and header).
     unsigned byteHere()
@@ -243,7 +253,15 @@ public:
     /// records as they are. They are seen where they lie when they stay in
     /// one record, else gathered in `spill`; valid while the stream and
     /// `spill` are.
-    QByteArrayView bytes(qsizetype n, QByteArray& spill);
+    QByteArrayView bytes(qsizetype n, QByteArray& spill)
+    {
+        if (n > 0 && n <= end_ - at_) {
+            const QByteArrayView here(s_.constData() + at_, n);
+            at_ += n;
+            return here;
+        }
+        return gathered(n, spill);
+    }
 
     /// Bytes left in the current record.
     qsizetype leftHere() const { return end_ - at_; }
@@ -254,6 +272,7 @@ public:
 
 private:
     void nextPart();
+    QByteArrayView gathered(qsizetype n, QByteArray& spill);
     void needHere(qsizetype n) const
     {
         if (end_ - at_ < n)
@@ -272,8 +291,24 @@ private:
 /// records. With `whole`, the text must end where its last record ends (a
 /// cell's own text, a formula's text result): bytes left over mean that the
 /// count is damaged. Returns the run, standing after the text.
-XlsTextRun recordText(const QByteArray& s, const Record& r, qsizetype offset, int countBytes, bool biff8, bool whole,
-                      XlsChars* chars = nullptr, QByteArrayView* bytes = nullptr, QByteArray* spill = nullptr);
+inline XlsTextRun recordText(const QByteArray& s, const Record& r, qsizetype offset, int countBytes, bool biff8,
+                             bool whole, XlsChars* chars = nullptr, QByteArrayView* bytes = nullptr,
+                             QByteArray* spill = nullptr)
+{
+    XlsTextRun t(s, r, offset);
+    const qsizetype count = countBytes == 1 ? t.byteHere() : t.wordHere();
+    if (biff8) {
+        t.unicode(count, chars);
+    } else {
+        QByteArray none;
+        const QByteArrayView seen = t.bytes(count, spill ? *spill : none);
+        if (bytes)
+            *bytes = seen;
+    }
+    if (whole && !t.atEnd())
+        xlsDamaged(kLonger);
+    return t;
+}
 
 /// The shared texts of the SST record `sst` and the CONTINUE records after
 /// it, appended to `pool` when it is given: a count of texts, then each text
