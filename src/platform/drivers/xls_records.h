@@ -48,7 +48,7 @@ inline std::uint32_t u32(const QByteArray& s, qsizetype at)
     return std::uint32_t(u16(s, at)) | std::uint32_t(u16(s, at + 2)) << 16;
 }
 
-/// The damage phrases the tests and the messages share.
+/// Damage phrases more than one reader of the records gives.
 inline constexpr const char* kShorter = "a record of the workbook is shorter than its kind needs";
 inline constexpr const char* kLonger = "a record of the workbook is longer than its kind holds";
 inline constexpr const char* kClaimsMoreText = "a record of the workbook claims more text than it holds";
@@ -185,12 +185,6 @@ public:
         checkKindLength(r, biff8_);
         at_ = r.end();
         return true;
-    }
-    /// The record at the cursor without moving; false as next().
-    bool peek(Record& r) const
-    {
-        XlsRecords c = *this;
-        return c.next(r);
     }
     qsizetype at() const { return at_; }
     void seek(qsizetype at) { at_ = at; }
