@@ -63,12 +63,17 @@ bool putFormulas(const QString& path, const std::map<double, Result>& formulas);
 
 /// What xlrd reads in a workbook's sheet: per row, per column, [type, value]
 /// with xlrd's cell types (0 empty, 1 text, 2 number, 3 date as
-/// "YYYY-MM-DD HH:MM:SS", 4 Boolean, 5 error, 6 blank).
+/// "YYYY-MM-DD HH:MM:SS" and then the stored day count, 4 Boolean, 5 error,
+/// 6 blank).
 struct XlrdSheet {
     QString error;        ///< xlrd refused the file (or could not be run)
     QStringList sheets;
     QJsonArray rows;
 };
 XlrdSheet xlrdRead(const QString& path, int sheet = 0);
+/// The same for many files, in one run of the interpreter.
+std::vector<XlrdSheet> xlrdReadMany(const QStringList& paths, int sheet = 0);
+/// Whether the answer says that xlrd (or the interpreter) is missing.
+bool xlrdMissing(const XlrdSheet& x);
 
 } // namespace xlsfixture

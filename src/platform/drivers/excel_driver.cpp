@@ -1,10 +1,17 @@
-// The Excel drivers behind "[Excel 8.0;...]" and "[Excel 5.0;...]": reading a
-// sheet (HDR, IMEX) and writing a new workbook of one sheet. A workbook that
-// already exists is never written into: the export deletes it first, and
-// anything else is refused, so no sheet of the user's is overwritten.
+// The Excel drivers behind "[Excel 8.0;...]", "[Excel 97;...]" and
+// "[Excel 5.0;...]": listing a workbook's sheets, reading a sheet (HDR, IMEX)
+// with our own reader of its records (xls_reader.h), and writing a new
+// workbook of one sheet (xls_writer.h). A workbook that already exists is
+// never written into: the export deletes it first, and anything else is
+// refused, so no sheet of the user's is overwritten.
 //
-// Reading runs in a child process (read_boundary.h): the workbook library
-// can read outside its buffers on a damaged file.
+// Listing and reading run in a child process (read_boundary.h), as every
+// read of a file that others wrote: the reader refuses a file whose
+// structure does not hold together before it takes a value from it, and the
+// child bounds what no check of the structure can, the time and memory a
+// read takes. The child sends the columns, then the rows as it makes them;
+// the count of cells whose formula ended in an error comes back with the
+// columns.
 #include "platform/drivers/builtin.h"
 #include "platform/drivers/external.h"
 #include "platform/drivers/read_boundary.h"

@@ -1,15 +1,18 @@
-// The record reader of xls_biff.h. The stream is cut into records once (a
-// 4-byte header: type and body length); the globals are read from the first
-// BOF to its EOF, a sheet from the BOF its BOUNDSHEET record points at to
-// the EOF that closes it (a chart embedded in the sheet has a BOF and EOF of
-// its own, whose records are not the sheet's cells).
+// The record reader of xls_biff.h. The records are walked as the structure
+// check walks them (xls_records.h: the same lengths, the same texts); the
+// globals are read from the first BOF to its EOF, a sheet from the BOF its
+// BOUNDSHEET record points at to the EOF that closes it (a chart embedded in
+// the sheet has a BOF and EOF of its own, whose records are not the sheet's
+// cells). The stream is one that xlsDamage (xls_check.h) has passed: the
+// sheets' places are record starts, the shared-text numbers exist.
 //
 // Texts: BIFF8 stores them as a character count, a flags byte (bit 0: two
 // bytes a character, else one byte holding U+0000 to U+00FF; bit 2: an
 // extension block; bit 3: formatting runs) and the characters; a text too long
 // for its record goes on in the CONTINUE records after it, each part starting
 // with a flags byte again. BIFF5 stores a byte count and bytes in the
-// workbook's code page.
+// workbook's code page, which go on in CONTINUE records as they are (other
+// writers store a cell's text longer than a record that way).
 //
 // A FORMULA record keeps the formula's last result: an IEEE number, or, when
 // its top two bytes are FF FF, a text (given by the STRING record that
@@ -23,6 +26,7 @@
 
 #include "common/codepage.h"
 #include "platform/drivers/read_boundary.h"
+#include "platform/drivers/xls_records.h"
 #include "platform/drivers/xls_serials.h"
 
 #include <iconv.h>
@@ -38,26 +42,12 @@
 namespace drivers {
 namespace {
 
-constexpr unsigned kBof = 0x0809, kEof = 0x000A, kContinue = 0x003C, kFilePass = 0x002F, kCodepage = 0x0042,
-                   kDateMode = 0x0022, kFormat = 0x041E, kXf = 0x00E0, kBoundSheet = 0x0085, kSst = 0x00FC,
-                   kDimensions = 0x0200, kNumber = 0x0203, kRk = 0x027E, kMulRk = 0x00BD, kLabel = 0x0204,
-                   kRString = 0x00D6, kLabelSst = 0x00FD, kBoolErr = 0x0205, kFormula = 0x0006, kString = 0x0207,
-                   kBlank = 0x0201, kMulBlank = 0x00BE;
+using namespace xlsrec;
 
 constexpr unsigned kMostRows = 65536, kMostColumns = 256;
 
-struct Damage {
-    QString why;
-};
+[[noreturn]] void damaged(const char* why) { xlsDamaged(why); }
 
-[[noreturn]] void damaged(const char* why) { throw Damage{QString::fromLatin1(why)}; }
-
-unsigned u8(const QByteArray& s, qsizetype at) { return static_cast<unsigned char>(s[at]); }
-unsigned u16(const QByteArray& s, qsizetype at) { return u8(s, at) | u8(s, at + 1) << 8; }
-std::uint32_t u32(const QByteArray& s, qsizetype at)
-{
-    return std::uint32_t(u16(s, at)) | std::uint32_t(u16(s, at + 2)) << 16;
-}
 double f64(const QByteArray& s, qsizetype at)
 {
     double d;
@@ -76,143 +66,6 @@ double rkValue(std::uint32_t rk)
         std::memcpy(&d, &bits, 8);
     }
     return (rk & 1) ? d / 100 : d;
-}
-
-struct Record {
-    qsizetype at;   ///< of its header
-    unsigned type;
-    qsizetype len;
-    qsizetype body() const { return at + 4; }
-};
-
-Record recordAt(const QByteArray& s, qsizetype at)
-{
-    return Record{at, u16(s, at), qsizetype(u16(s, at + 2))};
-}
-
-/// Every record's length is checked; the BOF records' places come out, in
-/// order.
-std::vector<qsizetype> checkedBofs(const QByteArray& s)
-{
-    std::vector<qsizetype> bofs;
-    qsizetype count = 0;
-    for (qsizetype at = 0; at + 4 <= s.size(); ++count) {
-        const Record r = recordAt(s, at);
-        if (at + 4 + r.len > s.size())
-            damaged("a record of the workbook runs past its end");
-        if ((count & 4095) == 0)
-            stillReading();
-        if (r.type == kBof)
-            bofs.push_back(at);
-        at += 4 + r.len;
-    }
-    return bofs;
-}
-
-/// A record's body and the CONTINUE records after it, read as one run of
-/// bytes (a text's characters restart with a flags byte in each new part).
-class Run {
-public:
-    Run(const QByteArray& s, const Record& r, qsizetype offset) : s_(s), at_(r.body() + offset), end_(r.body() + r.len)
-    {
-        if (at_ > end_)
-            damaged("a record of the workbook claims more text than it holds");
-    }
-
-    unsigned byte()
-    {
-        if (at_ == end_)
-            nextPart();
-        return u8(s_, at_++);
-    }
-    unsigned word()
-    {
-        const unsigned lo = byte();
-        return lo | byte() << 8;
-    }
-    std::uint32_t dword()
-    {
-        const std::uint32_t lo = word();
-        return lo | std::uint32_t(word()) << 16;
-    }
-    void skip(qsizetype n)
-    {
-        while (n > 0) {
-            if (at_ == end_)
-                nextPart();
-            const qsizetype here = std::min(n, end_ - at_);
-            at_ += here;
-            n -= here;
-        }
-    }
-
-    /// A BIFF8 text whose character count has been read.
-    QString text(qsizetype chars)
-    {
-        XlsChars out;
-        textInto(chars, out);
-        return QString(reinterpret_cast<const QChar*>(out.data()), qsizetype(out.size()));
-    }
-
-    /// The same, appended to `pool`.
-    void textInto(qsizetype chars, XlsChars& pool)
-    {
-        if (chars == 0 && at_ == end_)
-            return;   // an empty text may leave out its flags byte
-        unsigned flags = byte();
-        qsizetype runs = 0, ext = 0;
-        if (flags & 0x08)
-            runs = word();
-        if (flags & 0x04)
-            ext = dword();
-        // The count is only a claim: room is made as the characters come.
-        while (chars > 0) {
-            if (at_ == end_) {
-                nextPart();
-                flags = u8(s_, at_++);
-            }
-            const int width = flags & 0x01 ? 2 : 1;
-            const qsizetype here = std::min(chars, (end_ - at_) / width);
-            if (here == 0)
-                damaged("a text of the workbook is split inside a character");
-            const auto* p = reinterpret_cast<const unsigned char*>(s_.constData() + at_);
-            char16_t* to = pool.room(std::size_t(here));
-            pool.grew(std::size_t(here));
-            if (width == 2)
-                for (qsizetype i = 0; i < here; ++i)
-                    *to++ = char16_t(p[2 * i] | p[2 * i + 1] << 8);
-            else
-                for (qsizetype i = 0; i < here; ++i)
-                    *to++ = char16_t(p[i]);
-            at_ += here * width;
-            chars -= here;
-        }
-        skip(runs * 4 + ext);
-    }
-
-    /// Where the record after the last one the run has reached begins.
-    qsizetype after() const { return end_; }
-
-private:
-    void nextPart()
-    {
-        if (end_ + 4 > s_.size() || u16(s_, end_) != kContinue)
-            damaged("a record of the workbook claims more text than it holds");
-        const Record r = recordAt(s_, end_);
-        if (r.len == 0)
-            damaged("a text of the workbook goes on in an empty CONTINUE record");
-        at_ = r.body();
-        end_ = at_ + r.len;
-    }
-
-    const QByteArray& s_;
-    qsizetype at_, end_;
-};
-
-void need(const Record& r, qsizetype bytes)
-{
-    if (r.len < bytes)
-        damaged("a record of the workbook is shorter than its kind needs");
 }
 
 // Text in a single-byte code page as Unicode. 1252 (the Western code page,
@@ -367,7 +220,7 @@ QString XlsBiff::decode(const char* bytes, qsizetype length) const
 {
     const std::optional<QString> s = fromCodepage(bytes, length, codepage_);
     if (!s)
-        throw Damage{QStringLiteral("its text is in a character set that cannot be read (code page %1)").arg(codepage_)};
+        throw XlsDamage{QStringLiteral("its text is in a character set that cannot be read (code page %1)").arg(codepage_)};
     return *s;
 }
 
@@ -381,8 +234,7 @@ bool XlsBiff::open(QByteArray stream, QString* why)
     dateXf_.clear();
     encrypted_ = false;
     try {
-        const std::vector<qsizetype> bofs = checkedBofs(s_);
-        if (s_.size() < 8 || bofs.empty() || bofs[0] != 0 || recordAt(s_, 0).len < 4)
+        if (s_.size() < 8 || u16(s_, 0) != kBof || recordAt(s_, 0).len < 4)
             damaged("its workbook stream does not begin with a BOF record of Excel 5.0 or later");
         const unsigned bofVersion = u16(s_, 4);
         if (bofVersion == 0x0600)
@@ -396,9 +248,18 @@ bool XlsBiff::open(QByteArray stream, QString* why)
         QHash<unsigned, bool> formatIsDate;
         std::vector<unsigned> xfFormats;
         std::vector<QByteArray> rawNames;   // BIFF5 names, decoded once the code page is known
-        for (qsizetype at = 4 + recordAt(s_, 0).len; at + 4 <= s_.size() && u16(s_, at) != kEof;) {
-            const Record r = recordAt(s_, at);
-            at += 4 + r.len;
+        XlsRecords walk(s_, v8, recordAt(s_, 0).end());
+        XlsChars chars;
+        QByteArrayView bytes;
+        QByteArray spill;
+        // A text of the globals as Unicode (BIFF8) or as the code page's bytes (BIFF5).
+        auto text = [&](const Record& r, qsizetype offset, int countBytes) {
+            chars.clear();
+            bytes = QByteArrayView();
+            recordText(s_, r, offset, countBytes, v8, false, &chars, &bytes, &spill);
+            return QString(reinterpret_cast<const QChar*>(chars.data()), qsizetype(chars.size()));
+        };
+        for (Record r; walk.next(r) && r.type != kEof;) {
             const qsizetype b = r.body();
             switch (r.type) {
             case kFilePass:
@@ -407,53 +268,33 @@ bool XlsBiff::open(QByteArray stream, QString* why)
                     *why = QString();
                 return true;
             case kCodepage:
-                need(r, 2);
                 codepage_ = int(u16(s_, b));
                 break;
             case kDateMode:
-                need(r, 2);
                 dateMode_ = u16(s_, b) == 1 ? 1904 : 1900;
                 break;
             case kFormat: {
-                need(r, 3);
                 const unsigned index = u16(s_, b);
-                if (v8) {
-                    Run run(s_, r, 2);
-                    const unsigned chars = run.word();
-                    formatIsDate[index] = xlsIsDateFormat(run.text(chars));
-                } else {
-                    const qsizetype n = u8(s_, b + 2);
-                    need(r, 3 + n);
-                    formatIsDate[index] = xlsIsDateFormat(decode(s_.constData() + b + 3, n));
-                }
+                const QString code = text(r, 2, v8 ? 2 : 1);
+                formatIsDate[index] = xlsIsDateFormat(v8 ? code : decode(bytes.constData(), bytes.size()));
                 break;
             }
             case kXf:
-                need(r, 4);
                 xfFormats.push_back(u16(s_, b + 2));
                 break;
             case kBoundSheet: {
-                need(r, 7);
                 const std::uint32_t offset = u32(s_, b);
                 const unsigned kind = u8(s_, b + 5);
-                const qsizetype n = u8(s_, b + 6);
-                if (!v8)
-                    need(r, 7 + n);
                 if (kind != 0)   // a chart, macro sheet or module holds no list
                     break;
-                if (v8) {
-                    Run run(s_, r, 7);
-                    names_ << run.text(n);
-                } else {
-                    names_ << QString();
-                    rawNames.push_back(s_.mid(b + 7, n));
-                }
+                names_ << text(r, 6, 1);
+                if (!v8)
+                    rawNames.push_back(bytes.toByteArray());
                 offsets_.push_back(offset);
                 break;
             }
             case kSst:
                 // Read with the first sheet: a list of the sheets needs none of it.
-                need(r, 8);
                 sstAt_ = r.at;
                 break;
             default:
@@ -464,16 +305,12 @@ bool XlsBiff::open(QByteArray stream, QString* why)
             names_[qsizetype(k)] = decode(rawNames[k].constData(), rawNames[k].size());
         if (names_.isEmpty())
             damaged("the workbook's sheet list cannot be read");
-        for (std::uint32_t offset : offsets_) {
-            if (!std::binary_search(bofs.begin(), bofs.end(), qsizetype(offset)))
-                damaged("the workbook's sheet list cannot be read (a sheet's place does not hold a sheet)");
-        }
         dateXf_.reserve(xfFormats.size());
         for (unsigned f : xfFormats) {
             const auto it = formatIsDate.constFind(f);
             dateXf_.push_back(it != formatIsDate.constEnd() ? *it : builtinDate(f));
         }
-    } catch (const Damage& d) {
+    } catch (const XlsDamage& d) {
         names_.clear();
         offsets_.clear();
         if (why)
@@ -488,27 +325,8 @@ void XlsBiff::readShared() const
     if (shared_)
         return;
     auto pool = std::make_shared<XlsTextPool>();
-    if (sstAt_ >= 0) {
-        const Record r = recordAt(s_, sstAt_);
-        const std::uint32_t unique = u32(s_, r.body() + 4);
-        Run run(s_, r, 8);
-        // Each text takes at least three bytes: a count beyond the records is
-        // damage, not a reason to reserve memory. There are no more
-        // characters than bytes in the SST and the CONTINUE records after it.
-        qsizetype bytes = r.len;
-        for (qsizetype at = r.at + 4 + r.len; at + 4 <= s_.size() && u16(s_, at) == kContinue; at += 4 + u16(s_, at + 2))
-            bytes += u16(s_, at + 2);
-        pool->spans.reserve(std::min<std::size_t>(unique, std::size_t(bytes / 3)));
-        pool->chars.reserve(std::size_t(bytes));
-        for (std::uint32_t k = 0; k < unique; ++k) {
-            if ((k & 4095) == 0)
-                stillReading();
-            const unsigned chars = run.word();
-            const std::size_t at = pool->chars.size();
-            run.textInto(chars, pool->chars);
-            pool->spans.push_back(XlsTextPool::Span{at, std::uint32_t(pool->chars.size() - at)});
-        }
-    }
+    if (sstAt_ >= 0)
+        xlsrec::sharedTexts(s_, recordAt(s_, sstAt_), pool.get());
     shared_ = std::move(pool);
 }
 
@@ -532,7 +350,7 @@ bool XlsBiff::startSheet(int index, XlsSheetWalk& w, QString* why) const
         if (start + 4 > s_.size() || u16(s_, start) != kBof)
             damaged("a sheet's place in the workbook does not hold a sheet");
         w.next = start;
-    } catch (const Damage& d) {
+    } catch (const XlsDamage& d) {
         if (why)
             *why = d.why;
         return false;
@@ -567,7 +385,8 @@ bool XlsBiff::walkSheet(XlsSheetWalk& w, unsigned lastRow, const XlsCellSink& si
 {
     if (w.ended)
         return true;
-    XlsChars own;   // a text of the cell's own record
+    XlsChars own;     // a text of the cell's own record
+    QByteArray raw;   // the same in the code page's bytes, gathered from CONTINUE records (BIFF5)
     try {
         const bool v8 = version_ == 8;
         auto send = [&](unsigned row, unsigned col, const XlsCell& c, QStringView text = {}) {
@@ -597,24 +416,26 @@ bool XlsBiff::walkSheet(XlsSheetWalk& w, unsigned lastRow, const XlsCellSink& si
             }
             send(row, col, c, QStringView(own.data(), qsizetype(own.size())));
         };
-        // A BIFF5 text: a two-byte count and bytes of the code page.
-        auto byteText = [&](const Record& r, qsizetype offset) {
-            need(r, offset + 2);
-            const qsizetype n = u16(s_, r.body() + offset);
-            need(r, offset + 2 + n);
-            const QString t = decode(s_.constData() + r.body() + offset + 2, n);
+        // The text of a LABEL, RSTRING or STRING record, the cell's own.
+        auto ownText = [&](const Record& r, qsizetype offset, bool whole) {
             own.clear();
-            own.append(reinterpret_cast<const char16_t*>(t.utf16()), std::size_t(t.size()));
+            if (v8)
+                return recordText(s_, r, offset, 2, true, whole, &own);
+            QByteArrayView bytes;
+            XlsTextRun t = recordText(s_, r, offset, 2, false, whole, nullptr, &bytes, &raw);
+            const QString decoded = decode(bytes.data(), bytes.size());
+            own.append(reinterpret_cast<const char16_t*>(decoded.utf16()), std::size_t(decoded.size()));
+            return t;
         };
 
-        for (qsizetype count = 0; w.next + 4 <= s_.size(); ++count) {
+        XlsRecords walk(s_, v8, w.next);
+        Record r;
+        for (qsizetype count = 0; walk.next(r); ++count) {
             if ((count & 4095) == 0)
                 stillReading();
-            const Record r = recordAt(s_, w.next);
-            if (w.depth == 1 && isCellRecord(r.type) && r.len >= 2 && u16(s_, r.body()) > lastRow)
+            if (w.depth == 1 && isCellRecord(r.type) && u16(s_, r.body()) > lastRow)
                 return true;   // the first of a later row: read it next time
-            qsizetype next = w.next + 4 + r.len;
-            w.next = next;
+            w.next = walk.at();
             const qsizetype b = r.body();
             if (r.type == kBof) {
                 ++w.depth;
@@ -632,7 +453,6 @@ bool XlsBiff::walkSheet(XlsSheetWalk& w, unsigned lastRow, const XlsCellSink& si
             own.clear();
             switch (r.type) {
             case kDimensions: {
-                need(r, v8 ? 12 : 8);
                 const std::uint32_t rows = v8 ? u32(s_, b + 4) : u16(s_, b + 2);
                 const unsigned cols = u16(s_, b + (v8 ? 10 : 6));
                 if (rows > kMostRows || cols > kMostColumns)
@@ -645,15 +465,12 @@ bool XlsBiff::walkSheet(XlsSheetWalk& w, unsigned lastRow, const XlsCellSink& si
                 break;
             }
             case kNumber:
-                need(r, 14);
                 number(u16(s_, b), u16(s_, b + 2), u16(s_, b + 4), f64(s_, b + 6));
                 break;
             case kRk:
-                need(r, 10);
                 number(u16(s_, b), u16(s_, b + 2), u16(s_, b + 4), rkValue(u32(s_, b + 6)));
                 break;
             case kMulRk: {
-                need(r, 6);
                 const unsigned row = u16(s_, b), firstCol = u16(s_, b + 2);
                 const qsizetype cells = (r.len - 6) / 6;
                 for (qsizetype k = 0; k < cells; ++k)
@@ -662,18 +479,10 @@ bool XlsBiff::walkSheet(XlsSheetWalk& w, unsigned lastRow, const XlsCellSink& si
             }
             case kLabel:
             case kRString:
-                need(r, 8);
-                if (v8) {
-                    Run run(s_, r, 6);
-                    const unsigned chars = run.word();
-                    run.textInto(chars, own);
-                } else {
-                    byteText(r, 6);
-                }
+                ownText(r, 6, r.type == kLabel);   // RSTRING: its formatting runs follow
                 text(u16(s_, b), u16(s_, b + 2));
                 break;
             case kLabelSst: {
-                need(r, 10);
                 const std::uint32_t k = u32(s_, b + 6);
                 if (k >= shared_->count())
                     damaged("a cell refers to a shared text the workbook does not have");
@@ -686,7 +495,6 @@ bool XlsBiff::walkSheet(XlsSheetWalk& w, unsigned lastRow, const XlsCellSink& si
                 break;
             }
             case kBoolErr: {
-                need(r, 8);
                 XlsCell c;
                 if (u8(s_, b + 7) == 0) {
                     c.kind = XlsCell::Kind::Boolean;
@@ -698,7 +506,6 @@ bool XlsBiff::walkSheet(XlsSheetWalk& w, unsigned lastRow, const XlsCellSink& si
                 break;
             }
             case kFormula: {
-                need(r, 20);
                 const unsigned row = u16(s_, b), col = u16(s_, b + 2), xf = u16(s_, b + 4);
                 if (u16(s_, b + 12) != 0xFFFF) {
                     number(row, col, xf, f64(s_, b + 6));
@@ -706,27 +513,19 @@ bool XlsBiff::walkSheet(XlsSheetWalk& w, unsigned lastRow, const XlsCellSink& si
                 }
                 switch (u8(s_, b + 6)) {
                 case 0: {   // text: the STRING record that follows
-                    qsizetype j = next;
-                    for (; j + 4 <= s_.size() && u16(s_, j) != kString; j += 4 + u16(s_, j + 2)) {
-                        const unsigned t = u16(s_, j);
+                    XlsRecords ahead(s_, v8, walk.at());
+                    Record str;
+                    for (;;) {
+                        if (!ahead.next(str))
+                            damaged("a formula's text result is missing");
+                        if (str.type == kString)
+                            break;
                         // Only a shared or array formula's own records may come between.
-                        if (t != 0x04BC && t != 0x0221 && t != 0x0236 && t != kContinue)
+                        if (str.type != 0x04BC && str.type != 0x0221 && str.type != 0x0236 && str.type != kContinue)
                             damaged("a formula's text result is missing");
                     }
-                    if (j + 4 > s_.size())
-                        damaged("a formula's text result is missing");
-                    const Record str = recordAt(s_, j);
-                    need(str, 2);
-                    if (v8) {
-                        Run run(s_, str, 0);
-                        const unsigned chars = run.word();
-                        if (chars)
-                            run.textInto(chars, own);
-                        w.next = run.after();
-                    } else {
-                        byteText(str, 0);
-                        w.next = j + 4 + str.len;
-                    }
+                    w.next = ownText(str, 0, true).after();
+                    walk.seek(w.next);
                     text(row, col);
                     break;
                 }
@@ -754,7 +553,7 @@ bool XlsBiff::walkSheet(XlsSheetWalk& w, unsigned lastRow, const XlsCellSink& si
             }
         }
         damaged("a sheet of the workbook ends inside its records (it has no EOF record)");
-    } catch (const Damage& d) {
+    } catch (const XlsDamage& d) {
         if (why)
             *why = d.why;
         return false;

@@ -151,9 +151,10 @@ using XlsCellSink = std::function<void(unsigned row, unsigned col, const XlsCell
 /// The globals of a workbook stream.
 class XlsBiff {
 public:
-    /// Reads the globals; false with the reason in `why` (a phrase such as
-    /// "the workbook's sheet list cannot be read") when the stream is not
-    /// one this reader takes or does not hold together.
+    /// Reads the globals of a stream that xlsDamage (xls_check.h) has
+    /// passed; false with the reason in `why` (a phrase such as "the
+    /// workbook's sheet list cannot be read") when the stream is not one this
+    /// reader takes or does not hold together.
     bool open(QByteArray stream, QString* why);
 
     int version() const { return version_; }        ///< 5 or 8

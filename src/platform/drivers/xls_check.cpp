@@ -3,16 +3,18 @@
 // chained by the allocation table (FAT), small streams in 64-byte mini
 // sectors chained by the mini FAT, and a directory of 128-byte entries. Every
 // chain must stay inside the file and end without running in a circle. The
-// workbook stream is then walked record by record (4-byte header: type and
-// body length), and the records a reader takes strings, indexes or
-// offsets from are checked against their own bodies.
+// workbook stream is then walked record by record with the reader's own walk
+// (xls_records.h: lengths and texts), and the records a reader takes
+// strings, indexes or offsets from are checked against their own bodies and
+// against each other (shared-text numbers, cell formats, the sheets' areas
+// and places).
 //
 // Cost: one pass over the file; the workbook stream is copied once.
 #include "platform/drivers/xls_check.h"
 
 #include "platform/drivers/read_boundary.h"
+#include "platform/drivers/xls_records.h"
 
-#include <QFile>
 #include <QSet>
 #include <algorithm>
 #include <cstdint>
@@ -25,13 +27,8 @@ namespace {
 
 constexpr std::uint32_t kEndOfChain = 0xFFFFFFFEu;
 constexpr std::uint32_t kNoStream = 0xFFFFFFFFu;
-constexpr int kMaxRecordBody = 8224;
 
-struct Damage {
-    QString why;
-};
-
-[[noreturn]] void damaged(const char* why) { throw Damage{QString::fromLatin1(why)}; }
+[[noreturn]] void damaged(const char* why) { xlsDamaged(why); }
 
 std::uint32_t u32(const QByteArray& b, qsizetype at)
 {
@@ -123,8 +120,15 @@ private:
         if (fatSectors == 0 || qsizetype(fatSectors) > count_)
             damaged("its allocation table claims more sectors than the file holds");
         std::vector<std::uint32_t> ids;
-        for (int i = 0; i < 109 && ids.size() < fatSectors; ++i)
-            ids.push_back(u32(f_, 0x4C + 4 * i));
+        for (int i = 0; i < 109; ++i) {
+            const std::uint32_t id = u32(f_, 0x4C + 4 * i);
+            if (ids.size() < fatSectors)
+                ids.push_back(id);
+            else if (id != kNoStream && id != kEndOfChain)
+                // The header's list of table sectors is padded with free
+                // entries: another sector there is a damaged count or entry.
+                damaged("its allocation table's sector list holds more sectors than it counts");
+        }
         std::uint32_t difat = u32(f_, 0x44);
         QSet<std::uint32_t> seen;
         const qsizetype perSector = sector_ / 4 - 1;
@@ -262,21 +266,12 @@ private:
     QByteArray directory_, mini_;
 };
 
-struct Record {
-    qsizetype at;   ///< of its header in the stream
-    unsigned type;
-    qsizetype len;
-};
+using xlsrec::Record;
+using xlsrec::recordAt;
 
-/// The record whose header is at `at` of the stream.
-Record recordAt(const QByteArray& s, qsizetype at)
-{
-    return Record{at, u16(s, at), qsizetype(u16(s, at + 2))};
-}
-
-/// The checks of the workbook stream's records. The records are walked in
-/// place (a big sheet has a million of them): first their lengths, each
-/// inside the stream and of a length readers accept, then their contents.
+/// The checks of the workbook stream's records, in one walk over them in
+/// place (a big sheet has a million of them): each record inside the stream
+/// and of a length its kind has (XlsRecords), then its contents.
 class Workbook {
 public:
     explicit Workbook(const QByteArray& s) : s_(s)
@@ -285,28 +280,24 @@ public:
             damaged("its workbook stream does not begin with a BOF record");
         const Record bof = recordAt(s_, 0);
         biff8_ = bof.type == 0x0809 && bof.len >= 2 && s_.size() >= 6 && u16(s_, 4) == 0x0600;
-        // One walk: each record inside the stream and of a length readers
-        // accept, and its contents. After FILEPASS the record bodies are
-        // encrypted: only their lengths can be checked, and the reader
-        // refuses the file as encrypted. Between a BOF and its EOF every
-        // record is one of a kind; outside them (after the last sheet)
-        // writers pad the stream with zeros. The sheets' places are checked
-        // once every BOF is known.
+        // After FILEPASS the record bodies are encrypted: only their lengths
+        // can be checked, and the reader refuses the file as encrypted.
+        // Between a BOF and its EOF every record is one of a kind; outside
+        // them (after the last sheet) writers pad the stream with zeros. The
+        // sheets' places are checked once every BOF is known.
         int depth = 0;
         bool encrypted = false;
-        qsizetype count = 0;
-        for (qsizetype at = 0; at + 4 <= s_.size(); ++count) {
-            const Record r = recordAt(s_, at);
-            if (r.len > kMaxRecordBody || at + 4 + r.len > s_.size())
-                damaged("a record of the workbook runs past its end");
+        unsigned lastKind = 0;   // of the last record that is not a CONTINUE
+        xlsrec::XlsRecords walk(s_, biff8_);
+        Record r;
+        for (qsizetype count = 0; walk.next(r); ++count) {
             if ((count & 4095) == 0)
                 stillReading();
-            at += 4 + r.len;
             if (isBof(r))
                 bofs_.insert(r.at);
             if (encrypted)
                 continue;
-            if (r.type == 0x002F) {
+            if (r.type == xlsrec::kFilePass) {
                 encrypted = true;
                 continue;
             }
@@ -316,8 +307,17 @@ public:
                 continue;
             if (r.type == 0x0000)
                 damaged("a record of the workbook is of no known kind (type 0)");
-            if (r.type == 0x000A)
+            if (r.type == xlsrec::kEof)
                 --depth;
+            // A CONTINUE goes on from a text that reached into it, or from
+            // a record of a kind that may go on; after a record that the
+            // walk reads whole it is another record's damaged type.
+            if (r.type == xlsrec::kContinue) {
+                if (r.at >= textEnd_ && readWhole(lastKind))
+                    damaged("a CONTINUE record of the workbook goes on from a record that does not go on");
+            } else {
+                lastKind = r.type;
+            }
             check(r);
         }
         if (depth > 0 && !encrypted)
@@ -331,117 +331,38 @@ private:
     qsizetype body(const Record& r) const { return r.at + 4; }
     static bool isBof(const Record& r) { return (r.type & 0xFF) == 0x09 && (r.type >> 8) <= 8; }
 
+    /// Kinds the walk reads to their end: of a fixed length, or a text and
+    /// what follows it, or a run of cells.
+    static bool readWhole(unsigned type)
+    {
+        switch (type) {
+        case 0x0809:   // BOF
+        case 0x0204:   // LABEL
+        case 0x00D6:   // RSTRING
+        case 0x0207:   // STRING
+        case 0x00FC:   // SST
+        case 0x0085:   // BOUNDSHEET
+        case 0x041E:   // FORMAT
+        case 0x0031:   // FONT
+        case 0x00BD:   // MULRK
+        case 0x00BE:   // MULBLANK
+            return true;
+        default:
+            return xlsrec::kindLength(type, true).step == 0;
+        }
+    }
+
     void need(const Record& r, qsizetype bytes) const
     {
         if (bytes > r.len)
-            damaged("a record of the workbook claims more text than it holds");
+            damaged(xlsrec::kClaimsMoreText);
     }
 
-    /// The fixed part a record of its kind has: a shorter one would hand
-    /// out the bytes after it as its fields.
-    void needKind(const Record& r, qsizetype bytes) const
+    /// A text at `at` of the record, its count in `countBytes` bytes; with
+    /// `whole`, nothing may follow it in its record.
+    void string(const Record& r, qsizetype at, int countBytes, bool whole = false)
     {
-        if (bytes > r.len)
-            damaged("a record of the workbook is shorter than its kind needs");
-    }
-
-    /// A place in a record's body that may go on into the CONTINUE records
-    /// after it (a text too long for its record).
-    struct Cursor {
-        const Workbook& w;
-        qsizetype at, end;   ///< in the current record's body
-        const char* why;
-
-        Cursor(const Workbook& book, const Record& r, qsizetype offset, const char* reason)
-            : w(book), at(book.body(r) + offset), end(book.body(r) + r.len), why(reason)
-        {
-            if (at > end)
-                damaged(why);
-        }
-        void next()
-        {
-            // The current record ends where the next one's header starts.
-            if (end + 4 > w.s_.size())
-                damaged(why);
-            const Record r = recordAt(w.s_, end);
-            if (r.type != 0x003C)
-                damaged(why);
-            if (r.len == 0)
-                damaged("a text of the workbook goes on in an empty CONTINUE record");
-            at = w.body(r);
-            end = at + r.len;
-        }
-        /// Bytes that stay in the current record.
-        void fixed(qsizetype n)
-        {
-            if (end - at < n)
-                damaged(why);
-            at += n;
-        }
-        unsigned byteHere() const { return u8(w.s_, at); }
-        /// Bytes that may cross into the next records.
-        void take(qsizetype n)
-        {
-            while (n > 0) {
-                if (at == end)
-                    next();
-                const qsizetype here = std::min(n, end - at);
-                at += here;
-                n -= here;
-            }
-        }
-        /// A BIFF8 text's flags, extras and characters, its count read.
-        void characters(qsizetype chars)
-        {
-            if (at == end)
-                next();
-            unsigned flags = byteHere();
-            fixed(1);
-            qsizetype runs = 0, ext = 0;
-            if (flags & 0x08) {
-                if (end - at < 2)
-                    damaged(why);
-                runs = u16(w.s_, at);
-                at += 2;
-            }
-            if (flags & 0x04) {
-                if (end - at < 4)
-                    damaged(why);
-                ext = u32(w.s_, at);
-                at += 4;
-            }
-            while (chars > 0) {
-                if (at == end) {
-                    next();
-                    flags = byteHere();
-                    ++at;
-                }
-                const int width = flags & 0x01 ? 2 : 1;
-                const qsizetype here = std::min(chars, (end - at) / width);
-                if (here == 0)
-                    damaged("a text of the workbook is split inside a character");
-                at += here * width;
-                chars -= here;
-            }
-            take(runs * 4 + ext);
-        }
-    };
-
-    /// A string at `at` of record `i`: its length in `lenBytes` bytes, then
-    /// (BIFF8) a flags byte, then the characters, which may go on in the
-    /// CONTINUE records after it.
-    void string(const Record& r, qsizetype at, int lenBytes) const
-    {
-        need(r, at + lenBytes);
-        const qsizetype chars = lenBytes == 1 ? u8(s_, body(r) + at) : u16(s_, body(r) + at);
-        if (!biff8_) {
-            need(r, at + lenBytes + chars);
-            return;
-        }
-        if (chars == 0 && r.len == at + lenBytes)
-            return;   // an empty text may leave out its flags byte
-        Cursor c(*this, r, at + lenBytes, "a record of the workbook claims more text than it holds");
-        c.characters(chars);
+        textEnd_ = xlsrec::recordText(s_, r, at, countBytes, biff8_, whole).after();
     }
 
     void cellFormat(const Record& r, qsizetype at) const
@@ -485,11 +406,13 @@ private:
         cellFormat(r, 4);
     }
 
+    /// A record's contents; its length fits its kind (XlsRecords).
     void check(const Record& r)
     {
         const qsizetype b = body(r);
         if (isBof(r)) {
-            needKind(r, 4);
+            if (r.len < 4)
+                damaged(xlsrec::kShorter);
             haveDims_ = false;   // a sheet (or the globals) begins
         }
         switch (r.type) {
@@ -497,15 +420,9 @@ private:
         case 0x0043:
         case 0x0243:
         case 0x0443:
-            needKind(r, 4);
             ++xfs_;
             break;
-        case 0x0042:   // CODEPAGE
-        case 0x0022:   // DATEMODE
-            needKind(r, 2);
-            break;
         case 0x0085:   // BOUNDSHEET: where the sheet's BOF is, and its name
-            need(r, 8);
             sheetPlaces_.push_back(qsizetype(u32(s_, b)));
             string(r, 6, 1);
             break;
@@ -513,27 +430,23 @@ private:
             sharedStrings(r);
             break;
         case 0x00FD:   // LABELSST
-            needKind(r, 10);
             cell(r);
             if (!haveSst_ || u32(s_, b + 6) >= sstCount_)
                 damaged("a cell refers to a shared text the workbook does not have");
             break;
         case 0x0204:   // LABEL
-        case 0x00D6:   // RSTRING
-            needKind(r, 8);
+            cell(r);
+            string(r, 6, 2, true);
+            break;
+        case 0x00D6:   // RSTRING: the text, then its formatting runs
             cell(r);
             string(r, 6, 2);
             break;
         case 0x0207:   // STRING: a formula's text result
-            needKind(r, 2);
-            string(r, 0, 2);
+            string(r, 0, 2, true);
             break;
         case 0x041E:   // FORMAT
-            needKind(r, biff8_ ? 4 : 3);
-            if (biff8_)
-                string(r, 2, 2);
-            else
-                string(r, 2, 1);
+            string(r, 2, biff8_ ? 2 : 1);
             break;
         case 0x001E:   // FORMAT of the oldest versions
             string(r, 0, 1);
@@ -542,42 +455,24 @@ private:
             string(r, 14, 1);
             break;
         case 0x0201:   // BLANK
-            needKind(r, 6);
             inside(r, u16(s_, b + 2), true);
             cellFormat(r, 4);
             break;
         case 0x0203:   // NUMBER
-            needKind(r, 14);
-            cell(r);
-            break;
         case 0x027E:   // RK
-            needKind(r, 10);
-            cell(r);
-            break;
         case 0x0205:   // BOOLERR
-            needKind(r, 8);
-            cell(r);
-            break;
         case 0x0006:   // FORMULA
-            needKind(r, 20);
             cell(r);
             break;
         case 0x00BD:   // MULRK: row, first column, (format, value) pairs, last column
-            needKind(r, 12);
-            if ((r.len - 6) % 6 != 0)
-                damaged("a record of the workbook has an impossible length");
             inside(r, u16(s_, b + r.len - 2));
             for (qsizetype at = 4; at + 6 <= r.len - 2; at += 6)
                 cellFormat(r, at);
             break;
         case 0x00BE:   // MULBLANK
-            needKind(r, 8);
-            if ((r.len - 6) % 2 != 0)
-                damaged("a record of the workbook has an impossible length");
             inside(r, u16(s_, b + r.len - 2), true);
             break;
         case 0x0200: {   // DIMENSIONS
-            needKind(r, biff8_ ? 12 : 8);
             const std::uint32_t firstRow = biff8_ ? u32(s_, b) : u16(s_, b);
             const std::uint32_t lastRow = biff8_ ? u32(s_, b + 4) : u16(s_, b + 2);
             const unsigned firstCol = u16(s_, b + (biff8_ ? 8 : 4)), lastCol = u16(s_, b + (biff8_ ? 10 : 6));
@@ -594,27 +489,13 @@ private:
         }
     }
 
-    /// The shared strings, which continue from the SST record into the
-    /// CONTINUE records after it; a string's characters may split between
-    /// two records, and the second part then starts with a flags byte again.
+    /// The shared texts, which continue from the SST record into the
+    /// CONTINUE records after it.
     void sharedStrings(const Record& first)
     {
-        needKind(first, 8);
-        const std::uint32_t unique = u32(s_, body(first) + 4);
-        Cursor c(*this, first, 8, "the workbook's shared texts run past their records");
-        for (std::uint32_t k = 0; k < unique; ++k) {
-            if ((k & 4095) == 0)
-                stillReading();
-            if (c.at == c.end)
-                c.next();
-            if (c.end - c.at < 3)
-                damaged("the workbook's shared texts run past their records");
-            const qsizetype chars = u16(s_, c.at);
-            c.at += 2;
-            c.characters(chars);
-        }
+        textEnd_ = xlsrec::sharedTexts(s_, first, nullptr);
         haveSst_ = true;
-        sstCount_ = unique;
+        sstCount_ = u32(s_, body(first) + 4);
     }
 
     const QByteArray& s_;
@@ -628,6 +509,7 @@ private:
     std::vector<bool> taken_;   ///< the cells of the sheet given so far
     bool haveSst_ = false;
     std::uint32_t sstCount_ = 0;
+    qsizetype textEnd_ = 0;   ///< where the records the last text reached end
 };
 
 } // namespace
@@ -644,27 +526,9 @@ QString xlsDamage(const QByteArray& file, QByteArray* stream)
         if (stream)
             *stream = std::move(*found);
         return QString();
-    } catch (const Damage& d) {
+    } catch (const XlsDamage& d) {
         return d.why;
     }
-}
-
-QByteArray xlsWorkbookStream(const QByteArray& file)
-{
-    try {
-        const Container c(file);
-        return c.stream({QStringLiteral("Workbook"), QStringLiteral("Book")}).value_or(QByteArray());
-    } catch (const Damage&) {
-        return QByteArray();
-    }
-}
-
-QString xlsFileDamage(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QString();
-    return xlsDamage(f.readAll());
 }
 
 } // namespace drivers

@@ -17,13 +17,4 @@ namespace drivers {
 /// may be a view of file's bytes (QByteArray::fromRawData), valid while they are.
 QString xlsDamage(const QByteArray& file, QByteArray* stream = nullptr);
 
-/// The same for a file on disk; a file that cannot be read gives "" (the
-/// reader then reports it as missing or unreadable).
-QString xlsFileDamage(const QString& path);
-
-/// The workbook stream ("Workbook" or "Book") of a file that xlsDamage
-/// passes, followed through the same allocation tables the check walked;
-/// empty when the file has none or is damaged.
-QByteArray xlsWorkbookStream(const QByteArray& file);
-
 } // namespace drivers

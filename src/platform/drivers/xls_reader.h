@@ -1,4 +1,8 @@
-// Reads Excel workbooks (BIFF2 to BIFF8 .xls) as tables of the engine's values.
+// Reads Excel 5.0/95 (BIFF5) and 97-2003 (BIFF8) workbooks as tables of the
+// engine's values. Opening checks the whole file's structure (xls_check.h)
+// before a value is taken from it; the sheets are then read from their
+// records (xls_biff.h). Older versions and password-protected workbooks are
+// refused with the reason.
 #pragma once
 
 #include "platform/drivers/external.h"
