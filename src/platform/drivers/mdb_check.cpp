@@ -57,6 +57,9 @@ constexpr int kPagesPerBeat = 256;
 // whose bytes were moved to another page (the entry points there).
 constexpr int kDeletedRow = 0x8000;
 constexpr int kMovedRow = 0x4000;
+// The kind of table a definition says it defines.
+constexpr int kUserTable = 0x4e;
+constexpr int kSystemTable = 0x53;
 // Access allows 64 characters in a column's name.
 constexpr int kMaxNameLength = 64;
 
@@ -105,8 +108,11 @@ public:
     MdbHandle* handle() const { return h_.get(); }
 
     /// The definition that starts on `page`: a chain of definition pages in
-    /// the file, with room in it for the columns and indexes it claims.
-    void definition(unsigned long page, const QString& what)
+    /// the file, with room in it for the columns and indexes it claims. With
+    /// `kind`, the kind of table it must define (0x4e a user's table, 0x53
+    /// a system table), so that a definition of another table is not taken
+    /// for the one the catalogue names.
+    void definition(unsigned long page, const QString& what, int kind = 0)
     {
         MdbHandle* h = h_.get();
         const MdbFormatConstants* fmt = h->fmt;
@@ -127,6 +133,8 @@ public:
             p = static_cast<unsigned long>(mdb_get_int32(h->pg_buf, 4));
         }
         mdb_read_pg(h, page);
+        if (kind && h->pg_buf[fmt->tab_num_cols_offset - 5] != kind)
+            damaged(QStringLiteral("the definition of %1 is not where the file says").arg(what));
         const int columns = mdb_get_int16(h->pg_buf, fmt->tab_num_cols_offset);
         maxColumns_ = mdb_get_int16(h->pg_buf, fmt->tab_num_cols_offset - 4);
         const long indexes = mdb_get_int32(h->pg_buf, fmt->tab_num_idxs_offset);
@@ -629,7 +637,7 @@ QString mdbTableDamage(const QString& path, const QString& table, bool definitio
             if (e->object_type != MDB_TABLE || QString::fromUtf8(e->object_name).compare(table, Qt::CaseInsensitive) != 0)
                 continue;
             const QString what = QStringLiteral("table '%1'").arg(table);
-            c.definition(e->table_pg, what);
+            c.definition(e->table_pg, what, mdb_is_system_table(e) ? kSystemTable : kUserTable);
             std::unique_ptr<MdbTableDef, TableFreer> t(mdb_read_table(e));
             if (!t)
                 return;   // the reader reports a table it cannot read
