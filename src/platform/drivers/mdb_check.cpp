@@ -21,6 +21,12 @@
 // where the row before it starts. A page that is zero, of another table or
 // of another kind means the table would come in short or changed.
 //
+// A row's entry in the row table carries two flags: 0x8000 a deleted row,
+// 0x4000 a row whose bytes Access moved to another page on an edit (the row
+// then holds only where). The library has the two the other way round: it
+// reads deleted rows (the reader leaves them out) and skips moved ones, which
+// this reader does not follow either, so a moved row refuses the table.
+//
 // A long value's parts lie on data pages whose owner field reads "LVAL"; a
 // part on one page is the row's bytes, a part of a chain starts with the
 // data pointer of the next. Their lengths must add up to the field's.

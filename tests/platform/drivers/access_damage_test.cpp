@@ -718,6 +718,12 @@ const Structural kStructural[] = {
          const qsizetype entry = qsizetype(s.pages.people.at(s.pages.people.size() / 2)) * s.j.size + s.j.rowCountAt + 4;
          put16(f, entry, get16(f, entry) + 7);
      }},
+    // A row Access moved to another page on an edit: not followed, so refused.
+    {"RowMovedToAnotherPage",
+     [](QByteArray& f, const Structure& s) {
+         const qsizetype entry = qsizetype(s.pages.people.at(s.pages.people.size() / 2)) * s.j.size + s.j.rowCountAt + 4;
+         put16(f, entry, get16(f, entry) | 0x4000);
+     }},
     {"PageRowCountOneLess",
      [](QByteArray& f, const Structure& s) {
          const qsizetype at = qsizetype(s.pages.people.at(s.pages.people.size() / 2)) * s.j.size + s.j.rowCountAt;
@@ -768,6 +774,37 @@ INSTANTIATE_TEST_SUITE_P(Layouts, StructurallyDamagedAccessTable,
                          [](const auto& info) {
                              return std::string(layoutName(std::get<0>(info.param))) + "_" + std::get<1>(info.param).name;
                          });
+
+/// A row marked deleted (and no longer counted by the definition) is left
+/// out; the library alone would read it as any other.
+class DeletedAccessRow : public AccessDamage, public ::testing::WithParamInterface<Layout> {};
+
+TEST_P(DeletedAccessRow, IsLeftOut)
+{
+    const Layout layout = GetParam();
+    const QString file = writeFile(path("people.mdb"), layout, 6000, 400);
+    QByteArray f = readAll(file);
+    const Structure s = structureOf(f, layout);
+    const int page = s.pages.people.at(s.pages.people.size() / 2);
+    const qsizetype entry = qsizetype(page) * s.j.size + s.j.rowCountAt + 4;   // the page's second row
+    const Span row = rowsOn(f, s.j, page).at(1);
+    const QString name = nameOf(int(std::find_if(s.rows.begin(), s.rows.end(), [&](const Span& r) { return r.at == row.at; })
+                                    - s.rows.begin()));
+    ASSERT_TRUE(holds(f.mid(row.at, row.size), name));
+    put16(f, entry, get16(f, entry) | 0x8000);
+    put32(f, s.tdef + s.j.tdefRows, get32(f, s.tdef + s.j.tdefRows) - 1);
+    writeAll(file, f);
+    const Outcome o = importPeople(file);
+    ASSERT_EQ(o.message.toStdString(), "");
+    EXPECT_EQ(o.list.size(), 399);
+    const QStringList names = tblData(QStringLiteral("[Name]"));
+    EXPECT_FALSE(names.contains(name)) << name.toStdString();
+    EXPECT_TRUE(names.contains(nameOf(0)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, DeletedAccessRow,
+                         ::testing::Values(Layout::OursJet3, Layout::OursJet4, Layout::ElsewhereJet3, Layout::ElsewhereJet4),
+                         [](const auto& info) { return std::string(layoutName(info.param)); });
 
 // ---- seeded mutants, against the sound file and the independent readers ----
 
