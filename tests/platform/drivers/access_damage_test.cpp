@@ -861,8 +861,9 @@ std::optional<QStringList> readerRows(const QJsonObject& file)
             else if (static const QRegularExpression currency(QStringLiteral("^-?[0-9]+\\.[0-9]{4}$"));
                      currency.match(v.toString()).hasMatch())
                 c = canonicalNumber(v.toString().toDouble());   // a currency, as text
-            else if (it.key() == QLatin1String("Since") && v.toString().size() == 24 && v.toString()[10] == QLatin1Char('T'))
-                c = v.toString().left(10);   // a date, in UTC
+            else if (static const QRegularExpression date(QStringLiteral("^-?[0-9]{4,6}-[0-9]{2}-[0-9]{2}T[0-9:.]{12}Z$"));
+                     date.match(v.toString()).hasMatch())
+                c = v.toString().left(v.toString().size() - 14);   // a date, in UTC: its day
             else
                 c = v.toString();
             cells.emplace_back(it.key(), c);
