@@ -500,7 +500,7 @@ bool writeMdb(const QString& path, Version version, const std::vector<Table>& ta
     return w.write(path, tables, why);
 }
 
-QString mdbReader(const QStringList& files, QJsonArray& report)
+QString mdbReader(const QStringList& files, QJsonArray& report, const QStringList& tables)
 {
     const QString node = QStandardPaths::findExecutable(QStringLiteral("node"));
     const QString npm = QStandardPaths::findExecutable(QStringLiteral("npm"));
@@ -528,7 +528,10 @@ QString mdbReader(const QStringList& files, QJsonArray& report)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
     run.setProcessEnvironment(env);
-    run.start(node, QStringList{script} + files);
+    QStringList arguments{script};
+    for (const QString& t : tables)
+        arguments << QStringLiteral("--table=") + t;
+    run.start(node, arguments + files);
     if (!run.waitForFinished(120000))
         return QStringLiteral("mdb-reader did not finish");
     const QByteArray err = run.readAllStandardError();

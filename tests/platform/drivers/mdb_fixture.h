@@ -52,7 +52,8 @@ bool writeMdb(const QString& path, Version version, const std::vector<Table>& ta
 
 /// Runs the npm package mdb-reader (an independent reader, installed into the
 /// build tree on first use) over the files through read_mdb.mjs, in UTC: its
-/// JSON report, one entry per file, or why it could not run.
-QString mdbReader(const QStringList& files, QJsonArray& report);
+/// JSON report, one entry per file, or why it could not run. With `tables`,
+/// only those tables are read.
+QString mdbReader(const QStringList& files, QJsonArray& report, const QStringList& tables = {});
 
 } // namespace mdbfixture
