@@ -21,6 +21,12 @@
 // where the row before it starts. A page that is zero, of another table or
 // of another kind means the table would come in short or changed.
 //
+// A row's entry in the row table carries two flags: 0x8000 a deleted row,
+// 0x4000 a row whose bytes Access moved to another page on an edit (the row
+// then holds only where). The library has the two the other way round: it
+// reads deleted rows (the reader leaves them out) and skips moved ones, which
+// this reader does not follow either, so a moved row refuses the table.
+//
 // A long value's parts lie on data pages whose owner field reads "LVAL"; a
 // part on one page is the row's bytes, a part of a chain starts with the
 // data pointer of the next. Their lengths must add up to the field's.
@@ -35,6 +41,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -52,6 +59,35 @@ constexpr quint32 kInline = 0x80000000u;
 constexpr quint32 kOnePage = 0x40000000u;
 constexpr quint32 kLengthMask = 0x3fffffffu;
 constexpr int kPagesPerBeat = 256;
+// Flags of a row's entry in its page's row table: a deleted row, and a row
+// whose bytes were moved to another page (the entry points there).
+constexpr int kDeletedRow = 0x8000;
+constexpr int kMovedRow = 0x4000;
+// The kind of table a definition says it defines.
+constexpr int kUserTable = 0x4e;
+constexpr int kSystemTable = 0x53;
+// Access allows 64 characters in a column's name.
+constexpr int kMaxNameLength = 64;
+
+/// The bytes a value of a column type takes in a row's fixed part; -1 for
+/// the kinds kept in its variable part (and for kinds this reader does not
+/// know). A Yes/No value lives in the null mask and takes none.
+int fixedWidth(int type)
+{
+    switch (type) {
+    case MDB_BOOL: return 0;
+    case MDB_BYTE: return 1;
+    case MDB_INT: return 2;
+    case MDB_LONGINT:
+    case MDB_FLOAT: return 4;
+    case MDB_MONEY:
+    case MDB_DOUBLE:
+    case MDB_DATETIME: return 8;
+    case MDB_REPID: return 16;
+    case MDB_NUMERIC: return 17;
+    default: return -1;
+    }
+}
 
 struct Damage {
     QString why;
@@ -78,8 +114,11 @@ public:
     MdbHandle* handle() const { return h_.get(); }
 
     /// The definition that starts on `page`: a chain of definition pages in
-    /// the file, with room in it for the columns and indexes it claims.
-    void definition(unsigned long page, const QString& what)
+    /// the file, with room in it for the columns and indexes it claims. With
+    /// `kind`, the kind of table it must define (0x4e a user's table, 0x53
+    /// a system table), so that a definition of another table is not taken
+    /// for the one the catalogue names.
+    void definition(unsigned long page, const QString& what, int kind = 0)
     {
         MdbHandle* h = h_.get();
         const MdbFormatConstants* fmt = h->fmt;
@@ -100,11 +139,16 @@ public:
             p = static_cast<unsigned long>(mdb_get_int32(h->pg_buf, 4));
         }
         mdb_read_pg(h, page);
+        if (kind && h->pg_buf[fmt->tab_num_cols_offset - 5] != kind)
+            damaged(QStringLiteral("the definition of %1 is not where the file says").arg(what));
         const int columns = mdb_get_int16(h->pg_buf, fmt->tab_num_cols_offset);
+        maxColumns_ = mdb_get_int16(h->pg_buf, fmt->tab_num_cols_offset - 4);
         const long indexes = mdb_get_int32(h->pg_buf, fmt->tab_num_idxs_offset);
         const long realIndexes = mdb_get_int32(h->pg_buf, fmt->tab_num_ridxs_offset);
         if (columns < 1 || columns > kMaxColumns)
             damaged(QStringLiteral("%1 claims %2 columns").arg(what).arg(columns));
+        if (maxColumns_ < columns || maxColumns_ > kMaxColumns)
+            damaged(QStringLiteral("%1 claims rows of %2 columns for its %3").arg(what).arg(maxColumns_).arg(columns));
         if (indexes < 0 || indexes > kMaxIndexes || realIndexes < 0 || realIndexes > kMaxIndexes)
             damaged(QStringLiteral("%1 claims an impossible number of indexes").arg(what));
         const qint64 needed = fmt->tab_cols_start_offset + qint64(realIndexes) * fmt->tab_ridx_entry_size
@@ -114,6 +158,68 @@ public:
         for (int at : {int(fmt->tab_usage_map_offset), int(fmt->tab_free_map_offset)})
             if (qint64(static_cast<unsigned long>(mdb_get_int32(h->pg_buf, at)) >> 8) >= pages_)
                 damaged(QStringLiteral("the page map of %1 lies outside the file").arg(what));
+    }
+
+    /// The table's columns as its definition gives them (read after
+    /// definition()): each one's name, kind and length hold together and no
+    /// two share a place in the row. Keeps the row's shape, so that the walk
+    /// of the table's pages checks every row against it.
+    void columns(const MdbTableDef* t, const QString& what)
+    {
+        const bool jet3 = h_->f->jet_version == MDB_VER_JET3;
+        shape_ = Shape{};
+        shape_.jet3 = jet3;
+        shape_.maxColumns = maxColumns_;
+        QSet<int> numbers, places;
+        unsigned variable = 0;
+        for (guint i = 0; i < t->columns->len; ++i) {
+            const auto* c = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
+            const QString name = QString::fromUtf8(c->name);
+            const auto bad = [&](const QString& why) {
+                damaged(QStringLiteral("field '%1' of %2 %3").arg(name, what, why));
+            };
+            if (name.isEmpty() || name.size() > kMaxNameLength
+                || std::any_of(name.begin(), name.end(), [](QChar ch) { return ch.unicode() < 0x20; }))
+                damaged(QStringLiteral("a field of %1 has no proper name").arg(what));
+            if (c->col_num < 0 || c->col_num >= maxColumns_ || numbers.contains(c->col_num))
+                bad(QStringLiteral("has no place of its own in the row"));
+            numbers.insert(c->col_num);
+            const int width = fixedWidth(c->col_type);
+            const bool text = c->col_type == MDB_TEXT || c->col_type == MDB_BINARY;
+            if (width >= 0 && !c->is_fixed)
+                bad(QStringLiteral("is of a fixed length but is not kept as one"));
+            if (width > 0 && c->col_size != width)
+                bad(QStringLiteral("claims %1 bytes for a value of %2").arg(c->col_size).arg(width));
+            if (text && (c->col_size < 1 || c->col_size > (jet3 ? 255 : 510) || (!jet3 && c->col_type == MDB_TEXT && c->col_size % 2)))
+                bad(QStringLiteral("claims a length of %1 bytes").arg(c->col_size));
+            if ((c->col_type == MDB_MEMO || c->col_type == MDB_OLE || text) && c->is_fixed)
+                bad(QStringLiteral("is of a variable length but kept as one of a fixed length"));
+            if (c->is_fixed) {
+                const int size = width >= 0 ? width : c->col_size;
+                if (c->fixed_offset < 0 || size < 0)
+                    bad(QStringLiteral("lies outside the row"));
+                shape_.fixedColumns += 1;
+                shape_.fixedBytes = std::max(shape_.fixedBytes, c->fixed_offset + size);
+            } else {
+                if (places.contains(int(c->var_col_num)) || c->var_col_num >= unsigned(maxColumns_))
+                    bad(QStringLiteral("has no place of its own in the row"));
+                places.insert(int(c->var_col_num));
+                ++variable;
+            }
+        }
+        if (variable != t->num_var_cols)
+            damaged(QStringLiteral("%1 claims %2 variable fields but defines %3").arg(what).arg(t->num_var_cols).arg(variable));
+        shape_.variable = variable > 0;
+        shape_.rows = t->num_rows;
+        shape_.known = true;
+    }
+
+    /// Whether the pages walked held as many rows as the table's definition
+    /// counts (after usageMap()).
+    void rowCount(const QString& what) const
+    {
+        if (shape_.known && liveRows_ != shape_.rows)
+            damaged(QStringLiteral("%1 holds %2 rows where its definition counts %3").arg(what).arg(liveRows_).arg(shape_.rows));
     }
 
     /// Every page the table's usage map lists lies in the file and is one of
@@ -224,12 +330,87 @@ private:
         const unsigned char* p = h->pg_buf;
         if (p[0] != 0x01 || static_cast<unsigned long>(static_cast<quint32>(mdb_get_int32(h->pg_buf, 4))) != owner)
             damaged(QStringLiteral("page %1 of %2 is not one of its data pages").arg(page).arg(what));
-        const int rows = p[h->fmt->row_count_offset] | p[h->fmt->row_count_offset + 1] << 8;
+        const int at = h->fmt->row_count_offset;
+        const int rows = p[at] | p[at + 1] << 8;
         for (int row = 0; row < rows; ++row) {
             int start = 0, length = 0;
             if (!jetRowBounds(p, h->fmt, row, start, length))
                 damaged(QStringLiteral("a row of %1 on page %2 lies outside its page").arg(what).arg(page));
+            const int entry = p[at + 2 + 2 * row] | p[at + 3 + 2 * row] << 8;
+            if (!shape_.known || (entry & kDeletedRow))
+                continue;
+            ++liveRows_;
+            if (entry & kMovedRow)
+                damaged(QStringLiteral("row %1 of %2 on page %3 was moved to another page, which this reader does not follow")
+                            .arg(row)
+                            .arg(what)
+                            .arg(page));
+            if (const QString why = rowDamage(p + start, length); !why.isEmpty())
+                damaged(QStringLiteral("row %1 of %2 on page %3 %4").arg(row).arg(what).arg(page).arg(why));
         }
+    }
+
+    /// Why a row (its `size` bytes at `r`) does not hold what the table's
+    /// definition lays out, or "": its column count fits the definition,
+    /// its fixed part holds every fixed column, and the offsets of its
+    /// variable values lie in order between the fixed part and the row's
+    /// tail (the offset table, the count of variable values, the null mask).
+    QString rowDamage(const unsigned char* r, int size) const
+    {
+        const Shape& s = shape_;
+        const int countSize = s.jet3 ? 1 : 2;
+        if (size < countSize + 1)
+            return QStringLiteral("is too short to be a row");
+        const int columns = s.jet3 ? r[0] : (r[0] | r[1] << 8);
+        if (columns < 1 || columns > s.maxColumns)
+            return QStringLiteral("claims %1 columns").arg(columns);
+        const int mask = (columns + 7) / 8;
+        int values = 0;              // variable values the row holds
+        int tail = size - mask;      // where the row's tail starts
+        std::vector<int> offsets;    // the start of each variable value, then their end
+        if (s.variable) {
+            if (s.jet3) {
+                if (size < mask + 1)
+                    return QStringLiteral("is too short for its columns");
+                values = r[size - mask - 1];
+                // Offsets are single bytes; a jump table counts the 256s.
+                int jumps = (size - 1) / 256;
+                const int pointer = size - 1 - mask - jumps - 1;
+                if (pointer < values || pointer - values < countSize)
+                    return QStringLiteral("is too short for its variable values");
+                if ((pointer - values) / 256 < jumps)
+                    --jumps;
+                int used = 0;
+                for (int i = 0; i <= values; ++i) {
+                    while (used < jumps && i == r[size - 1 - mask - used - 1])
+                        ++used;
+                    offsets.push_back(r[pointer - i] + used * 256);
+                }
+                tail = pointer - values;
+            } else {
+                if (size < countSize + mask + 2)
+                    return QStringLiteral("is too short for its columns");
+                values = r[size - mask - 2] | r[size - mask - 1] << 8;
+                tail = size - mask - 2 - 2 * (values + 1);
+                if (tail < countSize)
+                    return QStringLiteral("is too short for its variable values");
+                for (int i = 0; i <= values; ++i)
+                    offsets.push_back(r[size - mask - 4 - 2 * i] | r[size - mask - 3 - 2 * i] << 8);
+            }
+        }
+        if (values > columns)
+            return QStringLiteral("claims %1 variable values of %2 columns").arg(values).arg(columns);
+        if (columns - values < s.fixedColumns)
+            return QStringLiteral("holds fewer fixed values than its table defines");
+        const int fixedEnd = offsets.empty() ? tail : offsets.front();
+        if (countSize + s.fixedBytes > fixedEnd || fixedEnd > tail)
+            return QStringLiteral("has no room for its fixed values");
+        for (size_t i = 1; i < offsets.size(); ++i)
+            if (offsets[i] < offsets[i - 1])
+                return QStringLiteral("has its variable values out of order");
+        if (!offsets.empty() && offsets.back() > tail)
+            return QStringLiteral("has variable values that run past its end");
+        return QString();
     }
 
     /// A property block ("KKD" or "MR2", then chunks of a 4-byte length and a
@@ -312,9 +493,23 @@ private:
             damaged(QStringLiteral("a long value of %1 %2").arg(what, why));
     }
 
+    /// What the table's definition says a row holds.
+    struct Shape {
+        bool known = false;
+        bool jet3 = false;
+        int maxColumns = 0;     ///< the most columns a row may have
+        int fixedColumns = 0;   ///< fixed columns a row holds at least
+        int fixedBytes = 0;     ///< bytes of the fixed part they take
+        bool variable = false;  ///< whether rows carry an offset table
+        quint64 rows = 0;       ///< the rows the definition counts
+    };
+
     std::unique_ptr<MdbHandle, HandleCloser> h_;
     qint64 pages_ = 0;
     qint64 walked_ = 0;
+    int maxColumns_ = 0;
+    Shape shape_;
+    quint64 liveRows_ = 0;
     QSet<quint32> definitions_;
 };
 
@@ -448,16 +643,19 @@ QString mdbTableDamage(const QString& path, const QString& table, bool definitio
             if (e->object_type != MDB_TABLE || QString::fromUtf8(e->object_name).compare(table, Qt::CaseInsensitive) != 0)
                 continue;
             const QString what = QStringLiteral("table '%1'").arg(table);
-            c.definition(e->table_pg, what);
-            if (definitionOnly)
-                return;
+            c.definition(e->table_pg, what, mdb_is_system_table(e) ? kSystemTable : kUserTable);
             std::unique_ptr<MdbTableDef, TableFreer> t(mdb_read_table(e));
             if (!t)
                 return;   // the reader reports a table it cannot read
             // The columns are read from the definition page still in the
             // handle's buffer: before the walk reads other pages.
             const bool columns = mdb_read_columns(t.get()) != nullptr;
+            if (columns)
+                c.columns(t.get(), what);
+            if (definitionOnly)
+                return;
             c.usageMap(t.get(), e->table_pg, what);
+            c.rowCount(what);
             if (columns)
                 c.longValues(t.get(), what);
             return;

@@ -9,11 +9,15 @@
 // here with a reason instead. (Whatever these checks miss, the child process
 // the reading runs in still bounds: read_boundary.h.)
 //
-// What is checked of a table: every page its usage map names is one of its
-// data pages (page type 0x01, the table's definition page as owner) and lies
-// in the file, every row a page lists lies inside the page, and every long
-// value's parts lie on long-value pages, inside them, and add up to the
-// length its field gives. The library's own warnings on standard error are
+// What is checked of a table: its columns' names, kinds and lengths hold
+// together (a fixed column takes its kind's bytes); every page its usage map
+// names is one of its data pages (page type 0x01, the table's definition page
+// as owner) and lies in the file; every row a page lists lies inside the page
+// and holds what the definition lays out (its column count, every fixed
+// column, its variable values in order between the fixed part and its tail);
+// the rows on those pages, deleted ones aside, are as many as the definition
+// counts; and every long value's parts lie on long-value pages, inside them,
+// and add up to the length its field gives. The library's own warnings on standard error are
 // caught by the reader (mdb_reader.cpp). A changed byte inside a stored value
 // breaks no structure and cannot be seen.
 #pragma once
@@ -35,10 +39,11 @@ namespace drivers {
 /// open at all gives "" (the reader reports that itself).
 QString mdbDamage(const QString& path);
 
-/// The same for one table's definition, the pages its usage map lists and
-/// every long value of its rows (one pass over the table's pages). Call after mdbDamage() passed.
-/// With definitionOnly, the definition alone (what the library follows to
-/// read the table's columns).
+/// The same for one table's definition and columns, the pages its usage map
+/// lists, their rows and every long value of its rows (one pass over the
+/// table's pages). Call after mdbDamage() passed. With definitionOnly, the
+/// definition and its columns alone (what the library follows to read the
+/// table's columns).
 QString mdbTableDamage(const QString& path, const QString& table, bool definitionOnly = false);
 
 /// Where row `row` of a data or long-value page lies (its flags masked off):

@@ -15,7 +15,11 @@
 // pages here too (readLongValue, mdb_check.h); a part that is not where its
 // field says, or parts that do not add up to its length, refuse the table.
 // Null comes from the row's null mask, so an empty text stays "" and a
-// missing one Null. A value whose bytes the row does not hold refuses it too.
+// missing one Null. A value whose bytes the row does not hold refuses it too,
+// as does a value longer than its field allows, a memo field shorter than
+// its 12 bytes, and a table whose rows (deleted ones aside) are not as many
+// as its definition counts; the rows' layout itself is checked before the
+// first row is read (mdbTableDamage).
 //
 // mdbTables and readMdbTable read in a child process (read_boundary.h): the
 // library loops without end on some damaged files. The library reports the
@@ -52,8 +56,10 @@ constexpr size_t kBindSize = MDB_BIND_SIZE;
 // A memo's field: its length (flags in the top byte) and where it lies.
 constexpr int kLongValueField = 12;
 
-// Row offsets on a data page carry flags in their top bits.
+// Row offsets on a data page carry flags in their top bits; one marks a
+// deleted row.
 constexpr int kOffsetMask = 0x1fff;
+constexpr int kDeletedRow = 0x8000;
 
 // How often (in rows) the reader looks for the library's warnings and tells
 // the parent it is still at work.
@@ -240,31 +246,39 @@ T rawAt(const MdbField& f)
     return v;
 }
 
-/// A fixed-width value from the row's bytes; Null when the row holds too few.
+/// The bytes a value of a fixed-width kind takes; 0 for other kinds.
+int widthOf(int jetType)
+{
+    switch (jetType) {
+    case MDB_BYTE: return 1;
+    case MDB_INT: return 2;
+    case MDB_LONGINT:
+    case MDB_FLOAT: return 4;
+    case MDB_MONEY:
+    case MDB_DOUBLE:
+    case MDB_DATETIME: return 8;
+    case MDB_REPID: return 16;
+    default: return 0;
+    }
+}
+
+/// A fixed-width value from the row's bytes (the caller made sure the row
+/// holds all of them).
 jet::Value rawValue(int jetType, const MdbField& f)
 {
     if (jetType == MDB_BOOL)
         return jet::Value(!f.is_null);   // a flag lives in the null mask and is never Null
     if (f.is_null || !f.value)
         return {};
-    auto fits = [&](size_t n) { return f.siz >= 0 && static_cast<size_t>(f.siz) >= n; };
     switch (jetType) {
-    case MDB_BYTE:
-        return fits(1) ? jet::Value(static_cast<int>(rawAt<quint8>(f))) : jet::Value();
-    case MDB_INT:
-        return fits(2) ? jet::Value(static_cast<int>(rawAt<qint16>(f))) : jet::Value();
-    case MDB_LONGINT:
-        return fits(4) ? jet::Value(static_cast<int>(rawAt<qint32>(f))) : jet::Value();
-    case MDB_MONEY:   // a count of ten-thousandths
-        return fits(8) ? jet::Value(jet::currencyOfUnits(rawAt<qint64>(f))) : jet::Value();
-    case MDB_FLOAT:
-        return fits(4) ? jet::Value(jet::singleValue(rawAt<float>(f))) : jet::Value();
-    case MDB_DOUBLE:
-        return fits(8) ? jet::Value(rawAt<double>(f)) : jet::Value();
-    case MDB_DATETIME:
-        return fits(8) ? mdbDateValue(rawAt<double>(f)) : jet::Value();
-    default:
-        return {};   // binary and OLE objects: the engine has no value for them
+    case MDB_BYTE: return jet::Value(static_cast<int>(rawAt<quint8>(f)));
+    case MDB_INT: return jet::Value(static_cast<int>(rawAt<qint16>(f)));
+    case MDB_LONGINT: return jet::Value(static_cast<int>(rawAt<qint32>(f)));
+    case MDB_MONEY: return jet::Value(jet::currencyOfUnits(rawAt<qint64>(f)));   // a count of ten-thousandths
+    case MDB_FLOAT: return jet::Value(jet::singleValue(rawAt<float>(f)));
+    case MDB_DOUBLE: return jet::Value(rawAt<double>(f));
+    case MDB_DATETIME: return mdbDateValue(rawAt<double>(f));
+    default: return {};   // binary and OLE objects: the engine has no value for them
     }
 }
 
@@ -333,19 +347,31 @@ public:
                 damagedFile(path_, why);
             refuseOnWarnings(path_, QStringLiteral("table '%1'").arg(tableName_));
         }
-        if (++rows_ % kRowsPerLook == 0) {
+        if ((rows_ + 1) % kRowsPerLook == 0) {
             refuseOnWarnings(path_, QStringLiteral("table '%1'").arg(tableName_));
             stillReading();
-        }
-        if (!mdb_fetch_row(t)) {
-            refuseOnWarnings(path_, QStringLiteral("table '%1'").arg(tableName_));
-            return false;
         }
         MdbHandle* mdb = h_.get();
         int start = 0;
         size_t size = 0;
-        if (t->cur_row < 1 || mdb_find_row(mdb, static_cast<int>(t->cur_row) - 1, &start, &size) != 0)
-            badFormat(path_);
+        for (;;) {
+            if (!mdb_fetch_row(t)) {
+                refuseOnWarnings(path_, QStringLiteral("table '%1'").arg(tableName_));
+                // Every row the definition counts must have been read.
+                if (rows_ != t->num_rows)
+                    damagedFile(path_, QStringLiteral("table '%1' holds %2 rows where its definition counts %3")
+                                           .arg(tableName_)
+                                           .arg(rows_)
+                                           .arg(t->num_rows));
+                return false;
+            }
+            if (t->cur_row < 1 || mdb_find_row(mdb, static_cast<int>(t->cur_row) - 1, &start, &size) != 0)
+                badFormat(path_);
+            // The library reads a deleted row as any other: it is left out here.
+            if (!(start & kDeletedRow))
+                break;
+        }
+        ++rows_;
         start &= kOffsetMask;
         if (start + size > size_t(mdb->fmt->pg_size)
             || mdb_crack_row(t, start, size, fields_.data()) < 0)
@@ -363,21 +389,33 @@ public:
         row.resize(cols_.size());
         for (size_t i = 0; i < cols_.size(); ++i) {
             const MdbField& f = fields_[i];
+            // A value is read whole or not at all: a fixed one takes its
+            // kind's bytes, a long value's field at least its 12 (an empty
+            // memo keeps one too, of length 0).
+            if (!f.is_null) {
+                const int width = widthOf(types_[i]);
+                const int size = f.value ? f.siz : 0;
+                if ((width > 0 && size != width)
+                    || ((types_[i] == MDB_MEMO || types_[i] == MDB_OLE) && size < kLongValueField))
+                    badValue(cols_[i].name, QStringLiteral("is not as long as its kind"));
+            }
             switch (types_[i]) {
             case MDB_TEXT:
-                row[i] = f.is_null ? jet::Value() : jet::Value(jetText(jet3_, static_cast<const char*>(f.value), f.value ? f.siz : 0));
+                row[i] = f.is_null ? jet::Value() : jet::Value(text(f, i));
                 continue;
             case MDB_MEMO:
                 row[i] = f.is_null ? jet::Value() : jet::Value(memoText(f, cols_[i].name));
                 continue;
             case MDB_REPID:
-                row[i] = f.is_null || !f.value || f.siz < 16 ? jet::Value()
-                                                            : jet::Value(jetGuidText(static_cast<const unsigned char*>(f.value)));
+                row[i] = f.is_null ? jet::Value() : jet::Value(jetGuidText(static_cast<const unsigned char*>(f.value)));
                 continue;
             default: break;
             }
             if (!text_[i]) {
                 row[i] = rawValue(types_[i], f);
+                // Access keeps no date outside the years 100 to 9999.
+                if (types_[i] == MDB_DATETIME && !f.is_null && row[i].isNull())
+                    badValue(cols_[i].name, QStringLiteral("is no date of the years 100 to 9999"));
                 continue;
             }
             if (f.is_null) {
@@ -407,15 +445,41 @@ private:
         damagedFile(path_, QStringLiteral("a value of field '%1' in table '%2' %3").arg(column, tableName_, why));
     }
 
+    [[noreturn]] void badValue(const QString& column, const QString& why) const
+    {
+        damagedFile(path_, QStringLiteral("a value of field '%1' in table '%2' on page %3 %4")
+                               .arg(column, tableName_)
+                               .arg(t_->cur_phys_pg)
+                               .arg(why));
+    }
+
+    /// A text field's value: no longer than its column allows and, in Jet 4
+    /// when not compressed, whole characters of two bytes.
+    QString text(const MdbField& f, size_t column) const
+    {
+        const char* bytes = static_cast<const char*>(f.value);
+        const int size = bytes ? f.siz : 0;
+        const auto* b = reinterpret_cast<const unsigned char*>(bytes);
+        const bool compressed = !jet3_ && size >= 2 && b[0] == 0xff && b[1] == 0xfe;
+        if (!jet3_ && !compressed && size % 2)
+            badValue(cols_[column].name, QStringLiteral("ends inside a character"));
+        QString out = jetText(jet3_, bytes, size);
+        if ((compressed ? out.size() : qsizetype(jet3_ ? size : size / 2)) > cols_[column].size)
+            badValue(cols_[column].name, QStringLiteral("is longer than its field allows"));
+        return out;
+    }
+
     /// A memo's text: inline in the row, on one long-value page, or on a
     /// chain of them (readLongValue).
     QString memoText(const MdbField& f, const QString& column)
     {
-        if (!f.value || f.siz < kLongValueField)
-            return QString();   // an empty memo keeps no long-value field
         memo_.clear();
         if (const QString why = readLongValue(h_.get(), pages_, definitions_, f.value, f.siz, &memo_); !why.isEmpty())
             badLongValue(column, why);
+        const auto* b = reinterpret_cast<const unsigned char*>(memo_.constData());
+        const bool compressed = memo_.size() >= 2 && b[0] == 0xff && b[1] == 0xfe;
+        if (!jet3_ && !compressed && memo_.size() % 2)
+            badLongValue(column, QStringLiteral("ends inside a character"));
         return jetText(jet3_, memo_.constData(), memo_.size());
     }
 

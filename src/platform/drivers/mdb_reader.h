@@ -26,7 +26,8 @@ QStringList mdbTables(const QString& path);
 /// The rows of one table (its name compared without regard to case).
 /// Throws jet::JetError when the file or the table cannot be read, and
 /// "'path' is damaged and cannot be read: ..." when the table's pages, its
-/// long values or its reader fail.
+/// long values or its reader fail, or a row or value does not hold what the
+/// table's definition lays out.
 std::unique_ptr<RowReader> readMdbTable(const QString& path, const QString& table);
 
 /// The same two in this process, without the child's limits: for the child

@@ -10,6 +10,7 @@
 // A second reader that is not mdbtools (the npm package mdb-reader) then
 // reads every table of the same files whole.
 #include "platform/drivers/jet_writer.h"
+#include "platform/drivers/mdb_fixture.h"
 
 #include "platform/jet/error.h"
 #include "platform/jet/value.h"
@@ -807,48 +808,11 @@ TEST_P(JetStructure, ANameTheIndexCannotKeyIsRefused)
     EXPECT_EQ(bytesOf(path), before);
 }
 
-/// Runs the npm package mdb-reader over the files; its JSON report, or a
-/// reason to skip.
-QString mdbReader(const QStringList& files, QJsonArray& report)
-{
-    const QString node = QStandardPaths::findExecutable(QStringLiteral("node"));
-    const QString npm = QStandardPaths::findExecutable(QStringLiteral("npm"));
-    if (node.isEmpty() || npm.isEmpty())
-        return QStringLiteral("node and npm are not installed");
-    const QString prefix = QStringLiteral(QB_BINARY_DIR "/npm-readers");
-    QDir().mkpath(prefix);
-    QLockFile lock(prefix + QStringLiteral("/.lock"));   // tests run side by side install once
-    lock.setStaleLockTime(300000);
-    if (!lock.lock())
-        return QStringLiteral("cannot lock ") + prefix;
-    if (!QFile::exists(prefix + QStringLiteral("/node_modules/mdb-reader/package.json"))) {
-        QProcess install;
-        install.start(npm, {QStringLiteral("install"), QStringLiteral("--no-audit"), QStringLiteral("--no-fund"),
-                            QStringLiteral("--prefix"), prefix, QStringLiteral("mdb-reader@3.2.0")});
-        if (!install.waitForFinished(180000) || install.exitCode() != 0)
-            return QStringLiteral("npm could not install mdb-reader: ") + QString::fromUtf8(install.readAllStandardError());
-    }
-    // A module finds its packages beside itself: the script runs from there.
-    const QString script = prefix + QStringLiteral("/read_mdb.mjs");
-    QFile::remove(script);
-    if (!QFile::copy(QStringLiteral(QB_SOURCE_DIR "/tests/platform/drivers/read_mdb.mjs"), script))
-        return QStringLiteral("cannot copy the reader's script to ") + prefix;
-    QProcess run;
-    run.start(node, QStringList{script} + files);
-    if (!run.waitForFinished(120000))
-        return QStringLiteral("mdb-reader did not finish");
-    const QByteArray err = run.readAllStandardError();
-    report = QJsonDocument::fromJson(run.readAllStandardOutput()).array();
-    if (run.exitCode() != 0 || report.size() != files.size())
-        report = QJsonArray{QJsonObject{{QStringLiteral("error"), QString::fromUtf8(err)}}};
-    return {};
-}
-
 TEST_P(JetStructure, ASecondReaderReadsEveryTableWhole)
 {
     const QStringList paths = files();
     QJsonArray report;
-    const QString skip = mdbReader(paths, report);
+    const QString skip = mdbfixture::mdbReader(paths, report);
     QB_NEED_OUTSIDE(skip.isEmpty(), skip.toStdString());
     ASSERT_EQ(report.size(), paths.size()) << QJsonDocument(report).toJson().toStdString();
     const std::vector<Sample> all = samples();

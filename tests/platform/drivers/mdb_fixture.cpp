@@ -15,7 +15,13 @@
 
 #include <QUuid>
 
+#include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLockFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -492,6 +498,47 @@ bool writeMdb(const QString& path, Version version, const std::vector<Table>& ta
 {
     Writer w(version, catalogue);
     return w.write(path, tables, why);
+}
+
+QString mdbReader(const QStringList& files, QJsonArray& report, const QStringList& tables)
+{
+    const QString node = QStandardPaths::findExecutable(QStringLiteral("node"));
+    const QString npm = QStandardPaths::findExecutable(QStringLiteral("npm"));
+    if (node.isEmpty() || npm.isEmpty())
+        return QStringLiteral("node and npm are not installed");
+    const QString prefix = QStringLiteral(QB_BINARY_DIR "/npm-readers");
+    QDir().mkpath(prefix);
+    QLockFile lock(prefix + QStringLiteral("/.lock"));   // tests run side by side install once
+    lock.setStaleLockTime(300000);
+    if (!lock.lock())
+        return QStringLiteral("cannot lock ") + prefix;
+    if (!QFile::exists(prefix + QStringLiteral("/node_modules/mdb-reader/package.json"))) {
+        QProcess install;
+        install.start(npm, {QStringLiteral("install"), QStringLiteral("--no-audit"), QStringLiteral("--no-fund"),
+                            QStringLiteral("--prefix"), prefix, QStringLiteral("mdb-reader@3.2.0")});
+        if (!install.waitForFinished(180000) || install.exitCode() != 0)
+            return QStringLiteral("npm could not install mdb-reader: ") + QString::fromUtf8(install.readAllStandardError());
+    }
+    // A module finds its packages beside itself: the script runs from there.
+    const QString script = prefix + QStringLiteral("/read_mdb.mjs");
+    QFile::remove(script);
+    if (!QFile::copy(QStringLiteral(QB_SOURCE_DIR "/tests/platform/drivers/read_mdb.mjs"), script))
+        return QStringLiteral("cannot copy the reader's script to ") + prefix;
+    QProcess run;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
+    run.setProcessEnvironment(env);
+    QStringList arguments{script};
+    for (const QString& t : tables)
+        arguments << QStringLiteral("--table=") + t;
+    run.start(node, arguments + files);
+    if (!run.waitForFinished(120000))
+        return QStringLiteral("mdb-reader did not finish");
+    const QByteArray err = run.readAllStandardError();
+    report = QJsonDocument::fromJson(run.readAllStandardOutput()).array();
+    if (run.exitCode() != 0 || report.size() != files.size())
+        report = QJsonArray{QJsonObject{{QStringLiteral("error"), QString::fromUtf8(err)}}};
+    return {};
 }
 
 } // namespace mdbfixture

@@ -9,7 +9,9 @@
 
 #include "platform/jet/value.h"
 
+#include <QJsonArray>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <vector>
 
@@ -47,5 +49,11 @@ enum class CatalogueRows { Last, First };
 /// Writes the database; false (and why) when a table does not fit the fixture's limits.
 bool writeMdb(const QString& path, Version version, const std::vector<Table>& tables, QString* why = nullptr,
               CatalogueRows catalogue = CatalogueRows::Last);
+
+/// Runs the npm package mdb-reader (an independent reader, installed into the
+/// build tree on first use) over the files through read_mdb.mjs, in UTC: its
+/// JSON report, one entry per file, or why it could not run. With `tables`,
+/// only those tables are read.
+QString mdbReader(const QStringList& files, QJsonArray& report, const QStringList& tables = {});
 
 } // namespace mdbfixture

@@ -2,15 +2,19 @@
 // and prints one JSON report: for each file its AccessVersion property and,
 // per table, its row count (and the rows of the tables that are not system
 // tables). A file it cannot read is reported with the reader's error.
+// Arguments "--table=NAME" read only the tables named.
 import MDBReader from "mdb-reader";
 import { readFileSync } from "fs";
 
+const args = process.argv.slice(2);
+const only = args.filter((a) => a.startsWith("--table=")).map((a) => a.slice(8));
 const out = [];
-for (const path of process.argv.slice(2)) {
+for (const path of args.filter((a) => !a.startsWith("--table="))) {
     try {
         const reader = new MDBReader(readFileSync(path));
         const tables = {};
-        const names = reader.getTableNames({ normalTables: true, systemTables: true });
+        const names = reader.getTableNames({ normalTables: true, systemTables: true })
+            .filter((name) => only.length === 0 || only.includes(name));
         const user = new Set(reader.getTableNames({ normalTables: true, systemTables: false }));
         let version = null;
         for (const name of names) {
