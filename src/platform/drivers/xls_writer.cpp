@@ -36,6 +36,7 @@
 #include "platform/drivers/xls_writer.h"
 
 #include "platform/files/checked_file.h"
+#include "platform/jet/value.h"
 
 #include <algorithm>
 #include <cmath>
@@ -184,6 +185,15 @@ QString biff5Refusal(const QString& text, const QString& where)
                           "characters of Windows-1252 only).  Export to Excel 97-2000 instead: it holds every "
                           "character.")
         .arg(where, describeCharacter(*c));
+}
+
+/// Half of a surrogate pair is no character: a workbook holding one is
+/// refused by the readers of Excel files, this program's own import included.
+QString halfCharacterRefusal(const QString& where)
+{
+    return QStringLiteral("%1 holds half of a character (a lone UTF-16 surrogate), which an Excel worksheet "
+                          "cannot store.")
+        .arg(where);
 }
 
 bool needsWideChars(const QString& s)
@@ -1140,6 +1150,9 @@ bool writeXls(const QString& path, XlsVersion version, const QString& sheetName,
                 return fail(why);
         }
     }
+    for (const jet::ColumnInfo& c : columns)
+        if (jet::hasLoneSurrogate(c.name))
+            return fail(halfCharacterRefusal(QStringLiteral("The column name [%1]").arg(c.name)));
 
     files::CheckedFile file(path);
     if (!file.open())
@@ -1208,6 +1221,8 @@ bool writeXls(const QString& path, XlsVersion version, const QString& sheetName,
             if (t && !biff.v8() && firstOutsideCp1252(*t))
                 return fail(biff5Refusal(
                     *t, QStringLiteral("The text in record %1, column [%2]").arg(row).arg(columns[c].name)));
+            if (t && biff.v8() && jet::hasLoneSurrogate(*t))
+                return fail(halfCharacterRefusal(QStringLiteral("The text in record %1, column [%2]").arg(row).arg(columns[c].name)));
             any = sheet.value(row, c, values[c]) || any;
         }
         sheet.endRow();
