@@ -208,6 +208,8 @@ jet::Value storedValue(sqlite3_value* v, int type)
     case SQLITE_INTEGER:
         if (type == jet::dbBoolean)
             return jet::Value(sqlite3_value_int64(v) != 0);
+        if (type == jet::dbCurrency)   // the stored count of ten-thousandths
+            return jet::Value(jet::Currency{sqlite3_value_int64(v)});
         return jet::Value(static_cast<long long>(sqlite3_value_int64(v)));
     case SQLITE_FLOAT: return jet::Value(sqlite3_value_double(v));
     default: {
@@ -227,6 +229,7 @@ void resultOf(sqlite3_context* ctx, const jet::Value& v)
     case jet::Kind::Bool: sqlite3_result_int(ctx, v.toBool() ? -1 : 0); break;
     case jet::Kind::Long: sqlite3_result_int64(ctx, v.toLong()); break;
     case jet::Kind::Double: sqlite3_result_double(ctx, v.toDouble()); break;
+    case jet::Kind::Currency: sqlite3_result_int64(ctx, v.currency().units); break;   // as the column stores it
     case jet::Kind::Date:
     case jet::Kind::Text: {
         const QByteArray u = (v.kind() == jet::Kind::Date ? jet::storedDate(v.toDate()) : *v.textPtr()).toUtf8();

@@ -256,7 +256,7 @@ jet::Value rawValue(int jetType, const MdbField& f)
     case MDB_LONGINT:
         return fits(4) ? jet::Value(static_cast<int>(rawAt<qint32>(f))) : jet::Value();
     case MDB_MONEY:   // a count of ten-thousandths
-        return fits(8) ? jet::Value(jet::currencyOfUnits(rawAt<qint64>(f))) : jet::Value();
+        return fits(8) ? jet::Value(jet::Currency{rawAt<qint64>(f)}) : jet::Value();
     case MDB_FLOAT:
         return fits(4) ? jet::Value(jet::singleValue(rawAt<float>(f))) : jet::Value();
     case MDB_DOUBLE:

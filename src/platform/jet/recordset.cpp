@@ -296,7 +296,7 @@ const std::unordered_set<qint64>& Recordset::matches(const QString& criteria)
     if (criteria == findCriteria_ && findGen_ == conn_->generation())
         return findSet_;
     const QString from = tempTable_ ? QStringLiteral("temp.") + quoteName(table_) : quoteName(table_);
-    Stmt s(conn_.get(), QStringLiteral("SELECT rowid FROM %1 WHERE (%2)").arg(from, translateExpression(criteria)));
+    Stmt s(conn_.get(), QStringLiteral("SELECT rowid FROM %1 WHERE (%2)").arg(from, translateExpression(criteria, conn_->columns(table_))));
     findSet_.clear();
     while (s.step())
         findSet_.insert(s.int64(0));

@@ -80,8 +80,10 @@ using ColumnsOf = std::function<ColumnList(const QString& table)>;
 /// would store and refuses what it refuses.
 Translated translate(const QString& jetSql, const ColumnsOf& columnsOf = {});
 
-/// Translates an expression (a WHERE condition or a find criterion).
-QString translateExpression(const QString& jetExpr);
+/// Translates an expression (a WHERE condition or a find criterion);
+/// columns, when given, are those of the table it is about, to tell the
+/// Currency columns (whose stored counts need their amounts).
+QString translateExpression(const QString& jetExpr, const ColumnList& columns = {});
 
 /// True when the bracketed text names another database rather than a table.
 bool isExternalSpec(const QString& bracketText);
