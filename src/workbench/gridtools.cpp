@@ -229,7 +229,12 @@ void resultOf(sqlite3_context* ctx, const jet::Value& v)
     case jet::Kind::Bool: sqlite3_result_int(ctx, v.toBool() ? -1 : 0); break;
     case jet::Kind::Long: sqlite3_result_int64(ctx, v.toLong()); break;
     case jet::Kind::Double: sqlite3_result_double(ctx, v.toDouble()); break;
-    case jet::Kind::Currency: sqlite3_result_int64(ctx, v.currency().units); break;   // as the column stores it
+    case jet::Kind::Currency: {
+        // The amount's digits: the write into the column reads them exactly.
+        const QByteArray u = jet::currencyText(v.currency()).toLatin1();
+        sqlite3_result_text(ctx, u.constData(), int(u.size()), SQLITE_TRANSIENT);
+        break;
+    }
     case jet::Kind::Date:
     case jet::Kind::Text: {
         const QByteArray u = (v.kind() == jet::Kind::Date ? jet::storedDate(v.toDate()) : *v.textPtr()).toUtf8();

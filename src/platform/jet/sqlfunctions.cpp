@@ -1063,6 +1063,13 @@ int jetCompare(const char* a, int na, const char* b, int nb)
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
+QString exactTextSql(const QString& ref, int fieldType)
+{
+    if (fieldType == dbCurrency)
+        return QStringLiteral("jet_exacttext(jet_cur_x(%1))").arg(ref);
+    return QStringLiteral("jet_exacttext(%1)").arg(ref);
+}
+
 bool jetLike(const QString& text, const QString& pattern)
 {
     return matchAt(compilePattern(pattern), 0, text.toCaseFolded(), 0);

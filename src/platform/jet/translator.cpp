@@ -1232,6 +1232,8 @@ std::optional<size_t> callOf(const Toks& v, size_t a, size_t b)
 
 bool keepsEveryDigit(const Tok& fn)
 {
+    if (fn.text.startsWith(QLatin1String("qb_"), Qt::CaseInsensitive))
+        return true;   // the program's own functions take the amount's digits
     for (const char* w : {"jet_add", "jet_sub", "jet_mul", "jet_add_x", "jet_sub_x", "jet_mul_x", "jet_put",
                           "jet_concat", "jet_store", "jet_exacttext", "CSTR", "CCUR", "jet_ccur_x"})
         if (fn.is(w))
