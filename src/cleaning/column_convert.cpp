@@ -83,6 +83,7 @@ QString literal(const QString& text, const ConvertRequest& r)
         case jet::Kind::Bool: return v.toBool() ? QStringLiteral("-1") : QStringLiteral("0");
         case jet::Kind::Long: return QString::number(v.toLong());
         case jet::Kind::Double: return jet::sqlNumber(v.toDouble());
+        case jet::Kind::Currency: return jet::currencyText(v.currency());   // every digit
         default: refuse(text, r);
         }
     }

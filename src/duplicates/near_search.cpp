@@ -19,6 +19,7 @@
 #include "platform/jet/connection.h"
 #include "platform/jet/error.h"
 #include "platform/jet/schema.h"
+#include "platform/jet/sqlfunctions.h"
 
 #include <QHash>
 
@@ -51,7 +52,7 @@ std::vector<ValueCount> readValues(jet::Connection& c, const QString& data, cons
     const bool text = type == jet::dbText || type == jet::dbMemo;
     // Other values go as their text with every digit of a number, so that a
     // converted pair finds its rows again by value.
-    const QString value = text ? ref : QStringLiteral("jet_exacttext(%1)").arg(ref);
+    const QString value = text ? ref : jet::exactTextSql(ref, type);
     const QString length = QStringLiteral("length(%1)").arg(value);
     // One record at a time, in key order: findNearPairs merges the values
     // equal but for case (as the engine's collation compares them), adding

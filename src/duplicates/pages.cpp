@@ -33,6 +33,7 @@
 #include "platform/jet/connection.h"
 #include "platform/jet/error.h"
 #include "platform/jet/schema.h"
+#include "platform/jet/sqlfunctions.h"
 #include "platform/ui/job.h"
 #include "platform/ui/ui.h"
 #include "workbench/datacontrol.h"
@@ -854,10 +855,13 @@ void Pages::cmbColumn1A_Click()
         } else {
             // Other values are searched as their text with every digit of a
             // number (see neardup::runNearSearch): the lengths are of that text.
-            jet::Stmt range(&dbWork.connection(),
-                            QStringLiteral("SELECT MIN(length(jet_exacttext(T.%1))), MAX(length(jet_exacttext(T.%1))) "
-                                           "FROM main.tblData T")
-                                .arg(jet::quoteName(c)));
+            int type = 0;
+            for (const jet::ColumnInfo& info : dbWork.connection().columns(QStringLiteral("tblData")))
+                if (info.name == c)
+                    type = info.type;
+            const QString text = jet::exactTextSql(QStringLiteral("T.") + jet::quoteName(c), type);
+            jet::Stmt range(&dbWork.connection(), QStringLiteral("SELECT MIN(length(%1)), MAX(length(%1)) FROM main.tblData T")
+                                                      .arg(text));
             if (range.step()) {
                 lo = range.value(0, jet::dbLong);
                 hi = range.value(1, jet::dbLong);

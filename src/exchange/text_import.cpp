@@ -155,6 +155,7 @@ bool storeCell(RecordBatch& b, ColumnType type, QStringView text, const DateSett
     case jet::Kind::Bool: c.kind = RecordBatch::Cell::Int; c.i = v.toBool() ? -1 : 0; break;
     case jet::Kind::Long: c.kind = RecordBatch::Cell::Int; c.i = v.toLong(); break;
     case jet::Kind::Double: c.kind = RecordBatch::Cell::Real; c.d = v.toDouble(); break;
+    case jet::Kind::Currency: c.kind = RecordBatch::Cell::Int; c.i = v.currency().units; break;   // the stored count
     case jet::Kind::Date: {
         const QByteArray u = jet::storedDate(v.toDate()).toUtf8();
         keepText(u.constData(), size_t(u.size()), RecordBatch::Cell::Utf8);

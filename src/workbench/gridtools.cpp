@@ -209,6 +209,8 @@ jet::Value storedValue(sqlite3_value* v, int type)
     case SQLITE_INTEGER:
         if (type == jet::dbBoolean)
             return jet::Value(sqlite3_value_int64(v) != 0);
+        if (type == jet::dbCurrency)   // the stored count of ten-thousandths
+            return jet::Value(jet::Currency{sqlite3_value_int64(v)});
         return jet::Value(static_cast<long long>(sqlite3_value_int64(v)));
     case SQLITE_FLOAT: return jet::Value(sqlite3_value_double(v));
     default: {
@@ -228,6 +230,12 @@ void resultOf(sqlite3_context* ctx, const jet::Value& v)
     case jet::Kind::Bool: sqlite3_result_int(ctx, v.toBool() ? -1 : 0); break;
     case jet::Kind::Long: sqlite3_result_int64(ctx, v.toLong()); break;
     case jet::Kind::Double: sqlite3_result_double(ctx, v.toDouble()); break;
+    case jet::Kind::Currency: {
+        // The amount's digits: the write into the column reads them exactly.
+        const QByteArray u = jet::currencyText(v.currency()).toLatin1();
+        sqlite3_result_text(ctx, u.constData(), int(u.size()), SQLITE_TRANSIENT);
+        break;
+    }
     case jet::Kind::Date:
     case jet::Kind::Text: {
         const QByteArray u = jet::utf8OfText(v.kind() == jet::Kind::Date ? jet::storedDate(v.toDate()) : *v.textPtr());

@@ -9,6 +9,8 @@
 #include "platform/jet/connection.h"
 #include "platform/jet/error.h"
 #include "platform/jet/recordset.h"
+#include "platform/jet/schema.h"
+#include "platform/jet/sqlfunctions.h"
 #include "platform/ui/scripted.h"
 #include "workbench/frmdataform.h"
 #include "workbench/gridmodel.h"
@@ -233,8 +235,8 @@ TEST_F(ValueRoads, EveryRoadStoresWhatFitsAndRefusesTheRestLeavingTheRow)
                 reset(c);
                 db.execute(QStringLiteral("DELETE FROM tblSpecSearch1"), jet::dbFailOnError);
                 // The pair as the search writes it: the value's text with every digit.
-                jet::Stmt text(&db.connection(),
-                               QStringLiteral("SELECT jet_exacttext(\"%1\") FROM tblData").arg(column));
+                jet::Stmt text(&db.connection(), QStringLiteral("SELECT %1 FROM tblData")
+                                                     .arg(jet::exactTextSql(jet::quoteName(column), c.type)));
                 ASSERT_TRUE(text.step());
                 jet::Stmt pair(&db.connection(),
                                QStringLiteral("INSERT INTO tblSpecSearch1 (Column1, Count1, Convert1, Column2, Count2, "

@@ -29,6 +29,7 @@ jet::Value CellView::value() const
     case Kind::Long: return jet::Value(static_cast<long long>(i));
     case Kind::Double: return jet::Value(d);
     case Kind::Date: return jet::Value(jet::DateTime{d});
+    case Kind::Currency: return jet::Value(jet::Currency{i});
     case Kind::Utf16: return jet::Value(utf16().toString());
     case Kind::Utf8: return jet::Value(jet::textFromUtf8(static_cast<const char*>(p), n));
     }
@@ -54,6 +55,10 @@ void viewOf(const jet::Value& v, CellView& c)
     case jet::Kind::Date:
         c.kind = CellView::Kind::Date;
         c.d = v.toDate().serial;
+        break;
+    case jet::Kind::Currency:
+        c.kind = CellView::Kind::Currency;
+        c.i = v.currency().units;
         break;
     case jet::Kind::Text: {
         const QString& t = *v.textPtr();

@@ -31,9 +31,9 @@ Spec parseSpec(const QString& bracketText);
 /// would give, with text as a view of the reader's own storage (UTF-16, or
 /// UTF-8 from a reader that holds it so). Valid until the reader's next call.
 struct CellView {
-    enum class Kind : std::uint8_t { Null, Bool, Long, Double, Date, Utf16, Utf8 };
+    enum class Kind : std::uint8_t { Null, Bool, Long, Double, Date, Utf16, Utf8, Currency };
     Kind kind = Kind::Null;
-    qint64 i = 0;             ///< Bool (1 or 0), Long
+    qint64 i = 0;             ///< Bool (1 or 0), Long, Currency (its count of ten-thousandths)
     double d = 0;             ///< Double, Date (the day serial)
     const void* p = nullptr;  ///< text: its first code unit
     qsizetype n = 0;          ///< text: its length in code units

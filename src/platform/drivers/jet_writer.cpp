@@ -1468,18 +1468,21 @@ private:
             return;
         }
         case tMoney: {
-            // Currency is a count of ten-thousandths in 64 bits. A limit
-            // itself arrives as its nearest double, a little past it: that
-            // double still stands for the limit.
-            static const double most = 922337203685477.5807;
-            const double x = v->toDouble();
-            if (!(std::fabs(x) <= most))
+            // Currency is a count of ten-thousandths in 64 bits: an amount
+            // goes as its own count; a number of another kind (an expression
+            // column typed Currency) is taken as the engine converts it.
+            std::optional<jet::Currency> amount;
+            if (v->isCurrency()) {
+                amount = v->currency();
+            } else {
+                try {
+                    amount = jet::coerce(*v, jet::dbCurrency).currency();
+                } catch (const jet::JetError&) {
+                }
+            }
+            if (!amount)
                 refuseCell(i, QStringLiteral("the amount is outside the range of Currency."));
-            const double whole = std::trunc(x);
-            __int128 ticks = static_cast<__int128>(static_cast<std::int64_t>(whole)) * 10000
-                             + std::llround((x - whole) * 10000.0);
-            ticks = std::clamp<__int128>(ticks, std::numeric_limits<std::int64_t>::min(),
-                                         std::numeric_limits<std::int64_t>::max());
+            const std::int64_t ticks = amount->units;
             const auto n = static_cast<std::uint64_t>(static_cast<std::int64_t>(ticks));
             b.resize(8);
             put32(&b[0], static_cast<std::uint32_t>(n));

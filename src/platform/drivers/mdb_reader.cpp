@@ -274,7 +274,7 @@ jet::Value rawValue(int jetType, const MdbField& f)
     case MDB_BYTE: return jet::Value(static_cast<int>(rawAt<quint8>(f)));
     case MDB_INT: return jet::Value(static_cast<int>(rawAt<qint16>(f)));
     case MDB_LONGINT: return jet::Value(static_cast<int>(rawAt<qint32>(f)));
-    case MDB_MONEY: return jet::Value(jet::currencyOfUnits(rawAt<qint64>(f)));   // a count of ten-thousandths
+    case MDB_MONEY: return jet::Value(jet::Currency{rawAt<qint64>(f)});   // a count of ten-thousandths
     case MDB_FLOAT: return jet::Value(jet::singleValue(rawAt<float>(f)));
     case MDB_DOUBLE: return jet::Value(rawAt<double>(f));
     case MDB_DATETIME: return mdbDateValue(rawAt<double>(f));

@@ -159,6 +159,7 @@ public:
         case CellView::Kind::Long: u8(2); u64(quint64(c.i)); break;
         case CellView::Kind::Double: u8(3); f64(c.d); break;
         case CellView::Kind::Date: u8(4); f64(c.d); break;
+        case CellView::Kind::Currency: u8(7); u64(quint64(c.i)); break;
         case CellView::Kind::Utf16: utf16AsUtf8(static_cast<const char16_t*>(c.p), c.n); break;
         case CellView::Kind::Utf8:
             u8(5);
@@ -407,6 +408,10 @@ public:
         case 4:
             c.kind = CellView::Kind::Date;
             c.d = f64();
+            return;
+        case 7:
+            c.kind = CellView::Kind::Currency;
+            c.i = qint64(u64());
             return;
         case 5: {
             const quint32 n = u32();

@@ -202,6 +202,7 @@ void writePlain(Output& out, const jet::Value& v)
         break;
     }
     case jet::Kind::Double: writeDouble(out, v.toDouble()); break;
+    case jet::Kind::Currency: out.text(jet::currencyText(v.currency())); break;   // every digit
     case jet::Kind::Date: writeDate(out, v.toDate()); break;
     case jet::Kind::Text: out.text(*v.textPtr()); break;
     case jet::Kind::Null: break;

@@ -765,6 +765,16 @@ public:
             number(row, col, d);
             return true;
         }
+        case jet::Kind::Currency: {
+            // A number when the sheet's double gives the amount back digit
+            // for digit; else the amount's text, with none changed.
+            const double d = v.toDouble();
+            if (jet::currencyOf(d) == v.currency())
+                number(row, col, d);
+            else
+                text(row, col, v.toString());
+            return true;
+        }
         case jet::Kind::Date: {
             const std::optional<double> serial = excelSerial(v.toDate());
             if (serial)

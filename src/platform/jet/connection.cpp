@@ -100,6 +100,9 @@ void Stmt::bind(int i, const Value& v)
     case Kind::Bool: sqlite3_bind_int(s_, i, v.toBool() ? -1 : 0); break;
     case Kind::Long: sqlite3_bind_int64(s_, i, v.toLong()); break;
     case Kind::Double: sqlite3_bind_double(s_, i, v.toDouble()); break;
+    // An amount goes as the count a Currency column stores; written anywhere
+    // else it is converted to that column's type first (coerce).
+    case Kind::Currency: sqlite3_bind_int64(s_, i, v.currency().units); break;
     case Kind::Date: {
         const QByteArray u = utf8(storedDate(v.toDate()));
         sqlite3_bind_text(s_, i, u.constData(), u.size(), SQLITE_TRANSIENT);
@@ -185,9 +188,18 @@ Value Stmt::value(int i, int fieldType) const
         return Value(text());
     case dbDouble:
     case dbSingle:
-    case dbCurrency:
         if (st == SQLITE_INTEGER || st == SQLITE_FLOAT)
             return Value(sqlite3_column_double(s_, i));
+        return Value(text());
+    case dbCurrency:
+        // The column keeps the count of ten-thousandths.
+        if (st == SQLITE_INTEGER)
+            return Value(Currency{sqlite3_column_int64(s_, i)});
+        if (st == SQLITE_FLOAT)
+            return Value(sqlite3_column_double(s_, i));
+        if (st == SQLITE_BLOB)
+            if (const auto c = currencyOfBlob(sqlite3_column_blob(s_, i), sqlite3_column_bytes(s_, i)))
+                return Value(*c);
         return Value(text());
     case dbDate:
         if (st == SQLITE_TEXT) {
@@ -209,6 +221,9 @@ Value Stmt::value(int i, int fieldType) const
         case SQLITE_INTEGER: return Value(static_cast<qint64>(sqlite3_column_int64(s_, i)));
         case SQLITE_FLOAT: return Value(sqlite3_column_double(s_, i));
         default: {
+            if (st == SQLITE_BLOB)
+                if (const auto c = currencyOfBlob(sqlite3_column_blob(s_, i), sqlite3_column_bytes(s_, i)))
+                    return Value(*c);
             const QString t = text();
             if (auto d = parseStoredDate(t))
                 return Value(*d);
@@ -362,6 +377,9 @@ void Connection::raise(int rc, const QString& context) const
         throw JetError(errTypeMismatch, msg);
     if (msg == QLatin1String(kOverflowText) || msg == QLatin1String("Overflow"))
         throw JetError(errOverflow, msg);
+    // SUM over a Currency column adds the stored counts: past 64 bits it stops.
+    if (msg == QLatin1String("integer overflow"))
+        throw JetError(errOverflow, QString::fromLatin1(kOverflowText));
     if (msg == QLatin1String("Division by zero"))
         throw JetError(errDivisionByZero, msg);
     throw JetError(errGeneral, msg);
@@ -590,8 +608,8 @@ double numberFor(const Value& v)
 
 Value wholeNumber(const Value& v, double lo, double hi)
 {
-    if (v.kind() == Kind::Long || v.kind() == Kind::Bool) {
-        const qint64 i = v.toLong();
+    if (v.kind() == Kind::Long || v.kind() == Kind::Bool || v.isCurrency()) {
+        const qint64 i = v.toLong();   // an amount rounds half to even on its digits
         if (static_cast<double>(i) < lo || static_cast<double>(i) > hi)
             overflowError();
         return Value(static_cast<long long>(i));
@@ -638,14 +656,23 @@ Value coerce(const Value& v, int fieldType)
     }
     case dbCurrency: {
         // Four decimals, the currency type's scale, rounded on the decimal
-        // digits as typed (on the shortest decimal of a double).
-        const double d = numberFor(v);
-        std::optional<double> c;
-        if (v.isText()) {
+        // digits as typed (on the shortest decimal of a double), kept exact.
+        if (v.isCurrency()) {
+            if (v.currency().units < -kCurrencyMaxUnits)
+                overflowError();   // the one count below the range
+            return v;
+        }
+        std::optional<Currency> c;
+        if (v.kind() == Kind::Long || v.kind() == Kind::Bool) {
+            c = currencyOfWhole(v.toLong());
+        } else if (v.isText()) {
+            const double d = numberFor(v);   // refuses what is no number
             const QByteArray typed = v.textPtr()->trimmed().toLatin1();
             c = currencyOfDecimal(std::string_view(typed.constData(), static_cast<size_t>(typed.size())));
+            if (!c && std::fabs(d) < 1e15)
+                c = currencyOf(d);   // "5." and other shapes the number reader takes
         } else {
-            c = currencyOf(d);
+            c = currencyOf(numberFor(v));
         }
         if (!c)
             overflowError();

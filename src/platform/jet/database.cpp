@@ -133,6 +133,11 @@ public:
                     break;
                 out = Cell{Cell::Int, v.i, 0, nullptr, 0};
                 continue;
+            case drivers::CellView::Kind::Currency:
+                if (type != dbCurrency || v.i < -kCurrencyMaxUnits)
+                    break;
+                out = Cell{Cell::Int, v.i, 0, nullptr, 0};
+                continue;
             case drivers::CellView::Kind::Bool:
                 if (type != dbBoolean)
                     break;
@@ -152,6 +157,7 @@ public:
             case Kind::Bool: out = Cell{Cell::Int, c.toBool() ? -1 : 0, 0, nullptr, 0}; break;
             case Kind::Long: out = Cell{Cell::Int, c.toLong(), 0, nullptr, 0}; break;
             case Kind::Double: out = Cell{Cell::Real, 0, c.toDouble(), nullptr, 0}; break;
+            case Kind::Currency: out = Cell{Cell::Int, c.currency().units, 0, nullptr, 0}; break;
             case Kind::Date:
                 text_[i] = storedDate(c.toDate()).toUtf8();
                 out = Cell{Cell::Utf8, 0, 0, text_[i].constData(), text_[i].size()};
@@ -251,6 +257,10 @@ ColumnList resultColumns(Stmt& s, bool& stepped, bool& hasRow)
             if (st == SQLITE_TEXT)
                 looksDate = looksStoredDate(s.value(i, dbText).toString());
             c.type = st == SQLITE_NULL ? dbText : fieldTypeOfStorage(st, looksDate);
+            if (st == SQLITE_BLOB && currencyOfBlob(sqlite3_column_blob(s.get(), i), sqlite3_column_bytes(s.get(), i)))
+                c.type = dbCurrency;
+            if (c.type == dbCurrency)
+                c.size = 8;
             if (c.type == dbLong)
                 c.size = 4;          // COUNT, CLng, CInt: whole numbers, as the engine types them
             if (c.type == dbDouble)
@@ -299,8 +309,15 @@ void createTableFromSelect(Connection& c, const QString& schema, const QString& 
         marks << QStringLiteral("?");
     Stmt ins(&c, QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(qualified(schema, name), marks.join(QLatin1Char(','))));
     for (bool row = hasRow; row; row = s.step()) {
-        for (size_t i = 0; i < cols.size(); ++i)
-            sqlite3_bind_value(ins.get(), static_cast<int>(i + 1), sqlite3_column_value(s.get(), static_cast<int>(i)));
+        for (size_t i = 0; i < cols.size(); ++i) {
+            const int at = static_cast<int>(i);
+            if (cols[i].type == dbCurrency && sqlite3_column_type(s.get(), at) == SQLITE_BLOB)
+                if (const auto c = currencyOfBlob(sqlite3_column_blob(s.get(), at), sqlite3_column_bytes(s.get(), at))) {
+                    sqlite3_bind_int64(ins.get(), at + 1, c->units);   // the count the column stores
+                    continue;
+                }
+            sqlite3_bind_value(ins.get(), at + 1, sqlite3_column_value(s.get(), at));
+        }
         ins.step();
         ins.reset();
     }

@@ -296,7 +296,8 @@ const std::unordered_set<qint64>& Recordset::matches(const QString& criteria)
     if (criteria == findCriteria_ && findGen_ == conn_->generation())
         return findSet_;
     const QString from = tempTable_ ? QStringLiteral("temp.") + quoteName(table_) : quoteName(table_);
-    // The table's column types: a date column compares with a number by its serial.
+    // The table's column types: a date column compares with a number by its serial,
+    // a Currency column by its amount.
     const ColumnList columns = tempTable_ ? ColumnList() : conn_->columns(table_);
     Stmt s(conn_.get(), QStringLiteral("SELECT rowid FROM %1 WHERE (%2)").arg(from, translateExpression(criteria, columns)));
     findSet_.clear();

@@ -100,7 +100,9 @@ QString columnDefinition(const ColumnInfo& c, bool notNull, bool autoKey)
         def += QLatin1String("SINGLE") + typeCheck(number) + rangeCheck("-3.4028236e38", "3.4028236e38");
         break;
     case dbCurrency:
-        def += QLatin1String("CURRENCY") + typeCheck(number) + rangeCheck("-922337203685477.5807", "922337203685477.5807");
+        // The exact count of ten-thousandths; the one count below the range
+        // (the negative of the largest and one more) is left out.
+        def += QLatin1String("CURRENCY") + typeCheck(whole) + rangeCheck("-9223372036854775807", "9223372036854775807");
         break;
     case dbLong: def += QLatin1String("LONG") + typeCheck(whole) + rangeCheck("-2147483648", "2147483647"); break;
     case dbInteger: def += QLatin1String("SHORT") + typeCheck(whole) + rangeCheck("-32768", "32767"); break;

@@ -62,6 +62,65 @@ void resultText(sqlite3_context* ctx, const QString& s)
     sqlite3_result_text(ctx, u.constData(), u.size(), SQLITE_TRANSIENT);
 }
 
+// ---- Currency in expressions ---------------------------------------------------
+//
+// A Currency column stores its count of ten-thousandths. The translator
+// hands a column's count to jet_cur, which gives the amount as the nearest
+// double for comparisons and the functions that take numbers, or, where the
+// value goes straight on to a function that keeps every digit (arithmetic,
+// jet_put, CStr, &), to jet_cur_x, which gives the amount's text marked with
+// a subtype: text, so that a lost mark still leaves the right digits. The
+// functions registered with an "_x" twin give their amount the same way.
+
+constexpr unsigned kCurrencySubtype = 'C';
+
+/// The amount an argument marked by jet_cur_x holds; nullopt for any other.
+std::optional<Currency> currencyArg(sqlite3_value* v)
+{
+    if (sqlite3_value_type(v) != SQLITE_TEXT || sqlite3_value_subtype(v) != kCurrencySubtype)
+        return std::nullopt;
+    const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    return currencyOfDecimal(std::string_view(p, static_cast<size_t>(sqlite3_value_bytes(v))));
+}
+
+/// An amount as the function's value: marked text for the "_x" twins, the
+/// nearest double for the others.
+void resultCurrency(sqlite3_context* ctx, Currency c)
+{
+    if (!sqlite3_user_data(ctx))
+        return sqlite3_result_double(ctx, currencyDouble(c));
+    const QByteArray u = currencyText(c).toLatin1();
+    sqlite3_result_text(ctx, u.constData(), u.size(), SQLITE_TRANSIENT);
+    sqlite3_result_subtype(ctx, kCurrencySubtype);
+}
+
+// jet_cur(count): the amount of a stored count (an aggregate's too); any
+// other value as it is.
+void fnCur(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER)
+        return resultCurrency(ctx, Currency{sqlite3_value_int64(argv[0])});
+    sqlite3_result_value(ctx, argv[0]);
+}
+
+// jet_cur_out(count): a query's own Currency column, in the form the
+// engine's reader knows as an amount (currencyBlob).
+void fnCurOut(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) != SQLITE_INTEGER)
+        return sqlite3_result_value(ctx, argv[0]);
+    const QByteArray b = currencyBlob(Currency{sqlite3_value_int64(argv[0])});
+    sqlite3_result_blob(ctx, b.constData(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
+}
+
+// jet_curavg(avg of counts): the mean amount, a double.
+void fnCurAvg(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
+        return sqlite3_result_null(ctx);
+    sqlite3_result_double(ctx, sqlite3_value_double(argv[0]) / 10000.0);
+}
+
 bool anyNull(int argc, sqlite3_value** argv)
 {
     for (int i = 0; i < argc; ++i)
@@ -477,12 +536,19 @@ void fnCByte(sqlite3_context* ctx, int, sqlite3_value** argv) { wholeCast(ctx, a
 
 void fnCCur(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
+    if (const auto c = currencyArg(argv[0]))
+        return resultCurrency(ctx, *c);
+    if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER) {
+        if (const auto c = currencyOfWhole(sqlite3_value_int64(argv[0])))
+            return resultCurrency(ctx, *c);
+        return sqlite3_result_error(ctx, "Overflow", -1);
+    }
     double d = 0;
     if (!numberArgument(ctx, argv[0], d))
         return;
     // Four decimals, the currency type's scale, rounded on the decimal
     // digits of a number typed as text (else of the double's shortest form).
-    std::optional<double> c;
+    std::optional<Currency> c;
     if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) {
         QByteArray typed = argText(argv[0]).trimmed().toLatin1();
         typed.replace(',', "");
@@ -496,7 +562,7 @@ void fnCCur(sqlite3_context* ctx, int, sqlite3_value** argv)
     }
     if (!c)
         return sqlite3_result_error(ctx, "Overflow", -1);
-    sqlite3_result_double(ctx, *c);
+    resultCurrency(ctx, *c);
 }
 
 void fnCSng(sqlite3_context* ctx, int, sqlite3_value** argv)
@@ -614,7 +680,9 @@ void fnPut(sqlite3_context* ctx, int, sqlite3_value** argv)
         return sqlite3_result_value(ctx, v);
     }
     Value in;
-    switch (st) {
+    if (const auto c = currencyArg(v))
+        in = Value(*c);
+    else switch (st) {
     case SQLITE_INTEGER: in = Value(static_cast<long long>(sqlite3_value_int64(v))); break;
     case SQLITE_FLOAT: in = Value(sqlite3_value_double(v)); break;
     default: {
@@ -633,6 +701,7 @@ void fnPut(sqlite3_context* ctx, int, sqlite3_value** argv)
         case Kind::Bool: return sqlite3_result_int(ctx, out.toBool() ? -1 : 0);
         case Kind::Long: return sqlite3_result_int64(ctx, out.toLong());
         case Kind::Double: return sqlite3_result_double(ctx, out.toDouble());
+        case Kind::Currency: return sqlite3_result_int64(ctx, out.currency().units);   // the stored count
         case Kind::Date: return resultText(ctx, storedDate(out.toDate()));
         case Kind::Text: return resultText(ctx, *out.textPtr());
         }
@@ -668,8 +737,8 @@ void fnDiv(sqlite3_context* ctx, int, sqlite3_value** argv)
 // read as a number.
 
 struct Operand {
-    enum Kind { Null, Whole, Real, Date, Text } kind = Null;
-    sqlite3_int64 whole = 0;
+    enum Kind { Null, Whole, Real, Date, Text, Amount } kind = Null;
+    sqlite3_int64 whole = 0;   // Whole: the number; Amount: its count of ten-thousandths
     double real = 0;   // Real: the number; Date: the serial
 };
 
@@ -687,6 +756,12 @@ Operand operand(sqlite3_value* v)
         o.real = sqlite3_value_double(v);
         break;
     default:
+        if (const auto c = currencyArg(v)) {
+            o.kind = Operand::Amount;
+            o.whole = c->units;
+            o.real = currencyDouble(*c);
+            break;
+        }
         o.kind = Operand::Text;
         if (sqlite3_value_bytes(v) == 19)
             if (const auto d = parseStoredDate(argText(v))) {
@@ -704,6 +779,7 @@ bool operandNumber(sqlite3_context* ctx, sqlite3_value* v, const Operand& o, dou
     switch (o.kind) {
     case Operand::Whole: d = static_cast<double>(o.whole); return true;
     case Operand::Real:
+    case Operand::Amount:
     case Operand::Date: d = o.real; return true;
     default: return numberArgument(ctx, v, d);
     }
@@ -750,6 +826,26 @@ void fnArith(sqlite3_context* ctx, int, sqlite3_value** argv)
                                              : __builtin_mul_overflow(a.whole, b.whole, &r);
         if (!over)
             return sqlite3_result_int64(ctx, r);
+    }
+    // An amount with an amount or a whole number stays an exact amount; with
+    // a double, a date or text it is a double like any other number.
+    const bool amountA = a.kind == Operand::Amount, amountB = b.kind == Operand::Amount;
+    if ((amountA || amountB) && (amountA || a.kind == Operand::Whole) && (amountB || b.kind == Operand::Whole)) {
+        std::optional<Currency> r;
+        if (op == Arith::Mul && (!amountA || !amountB)) {
+            // An amount times a whole number: the count times the number.
+            const __int128 p = static_cast<__int128>(amountA ? a.whole : b.whole) * (amountA ? b.whole : a.whole);
+            if (p >= -static_cast<__int128>(kCurrencyMaxUnits) && p <= kCurrencyMaxUnits)
+                r = Currency{static_cast<std::int64_t>(p)};
+        } else {
+            const auto x = amountA ? std::optional<Currency>(Currency{a.whole}) : currencyOfWhole(a.whole);
+            const auto y = amountB ? std::optional<Currency>(Currency{b.whole}) : currencyOfWhole(b.whole);
+            if (x && y)
+                r = op == Arith::Add ? currencySum(*x, *y) : op == Arith::Sub ? currencyDifference(*x, *y) : currencyProduct(*x, *y);
+        }
+        if (!r)
+            return sqlite3_result_error(ctx, kOverflowText, -1);
+        return resultCurrency(ctx, *r);
     }
     double x = 0, y = 0;
     if (!operandNumber(ctx, argv[0], a, x) || !operandNumber(ctx, argv[1], b, y))
@@ -960,6 +1056,23 @@ void add(sqlite3* db, const char* name, int nargs, void (*fn)(sqlite3_context*, 
     sqlite3_create_function(db, name, nargs, flags, nullptr, fn, nullptr, nullptr);
 }
 
+/// A function that may give an amount, and its "_x" twin that gives it as
+/// marked text (see jet_cur). Both read the mark on their arguments.
+void addAmount(sqlite3* db, const char* name, int nargs, void (*fn)(sqlite3_context*, int, sqlite3_value**))
+{
+    int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+#ifdef SQLITE_SUBTYPE
+    flags |= SQLITE_SUBTYPE;
+#endif
+#ifdef SQLITE_RESULT_SUBTYPE
+    flags |= SQLITE_RESULT_SUBTYPE;
+#endif
+    static char exact = 1;
+    sqlite3_create_function(db, name, nargs, flags, nullptr, fn, nullptr, nullptr);
+    const QByteArray twin = QByteArray(name) + "_x";
+    sqlite3_create_function(db, twin.constData(), nargs, flags, &exact, fn, nullptr, nullptr);
+}
+
 } // namespace
 
 ScopedFunction::ScopedFunction(sqlite3* db, const char* name, int args, void* data, Fn fn)
@@ -1014,6 +1127,13 @@ int jetCompare(const char* a, int na, const char* b, int nb)
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
+QString exactTextSql(const QString& ref, int fieldType)
+{
+    if (fieldType == dbCurrency)
+        return QStringLiteral("jet_exacttext(jet_cur_x(%1))").arg(ref);
+    return QStringLiteral("jet_exacttext(%1)").arg(ref);
+}
+
 bool jetLike(const QString& text, const QString& pattern)
 {
     return matchAt(compilePattern(pattern), 0, text.toCaseFolded(), 0);
@@ -1045,7 +1165,10 @@ void registerSqlFunctions(sqlite3* db)
     add(db, "jet_cdbl", 1, fnCDbl);
     add(db, "jet_cbool", 1, fnCBool);
     add(db, "jet_cbyte", 1, fnCByte);
-    add(db, "jet_ccur", 1, fnCCur);
+    addAmount(db, "jet_ccur", 1, fnCCur);
+    addAmount(db, "jet_cur", 1, fnCur);
+    add(db, "jet_curavg", 1, fnCurAvg);
+    add(db, "jet_cur_out", 1, fnCurOut);
     add(db, "jet_csng", 1, fnCSng);
     add(db, "jet_cdec", 1, fnCDec);
     add(db, "jet_cvar", 1, fnCVar);
@@ -1054,12 +1177,12 @@ void registerSqlFunctions(sqlite3* db)
     add(db, "jet_val", 1, fnVal);
     add(db, "jet_isnull", 1, fnIsNull);
     add(db, "jet_store", 1, fnStore);
-    add(db, "jet_put", 2, fnPut);
+    addAmount(db, "jet_put", 2, fnPut);
     add(db, "jet_div", 2, fnDiv);
     add(db, "jet_serial", 1, fnSerial);
-    add(db, "jet_add", 2, fnArith<Arith::Add>);
-    add(db, "jet_sub", 2, fnArith<Arith::Sub>);
-    add(db, "jet_mul", 2, fnArith<Arith::Mul>);
+    addAmount(db, "jet_add", 2, fnArith<Arith::Add>);
+    addAmount(db, "jet_sub", 2, fnArith<Arith::Sub>);
+    addAmount(db, "jet_mul", 2, fnArith<Arith::Mul>);
     add(db, "jet_mod", 2, fnMod);
     add(db, "jet_round", 1, fnRound);
     add(db, "jet_round", 2, fnRound);

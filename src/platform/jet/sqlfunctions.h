@@ -19,6 +19,11 @@ void registerSqlFunctions(sqlite3* db);
 /// [abc] [a-z] [!abc] one character of (not of) the list; case-insensitive.
 bool jetLike(const QString& text, const QString& pattern);
 
+/// SQLite text giving the value of the column ref (of that field type) as
+/// its text with every digit (jet_exacttext); a Currency column's stored
+/// count is read as its amount. For statements written for SQLite itself.
+QString exactTextSql(const QString& ref, int fieldType);
+
 /// Case-insensitive compare as the JETCI collation does it (-1, 0, 1).
 int jetCompare(const char* a, int na, const char* b, int nb);
 

@@ -1561,6 +1561,303 @@ struct Emitter {
     }
 };
 
+// ---- Currency -------------------------------------------------------------------
+//
+// A Currency column stores its amount as a count of ten-thousandths. A
+// reference to one keeps the count where the count serves as it is: a select
+// list's own column (the reader knows the column's type), ORDER BY and GROUP
+// BY, IS NULL, and a comparison with a number literal, whose number is then
+// written as a count itself ([c] = 0.1 -> "c" = 1000), exact and served by
+// the column's index. SUM, MIN and MAX of the column add and pick the counts
+// (SUM stops past 64 bits: an overflow). Anywhere else the count goes
+// through jet_cur, which gives the amount as a double, or jet_cur_x where the
+// value is an operand of arithmetic, of CStr, of &, of CCur or the value
+// written into a column: there the amount goes on with every digit, and
+// the arithmetic and CCur around it are the "_x" twins that pass it on the
+// same way.
+
+bool anyCurrency(const StatementColumns& cols)
+{
+    for (const ColumnList& t : cols.tables)
+        for (const ColumnInfo& c : t)
+            if (c.type == dbCurrency)
+                return true;
+    return false;
+}
+
+/// A number literal's text times 10000, exactly, as a decimal literal.
+QString unitsLiteral(const QString& num)
+{
+    QString digits;
+    int point = -1;
+    int i = 0;
+    for (; i < num.size() && (num[i].isDigit() || num[i] == QLatin1Char('.')); ++i) {
+        if (num[i] == QLatin1Char('.'))
+            point = static_cast<int>(digits.size());
+        else
+            digits += num[i];
+    }
+    if (point < 0)
+        point = static_cast<int>(digits.size());
+    long exponent = 0;
+    if (i < num.size()) {
+        bool ok = false;
+        exponent = num.mid(i + 1).toLong(&ok);
+        if (!ok || exponent > 400 || exponent < -400)
+            return QString();
+    }
+    const long at = point + exponent + 4;   // the point's place in digits
+    QString out;
+    if (at <= 0)
+        out = QLatin1String("0.") + QString(static_cast<int>(-at), QLatin1Char('0')) + digits;
+    else if (at >= digits.size())
+        out = digits + QString(static_cast<int>(at - digits.size()), QLatin1Char('0'));
+    else
+        out = digits.left(static_cast<int>(at)) + QLatin1Char('.') + digits.mid(static_cast<int>(at));
+    while (out.size() > 1 && out[0] == QLatin1Char('0') && out[1] != QLatin1Char('.'))
+        out.remove(0, 1);
+    return out;
+}
+
+/// v[a, b) is a number literal, with or without a sign: the index of the Num.
+std::optional<size_t> literalAt(const Toks& v, size_t a, size_t b)
+{
+    if (b == a + 1 && v[a].t == T::Num)
+        return a;
+    if (b == a + 2 && (v[a].op("-") || v[a].op("+")) && v[a + 1].t == T::Num)
+        return a + 1;
+    return std::nullopt;
+}
+
+/// The clause word that v[k] stands in at its depth (SELECT for a select
+/// list, BY for ORDER BY and GROUP BY, SET, WHERE, ...), "" inside parentheses
+/// that are not a subquery's.
+QString clauseOf(const Toks& v, size_t k)
+{
+    int depth = 0;
+    for (long i = static_cast<long>(k) - 1; i >= 0; --i) {
+        const Tok& t = v[size_t(i)];
+        if (t.t == T::RParen) {
+            ++depth;
+        } else if (t.t == T::LParen) {
+            if (depth == 0)
+                return QString();
+            --depth;
+        } else if (depth == 0 && t.t == T::Word) {
+            for (const char* w : {"SELECT", "BY", "SET", "WHERE", "FROM", "HAVING", "ON", "VALUES", "INTO", "JOIN"})
+                if (t.is(w))
+                    return QString::fromLatin1(w);
+        }
+    }
+    return QString();
+}
+
+/// The function whose whole argument v[a, b) is (its name token), when the
+/// tokens around it are "name(" or "," before and "," or ")" after.
+std::optional<size_t> callOf(const Toks& v, size_t a, size_t b)
+{
+    if (a == 0 || b >= v.size() || (v[b].t != T::Comma && v[b].t != T::RParen))
+        return std::nullopt;
+    long i = static_cast<long>(a) - 1;
+    int depth = 0;
+    for (; i >= 0; --i) {
+        if (v[size_t(i)].t == T::RParen)
+            ++depth;
+        else if (v[size_t(i)].t == T::LParen && depth-- == 0)
+            break;
+        else if (depth == 0 && v[size_t(i)].t != T::Comma && size_t(i) == a - 1)
+            return std::nullopt;   // something other than "(" or "," just before
+    }
+    if (i <= 0 || v[size_t(i) - 1].t != T::Word)
+        return std::nullopt;
+    return size_t(i) - 1;
+}
+
+bool keepsEveryDigit(const Tok& fn)
+{
+    if (fn.text.startsWith(QLatin1String("qb_"), Qt::CaseInsensitive))
+        return true;   // the program's own functions take the amount's digits
+    for (const char* w : {"jet_add", "jet_sub", "jet_mul", "jet_add_x", "jet_sub_x", "jet_mul_x", "jet_put",
+                          "jet_concat", "jet_store", "jet_exacttext", "CSTR", "CCUR", "jet_ccur_x"})
+        if (fn.is(w))
+            return true;
+    return false;
+}
+
+/// The value v[a, b) (its parentheses taken off) is passed on whole where
+/// every digit of an amount is kept: an argument of such a function, an
+/// UPDATE's new value, or an INSERT's.
+bool exactPlace(const Toks& v, size_t a, size_t b)
+{
+    while (a > 0 && b < v.size() && v[a - 1].t == T::LParen && v[b].t == T::RParen
+           && !(a >= 2 && v[a - 2].t == T::Word && !isBoundaryWord(v[a - 2]))) {
+        --a;
+        ++b;
+    }
+    if (const auto fn = callOf(v, a, b))
+        return keepsEveryDigit(v[*fn]);
+    // SET x = value
+    if (a >= 2 && v[a - 1].op("=") && clauseOf(v, a) == QLatin1String("SET")
+        && (b == v.size() || v[b].t == T::Comma || v[b].is("WHERE")))
+        return true;
+    return false;
+}
+
+/// Wraps v[a, b) as fn(v[a, b)).
+void wrapCall(Toks& v, size_t a, size_t b, const char* fn)
+{
+    const int pos = v[a].pos;
+    v.insert(v.begin() + static_cast<long>(b), Tok{T::RParen, QStringLiteral(")"), pos});
+    v.insert(v.begin() + static_cast<long>(a),
+             {Tok{T::Word, QString::fromLatin1(fn), pos}, Tok{T::LParen, QStringLiteral("("), pos}});
+}
+
+/// Compared with number literals: the literals become counts; false when
+/// v[a, b) is compared with something else.
+bool comparedWithCounts(Toks& v, size_t a, size_t b)
+{
+    if (b < v.size() && v[b].is("BETWEEN")) {
+        size_t andAt = b + 1;
+        for (int depth = 0; andAt < v.size() && !(depth == 0 && v[andAt].is("AND")); ++andAt) {
+            if (v[andAt].t == T::LParen)
+                ++depth;
+            else if (v[andAt].t == T::RParen && --depth < 0)
+                return false;
+        }
+        if (andAt == v.size())
+            return false;
+        const auto lo = literalAt(v, b + 1, andAt);
+        const auto hi = literalAt(v, andAt + 1, operandEnd(v, andAt));
+        if (!lo || !hi)
+            return false;
+        const QString l = unitsLiteral(v[*lo].text), h = unitsLiteral(v[*hi].text);
+        if (l.isEmpty() || h.isEmpty())
+            return false;
+        v[*lo].text = l;
+        v[*hi].text = h;
+        return true;
+    }
+    std::optional<size_t> lit;
+    if (b < v.size() && isComparison(v[b]))
+        lit = literalAt(v, b + 1, operandEnd(v, b));
+    else if (a > 0 && isComparison(v[a - 1]))
+        lit = literalAt(v, operandStart(v, a - 1), a - 1);
+    if (!lit)
+        return false;
+    const QString units = unitsLiteral(v[*lit].text);
+    if (units.isEmpty())
+        return false;
+    v[*lit].text = units;
+    return true;
+}
+
+void currencyValues(Toks& v, const StatementColumns& cols, bool insert)
+{
+    if (!anyCurrency(cols))
+        return;
+    // A number literal written into a Currency column goes as its text, which
+    // the conversion reads digit for digit (SQLite would read the literal
+    // as a double first): SET c = 12345678901234.5678, and INSERT's values.
+    auto literalAsText = [&](size_t a, size_t b) {
+        if (const auto lit = literalAt(v, a, b)) {
+            v[*lit].t = T::Str;
+            if (*lit > a && v[a].op("-"))
+                v[*lit].text.prepend(QLatin1Char('-'));
+            v.erase(v.begin() + static_cast<long>(a), v.begin() + static_cast<long>(*lit));
+        }
+    };
+    for (size_t k = v.size(); k-- > 0;) {
+        if (insert && v[k].is("jet_put") && k + 3 < v.size() && v[k + 1].t == T::LParen && v[k + 2].t == T::LParen) {
+            const size_t close = pastClose(v, k + 2);
+            if (close + 2 < v.size() && v[close].t == T::Comma && v[close + 1].text == QString::number(dbCurrency)
+                && v[close + 2].t == T::RParen)
+                literalAsText(k + 3, close - 1);
+        }
+    }
+    // The references, from the last back, so that the earlier stay in place.
+    std::vector<std::pair<size_t, size_t>> refs;
+    // INSERT INTO t (a, b): the columns written.
+    const size_t listEnd = insert && v.size() > 3 && v[3].t == T::LParen ? pastClose(v, 3) : 0;
+    for (size_t i = listEnd; i < v.size(); ++i) {
+        auto nameTok = [&](size_t k) { return v[k].t == T::Name || v[k].t == T::Word; };
+        if (!nameTok(i) || (i > 0 && v[i - 1].t == T::Dot))
+            continue;
+        size_t j = i + 1;
+        while (j + 1 < v.size() && v[j].t == T::Dot && nameTok(j + 1))
+            j += 2;
+        const bool named = i > 0 && (v[i - 1].is("FROM") || v[i - 1].is("JOIN") || v[i - 1].is("UPDATE")
+                                     || v[i - 1].is("INTO") || v[i - 1].is("AS") || v[i - 1].is("TABLE"));
+        if (!named && (j >= v.size() || v[j].t != T::LParen) && isColumnRef(v, i, j)
+            && cols.typeOf(v[j - 1].text) == dbCurrency)
+            refs.emplace_back(i, j);
+        i = j - 1;
+    }
+    for (auto r = refs.rbegin(); r != refs.rend(); ++r) {
+        size_t a = r->first, b = r->second;
+        // SET c = ...: the column written.
+        if (b < v.size() && v[b].op("=") && a > 0 && (v[a - 1].is("SET") || v[a - 1].t == T::Comma)
+            && clauseOf(v, a) == QLatin1String("SET")) {
+            literalAsText(b + 1, operandEnd(v, b));
+            continue;
+        }
+        const char* aggregate = nullptr;
+        if (a >= 2 && b < v.size() && v[a - 1].t == T::LParen && v[b].t == T::RParen) {
+            for (const char* w : {"SUM", "MIN", "MAX", "AVG", "FIRST", "LAST", "COUNT"})
+                if (v[a - 2].is(w))
+                    aggregate = w;
+        }
+        if (aggregate && QLatin1String(aggregate) == QLatin1String("COUNT"))
+            continue;
+        if (aggregate) {
+            a -= 2;
+            ++b;
+        }
+        if (b < v.size() && v[b].is("IS"))
+            continue;   // IS NULL
+        const bool avg = aggregate && QLatin1String(aggregate) == QLatin1String("AVG");
+        if (!avg && comparedWithCounts(v, a, b))
+            continue;
+        const QString clause = clauseOf(v, a);
+        if (!aggregate && !insert) {
+            const bool ownItem = (v[a - 1].t == T::Comma || v[a - 1].is("SELECT") || v[a - 1].is("DISTINCT")
+                                  || v[a - 1].is("DISTINCTROW") || v[a - 1].t == T::Num)
+                                 && (b == v.size() || v[b].t == T::Comma || v[b].is("FROM") || v[b].is("AS")
+                                     || v[b].is("INTO") || v[b].t == T::RParen || v[b].is("UNION"));
+            if (clause == QLatin1String("SELECT") && ownItem)
+                continue;
+            if (clause == QLatin1String("BY"))
+                continue;
+        }
+        // The outermost select list's own SUM, MIN or MAX: an amount the
+        // reader takes as one, every digit kept.
+        const bool outerItem = aggregate && !insert && clause == QLatin1String("SELECT")
+                               && (v[a - 1].t == T::Comma || v[a - 1].is("SELECT") || v[a - 1].is("DISTINCT")
+                                   || v[a - 1].t == T::Num)
+                               && (b == v.size() || v[b].t == T::Comma || v[b].is("FROM") || v[b].is("AS")
+                                   || v[b].is("INTO"))
+                               && std::count_if(v.begin(), v.begin() + static_cast<long>(a),
+                                                [](const Tok& t) { return t.t == T::LParen; })
+                                      == std::count_if(v.begin(), v.begin() + static_cast<long>(a),
+                                                       [](const Tok& t) { return t.t == T::RParen; });
+        if (avg)
+            wrapCall(v, a, b, "jet_curavg");
+        else if (outerItem)
+            wrapCall(v, a, b, "jet_cur_out");
+        else
+            wrapCall(v, a, b, exactPlace(v, a, b) ? "jet_cur_x" : "jet_cur");
+    }
+    // Arithmetic and CCur whose value is passed on whole keep every digit too.
+    for (size_t k = 0; k + 1 < v.size(); ++k) {
+        if (v[k].t != T::Word || v[k + 1].t != T::LParen)
+            continue;
+        const bool arith = v[k].is("jet_add") || v[k].is("jet_sub") || v[k].is("jet_mul");
+        if (!arith && !v[k].is("CCUR"))
+            continue;
+        if (exactPlace(v, k, pastClose(v, k + 1)))
+            v[k].text = arith ? v[k].text.toLower() + QLatin1String("_x") : QStringLiteral("jet_ccur_x");
+    }
+}
+
 // ---- statement shapes -------------------------------------------------------
 
 size_t findWord(const Toks& v, const char* w, size_t from = 0, int atDepth = 0)
@@ -2348,6 +2645,10 @@ Translated translate(const QString& sql, const ColumnsOf& columnsOf)
     const StatementColumns cols = writes || arithmetic || numberCompared ? statementColumns(v, columnsOf) : StatementColumns();
     rewriteOperators(v, cols);
     datesComparedWithNumbers(v, cols);
+    // Currency columns are told by their type wherever they stand.
+    const StatementColumns amounts = cols.tables.empty() ? statementColumns(v, columnsOf) : cols;
+    if (!v[0].is("INSERT"))
+        currencyValues(v, amounts, false);
     if (v[0].is("SELECT") || v[0].is("UPDATE") || v[0].is("DELETE") || v[0].is("INSERT")) {
         collateComparisons(v);
         wrapSpans(v, ConditionValues(v, cols).statement());
@@ -2368,6 +2669,7 @@ Translated translate(const QString& sql, const ColumnsOf& columnsOf)
         insertSelectByName(v, sql);
         if (columnsOf)
             convertInsertValues(v, columnsOf(r.table), sql, cols);
+        currencyValues(v, amounts, true);
         Emitter em{&r.externals, sql};
         r.sql = em.render(v);
         return r;
@@ -2426,6 +2728,7 @@ QString translateExpression(const QString& expr, const ColumnList& columns)
         cols.tables.push_back(columns);
     rewriteOperators(v, cols);
     datesComparedWithNumbers(v, cols);
+    currencyValues(v, cols, false);
     collateComparisons(v);
     wrapSpans(v, ConditionValues(v, cols).condition());
     Emitter em{nullptr, expr};

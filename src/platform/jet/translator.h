@@ -82,8 +82,8 @@ Translated translate(const QString& jetSql, const ColumnsOf& columnsOf = {});
 
 /// Translates an expression (a WHERE condition or a find criterion). With the
 /// columns of the table it is tested on, the operators and comparisons that
-/// depend on a column's type (a date against a number) take the type into
-/// account.
+/// depend on a column's type take the type into account: a date against a
+/// number, and a Currency column (whose stored counts need their amounts).
 QString translateExpression(const QString& jetExpr, const ColumnList& columns = {});
 
 /// True when the bracketed text names another database rather than a table.

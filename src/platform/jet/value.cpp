@@ -419,7 +419,7 @@ std::optional<DateTime> readDateText(QStringView text)
     return toDateTime(p);
 }
 
-std::optional<double> currencyOfDecimal(std::string_view t)
+std::optional<Currency> currencyOfDecimal(std::string_view t)
 {
     size_t i = 0;
     const size_t n = t.size();
@@ -461,7 +461,7 @@ std::optional<double> currencyOfDecimal(std::string_view t)
     // value = digits * 10^(exponent - fraction); units of 1/10000 = digits * 10^shift
     const long shift = exponent - fraction + 4;
     using Big = __int128;
-    const Big limit = static_cast<Big>(9223372036854775807LL) + (negative ? 1 : 0);
+    const Big limit = static_cast<Big>(kCurrencyMaxUnits);
     Big units = 0;
     if (digits.empty()) {
         units = 0;
@@ -489,27 +489,11 @@ std::optional<double> currencyOfDecimal(std::string_view t)
     }
     if (units > limit)
         return std::nullopt;
-    const long long whole = static_cast<long long>(units / 10000);
-    const int part = static_cast<int>(units % 10000);
-    char text[48];
-    const int len = std::snprintf(text, sizeof text, "%s%lld.%04d", negative ? "-" : "", whole, part);
-    double out = 0;
-    std::from_chars(text, text + len, out);
-    return out;
+    const auto count = static_cast<std::int64_t>(units);
+    return Currency{negative ? -count : count};
 }
 
-double currencyOfUnits(std::int64_t units)
-{
-    char text[48];
-    const std::uint64_t mag = units < 0 ? 0 - static_cast<std::uint64_t>(units) : static_cast<std::uint64_t>(units);
-    const int len = std::snprintf(text, sizeof text, "%s%llu.%04llu", units < 0 ? "-" : "",
-                                  static_cast<unsigned long long>(mag / 10000), static_cast<unsigned long long>(mag % 10000));
-    double out = 0;
-    std::from_chars(text, text + len, out);
-    return out;
-}
-
-std::optional<double> currencyOf(double d)
+std::optional<Currency> currencyOf(double d)
 {
     if (!std::isfinite(d))
         return std::nullopt;
@@ -518,6 +502,140 @@ std::optional<double> currencyOf(double d)
     if (written.ec != std::errc())
         return std::nullopt;
     return currencyOfDecimal(std::string_view(text, static_cast<size_t>(written.ptr - text)));
+}
+
+namespace {
+
+/// "-12.3400" for -123400: the whole digits and all four decimals.
+int currencyDigits(Currency c, char (&text)[32])
+{
+    const std::uint64_t mag = c.units < 0 ? 0 - static_cast<std::uint64_t>(c.units) : static_cast<std::uint64_t>(c.units);
+    return std::snprintf(text, sizeof text, "%s%llu.%04llu", c.units < 0 ? "-" : "",
+                         static_cast<unsigned long long>(mag / 10000), static_cast<unsigned long long>(mag % 10000));
+}
+
+std::optional<Currency> currencyOfBig(__int128 units)
+{
+    if (units > kCurrencyMaxUnits || units < -static_cast<__int128>(kCurrencyMaxUnits))
+        return std::nullopt;
+    return Currency{static_cast<std::int64_t>(units)};
+}
+
+} // namespace
+
+double currencyDouble(Currency c)
+{
+    // 9999999999999999 ten-thousandths is 999999999999.9999: the count as a
+    // double divided by 10000 would round twice and give 1E+12.
+    char text[32];
+    const int len = currencyDigits(c, text);
+    double out = 0;
+    std::from_chars(text, text + len, out);
+    return out;
+}
+
+QString currencyText(Currency c)
+{
+    char text[32];
+    int len = currencyDigits(c, text);
+    while (text[len - 1] == '0')
+        --len;
+    if (text[len - 1] == '.')
+        --len;
+    return QString::fromLatin1(text, len);
+}
+
+std::optional<Currency> currencySum(Currency a, Currency b)
+{
+    return currencyOfBig(static_cast<__int128>(a.units) + b.units);
+}
+
+std::optional<Currency> currencyDifference(Currency a, Currency b)
+{
+    return currencyOfBig(static_cast<__int128>(a.units) - b.units);
+}
+
+std::optional<Currency> currencyProduct(Currency a, Currency b)
+{
+    // The product of two counts is in hundred-millionths: back to four
+    // decimals, half to even.
+    const __int128 p = static_cast<__int128>(a.units) * b.units;
+    __int128 q = p / 10000;
+    const __int128 r = p % 10000;
+    const __int128 twice = (r < 0 ? -r : r) * 2;
+    if (twice > 10000 || (twice == 10000 && (q % 2) != 0))
+        q += p < 0 ? -1 : 1;
+    return currencyOfBig(q);
+}
+
+std::optional<Currency> currencyOfWhole(std::int64_t n)
+{
+    return currencyOfBig(static_cast<__int128>(n) * 10000);
+}
+
+QByteArray currencyBlob(Currency c)
+{
+    QByteArray b(9, Qt::Uninitialized);
+    b[0] = 'C';
+    const std::uint64_t u = static_cast<std::uint64_t>(c.units) ^ (std::uint64_t(1) << 63);
+    for (int i = 0; i < 8; ++i)
+        b[1 + i] = static_cast<char>((u >> (56 - 8 * i)) & 0xff);
+    return b;
+}
+
+std::optional<Currency> currencyOfBlob(const void* p, int n)
+{
+    const auto* b = static_cast<const unsigned char*>(p);
+    if (n != 9 || !b || b[0] != 'C')
+        return std::nullopt;
+    std::uint64_t u = 0;
+    for (int i = 0; i < 8; ++i)
+        u = (u << 8) | b[1 + i];
+    return Currency{static_cast<std::int64_t>(u ^ (std::uint64_t(1) << 63))};
+}
+
+int compareCurrency(Currency c, double d)
+{
+    if (std::isnan(d))
+        return 1;
+    if (d >= 1e16)
+        return -1;
+    if (d <= -1e16)
+        return 1;
+    // The double's shortest decimal, scaled to ten-thousandths without
+    // rounding: compared as two exact numbers.
+    char text[512];   // the longest fixed form of a double is some 330 characters
+    const auto written = std::to_chars(text, text + sizeof text, d, std::chars_format::fixed);
+    if (written.ec != std::errc())
+        return c.units < 0 ? -1 : 1;
+    const std::string_view t(text, static_cast<size_t>(written.ptr - text));
+    const size_t point = t.find('.');
+    const std::string_view whole = t.substr(0, point);
+    const std::string_view frac = point == std::string_view::npos ? std::string_view() : t.substr(point + 1);
+    bool negative = false;
+    __int128 w = 0;
+    for (char ch : whole) {
+        if (ch == '-')
+            negative = true;
+        else
+            w = w * 10 + (ch - '0');
+    }
+    __int128 units = w * 10000;
+    __int128 scale = 1000;
+    for (size_t k = 0; k < frac.size() && k < 4; ++k, scale /= 10)
+        units += (frac[k] - '0') * scale;
+    const bool beyond = frac.size() > 4 && frac.substr(4).find_first_not_of('0') != std::string_view::npos;
+    // |d| = units + beyond (a fraction of a ten-thousandth more)
+    const __int128 mine = c.units;
+    if (!negative) {
+        if (mine < units) return -1;
+        if (mine > units) return 1;
+        return beyond ? -1 : 0;
+    }
+    const __int128 neg = -units;
+    if (mine < neg) return -1;
+    if (mine > neg) return 1;
+    return beyond ? 1 : 0;
 }
 
 QString numberText(double d)
@@ -655,6 +773,7 @@ bool Value::toBool() const
     case Kind::Long: return std::get<std::int64_t>(v_) != 0;
     case Kind::Double: return std::get<double>(v_) != 0.0;
     case Kind::Date: return std::get<DateTime>(v_).serial != 0.0;
+    case Kind::Currency: return std::get<Currency>(v_).units != 0;
     case Kind::Text: {
         const QString& s = std::get<QString>(v_);
         if (s.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
@@ -673,6 +792,16 @@ std::int64_t Value::toLong() const
     case Kind::Bool: return std::get<bool>(v_) ? -1 : 0;
     case Kind::Long: return std::get<std::int64_t>(v_);
     case Kind::Double: return static_cast<std::int64_t>(std::nearbyint(std::get<double>(v_)));
+    case Kind::Currency: {
+        // Half to even on the exact amount.
+        const std::int64_t u = std::get<Currency>(v_).units;
+        std::int64_t q = u / 10000;
+        const std::int64_t r = u % 10000;
+        const std::int64_t twice = (r < 0 ? -r : r) * 2;
+        if (twice > 10000 || (twice == 10000 && (q % 2) != 0))
+            q += u < 0 ? -1 : 1;
+        return q;
+    }
     case Kind::Date: return static_cast<std::int64_t>(std::nearbyint(std::get<DateTime>(v_).serial));
     case Kind::Text: {
         bool ok = false;
@@ -690,6 +819,7 @@ double Value::toDouble() const
     case Kind::Bool: return std::get<bool>(v_) ? -1.0 : 0.0;
     case Kind::Long: return static_cast<double>(std::get<std::int64_t>(v_));
     case Kind::Double: return std::get<double>(v_);
+    case Kind::Currency: return currencyDouble(std::get<Currency>(v_));
     case Kind::Date: return std::get<DateTime>(v_).serial;
     case Kind::Text: return std::get<QString>(v_).trimmed().toDouble();
     case Kind::Null: break;
@@ -710,6 +840,12 @@ DateTime Value::toDate() const
     }
 }
 
+Currency Value::currency() const
+{
+    const Currency* c = std::get_if<Currency>(&v_);
+    return c ? *c : Currency{};
+}
+
 QString Value::toString() const
 {
     switch (kind()) {
@@ -717,6 +853,7 @@ QString Value::toString() const
     case Kind::Bool: return std::get<bool>(v_) ? QStringLiteral("True") : QStringLiteral("False");
     case Kind::Long: return QString::number(std::get<std::int64_t>(v_));
     case Kind::Double: return numberText(std::get<double>(v_));
+    case Kind::Currency: return currencyText(std::get<Currency>(v_));
     case Kind::Date: return displayDate(std::get<DateTime>(v_));
     case Kind::Text: return std::get<QString>(v_);
     }

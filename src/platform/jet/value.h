@@ -37,19 +37,48 @@ bool dateInRange(DateTime d);
 /// Single holds what lies below it.
 inline constexpr double kSingleLimit = 3.4028235677973366e38;
 
-/// The largest amount a Currency value holds (and its negative the smallest).
-inline constexpr double kCurrencyMax = 922337203685477.5807;
+/// A Currency amount: an exact count of ten-thousandths, four decimals over
+/// the range the engine gives the type, -922,337,203,685,477.5807 to
+/// 922,337,203,685,477.5807. Columns of the type store the count itself, so
+/// no digit of an amount ever passes through a double.
+struct Currency {
+    std::int64_t units = 0;
+    friend bool operator==(const Currency&, const Currency&) = default;
+};
 
-/// A Currency value: the decimal number of the ASCII text (sign, digits, one
+/// The largest count a Currency value holds (and its negative the smallest).
+inline constexpr std::int64_t kCurrencyMaxUnits = 9223372036854775807LL;
+
+/// A Currency value of the ASCII text of a decimal number (sign, digits, one
 /// point, exponent) rounded half to even to four decimals on its decimal
-/// digits, so that "0.00015" is 0.0002 and "2.00005" is 2; given as the
-/// double nearest those four decimals. nullopt beyond the Currency range.
-std::optional<double> currencyOfDecimal(std::string_view decimal);
-/// The double nearest a Currency count of ten-thousandths (9999999999999999
-/// is 999999999999.9999, where the count as a double divided would be 1E+12).
-double currencyOfUnits(std::int64_t units);
-/// The same for a double, by the shortest decimal that reads back as it.
-std::optional<double> currencyOf(double d);
+/// digits, so that "0.00015" is 0.0002 and "2.00005" is 2. nullopt for text
+/// of another shape and beyond the Currency range.
+std::optional<Currency> currencyOfDecimal(std::string_view decimal);
+/// The same for a double, by the shortest decimal that reads back as it
+/// (0.1 is one thousand ten-thousandths). nullopt for NaN, infinities and
+/// amounts beyond the range.
+std::optional<Currency> currencyOf(double d);
+/// The double nearest the amount (rounded once, from its decimal digits).
+double currencyDouble(Currency c);
+/// The amount's text with every digit and no trailing zeros: "0.1", "-5",
+/// "922337203685477.5807".
+QString currencyText(Currency c);
+/// The sum, difference and product of amounts, and of an amount and a
+/// whole number; nullopt beyond the range. A product is rounded half to
+/// even to four decimals.
+std::optional<Currency> currencySum(Currency a, Currency b);
+std::optional<Currency> currencyDifference(Currency a, Currency b);
+std::optional<Currency> currencyProduct(Currency a, Currency b);
+std::optional<Currency> currencyOfWhole(std::int64_t n);
+/// The form a query's own Currency column (SUM of a Currency column) leaves
+/// the engine in: nine bytes, 'C' and the count big-endian with its sign bit
+/// turned, so that the bytes sort as the amounts do. Read back by
+/// currencyOfBlob, which gives nullopt for any other bytes.
+QByteArray currencyBlob(Currency c);
+std::optional<Currency> currencyOfBlob(const void* p, int n);
+/// -1, 0 or 1 as the amount is below, equal to or above the double, compared
+/// exactly (0.1 equals CCur(0.1): the double is taken as its shortest decimal).
+int compareCurrency(Currency c, double d);
 
 /// True when text holds a surrogate that is not half of a pair, which
 /// UTF-8 cannot hold.
@@ -81,7 +110,7 @@ std::optional<DateTime> readDateText(QStringView text);
 /// kept: a leading U+FEFF, and half a surrogate pair in utf8OfText's form.
 QString textFromUtf8(const char* p, qsizetype n);
 
-enum class Kind { Null, Bool, Long, Double, Date, Text };
+enum class Kind { Null, Bool, Long, Double, Date, Text, Currency };
 
 class Value {
 public:
@@ -93,6 +122,7 @@ public:
     Value(long long i) : v_(static_cast<std::int64_t>(i)) {}
     Value(double d) : v_(d) {}
     Value(DateTime d) : v_(d) {}
+    Value(Currency c) : v_(c) {}
     Value(const QString& s) : v_(s) {}
     Value(QString&& s) : v_(std::move(s)) {}
     Value(const char* s) : v_(QString::fromUtf8(s)) {}
@@ -100,13 +130,17 @@ public:
     Kind kind() const { return static_cast<Kind>(v_.index()); }
     bool isNull() const { return kind() == Kind::Null; }
     bool isText() const { return kind() == Kind::Text; }
-    bool isNumber() const { return kind() == Kind::Long || kind() == Kind::Double; }
+    bool isNumber() const { return kind() == Kind::Long || kind() == Kind::Double || kind() == Kind::Currency; }
+    bool isCurrency() const { return kind() == Kind::Currency; }
+    /// The amount of a Currency value (zero for any other kind).
+    Currency currency() const;
 
     bool toBool() const;
     std::int64_t toLong() const;   ///< Rounds doubles half to even, as the engine's CLng does.
     double toDouble() const;
     DateTime toDate() const;
-    /// The engine's text form: numbers without trailing zeros, dates as displayDate,
+    /// The engine's text form: numbers without trailing zeros (an amount with
+    /// every digit), dates as displayDate,
     /// flags as "True"/"False", Null as "".
     QString toString() const;
 
@@ -115,7 +149,7 @@ public:
     friend bool operator==(const Value&, const Value&) = default;
 
 private:
-    std::variant<std::monostate, bool, std::int64_t, double, DateTime, QString> v_;
+    std::variant<std::monostate, bool, std::int64_t, double, DateTime, QString, Currency> v_;
 };
 
 /// The engine's text for a double: up to 15 significant digits, no trailing zeros.

@@ -50,10 +50,10 @@ mdbfixture::Table people()
         {QStringLiteral("Fee"), mdbfixture::Money, 0, false},
     };
     t.rows = {
-        {Value(1), Value("Ann M\u00fcller"), Value(2.5), date(1850, 3, 4, 6, 30), Value(true), Value("first"), Value(3), Value(12.34)},
+        {Value(1), Value("Ann M\u00fcller"), Value(2.5), date(1850, 3, 4, 6, 30), Value(true), Value("first"), Value(3), Value(jet::Currency{123400})},
         {Value(2), Value(""), Value(), date(9999, 12, 31, 23, 59, 59), Value(false), Value(), Value(-7), Value()},
-        {Value(5), Value(), Value(-1e-3), date(1999, 1, 2), Value(true), Value(""), Value(), Value(-0.5)},
-        {Value(6), Value("Bob"), Value(1e300), Value(), Value(false), Value(longMemo()), Value(32767), Value(0.0)},
+        {Value(5), Value(), Value(-1e-3), date(1999, 1, 2), Value(true), Value(""), Value(), Value(jet::Currency{-5000})},
+        {Value(6), Value("Bob"), Value(1e300), Value(), Value(false), Value(longMemo()), Value(32767), Value(jet::Currency{0})},
     };
     return t;
 }
