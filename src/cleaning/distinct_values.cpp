@@ -606,7 +606,9 @@ DistinctList distinctValues(jet::Database& db, const QString& column, const Dist
         const bool text = isTextType(info.type);
         const ClassFilter test(q.valueTest, filter.specChars);
 
-        jet::Stmt s(&c, jet::translate(q.scanSql).sql);
+        // With the column's type: a filter on a Currency column matches its
+        // amounts, not the counts it stores.
+        jet::Stmt s(&c, jet::translate(q.scanSql, c.columnsByName()).sql);
         if (text) {
             listText(s, info.type, listEmpty, q.valueTest != CharClass::None ? &test : nullptr, list);
             return list;

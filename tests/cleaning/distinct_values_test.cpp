@@ -459,3 +459,30 @@ TEST_F(DistinctValuesTest, OtherOnNumberFlagAndDateColumnsListsWhatItsConditionS
         EXPECT_FALSE(digits.rows.empty()) << column;
     }
 }
+
+// A Currency column lists and filters its amounts, never the counts of
+// ten-thousandths it stores.
+TEST_F(DistinctValuesTest, CurrencyColumnFiltersByItsAmounts)
+{
+    db.execute(u"ALTER TABLE tblData ADD COLUMN [Amount] CURRENCY"_qs, jet::dbFailOnError);
+    db.execute(u"UPDATE tblData SET [Amount] = '0.15' WHERE [Name] LIKE 'Smith*'"_qs, jet::dbFailOnError);
+    db.execute(u"UPDATE tblData SET [Amount] = '12345678901234.5678' WHERE [Name] = 'Chicago'"_qs, jet::dbFailOnError);
+    struct Case {
+        const char* what;
+        DistinctFilter filter;
+        QStringList rows;
+    };
+    const Case cases[] = {
+        {"no filter", DistinctFilter{}, {u"0.15=2"_qs, u"12345678901234.5678=1"_qs}},
+        {"pattern on the amount", typed(u"0.1*"_qs), {u"0.15=2"_qs}},
+        {"pattern on the last digits", typed(u"*.5678"_qs), {u"12345678901234.5678=1"_qs}},
+        {"pattern on the stored count matches nothing", typed(u"1500"_qs), {}},
+    };
+    for (const Case& c : cases) {
+        const DistinctList list = distinctValues(db, u"Amount"_qs, c.filter);
+        ASSERT_TRUE(list.ok()) << c.what << ": " << list.error.toStdString();
+        QStringList got = listed(list);
+        got.removeIf([](const QString& r) { return r.startsWith(u'='); });   // the empty-value row
+        EXPECT_EQ(got, c.rows) << c.what;
+    }
+}

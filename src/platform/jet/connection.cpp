@@ -513,6 +513,14 @@ ColumnInfo columnFromDecl(const QString& name, const QString& declIn, bool rowid
     return c;
 }
 
+std::function<ColumnList(const QString& table)> Connection::columnsByName() const
+{
+    return [this](const QString& table) {
+        const QString real = tableName(table);
+        return real.isEmpty() ? ColumnList() : columns(real);
+    };
+}
+
 ColumnList Connection::columns(const QString& table) const
 {
     QB_JET_CALL(this);

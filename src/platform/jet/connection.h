@@ -11,6 +11,7 @@
 
 #include <QHash>
 #include <QString>
+#include <functional>
 #include <memory>
 
 struct sqlite3;
@@ -107,6 +108,10 @@ public:
     QString requireTable(const QString& name) const;
     QStringList tables() const;
     ColumnList columns(const QString& table) const;
+    /// The columns of a table named as a statement names it (any case), empty
+    /// for no such table: what the translator asks to convert values and to
+    /// compare dates and Currency amounts by their type.
+    std::function<ColumnList(const QString& table)> columnsByName() const;
     /// Key columns of the table's primary key, in order.
     QStringList primaryKey(const QString& table) const;
 

@@ -373,10 +373,7 @@ void Database::execute(const QString& sql, int options)
     Connection& c = *conn_;
     // The target's column types: values written into typed columns are
     // converted as every other write converts them.
-    const Translated t = translate(sql, [&c](const QString& table) {
-        const QString real = c.tableName(table);
-        return real.isEmpty() ? ColumnList() : c.columns(real);
-    });
+    const Translated t = translate(sql, c.columnsByName());
     affected_ = 0;
     QStringList temps;
     auto dropTemps = [&]() {

@@ -51,11 +51,7 @@ void Recordset::build(RowFeed* knownRows)
         t.sql = sqliteSql_;
     } else {
         // The columns' types, for the operators and comparisons that depend on them.
-        Connection* c = conn_.get();
-        t = translate(sql_, [c](const QString& table) {
-            const QString real = c->tableName(table);
-            return real.isEmpty() ? ColumnList() : c->columns(real);
-        });
+        t = translate(sql_, conn_->columnsByName());
     }
     if (t.kind != StatementKind::Select)
         throw JetError(errSyntax, QStringLiteral("A recordset needs a SELECT statement: ") + sql_.simplified());

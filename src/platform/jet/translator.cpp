@@ -1696,6 +1696,9 @@ bool exactPlace(const Toks& v, size_t a, size_t b)
     }
     if (const auto fn = callOf(v, a, b))
         return keepsEveryDigit(v[*fn]);
+    // x LIKE pattern: the pattern is matched against the amount's every digit.
+    if (b < v.size() && (v[b].is("LIKE") || (v[b].is("NOT") && b + 1 < v.size() && v[b + 1].is("LIKE"))))
+        return true;
     // SET x = value
     if (a >= 2 && v[a - 1].op("=") && clauseOf(v, a) == QLatin1String("SET")
         && (b == v.size() || v[b].t == T::Comma || v[b].is("WHERE")))
