@@ -69,25 +69,6 @@ constexpr int kSystemTable = 0x53;
 // Access allows 64 characters in a column's name.
 constexpr int kMaxNameLength = 64;
 
-/// The bytes a value of a column type takes in a row's fixed part; -1 for
-/// the kinds kept in its variable part (and for kinds this reader does not
-/// know). A Yes/No value lives in the null mask and takes none.
-int fixedWidth(int type)
-{
-    switch (type) {
-    case MDB_BOOL: return 0;
-    case MDB_BYTE: return 1;
-    case MDB_INT: return 2;
-    case MDB_LONGINT:
-    case MDB_FLOAT: return 4;
-    case MDB_MONEY:
-    case MDB_DOUBLE:
-    case MDB_DATETIME: return 8;
-    case MDB_REPID: return 16;
-    case MDB_NUMERIC: return 17;
-    default: return -1;
-    }
-}
 
 struct Damage {
     QString why;
@@ -184,7 +165,7 @@ public:
             if (c->col_num < 0 || c->col_num >= maxColumns_ || numbers.contains(c->col_num))
                 bad(QStringLiteral("has no place of its own in the row"));
             numbers.insert(c->col_num);
-            const int width = fixedWidth(c->col_type);
+            const int width = mdbFixedWidth(c->col_type);
             const bool text = c->col_type == MDB_TEXT || c->col_type == MDB_BINARY;
             if (width >= 0 && !c->is_fixed)
                 bad(QStringLiteral("is of a fixed length but is not kept as one"));
@@ -661,6 +642,23 @@ QString mdbTableDamage(const QString& path, const QString& table, bool definitio
             return;
         }
     });
+}
+
+int mdbFixedWidth(int type)
+{
+    switch (type) {
+    case MDB_BOOL: return 0;
+    case MDB_BYTE: return 1;
+    case MDB_INT: return 2;
+    case MDB_LONGINT:
+    case MDB_FLOAT: return 4;
+    case MDB_MONEY:
+    case MDB_DOUBLE:
+    case MDB_DATETIME: return 8;
+    case MDB_REPID: return 16;
+    case MDB_NUMERIC: return 17;
+    default: return -1;
+    }
 }
 
 } // namespace drivers

@@ -63,4 +63,9 @@ bool jetRowBounds(const unsigned char* page, const MdbFormatConstants* fmt, int 
 QString readLongValue(MdbHandle* h, qint64 pages, const QSet<quint32>& definitions, const void* field, int size,
                       QByteArray* out);
 
+/// The bytes a value of a column type takes in a row's fixed part; -1 for
+/// the kinds kept in its variable part (and for kinds this reader does not
+/// know). A Yes/No value lives in the null mask and takes none.
+int mdbFixedWidth(int type);
+
 } // namespace drivers

@@ -246,22 +246,6 @@ T rawAt(const MdbField& f)
     return v;
 }
 
-/// The bytes a value of a fixed-width kind takes; 0 for other kinds.
-int widthOf(int jetType)
-{
-    switch (jetType) {
-    case MDB_BYTE: return 1;
-    case MDB_INT: return 2;
-    case MDB_LONGINT:
-    case MDB_FLOAT: return 4;
-    case MDB_MONEY:
-    case MDB_DOUBLE:
-    case MDB_DATETIME: return 8;
-    case MDB_REPID: return 16;
-    default: return 0;
-    }
-}
-
 /// A fixed-width value from the row's bytes (the caller made sure the row
 /// holds all of them).
 jet::Value rawValue(int jetType, const MdbField& f)
@@ -393,7 +377,7 @@ public:
             // kind's bytes, a long value's field at least its 12 (an empty
             // memo keeps one too, of length 0).
             if (!f.is_null) {
-                const int width = widthOf(types_[i]);
+                const int width = mdbFixedWidth(types_[i]);
                 const int size = f.value ? f.siz : 0;
                 if ((width > 0 && size != width)
                     || ((types_[i] == MDB_MEMO || types_[i] == MDB_OLE) && size < kLongValueField))

@@ -924,6 +924,8 @@ bool numberLiteral(const Toks& v, size_t a, size_t b, double& d)
 // [dt] > jet_cdate((37623)), so that an index on the column still serves;
 // every other pair compares jet_serial(date side) with the number. The
 // operands of BETWEEN count as compared with its test value.
+QString clauseOf(const Toks& v, size_t k);
+
 void datesComparedWithNumbers(Toks& v, const StatementColumns& cols)
 {
     auto isDateColumn = [&](size_t a, size_t b) {
@@ -994,6 +996,11 @@ void datesComparedWithNumbers(Toks& v, const StatementColumns& cols)
         const size_t la = operandStart(v, k);
         const size_t rb = operandEnd(v, k);
         if (la == k || rb == k + 1)
+            continue;
+        // SET x = value writes the value, as the column's conversion takes it:
+        // no comparison.
+        if (v[k].op("=") && la > 0 && (v[la - 1].is("SET") || v[la - 1].t == T::Comma)
+            && clauseOf(v, la) == QLatin1String("SET"))
             continue;
         const int pos = v[k].pos;
         if (mayGiveDate(la, k) && isNumber(k + 1, rb) && !mayGiveDate(k + 1, rb)) {

@@ -119,7 +119,7 @@ TEST(ExcelThroughEngine, TextsComeInCharacterForCharacter)
         const QString half = dir.filePath(QStringLiteral("half.xls"));
         QString why;
         EXPECT_FALSE(drivers::writeXls(half, drivers::XlsVersion::Biff8, QStringLiteral("S"), cols, withHalf, &why));
-        EXPECT_EQ(why, QStringLiteral("The text in record 6, column [Text] holds half of a character (a lone UTF-16 "
+        EXPECT_EQ(why, QStringLiteral("The text in record 7, column [Text] holds half of a character (a lone UTF-16 "
                                       "surrogate), which an Excel worksheet cannot store."));
         EXPECT_FALSE(QFile::exists(half));
     }

@@ -11,19 +11,7 @@ namespace {
 
 class ConversionFunctions : public EngineTest {
 protected:
-    /// The value of one expression as the engine's text, "<null>" for Null,
-    /// or "error: " and the description.
-    QString eval(const QString& expression)
-    {
-        try {
-            auto rs = db.openRecordset(QStringLiteral("SELECT ") + expression + QStringLiteral(" AS V FROM tblData"),
-                                       jet::dbOpenSnapshot);
-            const jet::Value v = rs->value(0);
-            return v.isNull() ? QStringLiteral("<null>") : v.toString();
-        } catch (const jet::JetError& e) {
-            return QStringLiteral("error: ") + e.description();
-        }
-    }
+    QString eval(const QString& expression) { return EngineTest::eval(expression, QStringLiteral("tblData")); }
 };
 
 TEST_F(ConversionFunctions, ValuesNullAndTextThatDoesNotConvert)

@@ -31,29 +31,6 @@ protected:
                    jet::dbFailOnError);
     }
 
-    /// The value of one expression as the engine's text, "<null>" for Null,
-    /// or "error: " and the description.
-    QString eval(const QString& expression)
-    {
-        try {
-            auto rs = db.openRecordset(QStringLiteral("SELECT ") + expression + QStringLiteral(" AS V FROM t"),
-                                       jet::dbOpenSnapshot);
-            const jet::Value v = rs->value(0);
-            return v.isNull() ? QStringLiteral("<null>") : v.toString();
-        } catch (const jet::JetError& e) {
-            return QStringLiteral("error: ") + e.description();
-        }
-    }
-
-    QString run(const QString& sql)
-    {
-        try {
-            db.execute(sql, jet::dbFailOnError);
-            return QString();
-        } catch (const jet::JetError& e) {
-            return QStringLiteral("error: ") + e.description();
-        }
-    }
 
     struct Case {
         const char* expression;

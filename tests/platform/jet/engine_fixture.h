@@ -54,6 +54,31 @@ protected:
         return out;
     }
 
+    /// The value of one expression over the test's table (t unless named) as
+    /// the engine's text, "<null>" for Null, or "error: " and the description.
+    QString eval(const QString& expression, const QString& table = QStringLiteral("t"))
+    {
+        try {
+            auto rs = db.openRecordset(QStringLiteral("SELECT ") + expression + QStringLiteral(" AS V FROM ") + table,
+                                       jet::dbOpenSnapshot);
+            const jet::Value v = rs->value(0);
+            return v.isNull() ? QStringLiteral("<null>") : v.toString();
+        } catch (const jet::JetError& e) {
+            return QStringLiteral("error: ") + e.description();
+        }
+    }
+
+    /// Runs the statement; "" when it ran, else "error: " and the description.
+    QString run(const QString& sql)
+    {
+        try {
+            db.execute(sql, jet::dbFailOnError);
+            return QString();
+        } catch (const jet::JetError& e) {
+            return QStringLiteral("error: ") + e.description();
+        }
+    }
+
     QString scalar(const QString& sql)
     {
         const QStringList r = rows(sql);

@@ -28,30 +28,6 @@ protected:
                                   "\"ab\", \"memo\")"));
     }
 
-    /// The value of one expression as the engine's text, "<null>" for Null,
-    /// or "error: " and the description.
-    QString eval(const QString& expression)
-    {
-        try {
-            auto rs = db.openRecordset(QStringLiteral("SELECT ") + expression + QStringLiteral(" AS V FROM t"),
-                                       jet::dbOpenSnapshot);
-            const jet::Value v = rs->value(0);
-            return v.isNull() ? QStringLiteral("<null>") : v.toString();
-        } catch (const jet::JetError& e) {
-            return QStringLiteral("error: ") + e.description();
-        }
-    }
-
-    /// Runs the statement; "" when it ran, else "error: " and the description.
-    QString run(const QString& sql)
-    {
-        try {
-            db.execute(sql, jet::dbFailOnError);
-            return QString();
-        } catch (const jet::JetError& e) {
-            return QStringLiteral("error: ") + e.description();
-        }
-    }
 };
 
 TEST_F(ExpressionValues, EachExpressionGivesTheDialectsValueOrItsError)
