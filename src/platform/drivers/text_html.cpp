@@ -65,6 +65,11 @@ public:
         buf_.resize(end - buf_.constData());
     }
 
+    /// True once a text held half of a character (a lone UTF-16 surrogate),
+    /// which UTF-8 cannot hold: the encoder put a replacement character in
+    /// its place.
+    bool lostCharacter() const { return enc_.hasError(); }
+
     /// Called between rows: writes the buffer out once it is full.
     void rowDone()
     {
@@ -270,6 +275,27 @@ private:
     QString kind_;
 };
 
+// A file of UTF-8 cannot hold half of a character: the value is refused,
+// never written with a replacement character in its place.
+void refuseIfLost(const Output& out, const QString& where)
+{
+    if (out.lostCharacter())
+        throw jet::JetError(jet::errExternal,
+                            QStringLiteral("%1 holds half of a character (a lone UTF-16 surrogate), which a UTF-8 "
+                                           "file cannot store.")
+                                .arg(where));
+}
+
+QString cellPlace(qint64 record, const jet::ColumnInfo& column)
+{
+    return QStringLiteral("The text in record %1, column [%2]").arg(record).arg(column.name);
+}
+
+QString namePlace(const jet::ColumnInfo& column)
+{
+    return QStringLiteral("The column name [%1]").arg(column.name);
+}
+
 class TextDriver : public WriteOnlyDriver {
 public:
     TextDriver() : WriteOnlyDriver("TEXT") {}
@@ -280,19 +306,24 @@ public:
             if (i)
                 out.ascii(',');
             writeQuoted(out, columns[i].name);
+            refuseIfLost(out, namePlace(columns[i]));
         }
         out.ascii("\r\n");
         std::vector<jet::Value> row;
+        qint64 record = 0;
         while (rows(row)) {
+            ++record;
             for (size_t i = 0; i < columns.size(); ++i) {
                 if (i)
                     out.ascii(',');
                 if (i >= row.size())
                     continue;
-                if (const QString* t = row[i].textPtr())
+                if (const QString* t = row[i].textPtr()) {
                     writeQuoted(out, *t);
-                else
+                    refuseIfLost(out, cellPlace(record, columns[i]));
+                } else {
                     writePlain(out, row[i]);
+                }
             }
             out.ascii("\r\n");
             out.rowDone();
@@ -313,19 +344,25 @@ public:
         out.ascii("<!DOCTYPE html>\r\n<html>\r\n<head>\r\n<meta charset=\"utf-8\">\r\n<title>");
         writeEscaped(out, title);
         out.ascii("</title>\r\n</head>\r\n<body>\r\n<table border=\"1\">\r\n<thead>\r\n<tr>");
+        refuseIfLost(out, QStringLiteral("The file name '%1'").arg(table));
         for (const jet::ColumnInfo& c : columns) {
             out.ascii("<th>");
             writeEscaped(out, c.name);
+            refuseIfLost(out, namePlace(c));
             out.ascii("</th>");
         }
         out.ascii("</tr>\r\n</thead>\r\n<tbody>\r\n");
         std::vector<jet::Value> row;
+        qint64 record = 0;
         while (rows(row)) {
+            ++record;
             out.ascii("<tr>");
             for (size_t i = 0; i < columns.size(); ++i) {
                 out.ascii("<td>");
-                if (i < row.size())
+                if (i < row.size()) {
                     writeEscapedValue(out, row[i]);
+                    refuseIfLost(out, cellPlace(record, columns[i]));
+                }
                 out.ascii("</td>");
             }
             out.ascii("</tr>\r\n");

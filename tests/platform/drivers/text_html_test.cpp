@@ -6,6 +6,7 @@
 
 #include "platform/jet/database.h"
 #include "platform/jet/error.h"
+#include "platform/jet/recordset.h"
 
 #include <gtest/gtest.h>
 
@@ -269,3 +270,33 @@ TEST_F(TextHtmlExport, LongListIsWholeAndAFailureLeavesNoFile)
 }
 
 } // namespace
+
+// Half of a character (a lone UTF-16 surrogate, as a UTF-16 text file can
+// bring in) has no form in UTF-8: the export is refused, naming the record
+// and the column, and leaves no file, rather than writing a replacement
+// character in its place.
+TEST_F(TextHtmlExport, HalfACharacterIsRefusedNamingItsPlace)
+{
+    fillMixed();
+    {
+        auto rs = db.openRecordset(QStringLiteral("SELECT [a] FROM tblData WHERE [d] = -7"));
+        ASSERT_FALSE(rs->eof());
+        rs->edit();
+        rs->setValue(0, jet::Value(QStringLiteral("\uFFFEswap then half ") + QChar(0xD83D)));
+        rs->update();
+    }
+    for (const char* kind : {"TEXT", "HTML Export"}) {
+        SCOPED_TRACE(kind);
+        try {
+            db.execute(QString::fromLatin1(kSelect) + into(kind, QStringLiteral("out.txt"))
+                           + QStringLiteral(" FROM tblData ORDER BY [d]"),
+                       jet::dbFailOnError);
+            ADD_FAILURE() << "exported";
+        } catch (const jet::JetError& e) {
+            // ORDER BY [d]: Null first, then -7.
+            EXPECT_EQ(e.description(), QStringLiteral("The text in record 2, column [a] holds half of a character (a "
+                                                      "lone UTF-16 surrogate), which a UTF-8 file cannot store."));
+        }
+        EXPECT_TRUE(outFiles().isEmpty()) << outFiles().join(u' ').toStdString();
+    }
+}
