@@ -834,6 +834,7 @@ QString canonical(const Value& v)
     case jet::Kind::Null: return kNull;
     case jet::Kind::Bool: return v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
     case jet::Kind::Long:
+    case jet::Kind::Currency:   // the other readers give an amount as a double
     case jet::Kind::Double: return canonicalNumber(v.toDouble());
     case jet::Kind::Date: return canonicalDay(v.toDate().serial);
     default: return v.toString();
@@ -1128,7 +1129,7 @@ unsigned mutantSeed()
 {
     bool ok = false;
     const unsigned seed = qEnvironmentVariable("QB_MUTANT_SEED").toUInt(&ok);
-    return ok ? seed : std::random_device{}();
+    return ok ? seed : 20261211u;   // the same mutants on every run unless asked for others
 }
 
 class AccessMutants : public AccessDamage, public ::testing::WithParamInterface<Layout> {};
