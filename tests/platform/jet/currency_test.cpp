@@ -5,6 +5,7 @@
 #include "engine_fixture.h"
 
 #include "support/outside_need.h"
+#include "support/outside_run.h"
 #include "platform/drivers/jet_writer.h"
 #include "platform/jet/recordset.h"
 
@@ -195,18 +196,6 @@ TEST_F(CurrencyValues, ArithmeticWithAmountsAndWholeNumbersKeepsEveryDigit)
     EXPECT_EQ(value(QStringLiteral("SELECT COUNT(*) FROM t WHERE k = 1 AND d = 12345678901234.568")), "1");
 }
 
-/// The output of a program that is not ours; "" when it failed.
-QString outsideRun(const QString& program, const QStringList& args)
-{
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(60000) || p.exitCode() != 0) {
-        ADD_FAILURE() << program.toStdString() << ": " << p.readAllStandardError().toStdString();
-        return QString();
-    }
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
 // The range's ends and the tester's amounts go out to an Access file and a
 // text file and come back in as they were; mdbtools reads the same amounts.
 TEST_F(CurrencyValues, AmountsGoOutAndComeBackInWithEveryDigit)
@@ -246,7 +235,7 @@ TEST_F(CurrencyValues, AmountsGoOutAndComeBackInWithEveryDigit)
     EXPECT_EQ(value(QStringLiteral("SELECT SUM(c) FROM back WHERE k <> 1 AND k <> 2")), "12345678901229.6678");
 
     QB_NEED_OUTSIDE(!QStandardPaths::findExecutable(QStringLiteral("mdb-export")).isEmpty(), "mdb-export is not installed");
-    const QString exported = outsideRun(QStringLiteral("mdb-export"), {QStringLiteral("-d"), QStringLiteral("|"), mdb,
+    const QString exported = testsupport::outsideOutput(QStringLiteral("mdb-export"), {QStringLiteral("-d"), QStringLiteral("|"), mdb,
                                                                       QStringLiteral("tc")});
     QStringList read;
     for (const QString& line : exported.split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(1))

@@ -5,6 +5,7 @@
 // text takes the dialect's text of it, and Currency rounds on the decimal.
 #include "engine_fixture.h"
 #include "support/outside_need.h"
+#include "support/outside_run.h"
 
 #include "platform/jet/recordset.h"
 
@@ -217,13 +218,7 @@ QString outsideTool(const QString& program, const QStringList& args, QString& sk
         skip = program + QStringLiteral(" is not installed");
         return QString();
     }
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(60000) || p.exitCode() != 0) {
-        ADD_FAILURE() << program.toStdString() << ": " << p.readAllStandardError().toStdString();
-        return QString();
-    }
-    return QString::fromUtf8(p.readAllStandardOutput());
+    return testsupport::outsideOutput(program, args);
 }
 
 // 999999999999.9999 and its like are the same amount on every road: as the
